@@ -1,0 +1,289 @@
+#include "image/ImageBitmap.h"
+
+#include <cstring>
+#include <limits>
+#include <mutex>
+
+#include "util/Errors.h"
+#include "util/SystemUtils.h"
+
+namespace pictrim {
+namespace {
+
+void IgnoreLibraryMessage(FREE_IMAGE_FORMAT, const char*) {}
+
+uint32_t CheckedDimension(unsigned Value) {
+  if (Value > static_cast<unsigned>(std::numeric_limits<int32_t>::max())) {
+    throw ERangeError("picture dimension out of range");
+  }
+  return Value;
+}
+
+// Drops the metadata models, so that a save writes pixels only.
+void DropLibraryMetadata(FIBITMAP* Dib) {
+  for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model) {
+    FreeImage_SetMetadata(static_cast<FREE_IMAGE_MDMODEL>(model), Dib, nullptr, nullptr);
+  }
+  FreeImage_SetThumbnail(Dib, nullptr);
+}
+
+uint8_t ToByte(float Value) {
+  if (!(Value > 0.0f)) return 0;
+  if (Value >= 1.0f) return 255;
+  return static_cast<uint8_t>(Value * 255.0f + 0.5f);
+}
+
+// Floating-point colour pictures: channels clamped to 0..1, alpha laid onto white.
+FIBITMAP* FloatColourTo24Bits(FIBITMAP* Dib) {
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(Dib);
+  const unsigned width = FreeImage_GetWidth(Dib), height = FreeImage_GetHeight(Dib);
+  FIBITMAP* out = FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), 24);
+  if (out == nullptr) return nullptr;
+  for (unsigned y = 0; y < height; ++y) {
+    const BYTE* in = FreeImage_GetScanLine(Dib, static_cast<int>(y));
+    BYTE* row = FreeImage_GetScanLine(out, static_cast<int>(y));
+    for (unsigned x = 0; x < width; ++x) {
+      float r, g, b, a = 1.0f;
+      if (type == FIT_RGBAF) {
+        FIRGBAF p;
+        std::memcpy(&p, in + x * sizeof(FIRGBAF), sizeof p);
+        r = p.red, g = p.green, b = p.blue, a = p.alpha < 0 ? 0 : (p.alpha > 1 ? 1 : p.alpha);
+      } else {
+        FIRGBF p;
+        std::memcpy(&p, in + x * sizeof(FIRGBF), sizeof p);
+        r = p.red, g = p.green, b = p.blue;
+      }
+      row[3 * x + FI_RGBA_RED] = ToByte(r * a + (1 - a));
+      row[3 * x + FI_RGBA_GREEN] = ToByte(g * a + (1 - a));
+      row[3 * x + FI_RGBA_BLUE] = ToByte(b * a + (1 - a));
+    }
+  }
+  return out;
+}
+
+// A 32-bit colour picture laid onto white, giving 24 bits.
+FIBITMAP* CompositeOntoWhite(FIBITMAP* Dib) {
+  RGBQUAD white = {255, 255, 255, 0};
+  return FreeImage_Composite(Dib, FALSE, &white, nullptr);
+}
+
+}  // namespace
+
+void InitImageLibrary() {
+  static std::once_flag once;
+  std::call_once(once, [] { FreeImage_SetOutputMessage(IgnoreLibraryMessage); });
+}
+
+TImageBitmap::~TImageBitmap() {
+  if (Handle_ != nullptr) FreeImage_Unload(Handle_);
+}
+
+void TImageBitmap::Clear() {
+  if (Handle_ == nullptr) return;
+  FreeImage_Unload(Handle_);
+  Handle_ = nullptr;
+  Change();
+}
+
+bool TImageBitmap::Load(const std::string& FileName, int Flags) {
+  InitImageLibrary();
+  DecodeFailed_ = false;
+  FREE_IMAGE_FORMAT format = FreeImage_GetFileType(FileName.c_str(), 0);
+  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(FileName.c_str());
+  if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) return false;
+  if (Handle_ != nullptr) FreeImage_Unload(Handle_);
+  Handle_ = FreeImage_Load(format, FileName.c_str(), Flags);
+  DecodeFailed_ = Handle_ == nullptr;
+  Change();
+  return IsValid();
+}
+
+bool TImageBitmap::CanSave(FREE_IMAGE_FORMAT Format) const {
+  if (Handle_ == nullptr || Format == FIF_UNKNOWN) return false;
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(Handle_);
+  if (type != FIT_BITMAP) return FreeImage_FIFSupportsExportType(Format, type);
+  return FreeImage_FIFSupportsWriting(Format) &&
+         FreeImage_FIFSupportsExportBPP(Format, static_cast<int>(GetBitsPerPixel()));
+}
+
+bool TImageBitmap::Save(const std::string& FileName, int Flags) {
+  std::vector<uint8_t> bytes;
+  if (!SaveToBytes(FreeImage_GetFIFFromFilename(FileName.c_str()), bytes, Flags)) return false;
+  try {
+    WriteFileBytes(FileName, bytes.data(), bytes.size());
+  } catch (const EInOutError&) {
+    return false;
+  }
+  return true;
+}
+
+bool TImageBitmap::SaveToBytes(FREE_IMAGE_FORMAT Format, std::vector<uint8_t>& Bytes, int Flags) {
+  InitImageLibrary();
+  Bytes.clear();
+  if (!CanSave(Format)) return false;
+  DropLibraryMetadata(Handle_);
+  FIMEMORY* stream = FreeImage_OpenMemory();
+  if (stream == nullptr) return false;
+  bool ok = FreeImage_SaveToMemory(Format, Handle_, stream, Flags) != FALSE;
+  BYTE* data = nullptr;
+  DWORD size = 0;
+  if (ok) ok = FreeImage_AcquireMemory(stream, &data, &size) != FALSE && size > 0;
+  if (ok) Bytes.assign(data, data + size);
+  FreeImage_CloseMemory(stream);
+  return ok;
+}
+
+uint32_t TImageBitmap::GetWidth() const {
+  return Handle_ == nullptr ? 0 : CheckedDimension(FreeImage_GetWidth(Handle_));
+}
+
+uint32_t TImageBitmap::GetHeight() const {
+  return Handle_ == nullptr ? 0 : CheckedDimension(FreeImage_GetHeight(Handle_));
+}
+
+uint32_t TImageBitmap::GetBitsPerPixel() const {
+  return Handle_ == nullptr ? 0 : CheckedDimension(FreeImage_GetBPP(Handle_));
+}
+
+bool TImageBitmap::ConvertTo24Bits() {
+  if (Handle_ == nullptr) return false;
+  return Replace(FreeImage_ConvertTo24Bits(Handle_));
+}
+
+bool TImageBitmap::ConvertToGreyscale() {
+  if (Handle_ == nullptr) return false;
+  return Replace(FreeImage_ConvertToGreyscale(Handle_));
+}
+
+bool TImageBitmap::ConvertForJpeg() {
+  if (Handle_ == nullptr) return false;
+  if (CanSave(FIF_JPEG)) return true;
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(Handle_);
+  switch (type) {
+    case FIT_BITMAP:
+      if (GetBitsPerPixel() == 32) {
+        if (!Replace(CompositeOntoWhite(Handle_))) return false;
+      } else if (!ConvertTo24Bits()) {
+        return false;
+      }
+      break;
+    case FIT_RGB16:
+      if (!ConvertTo24Bits()) return false;
+      break;
+    case FIT_RGBA16:
+      if (!Replace(FreeImage_ConvertTo32Bits(Handle_))) return false;
+      if (!Replace(CompositeOntoWhite(Handle_))) return false;
+      break;
+    case FIT_RGBF:
+    case FIT_RGBAF:
+      if (!Replace(FloatColourTo24Bits(Handle_))) return false;
+      break;
+    default:  // one channel of 16, 32 or 64 bits, or complex: grey levels
+      if (!Replace(FreeImage_ConvertToStandardType(Handle_, TRUE))) return false;
+      break;
+  }
+  return CanSave(FIF_JPEG);
+}
+
+bool TImageBitmap::Rescale(uint32_t NewWidth, uint32_t NewHeight, FREE_IMAGE_FILTER Filter) {
+  if (Handle_ == nullptr) return false;
+  const uint32_t bpp = GetBitsPerPixel();
+  if (bpp < 8) {
+    if (!ConvertToGreyscale()) return false;
+  } else if (bpp == 16 && FreeImage_GetImageType(Handle_) == FIT_BITMAP) {
+    if (!ConvertTo24Bits()) return false;
+  }
+  if (NewWidth == 0 || NewHeight == 0 ||
+      NewWidth > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()) ||
+      NewHeight > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
+    return false;
+  }
+  return Replace(FreeImage_Rescale(Handle_, static_cast<int>(NewWidth), static_cast<int>(NewHeight),
+                                   Filter));
+}
+
+bool TImageBitmap::Replace(FIBITMAP* Handle) {
+  if (Handle == nullptr) return false;
+  if (Handle_ != nullptr && Handle_ != Handle) FreeImage_Unload(Handle_);
+  Handle_ = Handle;
+  Change();
+  return true;
+}
+
+void TImageBitmap::Assign(const TImageBitmap* Other) {
+  if (Other == this) return;
+  if (Other == nullptr || !Other->IsValid()) {
+    Clear();
+    return;
+  }
+  Replace(FreeImage_Clone(Other->Handle_));
+}
+
+int TDisplayBitmap::CopyToBitmap(QImage* Bitmap) const {
+  if (Bitmap == nullptr) return -1;
+  if (!IsValid()) {
+    *Bitmap = QImage();
+    return 0;
+  }
+  FIBITMAP* source = Handle();
+  const bool withAlpha = FreeImage_GetImageType(source) == FIT_BITMAP &&
+                         FreeImage_GetBPP(source) == 32 && FreeImage_IsTransparent(source);
+  FIBITMAP* pixels = withAlpha ? FreeImage_Clone(source) : FreeImage_ConvertTo24Bits(source);
+  if (pixels == nullptr) {
+    *Bitmap = QImage();
+    return 0;
+  }
+  const int width = static_cast<int>(FreeImage_GetWidth(pixels));
+  const int height = static_cast<int>(FreeImage_GetHeight(pixels));
+  QImage image(width, height, withAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB888);
+  const int bytesPerPixel = withAlpha ? 4 : 3;
+  for (int y = 0; y < height && !image.isNull(); ++y) {
+    // The library stores rows bottom-up in blue-green-red order.
+    const BYTE* in = FreeImage_GetScanLine(pixels, height - 1 - y);
+    uchar* out = image.scanLine(y);
+    if (withAlpha) {
+      std::memcpy(out, in, static_cast<size_t>(width) * 4);
+      continue;
+    }
+    for (int x = 0; x < width; ++x) {
+      out[3 * x] = in[bytesPerPixel * x + FI_RGBA_RED];
+      out[3 * x + 1] = in[bytesPerPixel * x + FI_RGBA_GREEN];
+      out[3 * x + 2] = in[bytesPerPixel * x + FI_RGBA_BLUE];
+    }
+  }
+  FreeImage_Unload(pixels);
+  *Bitmap = image;
+  return 0;
+}
+
+int TDisplayBitmap::CopyFromBitmap(const QImage* Bitmap) {
+  if (Bitmap == nullptr) return -1;
+  try {
+    if (Bitmap->isNull()) return -1;
+    const bool withAlpha = Bitmap->hasAlphaChannel();
+    const QImage image =
+        Bitmap->convertToFormat(withAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB888);
+    const int width = image.width(), height = image.height();
+    FIBITMAP* dib = FreeImage_Allocate(width, height, withAlpha ? 32 : 24, 0, 0, 0);
+    if (dib == nullptr) return -1;
+    for (int y = 0; y < height; ++y) {
+      const uchar* in = image.constScanLine(y);
+      BYTE* out = FreeImage_GetScanLine(dib, height - 1 - y);
+      if (withAlpha) {
+        std::memcpy(out, in, static_cast<size_t>(width) * 4);
+        continue;
+      }
+      for (int x = 0; x < width; ++x) {
+        out[3 * x + FI_RGBA_RED] = in[3 * x];
+        out[3 * x + FI_RGBA_GREEN] = in[3 * x + 1];
+        out[3 * x + FI_RGBA_BLUE] = in[3 * x + 2];
+      }
+    }
+    Replace(dib);
+    return 0;
+  } catch (...) {
+    return -1;
+  }
+}
+
+}  // namespace pictrim

@@ -1,0 +1,92 @@
+// The image container: one picture held as a FreeImage bitmap. The batches
+// never touch the image library directly; they load, measure, convert,
+// rescale and save through this container, and copy it to and from a screen
+// bitmap (QImage) for drawing text and for previews.
+#pragma once
+
+#include <FreeImage.h>
+#include <QImage>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pictrim {
+
+class TImageObject {
+ public:
+  virtual ~TImageObject() = default;
+  virtual bool IsValid() const { return false; }
+};
+
+class TImageBitmap : public TImageObject {
+ public:
+  TImageBitmap() = default;
+  ~TImageBitmap() override;
+  TImageBitmap(const TImageBitmap&) = delete;
+  TImageBitmap& operator=(const TImageBitmap&) = delete;
+
+  bool IsValid() const override { return Handle_ != nullptr; }
+  // Releases the picture; nothing when already empty.
+  virtual void Clear();
+
+  // Loads a file, the format detected from its contents, else from its name.
+  // False when the format is unknown (the picture held so far stays) or the
+  // library could not decode it (the container is then empty, and
+  // DecodeFailed() tells the two apart). Flags go to the library's loader.
+  bool Load(const std::string& FileName, int Flags = 0);
+  // True when the last Load recognised the format but could not decode the file.
+  bool DecodeFailed() const { return DecodeFailed_; }
+  // Saves in the format of the file name's extension; false when the picture
+  // cannot be saved in that format or the library failed. The library's own
+  // copy of the source's metadata is never written: metadata is carried by
+  // the metadata module.
+  // The file is written whole or not at all.
+  bool Save(const std::string& FileName, int Flags = 0);
+  // Encodes the picture in Format into Bytes (as Save would write it); false
+  // when it cannot be saved in that format.
+  bool SaveToBytes(FREE_IMAGE_FORMAT Format, std::vector<uint8_t>& Bytes, int Flags = 0);
+  bool CanSave(FREE_IMAGE_FORMAT Format) const;
+
+  uint32_t GetWidth() const;
+  uint32_t GetHeight() const;
+  uint32_t GetBitsPerPixel() const;
+
+  bool ConvertTo24Bits();
+  bool ConvertToGreyscale();
+  // Makes the picture one that JPEG can hold (8-bit grey or 24-bit colour):
+  // other depths and pixel types become 24 bits, transparent areas are laid
+  // onto white. True when the picture can then be saved as JPEG.
+  bool ConvertForJpeg();
+  // Rescales in place; pictures below 8 bits become greyscale and 16-bit
+  // ones 24-bit first. False (picture unchanged) when the library refuses.
+  bool Rescale(uint32_t NewWidth, uint32_t NewHeight, FREE_IMAGE_FILTER Filter);
+  // Takes ownership of Handle, releasing the held picture; false for null.
+  virtual bool Replace(FIBITMAP* Handle);
+  // A deep copy of Other's picture; an empty Other empties this container.
+  void Assign(const TImageBitmap* Other);
+  // Change notification; nothing listens in this program.
+  virtual void Change() {}
+
+  FIBITMAP* Handle() const { return Handle_; }
+
+ private:
+  FIBITMAP* Handle_ = nullptr;
+  bool DecodeFailed_ = false;
+};
+
+class TDisplayBitmap : public TImageBitmap {
+ public:
+  // Bitmap := the picture as a screen bitmap (a null image when empty).
+  // 0; -1 when Bitmap is missing.
+  int CopyToBitmap(QImage* Bitmap) const;
+  // The picture := the screen bitmap's pixels. 0; -1 when Bitmap is missing
+  // or the copy failed.
+  int CopyFromBitmap(const QImage* Bitmap);
+};
+
+// Routes the image library's messages nowhere (they are not for the user);
+// called once before the first load.
+void InitImageLibrary();
+
+}  // namespace pictrim

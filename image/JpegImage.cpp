@@ -1,0 +1,109 @@
+#include "image/JpegImage.h"
+
+#include <ostream>
+
+#include "image/JpegCodec.h"
+#include "util/Errors.h"
+#include "util/SystemUtils.h"
+
+namespace pictrim {
+namespace {
+
+uint8_t* AllocateRows(void* Context, uint32_t Width, uint32_t Height, size_t* Stride) {
+  auto* image = static_cast<QImage*>(Context);
+  if (Width > 65535 || Height > 65535) return nullptr;
+  *image = QImage(static_cast<int>(Width), static_cast<int>(Height), QImage::Format_RGB888);
+  if (image->isNull()) return nullptr;
+  *Stride = static_cast<size_t>(image->bytesPerLine());
+  return image->bits();
+}
+
+QImage DecodeBytes(const std::vector<uint8_t>& Bytes, unsigned ScaleDenom, int& Warnings) {
+  QImage image;
+  const jpegcodec::TDecodeResult r =
+      jpegcodec::Decode(Bytes.data(), Bytes.size(), ScaleDenom, AllocateRows, &image);
+  if (!r.Ok) throw EJpegError(std::string("JPEG decode failed: ") + r.Message);
+  Warnings = r.Warnings;
+  return image;
+}
+
+}  // namespace
+
+void TJpegImage::LoadFromFile(const std::string& FileName) { LoadFromBytes(ReadFileBytes(FileName)); }
+
+void TJpegImage::LoadFromBytes(std::vector<uint8_t> Bytes) {
+  jpegcodec::THeader header;
+  char message[200] = {};
+  if (!jpegcodec::ReadHeader(Bytes.data(), Bytes.size(), &header, message, sizeof(message))) {
+    throw EJpegError(std::string("Not a JPEG: ") + message);
+  }
+  Encoded_ = std::move(Bytes);
+  EncodedValid_ = true;
+  Pixels_.reset();
+  Width_ = header.Width;
+  Height_ = header.Height;
+  Warnings_ = 0;
+}
+
+void TJpegImage::SetCompressionQuality(int Quality) {
+  Quality = Quality < 1 ? 1 : (Quality > 100 ? 100 : Quality);
+  if (Quality == Quality_) return;
+  Quality_ = Quality;
+  // Pixels assigned earlier are encoded again at the new quality; loaded
+  // bytes stay as they are.
+  if (Pixels_) EncodedValid_ = false;
+}
+
+void TJpegImage::Assign(const QImage& Bitmap) {
+  QImage pixels = Bitmap.isNull() ? QImage() : Bitmap.convertToFormat(QImage::Format_RGB888);
+  Width_ = static_cast<uint32_t>(pixels.width());
+  Height_ = static_cast<uint32_t>(pixels.height());
+  Pixels_ = std::move(pixels);
+  Encoded_.clear();
+  EncodedValid_ = false;
+}
+
+QImage TJpegImage::ToBitmap() const {
+  if (Pixels_) return *Pixels_;
+  if (!EncodedValid_) return QImage();
+  return DecodeBytes(Encoded_, 1, Warnings_);
+}
+
+QImage TJpegImage::ToScaledBitmap(unsigned ScaleDenom) const {
+  if (Pixels_) {
+    if (ScaleDenom <= 1 || Pixels_->isNull()) return *Pixels_;
+    return Pixels_->scaled(std::max(1, Pixels_->width() / static_cast<int>(ScaleDenom)),
+                           std::max(1, Pixels_->height() / static_cast<int>(ScaleDenom)));
+  }
+  if (!EncodedValid_) return QImage();
+  return DecodeBytes(Encoded_, ScaleDenom, Warnings_);
+}
+
+void TJpegImage::Encode() const {
+  if (!Pixels_ || Pixels_->isNull()) throw EJpegError("JPEG image is empty");
+  jpegcodec::TEncodeResult r = jpegcodec::Encode(
+      Pixels_->constBits(), Width_, Height_, static_cast<size_t>(Pixels_->bytesPerLine()),
+      jpegcodec::TPixelLayout::Rgb24, Quality_);
+  if (!r.Ok) throw EJpegError(std::string("JPEG encode failed: ") + r.Message);
+  Encoded_.assign(r.Data, r.Data + r.Size);
+  jpegcodec::FreeEncoded(r);
+  EncodedValid_ = true;
+}
+
+const std::vector<uint8_t>& TJpegImage::EncodedData() const {
+  if (!EncodedValid_) Encode();
+  return Encoded_;
+}
+
+void TJpegImage::SaveToStream(std::ostream& Out) const {
+  const std::vector<uint8_t>& data = EncodedData();
+  Out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  if (!Out) throw EInOutError("Cannot write JPEG data");
+}
+
+void TJpegImage::SaveToFile(const std::string& FileName) const {
+  const std::vector<uint8_t>& data = EncodedData();
+  WriteFileBytes(FileName, data.data(), data.size());
+}
+
+}  // namespace pictrim

@@ -1,0 +1,34 @@
+#include "platform/Paths.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace pictrim {
+
+bool IsRootFolder(const std::string& Folder) {
+  return !Folder.empty() && Folder.find_first_not_of(PathDelimiter) == std::string::npos;
+}
+
+std::string IncludeTrailingDelimiter(const std::string& Folder) {
+  if (!Folder.empty() && Folder.back() == PathDelimiter) return Folder;
+  return Folder + PathDelimiter;
+}
+
+std::string ExecutableFolder() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) exe = std::filesystem::current_path(ec) / "pictrim";
+  return IncludeTrailingDelimiter(exe.parent_path().string());
+}
+
+std::string ExtractFileName(const std::string& Path) {
+  const size_t pos = Path.rfind(PathDelimiter);
+  return pos == std::string::npos ? Path : Path.substr(pos + 1);
+}
+
+std::string ExtractFilePath(const std::string& Path) {
+  const size_t pos = Path.rfind(PathDelimiter);
+  return pos == std::string::npos ? std::string() : Path.substr(0, pos + 1);
+}
+
+}  // namespace pictrim

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures, builds and runs the whole test suite. Extra arguments go to
+# CMake, e.g. -DPICTRIM_SANITIZE=ON (use another BUILD_DIR for that build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${BUILD_DIR:-build}"
+cmake -S . -B "$build" -G Ninja -DPICTRIM_WERROR=ON "$@"
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"

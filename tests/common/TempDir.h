@@ -1,0 +1,34 @@
+// A temporary folder for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <string>
+
+namespace pictrim::test {
+
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+
+  // The folder, ending with "/".
+  const std::string& Path() const { return Path_; }
+  // Path() + Relative.
+  std::string operator/(const std::string& Relative) const { return Path_ + Relative; }
+
+ private:
+  std::string Path_;
+};
+
+// Writes Content to Path, creating missing folders.
+void WriteTextFile(const std::string& Path, const std::string& Content);
+// The bytes of a file ("" when it cannot be read).
+std::string ReadWholeFile(const std::string& Path);
+// A snapshot of a tree: every file's relative path with its bytes and
+// modification time, to show that a tree was left unchanged.
+std::string TreeSnapshot(const std::string& Folder);
+// The folder of the real camera files, ending with "/".
+std::string TestDataDir();
+
+}  // namespace pictrim::test

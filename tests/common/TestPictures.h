@@ -1,0 +1,28 @@
+// Pictures made at run time for tests: natural-looking content (smooth
+// gradients, shapes and grain) written as JPEG, PNG, BMP, GIF or TIFF.
+#pragma once
+
+#include <FreeImage.h>
+#include <QImage>
+
+#include <string>
+
+namespace pictrim::test {
+
+// A picture with gradients, a few shapes and grain; Seed varies the content.
+QImage MakeNaturalImage(int Width, int Height, unsigned Seed = 1);
+
+// Writes a natural-looking JPEG (libjpeg, baseline) of the given size.
+void WriteJpeg(const std::string& Path, int Width, int Height, int Quality = 90,
+               unsigned Seed = 1);
+
+// Writes a picture through FreeImage in Format at the given depth
+// (1, 4, 8, 16, 24 or 32 bits per pixel; 32 carries an alpha channel that is
+// transparent in the top-left quarter).
+void WritePicture(const std::string& Path, int Width, int Height, FREE_IMAGE_FORMAT Format,
+                  int BitsPerPixel = 24, unsigned Seed = 1);
+
+// Width and height of a picture file as FreeImage reads it (0 x 0 when unreadable).
+QSize PictureSize(const std::string& Path);
+
+}  // namespace pictrim::test

@@ -1,0 +1,85 @@
+#include "util/MoreDialogs.h"
+
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <system_error>
+
+#include "platform/Paths.h"
+
+namespace fs = std::filesystem;
+
+namespace pictrim {
+namespace {
+
+std::mutex HandlerMutex;
+
+TMessageHandler& MessageHandler() {
+  static TMessageHandler handler = [](const std::string& Text) { std::cerr << Text << '\n'; };
+  return handler;
+}
+
+TFolderHandler& FolderHandler() {
+  static TFolderHandler handler = [](const std::string&, const std::string&) {
+    return std::optional<std::string>();
+  };
+  return handler;
+}
+
+std::optional<std::string> AskForFolder(const std::string& StartFolder) {
+  TFolderHandler handler;
+  {
+    std::lock_guard<std::mutex> lock(HandlerMutex);
+    handler = FolderHandler();
+  }
+  if (!handler) return std::nullopt;
+  return handler(SelectFolderTitle, StartFolder);
+}
+
+}  // namespace
+
+TMessageHandler SetMessageHandler(TMessageHandler Handler) {
+  std::lock_guard<std::mutex> lock(HandlerMutex);
+  std::swap(MessageHandler(), Handler);
+  return Handler;
+}
+
+TFolderHandler SetFolderHandler(TFolderHandler Handler) {
+  std::lock_guard<std::mutex> lock(HandlerMutex);
+  std::swap(FolderHandler(), Handler);
+  return Handler;
+}
+
+void ShowMessage(const std::string& Text) {
+  TMessageHandler handler;
+  {
+    std::lock_guard<std::mutex> lock(HandlerMutex);
+    handler = MessageHandler();
+  }
+  if (handler) handler(Text);
+}
+
+void SelectFolder(std::string& Result) {
+  const std::optional<std::string> chosen = AskForFolder(std::string());
+  if (chosen && !chosen->empty()) Result = IncludeTrailingDelimiter(*chosen);
+}
+
+void SelectFolderFrom(const std::string& StartFolder, std::string& Result) {
+  const std::optional<std::string> chosen = AskForFolder(StartFolder);
+  if (chosen) Result = *chosen;
+  if (!Result.empty()) Result = IncludeTrailingDelimiter(Result);
+}
+
+bool FolderExists(const std::string& Folder) {
+  std::error_code ec;
+  return !Folder.empty() && fs::is_directory(fs::path(Folder), ec);
+}
+
+bool MakeFolderPath(const std::string& Folder) {
+  if (Folder.empty()) return false;
+  std::error_code ec;
+  fs::create_directories(fs::path(Folder), ec);
+  return FolderExists(Folder);
+}
+
+}  // namespace pictrim

@@ -1,0 +1,45 @@
+// Messages to the user and folder services. The message box and the folder
+// chooser go through installable handlers: a dialog in the window, a line on
+// stderr in a headless run, a recorder or a script in tests.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace pictrim {
+
+// Shows Text to the user and returns when the user has seen it.
+using TMessageHandler = std::function<void(const std::string& Text)>;
+
+// Asks the user for a folder; StartFolder is preselected when not empty.
+// Returns the chosen folder, or nothing when the user cancelled.
+using TFolderHandler =
+    std::function<std::optional<std::string>(const std::string& Title, const std::string& StartFolder)>;
+
+// Install a handler and return the one installed before. The default message
+// handler prints the text as a line on stderr; the default folder handler
+// answers "cancelled".
+TMessageHandler SetMessageHandler(TMessageHandler Handler);
+TFolderHandler SetFolderHandler(TFolderHandler Handler);
+
+// A modal message box.
+void ShowMessage(const std::string& Text);
+
+// The title of both folder choosers.
+inline constexpr const char* SelectFolderTitle = "Bitte wählen Sie einen Ordner aus:";
+
+// Lets the user pick a folder; Result becomes it, ending with the delimiter.
+// On cancel Result stays as it was.
+void SelectFolder(std::string& Result);
+
+// As SelectFolder, with StartFolder preselected.
+void SelectFolderFrom(const std::string& StartFolder, std::string& Result);
+
+// True when the folder exists.
+bool FolderExists(const std::string& Folder);
+
+// Creates the folder with every missing parent; true when it exists afterwards.
+bool MakeFolderPath(const std::string& Folder);
+
+}  // namespace pictrim

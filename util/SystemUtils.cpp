@@ -1,0 +1,211 @@
+#include "util/SystemUtils.h"
+
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/Collation.h"
+#include "platform/Paths.h"
+#include "util/Errors.h"
+#include "util/MoreDialogs.h"
+#include "util/MoreStr.h"
+
+namespace fs = std::filesystem;
+
+namespace pictrim {
+
+bool FileListLess(const std::string& A, const std::string& B) {
+  const int c = CompareCollated(A, B);
+  if (c != 0) return c < 0;
+  return A < B;  // equal but for letter case: keep a fixed order
+}
+
+void TFileList::Add(const std::string& Text) {
+  if (!Sorted_) {
+    Items_.push_back(Text);
+    return;
+  }
+  auto pos = std::lower_bound(Items_.begin(), Items_.end(), Text, FileListLess);
+  if (pos != Items_.end() && *pos == Text) return;
+  Items_.insert(pos, Text);
+}
+
+void TFileList::SetSorted(bool Sorted) {
+  if (Sorted && !Sorted_) std::stable_sort(Items_.begin(), Items_.end(), FileListLess);
+  Sorted_ = Sorted;
+}
+
+std::vector<std::string> SplitMasks(const std::string& Masks) {
+  std::vector<std::string> result;
+  std::string rest = (!Masks.empty() && Masks[0] == '.') ? Masks.substr(1) : Masks;
+  for (;;) {
+    const size_t dot = rest.find('.');
+    if (rest.size() > 1) result.push_back(dot == std::string::npos ? rest : rest.substr(0, dot));
+    if (dot == std::string::npos) break;
+    rest = rest.substr(dot + 1);
+  }
+  if (result.empty()) result.emplace_back();
+  return result;
+}
+
+namespace {
+
+// Escapes the characters that fnmatch treats specially but a directory
+// search takes literally; "*" and "?" stay wildcards.
+std::string EscapeForPattern(const std::string& Text) {
+  std::string out;
+  for (char c : Text) {
+    if (c == '[' || c == ']' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+bool ContainsNoCase(const std::string& Text, const std::string& Part) {
+  return LowerCase(Text).find(LowerCase(Part)) != std::string::npos;
+}
+
+bool IsHiddenName(const std::string& Name) { return !Name.empty() && Name[0] == '.'; }
+
+// Calls Visit(name, isFile, isFolder) for every entry of one folder, in the
+// order the directory delivers them. Links to folders count as neither; an
+// unreadable folder delivers nothing.
+template <typename TVisit>
+void ForEachEntry(const std::string& Folder, TVisit Visit) {
+  std::error_code ec;
+  fs::directory_iterator it(fs::path(Folder), fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code sec;
+    const fs::file_status linkStatus = it->symlink_status(sec);
+    if (sec) continue;
+    const bool isFolder = fs::is_directory(linkStatus);
+    const bool isFile = !isFolder && fs::is_regular_file(it->status(sec)) && !sec;
+    Visit(name, isFile, isFolder);
+  }
+}
+
+void WalkTree(TFileList& List, const std::string& Folder, const std::string& NameFilter,
+              const std::string& Mask) {
+  std::vector<std::string> subFolders;
+  ForEachEntry(Folder, [&](const std::string& name, bool isFile, bool isFolder) {
+    if (isFile && NameFitsMask(name, NameFilter, Mask)) List.Add(Folder + name);
+    if (isFolder && !IsHiddenName(name)) subFolders.push_back(name);
+  });
+  for (const std::string& name : subFolders) {
+    WalkTree(List, IncludeTrailingDelimiter(Folder + name), NameFilter, Mask);
+  }
+}
+
+// Step 1 of both listers: a list to fill, created or emptied as asked.
+void PrepareList(std::unique_ptr<TFileList>& List, bool ClearList) {
+  if (!List) {
+    List = std::make_unique<TFileList>();
+  } else if (ClearList) {
+    List->Clear();
+  }
+}
+
+}  // namespace
+
+bool NameFitsMask(const std::string& Name, const std::string& NameFilter, const std::string& Mask) {
+  if (Mask.empty() || Mask == "*") {
+    // "*N*.*" also fits a name without a dot: the dot before a trailing star
+    // may match the end of the name.
+    return NameFilter.empty() || ContainsNoCase(Name, NameFilter);
+  }
+  const std::string pattern = "*" + EscapeForPattern(NameFilter) + "*." + EscapeForPattern(Mask) + "*";
+  return ::fnmatch(pattern.c_str(), Name.c_str(), FNM_CASEFOLD) == 0;
+}
+
+int GetFileListEx(std::unique_ptr<TFileList>& List, const std::string& Folder,
+                  const std::string& NameFilter, const std::string& Masks, bool ClearList,
+                  bool Recurse) {
+  PrepareList(List, ClearList);
+  if (Recurse) {
+    const std::vector<std::string> masks = SplitMasks(Masks);
+    const bool allFiles = masks.size() == 1 && masks[0].empty();
+    for (const std::string& mask : masks) WalkTree(*List, Folder, NameFilter, allFiles ? "*" : mask);
+  } else {
+    ShowMessage("DRAGONS:  a workaround HACK in SystemUtils line 598 !!!");
+    const std::string mask = Masks.substr(0, Masks.find('.'));
+    ForEachEntry(Folder, [&](const std::string& name, bool isFile, bool) {
+      if (isFile && NameFitsMask(name, NameFilter, mask)) List->Add(Folder + name);
+    });
+  }
+  List->SetSorted(true);
+  return static_cast<int>(List->Count());
+}
+
+int ListFilesInFolder(std::unique_ptr<TFileList>& List, const std::string& Folder,
+                      const std::string& NamePrefix, bool ClearList, const std::string& Extension) {
+  PrepareList(List, ClearList);
+  const bool anyExtension = Extension.empty() || Extension == "." || Extension == "*";
+  const std::string pattern = "*." + EscapeForPattern(Extension);
+  bool found = false;
+  ForEachEntry(Folder, [&](const std::string& name, bool isFile, bool) {
+    if (!isFile || IsHiddenName(name)) return;
+    if (!anyExtension && ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0) return;
+    found = true;
+    if (name.compare(0, NamePrefix.size(), NamePrefix) == 0) List->Add(name);
+  });
+  if (!found) return 0;
+  List->SetSorted(true);
+  return static_cast<int>(List->Count());
+}
+
+int64_t GetFileSizeByName(const std::string& Path) {
+  std::error_code ec;
+  if (!fs::exists(fs::path(Path), ec) || fs::is_directory(fs::path(Path), ec)) return -1;
+  std::ifstream in(Path, std::ios::binary | std::ios::ate);
+  if (!in) throw EInOutError("Cannot open file " + Path);
+  const std::streamoff size = in.tellg();
+  if (size < 0) throw EInOutError("Cannot measure file " + Path);
+  return static_cast<int64_t>(size);
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& FileName) {
+  std::ifstream in(FileName, std::ios::binary);
+  if (!in) throw EInOutError("Cannot open " + FileName);
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0) throw EInOutError("Cannot read " + FileName);
+  in.seekg(0, std::ios::beg);
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+    throw EInOutError("Cannot read " + FileName);
+  }
+  return bytes;
+}
+
+void WriteFileBytes(const std::string& FileName, const uint8_t* Data, size_t Size) {
+  const std::string temp = FileName + ".pictrim-part";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw EInOutError("Cannot create " + FileName + ": " + std::strerror(errno));
+  size_t written = 0;
+  while (written < Size) {
+    const ssize_t n = ::write(fd, Data + written, Size - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error));
+    }
+    written += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0 || ::rename(temp.c_str(), FileName.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error));
+  }
+}
+
+}  // namespace pictrim
