@@ -18,8 +18,12 @@ struct CollatorCloser {
 // be used from several threads for comparisons.
 UCollator* UserCollator() {
   static std::unique_ptr<UCollator, CollatorCloser> collator = [] {
+    // The C/POSIX locale maps to a collation that orders by code point;
+    // there the root collation serves instead.
+    const char* locale = uloc_getDefault();
+    if (std::strncmp(locale, "en_US_POSIX", 11) == 0) locale = "";
     UErrorCode status = U_ZERO_ERROR;
-    UCollator* c = ucol_open(uloc_getDefault(), &status);
+    UCollator* c = ucol_open(locale, &status);
     if (U_FAILURE(status)) {
       status = U_ZERO_ERROR;
       c = ucol_open("", &status);
