@@ -67,6 +67,14 @@ FIBITMAP* CompositeOntoWhite(FIBITMAP* Dib) {
   return FreeImage_Composite(Dib, FALSE, &white, nullptr);
 }
 
+// The library's JPEG writer takes 8-bit grey or palette, 24-bit colour and
+// 32-bit CMYK pictures; it admits 32 bits by depth, so ask for the colour type.
+bool HoldsJpegDepth(FIBITMAP* Dib) {
+  if (FreeImage_GetImageType(Dib) != FIT_BITMAP) return false;
+  const unsigned bpp = FreeImage_GetBPP(Dib);
+  return bpp == 8 || bpp == 24 || (bpp == 32 && FreeImage_GetColorType(Dib) == FIC_CMYK);
+}
+
 }  // namespace
 
 void InitImageLibrary() {
@@ -157,7 +165,7 @@ bool TImageBitmap::ConvertToGreyscale() {
 
 bool TImageBitmap::ConvertForJpeg() {
   if (Handle_ == nullptr) return false;
-  if (CanSave(FIF_JPEG)) return true;
+  if (HoldsJpegDepth(Handle_)) return true;
   const FREE_IMAGE_TYPE type = FreeImage_GetImageType(Handle_);
   switch (type) {
     case FIT_BITMAP:
@@ -182,7 +190,7 @@ bool TImageBitmap::ConvertForJpeg() {
       if (!Replace(FreeImage_ConvertToStandardType(Handle_, TRUE))) return false;
       break;
   }
-  return CanSave(FIF_JPEG);
+  return HoldsJpegDepth(Handle_);
 }
 
 bool TImageBitmap::Rescale(uint32_t NewWidth, uint32_t NewHeight, FREE_IMAGE_FILTER Filter) {

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "image/JpegImage.h"
+#include "tests/common/TempDir.h"
+#include "tests/common/TestPictures.h"
+#include "util/Errors.h"
+#include "util/SystemUtils.h"
+
+namespace pictrim {
+namespace {
+
+using test::TTempDir;
+
+// Offset of the first marker segment with the given code, npos when absent.
+size_t FindMarker(const std::vector<uint8_t>& Jpeg, uint8_t Code) {
+  size_t pos = 2;
+  while (pos + 4 <= Jpeg.size() && Jpeg[pos] == 0xFF) {
+    if (Jpeg[pos + 1] == Code) return pos;
+    if (Jpeg[pos + 1] == 0xDA) break;
+    pos += 2 + (Jpeg[pos + 2] << 8 | Jpeg[pos + 3]);
+  }
+  return std::string::npos;
+}
+
+class JpegPicture : public ::testing::Test {
+ protected:
+  TTempDir Dir;
+};
+
+TEST_F(JpegPicture, loadedBytesAreWrittenBackUnchanged) {
+  test::WriteJpeg(Dir / "a.jpg", 120, 80, 75);
+  const std::vector<uint8_t> original = ReadFileBytes(Dir / "a.jpg");
+  TJpegImage jpeg;
+  jpeg.LoadFromFile(Dir / "a.jpg");
+  EXPECT_EQ(jpeg.Width(), 120u);
+  EXPECT_EQ(jpeg.Height(), 80u);
+  EXPECT_TRUE(jpeg.HoldsLoadedData());
+  EXPECT_EQ(jpeg.EncodedData(), original);
+  jpeg.SetCompressionQuality(50);  // does not touch loaded bytes
+  jpeg.SaveToFile(Dir / "b.jpg");
+  EXPECT_EQ(ReadFileBytes(Dir / "b.jpg"), original);
+  std::ostringstream stream;
+  jpeg.SaveToStream(stream);
+  EXPECT_EQ(stream.str(), std::string(original.begin(), original.end()));
+}
+
+TEST_F(JpegPicture, pixelsAreDecodedOnlyWhenAskedFor) {
+  test::WriteJpeg(Dir / "a.jpg", 64, 64);
+  std::vector<uint8_t> bytes = ReadFileBytes(Dir / "a.jpg");
+  // Damage the entropy-coded data behind the header: loading still works,
+  // the damage shows only when decoding.
+  const size_t sos = FindMarker(bytes, 0xDA);
+  ASSERT_NE(sos, std::string::npos);
+  for (size_t i = sos + 20; i < bytes.size() - 2; i += 7) bytes[i] = 0xFF;
+  TJpegImage jpeg;
+  ASSERT_NO_THROW(jpeg.LoadFromBytes(bytes));
+  EXPECT_EQ(jpeg.Width(), 64u);
+  EXPECT_EQ(jpeg.DecodeWarnings(), 0);
+  try {
+    jpeg.ToBitmap();
+    EXPECT_GT(jpeg.DecodeWarnings(), 0);
+  } catch (const EJpegError&) {
+    SUCCEED();
+  }
+}
+
+TEST_F(JpegPicture, newPixelsAreEncodedAsBaselineAtQuality90) {
+  TJpegImage jpeg;
+  jpeg.Assign(test::MakeNaturalImage(50, 30));
+  EXPECT_FALSE(jpeg.HoldsLoadedData());
+  EXPECT_EQ(jpeg.CompressionQuality(), 90);
+  const std::vector<uint8_t> data = jpeg.EncodedData();
+  ASSERT_GT(data.size(), 100u);
+  EXPECT_EQ(data[0], 0xFF);
+  EXPECT_EQ(data[1], 0xD8);
+  EXPECT_NE(FindMarker(data, 0xC0), std::string::npos);  // baseline frame
+  const size_t dqt = FindMarker(data, 0xDB);
+  ASSERT_NE(dqt, std::string::npos);
+  EXPECT_EQ(data[dqt + 5], 3);  // first luminance step at quality 90
+
+  TJpegImage back;
+  back.LoadFromBytes(data);
+  EXPECT_EQ(back.Width(), 50u);
+  EXPECT_EQ(back.Height(), 30u);
+  const QImage pixels = back.ToBitmap();
+  EXPECT_EQ(pixels.size(), QSize(50, 30));
+  EXPECT_EQ(back.DecodeWarnings(), 0);
+}
+
+TEST_F(JpegPicture, changingTheQualityReencodesAssignedPixels) {
+  TJpegImage jpeg;
+  jpeg.Assign(test::MakeNaturalImage(64, 64));
+  const size_t at90 = jpeg.EncodedData().size();
+  jpeg.SetCompressionQuality(30);
+  EXPECT_LT(jpeg.EncodedData().size(), at90);
+}
+
+TEST_F(JpegPicture, scaledDecodeGivesAFractionOfTheSize) {
+  test::WriteJpeg(Dir / "a.jpg", 400, 300);
+  TJpegImage jpeg;
+  jpeg.LoadFromFile(Dir / "a.jpg");
+  EXPECT_EQ(jpeg.ToScaledBitmap(4).size(), QSize(100, 75));
+}
+
+TEST_F(JpegPicture, foreignOrMissingFilesRaise) {
+  test::WriteTextFile(Dir / "text.jpg", "no jpeg here");
+  TJpegImage jpeg;
+  EXPECT_THROW(jpeg.LoadFromFile(Dir / "text.jpg"), EJpegError);
+  EXPECT_THROW(jpeg.LoadFromFile(Dir / "missing.jpg"), EInOutError);
+  EXPECT_TRUE(jpeg.Empty());
+  EXPECT_THROW(jpeg.EncodedData(), EJpegError);
+  EXPECT_THROW(jpeg.SaveToFile(Dir / "nothing.jpg"), EJpegError);
+}
+
+TEST_F(JpegPicture, greyscaleJpegsDecodeToColourPixels) {
+  test::WritePicture(Dir / "grey.jpg", 32, 16, FIF_JPEG, 8);
+  TJpegImage jpeg;
+  jpeg.LoadFromFile(Dir / "grey.jpg");
+  const QImage pixels = jpeg.ToBitmap();
+  EXPECT_EQ(pixels.format(), QImage::Format_RGB888);
+  const QColor c = pixels.pixelColor(5, 5);
+  EXPECT_EQ(c.red(), c.green());
+  EXPECT_EQ(c.green(), c.blue());
+}
+
+}  // namespace
+}  // namespace pictrim
