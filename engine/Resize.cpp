@@ -201,7 +201,9 @@ void TResizeRun::RescalePicture(const TResizeEntry& Entry) {
 // The copy as the library encoded it (Plain), with the text stamped in and
 // the source's metadata carried over where they apply.
 void TResizeRun::WriteCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Plain) {
+  const std::string failure = "File " + Entry.Source + " caused an Exception while writing EXIF Data";
   bool written = false;
+  bool failed = false;
   try {
     TJpegImage jpeg;
     jpeg.LoadFromBytes(Plain);
@@ -218,14 +220,15 @@ void TResizeRun::WriteCopy(const TResizeEntry& Entry, const std::vector<uint8_t>
       written = true;
     }
   } catch (const std::exception&) {
-    Log("File " + Entry.Source + " caused an Exception while writing EXIF Data");
+    Log(failure);
+    failed = true;
   }
   if (written) return;
   try {
     // No stamp or metadata went in (or they failed): the library's copy stands.
     WriteFileBytes(Entry.OutputPath, Plain.data(), Plain.size());
   } catch (const std::exception&) {
-    Log("File " + Entry.Source + " caused an Exception while writing EXIF Data");
+    if (!failed) Log(failure);
   }
 }
 
