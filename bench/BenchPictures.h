@@ -1,0 +1,24 @@
+// Camera-sized test pictures for the benchmarks: natural-looking content
+// (sky gradient, textured ground, a few shapes, sensor grain) encoded as
+// JPEG at camera quality.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pictrim::bench {
+
+struct TBenchPicture {
+  int Width;
+  int Height;
+};
+
+// The mix of the benchmark tree: 12-megapixel and 24-megapixel frames,
+// landscape and portrait.
+std::vector<TBenchPicture> CameraMix(int Count);
+
+// Writes Count camera-sized JPEGs into Folder (created when missing), unless
+// they are there already from an earlier run. Returns the paths.
+std::vector<std::string> MakeCameraTree(const std::string& Folder, int Count);
+
+}  // namespace pictrim::bench

@@ -1,0 +1,88 @@
+// Measures the resize batch: pictures per second and peak memory over a tree
+// of camera-sized JPEGs brought to a longer edge of 1024 pixels.
+//
+//   bench_resize [--count N] [--runs R] [--keep DIR]
+//
+// The tree is generated at run time into a temporary folder (or DIR, reused
+// by later runs). Each run happens in a child process so that its peak
+// memory is its own.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/BenchPictures.h"
+#include "engine/Resize.h"
+
+namespace {
+
+struct TRunResult {
+  double Seconds = 0;
+  long PeakKiB = 0;
+};
+
+// Runs the batch in a child process; the parent reads its time and peak memory.
+TRunResult RunOnce(const std::string& Source) {
+  std::filesystem::remove_all(Source.substr(0, Source.size() - 1) + "_MAXSIZE1024");
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    pictrim::TErrorLog log;
+    const int result = pictrim::ConvertPICsWholeTree(nullptr, Source, "", 1024, 1024, "", 0, 1025,
+                                                     1026, true, log);
+    ::_exit(result == 0 && log.empty() ? 0 : 1);
+  }
+  int status = 0;
+  struct rusage usage {};
+  ::wait4(child, &status, 0, &usage);
+  TRunResult r;
+  r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  r.PeakKiB = usage.ru_maxrss;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "run failed\n");
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QGuiApplication app(argc, argv);
+  int count = 24, runs = 3;
+  std::string keep;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string opt = argv[i];
+    if (opt == "--count") count = std::atoi(argv[i + 1]);
+    else if (opt == "--runs") runs = std::atoi(argv[i + 1]);
+    else if (opt == "--keep") keep = argv[i + 1];
+  }
+  const std::string base = keep.empty()
+                               ? (std::filesystem::temp_directory_path() / "pictrim-bench").string()
+                               : keep;
+  const std::string source = base + "/camera/";
+  std::printf("generating %d camera JPEGs in %s ...\n", count, source.c_str());
+  pictrim::bench::MakeCameraTree(source, count);
+
+  std::vector<double> rates;
+  long peak = 0;
+  for (int r = 0; r < runs; ++r) {
+    const TRunResult result = RunOnce(source);
+    rates.push_back(count / result.Seconds);
+    peak = std::max(peak, result.PeakKiB);
+    std::printf("run %d: %.2f s, %.2f pictures/s, peak %.1f MiB\n", r + 1, result.Seconds,
+                count / result.Seconds, result.PeakKiB / 1024.0);
+  }
+  std::sort(rates.begin(), rates.end());
+  std::printf("median: %.2f pictures/s (min %.2f, max %.2f), peak memory %.1f MiB\n",
+              rates[rates.size() / 2], rates.front(), rates.back(), peak / 1024.0);
+  if (keep.empty()) std::filesystem::remove_all(base);
+  return 0;
+}
