@@ -44,6 +44,20 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
                          const std::string& PictureText, uint8_t TextPosition, uint32_t ProgressMsg,
                          uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog);
 
+// Refusal code of ConvertPICsWholeTree2.
+inline constexpr int ShrinkRefused = -26101;
+
+// Writes a JPEG copy of every picture below SourceFolder whose file comes
+// close to, and as a rule not above, TargetKB kilobytes, found by trying
+// smaller pixel sizes. Non-JPEG sources are named Name.exEXT.jpg. Quiet
+// leaves out the per-file status text. Returns 0, or -26101 when it refused
+// to start.
+int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
+                          const std::string& OutputFolder, const std::string& ExtensionFilter,
+                          uint32_t TargetKB, const std::string& PictureText, uint8_t TextPosition,
+                          uint32_t ProgressMsg, uint32_t FileMsg, bool Overwrite, bool Quiet,
+                          TErrorLog& ErrorLog);
+
 // The output folder of the resize batch for a source folder (ending with the
 // delimiter) and its sizes.
 std::string ResizeOutputFolder(const std::string& SourceFolder, uint32_t MaxWidth,
