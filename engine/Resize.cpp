@@ -1,10 +1,10 @@
 #include "engine/Resize.h"
 
+#include "engine/BatchSupport.h"
+
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "image/ImageBitmap.h"
@@ -22,13 +22,7 @@ std::string StatusText;
 
 namespace {
 
-const std::string CancelledStatus = "Letze Aktion = Prozess abgebrochen";
-const std::string FinishedStatus = "Letze Aktion = Größenänderung aller Dateien im Verzeichnis ";
-
-bool FileExists(const std::string& Path) {
-  std::error_code ec;
-  return std::filesystem::exists(std::filesystem::path(Path), ec);
-}
+using batch::FileExists;
 
 bool IsJpegExtension(const std::string& Extension) {
   return Extension == "jpg" || Extension == "jpeg";
@@ -46,8 +40,7 @@ TResizeEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
   TResizeEntry entry;
   entry.Source = Source;
   entry.Extension = LowerCase(ExtractExtension(Source));
-  const std::string relative = RightChars(Source, Source.size() - SourceFolder.size());
-  entry.OutputPath = OutputFolder + ReplaceExtension(relative, "jpg");
+  entry.OutputPath = OutputFolder + ReplaceExtension(batch::RelativePath(Source, SourceFolder), "jpg");
   return entry;
 }
 
@@ -272,9 +265,7 @@ std::string ResizeOutputFolder(const std::string& SourceFolder, uint32_t MaxWidt
     suffix = "_MAXHEIGHT";
     number = MaxHeight;
   }
-  const std::string base =
-      IsRootFolder(SourceFolder) ? SourceFolder : LeftChars(SourceFolder, SourceFolder.size() - 1);
-  return base + suffix + std::to_string(number) + PathDelimiter;
+  return batch::OutputBase(SourceFolder) + suffix + std::to_string(number) + PathDelimiter;
 }
 
 int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
@@ -295,10 +286,8 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
   TResizeRun run(Window, MaxWidth, MaxHeight, PictureText, TextPosition, Overwrite, ErrorLog);
   const int64_t index = run.Run(*files, source, IncludeTrailingDelimiter(output));
 
-  StatusText = CancelRequested ? CancelledStatus : FinishedStatus + SourceFolder;
-  PostStatus(Window, StatusText);
   files.reset();
-  PostFinished(Window, index);
+  batch::FinishBatch(Window, SourceFolder, index);
   return 0;
 }
 

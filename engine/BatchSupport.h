@@ -1,0 +1,25 @@
+// Pieces the batches share: output folder and path derivation, file tests
+// and the closing notifications of a run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/BatchTarget.h"
+
+namespace pictrim::batch {
+
+bool FileExists(const std::string& Path);
+
+// The source folder without its closing delimiter, to which an output
+// folder's suffix is appended; the root folder keeps it.
+std::string OutputBase(const std::string& SourceFolder);
+
+// A listed path relative to the source folder it was listed from.
+std::string RelativePath(const std::string& Entry, const std::string& SourceFolder);
+
+// Sets the closing status text (cancelled, or done for SourceFolder), posts
+// it and then the final progress notification.
+void FinishBatch(TBatchTarget* Window, const std::string& SourceFolder, int64_t Index);
+
+}  // namespace pictrim::batch
