@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -186,9 +187,11 @@ std::vector<TGradientLine> PyramidGradientLines(int Width, int Height, bool Reve
   std::vector<TGradientLine> lines;
   if (Width <= 0 || Height <= 0) return lines;
   const QPoint centre(Width / 2, Height / 2);
-  const double q = 255.0 / (Width + Height);
-  auto entry = [q, Reversed](int Distance) {
-    const int e = std::clamp(static_cast<int>(Distance * q), 0, 255);
+  // trunc(Distance x 255 / (Width + Height)), in integers so that the far
+  // corner reaches entry 255 exactly.
+  const int64_t span = static_cast<int64_t>(Width) + Height;
+  auto entry = [span, Reversed](int Distance) {
+    const int e = static_cast<int>(std::clamp<int64_t>(Distance * int64_t{255} / span, 0, 255));
     return Reversed ? 255 - e : e;
   };
   lines.reserve(2 * static_cast<size_t>(Width + Height + 2));
@@ -420,7 +423,11 @@ void TGradientColorButton::SetChangeDirection(bool Value) {
 
 void TGradientColorButton::SetDown(bool Value) {
   if (!Assign(Down_, Value)) return;
-  if (GradientStyle_ == TGradientStyle::gsNone) {
+  // The face shift only moves what is there; a strip with a glyph of its own
+  // for the down state needs the whole face drawn.
+  const bool sameGlyph =
+      GlyphIndex(NumGlyphs_, isEnabled(), true) == GlyphIndex(NumGlyphs_, isEnabled(), false);
+  if (GradientStyle_ == TGradientStyle::gsNone && sameGlyph) {
     RedrawShifted(Value);
   } else {
     Redraw();

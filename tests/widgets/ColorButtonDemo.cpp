@@ -1,0 +1,128 @@
+// Renders the colour button as the main window uses it, in its plain and its
+// gradient look, enabled and disabled, released and pressed, into PNG files
+// (and one sheet with all of them) in the colorbutton-demo folder of the
+// build tree, for a person to look at.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QWidget>
+
+#include <vector>
+
+#include "widgets/ColorButton.h"
+
+namespace pictrim {
+namespace {
+
+struct TDemoLook {
+  const char* Name;
+  TGradientStyle Style;
+  bool Enabled;
+  bool Down;
+};
+
+TEST(ColorButtonDemo, rendersThePlainAndGradientLooksIntoPngFiles) {
+  const QString folder = PICTRIM_WIDGETS_DEMO_DIR;
+  ASSERT_TRUE(QDir().mkpath(folder));
+
+  const std::vector<TDemoLook> looks = {
+      {"plain-enabled-released", TGradientStyle::gsNone, true, false},
+      {"plain-enabled-pressed", TGradientStyle::gsNone, true, true},
+      {"plain-disabled-released", TGradientStyle::gsNone, false, false},
+      {"plain-disabled-pressed", TGradientStyle::gsNone, false, true},
+      {"gradient-enabled-released", TGradientStyle::gsVertical, true, false},
+      {"gradient-enabled-pressed", TGradientStyle::gsVertical, true, true},
+      {"gradient-disabled-released", TGradientStyle::gsVertical, false, false},
+      {"gradient-disabled-pressed", TGradientStyle::gsVertical, false, true},
+  };
+
+  QWidget form;
+  std::vector<QImage> images;
+  for (const TDemoLook& look : looks) {
+    // The main window's execute button: a grouped button stays down when
+    // disabled, so the disabled pressed look can be shown too.
+    auto* button = new TGradientColorButton(&form);
+    button->resize(180, 25);
+    button->SetColor(TSystemColor::ActiveBorder);
+    button->SetCaption(QString::fromUtf8("Größe ändern AUSFÜHREN"));
+    button->SetGradientStyle(look.Style);
+    button->SetGrouped(true);
+    button->SetGroupIndex(static_cast<int>(images.size()) + 1);
+    button->SetDown(look.Down);
+    button->setEnabled(look.Enabled);
+    ASSERT_EQ(button->Down(), look.Down);
+    const QImage image = button->grab().toImage();
+    ASSERT_TRUE(image.save(folder + "/" + look.Name + ".png")) << look.Name;
+    images.push_back(image);
+  }
+
+  // Every look differs from every other one.
+  for (size_t i = 0; i < images.size(); ++i) {
+    for (size_t j = i + 1; j < images.size(); ++j) {
+      EXPECT_NE(images[i], images[j]) << looks[i].Name << " / " << looks[j].Name;
+    }
+  }
+
+  // The sheet: plain looks on the left, gradient looks on the right, scaled
+  // up three times so that single pixels can be seen.
+  const int scale = 3, gap = 8;
+  const QSize cell = images.front().size() * scale;
+  QImage sheet(2 * cell.width() + 3 * gap, 4 * cell.height() + 5 * gap, QImage::Format_RGB32);
+  sheet.fill(Qt::white);
+  QPainter painter(&sheet);
+  for (size_t i = 0; i < images.size(); ++i) {
+    const int column = static_cast<int>(i) / 4, row = static_cast<int>(i) % 4;
+    const QPoint at(gap + column * (cell.width() + gap), gap + row * (cell.height() + gap));
+    painter.drawImage(QRect(at, cell), images[i]);
+  }
+  painter.end();
+  EXPECT_TRUE(sheet.save(folder + "/sheet.png"));
+}
+
+// The other gradients, a coloured base and the glyph layouts, on one sheet.
+TEST(ColorButtonDemo, rendersTheOtherStylesOntoASheet) {
+  const QString folder = PICTRIM_WIDGETS_DEMO_DIR;
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QImage glyph(32, 16, QImage::Format_RGB32);
+  glyph.fill(Qt::magenta);  // the bottom-left colour: transparent
+  QPainter strip(&glyph);
+  strip.setBrush(QColor(200, 30, 30));
+  strip.drawEllipse(2, 2, 11, 11);
+  strip.setBrush(QColor(120, 120, 120));
+  strip.drawEllipse(18, 2, 11, 11);
+  strip.end();
+
+  QWidget form;
+  QImage sheet(3 * 130 + 4 * 6, 4 * 40 + 5 * 6, QImage::Format_RGB32);
+  sheet.fill(Qt::white);
+  QPainter painter(&sheet);
+  const TGradientStyle styles[] = {TGradientStyle::gsHorizontal, TGradientStyle::gsPyramid,
+                                   TGradientStyle::gsVertical};
+  const TButtonLayout layouts[] = {TButtonLayout::blGlyphLeft, TButtonLayout::blGlyphRight,
+                                   TButtonLayout::blGlyphTop, TButtonLayout::blGlyphBottom};
+  for (int column = 0; column < 3; ++column) {
+    for (int row = 0; row < 4; ++row) {
+      TGradientColorButton button(&form);
+      button.resize(130, 40);
+      button.SetColor(QColor(70, 110, 190));
+      button.SetBevelWidth(2);
+      button.SetGradientStyle(styles[column]);
+      button.SetGradientDirection(row % 2 ? TGradientDirection::gdUpLeft
+                                          : TGradientDirection::gdDownRight);
+      button.SetChangeDirection(true);
+      button.SetGlyph(glyph);
+      button.SetNumGlyphs(2);
+      button.SetLayout(layouts[row]);
+      button.SetCaption("&Start");
+      button.SetDown(row == 3);
+      painter.drawImage(QPoint(6 + column * 136, 6 + row * 46), button.grab().toImage());
+    }
+  }
+  painter.end();
+  EXPECT_TRUE(sheet.save(folder + "/styles.png"));
+}
+
+}  // namespace
+}  // namespace pictrim
