@@ -353,6 +353,12 @@ void TGradientColorButton::UpdatePalette() {
   Palette_ = GradientPalette(Base_, GradientDirection_);
 }
 
+void TGradientColorButton::ColorsChanged() {
+  UpdateColors();
+  if (GradientStyle_ != TGradientStyle::gsNone) UpdatePalette();
+  Redraw();
+}
+
 void TGradientColorButton::Redraw() {
   Repaint_ = TRepaint::Full;
   update();
@@ -370,10 +376,7 @@ void TGradientColorButton::RedrawShifted(bool WentDown) {
 }
 
 void TGradientColorButton::SetColor(const TColor& Value) {
-  if (!Assign(Color_, Value)) return;
-  UpdateColors();
-  if (GradientStyle_ != TGradientStyle::gsNone) UpdatePalette();
-  Redraw();
+  if (Assign(Color_, Value)) ColorsChanged();
 }
 
 void TGradientColorButton::SetBevelWidth(int Value) {
@@ -392,17 +395,11 @@ void TGradientColorButton::SetBorderColor(const TColor& Value) {
 }
 
 void TGradientColorButton::SetContrastHighlight(int Value) {
-  if (Value < 0 || Value > 9 || !Assign(ContrastHighlight_, Value)) return;
-  UpdateColors();
-  if (GradientStyle_ != TGradientStyle::gsNone) UpdatePalette();
-  Redraw();
+  if (Value >= 0 && Value <= 9 && Assign(ContrastHighlight_, Value)) ColorsChanged();
 }
 
 void TGradientColorButton::SetContrastShadow(int Value) {
-  if (Value < 0 || Value > 9 || !Assign(ContrastShadow_, Value)) return;
-  UpdateColors();
-  if (GradientStyle_ != TGradientStyle::gsNone) UpdatePalette();
-  Redraw();
+  if (Value >= 0 && Value <= 9 && Assign(ContrastShadow_, Value)) ColorsChanged();
 }
 
 void TGradientColorButton::SetGradientStyle(TGradientStyle Value) {
@@ -614,10 +611,7 @@ void TGradientColorButton::changeEvent(QEvent* Event) {
       break;
     case QEvent::PaletteChange:
     case QEvent::ApplicationPaletteChange:
-      // System colours may have new values.
-      UpdateColors();
-      if (GradientStyle_ != TGradientStyle::gsNone) UpdatePalette();
-      Redraw();
+      ColorsChanged();  // system colours may have new values
       break;
     default:
       break;

@@ -290,6 +290,8 @@ class TGradientColorButton : public QWidget {
  private:
   void UpdateColors();
   void UpdatePalette();
+  // Recomputes the derived colours (and the palette when a gradient is on) and redraws.
+  void ColorsChanged();
   void Redraw();
   void RedrawShifted(bool WentDown);
   void ReleaseGroup();

@@ -2,7 +2,6 @@
 // gradient palette, the gradient bands, glyph and caption placement.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <set>
 
@@ -22,18 +21,6 @@ std::string ConversionError(auto&& Call) {
     return E.what();
   }
   return "no error";
-}
-
-TEST(ColorArithmetic, roundsHalvesToTheEvenNeighbour) {
-  EXPECT_EQ(RoundHalfEven(0.5), 0);
-  EXPECT_EQ(RoundHalfEven(1.5), 2);
-  EXPECT_EQ(RoundHalfEven(2.5), 2);
-  EXPECT_EQ(RoundHalfEven(64.5), 64);
-  EXPECT_EQ(RoundHalfEven(63.5), 64);
-  EXPECT_EQ(RoundHalfEven(2.4999), 2);
-  EXPECT_EQ(RoundHalfEven(2.5001), 3);
-  EXPECT_EQ(RoundHalfEven(-0.5), 0);
-  EXPECT_EQ(RoundHalfEven(-1.5), -2);
 }
 
 TEST(ColorArithmetic, lightColourOfMidGreyWithContrastFiveIs191) {
@@ -63,31 +50,6 @@ TEST(ColorArithmetic, shadowContrastZeroKeepsTheColourAndNineIsNearlyBlack) {
   EXPECT_EQ(DarkColor(Grey(128), 6), Grey(51));  // 128 x 0.4 = 51.2
   EXPECT_EQ(DarkColor(qRgb(255, 0, 0), 6), qRgb(102, 0, 0));
   EXPECT_EQ(DarkColor(Grey(200), 9), Grey(20));
-}
-
-TEST(ColorArithmetic, hueLuminanceSaturationRoundTrip) {
-  const THls red = RGB2HLS(1, 0, 0);
-  EXPECT_DOUBLE_EQ(red.Hue, 0);
-  EXPECT_DOUBLE_EQ(red.Luminance, 0.5);
-  EXPECT_DOUBLE_EQ(red.Saturation, 1);
-  EXPECT_NEAR(RGB2HLS(0, 1, 0).Hue, 1.0 / 3, 1e-12);
-  EXPECT_NEAR(RGB2HLS(0, 0, 1).Hue, 2.0 / 3, 1e-12);
-  EXPECT_NEAR(RGB2HLS(1, 0, 1).Hue, 5.0 / 6, 1e-12);
-  for (int r = 0; r <= 255; r += 17) {
-    for (int g = 0; g <= 255; g += 51) {
-      for (int b = 0; b <= 255; b += 85) {
-        const THls hls = RGB2HLS(r / 255.0, g / 255.0, b / 255.0);
-        ASSERT_GE(hls.Hue, 0);
-        ASSERT_LT(hls.Hue, 1);
-        const TRgbF back = HLS2RGB(hls.Hue, hls.Luminance, hls.Saturation);
-        ASSERT_NEAR(back.Red * 255, r, 1e-9);
-        ASSERT_NEAR(back.Green * 255, g, 1e-9);
-        ASSERT_NEAR(back.Blue * 255, b, 1e-9);
-        const TRgbF black = HLS2RGB(hls.Hue, 0, hls.Saturation);
-        ASSERT_EQ(black.Red + black.Green + black.Blue, 0);
-      }
-    }
-  }
 }
 
 TEST(ColorArithmetic, conversionsRefuseComponentsOutsideZeroToOne) {
@@ -273,17 +235,6 @@ TEST(GlyphGeometry, glyphAndCaptionFollowTheLayout) {
   at = PlaceGlyphAndCaption(in);
   EXPECT_EQ(at.Glyph, QPoint(28, 4));
   EXPECT_TRUE(at.Caption.isNull());
-}
-
-TEST(GlyphGeometry, faceShiftMovesTheInnerAreaByOnePixel) {
-  const TRect face{2, 2, 73, 23};
-  const TFaceShift down = FaceShift(face, true);
-  EXPECT_EQ(down.Source, QRect(2, 2, 70, 20));
-  EXPECT_EQ(down.Target, QPoint(3, 3));
-  const TFaceShift up = FaceShift(face, false);
-  EXPECT_EQ(up.Source, QRect(3, 3, 70, 20));
-  EXPECT_EQ(up.Target, QPoint(2, 2));
-  EXPECT_TRUE(FaceShift(TRect{2, 2, 3, 23}, true).Source.isEmpty());
 }
 
 TEST(Accelerator, isTheCharacterAfterASingleAmpersand) {
