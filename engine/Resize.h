@@ -6,9 +6,11 @@
 #include <QImage>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/BatchTarget.h"
+#include "platform/FileTimes.h"
 #include "util/ErrorLog.h"
 
 namespace pictrim {
@@ -69,6 +71,50 @@ void PostFileDone(TBatchTarget* Window, const std::string& Path);
 void PostStatus(TBatchTarget* Window, const std::string& Text);
 void PostProgress(TBatchTarget* Window, int64_t Done, int64_t Total);
 void PostFinished(TBatchTarget* Window, int64_t Index);
+
+// Refusal codes of the command-line batches and the largest edge the JPEG
+// batch accepts.
+inline constexpr int BmpBatchRefused = 200301;
+inline constexpr int JpegBatchBadSize = 200201;
+inline constexpr int JpegBatchBadProgressMsg = 200202;
+inline constexpr int JpegBatchBadFileMsg = 200203;
+inline constexpr int JpegBatchNoSource = 200204;
+inline constexpr uint32_t MaxCommandLineEdge = 10000;
+// StretchBitmap's result for a target edge of 0.
+inline constexpr int StretchRefused = -12002;
+
+// The output folder of the command-line batches: the source folder (ending
+// with the delimiter) + "_SIZE" + MaxEdge.
+std::string SizeOutputFolder(const std::string& SourceFolder, uint32_t MaxEdge);
+
+// Writes every BMP file below SourceFolder that passes the file-type check
+// as a JPEG (quality 90) whose longer edge is MaxEdge, into the output folder
+// (derived when empty). PictureText is not used. Returns 0, or 200301 when it
+// refused to start.
+int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
+                         const std::string& OutputFolder, uint32_t MaxEdge,
+                         const std::string& PictureText, uint32_t ProgressMsg, uint32_t FileMsg,
+                         bool Overwrite, TErrorLog& ErrorLog);
+
+// The same for every JPEG file, carrying the source's metadata over; with
+// MaxHeight > 0 the width becomes MaxEdge unless the height would exceed
+// MaxHeight. Returns 0, or 200201..200204 when it refused to start.
+int SaveJPEGtreeDownSized(TBatchTarget* Window, const std::string& SourceFolder,
+                          const std::string& OutputFolder, uint32_t MaxEdge, uint32_t MaxHeight,
+                          const std::string& PictureText, uint32_t ProgressMsg, uint32_t FileMsg,
+                          bool Overwrite, TErrorLog& ErrorLog);
+
+// Writes Bitmap as a JPEG at Quality to DestPath (a .bmp name becomes .jpg;
+// any name but .jpg is refused), its longer edge brought to MaxEdge unless
+// one edge is MaxEdge already, and gives it FileTime. Bitmap holds the
+// stretched picture afterwards. True when written; raises when writing fails.
+bool SaveBitmapAsJPEG(QImage& Bitmap, std::string& DestPath, const std::string& Text,
+                      const std::optional<TFileTime>& FileTime, uint32_t MaxEdge, int Quality);
+
+// Stretches Bitmap to NewWidth x NewHeight with smooth filtering. 0 on
+// success or when the size is already right; -12002 for a target edge of 0
+// (or one no bitmap can have). Text is not used.
+int StretchBitmap(QImage& Bitmap, uint32_t NewWidth, uint32_t NewHeight, const std::string& Text);
 
 // Draws Text into the top-left corner (Position bit 0), the bottom-left
 // corner (bit 1) or both, black with a light one-pixel halo. Returns 0.

@@ -1,0 +1,355 @@
+// The two batches of an unattended run: every BMP file of a tree, then every
+// JPEG file, written as a JPEG whose longer edge is the given size. They check
+// each file's type from its first bytes, scale with the smooth stretch of
+// screen bitmaps and encode with the JPEG picture object.
+#include <QImage>
+#include <QImageReader>
+
+#include <climits>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <system_error>
+
+#include "engine/BatchSupport.h"
+#include "engine/Resize.h"
+#include "image/CheckFileTypes.h"
+#include "image/JpegImage.h"
+#include "metadata/Exif.h"
+#include "platform/FileTimes.h"
+#include "platform/Paths.h"
+#include "util/MoreDialogs.h"
+#include "util/MoreStr.h"
+#include "util/SystemUtils.h"
+
+namespace fs = std::filesystem;
+
+namespace pictrim {
+namespace {
+
+const std::string BmpWriteFailedMessage = "EXCEPTION in 'ConvertBMPtoJPEGtree' line 1053";
+const std::string JpegBatchFailedMessage = "Exception in SaveJPEGtreeDownSized Code 620";
+const std::string OneLineHighText = "Due to a BUG in the programming language, File  ";
+
+// True when Path names a file that already exists inside the source tree
+// (the output folder may lie in it, or be the source folder itself). Such a
+// file is a source of this run or of the next batch and is never replaced.
+bool IsFileOfSourceTree(const std::string& Path, const std::string& SourceFolder) {
+  std::error_code ec;
+  if (!fs::exists(fs::path(Path), ec)) return false;
+  const fs::path file = fs::canonical(fs::path(Path), ec);
+  if (ec) return true;  // cannot tell: better left alone
+  const fs::path folder = fs::canonical(fs::path(SourceFolder), ec);
+  if (ec) return true;
+  const std::string prefix = IncludeTrailingDelimiter(folder.string());
+  return file.string().compare(0, prefix.size(), prefix) == 0;
+}
+
+// Width and height as a BMP file's info header states them; nothing when the
+// header cannot be read.
+std::optional<TPictureSize> BmpHeaderSize(const std::string& Path) {
+  std::vector<uint8_t> head;
+  try {
+    ReadFileHead(Path, head, 25);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  if (head.size() < 26) return std::nullopt;
+  const auto le = [&head](size_t At, size_t Count) {
+    uint32_t value = 0;
+    for (size_t i = Count; i-- > 0;) value = value << 8 | head[At + i];
+    return value;
+  };
+  const uint32_t infoSize = le(14, 4);
+  if (infoSize == 12) return TPictureSize{le(18, 2), le(20, 2)};  // the old core header
+  return TPictureSize{le(18, 4), le(22, 4)};
+}
+
+// The notifications of one entry: the source's path, then the progress.
+void PostEntry(TBatchTarget* Window, uint32_t ProgressMsg, uint32_t FileMsg,
+               const std::string& Path, size_t Index, size_t Count) {
+  if (Window == nullptr) return;
+  Window->post({FileMsg, 0, 0, Path});
+  Window->pump();
+  Window->post({ProgressMsg, static_cast<int64_t>(Index) + 1, static_cast<int64_t>(Count), {}});
+  Window->pump();
+}
+
+// The closing notification; it is handled once the caller pumps again.
+void PostEnd(TBatchTarget* Window, uint32_t ProgressMsg, size_t Index) {
+  if (Window == nullptr) return;
+  Window->post({ProgressMsg, static_cast<int64_t>(Index) + 1, 0, {}});
+}
+
+// What both batches share: the folders, the guard values, the error log.
+class TCommandLineRun {
+ public:
+  TCommandLineRun(TBatchTarget* Window, const std::string& SourceFolder,
+                  const std::string& OutputFolder, uint32_t MaxEdge, uint32_t ProgressMsg,
+                  uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog)
+      : Window_(Window),
+        Source_(IncludeTrailingDelimiter(SourceFolder)),
+        Output_(OutputFolder.empty() ? SizeOutputFolder(Source_, MaxEdge)
+                                     : IncludeTrailingDelimiter(OutputFolder)),
+        MaxEdge_(MaxEdge),
+        ProgressMsg_(ProgressMsg),
+        FileMsg_(FileMsg),
+        Overwrite_(Overwrite),
+        ErrorLog_(ErrorLog) {}
+
+  // The tree's files with this extension mask, sorted.
+  std::unique_ptr<TFileList> List(const std::string& Mask) const {
+    std::unique_ptr<TFileList> files;
+    GetFileListEx(files, Source_, "", Mask, true, true);
+    return files;
+  }
+
+  // Checks the entry's type; on success posts its notifications and returns
+  // the output path of Relative, or nothing when the entry is done with.
+  std::optional<std::string> Prepare(const std::string& Path, const std::string& Relative,
+                                     const std::string& InvalidText, size_t Index, size_t Count);
+  bool MakeOutputFolder(const std::string& OutputPath);
+
+  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
+  const std::string& Source() const { return Source_; }
+  const std::string& Output() const { return Output_; }
+  uint32_t MaxEdge() const { return MaxEdge_; }
+  TBatchTarget* Window() const { return Window_; }
+  uint32_t ProgressMsg() const { return ProgressMsg_; }
+  std::string RelativePath(const std::string& Path) const {
+    return batch::RelativePath(Path, Source_);
+  }
+
+ private:
+  TBatchTarget* Window_;
+  std::string Source_;
+  std::string Output_;
+  uint32_t MaxEdge_;
+  uint32_t ProgressMsg_;
+  uint32_t FileMsg_;
+  bool Overwrite_;
+  TErrorLog& ErrorLog_;
+};
+
+std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
+                                                    const std::string& Relative,
+                                                    const std::string& InvalidText, size_t Index,
+                                                    size_t Count) {
+  ValidationInfoStruct info;
+  try {
+    CheckFileType(Path, info);
+  } catch (const std::exception&) {
+    Log("File " + Path + " could not be loaded");
+    return std::nullopt;
+  }
+  if (!info.FileIsValid) {
+    Log(InvalidText + Path);
+    return std::nullopt;
+  }
+  PostEntry(Window_, ProgressMsg_, FileMsg_, Path, Index, Count);
+  const std::string outputPath = Output_ + Relative;
+  if (!Overwrite_ && batch::FileExists(outputPath)) return std::nullopt;
+  if (IsFileOfSourceTree(outputPath, Source_)) {
+    Log("File " + outputPath + " belongs to the source folder and was not overwritten");
+    return std::nullopt;
+  }
+  return outputPath;
+}
+
+bool TCommandLineRun::MakeOutputFolder(const std::string& OutputPath) {
+  const std::string folder = ExtractFilePath(OutputPath);
+  if (MakeFolderPath(folder)) return true;
+  Log("Folder " + folder + " could not be created");
+  return false;
+}
+
+void ConvertOneBmp(TCommandLineRun& Run, const std::string& Path, size_t Index, size_t Count) {
+  const std::optional<std::string> output =
+      Run.Prepare(Path, ReplaceExtension(Run.RelativePath(Path), "jpg"),
+                  "Not a valid BMP V3:   ", Index, Count);
+  if (!output) return;
+  QImageReader reader(QString::fromStdString(Path), "BMP");
+  QImage bitmap = reader.read();
+  if (bitmap.isNull()) {
+    const std::optional<TPictureSize> stated = BmpHeaderSize(Path);
+    if (stated && (stated->Width == 0 || stated->Height == 0)) {
+      Run.Log("File " + Path + " was empty");
+    } else {
+      Run.Log("File " + Path + " could not be loaded");
+    }
+    return;
+  }
+  if (bitmap.width() == 0 || bitmap.height() == 0) {
+    Run.Log("File " + Path + " was empty");
+  } else if (bitmap.height() == 1) {
+    Run.Log(OneLineHighText + Path + "  cannot be resized");
+  } else if (Run.MakeOutputFolder(*output)) {
+    const std::optional<TFileTime> time = GetFileModTime(Path);
+    std::string destination = *output;
+    try {
+      SaveBitmapAsJPEG(bitmap, destination, "", time, Run.MaxEdge(), TJpegImage::DefaultQuality);
+    } catch (const std::exception&) {
+      ShowMessage(BmpWriteFailedMessage);
+      Run.Log("File " + destination + " could not be written");
+    }
+  }
+}
+
+// The size a JPEG of the batch is brought to: the longer edge becomes
+// MaxEdge; with a height limit, the width becomes MaxEdge unless the height
+// would then exceed MaxHeight.
+TPictureSize DownSize(uint32_t MaxEdge, uint32_t MaxHeight, uint32_t Width, uint32_t Height) {
+  if (MaxHeight == 0) return CalcNewSize(MaxEdge, MaxEdge, Width, Height);
+  TPictureSize size = CalcNewSize(MaxEdge, 0, Width, Height);
+  if (size.Height > MaxHeight) size = CalcNewSize(0, MaxHeight, Width, Height);
+  return size;
+}
+
+class TJpegDownSizer {
+ public:
+  TJpegDownSizer(TCommandLineRun& Run, uint32_t MaxHeight) : Run_(Run), MaxHeight_(MaxHeight) {}
+  void Convert(const std::string& Path, size_t Index, size_t Count);
+
+ private:
+  void Write(const std::string& Path, const std::string& Output, TJpegImage& Jpeg, QImage& Bitmap);
+
+  TCommandLineRun& Run_;
+  uint32_t MaxHeight_;
+  TMetadata Metadata_{255};
+};
+
+void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count) {
+  const std::optional<std::string> output =
+      Run_.Prepare(Path, Run_.RelativePath(Path), "Not a valid JPG:   ", Index, Count);
+  if (!output) return;
+  TJpegImage jpeg;
+  try {
+    jpeg.LoadFromFile(Path);
+  } catch (const std::exception&) {
+    Run_.Log("EXCEPTION in SaveJPEGtreeDownSized - j.loadFromFile()) with  File \"" + Path + "\"");
+  }
+  Metadata_.ReadMetadata(Path);
+  if (jpeg.Empty()) {
+    Run_.Log("File " + Path + " was empty");
+    return;
+  }
+  if (jpeg.Height() == 1) {
+    Run_.Log(OneLineHighText + Path + "  cannot be resized");
+    return;
+  }
+  QImage bitmap;
+  try {
+    // The pixels are decoded here.
+    jpeg.AssignTo(bitmap);
+  } catch (const std::exception&) {
+    Run_.Log("EXCEPTION in SaveJPEGtreeDownSized - TB.assign( j) with  File \"" + Path + "\"");
+  }
+  if (bitmap.isNull()) return;
+  Write(Path, *output, jpeg, bitmap);
+}
+
+void TJpegDownSizer::Write(const std::string& Path, const std::string& Output, TJpegImage& Jpeg,
+                           QImage& Bitmap) {
+  const TPictureSize size =
+      DownSize(Run_.MaxEdge(), MaxHeight_, static_cast<uint32_t>(Bitmap.width()),
+               static_cast<uint32_t>(Bitmap.height()));
+  if (StretchBitmap(Bitmap, size.Width, size.Height, "") != 0 || Bitmap.isNull()) return;
+  if (!Run_.MakeOutputFolder(Output)) return;
+  const std::optional<TFileTime> time = GetFileModTime(Path);
+  Jpeg.Assign(Bitmap);
+  try {
+    Metadata_.WriteJpegWithMetadata(Jpeg, Output, true);
+  } catch (const std::exception&) {
+    Run_.Log("File " + Output + " could not be written");
+    return;
+  }
+  if (time) SetFileModTime(Output, *time);
+}
+
+}  // namespace
+
+std::string SizeOutputFolder(const std::string& SourceFolder, uint32_t MaxEdge) {
+  return batch::OutputBase(SourceFolder) + "_SIZE" + std::to_string(MaxEdge) + PathDelimiter;
+}
+
+int StretchBitmap(QImage& Bitmap, uint32_t NewWidth, uint32_t NewHeight,
+                  const std::string& /*Text*/) {
+  if (static_cast<int64_t>(Bitmap.width()) == NewWidth &&
+      static_cast<int64_t>(Bitmap.height()) == NewHeight) {
+    return 0;
+  }
+  if (NewWidth == 0 || NewHeight == 0 || NewWidth > INT_MAX || NewHeight > INT_MAX) {
+    return StretchRefused;
+  }
+  Bitmap = Bitmap.scaled(static_cast<int>(NewWidth), static_cast<int>(NewHeight),
+                         Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return 0;
+}
+
+bool SaveBitmapAsJPEG(QImage& Bitmap, std::string& DestPath, const std::string& Text,
+                      const std::optional<TFileTime>& FileTime, uint32_t MaxEdge, int Quality) {
+  if (UpperCase(ExtractExtension(DestPath)) == "BMP") DestPath = ReplaceExtension(DestPath, "jpg");
+  if (UpperCase(ExtractExtension(DestPath)) != "JPG") return false;
+  if (Bitmap.isNull()) return false;
+  const auto width = static_cast<uint32_t>(Bitmap.width());
+  const auto height = static_cast<uint32_t>(Bitmap.height());
+  // A bitmap with one edge at the size already is written as it is; smaller
+  // ones are enlarged.
+  TPictureSize size{width, height};
+  if (MaxEdge != width && MaxEdge != height) size = CalcNewSize(MaxEdge, MaxEdge, width, height);
+  if (size.Width != width || size.Height != height) {
+    // A target edge of 0 cannot be stretched to: the file is skipped.
+    if (StretchBitmap(Bitmap, size.Width, size.Height, Text) != 0 || Bitmap.isNull()) return false;
+  }
+  TJpegImage jpeg;
+  jpeg.SetCompressionQuality(Quality);
+  jpeg.Assign(Bitmap);
+  jpeg.SaveToFile(DestPath);
+  if (FileTime) SetFileModTime(DestPath, *FileTime);
+  return true;
+}
+
+int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
+                         const std::string& OutputFolder, uint32_t MaxEdge,
+                         const std::string& /*PictureText*/, uint32_t ProgressMsg, uint32_t FileMsg,
+                         bool Overwrite, TErrorLog& ErrorLog) {
+  if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return BmpBatchRefused;
+  TCommandLineRun run(Window, SourceFolder, OutputFolder, MaxEdge, ProgressMsg, FileMsg, Overwrite,
+                      ErrorLog);
+  std::unique_ptr<TFileList> files = run.List("bmp");
+  const size_t count = files->Count();
+  size_t index = 0;
+  for (; index < count; ++index) ConvertOneBmp(run, (*files)[index], index, count);
+  files.reset();
+  PostEnd(Window, ProgressMsg, index);
+  return 0;
+}
+
+int SaveJPEGtreeDownSized(TBatchTarget* Window, const std::string& SourceFolder,
+                          const std::string& OutputFolder, uint32_t MaxEdge, uint32_t MaxHeight,
+                          const std::string& /*PictureText*/, uint32_t ProgressMsg,
+                          uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog) {
+  if (MaxEdge == 0 || MaxEdge > MaxCommandLineEdge) return JpegBatchBadSize;
+  if (ProgressMsg < WM_USER) return JpegBatchBadProgressMsg;
+  if (FileMsg < WM_USER) return JpegBatchBadFileMsg;
+  if (SourceFolder.empty()) return JpegBatchNoSource;
+  TCommandLineRun run(Window, SourceFolder, OutputFolder, MaxEdge, ProgressMsg, FileMsg, Overwrite,
+                      ErrorLog);
+  TJpegDownSizer downSizer(run, MaxHeight);
+  std::unique_ptr<TFileList> files = run.List("jpg");
+  const size_t count = files->Count();
+  size_t index = 0;
+  try {
+    for (; index < count; ++index) downSizer.Convert((*files)[index], index, count);
+  } catch (const std::exception&) {
+    // Whatever a single file's steps did not catch ends the loop.
+    ShowMessage(JpegBatchFailedMessage);
+    run.Log(JpegBatchFailedMessage);
+  }
+  files.reset();
+  PostEnd(Window, ProgressMsg, index);
+  return 0;
+}
+
+}  // namespace pictrim
