@@ -40,6 +40,17 @@ QImage RenderMetafile(const std::string& FileName) {
   Check(wmf_scan(session.Api, 0, &bounds), FileName);
   unsigned int width = 0, height = 0;
   Check(wmf_display_size(session.Api, &width, &height, 96, 96), FileName);
+  if (width == 0 || height == 0) {
+    // Some library builds give no display size for placeable files; derive
+    // it from the size in metafile units and the units per inch.
+    float unitsWide = 0, unitsHigh = 0;
+    Check(wmf_size(session.Api, &unitsWide, &unitsHigh), FileName);
+    const unsigned inch = session.Api->PlaceableMetaHeader.Inch > 0
+                              ? session.Api->PlaceableMetaHeader.Inch
+                              : 1440;  // twips when the file gives no scale
+    width = static_cast<unsigned int>(unitsWide * 96.0f / static_cast<float>(inch) + 0.5f);
+    height = static_cast<unsigned int>(unitsHigh * 96.0f / static_cast<float>(inch) + 0.5f);
+  }
   if (width == 0 || height == 0 || width > 30000 || height > 30000) {
     throw EInOutError("Metafile has no usable size: " + FileName);
   }

@@ -8,7 +8,7 @@ packages=(
   libfreeimage-dev libjpeg62-turbo-dev
   qt6-base-dev libgl-dev
   libsimpleini-dev libicu-dev
-  libwmf-dev
+  libwmf-dev fonts-urw-base35
   fonts-dejavu-core
   libgtest-dev
   xvfb xauth

@@ -92,13 +92,19 @@ TEST(SizeSearch, aOnePixelTrialThatIsStillTooBigEndsTheSearch) {
   EXPECT_TRUE(search.Finished());
 }
 
-TEST(SizeSearch, theSameWidthTwiceIsNudgedTowardsTheTarget) {
-  TSizeSearch search(50, 1000, 1000, 1000 * 1024);  // A = 50 x 10^6 / 1048576 = 47.68 -> 48
-  ASSERT_EQ(search.TrialWidth(), 48u);
-  search.Next(10 * 1024, 48, 48);  // too small: grows
-  const uint32_t grown = search.TrialWidth();
-  search.Next(200 * 1024, grown, grown);  // too big: back below
-  EXPECT_LT(search.TrialWidth(), grown);
+TEST(SizeSearch, aWidthRepeatedBelowTheTargetIsNudgedPastTheStall) {
+  TSizeSearch search(100, 1000, 1000, 990099);  // first width 101
+  ASSERT_EQ(search.TrialWidth(), 101u);
+  search.Next(110000, 101, 101);  // too big: Hi = 101
+  // Half the target each time: the width climbs to 100, where the middle of
+  // 100 and 101 rounds back to 100 and the same width comes twice.
+  const uint32_t expected[] = {86, 94, 98, 100, 100};
+  for (uint32_t width : expected) {
+    search.Next(50 * 1024, search.TrialWidth(), search.TrialWidth());
+    ASSERT_EQ(search.TrialWidth(), width);
+  }
+  search.Next(50 * 1024, 100, 100);  // the repeat: A + 1, Hi + 2, then the middle again
+  EXPECT_EQ(search.TrialWidth(), 102u);
 }
 
 TEST(SizeSearch, stopsAfterTwentyTrials) {
