@@ -64,9 +64,15 @@ std::vector<TBenchPicture> CameraMix(int Count) {
 }
 
 std::vector<std::string> MakeCameraTree(const std::string& Folder, int Count) {
+  return MakePhotoTree(Folder, CameraMix(Count));
+}
+
+std::vector<std::string> MakePhotoTree(const std::string& Folder,
+                                       const std::vector<TBenchPicture>& Sizes) {
   std::vector<std::string> paths;
-  const std::vector<TBenchPicture> mix = CameraMix(Count);
-  for (int i = 0; i < Count; ++i) {
+  const int count = static_cast<int>(Sizes.size());
+  const std::vector<TBenchPicture>& mix = Sizes;
+  for (int i = 0; i < count; ++i) {
     const std::string sub = Folder + (i % 2 == 0 ? "day1/" : "day2/");
     std::filesystem::create_directories(sub);
     char name[32];

@@ -21,4 +21,9 @@ std::vector<TBenchPicture> CameraMix(int Count);
 // they are there already from an earlier run. Returns the paths.
 std::vector<std::string> MakeCameraTree(const std::string& Folder, int Count);
 
+// Writes one photograph per size into Folder with varied content (seed and
+// scene change from picture to picture), unless already there.
+std::vector<std::string> MakePhotoTree(const std::string& Folder,
+                                       const std::vector<TBenchPicture>& Sizes);
+
 }  // namespace pictrim::bench

@@ -252,6 +252,20 @@ TEST_F(FileSizeBatch, skippedExtensionsAndExistingOutputsPostOnlyTheirStatus) {
                          "PROGRESS 4 0"}));
 }
 
+TEST_F(FileSizeBatch, aFullSizeSaveThatLeavesNoFileEndsTheRunWithAMessage) {
+  WritePicture(Source + "a.png", 64, 48, FIF_PNG);
+  WritePicture(Source + "b.png", 64, 48, FIF_PNG);
+  fs::create_directories(Out("a.exPNG.jpg/", 100));  // a folder where the copy would go
+  FreezeSource();
+  Run(100, /*Overwrite=*/true);
+  const std::string out = Out("a.exPNG.jpg", 100);
+  EXPECT_EQ(Messages, (std::vector<std::string>{"Error with " + out + "\r" + out}));
+  EXPECT_FALSE(fs::exists(Out("b.exPNG.jpg", 100)));
+  EXPECT_EQ(Notes().back(), "PROGRESS 1 0");
+  EXPECT_EQ(Notes()[Notes().size() - 2],
+            "STATUS Letze Aktion = Größenänderung aller Dateien im Verzeichnis src/");
+}
+
 TEST_F(FileSizeBatch, theStampIsPartOfEveryMeasuredTrial) {
   WriteJpeg(Source + "a.jpg", 800, 600, 95, 9);
   FreezeSource();
