@@ -189,7 +189,7 @@ std::string SplitCamelCase(std::string_view Name) {
     const bool upper = IsUpper(Name[i]);
     if (i > 0 && upper && !previousUpper) out += ' ';
     out += Name[i];
-    previousUpper = upper;
+    previousUpper = upper || i == 0;
   }
   return out;
 }
