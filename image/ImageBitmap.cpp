@@ -1,6 +1,8 @@
 #include "image/ImageBitmap.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <mutex>
 
@@ -95,15 +97,50 @@ void TImageBitmap::Clear() {
 
 bool TImageBitmap::Load(const std::string& FileName, int Flags) {
   InitImageLibrary();
-  DecodeFailed_ = false;
   FREE_IMAGE_FORMAT format = FreeImage_GetFileType(FileName.c_str(), 0);
   if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(FileName.c_str());
-  if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) return false;
+  return TakeLoaded(format, [&] { return FreeImage_Load(format, FileName.c_str(), Flags); });
+}
+
+bool TImageBitmap::LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::string& FileName,
+                                 int Flags) {
+  InitImageLibrary();
+  if (Bytes.size() > std::numeric_limits<DWORD>::max()) return false;
+  FIMEMORY* stream =
+      FreeImage_OpenMemory(const_cast<BYTE*>(Bytes.data()), static_cast<DWORD>(Bytes.size()));
+  if (stream == nullptr) return false;
+  FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
+  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(FileName.c_str());
+  const bool loaded =
+      TakeLoaded(format, [&] { return FreeImage_LoadFromMemory(format, stream, Flags); });
+  FreeImage_CloseMemory(stream);
+  return loaded;
+}
+
+bool TImageBitmap::TakeLoaded(FREE_IMAGE_FORMAT Format, const std::function<FIBITMAP*()>& Decode) {
+  DecodeFailed_ = false;
+  if (Format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(Format)) return false;
   if (Handle_ != nullptr) FreeImage_Unload(Handle_);
-  Handle_ = FreeImage_Load(format, FileName.c_str(), Flags);
+  Handle_ = nullptr;
+  Handle_ = Decode();
   DecodeFailed_ = Handle_ == nullptr;
   Change();
   return IsValid();
+}
+
+int JpegReducedLoadFlags(uint32_t Width, uint32_t Height, uint32_t MinWidth, uint32_t MinHeight) {
+  // The library picks the largest denominator d (8, 4, 2) with
+  // longer edge / hint >= d and decodes ceil(edge / d) pixels per edge.
+  const auto fits = [&](uint32_t d) {
+    return (Width + d - 1) / d >= MinWidth && (Height + d - 1) / d >= MinHeight;
+  };
+  const uint32_t longer = std::max(Width, Height);
+  for (uint32_t d : {8u, 4u, 2u}) {
+    if (fits(d) && longer / d > 0 && longer / d <= 0x7FFF) {
+      return JPEG_DEFAULT | static_cast<int>((longer / d) << 16);
+    }
+  }
+  return JPEG_DEFAULT;
 }
 
 bool TImageBitmap::CanSave(FREE_IMAGE_FORMAT Format) const {

@@ -8,6 +8,7 @@
 #include <QImage>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ class TImageBitmap : public TImageObject {
   // library could not decode it (the container is then empty, and
   // DecodeFailed() tells the two apart). Flags go to the library's loader.
   bool Load(const std::string& FileName, int Flags = 0);
+  // Load from the file's bytes already in memory; FileName serves only to
+  // detect the format by its extension.
+  bool LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::string& FileName, int Flags = 0);
   // True when the last Load recognised the format but could not decode the file.
   bool DecodeFailed() const { return DecodeFailed_; }
   // Saves in the format of the file name's extension; false when the picture
@@ -71,6 +75,9 @@ class TImageBitmap : public TImageObject {
   FIBITMAP* Handle() const { return Handle_; }
 
  private:
+  // Replaces the held picture with what Decode gives for a recognised Format.
+  bool TakeLoaded(FREE_IMAGE_FORMAT Format, const std::function<FIBITMAP*()>& Decode);
+
   FIBITMAP* Handle_ = nullptr;
   bool DecodeFailed_ = false;
 };
@@ -84,6 +91,11 @@ class TDisplayBitmap : public TImageBitmap {
   // or the copy failed.
   int CopyFromBitmap(const QImage* Bitmap);
 };
+
+// Load flags that let the library decode a Width x Height JPEG at a reduced
+// scale (1/2, 1/4 or 1/8) whose picture is still at least MinWidth x
+// MinHeight; plain JPEG_DEFAULT when no reduction fits.
+int JpegReducedLoadFlags(uint32_t Width, uint32_t Height, uint32_t MinWidth, uint32_t MinHeight);
 
 // Routes the image library's messages nowhere (they are not for the user);
 // called once before the first load.
