@@ -1,0 +1,273 @@
+#include "app/CommandLine.h"
+
+#include <map>
+#include <optional>
+
+#include "platform/Paths.h"
+#include "util/MoreStr.h"
+
+namespace pictrim {
+namespace {
+
+// The options of the jobs; true when the option takes a value.
+const std::map<std::string, bool> JobOptions = {
+    {"--width", true},  {"--height", true}, {"--edge", true},    {"--kb", true},
+    {"--text", true},   {"--top", false},   {"--bottom", false}, {"--overwrite", false},
+    {"--format", true}, {"--help", false},
+};
+
+// A job's arguments sorted into options and operands.
+struct TJobArguments {
+  std::map<std::string, std::string> Options;  // a later one replaces an earlier
+  std::vector<std::string> Operands;
+  std::string Error;
+  bool Has(const std::string& Name) const { return Options.count(Name) != 0; }
+};
+
+// Options are "--name value" or "--name=value"; "--" ends the options.
+TJobArguments SplitJobArguments(const std::vector<std::string>& Args,
+                                const std::vector<std::string>& Allowed) {
+  TJobArguments result;
+  bool optionsEnded = false;
+  for (size_t i = 1; i < Args.size(); ++i) {
+    const std::string& arg = Args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      result.Operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const auto known = JobOptions.find(name);
+    bool allowed = name == "--help";
+    for (const std::string& a : Allowed) allowed = allowed || a == name;
+    if (known == JobOptions.end() || !allowed) {
+      result.Error = Args[0] + ": unknown option " + name;
+      return result;
+    }
+    std::string value;
+    if (known->second) {
+      if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < Args.size()) {
+        value = Args[++i];
+      } else {
+        result.Error = Args[0] + ": " + name + " needs a value";
+        return result;
+      }
+    } else if (equals != std::string::npos) {
+      result.Error = Args[0] + ": " + name + " takes no value";
+      return result;
+    }
+    result.Options[name] = value;
+  }
+  return result;
+}
+
+// A decimal number of digits only, from Min to Max.
+std::optional<uint32_t> ParseNumber(const std::string& Text, uint32_t Min, uint32_t Max) {
+  if (Text.empty() || Text.size() > 10 || CheckDigits(Text) != 0) return std::nullopt;
+  const uint64_t value = std::stoull(Text);
+  if (value < Min || value > Max) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
+TCommandLine Wrong(const std::string& Error) {
+  TCommandLine command;
+  command.Kind = TCommandKind::Wrong;
+  command.Error = Error;
+  return command;
+}
+
+// Reads "--name N" into Value; false (with Command made wrong) when N is out of range.
+bool ReadNumberOption(const TJobArguments& Args, const std::string& Name, uint32_t Max,
+                      uint32_t& Value, TCommandLine& Command) {
+  const std::optional<uint32_t> number = ParseNumber(Args.Options.at(Name), 1, Max);
+  if (!number) {
+    Command = Wrong(Name + " must be a whole number from 1 to " + std::to_string(Max) + ", not \"" +
+                    Args.Options.at(Name) + "\"");
+    return false;
+  }
+  Value = *number;
+  return true;
+}
+
+// The folder operand and the stamp options shared by resize and shrink.
+bool ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TCommandLine& Command) {
+  if (Args.Operands.size() != 1) {
+    Command = Wrong(Job + " needs one folder");
+    return false;
+  }
+  Command.Folder = IncludeTrailingDelimiter(Args.Operands[0]);
+  Command.Overwrite = Args.Has("--overwrite");
+  if (Args.Has("--text")) Command.PictureText = Args.Options.at("--text");
+  Command.TextPosition =
+      static_cast<uint8_t>((Args.Has("--top") ? 1 : 0) | (Args.Has("--bottom") ? 2 : 0));
+  // A text without a position is stamped at the top.
+  if (Command.TextPosition == 0) Command.TextPosition = 1;
+  return true;
+}
+
+TCommandLine ParseResize(const TJobArguments& Args) {
+  TCommandLine command;
+  command.Kind = TCommandKind::Resize;
+  int sizes = 0;
+  for (const char* name : {"--width", "--height", "--edge"}) sizes += Args.Has(name) ? 1 : 0;
+  if (sizes != 1) return Wrong("resize needs exactly one of --width, --height or --edge");
+  uint32_t size = 0;
+  const std::string name = Args.Has("--width")    ? "--width"
+                           : Args.Has("--height") ? "--height"
+                                                  : "--edge";
+  if (!ReadNumberOption(Args, name, MaxResizePixels, size, command)) return command;
+  command.MaxWidth = name == "--height" ? 0 : size;
+  command.MaxHeight = name == "--width" ? 0 : size;
+  ReadFolderAndStamp("resize", Args, command);
+  return command;
+}
+
+TCommandLine ParseShrink(const TJobArguments& Args) {
+  TCommandLine command;
+  command.Kind = TCommandKind::Shrink;
+  if (!Args.Has("--kb")) return Wrong("shrink needs --kb");
+  if (!ReadNumberOption(Args, "--kb", MaxShrinkKilobytes, command.TargetKB, command))
+    return command;
+  ReadFolderAndStamp("shrink", Args, command);
+  return command;
+}
+
+TCommandLine ParseRename(const TJobArguments& Args) {
+  TCommandLine command;
+  command.Kind = TCommandKind::Rename;
+  if (!Args.Has("--format")) return Wrong("rename needs --format 1, 2 or 6");
+  const std::string& format = Args.Options.at("--format");
+  if (format != "1" && format != "2" && format != "6") {
+    return Wrong("--format must be 1, 2 or 6, not \"" + format + "\"");
+  }
+  command.RenameMode = static_cast<uint8_t>(format[0] - '0');
+  if (Args.Operands.size() != 1) return Wrong("rename needs one folder");
+  command.Folder = IncludeTrailingDelimiter(Args.Operands[0]);
+  return command;
+}
+
+TCommandLine ParseJob(const std::vector<std::string>& Args) {
+  const std::string& job = Args[0];
+  TJobArguments parsed;
+  if (job == "resize") {
+    parsed = SplitJobArguments(
+        Args, {"--width", "--height", "--edge", "--text", "--top", "--bottom", "--overwrite"});
+  } else if (job == "shrink") {
+    parsed = SplitJobArguments(Args, {"--kb", "--text", "--top", "--bottom", "--overwrite"});
+  } else if (job == "rename") {
+    parsed = SplitJobArguments(Args, {"--format"});
+  } else {
+    parsed = SplitJobArguments(Args, {});
+  }
+  if (!parsed.Error.empty()) return Wrong(parsed.Error);
+  if (parsed.Has("--help")) {
+    TCommandLine help;
+    help.Kind = TCommandKind::Help;
+    return help;
+  }
+  if (job == "resize") return ParseResize(parsed);
+  if (job == "shrink") return ParseShrink(parsed);
+  if (job == "rename") return ParseRename(parsed);
+  if (parsed.Operands.empty()) return Wrong("info needs at least one file");
+  TCommandLine info;
+  info.Kind = TCommandKind::Info;
+  info.Files = parsed.Operands;
+  return info;
+}
+
+// A folder switch's value with a closing delimiter; empty stays empty.
+std::string FolderValue(const std::string& Value) {
+  return Value.empty() ? Value : IncludeTrailingDelimiter(Value);
+}
+
+TCommandLine ParseSwitches(const std::vector<std::string>& Args) {
+  TCommandLine command;
+  command.Kind = TCommandKind::Unattended;
+  for (const std::string& arg : Args) {
+    const std::string key = LowerCase(arg.substr(0, 3));
+    const std::string value = arg.size() > 3 ? arg.substr(3) : std::string();
+    if (key == "/s:") {
+      command.SourceFolder = FolderValue(value);
+    } else if (key == "/d:") {
+      command.OutputFolder = FolderValue(value);
+    } else if (key == "/o:") {
+      const std::string answer = LowerCase(value);
+      command.Overwrite = answer == "ja" || answer == "y" || answer == "yes";
+    } else if (key == "/p:") {
+      const std::optional<uint32_t> pixels = ParseNumber(value, 1, MaxJpegEdge);
+      if (!pixels) {
+        return Wrong("/p: must be a whole number of pixels from 1 to " +
+                     std::to_string(MaxJpegEdge) + ", not \"" + value + "\"");
+      }
+      command.PixelSize = *pixels;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return Wrong("unknown option " + arg);
+    }
+  }
+  if (command.SourceFolder.empty()) return Wrong("no source folder given (/s:FOLDER)");
+  if (command.PixelSize == 0) return Wrong("no size given (/p:PIXELS)");
+  return command;
+}
+
+}  // namespace
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& Args) {
+  TCommandLine command;
+  if (Args.empty()) return command;
+  const std::string& first = Args[0];
+  if (first == "--help" || first == "-h") {
+    command.Kind = TCommandKind::Help;
+    return command;
+  }
+  if (first == "--version") {
+    command.Kind = TCommandKind::Version;
+    return command;
+  }
+  if (first == "resize" || first == "shrink" || first == "rename" || first == "info") {
+    return ParseJob(Args);
+  }
+  return ParseSwitches(Args);
+}
+
+std::string VersionText() {
+  return "Pictrim 1.40";
+}
+
+std::string UsageText() {
+  return R"(Usage:
+  pictrim /s:FOLDER [/d:FOLDER] [/o:yes] /p:PIXELS
+      Unattended run: writes every BMP file and then every JPEG file below
+      the source folder as a JPEG whose longer edge is PIXELS (1 to 10000),
+      into /d: or into FOLDER_SIZE<PIXELS> beside the source. /o:yes (or ja,
+      y) replaces copies that exist already.
+  pictrim resize (--width N | --height N | --edge N) [--text T] [--top]
+                 [--bottom] [--overwrite] FOLDER
+      Writes a JPEG copy of every picture with the width, the height or the
+      longer edge at N pixels (1 to 10000) into FOLDER_MAXWIDTH<N>,
+      FOLDER_MAXHEIGHT<N> or FOLDER_MAXSIZE<N>.
+  pictrim shrink --kb N [--text T] [--top] [--bottom] [--overwrite] FOLDER
+      Writes a JPEG copy of every picture close to, and as a rule not above,
+      N kilobytes (1 to 100000) into "FOLDER_SIZE<N> kB".
+  pictrim rename --format 1|2|6 FOLDER
+      Renames camera-numbered JPEG files in place so that their names carry
+      the date: 1 "2006-01-28 0001.jpg", 2 "20060128042723.jpg",
+      6 "20060128042723 P1280001.jpg".
+  pictrim info FILE...
+      Prints the EXIF listing, the maker note and the IPTC entries of files.
+  pictrim --help | --version
+
+--text T stamps a line of text into every copy, at the top unless --bottom
+is given (--top --bottom: both). Sources are never changed by resize and
+shrink. Progress goes to stderr, the error lines at the end; the output
+folder is printed on stdout. Exit status: 0 done, 1 done with error lines,
+2 wrong arguments or a job that refused to start.
+)";
+}
+
+}  // namespace pictrim

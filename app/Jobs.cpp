@@ -1,0 +1,160 @@
+#include "app/Jobs.h"
+
+#include <ostream>
+#include <sstream>
+
+#include "engine/BatchSupport.h"
+#include "engine/Resize.h"
+#include "metadata/Exif.h"
+#include "rename/FileRename.h"
+#include "util/MoreDialogs.h"
+
+namespace pictrim {
+namespace {
+
+// The notification identifiers every caller hands the batches.
+constexpr uint32_t ProgressMsg = WM_BATCH_PROGRESS;
+constexpr uint32_t FileMsg = WM_BATCH_FILE;
+
+bool CheckFolder(const std::string& Folder, std::ostream& Err) {
+  if (FolderExists(Folder)) return true;
+  Err << "pictrim: folder not found: " << Folder << '\n';
+  return false;
+}
+
+// Prints where the copies went, when the batch made the folder.
+void PrintOutputFolder(const std::string& Folder, std::ostream& Out) {
+  if (FolderExists(Folder)) Out << Folder << '\n';
+}
+
+void PrintRefusal(const std::string& Batch, int Code, std::ostream& Err) {
+  std::string reason;
+  if (Code == JpegBatchBadSize) reason = ": the edge must be from 1 to 10000 pixels";
+  Err << "pictrim: " << Batch << " refused to start (code " << Code << ")" << reason << '\n';
+}
+
+int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
+                  std::ostream& Err) {
+  if (!CheckFolder(Command.SourceFolder, Err)) return 2;
+  TErrorLog errorLog;
+  const int bmp =
+      ConvertBMPtoJPEGtree(&Report, Command.SourceFolder, Command.OutputFolder, Command.PixelSize,
+                           "", ProgressMsg, FileMsg, Command.Overwrite, errorLog);
+  Report.pump();
+  const int jpeg =
+      SaveJPEGtreeDownSized(&Report, Command.SourceFolder, Command.OutputFolder, Command.PixelSize,
+                            0, "", ProgressMsg, FileMsg, Command.Overwrite, errorLog);
+  Report.Finish(errorLog);
+  if (bmp != 0) PrintRefusal("the BMP batch", bmp, Err);
+  if (jpeg != 0) PrintRefusal("the JPEG batch", jpeg, Err);
+  PrintOutputFolder(Command.OutputFolder.empty()
+                        ? SizeOutputFolder(Command.SourceFolder, Command.PixelSize)
+                        : Command.OutputFolder,
+                    Out);
+  return ExitStatus(bmp != 0 || jpeg != 0, errorLog);
+}
+
+int RunResize(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
+              std::ostream& Err) {
+  if (!CheckFolder(Command.Folder, Err)) return 2;
+  TErrorLog errorLog;
+  CancelRequested = false;
+  const int result = ConvertPICsWholeTree(
+      &Report, Command.Folder, "", Command.MaxWidth, Command.MaxHeight, Command.PictureText,
+      Command.TextPosition, ProgressMsg, FileMsg, Command.Overwrite, errorLog);
+  Report.Finish(errorLog);
+  if (result != 0) PrintRefusal("the resize job", result, Err);
+  PrintOutputFolder(ResizeOutputFolder(Command.Folder, Command.MaxWidth, Command.MaxHeight), Out);
+  return ExitStatus(result != 0, errorLog);
+}
+
+int RunShrink(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
+              std::ostream& Err) {
+  if (!CheckFolder(Command.Folder, Err)) return 2;
+  TErrorLog errorLog;
+  CancelRequested = false;
+  const int result = ConvertPICsWholeTree2(&Report, Command.Folder, "", "", Command.TargetKB,
+                                           Command.PictureText, Command.TextPosition, ProgressMsg,
+                                           FileMsg, Command.Overwrite, false, errorLog);
+  Report.Finish(errorLog);
+  if (result != 0) PrintRefusal("the file-size job", result, Err);
+  PrintOutputFolder(
+      batch::OutputBase(Command.Folder) + "_SIZE" + std::to_string(Command.TargetKB) + " kB/", Out);
+  return ExitStatus(result != 0, errorLog);
+}
+
+int RunRename(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Err) {
+  if (!CheckFolder(Command.Folder, Err)) return 2;
+  // The job asks for its folder: the command line answers.
+  const std::string folder = Command.Folder;
+  TFolderHandler previous = SetFolderHandler([folder](const std::string&, const std::string&) {
+    return std::optional<std::string>(folder);
+  });
+  const int renamed = TreeRenameCameraFiles(&Report, Command.RenameMode);
+  SetFolderHandler(std::move(previous));
+  Report.post({WM_BATCH_STATUS, 0, 0, RenameStatusText(renamed)});
+  Report.Finish({});
+  return 0;
+}
+
+int RunInfo(const TCommandLine& Command, std::ostream& Out, std::ostream& Err) {
+  for (const std::string& file : Command.Files) {
+    if (!batch::FileExists(file) || FolderExists(file)) {
+      Err << "pictrim: file not found: " << file << '\n';
+      return 2;
+    }
+  }
+  for (const std::string& file : Command.Files) Out << file << '\n' << MetadataText(file) << '\n';
+  return 0;
+}
+
+// A listing of "\r\n"-separated entries as indented lines.
+std::string IndentedLines(const std::string& Listing) {
+  std::string text;
+  size_t start = 0;
+  while (start <= Listing.size()) {
+    size_t end = Listing.find("\r\n", start);
+    if (end == std::string::npos) end = Listing.size();
+    if (end > start) text += "  " + Listing.substr(start, end - start) + '\n';
+    start = end + 2;
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string MetadataText(const std::string& FileName) {
+  TMetadata metadata(255);
+  const bool read = metadata.ReadMetadata(FileName);
+  std::string text;
+  if (!read)
+    text +=
+        "  " +
+        (metadata.ErrorText().empty() ? std::string("Not an EXIF file") : metadata.ErrorText()) +
+        '\n';
+  const std::string exif = IndentedLines(metadata.ExifListing());
+  if (!exif.empty()) text += "[EXIF]\n" + exif;
+  const std::string maker = IndentedLines(metadata.MakerNoteListing());
+  if (!maker.empty()) text += "[Maker note]\n" + maker;
+  return text;
+}
+
+int RunJob(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
+           std::ostream& Err) {
+  switch (Command.Kind) {
+    case TCommandKind::Unattended:
+      return RunUnattended(Command, Report, Out, Err);
+    case TCommandKind::Resize:
+      return RunResize(Command, Report, Out, Err);
+    case TCommandKind::Shrink:
+      return RunShrink(Command, Report, Out, Err);
+    case TCommandKind::Rename:
+      return RunRename(Command, Report, Err);
+    case TCommandKind::Info:
+      return RunInfo(Command, Out, Err);
+    default:
+      return 2;
+  }
+}
+
+}  // namespace pictrim

@@ -1,0 +1,24 @@
+// The jobs a command line starts without a window: the unattended BMP and
+// JPEG batches, the resize, file-size and renaming jobs with the parameters
+// the main window hands them, and the metadata listing of single files.
+#pragma once
+
+#include <iosfwd>
+
+#include "app/CommandLine.h"
+#include "app/HeadlessReport.h"
+
+namespace pictrim {
+
+// Runs Command (any kind but Window, Help, Version and Wrong), reporting
+// progress, messages and error lines to Report. Out receives the output
+// folder of a batch and the listings of "info"; Err the one-line complaints
+// about missing folders and refused batches. Returns the exit status.
+int RunJob(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
+           std::ostream& Err);
+
+// The metadata of one file as text: its EXIF listing, its maker-note listing
+// and its IPTC entries, each under a heading, or why nothing was read.
+std::string MetadataText(const std::string& FileName);
+
+}  // namespace pictrim

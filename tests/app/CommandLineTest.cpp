@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+
+namespace pictrim {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TCommandLine Parse(const Args& A) {
+  return ParseCommandLine(A);
+}
+
+// The error of a wrong command line, "" when it is not wrong.
+std::string ErrorOf(const Args& A) {
+  const TCommandLine c = Parse(A);
+  return c.Kind == TCommandKind::Wrong ? c.Error : std::string();
+}
+
+TEST(CommandLine, noArgumentsMeanTheWindowAndHelpAndVersionAreRecognised) {
+  EXPECT_EQ(Parse({}).Kind, TCommandKind::Window);
+  EXPECT_EQ(Parse({"--help"}).Kind, TCommandKind::Help);
+  EXPECT_EQ(Parse({"-h"}).Kind, TCommandKind::Help);
+  EXPECT_EQ(Parse({"resize", "--help"}).Kind, TCommandKind::Help);
+  EXPECT_EQ(Parse({"--version"}).Kind, TCommandKind::Version);
+  EXPECT_EQ(VersionText(), "Pictrim 1.40");
+  for (const char* word :
+       {"/s:", "/d:", "/o:", "/p:", "resize", "shrink", "rename", "info", "--width", "--height",
+        "--edge", "--kb", "--text", "--top", "--bottom", "--overwrite", "--format", "--version"}) {
+    EXPECT_NE(UsageText().find(word), std::string::npos) << word;
+  }
+}
+
+TEST(CommandLine, switchesKeepTheLetterCaseOfPathsAndGetOneClosingDelimiter) {
+  const TCommandLine c = Parse({"/s:/Fotos/Urlaub", "/D:/Klein/", "/o:JA", "/P:800"});
+  EXPECT_EQ(c.Kind, TCommandKind::Unattended);
+  EXPECT_EQ(c.SourceFolder, "/Fotos/Urlaub/");
+  EXPECT_EQ(c.OutputFolder, "/Klein/");
+  EXPECT_TRUE(c.Overwrite);
+  EXPECT_EQ(c.PixelSize, 800u);
+  EXPECT_EQ(Parse({"/s:/Fotos/", "/p:1"}).SourceFolder, "/Fotos/");
+  EXPECT_EQ(Parse({"/s:rel/Dir", "/p:1"}).SourceFolder, "rel/Dir/");
+  EXPECT_EQ(Parse({"/s:/a", "/p:1"}).OutputFolder, "");
+}
+
+TEST(CommandLine, overwriteNeedsJaYOrYesInAnyCase) {
+  for (const char* yes : {"/o:YES", "/o:yes", "/o:Ja", "/o:y", "/O:Y"}) {
+    EXPECT_TRUE(Parse({"/s:/a", "/p:9", yes}).Overwrite) << yes;
+  }
+  for (const char* no : {"/o:1", "/o:no", "/o:", "/o:yess", "/o:true"}) {
+    EXPECT_FALSE(Parse({"/s:/a", "/p:9", no}).Overwrite) << no;
+  }
+}
+
+TEST(CommandLine, otherSwitchesAreIgnoredAndALaterSwitchReplacesAnEarlierOne) {
+  const TCommandLine c = Parse(
+      {"/x:1", "/s:/first", "ab", "/p:100", "/s:/second", "/o:yes", "/o:no", "/p:200", "foo"});
+  EXPECT_EQ(c.Kind, TCommandKind::Unattended);
+  EXPECT_EQ(c.SourceFolder, "/second/");
+  EXPECT_FALSE(c.Overwrite);
+  EXPECT_EQ(c.PixelSize, 200u);
+}
+
+TEST(CommandLine, anUnattendedRunNeedsASourceAndASizeItCanWrite) {
+  EXPECT_EQ(ErrorOf({"/p:800"}), "no source folder given (/s:FOLDER)");
+  EXPECT_EQ(ErrorOf({"/s:", "/p:800"}), "no source folder given (/s:FOLDER)");
+  EXPECT_EQ(ErrorOf({"/s:/a"}), "no size given (/p:PIXELS)");
+  EXPECT_EQ(ErrorOf({"/s:/a", "/p:abc"}),
+            "/p: must be a whole number of pixels from 1 to 65535, not \"abc\"");
+  EXPECT_NE(ErrorOf({"/s:/a", "/p:-5"}), "");
+  EXPECT_NE(ErrorOf({"/s:/a", "/p:0"}), "");
+  EXPECT_NE(ErrorOf({"/s:/a", "/p:65536"}), "");
+  EXPECT_NE(ErrorOf({"/s:/a", "/p:99999999999999"}), "");
+  EXPECT_EQ(Parse({"/s:/a", "/p:65535"}).PixelSize, 65535u);
+  // The JPEG batch refuses 10001, the BMP batch still runs: not a wrong argument.
+  EXPECT_EQ(Parse({"/s:/a", "/p:10001"}).Kind, TCommandKind::Unattended);
+  EXPECT_EQ(ErrorOf({"/s:/a", "/p:5", "--fast"}), "unknown option --fast");
+}
+
+TEST(CommandLine, resizeTakesOneSizeModeAndOneFolder) {
+  TCommandLine c = Parse({"resize", "--width", "800", "/Fotos"});
+  EXPECT_EQ(c.Kind, TCommandKind::Resize);
+  EXPECT_EQ(c.MaxWidth, 800u);
+  EXPECT_EQ(c.MaxHeight, 0u);
+  EXPECT_EQ(c.Folder, "/Fotos/");
+  EXPECT_FALSE(c.Overwrite);
+  EXPECT_EQ(c.PictureText, "");
+  c = Parse({"resize", "/Fotos/", "--height=600", "--overwrite"});
+  EXPECT_EQ(c.MaxWidth, 0u);
+  EXPECT_EQ(c.MaxHeight, 600u);
+  EXPECT_TRUE(c.Overwrite);
+  c = Parse({"resize", "--edge", "10000", "--", "-odd"});
+  EXPECT_EQ(c.MaxWidth, 10000u);
+  EXPECT_EQ(c.MaxHeight, 10000u);
+  EXPECT_EQ(c.Folder, "-odd/");
+  EXPECT_EQ(ErrorOf({"resize", "/a"}), "resize needs exactly one of --width, --height or --edge");
+  EXPECT_EQ(ErrorOf({"resize", "--width", "8", "--edge", "8", "/a"}),
+            "resize needs exactly one of --width, --height or --edge");
+  EXPECT_EQ(ErrorOf({"resize", "--edge", "0", "/a"}),
+            "--edge must be a whole number from 1 to 10000, not \"0\"");
+  EXPECT_NE(ErrorOf({"resize", "--edge", "10001", "/a"}), "");
+  EXPECT_NE(ErrorOf({"resize", "--edge", "8x", "/a"}), "");
+  EXPECT_EQ(ErrorOf({"resize", "--edge", "8"}), "resize needs one folder");
+  EXPECT_EQ(ErrorOf({"resize", "--edge", "8", "/a", "/b"}), "resize needs one folder");
+  EXPECT_EQ(ErrorOf({"resize", "/a", "--edge"}), "resize: --edge needs a value");
+  EXPECT_EQ(ErrorOf({"resize", "--kb", "8", "/a"}), "resize: unknown option --kb");
+  EXPECT_EQ(ErrorOf({"resize", "--top=1", "--edge", "8", "/a"}), "resize: --top takes no value");
+}
+
+TEST(CommandLine, aStampTextGoesToTheTopUnlessTheBottomIsAsked) {
+  EXPECT_EQ(Parse({"resize", "--edge", "8", "--text", "(c) Anna", "/a"}).TextPosition, 1);
+  EXPECT_EQ(Parse({"resize", "--edge", "8", "--text", "(c) Anna", "/a"}).PictureText, "(c) Anna");
+  EXPECT_EQ(Parse({"resize", "--edge", "8", "--text=x", "--bottom", "/a"}).TextPosition, 2);
+  EXPECT_EQ(Parse({"shrink", "--kb", "8", "--text", "x", "--top", "--bottom", "/a"}).TextPosition,
+            3);
+  EXPECT_EQ(Parse({"shrink", "--kb", "8", "--text", "x", "--top", "/a"}).TextPosition, 1);
+}
+
+TEST(CommandLine, shrinkTakesKilobytesFromOneTo100000) {
+  TCommandLine c = Parse({"shrink", "--kb", "200", "--overwrite", "/Fotos"});
+  EXPECT_EQ(c.Kind, TCommandKind::Shrink);
+  EXPECT_EQ(c.TargetKB, 200u);
+  EXPECT_TRUE(c.Overwrite);
+  EXPECT_EQ(Parse({"shrink", "--kb", "1", "/a"}).TargetKB, 1u);
+  EXPECT_EQ(Parse({"shrink", "--kb", "100000", "/a"}).TargetKB, 100000u);
+  EXPECT_NE(ErrorOf({"shrink", "--kb", "0", "/a"}), "");
+  EXPECT_NE(ErrorOf({"shrink", "--kb", "100001", "/a"}), "");
+  EXPECT_EQ(ErrorOf({"shrink", "/a"}), "shrink needs --kb");
+  EXPECT_EQ(ErrorOf({"shrink", "--edge", "5", "/a"}), "shrink: unknown option --edge");
+}
+
+TEST(CommandLine, renameTakesFormat126AndAFolder) {
+  for (const char* format : {"1", "2", "6"}) {
+    const TCommandLine c = Parse({"rename", "--format", format, "/Fotos"});
+    EXPECT_EQ(c.Kind, TCommandKind::Rename);
+    EXPECT_EQ(c.RenameMode, format[0] - '0');
+    EXPECT_EQ(c.Folder, "/Fotos/");
+  }
+  EXPECT_EQ(ErrorOf({"rename", "--format", "3", "/a"}), "--format must be 1, 2 or 6, not \"3\"");
+  EXPECT_EQ(ErrorOf({"rename", "/a"}), "rename needs --format 1, 2 or 6");
+  EXPECT_EQ(ErrorOf({"rename", "--format", "1"}), "rename needs one folder");
+  EXPECT_EQ(ErrorOf({"rename", "--format", "1", "--overwrite", "/a"}),
+            "rename: unknown option --overwrite");
+}
+
+TEST(CommandLine, infoTakesOneOrMoreFiles) {
+  const TCommandLine c = Parse({"info", "a.jpg", "B.JPG"});
+  EXPECT_EQ(c.Kind, TCommandKind::Info);
+  EXPECT_EQ(c.Files, (std::vector<std::string>{"a.jpg", "B.JPG"}));
+  EXPECT_EQ(ErrorOf({"info"}), "info needs at least one file");
+  EXPECT_EQ(ErrorOf({"info", "--all", "a.jpg"}), "info: unknown option --all");
+}
+
+}  // namespace
+}  // namespace pictrim

@@ -1,0 +1,224 @@
+// Runs the built pictrim executable as a process, without a display, on
+// trees in a temporary folder, and checks what it writes, prints and returns.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+
+#include <filesystem>
+#include <string>
+
+#include "metadata/Exif.h"
+#include "platform/FileTimes.h"
+#include "tests/common/TempDir.h"
+#include "tests/common/TestPictures.h"
+
+namespace pictrim {
+namespace {
+
+namespace fs = std::filesystem;
+using test::PictureSize;
+
+struct TRun {
+  int Status = -1;
+  std::string Out;
+  std::string Err;
+};
+
+TRun RunPictrim(const QStringList& Args) {
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    environment.remove(name);
+  process.setProcessEnvironment(environment);
+  process.start(PICTRIM_EXE, Args);
+  TRun run;
+  if (!process.waitForFinished(180000) || process.exitStatus() != QProcess::NormalExit) return run;
+  run.Status = process.exitCode();
+  run.Out = process.readAllStandardOutput().toStdString();
+  run.Err = process.readAllStandardError().toStdString();
+  return run;
+}
+
+QString Q(const std::string& Text) {
+  return QString::fromStdString(Text);
+}
+
+bool Contains(const std::string& Text, const std::string& Part) {
+  return Text.find(Part) != std::string::npos;
+}
+
+int Lines(const std::string& Text) {
+  int count = 0;
+  for (const char c : Text) count += c == '\n';
+  return count;
+}
+
+class PictrimProcess : public ::testing::Test {
+ protected:
+  // Fotos/: a BMP, a camera JPEG with EXIF, a subfolder with a JPEG.
+  std::string MakePhotoTree() {
+    const std::string folder = Dir / "Fotos/";
+    test::WritePicture(folder + "Scan.bmp", 800, 600, FIF_BMP);
+    fs::copy_file(test::TestDataDir() + "Canon_40D.jpg", folder + "IMG_0001.jpg");
+    test::WriteJpeg(folder + "sub/P1280001.JPG", 640, 480);
+    return folder;
+  }
+
+  test::TTempDir Dir;
+};
+
+TEST_F(PictrimProcess, theUnattendedRunWritesBmpsAndJpegsBesideTheSourceAndEndsWithZero) {
+  const std::string source = MakePhotoTree();
+  const std::string before = test::TreeSnapshot(source);
+  const TRun run = RunPictrim({"/s:" + Q(Dir / "Fotos"), "/p:400"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  const std::string output = Dir / "Fotos_SIZE400/";
+  EXPECT_EQ(run.Out, output + "\n");
+  EXPECT_EQ(PictureSize(output + "Scan.jpg"), QSize(400, 300));
+  EXPECT_EQ(PictureSize(output + "IMG_0001.jpg"), QSize(400, 272));
+  EXPECT_EQ(PictureSize(output + "sub/P1280001.JPG"), QSize(400, 300));
+  TMetadata metadata;
+  ASSERT_TRUE(metadata.ReadMetadata(output + "IMG_0001.jpg"));
+  EXPECT_EQ(metadata.ExifInfo()->MakeText(), "Canon");
+  // Plain progress lines (stderr is no terminal), nothing else.
+  EXPECT_EQ(run.Err, "[1/1] " + source + "Scan.bmp\n" + "[1/2] " + source + "IMG_0001.jpg\n" +
+                         "[2/2] " + source + "sub/P1280001.JPG\n");
+  EXPECT_EQ(test::TreeSnapshot(source), before);
+}
+
+TEST_F(PictrimProcess, errorLinesArePrintedAtTheEndAndGiveStatusOne) {
+  const std::string source = MakePhotoTree();
+  test::WriteTextFile(source + "broken.bmp", "this is no bitmap");
+  test::WriteTextFile(source + "sub/empty.jpg", "");
+  const TRun run = RunPictrim({"/s:" + Q(source), "/p:200", "/o:yes"});
+  EXPECT_EQ(run.Status, 1);
+  const std::string tail = "Not a valid BMP V3:   " + source + "broken.bmp\n" +
+                           "Not a valid JPG:   " + source + "sub/empty.jpg\n";
+  ASSERT_GE(run.Err.size(), tail.size());
+  EXPECT_EQ(run.Err.substr(run.Err.size() - tail.size()), tail);
+  EXPECT_EQ(PictureSize(Dir / "Fotos_SIZE200/Scan.jpg"), QSize(200, 150));
+}
+
+TEST_F(PictrimProcess, aSizeTheJpegBatchRefusesStillRunsTheBmpBatchAndGivesStatusTwo) {
+  test::WritePicture(Dir / "Strip/strip.bmp", 10001, 2, FIF_BMP);
+  test::WriteJpeg(Dir / "Strip/photo.jpg", 40, 30);
+  const TRun run = RunPictrim({"/s:" + Q(Dir / "Strip/"), "/p:10001"});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_TRUE(Contains(run.Err, "pictrim: the JPEG batch refused to start (code 200201)"))
+      << run.Err;
+  EXPECT_EQ(PictureSize(Dir / "Strip_SIZE10001/strip.jpg"), QSize(10001, 2));
+  EXPECT_FALSE(fs::exists(Dir / "Strip_SIZE10001/photo.jpg"));
+}
+
+TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceNeverChangesASourceFile) {
+  test::WriteJpeg(Dir / "Same/a.jpg", 300, 200);
+  test::WriteJpeg(Dir / "Same/sub/b.jpg", 300, 200);
+  const std::string before = test::TreeSnapshot(Dir / "Same/");
+  const TRun run =
+      RunPictrim({"/s:" + Q(Dir / "Same"), "/d:" + Q(Dir / "Same"), "/o:ja", "/p:100"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Contains(run.Err, "File " + Dir / "Same/a.jpg" +
+                                    " belongs to the source folder and was not overwritten\n"));
+  EXPECT_EQ(test::TreeSnapshot(Dir / "Same/"), before);
+}
+
+TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
+  QImage white(400, 300, QImage::Format_RGB32);
+  white.fill(Qt::white);
+  fs::create_directories(Dir / "White");
+  ASSERT_TRUE(white.save(Q(Dir / "White/white.png"), "PNG"));
+  const TRun run =
+      RunPictrim({"resize", "--edge", "200", "--text", "MMMM", "--bottom", Q(Dir / "White")});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, Dir / "White_MAXSIZE200/\n");
+  EXPECT_TRUE(Contains(run.Err, "[1/1] " + Dir / "White_MAXSIZE200/white.jpg\n"));
+  EXPECT_TRUE(Contains(run.Err, "Letze Aktion = Größenänderung aller Dateien im Verzeichnis "));
+  QImage copy;
+  ASSERT_TRUE(copy.load(Q(Dir / "White_MAXSIZE200/white.jpg")));
+  EXPECT_EQ(copy.size(), QSize(200, 150));
+  int top = 0;
+  int bottom = 0;
+  for (int x = 0; x < 60; ++x) {
+    for (int y = 0; y < 20; ++y) {
+      top += copy.pixelColor(x, y).lightness() < 100;
+      bottom += copy.pixelColor(x, 149 - y).lightness() < 100;
+    }
+  }
+  EXPECT_EQ(top, 0);
+  EXPECT_GT(bottom, 20);
+}
+
+TEST_F(PictrimProcess, shrinkWritesCopiesNearTheTargetSize) {
+  const std::string source = MakePhotoTree();
+  const TRun run = RunPictrim({"shrink", "--kb", "10", Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  const std::string output = Dir / "Fotos_SIZE10 kB/";
+  EXPECT_EQ(run.Out, output + "\n");
+  for (const char* name : {"Scan.exBMP.jpg", "IMG_0001.jpg", "sub/P1280001.JPG"}) {
+    ASSERT_TRUE(fs::exists(output + name)) << name;
+    EXPECT_LE(fs::file_size(output + name), 11u * 1024) << name;
+  }
+}
+
+TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileAndTheCount) {
+  const std::string folder = Dir / "Cam/";
+  test::WriteJpeg(folder + "P1280001.JPG", 16, 16);
+  test::WriteJpeg(folder + "notes.jpg", 16, 16);
+  SetFileModTime(folder + "P1280001.JPG", TFileTime{1138449600, 0});  // 2006-01-28, midday
+  const TRun run = RunPictrim({"rename", "--format", "1", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(fs::exists(folder + "2006-01-28 0001.JPG"));
+  EXPECT_FALSE(fs::exists(folder + "P1280001.JPG"));
+  EXPECT_TRUE(fs::exists(folder + "notes.jpg"));
+  EXPECT_TRUE(Contains(run.Err, "result:\tNewFileList =\t" + folder + "2006-01-28 0001.JPG\n"));
+  EXPECT_TRUE(Contains(run.Err, "result:\tNewFileList =\t" + folder + "notes.jpg\n"));
+  EXPECT_TRUE(Contains(run.Err, "Letzte Aktion =  Umbenennen von 1 Dateien\n"));
+}
+
+TEST_F(PictrimProcess, infoListsTheExifOfEachFile) {
+  const std::string file = Dir / "IMG_0001.jpg";
+  fs::copy_file(test::TestDataDir() + "Canon_40D.jpg", file);
+  test::WriteJpeg(Dir / "plain.jpg", 16, 16);
+  const TRun run = RunPictrim({"info", Q(file), Q(Dir / "plain.jpg")});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out.rfind(file + "\n[EXIF]\n", 0), 0u) << run.Out;
+  EXPECT_TRUE(Contains(run.Out, "  Make = Canon\n"));
+  EXPECT_TRUE(Contains(run.Out, "  Model = Canon EOS 40D\n"));
+  EXPECT_TRUE(Contains(run.Out, Dir / "plain.jpg\n  Not an EXIF file\n"));
+  EXPECT_EQ(run.Err, "");
+}
+
+TEST_F(PictrimProcess, helpVersionAndWrongArgumentsAnswerWithoutRunningAnything) {
+  TRun run = RunPictrim({"--version"});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Out, "Pictrim 1.40\n");
+  run = RunPictrim({"--help"});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Out.rfind("Usage:", 0), 0u);
+  run = RunPictrim({});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_TRUE(Contains(run.Err, "Usage:"));
+  run = RunPictrim({"resize", "--edge", "10", "--fast", Q(Dir.Path())});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err, "pictrim: resize: unknown option --fast\n");
+  for (const QStringList& args : {QStringList{"resize", "--edge", "10", Q(Dir / "nope")},
+                                  QStringList{"shrink", "--kb", "10", Q(Dir / "nope")},
+                                  QStringList{"rename", "--format", "2", Q(Dir / "nope")},
+                                  QStringList{"/s:" + Q(Dir / "nope"), "/p:10"}}) {
+    run = RunPictrim(args);
+    EXPECT_EQ(run.Status, 2) << args.join(' ').toStdString();
+    EXPECT_EQ(run.Err, "pictrim: folder not found: " + Dir / "nope/\n");
+    EXPECT_EQ(Lines(run.Err), 1);
+  }
+  run = RunPictrim({"info", Q(Dir / "missing.jpg")});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err, "pictrim: file not found: " + Dir / "missing.jpg\n");
+  run = RunPictrim({"/s:" + Q(Dir.Path()), "/p:x"});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(Lines(run.Err), 1);
+  EXPECT_FALSE(fs::exists(Dir / "nope"));
+}
+
+}  // namespace
+}  // namespace pictrim
