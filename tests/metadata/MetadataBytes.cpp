@@ -200,18 +200,18 @@ std::vector<TFoundSegment> ListSegments(const TBytes& Jpeg) {
 }
 
 int CountSoi(const TBytes& Jpeg) {
+  // SOI markers where a marker may stand: at the start and between segments.
   int count = 0;
-  size_t end = Jpeg.size();
   size_t at = 0;
-  // Only the header part: up to the first SOS marker.
-  for (size_t i = 0; i + 1 < Jpeg.size(); ++i) {
-    if (Jpeg[i] == 0xFF && Jpeg[i + 1] == 0xDA) {
-      end = i;
-      break;
+  while (at + 2 <= Jpeg.size() && Jpeg[at] == 0xFF) {
+    const uint8_t marker = Jpeg[at + 1];
+    if (marker == 0xD8) {
+      ++count;
+      at += 2;
+      continue;
     }
-  }
-  for (; at + 1 < end; ++at) {
-    if (Jpeg[at] == 0xFF && Jpeg[at + 1] == 0xD8) ++count;
+    if (marker == 0xDA || at + 4 > Jpeg.size()) break;
+    at += 2 + (size_t{Jpeg[at + 2]} << 8 | Jpeg[at + 3]);
   }
   return count;
 }

@@ -87,7 +87,8 @@ struct TFoundSegment {
 // Lists the segments behind SOI until SOS (included). Empty when the bytes do
 // not begin with SOI.
 std::vector<TFoundSegment> ListSegments(const TBytes& Jpeg);
-// The number of SOI markers (FF D8) in the file's header part (before SOS).
+// The number of SOI markers (FF D8) standing as markers before SOS (an
+// embedded thumbnail's SOI inside a segment does not count).
 int CountSoi(const TBytes& Jpeg);
 
 // An encoded JPEG picture of the given size made by the JPEG picture object
