@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QProcess>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -187,6 +188,39 @@ TEST_F(PictrimProcess, infoListsTheExifOfEachFile) {
   EXPECT_TRUE(Contains(run.Out, "  Model = Canon EOS 40D\n"));
   EXPECT_TRUE(Contains(run.Out, Dir / "plain.jpg\n  Not an EXIF file\n"));
   EXPECT_EQ(run.Err, "");
+}
+
+TEST_F(PictrimProcess, theCommittedSamplesAreSmallAndEveryJobTakesThemCleanly) {
+  uintmax_t total = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(PICTRIM_SAMPLES_DIR)) {
+    if (entry.is_regular_file()) total += entry.file_size();
+  }
+  EXPECT_LE(total, 2u * 1024 * 1024);
+  const std::string copy = Dir / "samples/";
+  fs::copy(PICTRIM_SAMPLES_DIR, copy, fs::copy_options::recursive);
+
+  TRun run = RunPictrim({"resize", "--edge", "800", Q(copy)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "[7/7] ")) << run.Err;
+  EXPECT_EQ(PictureSize(Dir / "samples_MAXSIZE800/IMG_0042.jpg"), QSize(600, 800));
+  EXPECT_EQ(PictureSize(Dir / "samples_MAXSIZE800/Urlaub/Karte.jpg"), QSize(800, 600));
+
+  run = RunPictrim({"/s:" + Q(copy), "/p:400"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  const std::string output = Dir / "samples_SIZE400/";
+  EXPECT_EQ(PictureSize(output + "Scan.jpg"), QSize(400, 300));
+  for (const char* name : {"P1280001.JPG", "IMG_0042.JPG", "07150003.JPG", "Urlaub/P7140012.JPG"}) {
+    TMetadata metadata;
+    ASSERT_TRUE(metadata.ReadMetadata(output + name)) << name;
+    EXPECT_EQ(metadata.ExifInfo()->MakeText(), "Pictrim") << name;
+    EXPECT_EQ(std::max(metadata.ExifInfo()->StoredWidth(), metadata.ExifInfo()->StoredHeight()),
+              400)
+        << name;
+  }
+
+  run = RunPictrim({"rename", "--format", "6", Q(copy)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "Letzte Aktion =  Umbenennen von 4 Dateien\n")) << run.Err;
 }
 
 TEST_F(PictrimProcess, helpVersionAndWrongArgumentsAnswerWithoutRunningAnything) {
