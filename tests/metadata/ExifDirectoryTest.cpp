@@ -204,17 +204,22 @@ TEST_F(ExifDirectories, keepsTheUserCommentFromItsNinthByte) {
   EXPECT_EQ(info.TagByName("UserComment").RawBytes.size(), 24u);
 }
 
-TEST_F(ExifDirectories, addsAComputedFocalLengthIn35mmFilm) {
-  // 2848 x 2136 pixels at 10160 pixels per inch: a 7.12 x 5.34 mm sensor,
-  // 8.9 mm across.
+// 2848 x 2136 pixels behind a 7.4 mm lens, with a resolution unit (in tag
+// UnitTag) and the focal-plane resolution in pixels per unit.
+TExifBlock SensorBlock(uint16_t UnitTag, uint16_t Unit, uint32_t Resolution) {
   TExifBlock block(false);
   block.AddLong(0, 256, 2848);
   block.AddLong(0, 257, 2136);
   block.AddRationals(0, 37386, {{74, 10}});
-  block.AddShort(0, 41488, {2});
-  block.AddRationals(0, 41486, {{10160, 1}});
-  block.AddRationals(0, 41487, {{10160, 1}});
-  const TExifInfo& info = Walk(block);
+  block.AddShort(0, UnitTag, {Unit});
+  block.AddRationals(0, 41486, {{Resolution, 1}});
+  block.AddRationals(0, 41487, {{Resolution, 1}});
+  return block;
+}
+
+TEST_F(ExifDirectories, addsAComputedFocalLengthIn35mmFilm) {
+  // At 10160 pixels per inch the sensor is 7.12 x 5.34 mm, 8.9 mm across.
+  const TExifInfo& info = Walk(SensorBlock(41488, 2, 10160));
   EXPECT_EQ(info.TagValue("FocalLength"), " 7.40 mm");
   const TTagEntry focal35 = info.TagByName("FocalLengthIn35mmFilm");
   EXPECT_EQ(focal35.TagNumber, 41989);
@@ -223,37 +228,18 @@ TEST_F(ExifDirectories, addsAComputedFocalLengthIn35mmFilm) {
   EXPECT_EQ(focal35.Pattern, "%s mm");
   EXPECT_TRUE(focal35.RawBytes.empty());
   EXPECT_TRUE(info.Listing().ends_with("\r\nFocal Length in 35mm Film = 35.97"));
-
   // Without a focal-plane unit the resolution unit serves (3 = centimetres).
-  TExifBlock centimetres(false);
-  centimetres.AddLong(0, 256, 2848);
-  centimetres.AddLong(0, 257, 2136);
-  centimetres.AddRationals(0, 37386, {{74, 10}});
-  centimetres.AddShort(0, 296, {3});
-  centimetres.AddRationals(0, 41486, {{4000, 1}});
-  centimetres.AddRationals(0, 41487, {{4000, 1}});
-  EXPECT_EQ(Walk(centimetres).TagValue("FocalLengthin35mmFilm"), "35.97");
+  EXPECT_EQ(Walk(SensorBlock(296, 3, 4000)).TagValue("FocalLengthin35mmFilm"), "35.97");
 }
 
 TEST_F(ExifDirectories, addsNoFocalLengthWhenOneIsStoredOrCannotBeComputed) {
-  TExifBlock stored(false);
-  stored.AddLong(0, 256, 2848);
-  stored.AddLong(0, 257, 2136);
-  stored.AddRationals(0, 37386, {{74, 10}});
-  stored.AddShort(0, 41488, {2});
-  stored.AddRationals(0, 41486, {{10160, 1}});
-  stored.AddRationals(0, 41487, {{10160, 1}});
+  TExifBlock stored = SensorBlock(41488, 2, 10160);
   stored.AddShort(0, 41989, {50});
   const TExifInfo& info = Walk(stored);
   EXPECT_EQ(info.TagValue("FocalLengthIn35mmFilm"), "50.00 mm");
   EXPECT_EQ(info.TagCount(), 7);
-
-  TExifBlock noResolution(false);
-  noResolution.AddLong(0, 256, 2848);
-  noResolution.AddLong(0, 257, 2136);
-  noResolution.AddRationals(0, 37386, {{74, 10}});
-  noResolution.AddShort(0, 41488, {2});
-  EXPECT_EQ(Walk(noResolution).IndexOfTag("FocalLengthIn35mmFilm"), -1);
+  EXPECT_EQ(Walk(SensorBlock(41488, 2, 0)).IndexOfTag("FocalLengthIn35mmFilm"), -1);
+  EXPECT_EQ(Walk(SensorBlock(41488, 4, 10160)).IndexOfTag("FocalLengthIn35mmFilm"), -1);
 }
 
 TEST_F(ExifDirectories, buildsTheListingTheTagListOrBoth) {
