@@ -96,10 +96,10 @@ bool ReadNumberOption(const TJobArguments& Args, const std::string& Name, uint32
 }
 
 // The folder operand and the stamp options shared by resize and shrink.
-bool ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TCommandLine& Command) {
-  if (Args.Operands.size() != 1) {
+void ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TCommandLine& Command) {
+  if (Args.Operands.size() != 1 || Args.Operands[0].empty()) {
     Command = Wrong(Job + " needs one folder");
-    return false;
+    return;
   }
   Command.Folder = IncludeTrailingDelimiter(Args.Operands[0]);
   Command.Overwrite = Args.Has("--overwrite");
@@ -108,7 +108,6 @@ bool ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TComm
       static_cast<uint8_t>((Args.Has("--top") ? 1 : 0) | (Args.Has("--bottom") ? 2 : 0));
   // A text without a position is stamped at the top.
   if (Command.TextPosition == 0) Command.TextPosition = 1;
-  return true;
 }
 
 TCommandLine ParseResize(const TJobArguments& Args) {
@@ -147,7 +146,8 @@ TCommandLine ParseRename(const TJobArguments& Args) {
     return Wrong("--format must be 1, 2 or 6, not \"" + format + "\"");
   }
   command.RenameMode = static_cast<uint8_t>(format[0] - '0');
-  if (Args.Operands.size() != 1) return Wrong("rename needs one folder");
+  if (Args.Operands.size() != 1 || Args.Operands[0].empty())
+    return Wrong("rename needs one folder");
   command.Folder = IncludeTrailingDelimiter(Args.Operands[0]);
   return command;
 }

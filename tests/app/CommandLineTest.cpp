@@ -105,6 +105,8 @@ TEST(CommandLine, resizeTakesOneSizeModeAndOneFolder) {
   EXPECT_NE(ErrorOf({"resize", "--edge", "8x", "/a"}), "");
   EXPECT_EQ(ErrorOf({"resize", "--edge", "8"}), "resize needs one folder");
   EXPECT_EQ(ErrorOf({"resize", "--edge", "8", "/a", "/b"}), "resize needs one folder");
+  // An empty folder is no folder (it would become the root).
+  EXPECT_EQ(ErrorOf({"resize", "--edge", "8", ""}), "resize needs one folder");
   EXPECT_EQ(ErrorOf({"resize", "/a", "--edge"}), "resize: --edge needs a value");
   EXPECT_EQ(ErrorOf({"resize", "--kb", "8", "/a"}), "resize: unknown option --kb");
   EXPECT_EQ(ErrorOf({"resize", "--top=1", "--edge", "8", "/a"}), "resize: --top takes no value");
@@ -142,6 +144,7 @@ TEST(CommandLine, renameTakesFormat126AndAFolder) {
   EXPECT_EQ(ErrorOf({"rename", "--format", "3", "/a"}), "--format must be 1, 2 or 6, not \"3\"");
   EXPECT_EQ(ErrorOf({"rename", "/a"}), "rename needs --format 1, 2 or 6");
   EXPECT_EQ(ErrorOf({"rename", "--format", "1"}), "rename needs one folder");
+  EXPECT_EQ(ErrorOf({"rename", "--format", "1", ""}), "rename needs one folder");
   EXPECT_EQ(ErrorOf({"rename", "--format", "1", "--overwrite", "/a"}),
             "rename: unknown option --overwrite");
 }
