@@ -412,5 +412,16 @@ TEST_F(ExifDirectories, looksTagsUpByName) {
   EXPECT_EQ(info.TagByName("XResolution").Position, Pos(block.DirectoryOffset(0) + 2 + 36 + 4));
 }
 
+TEST_F(ExifDirectories, refusesToRoundAValueBeyond32Bits) {
+  // Found by fuzzing: Make stored as FLOAT (type 11) holding 1.0e20.
+  const test::TBytes app1 = {0xFF, 0xE1, 0x00, 0x1E, 'E',  'x',  'i',  'f',  0x00, 0x00, 'M',
+                             'M',  0x00, 0x2A, 0x00, 0x00, 0x00, 0x08, 0x00, 0x01, 0x01, 0x0F,
+                             0x00, 0x0B, 0x00, 0x00, 0x00, 0x01, 0x60, 0xAD, 0x78, 0xEC};
+  const TExifInfo& info = WalkSegment(app1);
+  EXPECT_TRUE(Ok_);
+  EXPECT_FLOAT_EQ(static_cast<float>(info.NumericTagValue("Make")), 1.0e20f);
+  EXPECT_THROW(info.IntegerTagValue("Make"), ERangeError);
+}
+
 }  // namespace
 }  // namespace pictrim
