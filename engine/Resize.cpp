@@ -5,20 +5,26 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <algorithm>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "image/ImageBitmap.h"
+#include "image/JpegCodec.h"
 #include "image/JpegImage.h"
 #include "metadata/Exif.h"
 #include "platform/FileTimes.h"
 #include "platform/Paths.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
+#include "util/OrderedWork.h"
 #include "util/SystemUtils.h"
 
 namespace pictrim {
 
 std::string StatusText;
+unsigned BatchThreads = 0;
 
 namespace {
 
@@ -28,12 +34,22 @@ bool IsJpegExtension(const std::string& Extension) {
   return Extension == "jpg" || Extension == "jpeg";
 }
 
+std::string LoaderLine(const std::string& Source) {
+  return "EXCEPTION in ConvertPICsWholeTree - FBitmap.Load() with  File \"" + Source + "\"";
+}
+
 // One list entry with what the batch derives from it.
 struct TResizeEntry {
   std::string Source;
   std::string Extension;  // lower-cased, after the last "." of the whole path
   std::string OutputPath;
 };
+
+std::string LoaderLine(const TResizeEntry& Entry) { return LoaderLine(Entry.Source); }
+
+std::string ExifLine(const TResizeEntry& Entry) {
+  return "File " + Entry.Source + " caused an Exception while writing EXIF Data";
+}
 
 TResizeEntry DeriveEntry(const std::string& Source, const std::string& SourceFolder,
                          const std::string& OutputFolder) {
@@ -44,188 +60,264 @@ TResizeEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
   return entry;
 }
 
-// Where a file's processing goes on after its picture work.
-enum class TStep {
-  Report,  // report the output when it exists, then the next entry
-  Next,    // straight to the next entry
-  Stop,    // the run was cancelled
+// What the picture work made of one entry; the notifications, the error-log
+// lines and the writing happen afterwards, in list order.
+struct TCopyResult {
+  enum TKind {
+    Skipped,  // nothing to do (extension, output present, unknown or unreadable)
+    Tiny,     // 0 or 1 pixel: a log line, no copy
+    Picture,  // a copy to write
+  };
+  TKind Kind = Skipped;
+  std::vector<std::string> LoadLines;  // lines of a file that could not be loaded
+  std::vector<std::string> Lines;      // lines of the picture work
+  bool Saved = false;                  // the library encoded the copy
+  std::vector<uint8_t> Plain;          // the copy as the library encoded it
+  std::vector<uint8_t> Final;          // with stamp and metadata; empty: Plain stands
+  bool FinalFailed = false;            // stamping or carrying the metadata failed
+  std::optional<TFileTime> SourceTime;
 };
 
-class TResizeRun {
+// The picture work of the resize batch for one entry: load (at a reduced
+// scale where the target allows it), rescale, encode, stamp, carry the
+// metadata. One worker per thread; it touches no shared state.
+class TCopyWorker {
  public:
-  TResizeRun(TBatchTarget* Window, uint32_t MaxWidth, uint32_t MaxHeight,
-             const std::string& PictureText, uint8_t TextPosition, bool Overwrite,
-             TErrorLog& ErrorLog)
-      : Window_(Window),
-        MaxWidth_(MaxWidth),
+  TCopyWorker(uint32_t MaxWidth, uint32_t MaxHeight, const std::string& PictureText,
+              uint8_t TextPosition, bool Overwrite)
+      : MaxWidth_(MaxWidth),
         MaxHeight_(MaxHeight),
         PictureText_(PictureText),
         TextPosition_(TextPosition),
-        Overwrite_(Overwrite),
-        ErrorLog_(ErrorLog) {}
+        Overwrite_(Overwrite) {}
 
-  // Runs the file loop; returns the index at which it ended.
-  int64_t Run(const TFileList& Files, const std::string& SourceFolder,
-              const std::string& OutputFolder);
+  TCopyResult Make(const TResizeEntry& Entry);
 
  private:
-  TStep ProcessEntry(const TResizeEntry& Entry);
-  TStep MakeCopy(const TResizeEntry& Entry);
-  bool LoadPicture(const TResizeEntry& Entry);
-  void RescalePicture(const TResizeEntry& Entry);
-  void WriteCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Plain);
-  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
+  bool LoadPicture(const TResizeEntry& Entry, const std::vector<uint8_t>& Bytes,
+                   TPictureSize& Original, TCopyResult& Result);
+  void RescalePicture(const TResizeEntry& Entry, TPictureSize Target, TCopyResult& Result);
+  void FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
+                  TCopyResult& Result);
 
-  TBatchTarget* Window_;
   uint32_t MaxWidth_;
   uint32_t MaxHeight_;
   const std::string& PictureText_;
   uint8_t TextPosition_;
   bool Overwrite_;
-  TErrorLog& ErrorLog_;
   TDisplayBitmap Picture_;
   TMetadata Metadata_{255};
-  int64_t Done_ = 0;
-  int64_t Total_ = 0;
 };
 
-int64_t TResizeRun::Run(const TFileList& Files, const std::string& SourceFolder,
-                        const std::string& OutputFolder) {
-  Total_ = static_cast<int64_t>(Files.Count());
-  int64_t index = 0;
-  for (const std::string& source : Files) {
-    const TStep step = ProcessEntry(DeriveEntry(source, SourceFolder, OutputFolder));
-    if (step == TStep::Stop || CancelRequested) break;
-    ++index;
-  }
-  return index;
-}
-
-TStep TResizeRun::ProcessEntry(const TResizeEntry& Entry) {
-  StatusText = ExtractFileName(Entry.OutputPath);
-  PostStatus(Window_, StatusText);
-  if (!Overwrite_ && FileExists(Entry.OutputPath)) return TStep::Next;
-  TStep step;
+TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
+  TCopyResult result;
+  if (Entry.Extension == "db" || Entry.Extension == "txt" || Entry.Extension == "doc") return result;
+  if (!Overwrite_ && FileExists(Entry.OutputPath)) return result;
+  std::vector<uint8_t> source;
+  TPictureSize original;
   try {
-    step = MakeCopy(Entry);
+    source = ReadFileBytes(Entry.Source);
   } catch (const std::exception&) {
+    result.LoadLines.push_back(LoaderLine(Entry));
+    return result;
+  }
+  if (!LoadPicture(Entry, source, original, result)) return result;
+  if (original.Width == 0 || original.Height == 0) {
     Picture_.Clear();
-    Log("File " + Entry.Source + " caused an Exception while resizing");
-    step = TStep::Report;
+    result.Kind = TCopyResult::Tiny;
+    result.Lines.push_back("File " + Entry.Source + " was empty");
+    return result;
   }
-  if (step != TStep::Report) return step;
-  if (FileExists(Entry.OutputPath)) {
-    PostFileDone(Window_, Entry.OutputPath);
-    PostProgress(Window_, Done_, Total_);
-    ++Done_;
+  if (original.Width == 1 || original.Height == 1) {
+    Picture_.Clear();
+    result.Kind = TCopyResult::Tiny;
+    result.Lines.push_back(Entry.Source + "  cannot be resized");
+    return result;
   }
-  return TStep::Report;
+  result.Kind = TCopyResult::Picture;
+  RescalePicture(Entry, CalcNewSize(MaxWidth_, MaxHeight_, original.Width, original.Height), result);
+  result.SourceTime = GetFileModTime(Entry.Source);
+  result.Saved = Picture_.ConvertForJpeg() && Picture_.SaveToBytes(FIF_JPEG, result.Plain, JPEG_DEFAULT);
+  Picture_.Clear();
+  if (result.Saved) FinishCopy(Entry, source, result);
+  return result;
 }
 
-bool TResizeRun::LoadPicture(const TResizeEntry& Entry) {
+// Loads the picture from its bytes. A JPEG whose target is smaller is
+// decoded at a reduced scale that still covers the target; its original size
+// comes from its frame header, so every check sees the same numbers as with
+// a full decode.
+bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, const std::vector<uint8_t>& Bytes,
+                              TPictureSize& Original, TCopyResult& Result) {
+  int flags = JPEG_DEFAULT;
+  std::optional<TPictureSize> header = JpegFrameSize(Bytes);
+  if (header) {
+    const TPictureSize target = CalcNewSize(MaxWidth_, MaxHeight_, header->Width, header->Height);
+    if (target.Width > 0 && target.Height > 0) {
+      flags = JpegReducedLoadFlags(header->Width, header->Height, target.Width, target.Height);
+    }
+  }
   bool loaded = false;
-  bool failed = false;
   try {
-    loaded = Picture_.Load(Entry.Source, 0);
-    failed = !loaded && Picture_.DecodeFailed();
+    loaded = Picture_.LoadFromBytes(Bytes, Entry.Source, flags);
+    if (!loaded && Picture_.DecodeFailed()) Result.LoadLines.push_back(LoaderLine(Entry));
   } catch (const std::exception&) {
-    failed = true;
+    Picture_.Clear();
+    Result.LoadLines.push_back(LoaderLine(Entry));
+    return false;
   }
-  if (failed) {
-    Log("EXCEPTION in ConvertPICsWholeTree - FBitmap.Load() with  File \"" + Entry.Source + "\"");
-  }
-  return loaded;
+  if (!loaded) return false;
+  Original = flags != JPEG_DEFAULT
+                 ? *header
+                 : TPictureSize{Picture_.GetWidth(), Picture_.GetHeight()};
+  return true;
 }
 
-TStep TResizeRun::MakeCopy(const TResizeEntry& Entry) {
-  Picture_.Clear();
-  if (Entry.Extension == "db" || Entry.Extension == "txt" || Entry.Extension == "doc") {
-    return TStep::Next;
-  }
-  if (!LoadPicture(Entry)) return TStep::Next;
-  if (!MakeFolderPath(ExtractFilePath(Entry.OutputPath))) {
-    Picture_.Clear();
-    return TStep::Next;
-  }
+void TCopyWorker::RescalePicture(const TResizeEntry& Entry, TPictureSize Target,
+                                 TCopyResult& Result) {
+  Picture_.Rescale(Target.Width, Target.Height, FILTER_BOX);
   const uint32_t width = Picture_.GetWidth();
   const uint32_t height = Picture_.GetHeight();
-  if (width == 0 || height == 0) {
-    Picture_.Clear();
-    Log("File " + Entry.Source + " was empty");
-    return TStep::Report;
-  }
-  if (width == 1 || height == 1) {
-    Picture_.Clear();
-    Log(Entry.Source + "  cannot be resized");
-    return TStep::Report;
-  }
-  if (CancelRequested) {
-    Picture_.Clear();
-    return TStep::Stop;
-  }
-  RescalePicture(Entry);
-  const std::optional<TFileTime> sourceTime = GetFileModTime(Entry.Source);
-  std::vector<uint8_t> plain;
-  const bool saved = Picture_.ConvertForJpeg() && Picture_.SaveToBytes(FIF_JPEG, plain, JPEG_DEFAULT);
-  Picture_.Clear();
-  if (!saved) return TStep::Report;
-  if (CancelRequested) {
-    // Stopped right after the save: the copy stays as the library wrote it.
-    WriteFileBytes(Entry.OutputPath, plain.data(), plain.size());
-    return TStep::Stop;
-  }
-  WriteCopy(Entry, plain);
-  if (sourceTime && FileExists(Entry.OutputPath)) SetFileModTime(Entry.OutputPath, *sourceTime);
-  return TStep::Report;
-}
-
-void TResizeRun::RescalePicture(const TResizeEntry& Entry) {
-  const TPictureSize target =
-      CalcNewSize(MaxWidth_, MaxHeight_, Picture_.GetWidth(), Picture_.GetHeight());
-  Picture_.Rescale(target.Width, target.Height, FILTER_BOX);
-  const uint32_t width = Picture_.GetWidth();
-  const uint32_t height = Picture_.GetHeight();
-  if (width != target.Width || height != target.Height) {
-    Log("File " + Entry.Source + " couldn't be resized properly: " + " new Width is " +
-        std::to_string(width) + " Pixel" + " new Height is " + std::to_string(height) + " Pixel");
+  if (width != Target.Width || height != Target.Height) {
+    Result.Lines.push_back("File " + Entry.Source + " couldn't be resized properly: " +
+                           " new Width is " + std::to_string(width) + " Pixel" +
+                           " new Height is " + std::to_string(height) + " Pixel");
   }
 }
 
-// The copy as the library encoded it (Plain), with the text stamped in and
-// the source's metadata carried over where they apply.
-void TResizeRun::WriteCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Plain) {
-  const std::string failure = "File " + Entry.Source + " caused an Exception while writing EXIF Data";
-  bool written = false;
-  bool failed = false;
+// The copy as it will be written: the text stamped in (encoded anew at
+// quality 90) and, for JPEG sources, the source's metadata in front of the
+// encoded picture (which is not decoded again for that).
+void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
+                             TCopyResult& Result) {
   try {
     TJpegImage jpeg;
-    jpeg.LoadFromBytes(Plain);
+    jpeg.LoadFromBytes(Result.Plain);
     if (!PictureText_.empty()) {
       QImage bitmap = jpeg.ToBitmap();
       StampText(bitmap, PictureText_, TextPosition_);
       jpeg.Assign(bitmap);
     }
     if (IsJpegExtension(Entry.Extension)) {
-      Metadata_.SaveJpegKeepingMetadata(jpeg, Entry.OutputPath, true, Entry.Source);
-      written = true;
+      Result.Final = Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source)
+                         ? Metadata_.JpegWithMetadata(jpeg, true)
+                         : jpeg.EncodedData();
     } else if (!PictureText_.empty()) {
-      jpeg.SaveToFile(Entry.OutputPath);
-      written = true;
+      Result.Final = jpeg.EncodedData();
     }
   } catch (const std::exception&) {
-    Log(failure);
-    failed = true;
+    Result.Final.clear();
+    Result.FinalFailed = true;
+    Result.Lines.push_back(ExifLine(Entry));
   }
-  if (written) return;
+}
+
+class TResizeRun {
+ public:
+  TResizeRun(TBatchTarget* Window, bool Overwrite, TErrorLog& ErrorLog)
+      : Window_(Window), Overwrite_(Overwrite), ErrorLog_(ErrorLog) {}
+
+  // Runs the file loop over Entries, the picture work done by Work; returns
+  // the index at which the loop ended.
+  int64_t Run(const std::vector<TResizeEntry>& Entries,
+              const std::function<TCopyResult(size_t)>& Work);
+
+ private:
+  bool ReportEntry(const TResizeEntry& Entry, const std::function<TCopyResult()>& Take);
+  void WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result);
+  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
+  void Log(const std::vector<std::string>& Lines) {
+    for (const std::string& line : Lines) Log(line);
+  }
+
+  TBatchTarget* Window_;
+  bool Overwrite_;
+  TErrorLog& ErrorLog_;
+  int64_t Done_ = 0;
+  int64_t Total_ = 0;
+};
+
+int64_t TResizeRun::Run(const std::vector<TResizeEntry>& Entries,
+                        const std::function<TCopyResult(size_t)>& Work) {
+  Total_ = static_cast<int64_t>(Entries.size());
+  int64_t index = 0;
+  for (size_t i = 0; i < Entries.size(); ++i) {
+    if (!ReportEntry(Entries[i], [&] { return Work(i); }) || CancelRequested) break;
+    ++index;
+  }
+  return index;
+}
+
+// Everything the window and the log see of one entry, in the order a
+// one-by-one run would show it. False when a cancel stopped the run before
+// the picture was written.
+bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCopyResult()>& Take) {
+  StatusText = ExtractFileName(Entry.OutputPath);
+  PostStatus(Window_, StatusText);
+  // An earlier entry of this run may have written the same output by now.
+  const bool present = FileExists(Entry.OutputPath);
+  TCopyResult result = Take();
+  if (!Overwrite_ && present) return true;
+  if (result.Kind == TCopyResult::Skipped) {
+    Log(result.LoadLines);
+    return true;
+  }
+  if (!MakeFolderPath(ExtractFilePath(Entry.OutputPath))) return true;
+  if (result.Kind == TCopyResult::Picture) {
+    if (CancelRequested) return false;
+    WriteCopy(Entry, result);
+  } else {
+    Log(result.Lines);
+  }
+  if (FileExists(Entry.OutputPath)) {
+    PostFileDone(Window_, Entry.OutputPath);
+    PostProgress(Window_, Done_, Total_);
+    ++Done_;
+  }
+  return true;
+}
+
+// Writes the copy whole; when the finished copy cannot be written the
+// library's own stands, and a copy that would replace its source is refused.
+void TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result) {
+  Log(Result.Lines);
+  if (!Result.Saved) return;
+  if (IsSameFile(Entry.OutputPath, Entry.Source)) {
+    Log("File " + Entry.Source + " was not written: the copy would replace its source");
+    return;
+  }
+  bool failed = Result.FinalFailed;
+  if (!Result.Final.empty()) {
+    try {
+      WriteFileBytes(Entry.OutputPath, Result.Final.data(), Result.Final.size());
+      if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
+      return;
+    } catch (const std::exception&) {
+      Log(ExifLine(Entry));
+      failed = true;
+    }
+  }
   try {
-    // No stamp or metadata went in (or they failed): the library's copy stands.
-    WriteFileBytes(Entry.OutputPath, Plain.data(), Plain.size());
+    WriteFileBytes(Entry.OutputPath, Result.Plain.data(), Result.Plain.size());
+    if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
   } catch (const std::exception&) {
-    if (!failed) Log(failure);
+    if (!failed) Log(ExifLine(Entry));
   }
 }
 
 }  // namespace
+
+unsigned BatchThreadCount() {
+  if (BatchThreads > 0) return BatchThreads;
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+std::optional<TPictureSize> JpegFrameSize(const std::vector<uint8_t>& Bytes) {
+  if (Bytes.size() < 4 || Bytes[0] != 0xFF || Bytes[1] != 0xD8) return std::nullopt;
+  jpegcodec::THeader header;
+  if (!jpegcodec::ReadHeader(Bytes.data(), Bytes.size(), &header, nullptr, 0)) return std::nullopt;
+  return TPictureSize{header.Width, header.Height};
+}
 
 TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height) {
   TPictureSize size;
@@ -282,11 +374,25 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
       OutputFolder.empty() ? ResizeOutputFolder(source, MaxWidth, MaxHeight) : OutputFolder;
   std::unique_ptr<TFileList> files;
   GetFileListEx(files, source, "", "", true, true);
-
-  TResizeRun run(Window, MaxWidth, MaxHeight, PictureText, TextPosition, Overwrite, ErrorLog);
-  const int64_t index = run.Run(*files, source, IncludeTrailingDelimiter(output));
-
+  std::vector<TResizeEntry> entries;
+  for (const std::string& path : *files) {
+    entries.push_back(DeriveEntry(path, source, IncludeTrailingDelimiter(output)));
+  }
   files.reset();
+
+  // The picture work runs on a few threads, at most one picture per thread
+  // plus one waiting; everything the window sees comes in list order.
+  const unsigned threads = BatchThreadCount();
+  std::vector<std::unique_ptr<TCopyWorker>> workers;
+  for (unsigned w = 0; w < threads; ++w) {
+    workers.push_back(
+        std::make_unique<TCopyWorker>(MaxWidth, MaxHeight, PictureText, TextPosition, Overwrite));
+  }
+  TOrderedWork<TCopyResult> work(entries.size(), threads, threads + 1,
+                                 [&](size_t i, unsigned w) { return workers[w]->Make(entries[i]); });
+  TResizeRun run(Window, Overwrite, ErrorLog);
+  const int64_t index = run.Run(entries, [&](size_t i) { return work.Take(i); });
+  work.Stop();
   batch::FinishBatch(Window, SourceFolder, index);
   return 0;
 }

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/BatchTarget.h"
 #include "platform/FileTimes.h"
@@ -17,6 +19,11 @@ namespace pictrim {
 
 // The engine's one status text, posted with WM_BATCH_STATUS.
 extern std::string StatusText;
+
+// Threads that do the picture work of the resize batch; 0 (the default)
+// means one per processor core.
+extern unsigned BatchThreads;
+unsigned BatchThreadCount();
 
 // Refusal code of ConvertPICsWholeTree.
 inline constexpr int ResizeRefused = -26001;
@@ -30,6 +37,10 @@ struct TPictureSize {
   uint32_t Height = 0;
   bool operator==(const TPictureSize&) const = default;
 };
+
+// Width and height from a JPEG's frame header, read from its bytes; nothing
+// when the bytes are not a JPEG.
+std::optional<TPictureSize> JpegFrameSize(const std::vector<uint8_t>& Bytes);
 
 // The new size of a W x H picture for the resize batch: MaxWidth = MaxHeight
 // brings the longer edge to that size, MaxHeight = 0 the width, MaxWidth = 0

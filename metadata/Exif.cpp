@@ -41,6 +41,20 @@ void AppendSection(TBytes& Out, const tSection& Section) {
 
 // Offset behind the encoder's own leading APP0, APP1, APP13 and COM segments
 // (looked for in this order, each once) of an encoded JPEG.
+// Reads bytes held in memory through the stream interface of the scanner.
+class TByteBuffer : public std::streambuf {
+ public:
+  explicit TByteBuffer(const TBytes& Bytes) {
+    char* begin = const_cast<char*>(reinterpret_cast<const char*>(Bytes.data()));
+    setg(begin, begin, begin + Bytes.size());
+  }
+};
+
+class TByteStream : private TByteBuffer, public std::istream {
+ public:
+  explicit TByteStream(const TBytes& Bytes) : TByteBuffer(Bytes), std::istream(this) {}
+};
+
 size_t EncoderHeaderEnd(const TBytes& Encoded) {
   size_t offset = 2;
   for (const int marker : {MarkerApp0, MarkerApp1, MarkerApp13, MarkerCom}) {
@@ -92,7 +106,18 @@ std::string TMetadata::MakerNoteListing() const {
 // ---------------------------------------------------------------------------
 // Reading
 
-bool TMetadata::ReadMetadata(const std::string& FileName) {
+bool TMetadata::ReadMetadata(const std::string& FileName) { return ReadFrom(FileName, nullptr); }
+
+bool TMetadata::ReadMetadataFromBytes(const std::string& FileName, const TBytes& Bytes) {
+  return ReadFrom(FileName, &Bytes);
+}
+
+bool TMetadata::ReadHasMetadataFromBytes(const std::string& FileName, const TBytes& Bytes) {
+  ReadMetadataFromBytes(FileName, Bytes);
+  return HasMetadata();
+}
+
+bool TMetadata::ReadFrom(const std::string& FileName, const TBytes* Bytes) {
   Reset();
   std::error_code error;
   if (!std::filesystem::is_regular_file(FileName, error)) return false;
@@ -102,7 +127,7 @@ bool TMetadata::ReadMetadata(const std::string& FileName) {
     const std::string extension = FileExtension(FileName);
     bool found = false;
     if (extension == ".jpg" || extension == ".jpeg" || extension == ".jpe") {
-      found = ReadJpegFile(FileName);
+      found = Bytes != nullptr ? ReadJpegBytes(*Bytes) : ReadJpegFile(FileName);
     } else if (extension == ".tif" || extension == ".tiff" || extension == ".nef") {
       found = ReadTiffFile(FileName);
     }
@@ -131,6 +156,16 @@ bool TMetadata::ReadJpegFile(const std::string& FileName) {
   TiffSource_ = false;
   std::ifstream in(FileName, std::ios::binary);
   if (!in) throw EInOutError("Cannot open " + FileName);
+  try {
+    return ScanJpegSections(in);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TMetadata::ReadJpegBytes(const TBytes& Bytes) {
+  TiffSource_ = false;
+  TByteStream in(Bytes);
   try {
     return ScanJpegSections(in);
   } catch (...) {
@@ -309,8 +344,7 @@ int TMetadata::WriteHeaderSections(std::ostream& Out) const {
   return written;
 }
 
-void TMetadata::WriteJpegWithMetadata(const TJpegImage& Image, const std::string& DestName,
-                                      bool AdjustSize) {
+TBytes TMetadata::JpegWithMetadata(const TJpegImage& Image, bool AdjustSize) {
   if (AdjustSize && ExifInfo_) {
     ExifInfo_->UpdateDimensions(static_cast<int32_t>(Image.Height()),
                                 static_cast<int32_t>(Image.Width()));
@@ -319,13 +353,19 @@ void TMetadata::WriteJpegWithMetadata(const TJpegImage& Image, const std::string
   if (encoded.size() < 2 || encoded[0] != 0xFF || encoded[1] != 0xD8) {
     throw EJpegError("The encoded picture does not begin with SOI");
   }
-  // The whole file is built in memory and written at once, so a failure
-  // never leaves a partly written copy.
   TBytes out;
   out.reserve(encoded.size() + 65536);
   AppendHeaderSections(out);
   out.insert(out.end(), encoded.begin() + static_cast<std::ptrdiff_t>(EncoderHeaderEnd(encoded)),
              encoded.end());
+  return out;
+}
+
+void TMetadata::WriteJpegWithMetadata(const TJpegImage& Image, const std::string& DestName,
+                                      bool AdjustSize) {
+  // The whole file is built in memory and written at once, so a failure
+  // never leaves a partly written copy.
+  const TBytes out = JpegWithMetadata(Image, AdjustSize);
   WriteFileBytes(DestName, out.data(), out.size());
 }
 

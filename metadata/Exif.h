@@ -322,6 +322,10 @@ class TMetadata : public TByteOrderReader {
   bool ReadMetadata(const std::string& FileName);
   // ReadMetadata, then HasMetadata().
   bool ReadHasMetadata(const std::string& FileName);
+  // The same for a file whose bytes are already in memory (a JPEG is then
+  // not read from disk again).
+  bool ReadMetadataFromBytes(const std::string& FileName, const TBytes& Bytes);
+  bool ReadHasMetadataFromBytes(const std::string& FileName, const TBytes& Bytes);
   // An EXIF, comment or IPTC section is present.
   bool HasMetadata() const;
   bool HasExif() const { return ExifSection_ != 0; }
@@ -335,6 +339,8 @@ class TMetadata : public TByteOrderReader {
   // own encoded data behind its header; with AdjustSize the stored EXIF
   // dimensions become the picture's. The file is written whole or not at all.
   void WriteJpegWithMetadata(const TJpegImage& Image, const std::string& DestName, bool AdjustSize);
+  // The file WriteJpegWithMetadata writes, as bytes.
+  TBytes JpegWithMetadata(const TJpegImage& Image, bool AdjustSize);
   // Writes SOI and the metadata segments: the EXIF section (else the APP0
   // section, else a fixed JFIF header), the IPTC section, the comment.
   // Returns the number of bytes written after the SOI.
@@ -371,7 +377,9 @@ class TMetadata : public TByteOrderReader {
   friend class TExifInfo;
   const tSection* SlotOrNull(int Number) const;
   void ReadFileInfo(const std::string& FileName);
+  bool ReadFrom(const std::string& FileName, const TBytes* Bytes);
   bool ReadJpegFile(const std::string& FileName);
+  bool ReadJpegBytes(const TBytes& Bytes);
   bool ScanJpegSections(std::istream& In);
   void ParseExifSection();
   bool ReadTiffFile(const std::string& FileName);

@@ -161,6 +161,12 @@ int ListFilesInFolder(std::unique_ptr<TFileList>& List, const std::string& Folde
   return static_cast<int>(List->Count());
 }
 
+bool IsSameFile(const std::string& A, const std::string& B) {
+  std::error_code ec;
+  const bool same = fs::equivalent(fs::path(A), fs::path(B), ec);
+  return !ec && same;
+}
+
 int64_t GetFileSizeByName(const std::string& Path) {
   std::error_code ec;
   if (!fs::exists(fs::path(Path), ec) || fs::is_directory(fs::path(Path), ec)) return -1;

@@ -61,6 +61,10 @@ std::vector<uint8_t> ReadFileBytes(const std::string& FileName);
 // is either replaced whole or left as it was; raises EInOutError.
 void WriteFileBytes(const std::string& FileName, const uint8_t* Data, size_t Size);
 
+// True when both paths name one existing file (through links or different
+// spellings of the same path).
+bool IsSameFile(const std::string& A, const std::string& B);
+
 // The mask list of a Masks text: extensions separated by "." (a leading "."
 // dropped, a last piece of one character left out, never empty).
 std::vector<std::string> SplitMasks(const std::string& Masks);
