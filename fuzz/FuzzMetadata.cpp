@@ -1,7 +1,7 @@
 // Fuzz target of the metadata reader: the input is written once as a .jpg
 // and once as a .tif file and read by TMetadata; whatever was found is then
 // listed, walked as a maker note and written back as header segments with a
-// new picture size.
+// new picture size. Last the input is read once more from memory.
 #include <unistd.h>
 
 #include <cstdint>
@@ -82,5 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     WriteInput(path, Data, Size);
     Exercise(metadata, path);
   }
+  // The same bytes handed over in memory, as the resize batch does.
+  metadata.ReadMetadataFromBytes(WorkFolder() + "input.jpg", pictrim::TBytes(Data, Data + Size));
+  static_cast<void>(metadata.ExifListing());
   return 0;
 }

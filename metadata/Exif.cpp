@@ -39,8 +39,6 @@ void AppendSection(TBytes& Out, const tSection& Section) {
   Out.insert(Out.end(), Section.Data.begin(), Section.Data.end());
 }
 
-// Offset behind the encoder's own leading APP0, APP1, APP13 and COM segments
-// (looked for in this order, each once) of an encoded JPEG.
 // Reads bytes held in memory through the stream interface of the scanner.
 class TByteBuffer : public std::streambuf {
  public:
@@ -55,6 +53,8 @@ class TByteStream : private TByteBuffer, public std::istream {
   explicit TByteStream(const TBytes& Bytes) : TByteBuffer(Bytes), std::istream(this) {}
 };
 
+// Offset behind the encoder's own leading APP0, APP1, APP13 and COM segments
+// (looked for in this order, each once) of an encoded JPEG.
 size_t EncoderHeaderEnd(const TBytes& Encoded) {
   size_t offset = 2;
   for (const int marker : {MarkerApp0, MarkerApp1, MarkerApp13, MarkerCom}) {
@@ -106,7 +106,9 @@ std::string TMetadata::MakerNoteListing() const {
 // ---------------------------------------------------------------------------
 // Reading
 
-bool TMetadata::ReadMetadata(const std::string& FileName) { return ReadFrom(FileName, nullptr); }
+bool TMetadata::ReadMetadata(const std::string& FileName) {
+  return ReadFrom(FileName, nullptr);
+}
 
 bool TMetadata::ReadMetadataFromBytes(const std::string& FileName, const TBytes& Bytes) {
   return ReadFrom(FileName, &Bytes);

@@ -272,5 +272,23 @@ TEST_F(ExifTransfer, writesTheHeaderSectionsIntoAStream) {
   EXPECT_EQ(test::Bytes(out.str()), test::Concat({TBytes{0xFF, 0xD8}, app1, comment}));
 }
 
+TEST_F(ExifTransfer, readsAndWritesTheSameFromBytesInMemory) {
+  const std::string source =
+      Source({CameraBlock(true).App1(), Segment(APP13, "iptc"), Segment(COM, "comment")});
+  TMetadata fromBytes(255);
+  ASSERT_TRUE(fromBytes.ReadHasMetadataFromBytes(source, test::ReadBytes(source)));
+  ASSERT_TRUE(Metadata_.ReadMetadata(source));
+  EXPECT_EQ(fromBytes.ErrorText(), "<none>");
+  EXPECT_EQ(fromBytes.SectionCount(), Metadata_.SectionCount());
+  EXPECT_EQ(fromBytes.ExifListing(), Metadata_.ExifListing());
+  Metadata_.WriteJpegWithMetadata(Image_, Dir_ / "out.jpg", true);
+  EXPECT_EQ(fromBytes.JpegWithMetadata(Image_, true), test::ReadBytes(Dir_ / "out.jpg"));
+  // Cut bytes end the scan as the end of a file does.
+  TBytes cut = test::ReadBytes(source);
+  cut.resize(40);
+  EXPECT_FALSE(fromBytes.ReadMetadataFromBytes(source, cut));
+  EXPECT_FALSE(fromBytes.HasMetadata());
+}
+
 }  // namespace
 }  // namespace pictrim
