@@ -2,6 +2,7 @@
 // of camera-sized JPEGs brought to a longer edge of 1024 pixels.
 //
 //   bench_resize [--count N] [--runs R] [--keep DIR]
+//   bench_resize --generate DIR [--count N]   (only writes the tree)
 //
 // The tree is generated at run time into a temporary folder (or DIR, reused
 // by later runs). Each run happens in a child process so that its peak
@@ -57,12 +58,17 @@ int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QGuiApplication app(argc, argv);
   int count = 24, runs = 3;
-  std::string keep;
+  std::string keep, generate;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string opt = argv[i];
     if (opt == "--count") count = std::atoi(argv[i + 1]);
     else if (opt == "--runs") runs = std::atoi(argv[i + 1]);
     else if (opt == "--keep") keep = argv[i + 1];
+    else if (opt == "--generate") generate = argv[i + 1];
+  }
+  if (!generate.empty()) {
+    pictrim::bench::MakeCameraTree(generate + "/", count);
+    return 0;
   }
   const std::string base = keep.empty()
                                ? (std::filesystem::temp_directory_path() / "pictrim-bench").string()

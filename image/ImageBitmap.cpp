@@ -6,6 +6,7 @@
 #include <limits>
 #include <mutex>
 
+#include "image/JpegCodec.h"
 #include "util/Errors.h"
 #include "util/SystemUtils.h"
 
@@ -130,17 +131,11 @@ bool TImageBitmap::TakeLoaded(FREE_IMAGE_FORMAT Format, const std::function<FIBI
 
 int JpegReducedLoadFlags(uint32_t Width, uint32_t Height, uint32_t MinWidth, uint32_t MinHeight) {
   // The library picks the largest denominator d (8, 4, 2) with
-  // longer edge / hint >= d and decodes ceil(edge / d) pixels per edge.
-  const auto fits = [&](uint32_t d) {
-    return (Width + d - 1) / d >= MinWidth && (Height + d - 1) / d >= MinHeight;
-  };
+  // longer edge / hint >= d, so the hint longer edge / d selects d.
+  const uint32_t d = jpegcodec::ReducedScaleDenom(Width, Height, MinWidth, MinHeight);
   const uint32_t longer = std::max(Width, Height);
-  for (uint32_t d : {8u, 4u, 2u}) {
-    if (fits(d) && longer / d > 0 && longer / d <= 0x7FFF) {
-      return JPEG_DEFAULT | static_cast<int>((longer / d) << 16);
-    }
-  }
-  return JPEG_DEFAULT;
+  if (d == 1 || longer / d == 0 || longer / d > 0x7FFF) return JPEG_DEFAULT;
+  return JPEG_DEFAULT | static_cast<int>((longer / d) << 16);
 }
 
 bool TImageBitmap::CanSave(FREE_IMAGE_FORMAT Format) const {

@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace pictrim::jpegcodec {
 namespace {
@@ -42,8 +43,11 @@ void CopyMessage(j_common_ptr Info, char* Message, size_t MessageSize) {
   std::snprintf(Message, MessageSize, "%s", text);
 }
 
-// Turns one CMYK row into RGB; Adobe files store the inks inverted.
-void CmykRowToRgb(const uint8_t* In, uint8_t* Out, uint32_t Width, bool Inverted) {
+// Turns one CMYK row into RGB or BGRX; Adobe files store the inks inverted.
+void CmykRowToColour(const uint8_t* In, uint8_t* Out, uint32_t Width, bool Inverted,
+                     TPixelLayout Layout) {
+  const bool bgrx = Layout == TPixelLayout::Bgrx32;
+  const size_t step = BytesPerPixel(Layout);
   for (uint32_t x = 0; x < Width; ++x) {
     unsigned c = In[4 * x], m = In[4 * x + 1], y = In[4 * x + 2], k = In[4 * x + 3];
     if (!Inverted) {
@@ -52,10 +56,21 @@ void CmykRowToRgb(const uint8_t* In, uint8_t* Out, uint32_t Width, bool Inverted
       y = 255 - y;
       k = 255 - k;
     }
-    Out[3 * x] = static_cast<uint8_t>(c * k / 255);
-    Out[3 * x + 1] = static_cast<uint8_t>(m * k / 255);
-    Out[3 * x + 2] = static_cast<uint8_t>(y * k / 255);
+    uint8_t* pixel = Out + step * x;
+    pixel[bgrx ? 2 : 0] = static_cast<uint8_t>(c * k / 255);
+    pixel[1] = static_cast<uint8_t>(m * k / 255);
+    pixel[bgrx ? 0 : 2] = static_cast<uint8_t>(y * k / 255);
+    if (bgrx) pixel[3] = 255;
   }
+}
+
+J_COLOR_SPACE ColourSpaceOf(TPixelLayout Layout) {
+  switch (Layout) {
+    case TPixelLayout::Grey8: return JCS_GRAYSCALE;
+    case TPixelLayout::Rgb24: return JCS_RGB;
+    case TPixelLayout::Bgrx32: return JCS_EXT_BGRX;
+  }
+  return JCS_RGB;
 }
 
 }  // namespace
@@ -80,8 +95,15 @@ bool ReadHeader(const uint8_t* Data, size_t Size, THeader* Header, char* Message
   return true;
 }
 
-TDecodeResult Decode(const uint8_t* Data, size_t Size, unsigned ScaleDenom, TRowBufferFn RowBuffer,
-                     void* Context) {
+unsigned ReducedScaleDenom(uint32_t Width, uint32_t Height, uint32_t MinWidth, uint32_t MinHeight) {
+  for (const unsigned d : {8u, 4u, 2u}) {
+    if ((Width + d - 1) / d >= MinWidth && (Height + d - 1) / d >= MinHeight) return d;
+  }
+  return 1;
+}
+
+TDecodeResult Decode(const uint8_t* Data, size_t Size, unsigned ScaleDenom, TPixelLayout Layout,
+                     TRowBufferFn RowBuffer, void* Context) {
   TDecodeResult result;
   jpeg_decompress_struct info;
   TErrorManager err;
@@ -99,7 +121,7 @@ TDecodeResult Decode(const uint8_t* Data, size_t Size, unsigned ScaleDenom, TRow
   jpeg_mem_src(&info, Data, static_cast<unsigned long>(Size));
   jpeg_read_header(&info, TRUE);
   const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-  info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  info.out_color_space = cmyk ? JCS_CMYK : ColourSpaceOf(Layout);
   info.scale_num = 1;
   info.scale_denom = ScaleDenom == 0 ? 1 : ScaleDenom;
   jpeg_start_decompress(&info);
@@ -122,7 +144,7 @@ TDecodeResult Decode(const uint8_t* Data, size_t Size, unsigned ScaleDenom, TRow
     uint8_t* target = rows + stride * info.output_scanline;
     JSAMPROW row = cmyk ? cmykRow : target;
     if (jpeg_read_scanlines(&info, &row, 1) != 1) break;
-    if (cmyk) CmykRowToRgb(cmykRow, target, info.output_width, info.saw_Adobe_marker);
+    if (cmyk) CmykRowToColour(cmykRow, target, info.output_width, info.saw_Adobe_marker, Layout);
   }
   jpeg_finish_decompress(&info);
   std::free(cmykRow);
@@ -151,8 +173,8 @@ TEncodeResult Encode(const uint8_t* Pixels, uint32_t Width, uint32_t Height, siz
   jpeg_mem_dest(&info, &buffer, &size);
   info.image_width = Width;
   info.image_height = Height;
-  info.input_components = Layout == TPixelLayout::Grey8 ? 1 : 3;
-  info.in_color_space = Layout == TPixelLayout::Grey8 ? JCS_GRAYSCALE : JCS_RGB;
+  info.input_components = static_cast<int>(BytesPerPixel(Layout));
+  info.in_color_space = ColourSpaceOf(Layout);
   jpeg_set_defaults(&info);
   info.dct_method = JDCT_ISLOW;
   jpeg_set_quality(&info, Quality < 1 ? 1 : (Quality > 100 ? 100 : Quality), TRUE);

@@ -8,7 +8,18 @@
 
 namespace pictrim::jpegcodec {
 
-enum class TPixelLayout { Grey8, Rgb24 };
+// Grey8: one byte per pixel; Rgb24: red, green, blue; Bgrx32: blue, green,
+// red and a filler byte of 255 (a QImage::Format_RGB32 row on little-endian).
+enum class TPixelLayout { Grey8, Rgb24, Bgrx32 };
+
+// Bytes per pixel of a layout.
+constexpr size_t BytesPerPixel(TPixelLayout Layout) {
+  return Layout == TPixelLayout::Grey8 ? 1 : (Layout == TPixelLayout::Rgb24 ? 3 : 4);
+}
+
+// The largest denominator d of 8, 4, 2 (else 1) at which a Width x Height
+// JPEG decodes to at least MinWidth x MinHeight (libjpeg gives ceil(edge / d)).
+unsigned ReducedScaleDenom(uint32_t Width, uint32_t Height, uint32_t MinWidth, uint32_t MinHeight);
 
 struct THeader {
   uint32_t Width = 0;
@@ -17,7 +28,7 @@ struct THeader {
 };
 
 // Receives the decoded size and returns where the rows go (Stride bytes apart,
-// Rgb24 layout) or null to give up.
+// in the layout asked for) or null to give up.
 using TRowBufferFn = uint8_t* (*)(void* Context, uint32_t Width, uint32_t Height, size_t* Stride);
 
 struct TDecodeResult {
@@ -36,10 +47,10 @@ struct TEncodeResult {
 // Reads the frame header of an in-memory JPEG.
 bool ReadHeader(const uint8_t* Data, size_t Size, THeader* Header, char* Message, size_t MessageSize);
 
-// Decodes an in-memory JPEG into 24-bit RGB rows, scaled by 1/ScaleDenom
-// (1, 2, 4 or 8).
-TDecodeResult Decode(const uint8_t* Data, size_t Size, unsigned ScaleDenom, TRowBufferFn RowBuffer,
-                     void* Context);
+// Decodes an in-memory JPEG into Rgb24 or Bgrx32 rows, scaled by
+// 1/ScaleDenom (1, 2, 4 or 8).
+TDecodeResult Decode(const uint8_t* Data, size_t Size, unsigned ScaleDenom, TPixelLayout Layout,
+                     TRowBufferFn RowBuffer, void* Context);
 
 // Encodes rows as a baseline JPEG at Quality (1..100).
 TEncodeResult Encode(const uint8_t* Pixels, uint32_t Width, uint32_t Height, size_t Stride,

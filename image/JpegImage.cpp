@@ -9,22 +9,30 @@
 namespace pictrim {
 namespace {
 
+struct TDecodeTarget {
+  QImage Image;
+  QImage::Format Format;
+};
+
 uint8_t* AllocateRows(void* Context, uint32_t Width, uint32_t Height, size_t* Stride) {
-  auto* image = static_cast<QImage*>(Context);
+  auto* target = static_cast<TDecodeTarget*>(Context);
   if (Width > 65535 || Height > 65535) return nullptr;
-  *image = QImage(static_cast<int>(Width), static_cast<int>(Height), QImage::Format_RGB888);
-  if (image->isNull()) return nullptr;
-  *Stride = static_cast<size_t>(image->bytesPerLine());
-  return image->bits();
+  target->Image = QImage(static_cast<int>(Width), static_cast<int>(Height), target->Format);
+  if (target->Image.isNull()) return nullptr;
+  *Stride = static_cast<size_t>(target->Image.bytesPerLine());
+  return target->Image.bits();
 }
 
-QImage DecodeBytes(const std::vector<uint8_t>& Bytes, unsigned ScaleDenom, int& Warnings) {
-  QImage image;
+QImage DecodeBytes(const std::vector<uint8_t>& Bytes, unsigned ScaleDenom, int& Warnings,
+                   jpegcodec::TPixelLayout Layout = jpegcodec::TPixelLayout::Rgb24) {
+  TDecodeTarget target{QImage(), Layout == jpegcodec::TPixelLayout::Bgrx32
+                                     ? QImage::Format_RGB32
+                                     : QImage::Format_RGB888};
   const jpegcodec::TDecodeResult r =
-      jpegcodec::Decode(Bytes.data(), Bytes.size(), ScaleDenom, AllocateRows, &image);
+      jpegcodec::Decode(Bytes.data(), Bytes.size(), ScaleDenom, Layout, AllocateRows, &target);
   if (!r.Ok) throw EJpegError(std::string("JPEG decode failed: ") + r.Message);
   Warnings = r.Warnings;
-  return image;
+  return target.Image;
 }
 
 }  // namespace
@@ -55,7 +63,13 @@ void TJpegImage::SetCompressionQuality(int Quality) {
 }
 
 void TJpegImage::Assign(const QImage& Bitmap) {
-  QImage pixels = Bitmap.isNull() ? QImage() : Bitmap.convertToFormat(QImage::Format_RGB888);
+  // 32-bit bitmaps are encoded as they are; others become 24-bit first.
+  QImage pixels;
+  if (Bitmap.format() == QImage::Format_RGB32) {
+    pixels = Bitmap;
+  } else if (!Bitmap.isNull()) {
+    pixels = Bitmap.convertToFormat(QImage::Format_RGB888);
+  }
   Width_ = static_cast<uint32_t>(pixels.width());
   Height_ = static_cast<uint32_t>(pixels.height());
   Pixels_ = std::move(pixels);
@@ -79,11 +93,20 @@ QImage TJpegImage::ToScaledBitmap(unsigned ScaleDenom) const {
   return DecodeBytes(Encoded_, ScaleDenom, Warnings_);
 }
 
+QImage TJpegImage::ToReducedBitmap(uint32_t MinWidth, uint32_t MinHeight) const {
+  if (Pixels_ || !EncodedValid_) return ToBitmap().convertToFormat(QImage::Format_RGB32);
+  const unsigned denom = jpegcodec::ReducedScaleDenom(Width_, Height_, MinWidth, MinHeight);
+  return DecodeBytes(Encoded_, denom, Warnings_, jpegcodec::TPixelLayout::Bgrx32);
+}
+
 void TJpegImage::Encode() const {
   if (!Pixels_ || Pixels_->isNull()) throw EJpegError("JPEG image is empty");
-  jpegcodec::TEncodeResult r = jpegcodec::Encode(
-      Pixels_->constBits(), Width_, Height_, static_cast<size_t>(Pixels_->bytesPerLine()),
-      jpegcodec::TPixelLayout::Rgb24, Quality_);
+  const jpegcodec::TPixelLayout layout = Pixels_->format() == QImage::Format_RGB32
+                                              ? jpegcodec::TPixelLayout::Bgrx32
+                                              : jpegcodec::TPixelLayout::Rgb24;
+  jpegcodec::TEncodeResult r =
+      jpegcodec::Encode(Pixels_->constBits(), Width_, Height_,
+                        static_cast<size_t>(Pixels_->bytesPerLine()), layout, Quality_);
   if (!r.Ok) throw EJpegError(std::string("JPEG encode failed: ") + r.Message);
   Encoded_.assign(r.Data, r.Data + r.Size);
   jpegcodec::FreeEncoded(r);

@@ -24,6 +24,8 @@ class EJpegError : public std::runtime_error {
 class TJpegImage {
  public:
   static constexpr int DefaultQuality = 90;
+  // The image library's standard JPEG quality (its JPEG_DEFAULT save).
+  static constexpr int LibraryQuality = 75;
 
   // Reads the file and its frame header; raises EInOutError when the file
   // cannot be read and EJpegError when it is not a JPEG.
@@ -46,6 +48,10 @@ class TJpegImage {
   void AssignTo(QImage& Bitmap) const { Bitmap = ToBitmap(); }
   // The pixels decoded at 1/ScaleDenom of the size (1, 2, 4 or 8), for previews.
   QImage ToScaledBitmap(unsigned ScaleDenom) const;
+  // The loaded picture decoded as small as the codec can while still at
+  // least MinWidth x MinHeight (1/2, 1/4 or 1/8 of its size, else whole), as
+  // a 32-bit bitmap (QImage::Format_RGB32, the fastest to scale).
+  QImage ToReducedBitmap(uint32_t MinWidth, uint32_t MinHeight) const;
 
   // The complete encoded JPEG (SOI first); encodes new pixels when needed.
   const std::vector<uint8_t>& EncodedData() const;
