@@ -1,15 +1,14 @@
 #include "engine/Resize.h"
 
-#include "engine/BatchSupport.h"
-
+#include <algorithm>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <algorithm>
-#include <functional>
 #include <thread>
 #include <vector>
 
+#include "engine/BatchSupport.h"
 #include "image/ImageBitmap.h"
 #include "image/JpegCodec.h"
 #include "image/JpegImage.h"
@@ -27,11 +26,9 @@ std::string StatusText;
 unsigned BatchThreads = 0;
 
 namespace {
+
 // Edges beyond this are left to the image library (a screen bitmap is limited).
 constexpr uint32_t MaxBitmapEdge = 32767;
-}  // namespace
-
-namespace {
 
 using batch::FileExists;
 
@@ -102,7 +99,7 @@ class TCopyWorker {
   TCopyResult MakeFromJpeg(const TResizeEntry& Entry, std::vector<uint8_t> Source,
                            TPictureSize Target);
   bool LoadPicture(const TResizeEntry& Entry, const std::vector<uint8_t>& Bytes,
-                   TPictureSize& Original, TCopyResult& Result);
+                   TCopyResult& Result);
   void RescalePicture(const TResizeEntry& Entry, TPictureSize Target, TCopyResult& Result);
   void FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
                   TCopyResult& Result);
@@ -121,7 +118,6 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   if (Entry.Extension == "db" || Entry.Extension == "txt" || Entry.Extension == "doc") return result;
   if (!Overwrite_ && FileExists(Entry.OutputPath)) return result;
   std::vector<uint8_t> source;
-  TPictureSize original;
   try {
     source = ReadFileBytes(Entry.Source);
   } catch (const std::exception&) {
@@ -138,7 +134,8 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
       return MakeFromJpeg(Entry, std::move(source), target);
     }
   }
-  if (!LoadPicture(Entry, source, original, result)) return result;
+  if (!LoadPicture(Entry, source, result)) return result;
+  const TPictureSize original{Picture_.GetWidth(), Picture_.GetHeight()};
   if (original.Width == 0 || original.Height == 0) {
     Picture_.Clear();
     result.Kind = TCopyResult::Tiny;
@@ -198,34 +195,19 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uin
   return result;
 }
 
-// Loads the picture from its bytes. A JPEG whose target is smaller is
-// decoded at a reduced scale that still covers the target; its original size
-// comes from its frame header, so every check sees the same numbers as with
-// a full decode.
+// Loads the picture through the image library. False when it produced
+// nothing; a file it recognised but could not decode gets the loader line.
 bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, const std::vector<uint8_t>& Bytes,
-                              TPictureSize& Original, TCopyResult& Result) {
-  int flags = JPEG_DEFAULT;
-  std::optional<TPictureSize> header = JpegFrameSize(Bytes);
-  if (header) {
-    const TPictureSize target = CalcNewSize(MaxWidth_, MaxHeight_, header->Width, header->Height);
-    if (target.Width > 0 && target.Height > 0) {
-      flags = JpegReducedLoadFlags(header->Width, header->Height, target.Width, target.Height);
-    }
-  }
+                              TCopyResult& Result) {
   bool loaded = false;
   try {
-    loaded = Picture_.LoadFromBytes(Bytes, Entry.Source, flags);
+    loaded = Picture_.LoadFromBytes(Bytes, Entry.Source, JPEG_DEFAULT);
     if (!loaded && Picture_.DecodeFailed()) Result.LoadLines.push_back(LoaderLine(Entry));
   } catch (const std::exception&) {
     Picture_.Clear();
     Result.LoadLines.push_back(LoaderLine(Entry));
-    return false;
   }
-  if (!loaded) return false;
-  Original = flags != JPEG_DEFAULT
-                 ? *header
-                 : TPictureSize{Picture_.GetWidth(), Picture_.GetHeight()};
-  return true;
+  return loaded;
 }
 
 void TCopyWorker::RescalePicture(const TResizeEntry& Entry, TPictureSize Target,

@@ -6,7 +6,6 @@
 #include <limits>
 #include <mutex>
 
-#include "image/JpegCodec.h"
 #include "util/Errors.h"
 #include "util/SystemUtils.h"
 
@@ -127,15 +126,6 @@ bool TImageBitmap::TakeLoaded(FREE_IMAGE_FORMAT Format, const std::function<FIBI
   DecodeFailed_ = Handle_ == nullptr;
   Change();
   return IsValid();
-}
-
-int JpegReducedLoadFlags(uint32_t Width, uint32_t Height, uint32_t MinWidth, uint32_t MinHeight) {
-  // The library picks the largest denominator d (8, 4, 2) with
-  // longer edge / hint >= d, so the hint longer edge / d selects d.
-  const uint32_t d = jpegcodec::ReducedScaleDenom(Width, Height, MinWidth, MinHeight);
-  const uint32_t longer = std::max(Width, Height);
-  if (d == 1 || longer / d == 0 || longer / d > 0x7FFF) return JPEG_DEFAULT;
-  return JPEG_DEFAULT | static_cast<int>((longer / d) << 16);
 }
 
 bool TImageBitmap::CanSave(FREE_IMAGE_FORMAT Format) const {

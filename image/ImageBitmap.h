@@ -92,11 +92,6 @@ class TDisplayBitmap : public TImageBitmap {
   int CopyFromBitmap(const QImage* Bitmap);
 };
 
-// Load flags that let the library decode a Width x Height JPEG at a reduced
-// scale (1/2, 1/4 or 1/8) whose picture is still at least MinWidth x
-// MinHeight; plain JPEG_DEFAULT when no reduction fits.
-int JpegReducedLoadFlags(uint32_t Width, uint32_t Height, uint32_t MinWidth, uint32_t MinHeight);
-
 // Routes the image library's messages nowhere (they are not for the user);
 // called once before the first load.
 void InitImageLibrary();

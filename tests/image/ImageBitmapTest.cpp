@@ -174,36 +174,7 @@ TEST_F(ImageContainer, saveFollowsTheExtensionAndWritesNoLibraryMetadata) {
 namespace pictrim {
 namespace {
 
-TEST(ReducedJpegLoad, decodesAsSmallAsPossibleButNeverBelowTheWantedSize) {
-  test::TTempDir dir;
-  struct TCase {
-    int W, H;
-    uint32_t MinW, MinH;
-  } cases[] = {{1001, 667, 250, 166}, {1001, 667, 251, 167}, {997, 1003, 125, 126},
-               {2000, 1500, 1024, 768}, {1500, 2000, 768, 1024}, {803, 601, 800, 598},
-               {640, 480, 80, 60}, {640, 480, 81, 60}, {33, 17, 4, 2}};
-  for (const TCase& c : cases) {
-    const std::string path = dir / ("p" + std::to_string(c.W) + "x" + std::to_string(c.H) + ".jpg");
-    if (!std::filesystem::exists(path)) test::WriteJpeg(path, c.W, c.H);
-    const std::vector<uint8_t> bytes = ReadFileBytes(path);
-    TImageBitmap picture;
-    ASSERT_TRUE(picture.LoadFromBytes(bytes, path, JpegReducedLoadFlags(c.W, c.H, c.MinW, c.MinH)));
-    const uint32_t w = picture.GetWidth(), h = picture.GetHeight();
-    EXPECT_GE(w, c.MinW) << c.W << "x" << c.H;
-    EXPECT_GE(h, c.MinH) << c.W << "x" << c.H;
-    // Half as much again would no longer do, unless already at full size or 1/8.
-    const bool full = w == static_cast<uint32_t>(c.W);
-    const bool eighth = w == static_cast<uint32_t>((c.W + 7) / 8);
-    if (!full && !eighth) {
-      EXPECT_TRUE((w + 1) / 2 < c.MinW || (h + 1) / 2 < c.MinH);
-    }
-    if (full) {
-      EXPECT_TRUE((uint32_t(c.W) + 1) / 2 < c.MinW || (uint32_t(c.H) + 1) / 2 < c.MinH);
-    }
-  }
-}
-
-TEST(ReducedJpegLoad, loadFromBytesDetectsTheFormatLikeLoad) {
+TEST(ImageFromBytes, detectsTheFormatLikeLoad) {
   test::TTempDir dir;
   test::WritePicture(dir / "a.png", 30, 20, FIF_PNG);
   TImageBitmap picture;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
+#include "image/JpegCodec.h"
 #include "image/JpegImage.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
@@ -102,6 +104,46 @@ TEST_F(JpegPicture, scaledDecodeGivesAFractionOfTheSize) {
   TJpegImage jpeg;
   jpeg.LoadFromFile(Dir / "a.jpg");
   EXPECT_EQ(jpeg.ToScaledBitmap(4).size(), QSize(100, 75));
+}
+
+TEST_F(JpegPicture, reducedDecodeIsAsSmallAsPossibleButNeverBelowTheWantedSize) {
+  struct TCase {
+    int W, H;
+    uint32_t MinW, MinH;
+  } cases[] = {{1001, 667, 250, 166}, {1001, 667, 251, 167}, {997, 1003, 125, 126},
+               {2000, 1500, 1024, 768}, {1500, 2000, 768, 1024}, {803, 601, 800, 598},
+               {640, 480, 80, 60},      {640, 480, 81, 60},      {33, 17, 4, 2}};
+  for (const TCase& c : cases) {
+    const std::string path = Dir / (std::to_string(c.W) + "x" + std::to_string(c.H) + ".jpg");
+    if (!std::filesystem::exists(path)) test::WriteJpeg(path, c.W, c.H);
+    TJpegImage jpeg;
+    jpeg.LoadFromFile(path);
+    const QImage reduced = jpeg.ToReducedBitmap(c.MinW, c.MinH);
+    EXPECT_EQ(reduced.format(), QImage::Format_RGB32);
+    const uint32_t w = static_cast<uint32_t>(reduced.width());
+    const uint32_t h = static_cast<uint32_t>(reduced.height());
+    EXPECT_GE(w, c.MinW) << c.W << "x" << c.H;
+    EXPECT_GE(h, c.MinH) << c.W << "x" << c.H;
+    // The next smaller scale would not do (unless this one is already 1/8).
+    const unsigned d = jpegcodec::ReducedScaleDenom(c.W, c.H, c.MinW, c.MinH);
+    EXPECT_EQ(w, (c.W + d - 1) / d);
+    if (d < 8) {
+      EXPECT_TRUE((c.W + 2 * d - 1) / (2 * d) < c.MinW || (c.H + 2 * d - 1) / (2 * d) < c.MinH);
+    }
+  }
+}
+
+TEST_F(JpegPicture, thirtyTwoBitPixelsAreEncodedWithTheirColours) {
+  QImage bitmap(16, 16, QImage::Format_RGB32);
+  bitmap.fill(QColor(200, 30, 60));
+  TJpegImage jpeg;
+  jpeg.Assign(bitmap);
+  TJpegImage back;
+  back.LoadFromBytes(jpeg.EncodedData());
+  const QColor c = back.ToBitmap().pixelColor(8, 8);
+  EXPECT_NEAR(c.red(), 200, 4);
+  EXPECT_NEAR(c.green(), 30, 4);
+  EXPECT_NEAR(c.blue(), 60, 4);
 }
 
 TEST_F(JpegPicture, foreignOrMissingFilesRaise) {
