@@ -183,13 +183,5 @@ TEST_F(ExifValues, formatValueListsWithCodesAndPatterns) {
   EXPECT_THROW(info.FormatValues("x", 13, "", ""), ERangeError);
 }
 
-TEST(ExifValueTypes, haveTheTiffSizes) {
-  const std::vector<int> sizes = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
-  for (int type = 0; type <= 12; ++type)
-    EXPECT_EQ(TypeSize(type), sizes[static_cast<size_t>(type)]);
-  EXPECT_THROW(TypeSize(13), ERangeError);
-  EXPECT_THROW(TypeSize(-1), ERangeError);
-}
-
 }  // namespace
 }  // namespace pictrim
