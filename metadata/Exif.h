@@ -163,6 +163,9 @@ class TByteOrderReader {
   int32_t Read32(int64_t Pos) const;
 
  protected:
+  // The Count bytes from Pos on; a range error when they are not all there.
+  const uint8_t* BytesAt(int64_t Pos, int64_t Count) const;
+
   bool BigEndian_ = false;  // true for an "MM" block, false for "II"
   TBytes Buffer_;
 };

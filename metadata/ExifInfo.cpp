@@ -82,24 +82,23 @@ int MainTableIndex(std::string_view Name) {
   return -1;
 }
 
-uint16_t TByteOrderReader::Read16(int64_t Pos) const {
+const uint8_t* TByteOrderReader::BytesAt(int64_t Pos, int64_t Count) const {
   const auto size = static_cast<int64_t>(Buffer_.size());
-  if (Pos < 1 || size < 2 || Pos > size - 1) {
-    throw ERangeError("16-bit read at " + std::to_string(Pos) + " outside " + std::to_string(size) +
-                      " bytes");
+  if (Pos < 1 || size < Count || Pos > size - Count + 1) {
+    throw ERangeError(std::to_string(Count) + "-byte read at " + std::to_string(Pos) + " outside " +
+                      std::to_string(size) + " bytes");
   }
-  const uint8_t* p = Buffer_.data() + (Pos - 1);
+  return Buffer_.data() + (Pos - 1);
+}
+
+uint16_t TByteOrderReader::Read16(int64_t Pos) const {
+  const uint8_t* p = BytesAt(Pos, 2);
   return BigEndian_ ? static_cast<uint16_t>(p[0] << 8 | p[1])
                     : static_cast<uint16_t>(p[1] << 8 | p[0]);
 }
 
 int32_t TByteOrderReader::Read32(int64_t Pos) const {
-  const auto size = static_cast<int64_t>(Buffer_.size());
-  if (Pos < 1 || size < 4 || Pos > size - 3) {
-    throw ERangeError("32-bit read at " + std::to_string(Pos) + " outside " + std::to_string(size) +
-                      " bytes");
-  }
-  const uint8_t* p = Buffer_.data() + (Pos - 1);
+  const uint8_t* p = BytesAt(Pos, 4);
   const uint32_t value =
       BigEndian_ ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
                  : (uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
