@@ -13,6 +13,8 @@ namespace pictrim {
 namespace {
 
 std::mutex HandlerMutex;
+// Message boxes come one at a time, also when batch threads raise them.
+std::recursive_mutex ShowMutex;
 
 TMessageHandler& MessageHandler() {
   static TMessageHandler handler = [](const std::string& Text) { std::cerr << Text << '\n'; };
@@ -56,6 +58,7 @@ void ShowMessage(const std::string& Text) {
     std::lock_guard<std::mutex> lock(HandlerMutex);
     handler = MessageHandler();
   }
+  std::lock_guard<std::recursive_mutex> showing(ShowMutex);
   if (handler) handler(Text);
 }
 

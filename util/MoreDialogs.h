@@ -23,7 +23,8 @@ using TFolderHandler =
 TMessageHandler SetMessageHandler(TMessageHandler Handler);
 TFolderHandler SetFolderHandler(TFolderHandler Handler);
 
-// A modal message box.
+// A modal message box. May be called from any thread; the handler is called
+// for one message at a time.
 void ShowMessage(const std::string& Text);
 
 // The title of both folder choosers.
