@@ -9,7 +9,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <optional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -39,13 +39,13 @@ class TOrderedWork {
     if (Threads_.empty()) return Work_(Index, 0);
     std::unique_lock<std::mutex> lock(Mutex_);
     Changed_.wait(lock, [&] { return Slots_[Index].Done; });
-    TSlot slot = std::move(Slots_[Index]);
-    Slots_[Index] = TSlot();
+    std::unique_ptr<TResult> result = std::move(Slots_[Index].Result);
+    const std::exception_ptr error = Slots_[Index].Error;
     Taken_ = Index + 1;
     Changed_.notify_all();
     lock.unlock();
-    if (slot.Error) std::rethrow_exception(slot.Error);
-    return std::move(*slot.Result);
+    if (error) std::rethrow_exception(error);
+    return std::move(*result);
   }
 
   // No further item begins; returns when the items in work are finished.
@@ -63,7 +63,7 @@ class TOrderedWork {
  private:
   struct TSlot {
     bool Done = false;
-    std::optional<TResult> Result;
+    std::unique_ptr<TResult> Result;
     std::exception_ptr Error;
   };
 
@@ -76,16 +76,18 @@ class TOrderedWork {
         if (Stopped_ || Next_ >= Count_) return;
         index = Next_++;
       }
-      TSlot slot;
-      slot.Done = true;
+      std::unique_ptr<TResult> result;
+      std::exception_ptr error;
       try {
-        slot.Result.emplace(Work_(index, Worker));
+        result = std::make_unique<TResult>(Work_(index, Worker));
       } catch (...) {
-        slot.Error = std::current_exception();
+        error = std::current_exception();
       }
       {
         std::lock_guard<std::mutex> lock(Mutex_);
-        Slots_[index] = std::move(slot);
+        Slots_[index].Result = std::move(result);
+        Slots_[index].Error = error;
+        Slots_[index].Done = true;
       }
       Changed_.notify_all();
     }
