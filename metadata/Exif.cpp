@@ -6,6 +6,7 @@
 #include <fstream>
 #include <ostream>
 
+#include "metadata/Iptc.h"
 #include "platform/Paths.h"
 #include "util/Errors.h"
 #include "util/MoreStr.h"
@@ -84,6 +85,7 @@ void TMetadata::Reset() {
   SourceSize_ = 0;
   ErrorText_.clear();
   ExifInfo_.reset();
+  IptcInfo_.reset();
   BigEndian_ = false;
 }
 
@@ -101,6 +103,13 @@ std::string TMetadata::ExifListing() const {
 
 std::string TMetadata::MakerNoteListing() const {
   return ExifInfo_ ? ExifInfo_->MakerListing() : "";
+}
+
+std::string TMetadata::IptcListing() const {
+  if (IptcSection_ == 0) return "";
+  TIptcData record(*this);
+  record.ReadSection();
+  return record.Listing();
 }
 
 // ---------------------------------------------------------------------------
@@ -230,7 +239,11 @@ bool TMetadata::ScanJpegSections(std::istream& In) {
         ParseExifSection();
         break;
       case MarkerApp13:
-        if (IptcSection_ == 0) IptcSection_ = SectionCount_;
+        // The first APP13 gets the IPTC object, which parses it when asked.
+        if (IptcSection_ == 0) {
+          IptcSection_ = SectionCount_;
+          IptcInfo_ = std::make_unique<TIptcData>(*this);
+        }
         break;
       case MarkerCom:
         CommentSection_ = SectionCount_;

@@ -22,6 +22,7 @@ namespace pictrim {
 
 class TMetadata;
 class TExifInfo;
+class TIptcData;
 
 using TBytes = std::vector<uint8_t>;
 
@@ -30,6 +31,10 @@ using TBytes = std::vector<uint8_t>;
 
 // Special formatting of a value text (e.g. the flash bits spelled out).
 using TTagFormatter = std::string (*)(const std::string& Text);
+// A maker-note value decoder: formats the value text of the entry being walked
+// and may add named lines to the walking TExifInfo (AddTextTag) and ask for
+// the detailed text to be listed as well (SetMakerDetailedText).
+using TMakerFormatter = std::string (*)(const std::string& Text, TExifInfo& Info);
 
 // One row of a constant tag table (EXIF, GPS and the makers' tables).
 struct TTagRow {
@@ -42,6 +47,16 @@ struct TTagRow {
         Decode(RowDecode),
         Pattern(RowPattern),
         Formatter(RowFormatter) {}
+  // A maker-table row whose value is decoded with the help of the walk.
+  constexpr TTagRow(uint16_t Number, std::string_view Name, std::string_view RowCaption,
+                    std::string_view RowDecode, std::string_view RowPattern,
+                    TMakerFormatter RowDecoder)
+      : TagNumber(Number),
+        TagName(Name),
+        Caption(RowCaption),
+        Decode(RowDecode),
+        Pattern(RowPattern),
+        MakerFormatter(RowDecoder) {}
 
   uint16_t TagNumber = 0;
   std::string_view TagName;
@@ -49,6 +64,7 @@ struct TTagRow {
   std::string_view Decode;   // "number:text" pairs separated by commas
   std::string_view Pattern;  // "%s" applied to the text, or a number pattern such as "%5.2f"
   TTagFormatter Formatter = nullptr;
+  TMakerFormatter MakerFormatter = nullptr;  // used instead of Formatter when set
 };
 
 // One decoded tag (also the record of the IPTC and maker-note tag lists).
@@ -207,8 +223,9 @@ class TExifInfo : public TByteOrderReader {
   // Walks one directory of a maker note (DirStart: 0-based offset into Data)
   // with a maker's table, appending to MakerListing() and the tag list. A
   // value offset X means position X + DirStart + 2 - Adjust in Data; values
-  // outside Data are taken from the EXIF segment at X + FallbackBase.
-  void ReadMakerNoteDirectory(const TBytes& Data, std::span<const TTagRow> Table, int64_t DirStart,
+  // outside Data are taken from the EXIF segment at X + FallbackBase. False
+  // when an error ended the walk ("Error Detected = " in the owner's ErrorText).
+  bool ReadMakerNoteDirectory(const TBytes& Data, std::span<const TTagRow> Table, int64_t DirStart,
                               int64_t Adjust, int64_t FallbackBase);
   // Adds a computed FocalLengthIn35mmFilm entry when the block has none.
   void AddFocalLength35mm();
@@ -370,11 +387,17 @@ class TMetadata : public TByteOrderReader {
   const std::string& ErrorText() const { return ErrorText_; }
   TExifInfo* ExifInfo() { return ExifInfo_.get(); }
   const TExifInfo* ExifInfo() const { return ExifInfo_.get(); }
+  // The IPTC record object bound to IptcSection() (module Iptc), or null.
+  TIptcData* IptcInfo() { return IptcInfo_.get(); }
+  const TIptcData* IptcInfo() const { return IptcInfo_.get(); }
 
   // The EXIF listing and the maker-note listing of the last read ("" when
   // there is no EXIF block).
   std::string ExifListing() const;
   std::string MakerNoteListing() const;
+  // The IPTC entries of the last read, one "\r\n" + description + " = " +
+  // value per entry ("" when there are none).
+  std::string IptcListing() const;
 
  private:
   friend class TExifInfo;
@@ -402,7 +425,7 @@ class TMetadata : public TByteOrderReader {
   int64_t SourceSize_ = 0;
   std::string ErrorText_;
   std::unique_ptr<TExifInfo> ExifInfo_;
-  // The IPTC record object of the Iptc module is bound to IptcSection() there.
+  std::unique_ptr<TIptcData> IptcInfo_;
 };
 
 }  // namespace pictrim

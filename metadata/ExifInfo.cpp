@@ -301,6 +301,7 @@ int TExifInfo::AddTag(const TTagEntry& Entry) {
 void TExifInfo::AddTextTag(const std::string& Name, const std::string& Value, int Format) {
   if (!WantsTags()) return;
   try {
+    ChargeEntries(1);  // a decoder's lines count against the walk's entry budget
     TTagEntry entry;
     entry.Origin = 1;
     entry.Format = static_cast<uint16_t>(Format);
@@ -316,7 +317,7 @@ void TExifInfo::AddTextTag(const std::string& Name, const std::string& Value, in
   }
 }
 
-void TExifInfo::ReadMakerNoteDirectory(const TBytes& Data, std::span<const TTagRow> Table,
+bool TExifInfo::ReadMakerNoteDirectory(const TBytes& Data, std::span<const TTagRow> Table,
                                        int64_t DirStart, int64_t Adjust, int64_t FallbackBase) {
   // The walk reads the note in this object's byte order; the EXIF segment
   // comes back as the buffer afterwards, whatever happens.
@@ -337,7 +338,9 @@ void TExifInfo::ReadMakerNoteDirectory(const TBytes& Data, std::span<const TTagR
     }
   } catch (const std::exception& e) {
     Owner_.ErrorText_ = std::string("Error Detected = ") + e.what();
+    return false;
   }
+  return true;
 }
 
 void TExifInfo::ReadMakerNoteEntry(const TBytes& Data, std::span<const TTagRow> Table,
@@ -391,8 +394,15 @@ void TExifInfo::ReadMakerNoteEntry(const TBytes& Data, std::span<const TTagRow> 
     }
   }
   MakerDetailedText_ = false;
-  const TTagFormatter formatter = row >= 1 ? Table[static_cast<size_t>(row)].Formatter : nullptr;
-  const std::string shown = formatter != nullptr ? formatter(text) : MakePrintable(text);
+  const TTagRow* formatted = row >= 1 ? &Table[static_cast<size_t>(row)] : nullptr;
+  std::string shown;
+  if (formatted != nullptr && formatted->MakerFormatter != nullptr) {
+    shown = formatted->MakerFormatter(text, *this);
+  } else if (formatted != nullptr && formatted->Formatter != nullptr) {
+    shown = formatted->Formatter(text);
+  } else {
+    shown = MakePrintable(text);
+  }
   if (MakerDetailedText_) {
     MakerListing_ += shown + "\r\n" + name + " = " + text;
   } else {
