@@ -136,6 +136,8 @@ std::string MetadataText(const std::string& FileName) {
   if (!exif.empty()) text += "[EXIF]\n" + exif;
   const std::string maker = IndentedLines(metadata.MakerNoteListing());
   if (!maker.empty()) text += "[Maker note]\n" + maker;
+  const std::string iptc = IndentedLines(metadata.IptcListing());
+  if (!iptc.empty()) text += "[IPTC]\n" + iptc;
   return text;
 }
 

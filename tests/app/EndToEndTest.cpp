@@ -18,6 +18,7 @@ namespace pictrim {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using test::PictureSize;
 
 struct TRun {
@@ -188,6 +189,24 @@ TEST_F(PictrimProcess, infoListsTheExifOfEachFile) {
   EXPECT_TRUE(Contains(run.Out, "  Model = Canon EOS 40D\n"));
   EXPECT_TRUE(Contains(run.Out, Dir / "plain.jpg\n  Not an EXIF file\n"));
   EXPECT_EQ(run.Err, "");
+}
+
+TEST_F(PictrimProcess, infoListsTheMakerNoteAndTheIptcEntries) {
+  const std::string camera = Dir / "ixus.jpg";
+  fs::copy_file(test::TestDataDir() + "canon-ixus.jpg", camera);
+  // A header of one APP13 segment with two datasets: object name and city.
+  const std::string iptc = Dir / "iptc.jpg";
+  const std::string payload =
+      "Photoshop 3.0\0008BIM\x04\x04\0\0\0\0\0\x12"
+      "\x1c\x02\x05\0\x06Sunset\x1c\x02\x5a\0\x02Ri"s;
+  const std::string segment = "\xff\xed\0"s + static_cast<char>(payload.size() + 2) + payload;
+  test::WriteTextFile(iptc, "\xff\xd8"s + segment + "\xff\xd9"s);
+  const TRun run = RunPictrim({"info", Q(camera), Q(iptc)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(Contains(run.Out, "[Maker note]\n  Macro mode = Normal\n")) << run.Out;
+  EXPECT_TRUE(Contains(run.Out, "  OwnerName = \"Tom Rowan and Sarah Clifton\"\n"));
+  EXPECT_TRUE(Contains(run.Out, iptc + "\n[IPTC]\n  Object name = Sunset\n  City = Ri\n"))
+      << run.Out;
 }
 
 TEST_F(PictrimProcess, theCommittedSamplesAreSmallAndEveryJobTakesThemCleanly) {
