@@ -1,9 +1,12 @@
 // Fuzz target of the metadata reader: the input is written once as a .jpg
 // and once as a .tif file and read by TMetadata; whatever was found is then
-// listed, walked as a maker note and written back as header segments with a
-// new picture size. Last the input is read once more from memory.
+// listed (EXIF, maker note, IPTC), its maker note walked with every maker's
+// layout, and written back as header segments with a new picture size. The
+// input is also read once more from memory, walked as a maker note on its
+// own with every layout, and parsed as an IPTC segment.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +15,8 @@
 #include <vector>
 
 #include "metadata/Exif.h"
+#include "metadata/Iptc.h"
+#include "metadata/MakerNotes.h"
 #include "util/MoreDialogs.h"
 
 namespace {
@@ -34,24 +39,44 @@ void WriteInput(const std::string& Path, const uint8_t* Data, size_t Size) {
   out.write(reinterpret_cast<const char*>(Data), static_cast<std::streamsize>(Size));
 }
 
-// A maker's table as the decoders hand it over: a naming row 0, a coded row,
-// a skipped row and a formatted row.
-constexpr pictrim::TTagRow MakerTable[] = {
-    {0, "Version"},
-    {1, "Quality", "", "1:Fine,2:Normal"},
-    {2, "Skip"},
-    {3, "Firmware", "", "", "%s!", pictrim::FlashFormatter},
-    {4, "Shutter", "", "", "", pictrim::ShutterSpeedFormatter},
-};
+// Walks Note with every registry layout, each on a fresh walker in both byte
+// orders; NotePos stands for the note's position in its EXIF block.
+void WalkWithEveryLayout(pictrim::TMetadata& Owner, const pictrim::TBytes& Note, int64_t NotePos) {
+  for (const pictrim::TMakerLayout& layout : pictrim::MakerLayouts) {
+    for (const bool bigEndian : {false, true}) {
+      pictrim::TExifInfo walker(Owner, 255);
+      walker.SetBigEndian(bigEndian);
+      const int64_t adjust = layout.AdjustFromNote ? NotePos + layout.Adjust : layout.Adjust;
+      walker.ReadMakerNoteDirectory(Note, layout.Table, layout.DirStart, adjust,
+                                    layout.FallbackBase);
+      static_cast<void>(walker.MakerListing());
+    }
+  }
+}
+
+// Parses Data as an IPTC segment and changes the entries found by name.
+void ExerciseIptc(pictrim::TIptcData& Record, const pictrim::TBytes& Data) {
+  Record.ParseSegment(Data);
+  const int count = std::min(Record.Count(), 8);
+  for (int i = 0; i < count; ++i) {
+    const pictrim::TTagEntry entry = Record.EntryAt(i);
+    Record.WriteTag(entry.TagName, entry.Value);
+    Record.AppendToList("Keywords", entry.Value);
+    Record.SetTag(entry.TagName, entry.Value + "," + Record.GetTag("Keywords", ""));
+  }
+  static_cast<void>(Record.Listing());
+  if (Record.HasData()) Record.RemoveTag(Record.EntryAt(0).TagName);
+}
 
 void Exercise(pictrim::TMetadata& Metadata, const std::string& Path) {
   Metadata.ReadMetadata(Path);
   static_cast<void>(Metadata.ExifListing());
   pictrim::TExifInfo* info = Metadata.ExifInfo();
   if (info != nullptr) {
-    const pictrim::TBytes note = info->MakerNote();
-    info->ReadMakerNoteDirectory(note, MakerTable, 8, info->MakerNotePos(), 9);
-    info->ReadMakerNoteDirectory(note, MakerTable, 0, int64_t{info->MakerNotePos()} - 8, 0);
+    static_cast<void>(Metadata.MakerNoteListing());
+    if (!info->MakerNote().empty()) {
+      WalkWithEveryLayout(Metadata, info->MakerNote(), info->MakerNotePos());
+    }
     try {
       static_cast<void>(info->IntegerTagValue("FocalPlaneXResolution"));
     } catch (const std::out_of_range&) {
@@ -62,6 +87,15 @@ void Exercise(pictrim::TMetadata& Metadata, const std::string& Path) {
     } catch (const std::out_of_range&) {
       // A stored position outside the segment is refused.
     }
+  }
+  static_cast<void>(Metadata.IptcListing());
+  if (pictrim::TIptcData* record = Metadata.IptcInfo()) {
+    if (const pictrim::tSection* section = Metadata.IptcSection()) {
+      ExerciseIptc(*record, section->Data);
+    }
+    // The owner's own record object reads the file once more and lives on.
+    record->ReadFile(Path);
+    static_cast<void>(record->Listing());
   }
   pictrim::TBytes header;
   Metadata.AppendHeaderSections(header);
@@ -83,7 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     Exercise(metadata, path);
   }
   // The same bytes handed over in memory, as the resize batch does.
-  metadata.ReadMetadataFromBytes(WorkFolder() + "input.jpg", pictrim::TBytes(Data, Data + Size));
+  const pictrim::TBytes bytes(Data, Data + Size);
+  metadata.ReadMetadataFromBytes(WorkFolder() + "input.jpg", bytes);
   static_cast<void>(metadata.ExifListing());
+  // The bytes as a maker note and as an IPTC segment of their own.
+  WalkWithEveryLayout(metadata, bytes, 100);
+  pictrim::TIptcData record(metadata);
+  ExerciseIptc(record, bytes);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include "metadata/Iptc.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "util/Errors.h"
 #include "util/MoreStr.h"
@@ -16,8 +17,14 @@ constexpr std::string_view PhotoshopSignature = "Photoshop 3.0";
 // 13th byte of the data).
 constexpr size_t UnsignedSearchStart = 12;
 
+char AsciiLower(char C) {
+  return C >= 'A' && C <= 'Z' ? static_cast<char>(C + ('a' - 'A')) : C;
+}
+
 bool SameName(std::string_view A, std::string_view B) {
-  return A.size() == B.size() && LowerCase(std::string(A)) == LowerCase(std::string(B));
+  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
+           return AsciiLower(X) == AsciiLower(Y);
+         });
 }
 
 // A blank in the sense of comma texts: a control character or a space.
@@ -116,7 +123,10 @@ std::string JoinCommaText(const std::vector<std::string>& Items) {
       continue;
     }
     text += '"';
-    for (const char c : item) text += c == '"' ? std::string("\"\"") : std::string(1, c);
+    for (const char c : item) {
+      if (c == '"') text += '"';  // a double quote is written twice
+      text += c;
+    }
     text += '"';
   }
   return text;
@@ -124,13 +134,14 @@ std::string JoinCommaText(const std::vector<std::string>& Items) {
 
 std::string MergeCommaText(std::string_view Old, std::string_view Value) {
   std::vector<std::string> items = SplitCommaText(Old);
+  // The items held, in lower case: a long list is merged in linear time.
+  std::unordered_set<std::string> held;
+  for (const std::string& item : items) held.insert(LowerCase(item));
   for (const std::string& item : SplitCommaText(Value)) {
     std::string trimmed = TrimText(item);
     // An empty item is no keyword.
-    if (trimmed.empty()) continue;
-    const bool held = std::any_of(items.begin(), items.end(),
-                                  [&](const std::string& Held) { return SameName(Held, trimmed); });
-    if (!held) items.push_back(std::move(trimmed));
+    if (trimmed.empty() || !held.insert(LowerCase(trimmed)).second) continue;
+    items.push_back(std::move(trimmed));
   }
   return JoinCommaText(items);
 }
