@@ -429,13 +429,6 @@ TEST_F(MakerNotes, offsetsPointingAnywhereReadNothingOutsideTheBlock) {
   EXPECT_EQ(info.StoredWidth(), 640);
 }
 
-TEST_F(MakerNotes, aNoteShorterThanItsDirectoryStartIsNoWalk) {
-  const TExifInfo& info = Read({false, "OLYMPUS", "", ""}, test::Bytes("OLY"));
-  EXPECT_EQ(info.MakerNoteResult(), 0);
-  EXPECT_EQ(info.MakerListing(), "");
-  EXPECT_EQ(info.StoredWidth(), 640);
-}
-
 // ---------------------------------------------------------------------------
 // The decoders on their own
 
@@ -444,13 +437,6 @@ TEST(MakerNoteDecoders, lensRangeFormatsFourRationals) {
   EXPECT_EQ(NikonLensRange("0/0, 50/1, 0/0, 14/10"), "0.0-50.0(mm)  F0.0-F1.4");
   // Fewer than four values are shown as they are.
   EXPECT_EQ(NikonLensRange("180/10, 700/10"), "180/10, 700/10");
-}
-
-TEST(MakerNoteDecoders, colourModeSpellsOutTheThreeModes) {
-  EXPECT_EQ(NikonColorMode("\"MODE1\""), "Mode1 (sRGB)");
-  EXPECT_EQ(NikonColorMode("\"MODE3a\""), "Mode 3 (sRGB): higher saturation");
-  EXPECT_EQ(NikonColorMode("\"COLOR\""), "COLOR");
-  EXPECT_EQ(NikonColorMode(""), "");
 }
 
 TEST(MakerNoteDecoders, canonFieldsGiveLinesTagsAndTheDetailedTextFlag) {
