@@ -6,4 +6,8 @@ cd "$(dirname "$0")/.."
 build="${BUILD_DIR:-build}"
 cmake -S . -B "$build" -G Ninja -DPICTRIM_WERROR=ON "$@"
 cmake --build "$build" -j"$(nproc)"
+testdata="${PICTRIM_TESTDATA:-$(cd .. && pwd)/shared/testdata}"
+if [ ! -d "$testdata" ]; then
+  echo "note: the camera files are not in $testdata; the tests that need them are skipped" >&2
+fi
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"

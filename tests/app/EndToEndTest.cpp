@@ -71,6 +71,7 @@ class PictrimProcess : public ::testing::Test {
 };
 
 TEST_F(PictrimProcess, theUnattendedRunWritesBmpsAndJpegsBesideTheSourceAndEndsWithZero) {
+  PICTRIM_REQUIRE_TESTDATA();
   const std::string source = MakePhotoTree();
   const std::string before = test::TreeSnapshot(source);
   const TRun run = RunPictrim({"/s:" + Q(Dir / "Fotos"), "/p:400"});
@@ -90,6 +91,7 @@ TEST_F(PictrimProcess, theUnattendedRunWritesBmpsAndJpegsBesideTheSourceAndEndsW
 }
 
 TEST_F(PictrimProcess, errorLinesArePrintedAtTheEndAndGiveStatusOne) {
+  PICTRIM_REQUIRE_TESTDATA();
   const std::string source = MakePhotoTree();
   test::WriteTextFile(source + "broken.bmp", "this is no bitmap");
   test::WriteTextFile(source + "sub/empty.jpg", "");
@@ -152,6 +154,7 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
 }
 
 TEST_F(PictrimProcess, shrinkWritesCopiesNearTheTargetSize) {
+  PICTRIM_REQUIRE_TESTDATA();
   const std::string source = MakePhotoTree();
   const TRun run = RunPictrim({"shrink", "--kb", "10", Q(source)});
   EXPECT_EQ(run.Status, 0) << run.Err;
@@ -179,6 +182,7 @@ TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileAndTheCount) {
 }
 
 TEST_F(PictrimProcess, infoListsTheExifOfEachFile) {
+  PICTRIM_REQUIRE_TESTDATA();
   const std::string file = Dir / "IMG_0001.jpg";
   fs::copy_file(test::TestDataDir() + "Canon_40D.jpg", file);
   test::WriteJpeg(Dir / "plain.jpg", 16, 16);
@@ -192,6 +196,7 @@ TEST_F(PictrimProcess, infoListsTheExifOfEachFile) {
 }
 
 TEST_F(PictrimProcess, infoListsTheMakerNoteAndTheIptcEntries) {
+  PICTRIM_REQUIRE_TESTDATA();
   const std::string camera = Dir / "ixus.jpg";
   fs::copy_file(test::TestDataDir() + "canon-ixus.jpg", camera);
   // A header of one APP13 segment with two datasets: object name and city.

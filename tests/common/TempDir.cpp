@@ -74,4 +74,9 @@ std::string TestDataDir() {
   return dir;
 }
 
+bool HasTestData() {
+  std::error_code ec;
+  return fs::is_directory(TestDataDir(), ec);
+}
+
 }  // namespace pictrim::test

@@ -30,5 +30,12 @@ std::string ReadWholeFile(const std::string& Path);
 std::string TreeSnapshot(const std::string& Folder);
 // The folder of the real camera files, ending with "/".
 std::string TestDataDir();
+// True when that folder is there (it lies outside the repository).
+bool HasTestData();
 
 }  // namespace pictrim::test
+
+// Skips the running test (or fixture) when the real camera files are not there.
+#define PICTRIM_REQUIRE_TESTDATA()                                                   \
+  if (!::pictrim::test::HasTestData())                                               \
+  GTEST_SKIP() << "the camera files are not in " << ::pictrim::test::TestDataDir()

@@ -224,6 +224,7 @@ TEST_F(CommandLineBatches, jpegsTheCodecCannotReadAreLoggedAsTheCodecSaysAndSkip
 }
 
 TEST_F(CommandLineBatches, jpegCopiesCarryTheSourceExifWithTheNewSize) {
+  PICTRIM_REQUIRE_TESTDATA();
   fs::copy_file(test::TestDataDir() + "Canon_40D.jpg", Source + "IMG_0001.jpg");
   WriteJpeg(Source + "sub/plain.jpg", 1600, 1200, 75);
   const TFileTime stamp{1300000000, 0};

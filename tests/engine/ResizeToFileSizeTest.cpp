@@ -136,6 +136,7 @@ TEST_F(FileSizeBatch, theFirstTrialWidthFollowsFromTheFullSizeSave) {
 }
 
 TEST_F(FileSizeBatch, aFittingJpegSourceIsCopiedByteForByteWithItsTime) {
+  PICTRIM_REQUIRE_TESTDATA();
   const std::string fuji = test::TestDataDir() + "fujifilm-dx10.jpg";
   if (!fs::exists(fuji)) GTEST_SKIP() << "no test data";
   fs::copy_file(fuji, Source + "fuji.jpg");
@@ -172,6 +173,7 @@ TEST_F(FileSizeBatch, onlyAOnePixelHeightIsRefused) {
 }
 
 TEST_F(FileSizeBatch, exifIsCarriedAboveNineKilobytesOnly) {
+  PICTRIM_REQUIRE_TESTDATA();
   const std::string fuji = test::TestDataDir() + "fujifilm-dx10.jpg";
   if (!fs::exists(fuji)) GTEST_SKIP() << "no test data";
   fs::copy_file(fuji, Source + "fuji.jpg");

@@ -224,6 +224,7 @@ TEST_F(FileTypeCheck, readFileHeadReadsOneByteMoreThanAskedUnlessTheFileIsShorte
 }
 
 TEST_F(FileTypeCheck, realCameraFilesAndEncodedPicturesPass) {
+  PICTRIM_REQUIRE_TESTDATA();
   const std::string folder = test::TestDataDir();
   int checked = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {

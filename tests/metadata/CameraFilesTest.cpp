@@ -75,6 +75,7 @@ constexpr TCameraFile CameraFiles[] = {
 }
 
 TEST(CameraFiles, readWithoutErrorAndAgreeWithAnIndependentReader) {
+  PICTRIM_REQUIRE_TESTDATA();
   TMetadata metadata(255);
   for (const TCameraFile& file : CameraFiles) {
     SCOPED_TRACE(file.Name);
@@ -94,6 +95,7 @@ TEST(CameraFiles, readWithoutErrorAndAgreeWithAnIndependentReader) {
 }
 
 TEST(CameraFiles, keepTheirCommentsIptcAndMakerNotes) {
+  PICTRIM_REQUIRE_TESTDATA();
   TMetadata metadata(255);
   ASSERT_TRUE(metadata.ReadMetadata(test::TestDataDir() + "kodak-dc210.jpg"));
   const tSection* comment = metadata.CommentSection();
@@ -113,6 +115,7 @@ TEST(CameraFiles, keepTheirCommentsIptcAndMakerNotes) {
 
 // The listings of a few files, compared with the expected text beside this test.
 TEST(CameraFiles, listTheirExifBlocksAsExpected) {
+  PICTRIM_REQUIRE_TESTDATA();
   TMetadata metadata(255);
   for (const char* name : {"Canon_40D", "DSCN0010", "sony-d700", "nikon-e950"}) {
     SCOPED_TRACE(name);
@@ -142,6 +145,7 @@ TEST(CameraFiles, listTheirExifBlocksAsExpected) {
 class ResizeWithMetadata : public ::testing::Test {
  protected:
   void SetUp() override {
+    PICTRIM_REQUIRE_TESTDATA();
     CancelRequested = false;
     Source_ = Dir_ / "photos/";
     int i = 0;

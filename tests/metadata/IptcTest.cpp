@@ -209,6 +209,7 @@ TEST(IptcSections, firstApp13GetsTheRecordObjectAndItsEntriesAreListed) {
 }
 
 TEST(IptcSections, ofTheCameraFilesHoldNoDatasets) {
+  PICTRIM_REQUIRE_TESTDATA();
   TMetadata metadata(255);
   // A Photoshop segment of image resources without any IPTC dataset.
   ASSERT_TRUE(metadata.ReadMetadata(test::TestDataDir() + "nikon-e950.jpg"));

@@ -96,6 +96,7 @@ const std::vector<TNoteFile>& NoteFiles() {
 }
 
 TEST(CameraMakerNotes, areRecognisedAndWalkedWithoutErrorWithTheirValues) {
+  PICTRIM_REQUIRE_TESTDATA();
   TMetadata metadata(255);
   for (const TNoteFile& file : NoteFiles()) {
     SCOPED_TRACE(file.Name);
@@ -109,6 +110,7 @@ TEST(CameraMakerNotes, areRecognisedAndWalkedWithoutErrorWithTheirValues) {
 }
 
 TEST(CameraMakerNotes, carryTheNikonVersionsTheIndependentReaderFound) {
+  PICTRIM_REQUIRE_TESTDATA();
   TMetadata metadata(255);
   // Maker note version 2.10 as text; 2.00 as the bytes 0 2 0 0, each shown
   // as ".". The first row of a table names its tag but adds no tag entry.
@@ -120,6 +122,7 @@ TEST(CameraMakerNotes, carryTheNikonVersionsTheIndependentReaderFound) {
 }
 
 TEST(CameraMakerNotes, fujiNoteOfAMotorolaFileIsReadInIntelOrderAndTheFileOrderComesBack) {
+  PICTRIM_REQUIRE_TESTDATA();
   TMetadata metadata(255);
   ASSERT_TRUE(metadata.ReadMetadata(test::TestDataDir() + "Fujifilm_FinePix_E500.jpg"));
   const TExifInfo& info = *metadata.ExifInfo();
@@ -132,6 +135,7 @@ TEST(CameraMakerNotes, fujiNoteOfAMotorolaFileIsReadInIntelOrderAndTheFileOrderC
 }
 
 TEST(CameraMakerNotes, canonPackedValuesAreListedLineByLineAndWithTheirRawText) {
+  PICTRIM_REQUIRE_TESTDATA();
   TMetadata metadata(255);
   ASSERT_TRUE(metadata.ReadMetadata(test::TestDataDir() + "canon-ixus.jpg"));
   const std::string listing = metadata.MakerNoteListing();
@@ -144,6 +148,7 @@ TEST(CameraMakerNotes, canonPackedValuesAreListedLineByLineAndWithTheirRawText) 
 }
 
 TEST(CameraMakerNotes, ofMakersWithoutADecoderStayUndecoded) {
+  PICTRIM_REQUIRE_TESTDATA();
   TMetadata metadata(255);
   for (const char* name : {"Konica_Minolta_DiMAGE_Z3.jpg", "kodak-dc210.jpg", "ricoh-rdc5300.jpg",
                            "Samsung_Digimax_i50_MP3.jpg"}) {
@@ -160,6 +165,7 @@ TEST(CameraMakerNotes, ofMakersWithoutADecoderStayUndecoded) {
 // The sample collection's notes say these files have makers' notes; the
 // copies here were saved without them.
 TEST(CameraMakerNotes, areAbsentFromTheFilesSavedWithoutThem) {
+  PICTRIM_REQUIRE_TESTDATA();
   TMetadata metadata(255);
   for (const char* name : {"Canon_40D.jpg", "Nikon_D70.jpg", "Olympus_C8080WZ.jpg",
                            "Pentax_K10D.jpg", "fujifilm-dx10.jpg", "sony-d700.jpg"}) {
@@ -172,6 +178,7 @@ TEST(CameraMakerNotes, areAbsentFromTheFilesSavedWithoutThem) {
 
 // Batches read files on several threads, one container each.
 TEST(CameraMakerNotes, readOnSeveralThreadsAtOnceGiveTheSameListings) {
+  PICTRIM_REQUIRE_TESTDATA();
   std::vector<std::string> expected;
   TMetadata metadata(255);
   for (const TNoteFile& file : NoteFiles()) {

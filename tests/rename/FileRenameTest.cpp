@@ -87,6 +87,7 @@ class CameraFileRenaming : public ::testing::Test {
 };
 
 TEST_F(CameraFileRenaming, anOlympusFileTakesMonthAndDayFromItsNameInAllThreeForms) {
+  PICTRIM_REQUIRE_TESTDATA();
   const std::string picture = test::TestDataDir() + "Olympus_C8080WZ.jpg";
   const std::string bytes = test::ReadWholeFile(picture);
   ASSERT_FALSE(bytes.empty());
