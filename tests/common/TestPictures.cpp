@@ -96,6 +96,16 @@ void WritePicture(const std::string& Path, int Width, int Height, FREE_IMAGE_FOR
   if (!ok) throw std::runtime_error("cannot write test picture " + Path);
 }
 
+int DarkPixelsOfTopStamp(const QImage& Picture) {
+  int dark = 0;
+  for (int x = 10; x < std::min(60, Picture.width()); ++x) {
+    for (int y = 10; y < std::min(21, Picture.height()); ++y) {
+      dark += Picture.pixelColor(x, y).lightness() < 60;
+    }
+  }
+  return dark;
+}
+
 QSize PictureSize(const std::string& Path) {
   TImageBitmap picture;
   if (!picture.Load(Path)) return QSize(0, 0);

@@ -22,6 +22,10 @@ void WriteJpeg(const std::string& Path, int Width, int Height, int Quality = 90,
 void WritePicture(const std::string& Path, int Width, int Height, FREE_IMAGE_FORMAT Format,
                   int BitsPerPixel = 24, unsigned Seed = 1);
 
+// Number of dark pixels (lightness below 60) where the top text stamp
+// stands, to see that a copy carries it.
+int DarkPixelsOfTopStamp(const QImage& Picture);
+
 // Width and height of a picture file as FreeImage reads it (0 x 0 when unreadable).
 QSize PictureSize(const std::string& Path);
 

@@ -270,12 +270,7 @@ TEST_F(ResizeBatch, textStampOnAPngSourceIsEncodedAgainAtQuality90) {
   ASSERT_NE(dqt, std::string::npos);
   EXPECT_EQ(static_cast<uint8_t>(bytes[dqt + 5]), 3);
   // The black text is there.
-  const QImage pixels = jpeg.ToBitmap();
-  int dark = 0;
-  for (int x = 10; x < 60; ++x) {
-    for (int y = 10; y < 21; ++y) dark += pixels.pixelColor(x, y).lightness() < 60;
-  }
-  EXPECT_GT(dark, 10);
+  EXPECT_GT(test::DarkPixelsOfTopStamp(jpeg.ToBitmap()), 10);
 }
 
 }  // namespace
