@@ -1,8 +1,9 @@
 // Measures the resize batch: pictures per second and peak memory over a tree
 // of camera-sized JPEGs brought to a longer edge of 1024 pixels.
 //
-//   bench_resize [--count N] [--runs R] [--keep DIR]
+//   bench_resize [--count N] [--runs R] [--threads T] [--keep DIR]
 //   bench_resize --generate DIR [--count N]   (only writes the tree)
+//   bench_resize --run-batch DIR               (one run, used by the others)
 //
 // The tree is generated at run time into a temporary folder (or DIR, reused
 // by later runs). Each run happens in a child process so that its peak
@@ -31,16 +32,25 @@ struct TRunResult {
   long PeakKiB = 0;
 };
 
-// Runs the batch in a child process; the parent reads its time and peak memory.
-TRunResult RunOnce(const std::string& Source) {
+// One run of the batch, in the process started for it.
+int RunBatch(const std::string& Source) {
+  pictrim::TErrorLog log;
+  const int result =
+      pictrim::ConvertPICsWholeTree(nullptr, Source, "", 1024, 1024, "", 0, 1025, 1026, true, log);
+  return result == 0 && log.empty() ? 0 : 1;
+}
+
+// Runs the batch in a fresh process (this program again, with --run-batch),
+// so that its peak memory is its own; the parent reads time and memory.
+TRunResult RunOnce(const char* Program, const std::string& Source, unsigned Threads) {
   std::filesystem::remove_all(Source.substr(0, Source.size() - 1) + "_MAXSIZE1024");
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = ::fork();
   if (child == 0) {
-    pictrim::TErrorLog log;
-    const int result = pictrim::ConvertPICsWholeTree(nullptr, Source, "", 1024, 1024, "", 0, 1025,
-                                                     1026, true, log);
-    ::_exit(result == 0 && log.empty() ? 0 : 1);
+    const std::string threads = std::to_string(Threads);
+    ::execl(Program, Program, "--threads", threads.c_str(), "--run-batch", Source.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
   }
   int status = 0;
   struct rusage usage {};
@@ -58,14 +68,17 @@ int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QGuiApplication app(argc, argv);
   int count = 24, runs = 3;
-  std::string keep, generate;
+  std::string keep, generate, runBatch;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string opt = argv[i];
     if (opt == "--count") count = std::atoi(argv[i + 1]);
     else if (opt == "--runs") runs = std::atoi(argv[i + 1]);
     else if (opt == "--keep") keep = argv[i + 1];
     else if (opt == "--generate") generate = argv[i + 1];
+    else if (opt == "--run-batch") runBatch = argv[i + 1];
+    else if (opt == "--threads") pictrim::BatchThreads = static_cast<unsigned>(std::atoi(argv[i + 1]));
   }
+  if (!runBatch.empty()) return RunBatch(runBatch);
   if (!generate.empty()) {
     pictrim::bench::MakeCameraTree(generate + "/", count);
     return 0;
@@ -80,7 +93,7 @@ int main(int argc, char** argv) {
   std::vector<double> rates;
   long peak = 0;
   for (int r = 0; r < runs; ++r) {
-    const TRunResult result = RunOnce(source);
+    const TRunResult result = RunOnce(argv[0], source, pictrim::BatchThreads);
     rates.push_back(count / result.Seconds);
     peak = std::max(peak, result.PeakKiB);
     std::printf("run %d: %.2f s, %.2f pictures/s, peak %.1f MiB\n", r + 1, result.Seconds,
