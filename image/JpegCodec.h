@@ -58,4 +58,11 @@ TEncodeResult Encode(const uint8_t* Pixels, uint32_t Width, uint32_t Height, siz
 
 void FreeEncoded(TEncodeResult& Result);
 
+// Decodes an in-memory colour JPEG (three components) and encodes its rows
+// again at Quality as they come, never holding the whole picture: the file
+// the image library writes for the picture it loads from that JPEG (baseline,
+// JFIF header with the source's density, 72 dpi when it gives none, and the
+// source's ICC profile). Fails for other colour spaces.
+TEncodeResult Transcode(const uint8_t* Data, size_t Size, int Quality);
+
 }  // namespace pictrim::jpegcodec
