@@ -183,7 +183,8 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
       static_cast<uint64_t>(header->Width) * header->Height > INT32_MAX) {
     return false;
   }
-  std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(Source);
+  QImage half;
+  std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(Source, half);
   if (!fullSave) return false;
   Result.SourceTime = GetFileModTime(Entry.Source);
   const int64_t fullSize = static_cast<int64_t>(fullSave->size());
@@ -191,8 +192,6 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
     TakeFullSave(Entry, std::move(*fullSave), &Source, Result);
     return true;
   }
-  std::vector<uint8_t> libraryHeader(fullSave->begin(),
-                                     fullSave->begin() + static_cast<std::ptrdiff_t>(LeadingSegmentsEnd(*fullSave)));
   Result.FullSave = std::move(*fullSave);
   Result.Kind = TShrinkResult::Searched;
   if (!ShrinkFromReducedMaster) {
@@ -207,7 +206,7 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   } catch (const std::exception&) {
     SourceExif_ = false;
   }
-  TReducedJpegMaster master(std::move(Source), std::move(libraryHeader));
+  TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half));
   Search(Entry, header->Width, header->Height, master, Result);
   return true;
 }

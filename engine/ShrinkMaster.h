@@ -39,36 +39,38 @@ class TContainerMaster : public TTrialMaster {
   TDisplayBitmap Working_;
 };
 
-// A JPEG source decoded only as large as the trials need: at the smallest
-// DCT scale (1/8, 1/4, 1/2 or whole) that still covers the trial size with a
-// margin, decoded again at a larger scale when a later trial needs more
-// pixels. Trials are area-averaged from it and carry the header the library
+// A JPEG source whose trials come from its half-size picture (made while
+// the full-size save decoded it) and, when a trial is wider or higher than
+// that, from the full-scale rows averaged down as they are decoded again, so
+// the whole picture is never held; the widest such trial serves the
+// narrower ones after it. Trials carry the header the library
 // writes for the source (density, ICC profile).
 class TReducedJpegMaster : public TTrialMaster {
  public:
-  // Each edge of the decoded picture is at least this many times the trial's.
-  static constexpr double Margin = 1.5;
-
-  // LibraryHeader: the leading segments (SOI, APPn) of the source's
-  // full-size library save.
-  TReducedJpegMaster(std::vector<uint8_t> Source, std::vector<uint8_t> LibraryHeader);
+  // FullSave: the source's full-size library save, kept by the caller while
+  // this lives; Half: the half-size picture FullSizeJpegSave made.
+  TReducedJpegMaster(std::vector<uint8_t> Source, const std::vector<uint8_t>& FullSave, QImage Half);
   TTrialPicture Make(uint32_t Width, uint32_t Height) override;
-  // How often the source was decoded, and the scale of the last decode.
+  // How often the source was decoded again for a trial.
   int Decodes() const { return Decodes_; }
-  unsigned ScaleDenom() const { return Denom_; }
 
  private:
+  QImage ShrinkWhole(uint32_t Width, uint32_t Height);
+
   TJpegImage Source_;
+  QImage Half_;
+  QImage Wide_;
+  const std::vector<uint8_t>& FullSave_;
   std::vector<uint8_t> LibraryHeader_;
-  QImage Picture_;
-  unsigned Denom_ = 0;  // 0: nothing decoded yet
   int Decodes_ = 0;
 };
 
 // The library's full-size save of a colour JPEG source, made row by row
-// without holding the picture; nothing when the source is not a
-// three-component colour JPEG or cannot be decoded.
-std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source);
+// without holding the picture; Half receives the half-size picture on the
+// way. Nothing when the source is not a three-component colour JPEG or
+// cannot be decoded.
+std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
+                                                     QImage& Half);
 
 // The end of the SOI marker and the APPn segments that open an encoded JPEG.
 size_t LeadingSegmentsEnd(const std::vector<uint8_t>& Jpeg);

@@ -197,6 +197,47 @@ void FreeEncoded(TEncodeResult& Result) {
   Result.Size = 0;
 }
 
+TDecodeResult DecodeRows(const uint8_t* Data, size_t Size, TRowSinkFn Sink, void* Context) {
+  TDecodeResult result;
+  jpeg_decompress_struct info;
+  TErrorManager err;
+  uint8_t* volatile row = nullptr;
+  info.err = &err.Public;
+  InstallErrorManager(err);
+  if (setjmp(err.Jump)) {
+    CopyMessage(reinterpret_cast<j_common_ptr>(&info), result.Message, sizeof(result.Message));
+    std::free(row);
+    jpeg_destroy_decompress(&info);
+    return result;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, Data, static_cast<unsigned long>(Size));
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_RGB;
+  info.dct_method = JDCT_IFAST;
+  info.do_fancy_upsampling = FALSE;
+  jpeg_start_decompress(&info);
+  row = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(info.output_width) * 3));
+  if (row == nullptr ||
+      !Sink(Context, info.output_width, info.output_height, info.output_height, nullptr)) {
+    std::free(row);
+    jpeg_destroy_decompress(&info);
+    return result;
+  }
+  while (info.output_scanline < info.output_height) {
+    const uint32_t y = info.output_scanline;
+    JSAMPROW line = row;
+    if (jpeg_read_scanlines(&info, &line, 1) != 1) break;
+    Sink(Context, info.output_width, info.output_height, y, row);
+  }
+  jpeg_finish_decompress(&info);
+  std::free(row);
+  result.Warnings = err.Warnings;
+  jpeg_destroy_decompress(&info);
+  result.Ok = true;
+  return result;
+}
+
 namespace {
 
 // The density the image library writes: it keeps a JFIF density as dots per
@@ -217,7 +258,8 @@ void CopyDensity(const jpeg_decompress_struct& In, jpeg_compress_struct& Out) {
 
 }  // namespace
 
-TEncodeResult Transcode(const uint8_t* Data, size_t Size, int Quality) {
+TEncodeResult Transcode(const uint8_t* Data, size_t Size, int Quality, TRowSinkFn Sink,
+                        void* Context) {
   TEncodeResult result;
   jpeg_decompress_struct in;
   jpeg_compress_struct out;
@@ -260,8 +302,10 @@ TEncodeResult Transcode(const uint8_t* Data, size_t Size, int Quality) {
   in.do_fancy_upsampling = FALSE;
   jpeg_start_decompress(&in);
   row = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(in.output_width) * 3));
-  if (row == nullptr) {
-    std::snprintf(result.Message, sizeof(result.Message), "no memory for a row");
+  if (row == nullptr ||
+      (Sink != nullptr && !Sink(Context, in.output_width, in.output_height, in.output_height, nullptr))) {
+    std::snprintf(result.Message, sizeof(result.Message), "no memory for the rows");
+    std::free(row);
     jpeg_destroy_decompress(&in);
     jpeg_destroy_compress(&out);
     std::free(icc);
@@ -278,8 +322,10 @@ TEncodeResult Transcode(const uint8_t* Data, size_t Size, int Quality) {
   jpeg_start_compress(&out, TRUE);
   if (icc != nullptr) jpeg_write_icc_profile(&out, icc, profileSize);
   while (in.output_scanline < in.output_height) {
+    const uint32_t y = in.output_scanline;
     JSAMPROW line = row;
     if (jpeg_read_scanlines(&in, &line, 1) != 1) break;
+    if (Sink != nullptr) Sink(Context, in.output_width, in.output_height, y, row);
     jpeg_write_scanlines(&out, &line, 1);
   }
   jpeg_finish_decompress(&in);
