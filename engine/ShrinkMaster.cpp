@@ -1,6 +1,8 @@
 #include "engine/ShrinkMaster.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include "image/JpegCodec.h"
 
@@ -19,54 +21,66 @@ TTrialPicture TContainerMaster::Make(uint32_t Width, uint32_t Height) {
 
 namespace {
 
-// Area-averages a picture whose rows stream in, one at a time, down to
-// Width x Height (neither edge larger than the source's): every output pixel
-// is the mean of the source area it covers, partly covered pixels weighted
-// by their share. Holds two rows of sums besides the result.
-class TAreaShrinker {
+// The source pixels that make up each output pixel when an edge of Source
+// pixels is brought down to Target with the image library's box filter: those
+// whose centres lie within half an output pixel of the output pixel's centre.
+std::vector<std::pair<uint32_t, uint32_t>> BoxRanges(uint32_t Source, uint32_t Target) {
+  std::vector<std::pair<uint32_t, uint32_t>> ranges(Target);
+  const double scale = static_cast<double>(Target) / Source;
+  const double reach = 0.5 / scale;
+  for (uint32_t u = 0; u < Target; ++u) {
+    const double centre = (u + 0.5) / scale - 0.5;
+    int64_t left = std::max<int64_t>(0, static_cast<int64_t>(std::ceil(centre - reach)));
+    int64_t right = std::min<int64_t>(Source, static_cast<int64_t>(std::floor(centre + reach)) + 1);
+    if (left >= right) {  // rounding left no pixel: the nearest one
+      left = std::clamp<int64_t>(std::llround(centre), 0, Source - 1);
+      right = left + 1;
+    }
+    ranges[u] = {static_cast<uint32_t>(left), static_cast<uint32_t>(right)};
+  }
+  return ranges;
+}
+
+// Brings a picture whose Rgb24 rows come in one at a time down to Width x
+// Height (neither edge larger than the source's) with the box filter: every
+// output pixel is the mean of the source pixels it gathers. Holds two rows
+// of sums besides the result.
+class TBoxShrinker {
  public:
-  TAreaShrinker(uint32_t Width, uint32_t Height) : Width_(Width), Height_(Height) {}
+  TBoxShrinker(uint32_t Width, uint32_t Height) : Width_(Width), Height_(Height) {}
 
   bool Start(uint32_t SourceWidth, uint32_t SourceHeight) {
     if (SourceWidth < Width_ || SourceHeight < Height_ || Width_ == 0 || Height_ == 0) return false;
     Result_ = QImage(static_cast<int>(Width_), static_cast<int>(Height_), QImage::Format_RGB888);
     if (Result_.isNull()) return false;
-    ScaleY_ = static_cast<double>(SourceHeight) / Height_;
-    const double scaleX = static_cast<double>(SourceWidth) / Width_;
-    Column_.resize(SourceWidth);
-    Share_.resize(SourceWidth);
-    ColumnWeight_.assign(Width_, 0.0f);
-    for (uint32_t x = 0; x < SourceWidth; ++x) {
-      Split(x, scaleX, Width_, Column_[x], Share_[x]);
-      ColumnWeight_[Column_[x]] += Share_[x];
-      if (Share_[x] < 1.0f) ColumnWeight_[Column_[x] + 1] += 1.0f - Share_[x];
-    }
+    Columns_ = BoxRanges(SourceWidth, Width_);
+    Rows_ = BoxRanges(SourceHeight, Height_);
+    Prefix_.assign((size_t{SourceWidth} + 1) * 3, 0);
     Row_.assign(size_t{Width_} * 3, 0.0f);
-    Current_.assign(size_t{Width_} * 3, 0.0f);
-    Following_.assign(size_t{Width_} * 3, 0.0f);
+    Sums_[0].assign(size_t{Width_} * 3, 0.0f);
+    Sums_[1].assign(size_t{Width_} * 3, 0.0f);
     return true;
   }
 
   void AddRow(uint32_t Y, const uint8_t* Pixels) {
-    std::fill(Row_.begin(), Row_.end(), 0.0f);
-    for (size_t x = 0; x < Column_.size(); ++x) {
-      float* to = &Row_[size_t{Column_[x]} * 3];
-      const float share = Share_[x];
-      for (int c = 0; c < 3; ++c) to[c] += Pixels[3 * x + c] * share;
-      if (share < 1.0f) {
-        for (int c = 0; c < 3; ++c) to[3 + c] += Pixels[3 * x + c] * (1.0f - share);
+    const size_t sourceWidth = Prefix_.size() / 3 - 1;
+    for (size_t x = 0; x < sourceWidth; ++x) {
+      for (int c = 0; c < 3; ++c) Prefix_[3 * (x + 1) + c] = Prefix_[3 * x + c] + Pixels[3 * x + c];
+    }
+    for (uint32_t u = 0; u < Width_; ++u) {
+      const auto [left, right] = Columns_[u];
+      const float count = static_cast<float>(right - left);
+      for (int c = 0; c < 3; ++c) {
+        Row_[3 * u + c] = static_cast<float>(Prefix_[3 * right + c] - Prefix_[3 * left + c]) / count;
       }
     }
-    uint32_t line;
-    float share;
-    Split(Y, ScaleY_, Height_, line, share);
-    while (line > Line_) Emit();
-    for (size_t i = 0; i < Row_.size(); ++i) Current_[i] += Row_[i] * share;
-    CurrentWeight_ += share;
-    if (share < 1.0f) {
-      for (size_t i = 0; i < Row_.size(); ++i) Following_[i] += Row_[i] * (1.0f - share);
-      FollowingWeight_ += 1.0f - share;
+    for (uint32_t slot = 0; slot < 2 && Line_ + slot < Height_; ++slot) {
+      const auto [top, bottom] = Rows_[Line_ + slot];
+      if (Y < top || Y >= bottom) continue;
+      std::vector<float>& sums = Sums_[slot];
+      for (size_t i = 0; i < Row_.size(); ++i) sums[i] += Row_[i];
     }
+    while (Line_ < Height_ && Rows_[Line_].second <= Y + 1) Emit();
   }
 
   QImage Finish() {
@@ -75,42 +89,36 @@ class TAreaShrinker {
   }
 
  private:
-  // Source pixel I of a scale-S edge lies in output pixel Index, with Share
-  // of it there and the rest in the next one.
-  static void Split(uint32_t I, double Scale, uint32_t Count, uint32_t& Index, float& Share) {
-    Index = std::min(static_cast<uint32_t>(I / Scale), Count - 1);
-    const double boundary = (Index + 1) * Scale;
-    Share = (I + 1 > boundary && Index + 1 < Count) ? static_cast<float>(boundary - I) : 1.0f;
-  }
-
   void Emit() {
-    if (Line_ < Height_) {
-      uchar* out = Result_.scanLine(static_cast<int>(Line_));
-      for (uint32_t x = 0; x < Width_; ++x) {
-        const float weight = ColumnWeight_[x] * CurrentWeight_;
-        for (int c = 0; c < 3; ++c) {
-          const float value = weight > 0 ? Current_[3 * x + c] / weight : 0.0f;
-          out[3 * x + c] = static_cast<uchar>(std::clamp(value + 0.5f, 0.0f, 255.0f));
-        }
-      }
+    const auto [top, bottom] = Rows_[Line_];
+    const float count = static_cast<float>(bottom - top);
+    uchar* out = Result_.scanLine(static_cast<int>(Line_));
+    for (size_t i = 0; i < Sums_[0].size(); ++i) {
+      out[i] = static_cast<uchar>(std::clamp(Sums_[0][i] / count + 0.5f, 0.0f, 255.0f));
     }
-    std::swap(Current_, Following_);
-    std::fill(Following_.begin(), Following_.end(), 0.0f);
-    CurrentWeight_ = FollowingWeight_;
-    FollowingWeight_ = 0;
+    std::swap(Sums_[0], Sums_[1]);
+    std::fill(Sums_[1].begin(), Sums_[1].end(), 0.0f);
     ++Line_;
   }
 
   uint32_t Width_, Height_;
-  double ScaleY_ = 1;
-  std::vector<uint32_t> Column_;
-  std::vector<float> Share_;
-  std::vector<float> ColumnWeight_;
-  std::vector<float> Row_, Current_, Following_;
-  float CurrentWeight_ = 0, FollowingWeight_ = 0;
+  std::vector<std::pair<uint32_t, uint32_t>> Columns_, Rows_;
+  std::vector<uint32_t> Prefix_;
+  std::vector<float> Row_;
+  std::vector<float> Sums_[2];
   uint32_t Line_ = 0;
   QImage Result_;
 };
+
+// The box filter over a picture already in memory (Rgb24 rows).
+QImage BoxShrink(const QImage& Picture, uint32_t Width, uint32_t Height) {
+  TBoxShrinker shrinker(Width, Height);
+  if (!shrinker.Start(static_cast<uint32_t>(Picture.width()), static_cast<uint32_t>(Picture.height()))) {
+    return QImage();
+  }
+  for (int y = 0; y < Picture.height(); ++y) shrinker.AddRow(static_cast<uint32_t>(y), Picture.constScanLine(y));
+  return shrinker.Finish();
+}
 
 // Builds the half-size picture (each pixel the mean of a 2 x 2 block, the
 // last row or column alone when the edge is odd) from streamed rows.
@@ -122,7 +130,7 @@ class THalver {
     Width_ = Width;
     Height_ = Height;
     Result_ = QImage(static_cast<int>((Width + 1) / 2), static_cast<int>((Height + 1) / 2),
-                     QImage::Format_RGB32);
+                     QImage::Format_RGB888);
     Sums_.assign(size_t{(Width + 1) / 2} * 3, 0);
     return !Result_.isNull();
   }
@@ -140,13 +148,8 @@ class THalver {
     if (Y % 2 == 0 && Y + 1 < Height_) return;
     const uint32_t rows = Y % 2 == 0 ? 1 : 2;  // a last odd row stands alone
     const uint32_t count = 2 * rows;
-    auto* out = reinterpret_cast<QRgb*>(Result_.scanLine(static_cast<int>(Y / 2)));
-    for (uint32_t x = 0; x < half; ++x) {
-      const uint32_t* sum = &Sums_[size_t{x} * 3];
-      out[x] = qRgb(static_cast<int>((sum[0] + count / 2) / count),
-                    static_cast<int>((sum[1] + count / 2) / count),
-                    static_cast<int>((sum[2] + count / 2) / count));
-    }
+    uchar* out = Result_.scanLine(static_cast<int>(Y / 2));
+    for (size_t i = 0; i < Sums_.size(); ++i) out[i] = static_cast<uchar>((Sums_[i] + count / 2) / count);
     std::fill(Sums_.begin(), Sums_.end(), 0);
   }
 
@@ -164,7 +167,7 @@ bool HalveRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const 
 }
 
 bool ShrinkRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const uint8_t* Row) {
-  auto* shrinker = static_cast<TAreaShrinker*>(Context);
+  auto* shrinker = static_cast<TBoxShrinker*>(Context);
   if (Row == nullptr) return shrinker->Start(Width, Height);
   shrinker->AddRow(Y, Row);
   return true;
@@ -184,7 +187,7 @@ TReducedJpegMaster::TReducedJpegMaster(std::vector<uint8_t> Source,
 QImage TReducedJpegMaster::ShrinkWhole(uint32_t Width, uint32_t Height) {
   const std::vector<uint8_t>& bytes = Source_.EncodedData();
   if (Width < Source_.Width() && Height < Source_.Height()) {
-    TAreaShrinker shrinker(Width, Height);
+    TBoxShrinker shrinker(Width, Height);
     ++Decodes_;
     if (jpegcodec::DecodeRows(bytes.data(), bytes.size(), ShrinkRow, &shrinker).Ok) {
       return shrinker.Finish();
@@ -208,16 +211,12 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
            Height <= static_cast<uint32_t>(Picture.height());
   };
   QImage scaled;
-  if (covers(Half_) || covers(Wide_)) {
-    const QImage& from = covers(Half_) ? Half_ : Wide_;
-    scaled = from.scaled(static_cast<int>(Width), static_cast<int>(Height), Qt::IgnoreAspectRatio,
-                         Qt::SmoothTransformation);
+  if (covers(Half_)) {
+    scaled = BoxShrink(Half_, Width, Height);
   } else {
-    // Wider than the pictures at hand: averaged from the whole picture as it
-    // streams out of the decoder, never held at full size; kept for the
-    // narrower trials that follow.
+    // Wider than the half-size picture: filtered from the whole picture as
+    // it streams out of the decoder, never held at full size.
     scaled = ShrinkWhole(Width, Height);
-    Wide_ = scaled;
   }
   TTrialPicture trial;
   if (scaled.isNull()) return trial;

@@ -42,8 +42,7 @@ class TContainerMaster : public TTrialMaster {
 // A JPEG source whose trials come from its half-size picture (made while
 // the full-size save decoded it) and, when a trial is wider or higher than
 // that, from the full-scale rows averaged down as they are decoded again, so
-// the whole picture is never held; the widest such trial serves the
-// narrower ones after it. Trials carry the header the library
+// the whole picture is never held. Trials carry the header the library
 // writes for the source (density, ICC profile).
 class TReducedJpegMaster : public TTrialMaster {
  public:
@@ -59,7 +58,6 @@ class TReducedJpegMaster : public TTrialMaster {
 
   TJpegImage Source_;
   QImage Half_;
-  QImage Wide_;
   const std::vector<uint8_t>& FullSave_;
   std::vector<uint8_t> LibraryHeader_;
   int Decodes_ = 0;
