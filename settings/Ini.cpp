@@ -12,15 +12,17 @@ namespace {
 constexpr const char* SettingsSection = "Settings";
 constexpr const char* PathSection = "Path";
 constexpr int MaxFavourites = 3;
-constexpr int LastSizeEntry = 7;     // RadioGroup1 and RadioGroup2 have eight entries
-constexpr int LastDateEntry = 2;     // RadioGroup3 has three
+constexpr int LastSizeEntry = 7;  // RadioGroup1 and RadioGroup2 have eight entries
+constexpr int LastDateEntry = 2;  // RadioGroup3 has three
 constexpr int LastPage = 2;
 
 std::string SettingsPath(const std::string& Folder) {
   return IncludeTrailingDelimiter(Folder) + SettingsFileName;
 }
 
-std::string FavouriteKey(int Number) { return PathSection + std::to_string(Number); }
+std::string FavouriteKey(int Number) {
+  return PathSection + std::to_string(Number);
+}
 
 // A preset group: a stored index above the last entry selects the last entry,
 // a negative one selects nothing (-1).
@@ -30,9 +32,13 @@ int GroupSelection(int Stored, int LastEntry) {
 
 // The folder mode: entry 0 is the hidden placeholder and stands for mode 1,
 // as does anything the program never stores.
-int FolderMode(int Stored) { return Stored == 2 ? 2 : 1; }
+int FolderMode(int Stored) {
+  return Stored == 2 ? 2 : 1;
+}
 
-int PageIndex(int Stored) { return Stored >= 0 && Stored <= LastPage ? Stored : 0; }
+int PageIndex(int Stored) {
+  return Stored >= 0 && Stored <= LastPage ? Stored : 0;
+}
 
 }  // namespace
 
@@ -42,9 +48,8 @@ TSettings LoadSettings(const std::string& Folder) {
   s.CopyrightText = ini.ReadString(SettingsSection, "CopyrightText", s.CopyrightText);
   s.SizeEdit1 = ini.ReadString(SettingsSection, "SizeEdit1", s.SizeEdit1);
   s.SizeEdit2 = ini.ReadString(SettingsSection, "SizeEdit2", s.SizeEdit2);
-  s.SizeSelected1 =
-      GroupSelection(ini.ReadInteger(SettingsSection, "SizeSelected1", s.SizeSelected1),
-                     LastSizeEntry);
+  s.SizeSelected1 = GroupSelection(
+      ini.ReadInteger(SettingsSection, "SizeSelected1", s.SizeSelected1), LastSizeEntry);
   if (s.SizeSelected1 < 0) s.SizeSelected1 = TSettings().SizeSelected1;
   s.SizeSelected2 = GroupSelection(
       ini.ReadInteger(SettingsSection, "SizeSelected2", s.SizeSelected2), LastSizeEntry);
@@ -89,7 +94,8 @@ bool SaveSettings(const std::string& Folder, const TSettings& Settings) {
     ini.WriteBool(SettingsSection, "PreView", Settings.PreView);
     const int stored = std::min<int>(MaxFavourites, static_cast<int>(Settings.Paths.size()));
     for (int i = 0; i < stored; ++i) {
-      if (!Settings.Paths[i].empty()) ini.WriteString(PathSection, FavouriteKey(i + 1), Settings.Paths[i]);
+      if (!Settings.Paths[i].empty())
+        ini.WriteString(PathSection, FavouriteKey(i + 1), Settings.Paths[i]);
     }
     if (ini.Save()) return true;
   }

@@ -15,20 +15,22 @@ struct TSettings {
   std::string CopyrightText = "Copyright Max Beispiel";
   std::string SizeEdit1 = "720";
   std::string SizeEdit2 = "30";
-  int SizeSelected1 = 4;   // RadioGroup1, 0..7; never without a selection
-  int SizeSelected2 = 1;   // RadioGroup2, 0..7 or -1 (none)
-  int SizeSelected3 = 0;   // RadioGroup3, 0..2 or -1 (none)
-  int PathMode = 1;        // PathRadioGroup, 1 (folder chooser) or 2 (favourites)
-  int LanguageCode = 0;    // position in the language list, checked by LanguageIndexOrDefault
-  int ActivePageIndex = 0; // 0..2
+  int SizeSelected1 = 4;    // RadioGroup1, 0..7; never without a selection
+  int SizeSelected2 = 1;    // RadioGroup2, 0..7 or -1 (none)
+  int SizeSelected3 = 0;    // RadioGroup3, 0..2 or -1 (none)
+  int PathMode = 1;         // PathRadioGroup, 1 (folder chooser) or 2 (favourites)
+  int LanguageCode = 0;     // position in the language list, checked by LanguageIndexOrDefault
+  int ActivePageIndex = 0;  // 0..2
   bool Overwrite = false;
   bool TextCheckBox = false;
   bool PreViewCheckBox = false;
-  bool PreView = false;    // kept unchanged between loading and saving
+  bool PreView = false;  // kept unchanged between loading and saving
   // The favourite folders in file order; after loading only those that exist.
   // On saving, position i is stored as Path<i+1>; empty entries leave a gap
   // and entries after the third are not stored.
   std::vector<std::string> Paths;
+
+  bool operator==(const TSettings&) const = default;
 };
 
 // Reads Folder + SettingsFileName; what is missing or unreadable keeps its default.

@@ -16,7 +16,7 @@ inline constexpr const char* PathWindowSection = "PathWindow";
 
 struct TLanguageRow {
   const char* Section;
-  const char* GermanKey;   // the two files differ in the key of one row
+  const char* GermanKey;  // the two files differ in the key of one row
   const char* EnglishKey;
   const char* German;
   const char* English;
@@ -54,8 +54,8 @@ inline constexpr std::array<TLanguageRow, 30> LanguageTable{{
      "EXECUTE File Resize"},
     {MainFormSection, "CheckBox1.Caption", "CheckBox1.Caption",
      "Dateien überschreiben falls schon vorhanden", "Overwrite Files if exist"},
-    {MainFormSection, "CheckBox3.Caption", "CheckBox3.Caption", "Text ins Bild einkopieren :",
-     "Copy Text into Picture :"},
+    {MainFormSection, "CheckBox3.Caption", "CheckBox3.Caption",
+     "Text ins Bild einkopieren :", "Copy Text into Picture :"},
     {MainFormSection, "GroupBox4.caption", "GroupBox4.caption", "Datum im Dateinamen anpassen",
      "Adjust Date in Filename"},
     {MainFormSection, "Label8.caption", "Label8.caption",
@@ -91,13 +91,17 @@ static_assert(std::string_view(LanguageTable[23].German).find(SupportAddress) !=
 // Section MainForm, in the order the window applies the captions. Both path
 // button captions are listed; the window shows the one for its folder mode.
 inline constexpr std::array<const char*, 23> AppliedCaptionKeys{
-    "Pages[0].Caption",         "Pages[1].Caption",          "Pages[2].Caption",
-    "PathButton.Caption1",      "PathButton.Caption2",       "PathRadioGroup1.Items[1]",
-    "PathRadioGroup1.Items[2]", "RadioGroup1.Caption",       "OptionsGroupBox.Caption",
-    "OverwriteCheckBox.Caption", "TextCheckBox.Caption",     "ResizeButton1.Caption",
-    "RadioGroup2.Caption",      "ResizeButton2.Caption",     "GroupBox4.caption",
-    "Label8.caption",           "Label9.caption",            "Label10.caption",
-    "Label11.caption",          "Label12.caption",           "RadioGroup3.Caption",
-    "EditFileNameButton.Caption", "GroupBox5.Caption"};
+    "Pages[0].Caption",         "Pages[1].Caption",
+    "Pages[2].Caption",         "PathButton.Caption1",
+    "PathButton.Caption2",      "PathRadioGroup1.Items[1]",
+    "PathRadioGroup1.Items[2]", "RadioGroup1.Caption",
+    "OptionsGroupBox.Caption",  "OverwriteCheckBox.Caption",
+    "TextCheckBox.Caption",     "ResizeButton1.Caption",
+    "RadioGroup2.Caption",      "ResizeButton2.Caption",
+    "GroupBox4.caption",        "Label8.caption",
+    "Label9.caption",           "Label10.caption",
+    "Label11.caption",          "Label12.caption",
+    "RadioGroup3.Caption",      "EditFileNameButton.Caption",
+    "GroupBox5.Caption"};
 
 }  // namespace pictrim

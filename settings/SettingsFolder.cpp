@@ -28,7 +28,8 @@ std::string EnvironmentValue(const char* Name) {
 std::string HomeFolder() {
   std::string home = EnvironmentValue("HOME");
   if (home.empty()) {
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+    if (const passwd* entry = ::getpwuid(::getuid());
+        entry != nullptr && entry->pw_dir != nullptr) {
       home = entry->pw_dir;
     }
   }
