@@ -19,6 +19,14 @@ constexpr int ErrorMemoMargin = 4;
 constexpr int OkTop = 150;
 constexpr int OkWidth = 51;
 constexpr int OkHeight = 17;
+constexpr int MemoToOkGap = 6;
+
+// The memo fills the window above the OK button. Its nominal height (the
+// window's height less 44) would reach below the button's top, where the
+// button would cover the last visible lines, so it ends above the button.
+int ErrorMemoHeight() {
+  return std::min(TProgressWin::ErrorHeight - 44, OkTop - MemoToOkGap - ErrorMemoMargin);
+}
 
 }  // namespace
 
@@ -102,7 +110,7 @@ void TProgressWin::ShowErrorLayout(int Width, int OkLeft) {
   resize(Width, ErrorHeight);
   OKbutton->setGeometry(OkLeft, OkTop, OkWidth, OkHeight);
   OKbutton->show();
-  ErrorLogMemo->setGeometry(ErrorMemoMargin, ErrorMemoMargin, Width - 18, ErrorHeight - 44);
+  ErrorLogMemo->setGeometry(ErrorMemoMargin, ErrorMemoMargin, Width - 18, ErrorMemoHeight());
   ErrorLogMemo->show();
   AppendUnshownLines();
 }

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include "util/MoreDialogs.h"
 
 namespace pictrim {
@@ -59,6 +61,7 @@ TPathWindow::TPathWindow(QComboBox* PathComboBox, QWidget* Parent)
   connect(AddPathButton, &QToolButton::clicked, this, [this] { AddPathButtonClick(); });
 
   DeletePathButton = FlatButton("Verzeichnis entfernen", QRect(192, 128, 153, 22), this);
+  FitButtonsIntoTheBevel();
   DeletePathButton->setObjectName("DeletePathButton");
   connect(DeletePathButton, &QToolButton::clicked, this, [this] { DeletePathButtonClick(); });
 
@@ -69,6 +72,19 @@ TPathWindow::TPathWindow(QComboBox* PathComboBox, QWidget* Parent)
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
   FormCreate();
+}
+
+void TPathWindow::FitButtonsIntoTheBevel() {
+  // The two buttons share the row inside the bevel; when the font makes a
+  // caption wider than its button, that button grows and the other one moves.
+  const int left = AddPathButton->x();
+  const int right = DeletePathButton->geometry().right();
+  const int gap = DeletePathButton->x() - AddPathButton->geometry().right() - 1;
+  const int addWidth = std::max(AddPathButton->width(), AddPathButton->sizeHint().width());
+  AddPathButton->resize(addWidth, AddPathButton->height());
+  const int deleteLeft = left + addWidth + gap;
+  DeletePathButton->setGeometry(deleteLeft, DeletePathButton->y(), right - deleteLeft + 1,
+                                DeletePathButton->height());
 }
 
 void TPathWindow::FormCreate() {

@@ -46,6 +46,7 @@ class TPathWindow : public QDialog {
   QPushButton* Button1;
 
  private:
+  void FitButtonsIntoTheBevel();
   void FormCreate();
   void FormClose();
   void AppendFolder(const std::string& Folder);

@@ -63,6 +63,12 @@ TEST_F(PathWindow, opensAtItsSizeWithItsCaptions) {
   EXPECT_EQ(window.AddPathButton->text(), QString::fromUtf8("neues Verzeichnis hinzufügen"));
   EXPECT_EQ(window.DeletePathButton->text(), QString::fromUtf8("Verzeichnis entfernen"));
   EXPECT_EQ(window.Button1->geometry(), QRect(16, 176, 345, 25));
+  // Both flat buttons show their whole caption, side by side inside the bevel.
+  for (const QToolButton* button : {window.AddPathButton, window.DeletePathButton}) {
+    EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+    EXPECT_TRUE(window.Bevel1->geometry().contains(button->geometry()));
+  }
+  EXPECT_LT(window.AddPathButton->geometry().right(), window.DeletePathButton->x());
 }
 
 TEST_F(PathWindow, aFourthFolderCannotBeAdded) {
