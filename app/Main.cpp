@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,11 @@ int main(int argc, char** argv) {
   InitImageLibrary();
 
   TConsoleReport report(std::cerr, ::isatty(STDERR_FILENO) == 1, TerminalColumns());
-  SetMessageHandler([&report](const std::string& Text) { report.Message(Text); });
+  std::mutex messageTurn;  // batch threads may raise messages at the same time
+  SetMessageHandler([&report, &messageTurn](const std::string& Text) {
+    std::lock_guard<std::mutex> turn(messageTurn);
+    report.Message(Text);
+  });
   const int status = RunJob(command, report, std::cout, std::cerr);
   SetMessageHandler(nullptr);
   return status;
