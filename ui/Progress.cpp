@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include "ui/WindowHandlers.h"
+
 namespace pictrim {
 namespace {
 
@@ -37,17 +39,7 @@ std::string ErrorLineForDisplay(const std::string& Line) {
   } else if (text.ends_with('\n') || text.ends_with('\r')) {
     text.pop_back();
   }
-  std::string shown;
-  shown.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      shown += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      shown += text[i];
-    }
-  }
-  return shown;
+  return MessageLines(text);
 }
 
 TProgressWin::TProgressWin(TErrorLog& ErrorLog, QWidget* Parent)
