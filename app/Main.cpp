@@ -1,6 +1,7 @@
 // The program entry: reads the command line and runs what it asks for. Every
 // run reports on the terminal: progress and error lines on stderr, results on
 // stdout.
+#include <QApplication>
 #include <QGuiApplication>
 
 #include <sys/ioctl.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/DesktopRun.h"
 #include "app/HeadlessReport.h"
 #include "app/Jobs.h"
 #include "image/ImageBitmap.h"
@@ -56,10 +58,16 @@ int main(int argc, char** argv) {
   }
 
   // Qt gets no arguments of ours to interpret; the text stamp needs its fonts.
-  UseOffscreenWithoutDisplay();
   qInstallMessageHandler(PassOnQtErrors);
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};
+  if (command.Kind == TCommandKind::Unattended && HasDisplay()) {
+    QApplication app(qtArgc, qtArgv);
+    QApplication::setApplicationName("Pictrim");
+    InitImageLibrary();
+    return RunUnattendedOnDesktop(command, std::cout, std::cerr);
+  }
+  UseOffscreenWithoutDisplay();
   QGuiApplication app(qtArgc, qtArgv);
   QGuiApplication::setApplicationName("Pictrim");
   InitImageLibrary();
