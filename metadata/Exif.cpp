@@ -215,22 +215,21 @@ bool TMetadata::ReadJpegFile(const std::string& FileName) {
   TiffSource_ = false;
   std::ifstream in(FileName, std::ios::binary);
   if (!in) throw EInOutError("Cannot open " + FileName);
-  bool found = false;
-  try {
-    found = ScanJpegSections(in);
-  } catch (...) {
-    found = false;
-  }
-  SettleCarriedSegments();
-  return found && HasMetadata();
+  return ScanJpeg(in);
 }
 
 bool TMetadata::ReadJpegBytes(const TBytes& Bytes) {
   TiffSource_ = false;
   TByteStream in(Bytes);
+  return ScanJpeg(in);
+}
+
+// The scan; a failure keeps what was found before it. The colour profile and
+// the XMP extension are settled afterwards.
+bool TMetadata::ScanJpeg(std::istream& In) {
   bool found = false;
   try {
-    found = ScanJpegSections(in);
+    found = ScanJpegSections(In);
   } catch (...) {
     found = false;
   }

@@ -363,7 +363,8 @@ class TMetadata : public TByteOrderReader {
                                bool AdjustSize, const std::string& SourceName);
   // Writes DestName as SOI, the sections of the last read and the picture's
   // own encoded data behind its header; with AdjustSize the stored EXIF
-  // dimensions become the picture's. The file is written whole or not at all.
+  // dimensions, and those of the XMP packet where its length allows, become
+  // the picture's. The file is written whole or not at all.
   void WriteJpegWithMetadata(const TJpegImage& Image, const std::string& DestName, bool AdjustSize);
   // The file WriteJpegWithMetadata writes, as bytes.
   TBytes JpegWithMetadata(const TJpegImage& Image, bool AdjustSize);
@@ -429,6 +430,7 @@ class TMetadata : public TByteOrderReader {
   bool ReadFrom(const std::string& FileName, const TBytes* Bytes);
   bool ReadJpegFile(const std::string& FileName);
   bool ReadJpegBytes(const TBytes& Bytes);
+  bool ScanJpeg(std::istream& In);
   bool ScanJpegSections(std::istream& In);
   void ParseExifSection();
   bool KeepProfileSegment(tSection& Slot);
