@@ -1,16 +1,19 @@
 // The program entry: reads the command line and runs what it asks for. Every
 // run reports on the terminal: progress and error lines on stderr, results on
 // stdout.
+#include <QApplication>
 #include <QGuiApplication>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/DesktopRun.h"
 #include "app/HeadlessReport.h"
 #include "app/Jobs.h"
 #include "image/ImageBitmap.h"
@@ -55,16 +58,26 @@ int main(int argc, char** argv) {
   }
 
   // Qt gets no arguments of ours to interpret; the text stamp needs its fonts.
-  UseOffscreenWithoutDisplay();
   qInstallMessageHandler(PassOnQtErrors);
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};
+  if (command.Kind == TCommandKind::Unattended && HasDisplay()) {
+    QApplication app(qtArgc, qtArgv);
+    QApplication::setApplicationName("Pictrim");
+    InitImageLibrary();
+    return RunUnattendedOnDesktop(command, std::cout, std::cerr);
+  }
+  UseOffscreenWithoutDisplay();
   QGuiApplication app(qtArgc, qtArgv);
   QGuiApplication::setApplicationName("Pictrim");
   InitImageLibrary();
 
   TConsoleReport report(std::cerr, ::isatty(STDERR_FILENO) == 1, TerminalColumns());
-  SetMessageHandler([&report](const std::string& Text) { report.Message(Text); });
+  std::mutex messageTurn;  // batch threads may raise messages at the same time
+  SetMessageHandler([&report, &messageTurn](const std::string& Text) {
+    std::lock_guard<std::mutex> turn(messageTurn);
+    report.Message(Text);
+  });
   const int status = RunJob(command, report, std::cout, std::cerr);
   SetMessageHandler(nullptr);
   return status;
