@@ -6,6 +6,7 @@
 #include "engine/BatchSupport.h"
 #include "engine/Resize.h"
 #include "metadata/Exif.h"
+#include "metadata/Xmp.h"
 #include "rename/FileRename.h"
 #include "util/MoreDialogs.h"
 
@@ -137,6 +138,19 @@ std::string MetadataText(const std::string& FileName) {
   if (!maker.empty()) text += "[Maker note]\n" + maker;
   const std::string iptc = IndentedLines(metadata.IptcListing());
   if (!iptc.empty()) text += "[IPTC]\n" + iptc;
+  if (metadata.HasColourProfile()) {
+    const std::string description = metadata.ColourProfileDescription();
+    text += "[Colour profile]\n  Description = " +
+            (description.empty() ? std::string("(not readable)") : description) + '\n';
+  }
+  if (const tSection* xmp = metadata.XmpSection()) {
+    text += "[XMP]\n  Packet = " + std::to_string(XmpPacketLength(xmp->Data)) + " bytes\n";
+    if (!metadata.ExtendedXmpSections().empty()) {
+      text += "  Extension = " +
+              std::to_string(ExtendedXmpLength(metadata.ExtendedXmpSections().front().Data)) +
+              " bytes\n";
+    }
+  }
   return text;
 }
 

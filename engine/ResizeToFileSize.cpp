@@ -329,7 +329,7 @@ bool TShrinkWorker::SourceHasExif(const std::string& Source) {
   if (!SourceExif_) {
     try {
       Metadata_.ReadHasMetadata(Source);
-      SourceExif_ = Metadata_.HasExif();
+      SourceExif_ = Metadata_.HasExif() || Metadata_.HasColourProfile() || Metadata_.HasXmp();
     } catch (const std::exception&) {
       SourceExif_ = false;
     }
