@@ -37,6 +37,12 @@ namespace {
 
 using batch::FileExists;
 
+// Whether the copies take metadata from the source: its EXIF block, colour
+// profile or XMP packet.
+bool CarriesMetadata(const TMetadata& Metadata) {
+  return Metadata.HasExif() || Metadata.HasColourProfile() || Metadata.HasXmp();
+}
+
 // Whether a file can be written at Path: its folder takes a new file and no
 // folder stands in the way.
 bool CanWriteFile(const std::string& Path) {
@@ -202,7 +208,7 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   }
   try {
     Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source);
-    SourceExif_ = Metadata_.HasExif();
+    SourceExif_ = CarriesMetadata(Metadata_);
   } catch (const std::exception&) {
     SourceExif_ = false;
   }
@@ -329,7 +335,7 @@ bool TShrinkWorker::SourceHasExif(const std::string& Source) {
   if (!SourceExif_) {
     try {
       Metadata_.ReadHasMetadata(Source);
-      SourceExif_ = Metadata_.HasExif() || Metadata_.HasColourProfile() || Metadata_.HasXmp();
+      SourceExif_ = CarriesMetadata(Metadata_);
     } catch (const std::exception&) {
       SourceExif_ = false;
     }
