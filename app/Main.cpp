@@ -4,6 +4,7 @@
 // stdout.
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 
 #include <cstdlib>
 
@@ -52,6 +53,8 @@ int RunWindow(char* Program) {
   char* qtArgv[] = {Program, nullptr};
   QApplication app(qtArgc, qtArgv);
   QApplication::setApplicationName(QStringLiteral("Pictrim"));
+  QApplication::setDesktopFileName(QStringLiteral("pictrim"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pictrim.png")));
   pictrim::UseWindowFont();
   pictrim::InitImageLibrary();
   pictrim::TMainForm form;
