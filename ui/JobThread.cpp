@@ -29,19 +29,25 @@ void TWindowBatchTarget::pump() {
   const uint64_t wanted = PostedCount_;
   if (HandledCount_ >= wanted) return;
   lock.unlock();
-  QMetaObject::invokeMethod(Context_, [this] { deliver(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(Context_, [this, wanted] { DeliverUpTo(wanted); }, Qt::QueuedConnection);
   lock.lock();
   Handled_.wait(lock, [&] { return HandledCount_ >= wanted; });
 }
 
-void TWindowBatchTarget::deliver() {
+void TWindowBatchTarget::deliver() { DeliverUpTo(UINT64_MAX); }
+
+void TWindowBatchTarget::DeliverUpTo(uint64_t Count) {
   for (;;) {
     TBatchMessage message;
     {
+      // Only what was posted before the pump that asked for this delivery:
+      // what the job posts afterwards waits for its own pump (or, for the
+      // final notification, for the window's deliver()).
       std::lock_guard<std::mutex> lock(Mutex_);
-      if (Pending_.empty()) return;
+      if (Pending_.empty() || TakenCount_ >= Count) return;
       message = std::move(Pending_.front());
       Pending_.pop_front();
+      ++TakenCount_;
     }
     // A handler may open a dialog whose event loop delivers the next
     // notifications; each is taken off the queue before it is handled, so

@@ -43,6 +43,8 @@ class TWindowBatchTarget : public TBatchTarget {
 
  private:
   bool OnGuiThread() const;
+  // Handles pending notifications until Count of them have been taken.
+  void DeliverUpTo(uint64_t Count);
 
   THandler Handler_;
   QObject* Context_;  // lives on the GUI thread; deliveries are queued to it
@@ -50,6 +52,7 @@ class TWindowBatchTarget : public TBatchTarget {
   std::condition_variable Handled_;
   std::deque<TBatchMessage> Pending_;
   uint64_t PostedCount_ = 0;
+  uint64_t TakenCount_ = 0;
   uint64_t HandledCount_ = 0;
 };
 
