@@ -740,8 +740,9 @@ void TMainForm::AbbrechenBitBtnClick() {
 // Notifications and the preview strip
 
 void TMainForm::HandleNotification(const TBatchMessage& Message) {
-  // The final notification may be taken up while the job is still returning;
-  // it waits until the job's error lines have joined the window's log.
+  // A pump on this thread (the cancel button's) may take up the final
+  // notification while the job is still returning; it waits until the job's
+  // error lines have joined the window's log.
   if (Message.Message == WM_BATCH_PROGRESS && Message.LParam == 0 && Jobs_->Running() &&
       !WindingUp_) {
     HeldFinal_ = Message;
@@ -781,7 +782,7 @@ void TMainForm::ShowJobEnd() {
   ClearPreview();
   ResetNumLabels();
   if (!ErrorLog_.empty())
-    ProgressWin_->ShowErrorLayout(653, 300);
+    ProgressWin_->ShowErrorLayout(TProgressWin::MainErrorWidth, TProgressWin::MainErrorOkLeft);
   else
     ProgressWin_->hide();
 }
