@@ -156,7 +156,10 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::BuildWindow() {
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+  // A fixed frame: no maximise button, no resizing; still a main window for
+  // the task bar.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
@@ -252,7 +255,7 @@ QWidget* TMainForm::BuildSharedArea() {
                                          {QStringLiteral("Dummy"), QStringLiteral("auswählen"),
                                           QStringLiteral("aus Liste")},
                                          1),
-                         "PathRadioGroup1");
+                         "PathRadioGroup");
   // The placeholder entry keeps its index but is never seen or chosen.
   PathRadioGroup->Item(0)->hide();
   PathButton = Named(new QPushButton(PathCaption1_), "PathButton");
