@@ -16,23 +16,6 @@ namespace {
 constexpr uint32_t ProgressMsg = WM_BATCH_PROGRESS;
 constexpr uint32_t FileMsg = WM_BATCH_FILE;
 
-bool CheckFolder(const std::string& Folder, std::ostream& Err) {
-  if (FolderExists(Folder)) return true;
-  Err << "pictrim: folder not found: " << Folder << '\n';
-  return false;
-}
-
-// Prints where the copies went, when the batch made the folder.
-void PrintOutputFolder(const std::string& Folder, std::ostream& Out) {
-  if (FolderExists(Folder)) Out << Folder << '\n';
-}
-
-void PrintRefusal(const std::string& Batch, int Code, std::ostream& Err) {
-  std::string reason;
-  if (Code == JpegBatchBadSize) reason = ": the edge must be from 1 to 10000 pixels";
-  Err << "pictrim: " << Batch << " refused to start (code " << Code << ")" << reason << '\n';
-}
-
 int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
                   std::ostream& Err) {
   if (!CheckFolder(Command.SourceFolder, Err)) return 2;
@@ -122,6 +105,22 @@ std::string IndentedLines(const std::string& Listing) {
 }
 
 }  // namespace
+
+bool CheckFolder(const std::string& Folder, std::ostream& Err) {
+  if (FolderExists(Folder)) return true;
+  Err << "pictrim: folder not found: " << Folder << '\n';
+  return false;
+}
+
+void PrintOutputFolder(const std::string& Folder, std::ostream& Out) {
+  if (FolderExists(Folder)) Out << Folder << '\n';
+}
+
+void PrintRefusal(const std::string& Batch, int Code, std::ostream& Err) {
+  std::string reason;
+  if (Code == JpegBatchBadSize) reason = ": the edge must be from 1 to 10000 pixels";
+  Err << "pictrim: " << Batch << " refused to start (code " << Code << ")" << reason << '\n';
+}
 
 std::string MetadataText(const std::string& FileName) {
   TMetadata metadata(255);

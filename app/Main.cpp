@@ -6,8 +6,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 
-#include <cstdlib>
-
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/DesktopRun.h"
 #include "app/HeadlessReport.h"
 #include "app/Jobs.h"
 #include "image/ImageBitmap.h"
@@ -37,14 +36,6 @@ int TerminalColumns() {
   winsize size{};
   if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return 80;
-}
-
-bool HasDisplay() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return true;
-  }
-  return false;
 }
 
 // The interactive program: the main window until it is closed.
@@ -92,10 +83,16 @@ int main(int argc, char** argv) {
   }
 
   // Qt gets no arguments of ours to interpret; the text stamp needs its fonts.
-  UseOffscreenWithoutDisplay();
   qInstallMessageHandler(PassOnQtErrors);
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};
+  if (command.Kind == TCommandKind::Unattended && HasDisplay()) {
+    QApplication app(qtArgc, qtArgv);
+    QApplication::setApplicationName("Pictrim");
+    InitImageLibrary();
+    return RunUnattendedOnDesktop(command, std::cout, std::cerr);
+  }
+  UseOffscreenWithoutDisplay();
   QGuiApplication app(qtArgc, qtArgv);
   QGuiApplication::setApplicationName("Pictrim");
   InitImageLibrary();

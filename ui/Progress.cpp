@@ -1,8 +1,11 @@
 #include "ui/Progress.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -60,6 +63,24 @@ TProgressWin::TProgressWin(TErrorLog& ErrorLog, QWidget* Parent)
   OKbutton->setGeometry(144, 88, OkWidth, OkHeight);
   OKbutton->hide();
   connect(OKbutton, &QPushButton::clicked, this, [this] { OKbuttonClick(); });
+
+  ProgressLabel = new QLabel(this);
+  ProgressLabel->setObjectName("ProgressLabel");
+  ProgressLabel->setGeometry(8, 8, 329, 16);
+  ProgressBar = new QProgressBar(this);
+  ProgressBar->setObjectName("ProgressBar");
+  ProgressBar->setTextVisible(false);
+  ProgressBar->setGeometry(8, 28, 329, 16);
+  FileNameLabel = new QLabel(this);
+  FileNameLabel->setObjectName("FileNameLabel");
+  FileNameLabel->setGeometry(8, 50, 329, 16);
+  ShowProgressControls(false);
+}
+
+void TProgressWin::ShowProgressControls(bool Visible) {
+  ProgressLabel->setVisible(Visible);
+  ProgressBar->setVisible(Visible);
+  FileNameLabel->setVisible(Visible);
 }
 
 void TProgressWin::HandleNotification(const TBatchMessage& Message) {
@@ -80,8 +101,14 @@ void TProgressWin::HandleProgress(int64_t Number, int64_t Total) {
   if (Number == 1) {  // a job's first file
     OKbutton->hide();
     ErrorLogMemo->hide();
+    ShowProgressControls(true);
     show();
     resize(ProgressWidth, height());
+  }
+  if (Total > 0) {
+    ProgressBar->setRange(0, static_cast<int>(std::min<int64_t>(Total, INT32_MAX)));
+    ProgressBar->setValue(static_cast<int>(std::min(Number, Total)));
+    ProgressLabel->setText(QString("Fortschritt:  %1 von  %2  Dateien").arg(Number).arg(Total));
   }
   if (!LastFile.empty()) add(Number, LastFile);
   if (Total == 0) {  // the job's final notification
@@ -93,12 +120,16 @@ void TProgressWin::HandleProgress(int64_t Number, int64_t Total) {
   }
 }
 
-void TProgressWin::add(int64_t, const std::string&) {
+void TProgressWin::add(int64_t, const std::string& Path) {
+  const QFontMetrics metrics(FileNameLabel->font());
+  FileNameLabel->setText(
+      metrics.elidedText(QString::fromStdString(Path), Qt::ElideMiddle, FileNameLabel->width()));
   raise();
 }
 
 void TProgressWin::ShowErrorLayout(int Width, int OkLeft) {
   if (isHidden()) show();
+  ShowProgressControls(false);
   resize(Width, ErrorHeight);
   OKbutton->setGeometry(OkLeft, OkTop, OkWidth, OkHeight);
   OKbutton->show();

@@ -15,7 +15,9 @@
 #include "util/ErrorLog.h"
 
 class QCloseEvent;
+class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QShowEvent;
 
@@ -59,6 +61,11 @@ class TProgressWin : public QWidget {
 
   QPlainTextEdit* ErrorLogMemo;
   QPushButton* OKbutton;
+  // While a batch runs: the count and the last produced file, so that a long
+  // unattended run shows that it is getting on.
+  QLabel* ProgressLabel;
+  QLabel* FileNameLabel;
+  QProgressBar* ProgressBar;
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -66,6 +73,7 @@ class TProgressWin : public QWidget {
 
  private:
   void HandleProgress(int64_t Number, int64_t Total);
+  void ShowProgressControls(bool Visible);
   void AppendUnshownLines();
 
   TErrorLog& ErrorLog_;

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFont>
+#include <QFontInfo>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPointer>
@@ -56,6 +58,15 @@ std::optional<std::string> ChooseFolderDialog(QWidget* Parent, const std::string
       QFileDialog::ShowDirsOnly);
   if (chosen.isEmpty()) return std::nullopt;
   return chosen.toStdString();
+}
+
+void UseWindowFont() {
+  QFont font(QStringLiteral("MS Sans Serif"), 8);
+  if (QFontInfo(font).family() != QStringLiteral("MS Sans Serif")) {
+    font = QFont(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(11);
+  }
+  QApplication::setFont(font);
 }
 
 void InstallWindowHandlers(QWidget* Parent) {

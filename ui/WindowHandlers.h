@@ -23,6 +23,10 @@ void ShowMessageBox(QWidget* Parent, const std::string& Text);
 std::optional<std::string> ChooseFolderDialog(QWidget* Parent, const std::string& Title,
                                               const std::string& StartFolder);
 
+// The font of every window: "MS Sans Serif" 8 pt where installed, else
+// DejaVu Sans at 11 pixels; set as the application font.
+void UseWindowFont();
+
 // CR LF and single CR as "\n".
 std::string MessageLines(const std::string& Text);
 

@@ -1,4 +1,4 @@
-// Test main for the windows: a QApplication on Qt's offscreen platform with
+// Test main for the widgets and windows: a QApplication on Qt's offscreen platform with
 // the program's small window font, so that nothing needs a display.
 #include <gtest/gtest.h>
 
