@@ -28,6 +28,7 @@
 #include "engine/Resize.h"
 #include "image/ImageBitmap.h"
 #include "ui/Main.h"
+#include "ui/WindowHandlers.h"
 #include "ui/RadioGroup.h"
 #include "util/MoreDialogs.h"
 #include "widgets/ColorButton.h"

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -109,14 +108,6 @@ std::optional<int> ClampedInteger(const std::string& Text, int Min, int Max) {
   }
   if (negative) value = -value;
   return static_cast<int>(std::clamp<long long>(value, Min, Max));
-}
-
-void UseWindowFont() {
-  QFont font(QStringLiteral("MS Sans Serif"));
-  font.setPixelSize(11);
-  if (QFontInfo(font).family() != QStringLiteral("MS Sans Serif"))
-    font.setFamily(QStringLiteral("DejaVu Sans"));
-  QApplication::setFont(font);
 }
 
 QImage PreviewThumbnail(const std::string& Path) {

@@ -218,10 +218,6 @@ class TMainForm : public QMainWindow {
   std::function<void(const TBatchMessage&)> Observer_;
 };
 
-// The application font of the windows: "MS Sans Serif" where installed, else
-// DejaVu Sans at 11 pixels.
-void UseWindowFont();
-
 // The thumbnail of a produced picture: the JPEG decoded at a reduced scale and
 // brought to exactly 50 x 50. Null when the file cannot be loaded.
 QImage PreviewThumbnail(const std::string& Path);

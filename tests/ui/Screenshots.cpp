@@ -23,6 +23,7 @@
 #include "settings/SettingsFolder.h"
 #include "tests/common/TestPictures.h"
 #include "ui/Main.h"
+#include "ui/WindowHandlers.h"
 #include "ui/RadioGroup.h"
 #include "util/MoreDialogs.h"
 #include "widgets/ColorButton.h"
