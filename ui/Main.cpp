@@ -207,7 +207,7 @@ QWidget* TMainForm::BuildResizeTab() {
   RadioGroup1->AddToItem(CustomPixelEntry, SizeEdit1);
   ResizeButton1 = Named(new TGradientColorButton, "ResizeButton1");
   ResizeButton1->SetCaption(QStringLiteral("Größe ändern AUSFÜHREN"));
-  ResizeButton1->setFixedHeight(ExecuteHeight);
+  StyleExecuteButton(ResizeButton1);
   Tab1Layout_->addWidget(RadioGroup4);
   Tab1Layout_->addWidget(RadioGroup1);
   Tab1Layout_->addStretch(1);
@@ -230,7 +230,7 @@ QWidget* TMainForm::BuildFileSizeTab() {
   RadioGroup2->AddToItem(CustomKilobyteEntry, SizeEdit2);
   ResizeButton2 = Named(new TGradientColorButton, "ResizeButton2");
   ResizeButton2->SetCaption(QStringLiteral("Größe ändern AUSFÜHREN"));
-  ResizeButton2->setFixedHeight(ExecuteHeight);
+  StyleExecuteButton(ResizeButton2);
   Tab2Layout_->addWidget(RadioGroup2);
   Tab2Layout_->addStretch(1);
   Tab2Layout_->addWidget(ResizeButton2);
@@ -599,6 +599,13 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
 
 // ---------------------------------------------------------------------------
 // Jobs
+
+// The look of the two execute buttons: the active-border colour as the base
+// of their face, plain while disabled, a vertical gradient while enabled.
+void TMainForm::StyleExecuteButton(TGradientColorButton* Button) {
+  Button->SetColor(TSystemColor::ActiveBorder);
+  Button->setFixedHeight(ExecuteHeight);
+}
 
 void TMainForm::SetExecuteButtons(bool Enabled) {
   for (TGradientColorButton* button : {ResizeButton1, ResizeButton2}) {

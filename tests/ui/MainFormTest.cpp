@@ -402,6 +402,47 @@ TEST_F(MainForm, aCancelledFolderChooserLeavesTheStatusAndTheButtonsAlone) {
   EXPECT_FALSE(Form->ResizeButton1->isEnabled());
 }
 
+TEST_F(MainForm, storedSelectionsWinOverTheEditsThatAreFilledBeforeThem) {
+  test::WriteTextFile(Temp / "settings/pictrim.ini",
+                      "[Settings]\nSizeEdit1=500\nSizeEdit2=77\nSizeSelected1=0\n"
+                      "SizeSelected2=-5\nPath=2\nActivePageIndex=1\n");
+  Form = std::make_unique<TMainForm>();
+  Form->FormCreate();
+  EXPECT_EQ(Form->SizeEdit1->text(), "500");
+  EXPECT_EQ(Form->RadioGroup1->ItemIndex(), 0);
+  EXPECT_EQ(Form->PresetPixels, 1920);
+  EXPECT_EQ(Form->RadioGroup2->ItemIndex(), -1);
+  EXPECT_EQ(Form->PathRadioGroup->ItemIndex(), 2);
+  EXPECT_EQ(Form->PageControl1->currentIndex(), 1);
+  EXPECT_EQ(Form->windowTitle(), MainCaption);
+}
+
+// Mended: the folder button's caption was chosen by the language's list
+// position, so a third language file showed another language's caption.
+TEST_F(MainForm, thePathButtonCaptionFollowsTheLanguageInUse) {
+  test::WriteTextFile(Temp / "settings/LANGUAGE_Aaa.ini",
+                      "[MainForm]\nPathButton.caption1=Ordner A\nPathButton.caption2=Liste A\n");
+  Form = std::make_unique<TMainForm>();
+  Form->FormCreate();
+  Form->show();
+  auto pick = [&](const QString& Language) {
+    const int index = Form->LanguageComboBox1->findText(Language);
+    ASSERT_GE(index, 0);
+    Form->LanguageComboBox1->setCurrentIndex(index);
+    emit Form->LanguageComboBox1->activated(index);
+  };
+  pick("Aaa");
+  EXPECT_EQ(Form->PathButton->text(), "Ordner A");
+  QTest::mouseClick(Form->PathRadioGroup->Item(2), Qt::LeftButton);
+  EXPECT_EQ(Form->PathButton->text(), "Liste A");
+  pick("German");
+  EXPECT_EQ(Form->PathButton->text(), "Verzeichnis-Liste bearbeiten");
+  EXPECT_EQ(Form->TextCheckBox->text(), "Text ins Bild einkopieren");
+  pick("English");
+  QTest::mouseClick(Form->PathRadioGroup->Item(1), Qt::LeftButton);
+  EXPECT_EQ(Form->PathButton->text(), "Select Path");
+}
+
 TEST(ClampedInteger, readsSignedDecimalsOfAnyLengthAndRefusesEverythingElse) {
   EXPECT_EQ(ClampedInteger("720", 32, 1920), 720);
   EXPECT_EQ(ClampedInteger("+40", 32, 1920), 40);

@@ -79,6 +79,7 @@ void ShootProgress(const QString& Output, const std::string& Pictures, int Count
   form.PathButton->click();
   form.PreViewCheckBox->setChecked(true);
   form.RadioGroup1->SetItemIndex(2);
+  Shoot(form, Output + QStringLiteral("/main-folder-chosen.png"));
   form.SetNotificationObserver([&](const TBatchMessage& Message) {
     if (Message.Message == WM_BATCH_PROGRESS && Message.WParam == Count - 2 && Message.LParam > 0)
       Shoot(form, Output + QStringLiteral("/progress-panel.png"));
