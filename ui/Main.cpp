@@ -26,6 +26,7 @@
 #include "engine/Resize.h"
 #include "image/JpegImage.h"
 #include "rename/FileRename.h"
+#include "settings/CreateLanguageINI.h"
 #include "ui/JobThread.h"
 #include "ui/Progress.h"
 #include "ui/RadioGroup.h"
@@ -315,11 +316,12 @@ QWidget* TMainForm::BuildRenameTab() {
       "Die Änderung des Datums im Dateinamen funktioniert zur Zeit ",
       "nur für drei Formate (CASIO, \"IMGxxxx\" und \"Olympus\")",
       "Haben Ihre Bilder im Dateinamen ein anderes Datumsformat ?",
-      "Bitte senden Sie eine Email an support@pictrim.example!",
+      nullptr,  // Label11 names the support address
       "am besten mit Beispiel-Bilddatei !"};
+  const std::string support = std::string("Bitte senden Sie eine Email an ") + SupportAddress + "!";
   for (size_t i = 0; i < texts.size(); ++i) {
     const std::string name = "Label" + std::to_string(8 + i);
-    InfoLabels[i] = new QLabel(QString::fromUtf8(texts[i]));
+    InfoLabels[i] = new QLabel(QString::fromUtf8(texts[i] ? texts[i] : support.c_str()));
     InfoLabels[i]->setObjectName(Q(name));
     InfoLabels[i]->setWordWrap(true);
     SetBold(InfoLabels[i], false);
