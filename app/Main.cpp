@@ -1,8 +1,10 @@
-// The program entry: reads the command line and runs what it asks for. Every
-// run reports on the terminal: progress and error lines on stderr, results on
+// The program entry: without arguments and with a display it opens the main
+// window; otherwise it reads the command line and runs what it asks for,
+// reporting on the terminal: progress and error lines on stderr, results on
 // stdout.
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -17,6 +19,8 @@
 #include "app/HeadlessReport.h"
 #include "app/Jobs.h"
 #include "image/ImageBitmap.h"
+#include "ui/Main.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
 
 namespace {
@@ -32,6 +36,26 @@ int TerminalColumns() {
   winsize size{};
   if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return 80;
+}
+
+// The interactive program: the main window until it is closed.
+int RunWindow(char* Program) {
+  int qtArgc = 1;
+  char* qtArgv[] = {Program, nullptr};
+  QApplication app(qtArgc, qtArgv);
+  QApplication::setApplicationName(QStringLiteral("Pictrim"));
+  QApplication::setDesktopFileName(QStringLiteral("pictrim"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pictrim.png")));
+  pictrim::UseWindowFont();
+  pictrim::InitImageLibrary();
+  pictrim::TMainForm form;
+  pictrim::InstallWindowHandlers(&form);
+  form.FormCreate();
+  form.show();
+  const int status = QApplication::exec();
+  pictrim::SetMessageHandler(nullptr);
+  pictrim::SetFolderHandler(nullptr);
+  return status;
 }
 
 }  // namespace
@@ -51,6 +75,7 @@ int main(int argc, char** argv) {
       std::cerr << "pictrim: " << command.Error << '\n';
       return 2;
     case TCommandKind::Window:
+      if (HasDisplay()) return RunWindow(argv[0]);
       std::cerr << UsageText();
       return 2;
     default:
