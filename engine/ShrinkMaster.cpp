@@ -1,7 +1,9 @@
 #include "engine/ShrinkMaster.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "image/JpegCodec.h"
@@ -46,8 +48,9 @@ std::vector<std::pair<uint32_t, uint32_t>> BoxRanges(uint32_t Source, uint32_t T
 // output pixel is the mean of the source pixels it gathers, rounded half up.
 // The sums are whole numbers, so the mean is exact. Each source row is added
 // at full width to the output row it belongs to (and to the next one where
-// two boxes share a boundary row); the columns are gathered once per output
-// row. Besides the result it holds two rows of sums.
+// two boxes share a boundary row); the first row of a box is copied rather
+// than added, so the sums never need clearing. The columns are gathered once
+// per output row. Besides the result it holds two rows of sums.
 class TBoxShrinker {
  public:
   TBoxShrinker(uint32_t Width, uint32_t Height) : Width_(Width), Height_(Height) {}
@@ -56,10 +59,13 @@ class TBoxShrinker {
     if (SourceWidth < Width_ || SourceHeight < Height_ || Width_ == 0 || Height_ == 0) return false;
     Result_ = QImage(static_cast<int>(Width_), static_cast<int>(Height_), QImage::Format_RGB888);
     if (Result_.isNull()) return false;
-    Columns_ = BoxRanges(SourceWidth, Width_);
+    Values_ = size_t{SourceWidth} * 3;
     Rows_ = BoxRanges(SourceHeight, Height_);
-    Sums_[0].assign(size_t{SourceWidth} * 3, 0);
-    Sums_[1].assign(size_t{SourceWidth} * 3, 0);
+    SetColumns(BoxRanges(SourceWidth, Width_));
+    // One more value than the row holds: a pixel's sums are gathered four
+    // lanes wide, the fourth lane unused.
+    Sums_[0].assign(Values_ + 1, 0);
+    Sums_[1].assign(Values_ + 1, 0);
     return true;
   }
 
@@ -68,7 +74,12 @@ class TBoxShrinker {
       const auto [top, bottom] = Rows_[Line_ + slot];
       if (Y < top || Y >= bottom) continue;
       uint32_t* __restrict sums = Sums_[slot].data();
-      for (size_t i = 0, n = Sums_[slot].size(); i < n; ++i) sums[i] += Pixels[i];
+      if (Started_[slot]) {
+        for (size_t i = 0; i < Values_; ++i) sums[i] += Pixels[i];
+      } else {
+        for (size_t i = 0; i < Values_; ++i) sums[i] = Pixels[i];
+        Started_[slot] = true;
+      }
     }
     while (Line_ < Height_ && Rows_[Line_].second <= Y + 1) Emit();
   }
@@ -79,32 +90,83 @@ class TBoxShrinker {
   }
 
  private:
+  struct TColumn {
+    uint32_t Offset;  // of its first value in a row of sums
+    uint32_t Length;  // source pixels it gathers
+    uint32_t Kind;    // index of its length in Lengths_
+  };
+
+  void SetColumns(const std::vector<std::pair<uint32_t, uint32_t>>& Ranges) {
+    Columns_.clear();
+    Lengths_.clear();
+    for (const auto& [left, right] : Ranges) {
+      const uint32_t length = right - left;
+      auto kind = std::find(Lengths_.begin(), Lengths_.end(), length);
+      if (kind == Lengths_.end()) kind = Lengths_.insert(Lengths_.end(), length);
+      Columns_.push_back({3 * left, length, static_cast<uint32_t>(kind - Lengths_.begin())});
+    }
+  }
+
   void Emit() {
     const auto [top, bottom] = Rows_[Line_];
     const uint32_t rows = bottom - top;
-    uchar* out = Result_.scanLine(static_cast<int>(Line_));
+    Means_.clear();
+    for (const uint32_t length : Lengths_) Means_.emplace_back(length * rows);
+    if (!Started_[0]) std::fill(Sums_[0].begin(), Sums_[0].end(), 0u);  // rows that never came
+    uchar* __restrict out = Result_.scanLine(static_cast<int>(Line_));
     const uint32_t* sums = Sums_[0].data();
-    for (const auto& [left, right] : Columns_) {
-      uint32_t r = 0, g = 0, b = 0;
-      for (const uint32_t* p = sums + 3 * size_t{left}; p != sums + 3 * size_t{right}; p += 3) {
-        r += p[0];
-        g += p[1];
-        b += p[2];
+    const bool fast = std::all_of(Means_.begin(), Means_.end(), [](const TRoundedMean& m) { return m.Fast(); });
+    for (const TColumn& column : Columns_) {
+      uint32_t acc[4];
+      Gather(sums + column.Offset, column.Length, acc);
+      const TRoundedMean mean = Means_[column.Kind];
+      if (fast) {
+        out[0] = mean(acc[0]);
+        out[1] = mean(acc[1]);
+        out[2] = mean(acc[2]);
+      } else {
+        out[0] = mean.Divide(acc[0]);
+        out[1] = mean.Divide(acc[1]);
+        out[2] = mean.Divide(acc[2]);
       }
-      const uint32_t count = (right - left) * rows;
-      out[0] = static_cast<uchar>((2 * r + count) / (2 * count));
-      out[1] = static_cast<uchar>((2 * g + count) / (2 * count));
-      out[2] = static_cast<uchar>((2 * b + count) / (2 * count));
       out += 3;
     }
     std::swap(Sums_[0], Sums_[1]);
-    std::fill(Sums_[1].begin(), Sums_[1].end(), 0u);
+    Started_[0] = Started_[1];
+    Started_[1] = false;
     ++Line_;
   }
 
+  // The sums of Length pixels from P on, four lanes at a time (the fourth
+  // lane is the next pixel's red, unused); the usual short ranges unrolled.
+  static void Gather(const uint32_t* P, uint32_t Length, uint32_t* Acc) {
+    for (int c = 0; c < 4; ++c) Acc[c] = P[c];
+    switch (Length) {
+      default:
+        for (uint32_t k = 3; k < Length; ++k) {
+          for (int c = 0; c < 4; ++c) Acc[c] += P[3 * k + c];
+        }
+        [[fallthrough]];
+      case 3:
+        for (int c = 0; c < 4; ++c) Acc[c] += P[6 + c];
+        [[fallthrough]];
+      case 2:
+        for (int c = 0; c < 4; ++c) Acc[c] += P[3 + c];
+        [[fallthrough]];
+      case 1:
+      case 0:
+        break;
+    }
+  }
+
   uint32_t Width_, Height_;
-  std::vector<std::pair<uint32_t, uint32_t>> Columns_, Rows_;
+  size_t Values_ = 0;  // values in a source row
+  std::vector<std::pair<uint32_t, uint32_t>> Rows_;
+  std::vector<TColumn> Columns_;
+  std::vector<uint32_t> Lengths_;  // the distinct column lengths
+  std::vector<TRoundedMean> Means_;
   std::vector<uint32_t> Sums_[2];
+  bool Started_[2] = {false, false};
   uint32_t Line_ = 0;
   QImage Result_;
 };
@@ -119,8 +181,10 @@ QImage BoxShrink(const QImage& Picture, uint32_t Width, uint32_t Height) {
   return shrinker.Finish();
 }
 
-// Builds the half-size picture (each pixel the mean of a 2 x 2 block, the
-// last row or column alone when the edge is odd) from streamed rows.
+// Builds the half-size picture (each pixel the mean of a 2 x 2 block,
+// rounded half up; the last row or column alone when the edge is odd) from
+// streamed rows: an even row is kept, the odd row below is added to it, then
+// neighbouring columns are paired.
 class THalver {
  public:
   explicit THalver(QImage& Result) : Result_(Result) {}
@@ -130,32 +194,44 @@ class THalver {
     Height_ = Height;
     Result_ = QImage(static_cast<int>((Width + 1) / 2), static_cast<int>((Height + 1) / 2),
                      QImage::Format_RGB888);
-    Sums_.assign(size_t{(Width + 1) / 2} * 3, 0);
+    Pairs_.assign(size_t{Width} * 3, 0);
+    Means_.assign(size_t{Width} * 3, 0);
     return !Result_.isNull();
   }
 
   void AddRow(uint32_t Y, const uint8_t* Pixels) {
-    const uint32_t half = (Width_ + 1) / 2;
-    for (uint32_t x = 0; x + 1 < Width_; x += 2) {
-      uint32_t* sum = &Sums_[size_t{x / 2} * 3];
-      for (int c = 0; c < 3; ++c) sum[c] += Pixels[3 * x + c] + Pixels[3 * x + 3 + c];
+    const size_t n = Pairs_.size();
+    uint16_t* __restrict pairs = Pairs_.data();
+    if (Y % 2 == 0) {
+      for (size_t i = 0; i < n; ++i) pairs[i] = Pixels[i];
+      if (Y + 1 < Height_) return;
+      // A last odd row stands alone: it counts twice, as two rows would.
+      for (size_t i = 0; i < n; ++i) pairs[i] = static_cast<uint16_t>(2 * pairs[i]);
+    } else {
+      for (size_t i = 0; i < n; ++i) pairs[i] = static_cast<uint16_t>(pairs[i] + Pixels[i]);
     }
-    if (Width_ % 2 == 1) {
-      uint32_t* sum = &Sums_[size_t{half - 1} * 3];
-      for (int c = 0; c < 3; ++c) sum[c] += 2u * Pixels[3 * (Width_ - 1) + c];
-    }
-    if (Y % 2 == 0 && Y + 1 < Height_) return;
-    const uint32_t rows = Y % 2 == 0 ? 1 : 2;  // a last odd row stands alone
-    const uint32_t count = 2 * rows;
+    // Each value with the same colour of the next pixel: the 2 x 2 mean
+    // where a pair starts. A last odd column counts twice.
+    uint8_t* __restrict means = Means_.data();
+    for (size_t i = 0; i + 3 < n; ++i) means[i] = static_cast<uint8_t>((pairs[i] + pairs[i + 3] + 2) >> 2);
+    for (size_t i = n - 3; i < n; ++i) means[i] = static_cast<uint8_t>((2 * pairs[i] + 2) >> 2);
     uchar* out = Result_.scanLine(static_cast<int>(Y / 2));
-    for (size_t i = 0; i < Sums_.size(); ++i) out[i] = static_cast<uchar>((Sums_[i] + count / 2) / count);
-    std::fill(Sums_.begin(), Sums_.end(), 0);
+    const uint32_t half = (Width_ + 1) / 2;
+    // Every other pixel of the means, four bytes at a time (the fourth is
+    // overwritten by the next pixel), the last one alone.
+    for (uint32_t k = 0; k + 1 < half; ++k) {
+      uint32_t pixel;
+      std::memcpy(&pixel, means + 6 * size_t{k}, 4);
+      std::memcpy(out + 3 * size_t{k}, &pixel, 4);
+    }
+    std::memcpy(out + 3 * size_t{half - 1}, means + 6 * size_t{half - 1}, 3);
   }
 
  private:
   QImage& Result_;
   uint32_t Width_ = 0, Height_ = 0;
-  std::vector<uint32_t> Sums_;
+  std::vector<uint16_t> Pairs_;  // an even row plus the odd row below it
+  std::vector<uint8_t> Means_;
 };
 
 bool HalveRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const uint8_t* Row) {
@@ -165,14 +241,41 @@ bool HalveRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const 
   return true;
 }
 
-bool ShrinkRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const uint8_t* Row) {
-  auto* shrinker = static_cast<TBoxShrinker*>(Context);
-  if (Row == nullptr) return shrinker->Start(Width, Height);
-  shrinker->AddRow(Y, Row);
+// Several box filters fed by one decode of the source.
+struct TShrinkers {
+  std::vector<TBoxShrinker> All;
+};
+
+bool ShrinkRows(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const uint8_t* Row) {
+  auto* shrinkers = static_cast<TShrinkers*>(Context);
+  for (TBoxShrinker& shrinker : shrinkers->All) {
+    if (Row == nullptr) {
+      if (!shrinker.Start(Width, Height)) return false;
+    } else {
+      shrinker.AddRow(Y, Row);
+    }
+  }
   return true;
 }
 
 }  // namespace
+
+TRoundedMean::TRoundedMean(uint32_t Count) : Count_(Count) {
+  // With d = 2 Count, n = 2 Sum + Count <= 511 Count and F = ceil(2^S / d)
+  // = (2^S + e) / d where 0 <= e < d: n F / 2^S = n / d + n e / (d 2^S).
+  // Writing n = q d + r (r <= d - 1), the floor stays q as long as
+  // n e < 2^S, which holds when 2^S >= 511 Count * 2 Count; S = 10 + twice
+  // the bits of Count gives that. n F stays below 2^(S + 9), which fits 64
+  // bits while Count has at most 22 bits; larger counts divide. n F is
+  // computed as Sum 2F + Count F.
+  const unsigned bits = static_cast<unsigned>(std::bit_width(Count));
+  if (Count == 0 || bits > 22) return;
+  Shift_ = 10 + 2 * bits;
+  const uint64_t d = 2 * uint64_t{Count};
+  const uint64_t reciprocal = ((uint64_t{1} << Shift_) + d - 1) / d;
+  Factor_ = 2 * reciprocal;
+  Bias_ = Count * reciprocal;
+}
 
 TReducedJpegMaster::TReducedJpegMaster(std::vector<uint8_t> Source,
                                        const std::vector<uint8_t>& FullSave, QImage Half)
@@ -183,15 +286,45 @@ TReducedJpegMaster::TReducedJpegMaster(std::vector<uint8_t> Source,
   Source_.LoadFromBytes(std::move(Source));
 }
 
+bool TReducedJpegMaster::NeedsWholeDecode(QSize Size) const {
+  const bool coveredByHalf = !Half_.isNull() && Size.width() <= Half_.width() && Size.height() <= Half_.height();
+  return !coveredByHalf && static_cast<uint32_t>(Size.width()) < Source_.Width() &&
+         static_cast<uint32_t>(Size.height()) < Source_.Height();
+}
+
+void TReducedJpegMaster::Expect(std::vector<QSize> Sizes) {
+  Expected_ = std::move(Sizes);
+}
+
 QImage TReducedJpegMaster::ShrinkWhole(uint32_t Width, uint32_t Height) {
+  const QSize wanted(static_cast<int>(Width), static_cast<int>(Height));
+  // Pictures made before for a trial that was expected then; those no
+  // longer expected are let go.
+  QImage ready;
+  std::erase_if(Ready_, [&](const std::pair<QSize, QImage>& Made) {
+    if (Made.first == wanted) ready = Made.second;
+    return Made.first == wanted ||
+           std::find(Expected_.begin(), Expected_.end(), Made.first) == Expected_.end();
+  });
+  if (!ready.isNull()) return ready;
   const std::vector<uint8_t>& bytes = Source_.EncodedData();
-  if (Width < Source_.Width() && Height < Source_.Height()) {
-    TBoxShrinker shrinker(Width, Height);
-    ++Decodes_;
-    if (jpegcodec::DecodeRows(bytes.data(), bytes.size(), ShrinkRow, &shrinker).Ok) {
-      return shrinker.Finish();
+  if (NeedsWholeDecode(wanted)) {
+    // The expected trials that need the whole picture as well come from
+    // the same decode.
+    std::vector<QSize> sizes{wanted};
+    for (const QSize& size : Expected_) {
+      if (NeedsWholeDecode(size) && std::find(sizes.begin(), sizes.end(), size) == sizes.end()) {
+        sizes.push_back(size);
+      }
     }
-    return QImage();
+    TShrinkers shrinkers;
+    for (const QSize& size : sizes) {
+      shrinkers.All.emplace_back(static_cast<uint32_t>(size.width()), static_cast<uint32_t>(size.height()));
+    }
+    ++Decodes_;
+    if (!jpegcodec::DecodeRows(bytes.data(), bytes.size(), ShrinkRows, &shrinkers).Ok) return QImage();
+    for (size_t i = 1; i < sizes.size(); ++i) Ready_.emplace_back(sizes[i], shrinkers.All[i].Finish());
+    return shrinkers.All[0].Finish();
   }
   // Wider or higher than the picture itself (the search widens its range
   // past the edge): rescaled from the whole decoded picture.

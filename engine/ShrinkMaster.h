@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "image/ImageBitmap.h"
@@ -25,6 +26,10 @@ class TTrialMaster {
  public:
   virtual ~TTrialMaster() = default;
   virtual TTrialPicture Make(uint32_t Width, uint32_t Height) = 0;
+  // Sizes that the next trials may well ask for; a master may make them
+  // along with the next trial where that saves work. Replaces the sizes
+  // given before.
+  virtual void Expect(std::vector<QSize> /*Sizes*/) {}
 };
 
 // The full-size picture in the image container; every trial is a copy of it
@@ -39,6 +44,26 @@ class TContainerMaster : public TTrialMaster {
   TDisplayBitmap Working_;
 };
 
+// The mean of Count values of 0 to 255 from their Sum, rounded half up:
+// (2 Sum + Count) div (2 Count), with a multiplication and a shift in place
+// of the division. Counts of more than 22 bits are left to Divide.
+class TRoundedMean {
+ public:
+  explicit TRoundedMean(uint32_t Count);
+  // False when Count is too large for the multiplication.
+  bool Fast() const { return Factor_ != 0; }
+  uint8_t operator()(uint32_t Sum) const { return static_cast<uint8_t>((Sum * Factor_ + Bias_) >> Shift_); }
+  uint8_t Divide(uint32_t Sum) const {
+    return static_cast<uint8_t>((2 * uint64_t{Sum} + Count_) / (2 * uint64_t{Count_}));
+  }
+
+ private:
+  uint32_t Count_;
+  uint64_t Factor_ = 0;  // twice the rounded-up reciprocal
+  uint64_t Bias_ = 0;    // Count times the reciprocal
+  unsigned Shift_ = 0;
+};
+
 // A JPEG source whose trials come from its half-size picture (made while
 // the full-size save decoded it) and, when a trial is wider or higher than
 // that, from the full-scale rows averaged down as they are decoded again, so
@@ -50,16 +75,21 @@ class TReducedJpegMaster : public TTrialMaster {
   // this lives; Half: the half-size picture FullSizeJpegSave made.
   TReducedJpegMaster(std::vector<uint8_t> Source, const std::vector<uint8_t>& FullSave, QImage Half);
   TTrialPicture Make(uint32_t Width, uint32_t Height) override;
+  // A decode for a trial also makes the expected trials that need one.
+  void Expect(std::vector<QSize> Sizes) override;
   // How often the source was decoded again for a trial.
   int Decodes() const { return Decodes_; }
 
  private:
   QImage ShrinkWhole(uint32_t Width, uint32_t Height);
+  bool NeedsWholeDecode(QSize Size) const;
 
   TJpegImage Source_;
   QImage Half_;
   const std::vector<uint8_t>& FullSave_;
   std::vector<uint8_t> LibraryHeader_;
+  std::vector<QSize> Expected_;
+  std::vector<std::pair<QSize, QImage>> Ready_;  // made along with an earlier trial
   int Decodes_ = 0;
 };
 
