@@ -6,6 +6,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "image/JpegCodec.h"
 
 namespace pictrim {
@@ -97,44 +101,82 @@ class TBoxShrinker {
   };
 
   void SetColumns(const std::vector<std::pair<uint32_t, uint32_t>>& Ranges) {
-    Columns_.clear();
     Lengths_.clear();
+    for (const auto& [left, right] : Ranges) Lengths_.push_back(right - left);
+    std::sort(Lengths_.begin(), Lengths_.end());
+    Lengths_.erase(std::unique(Lengths_.begin(), Lengths_.end()), Lengths_.end());
+    Columns_.clear();
     for (const auto& [left, right] : Ranges) {
-      const uint32_t length = right - left;
-      auto kind = std::find(Lengths_.begin(), Lengths_.end(), length);
-      if (kind == Lengths_.end()) kind = Lengths_.insert(Lengths_.end(), length);
-      Columns_.push_back({3 * left, length, static_cast<uint32_t>(kind - Lengths_.begin())});
+      const auto kind = std::lower_bound(Lengths_.begin(), Lengths_.end(), right - left);
+      Columns_.push_back({3 * left, right - left, static_cast<uint32_t>(kind - Lengths_.begin())});
     }
   }
 
   void Emit() {
     const auto [top, bottom] = Rows_[Line_];
     const uint32_t rows = bottom - top;
-    Means_.clear();
-    for (const uint32_t length : Lengths_) Means_.emplace_back(length * rows);
     if (!Started_[0]) std::fill(Sums_[0].begin(), Sums_[0].end(), 0u);  // rows that never came
-    uchar* __restrict out = Result_.scanLine(static_cast<int>(Line_));
-    const uint32_t* sums = Sums_[0].data();
-    const bool fast = std::all_of(Means_.begin(), Means_.end(), [](const TRoundedMean& m) { return m.Fast(); });
-    for (const TColumn& column : Columns_) {
-      uint32_t acc[4];
-      Gather(sums + column.Offset, column.Length, acc);
-      const TRoundedMean mean = Means_[column.Kind];
-      if (fast) {
-        out[0] = mean(acc[0]);
-        out[1] = mean(acc[1]);
-        out[2] = mean(acc[2]);
-      } else {
-        out[0] = mean.Divide(acc[0]);
-        out[1] = mean.Divide(acc[1]);
-        out[2] = mean.Divide(acc[2]);
-      }
-      out += 3;
+    uchar* out = Result_.scanLine(static_cast<int>(Line_));
+#if defined(__SSE2__)
+    if (rows * Lengths_.back() <= TShortMean::MaxCount) {
+      EmitShort(out, rows);
+    } else {
+      EmitLong(out, rows);
     }
+#else
+    EmitLong(out, rows);
+#endif
     std::swap(Sums_[0], Sums_[1]);
     Started_[0] = Started_[1];
     Started_[1] = false;
     ++Line_;
+  }
+
+#if defined(__SSE2__)
+  // The output row from boxes of at most TShortMean::MaxCount pixels: each
+  // pixel's three sums in one vector, the means in single precision.
+  void EmitShort(uchar* Out, uint32_t Rows) {
+    Scales_.clear();
+    for (const uint32_t length : Lengths_) Scales_.insert(Scales_.end(), 4, TShortMean(length * Rows).Reciprocal);
+    const __m128 bias = _mm_set1_ps(TShortMean::Bias);
+    const uint32_t* sums = Sums_[0].data();
+    const auto pixel = [&](const TColumn& Column) {
+      const uint32_t* p = sums + Column.Offset;
+      __m128i acc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      for (uint32_t k = 1; k < Column.Length; ++k) {
+        acc = _mm_add_epi32(acc, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3 * k)));
+      }
+      const __m128 mean = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(acc), _mm_loadu_ps(&Scales_[4 * size_t{Column.Kind}])), bias);
+      __m128i bytes = _mm_cvttps_epi32(mean);
+      bytes = _mm_packs_epi32(bytes, bytes);
+      bytes = _mm_packus_epi16(bytes, bytes);
+      return static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+    };
+    // Four bytes a pixel, the fourth overwritten by the next; the last
+    // pixel three.
+    const size_t last = Columns_.size() - 1;
+    for (size_t u = 0; u < last; ++u) {
+      const uint32_t value = pixel(Columns_[u]);
+      std::memcpy(Out + 3 * u, &value, 4);
+    }
+    const uint32_t value = pixel(Columns_[last]);
+    std::memcpy(Out + 3 * last, &value, 3);
+  }
+#endif
+
+  // The output row from boxes of any size, in whole numbers.
+  void EmitLong(uchar* __restrict Out, uint32_t Rows) {
+    Means_.clear();
+    for (const uint32_t length : Lengths_) Means_.emplace_back(length * Rows);
+    const bool fast = std::all_of(Means_.begin(), Means_.end(), [](const TRoundedMean& m) { return m.Fast(); });
+    const uint32_t* sums = Sums_[0].data();
+    for (const TColumn& column : Columns_) {
+      uint32_t acc[4];
+      Gather(sums + column.Offset, column.Length, acc);
+      const TRoundedMean& mean = Means_[column.Kind];
+      for (int c = 0; c < 3; ++c) Out[c] = fast ? mean(acc[c]) : mean.Divide(acc[c]);
+      Out += 3;
+    }
   }
 
   // The sums of Length pixels from P on, four lanes at a time (the fourth
@@ -163,8 +205,11 @@ class TBoxShrinker {
   size_t Values_ = 0;  // values in a source row
   std::vector<std::pair<uint32_t, uint32_t>> Rows_;
   std::vector<TColumn> Columns_;
-  std::vector<uint32_t> Lengths_;  // the distinct column lengths
+  std::vector<uint32_t> Lengths_;  // the distinct column lengths, ascending
   std::vector<TRoundedMean> Means_;
+#if defined(__SSE2__)
+  std::vector<float> Scales_;  // per column length, four times: the reciprocal of its count
+#endif
   std::vector<uint32_t> Sums_[2];
   bool Started_[2] = {false, false};
   uint32_t Line_ = 0;

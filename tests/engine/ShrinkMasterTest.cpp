@@ -38,5 +38,18 @@ TEST(RoundedMean, agreesWithPlainDivisionForSmallAndLargeBoxes) {
   EXPECT_FALSE(TRoundedMean(1u << 22).Fast());  // left to plain division
 }
 
+TEST(RoundedMean, inSinglePrecisionAgreesUpToItsLargestCount) {
+  for (uint32_t count = 1; count <= TShortMean::MaxCount; ++count) {
+    const TShortMean mean(count);
+    for (uint64_t value = 0; value <= 255; ++value) {
+      const uint64_t half = value * count + count / 2;
+      for (uint64_t sum = half > 1 ? half - 1 : 0; sum <= std::min<uint64_t>(half + 1, 255ull * count); ++sum) {
+        ASSERT_EQ(mean(static_cast<uint32_t>(sum)), PlainMean(sum, count)) << "count " << count << " sum " << sum;
+      }
+      ASSERT_EQ(mean(static_cast<uint32_t>(value * count)), value) << "count " << count;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pictrim
