@@ -190,8 +190,10 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
       static_cast<uint64_t>(header->Width) * header->Height > INT32_MAX) {
     return false;
   }
-  QImage half;
-  std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(Source, half);
+  QImage half, whole;
+  const bool keepWhole = ShrinkFromReducedMaster &&
+                         uint64_t{header->Width} * header->Height <= WholePictureLimit;
+  std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr);
   if (!fullSave) return false;
   Result.SourceTime = GetFileModTime(Entry.Source);
   const int64_t fullSize = static_cast<int64_t>(fullSave->size());
@@ -213,7 +215,7 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   } catch (const std::exception&) {
     SourceExif_ = false;
   }
-  TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half));
+  TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half), std::move(whole));
   Search(Entry, header->Width, header->Height, master, Result);
   return true;
 }

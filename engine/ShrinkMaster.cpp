@@ -70,6 +70,11 @@ class TBoxShrinker {
     // lanes wide, the fourth lane unused.
     Sums_[0].assign(Values_ + 1, 0);
     Sums_[1].assign(Values_ + 1, 0);
+#if defined(__SSE2__)
+    Gathered_.assign(size_t{Width_} * 3 + 1, 0);
+    ColumnScales_.clear();
+    for (const TColumn& column : Columns_) ColumnScales_.insert(ColumnScales_.end(), 3, TShortMean::Reciprocal(column.Length));
+#endif
     return true;
   }
 
@@ -134,33 +139,38 @@ class TBoxShrinker {
 
 #if defined(__SSE2__)
   // The output row from boxes of at most TShortMean::MaxCount pixels: each
-  // pixel's three sums in one vector, the means in single precision.
+  // pixel's three sums gathered in one vector, then the means of the whole
+  // row sixteen values at a time, in single precision.
   void EmitShort(uchar* Out, uint32_t Rows) {
-    Scales_.clear();
-    for (const uint32_t length : Lengths_) Scales_.insert(Scales_.end(), 4, TShortMean(length * Rows).Reciprocal);
-    const __m128 bias = _mm_set1_ps(TShortMean::Bias);
     const uint32_t* sums = Sums_[0].data();
-    const auto pixel = [&](const TColumn& Column) {
-      const uint32_t* p = sums + Column.Offset;
+    uint32_t* gathered = Gathered_.data();
+    for (const TColumn& column : Columns_) {
+      const uint32_t* p = sums + column.Offset;
       __m128i acc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      for (uint32_t k = 1; k < Column.Length; ++k) {
+      for (uint32_t k = 1; k < column.Length; ++k) {
         acc = _mm_add_epi32(acc, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3 * k)));
       }
-      const __m128 mean = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(acc), _mm_loadu_ps(&Scales_[4 * size_t{Column.Kind}])), bias);
-      __m128i bytes = _mm_cvttps_epi32(mean);
-      bytes = _mm_packs_epi32(bytes, bytes);
-      bytes = _mm_packus_epi16(bytes, bytes);
-      return static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
-    };
-    // Four bytes a pixel, the fourth overwritten by the next; the last
-    // pixel three.
-    const size_t last = Columns_.size() - 1;
-    for (size_t u = 0; u < last; ++u) {
-      const uint32_t value = pixel(Columns_[u]);
-      std::memcpy(Out + 3 * u, &value, 4);
+      // Four lanes stored, the fourth overwritten by the next pixel.
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(gathered), acc);
+      gathered += 3;
     }
-    const uint32_t value = pixel(Columns_[last]);
-    std::memcpy(Out + 3 * last, &value, 3);
+    const float rowScale = TShortMean::Reciprocal(Rows);
+    const size_t n = size_t{Width_} * 3;
+    const float* scales = ColumnScales_.data();
+    const __m128 row = _mm_set1_ps(rowScale);
+    const __m128 bias = _mm_set1_ps(TShortMean::Bias);
+    const auto means = [&](size_t i) {
+      const __m128 sum = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Gathered_.data() + i)));
+      const __m128 mean = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(sum, _mm_loadu_ps(scales + i)), row), bias);
+      return _mm_cvttps_epi32(mean);
+    };
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+      const __m128i low = _mm_packs_epi32(means(i), means(i + 4));
+      const __m128i high = _mm_packs_epi32(means(i + 8), means(i + 12));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + i), _mm_packus_epi16(low, high));
+    }
+    for (; i < n; ++i) Out[i] = TShortMean::Mean(Gathered_[i], scales[i], rowScale);
   }
 #endif
 
@@ -208,7 +218,8 @@ class TBoxShrinker {
   std::vector<uint32_t> Lengths_;  // the distinct column lengths, ascending
   std::vector<TRoundedMean> Means_;
 #if defined(__SSE2__)
-  std::vector<float> Scales_;  // per column length, four times: the reciprocal of its count
+  std::vector<float> ColumnScales_;  // per output value: the reciprocal of its column's length
+  std::vector<uint32_t> Gathered_;   // per output value: the sum of its box
 #endif
   std::vector<uint32_t> Sums_[2];
   bool Started_[2] = {false, false};
@@ -279,10 +290,24 @@ class THalver {
   std::vector<uint8_t> Means_;
 };
 
-bool HalveRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const uint8_t* Row) {
-  auto* halver = static_cast<THalver*>(Context);
-  if (Row == nullptr) return halver->Start(Width, Height);
-  halver->AddRow(Y, Row);
+// The rows of the full-size save on their way: halved, and kept whole when
+// asked (and when memory allows).
+struct TRowKeeper {
+  THalver Halver;
+  QImage* Whole;
+};
+
+bool KeepRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const uint8_t* Row) {
+  auto* keeper = static_cast<TRowKeeper*>(Context);
+  if (Row == nullptr) {
+    if (keeper->Whole != nullptr) {
+      *keeper->Whole = QImage(static_cast<int>(Width), static_cast<int>(Height), QImage::Format_RGB888);
+      if (keeper->Whole->isNull()) keeper->Whole = nullptr;
+    }
+    return keeper->Halver.Start(Width, Height);
+  }
+  if (keeper->Whole != nullptr) std::memcpy(keeper->Whole->scanLine(static_cast<int>(Y)), Row, size_t{Width} * 3);
+  keeper->Halver.AddRow(Y, Row);
   return true;
 }
 
@@ -323,8 +348,9 @@ TRoundedMean::TRoundedMean(uint32_t Count) : Count_(Count) {
 }
 
 TReducedJpegMaster::TReducedJpegMaster(std::vector<uint8_t> Source,
-                                       const std::vector<uint8_t>& FullSave, QImage Half)
+                                       const std::vector<uint8_t>& FullSave, QImage Half, QImage Whole)
     : Half_(std::move(Half)),
+      Whole_(std::move(Whole)),
       FullSave_(FullSave),
       LibraryHeader_(FullSave.begin(),
                      FullSave.begin() + static_cast<std::ptrdiff_t>(LeadingSegmentsEnd(FullSave))) {
@@ -353,6 +379,7 @@ QImage TReducedJpegMaster::ShrinkWhole(uint32_t Width, uint32_t Height) {
   });
   if (!ready.isNull()) return ready;
   const std::vector<uint8_t>& bytes = Source_.EncodedData();
+  if (NeedsWholeDecode(wanted) && !Whole_.isNull()) return BoxShrink(Whole_, Width, Height);
   if (NeedsWholeDecode(wanted)) {
     // The expected trials that need the whole picture as well come from
     // the same decode.
@@ -413,11 +440,14 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
 }
 
 std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
-                                                     QImage& Half) {
-  THalver halver(Half);
+                                                     QImage& Half, QImage* Whole) {
+  TRowKeeper keeper{THalver(Half), Whole};
   jpegcodec::TEncodeResult r = jpegcodec::Transcode(Source.data(), Source.size(),
-                                                    TJpegImage::LibraryQuality, HalveRow, &halver);
-  if (!r.Ok) return std::nullopt;
+                                                    TJpegImage::LibraryQuality, KeepRow, &keeper);
+  if (!r.Ok) {
+    if (Whole != nullptr) *Whole = QImage();
+    return std::nullopt;
+  }
   std::vector<uint8_t> bytes(r.Data, r.Data + r.Size);
   jpegcodec::FreeEncoded(r);
   return bytes;

@@ -64,23 +64,24 @@ class TRoundedMean {
   unsigned Shift_ = 0;
 };
 
-// The same mean in single precision for counts up to 1024, four lanes at a
-// time where the processor has them: Sum times the reciprocal of Count,
-// plus a half and a little more, truncated. Exact: the true mean plus a
-// half is (2 Sum + Count) / (2 Count), a whole number or at least 1/2048
-// away from one; the reciprocal and the product are each off by at most
-// 2^-24 relative, so the product of a sum of at most 255 Count is off by
-// less than 2^-15, and adding the bias rounds by at most 2^-17. With the
-// bias 2^-12 above a half the result lies in [N, N + 1) exactly when the
-// true value does.
+// The same mean in single precision for boxes of up to 1024 pixels,
+// several values at a time where the processor can: the sum times the
+// reciprocals of the box's width and height, plus a half and a little
+// more, truncated. Exact: the true mean plus a half is
+// (2 Sum + Count) / (2 Count), a whole number or at least 1/2048 away from
+// one. The two reciprocals and the two products are each off by at most
+// 2^-24 relative, so the scaled sum (at most 255) is off by less than
+// 2^-14, and adding the bias rounds by at most 2^-17. With the bias 2^-12
+// above a half the result lies in [N, N + 1) exactly when the true value
+// does.
 struct TShortMean {
   static constexpr uint32_t MaxCount = 1024;
   static constexpr float Bias = 0.5f + 1.0f / 4096;
-  explicit TShortMean(uint32_t Count) : Reciprocal(1.0f / static_cast<float>(Count)) {}
-  uint8_t operator()(uint32_t Sum) const {
-    return static_cast<uint8_t>(static_cast<int>(static_cast<float>(Sum) * Reciprocal + Bias));
+  static float Reciprocal(uint32_t Length) { return 1.0f / static_cast<float>(Length); }
+  // Sum over a box of Columns x Rows pixels, given the two reciprocals.
+  static uint8_t Mean(uint32_t Sum, float ColumnScale, float RowScale) {
+    return static_cast<uint8_t>(static_cast<int>(static_cast<float>(Sum) * ColumnScale * RowScale + Bias));
   }
-  float Reciprocal;
 };
 
 // A JPEG source whose trials come from its half-size picture (made while
@@ -91,8 +92,11 @@ struct TShortMean {
 class TReducedJpegMaster : public TTrialMaster {
  public:
   // FullSave: the source's full-size library save, kept by the caller while
-  // this lives; Half: the half-size picture FullSizeJpegSave made.
-  TReducedJpegMaster(std::vector<uint8_t> Source, const std::vector<uint8_t>& FullSave, QImage Half);
+  // this lives; Half and Whole: the pictures FullSizeJpegSave made. Without
+  // the whole picture, trials wider than the half-size picture decode the
+  // source again.
+  TReducedJpegMaster(std::vector<uint8_t> Source, const std::vector<uint8_t>& FullSave, QImage Half,
+                     QImage Whole = QImage());
   TTrialPicture Make(uint32_t Width, uint32_t Height) override;
   // A decode for a trial also makes the expected trials that need one.
   void Expect(std::vector<QSize> Sizes) override;
@@ -105,6 +109,7 @@ class TReducedJpegMaster : public TTrialMaster {
 
   TJpegImage Source_;
   QImage Half_;
+  QImage Whole_;
   const std::vector<uint8_t>& FullSave_;
   std::vector<uint8_t> LibraryHeader_;
   std::vector<QSize> Expected_;
@@ -112,12 +117,18 @@ class TReducedJpegMaster : public TTrialMaster {
   int Decodes_ = 0;
 };
 
-// The library's full-size save of a colour JPEG source, made row by row
-// without holding the picture; Half receives the half-size picture on the
-// way. Nothing when the source is not a three-component colour JPEG or
-// cannot be decoded.
+// The library's full-size save of a colour JPEG source, made row by row;
+// Half receives the half-size picture on the way, and Whole, when given,
+// the decoded picture itself (null when there is no memory for it).
+// Nothing when the source is not a three-component colour JPEG or cannot be
+// decoded.
 std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
-                                                     QImage& Half);
+                                                     QImage& Half, QImage* Whole = nullptr);
+
+// Sources of up to this many pixels are kept whole in memory for their
+// search (48 MB at 16 megapixels), so that wide trials need no second
+// decode; larger ones are decoded again as their rows stream.
+constexpr uint64_t WholePictureLimit = 16'000'000;
 
 // The end of the SOI marker and the APPn segments that open an encoded JPEG.
 size_t LeadingSegmentsEnd(const std::vector<uint8_t>& Jpeg);

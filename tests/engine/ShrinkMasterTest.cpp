@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "engine/ShrinkMaster.h"
+#include "image/JpegImage.h"
+#include "tests/common/TestPictures.h"
 
 namespace pictrim {
 namespace {
@@ -38,17 +42,59 @@ TEST(RoundedMean, agreesWithPlainDivisionForSmallAndLargeBoxes) {
   EXPECT_FALSE(TRoundedMean(1u << 22).Fast());  // left to plain division
 }
 
-TEST(RoundedMean, inSinglePrecisionAgreesUpToItsLargestCount) {
-  for (uint32_t count = 1; count <= TShortMean::MaxCount; ++count) {
-    const TShortMean mean(count);
-    for (uint64_t value = 0; value <= 255; ++value) {
-      const uint64_t half = value * count + count / 2;
-      for (uint64_t sum = half > 1 ? half - 1 : 0; sum <= std::min<uint64_t>(half + 1, 255ull * count); ++sum) {
-        ASSERT_EQ(mean(static_cast<uint32_t>(sum)), PlainMean(sum, count)) << "count " << count << " sum " << sum;
+TEST(RoundedMean, inSinglePrecisionAgreesForEveryBoxUpToItsLargestCount) {
+  for (uint32_t columns = 1; columns <= TShortMean::MaxCount; ++columns) {
+    for (uint32_t rows = 1; columns * rows <= TShortMean::MaxCount; ++rows) {
+      const uint32_t count = columns * rows;
+      const float across = TShortMean::Reciprocal(columns), down = TShortMean::Reciprocal(rows);
+      for (uint64_t value = 0; value <= 255; ++value) {
+        const uint64_t half = value * count + count / 2;
+        for (uint64_t sum = half > 1 ? half - 1 : 0; sum <= std::min<uint64_t>(half + 1, 255ull * count); ++sum) {
+          ASSERT_EQ(TShortMean::Mean(static_cast<uint32_t>(sum), across, down), PlainMean(sum, count))
+              << columns << " x " << rows << " sum " << sum;
+        }
+        ASSERT_EQ(TShortMean::Mean(static_cast<uint32_t>(value * count), across, down), value);
       }
-      ASSERT_EQ(mean(static_cast<uint32_t>(value * count)), value) << "count " << count;
     }
   }
+}
+
+std::vector<uint8_t> NaturalJpeg(int Width, int Height) {
+  TJpegImage jpeg;
+  jpeg.SetCompressionQuality(92);
+  jpeg.Assign(test::MakeNaturalImage(Width, Height, 5));
+  return jpeg.EncodedData();
+}
+
+// Trials wider than the half-size picture come from the source's pixels in
+// three ways: decoded again for each trial, made along with an earlier
+// trial that expected them, or from the whole picture kept in memory. All
+// three give the same bytes.
+TEST(ReducedJpegMaster, makesTheSameWideTrialsStreamedExpectedOrFromTheWholePicture) {
+  const std::vector<uint8_t> source = NaturalJpeg(1203, 901);
+  QImage half, whole;
+  const std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(source, half, &whole);
+  ASSERT_TRUE(fullSave);
+  EXPECT_EQ(half.size(), QSize(602, 451));
+  ASSERT_EQ(whole.size(), QSize(1203, 901));
+  TReducedJpegMaster streamed(source, *fullSave, half);
+  TReducedJpegMaster expecting(source, *fullSave, half);
+  TReducedJpegMaster kept(source, *fullSave, half, whole);
+  const std::vector<QSize> wide{{900, 674}, {637, 477}, {1100, 824}};
+  expecting.Expect({wide[1], QSize(500, 374)});  // the second needs no decode
+  for (const QSize& size : wide) {
+    const TTrialPicture want = streamed.Make(size.width(), size.height());
+    const TTrialPicture made = expecting.Make(size.width(), size.height());
+    const TTrialPicture fromWhole = kept.Make(size.width(), size.height());
+    ASSERT_TRUE(want.Saved);
+    EXPECT_EQ(QSize(want.Width, want.Height), size);
+    EXPECT_EQ(made.Bytes, want.Bytes) << size.width();
+    EXPECT_EQ(fromWhole.Bytes, want.Bytes) << size.width();
+    expecting.Expect({});
+  }
+  EXPECT_EQ(streamed.Decodes(), 3);
+  EXPECT_EQ(expecting.Decodes(), 2);
+  EXPECT_EQ(kept.Decodes(), 0);
 }
 
 }  // namespace
