@@ -146,7 +146,6 @@ class TShrinkWorker {
   void Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height, TTrialMaster& Master,
               TShrinkResult& Result);
   void FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial, TSizeSearch& Search);
-  std::vector<QSize> SizesIfTooBig(TSizeSearch Ahead) const;
   bool SourceHasExif(const std::string& Source);
 
   uint32_t TargetKB_;
@@ -288,18 +287,6 @@ void TShrinkWorker::TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t>
   }
 }
 
-// The sizes of the next two trials should the current one and the next be
-// too big, the usual way down from the first guess.
-std::vector<QSize> TShrinkWorker::SizesIfTooBig(TSizeSearch Ahead) const {
-  std::vector<QSize> sizes;
-  for (int step = 0; step < 2 && !Ahead.Finished(); ++step) {
-    Ahead.Next(2 * TargetBytes_ + 4096, Ahead.TrialWidth(), Ahead.TrialHeight());
-    if (Ahead.Finished()) break;
-    sizes.emplace_back(static_cast<int>(Ahead.TrialWidth()), static_cast<int>(Ahead.TrialHeight()));
-  }
-  return sizes;
-}
-
 void TShrinkWorker::Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height,
                            TTrialMaster& Master, TShrinkResult& Result) {
   TSizeSearch search(TargetKB_, Width, Height, static_cast<int64_t>(Result.FullSave.size()));
@@ -307,7 +294,6 @@ void TShrinkWorker::Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t H
     TTrialRecord& trial = Result.Trials.emplace_back();
     trial.Width = search.TrialWidth();
     trial.Height = search.TrialHeight();
-    Master.Expect(SizesIfTooBig(search));
     TTrialPicture picture = Master.Make(trial.Width, trial.Height);
     trial.Saved = picture.Saved;
     if (!trial.Saved) break;

@@ -311,20 +311,10 @@ bool KeepRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const u
   return true;
 }
 
-// Several box filters fed by one decode of the source.
-struct TShrinkers {
-  std::vector<TBoxShrinker> All;
-};
-
-bool ShrinkRows(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const uint8_t* Row) {
-  auto* shrinkers = static_cast<TShrinkers*>(Context);
-  for (TBoxShrinker& shrinker : shrinkers->All) {
-    if (Row == nullptr) {
-      if (!shrinker.Start(Width, Height)) return false;
-    } else {
-      shrinker.AddRow(Y, Row);
-    }
-  }
+bool ShrinkRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const uint8_t* Row) {
+  auto* shrinker = static_cast<TBoxShrinker*>(Context);
+  if (Row == nullptr) return shrinker->Start(Width, Height);
+  shrinker->AddRow(Y, Row);
   return true;
 }
 
@@ -357,46 +347,16 @@ TReducedJpegMaster::TReducedJpegMaster(std::vector<uint8_t> Source,
   Source_.LoadFromBytes(std::move(Source));
 }
 
-bool TReducedJpegMaster::NeedsWholeDecode(QSize Size) const {
-  const bool coveredByHalf = !Half_.isNull() && Size.width() <= Half_.width() && Size.height() <= Half_.height();
-  return !coveredByHalf && static_cast<uint32_t>(Size.width()) < Source_.Width() &&
-         static_cast<uint32_t>(Size.height()) < Source_.Height();
-}
-
-void TReducedJpegMaster::Expect(std::vector<QSize> Sizes) {
-  Expected_ = std::move(Sizes);
-}
-
 QImage TReducedJpegMaster::ShrinkWhole(uint32_t Width, uint32_t Height) {
-  const QSize wanted(static_cast<int>(Width), static_cast<int>(Height));
-  // Pictures made before for a trial that was expected then; those no
-  // longer expected are let go.
-  QImage ready;
-  std::erase_if(Ready_, [&](const std::pair<QSize, QImage>& Made) {
-    if (Made.first == wanted) ready = Made.second;
-    return Made.first == wanted ||
-           std::find(Expected_.begin(), Expected_.end(), Made.first) == Expected_.end();
-  });
-  if (!ready.isNull()) return ready;
-  const std::vector<uint8_t>& bytes = Source_.EncodedData();
-  if (NeedsWholeDecode(wanted) && !Whole_.isNull()) return BoxShrink(Whole_, Width, Height);
-  if (NeedsWholeDecode(wanted)) {
-    // The expected trials that need the whole picture as well come from
-    // the same decode.
-    std::vector<QSize> sizes{wanted};
-    for (const QSize& size : Expected_) {
-      if (NeedsWholeDecode(size) && std::find(sizes.begin(), sizes.end(), size) == sizes.end()) {
-        sizes.push_back(size);
-      }
-    }
-    TShrinkers shrinkers;
-    for (const QSize& size : sizes) {
-      shrinkers.All.emplace_back(static_cast<uint32_t>(size.width()), static_cast<uint32_t>(size.height()));
-    }
+  if (Width < Source_.Width() && Height < Source_.Height()) {
+    if (!Whole_.isNull()) return BoxShrink(Whole_, Width, Height);
+    const std::vector<uint8_t>& bytes = Source_.EncodedData();
+    TBoxShrinker shrinker(Width, Height);
     ++Decodes_;
-    if (!jpegcodec::DecodeRows(bytes.data(), bytes.size(), ShrinkRows, &shrinkers).Ok) return QImage();
-    for (size_t i = 1; i < sizes.size(); ++i) Ready_.emplace_back(sizes[i], shrinkers.All[i].Finish());
-    return shrinkers.All[0].Finish();
+    if (jpegcodec::DecodeRows(bytes.data(), bytes.size(), ShrinkRow, &shrinker).Ok) {
+      return shrinker.Finish();
+    }
+    return QImage();
   }
   // Wider or higher than the picture itself (the search widens its range
   // past the edge): rescaled from the whole decoded picture.
@@ -418,8 +378,8 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
   if (covers(Half_)) {
     scaled = BoxShrink(Half_, Width, Height);
   } else {
-    // Wider than the half-size picture: filtered from the whole picture as
-    // it streams out of the decoder, never held at full size.
+    // Wider than the half-size picture: filtered from the whole picture,
+    // kept or streaming out of the decoder again.
     scaled = ShrinkWhole(Width, Height);
   }
   TTrialPicture trial;

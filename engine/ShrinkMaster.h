@@ -26,10 +26,6 @@ class TTrialMaster {
  public:
   virtual ~TTrialMaster() = default;
   virtual TTrialPicture Make(uint32_t Width, uint32_t Height) = 0;
-  // Sizes that the next trials may well ask for; a master may make them
-  // along with the next trial where that saves work. Replaces the sizes
-  // given before.
-  virtual void Expect(std::vector<QSize> /*Sizes*/) {}
 };
 
 // The full-size picture in the image container; every trial is a copy of it
@@ -98,22 +94,17 @@ class TReducedJpegMaster : public TTrialMaster {
   TReducedJpegMaster(std::vector<uint8_t> Source, const std::vector<uint8_t>& FullSave, QImage Half,
                      QImage Whole = QImage());
   TTrialPicture Make(uint32_t Width, uint32_t Height) override;
-  // A decode for a trial also makes the expected trials that need one.
-  void Expect(std::vector<QSize> Sizes) override;
   // How often the source was decoded again for a trial.
   int Decodes() const { return Decodes_; }
 
  private:
   QImage ShrinkWhole(uint32_t Width, uint32_t Height);
-  bool NeedsWholeDecode(QSize Size) const;
 
   TJpegImage Source_;
   QImage Half_;
   QImage Whole_;
   const std::vector<uint8_t>& FullSave_;
   std::vector<uint8_t> LibraryHeader_;
-  std::vector<QSize> Expected_;
-  std::vector<std::pair<QSize, QImage>> Ready_;  // made along with an earlier trial
   int Decodes_ = 0;
 };
 
@@ -125,10 +116,11 @@ class TReducedJpegMaster : public TTrialMaster {
 std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
                                                      QImage& Half, QImage* Whole = nullptr);
 
-// Sources of up to this many pixels are kept whole in memory for their
-// search (48 MB at 16 megapixels), so that wide trials need no second
-// decode; larger ones are decoded again as their rows stream.
-constexpr uint64_t WholePictureLimit = 16'000'000;
+// Sources of up to this many pixels (12-megapixel cameras, 39 MB) are kept
+// whole in memory for their search, so that wide trials need no second
+// decode; with a trial almost as large beside it, one such picture stays
+// under 120 MB. Larger ones are decoded again as their rows stream.
+constexpr uint64_t WholePictureLimit = 13'000'000;
 
 // The end of the SOI marker and the APPn segments that open an encoded JPEG.
 size_t LeadingSegmentsEnd(const std::vector<uint8_t>& Jpeg);
