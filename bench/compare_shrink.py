@@ -13,9 +13,12 @@ files:
     target (1 % of the file, at least 1024 bytes) and the trials per file at
     200, 100 and 50 kB (bench_shrink_corpus);
   - compares the trials and the final widths and sizes with those of trials
-    made from the full-size picture.
+    made from the full-size picture;
+  - with --instructions, counts the instructions both tools run for one
+    12-megapixel and one 24-megapixel picture (valgrind's callgrind). Unlike
+    the times, these counts do not depend on what else the machine is doing.
 
-usage: bench/compare_shrink.py BUILD_DIR [--count N] [--runs R] [--tree DIR]
+usage: bench/compare_shrink.py BUILD_DIR [--count N] [--runs R] [--tree DIR] [--instructions]
 """
 import argparse
 import os
@@ -40,6 +43,49 @@ def peak_mib(command):
                             stderr=subprocess.PIPE, text=True)
     match = re.search(r"Maximum resident set size \(kbytes\): (\d+)", result.stderr)
     return int(match.group(1)) / 1024 if match else float("nan")
+
+
+def instructions(command):
+    """Instructions one command runs, as valgrind's callgrind counts them."""
+    with tempfile.TemporaryDirectory() as scratch:
+        result = subprocess.run(["valgrind", "--tool=callgrind",
+                                 "--callgrind-out-file=" + os.path.join(scratch, "out")] + command,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    match = re.search(r"Collected : (\d+)", result.stderr)
+    return int(match.group(1)) if match else float("nan")
+
+
+def count_instructions(pictrim, convert, files, tree):
+    """Both tools on the first 12- and 24-megapixel pictures of the corpus."""
+    print("instructions for one picture (callgrind):")
+    for megapixels in (12, 24):
+        chosen = [p for p in files if picture_megapixels(p) == megapixels]
+        if not chosen:
+            continue
+        single = os.path.join(tree, "instructions")
+        shutil.rmtree(single, ignore_errors=True)
+        os.makedirs(single)
+        shutil.copy(chosen[0], single)
+        ours = instructions([pictrim, "shrink", "--kb", "200", "--overwrite", single])
+        theirs = instructions([convert, chosen[0], "-define", "jpeg:extent=200kb",
+                               os.path.join(tree, "instructions.jpg")])
+        print("  {} ({} MP): pictrim {:.2f} G, convert {:.2f} G, ratio {:.2f}".format(
+            os.path.basename(chosen[0]), megapixels, ours / 1e9, theirs / 1e9, theirs / ours))
+
+
+def picture_megapixels(path):
+    """Megapixels of a JPEG from its frame header, rounded."""
+    with open(path, "rb") as f:
+        data = f.read(1 << 16)
+    at = 2
+    while at + 9 < len(data):
+        marker, length = data[at + 1], int.from_bytes(data[at + 2:at + 4], "big")
+        if 0xC0 <= marker <= 0xC3:
+            height = int.from_bytes(data[at + 5:at + 7], "big")
+            width = int.from_bytes(data[at + 7:at + 9], "big")
+            return round(width * height / 1e6)
+        at += 2 + length
+    return 0
 
 
 def image_magick():
@@ -75,6 +121,7 @@ def main():
     parser.add_argument("--count", type=int, default=40)
     parser.add_argument("--runs", type=int, default=2)
     parser.add_argument("--tree", default=os.path.join(tempfile.gettempdir(), "pictrim-shrink-compare"))
+    parser.add_argument("--instructions", action="store_true")
     args = parser.parse_args()
 
     pictrim = os.path.join(args.build, "app", "pictrim")
@@ -131,6 +178,11 @@ def main():
         size = os.path.getsize(os.path.join(im_out, os.path.basename(path)))
         im_within += size < 200 * 1024 + max(size // 100, 1024)
     print("convert outputs within the tolerance at 200 kB: {}/{}".format(im_within, len(files)))
+    if args.instructions:
+        if shutil.which("valgrind"):
+            count_instructions(pictrim, convert, files, args.tree)
+        else:
+            print("valgrind is not installed: no instruction counts")
 
     print("pictrim per target (trials from the reduced picture):")
     reduced = {}
