@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CancelSignals.h"
 #include "app/CommandLine.h"
 #include "app/HeadlessReport.h"
 #include "app/Jobs.h"
@@ -65,7 +66,8 @@ int main(int argc, char** argv) {
 
   TConsoleReport report(std::cerr, ::isatty(STDERR_FILENO) == 1, TerminalColumns());
   SetMessageHandler([&report](const std::string& Text) { report.Message(Text); });
+  InstallCancelSignals();
   const int status = RunJob(command, report, std::cout, std::cerr);
   SetMessageHandler(nullptr);
-  return status;
+  return ExitStatusAfterSignal(status);
 }

@@ -118,6 +118,10 @@ TStep TShrinkRun::ProcessEntry(const TShrinkEntry& Entry) {
   StatusText = ExtractFileName(Entry.OutputPath);
   if (!Quiet_) PostStatus(Window_, StatusText);
   if (IsSkippedExtension(Entry.Extension)) return TStep::Next;
+  if (batch::IsFolder(Entry.OutputPath)) {
+    Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
+    return TStep::Next;
+  }
   if (!Overwrite_ && FileExists(Entry.OutputPath)) return TStep::Next;
   SourceExif_.reset();
   TStep step;
