@@ -112,7 +112,7 @@ void Misbehave(const std::string& Kind, TByteSink& Sink) {
   }
   if (Kind == "garbage") {
     static const char garbage[] = "PTDA\x01\x00\x00\x00\x10\x00\x00\x00\x10\x00\x00\x00\x18\x00\x00\x00"
-                                  "\x02\x00\x00\x00\x07\x00\x00\x00 this is no picture";
+                                  "\x02\x00\x00\x00\x07\x00\x00\x00 this is no picture, nothing like one";
     Sink.Write(garbage, sizeof garbage - 1);
     std::_Exit(0);
   }
