@@ -32,8 +32,12 @@ using test::WriteTextFile;
 const char* const GoodNames[] = {"a.jpg", "b.png", "c.tif", "d.gif", "e.bmp", "x.jpg/inside.png"};
 // Bad files the image library recognises (by contents or name): each must
 // get the loader's line in the resize and file-size jobs.
-const char* const FailingNames[] = {"empty.jpg", "empty1.png", "trunc-png.png", "bomb.png", "huge.jpg",
-                                    "crash.png", "hang.png",  "memory.png", "garbage.png"};
+// abort.tif makes the library's TIFF loader fail an assertion and abort;
+// an empty PICT and one of 97 zero bytes make its PICT loader loop for ever
+// (found by fuzzing the library's loaders).
+const char* const FailingNames[] = {"empty.jpg", "empty1.png", "trunc-png.png", "bomb.png",
+                                    "huge.jpg",  "crash.png",  "hang.png",      "memory.png",
+                                    "garbage.png", "abort.tif", "empty.pct", "zeros.pct"};
 
 void WriteGood(const std::string& Folder) {
   test::WriteJpeg(Folder + "a.jpg", 120, 90);
@@ -93,6 +97,9 @@ void WriteBad(const std::string& Folder) {
   fs::create_symlink("loop1.jpg", Folder + "loop2.jpg");
   for (const char* name : {"crash.png", "hang.png", "memory.png", "garbage.png"})
     fs::copy_file(Folder + "b.png", Folder + name);
+  fs::copy_file(PICTRIM_HOSTILE_DIR "/assign-pixel-abort.tif", Folder + "abort.tif");
+  WriteTextFile(Folder + "empty.pct", "");
+  WriteTextFile(Folder + "zeros.pct", std::string(97, '\0'));
 }
 
 bool NoChildLeft() { return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }
@@ -117,8 +124,8 @@ class HostileTree : public test::BatchTest {
     WriteGood(Control);
     WriteBad(Source);
     TDecodeLimits limits;
-    limits.Seconds = 2;
-    limits.DecoderMemoryBytes = uint64_t(1) << 30;
+    limits.Seconds = 1;
+    limits.DecoderMemoryBytes = uint64_t(256) << 20;
     SetDecodeLimits(limits);
     ::setenv("PICTRIM_DECODER_MISBEHAVE",
              "crash:crash.png,hang:hang.png,memory:memory.png,garbage:garbage.png", 1);
