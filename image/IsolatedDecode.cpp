@@ -28,7 +28,7 @@ using TClock = std::chrono::steady_clock;
 std::mutex SettingsMutex;
 TDecodeLimits Limits;
 std::string ProgramOverride;
-std::unique_ptr<TMemoryBudget> Budget;
+TMemoryBudget Budget{TDecodeLimits().BudgetBytes};
 
 bool IsExecutable(const std::string& Path) {
   struct stat info {};
@@ -213,14 +213,10 @@ TDecodeLimits DecodeLimits() {
 void SetDecodeLimits(const TDecodeLimits& NewLimits) {
   std::lock_guard<std::mutex> lock(SettingsMutex);
   Limits = NewLimits;
-  Budget.reset();
+  Budget.SetCapacity(NewLimits.BudgetBytes);
 }
 
-TMemoryBudget& PictureBudget() {
-  std::lock_guard<std::mutex> lock(SettingsMutex);
-  if (!Budget) Budget = std::make_unique<TMemoryBudget>(Limits.BudgetBytes);
-  return *Budget;
-}
+TMemoryBudget& PictureBudget() { return Budget; }
 
 void SetDecoderProgram(const std::string& Path) {
   std::lock_guard<std::mutex> lock(SettingsMutex);

@@ -30,7 +30,7 @@ struct TDecodeLimits {
 };
 
 TDecodeLimits DecodeLimits();
-// Replaces the limits; call while no decode is running.
+// Replaces the limits (the budget's capacity included).
 void SetDecodeLimits(const TDecodeLimits& Limits);
 // The budget that admits decodes (and other large pictures).
 TMemoryBudget& PictureBudget();

@@ -53,7 +53,17 @@ class TMemoryBudget {
     return TMemoryLease(this, Bytes);
   }
 
-  uint64_t Capacity() const { return Capacity_; }
+  uint64_t Capacity() {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    return Capacity_;
+  }
+  void SetCapacity(uint64_t Capacity) {
+    {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      Capacity_ = Capacity;
+    }
+    Freed_.notify_all();
+  }
   uint64_t Used() {
     std::lock_guard<std::mutex> lock(Mutex_);
     return Used_;
@@ -74,7 +84,7 @@ class TMemoryBudget {
     Freed_.notify_all();
   }
 
-  const uint64_t Capacity_;
+  uint64_t Capacity_;
   std::mutex Mutex_;
   std::condition_variable Freed_;
   uint64_t Used_ = 0;
