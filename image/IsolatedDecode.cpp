@@ -118,6 +118,12 @@ class TDecoderProcess {
   int Start(const std::string& Program, uint64_t MemoryBytes) {
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return -1;
+    // Large buffers let the pixels flow in few, large steps.
+    const int buffer = 4 << 20;
+    for (const int fd : fds) {
+      ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+      ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    }
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
