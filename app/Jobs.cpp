@@ -8,6 +8,7 @@
 #include "engine/BatchSupport.h"
 #include "engine/Resize.h"
 #include "metadata/Exif.h"
+#include "metadata/Xmp.h"
 #include "rename/FileRename.h"
 #include "util/MoreDialogs.h"
 
@@ -17,23 +18,6 @@ namespace {
 // The notification identifiers every caller hands the batches.
 constexpr uint32_t ProgressMsg = WM_BATCH_PROGRESS;
 constexpr uint32_t FileMsg = WM_BATCH_FILE;
-
-bool CheckFolder(const std::string& Folder, std::ostream& Err) {
-  if (FolderExists(Folder)) return true;
-  Err << "pictrim: folder not found: " << Folder << '\n';
-  return false;
-}
-
-// Prints where the copies went, when the batch made the folder.
-void PrintOutputFolder(const std::string& Folder, std::ostream& Out) {
-  if (FolderExists(Folder)) Out << Folder << '\n';
-}
-
-void PrintRefusal(const std::string& Batch, int Code, std::ostream& Err) {
-  std::string reason;
-  if (Code == JpegBatchBadSize) reason = ": the edge must be from 1 to 10000 pixels";
-  Err << "pictrim: " << Batch << " refused to start (code " << Code << ")" << reason << '\n';
-}
 
 int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
                   std::ostream& Err) {
@@ -128,6 +112,22 @@ std::string IndentedLines(const std::string& Listing) {
 
 }  // namespace
 
+bool CheckFolder(const std::string& Folder, std::ostream& Err) {
+  if (FolderExists(Folder)) return true;
+  Err << "pictrim: folder not found: " << Folder << '\n';
+  return false;
+}
+
+void PrintOutputFolder(const std::string& Folder, std::ostream& Out) {
+  if (FolderExists(Folder)) Out << Folder << '\n';
+}
+
+void PrintRefusal(const std::string& Batch, int Code, std::ostream& Err) {
+  std::string reason;
+  if (Code == JpegBatchBadSize) reason = ": the edge must be from 1 to 10000 pixels";
+  Err << "pictrim: " << Batch << " refused to start (code " << Code << ")" << reason << '\n';
+}
+
 std::string MetadataText(const std::string& FileName) {
   TMetadata metadata(255);
   const bool read = metadata.ReadMetadata(FileName);
@@ -143,6 +143,19 @@ std::string MetadataText(const std::string& FileName) {
   if (!maker.empty()) text += "[Maker note]\n" + maker;
   const std::string iptc = IndentedLines(metadata.IptcListing());
   if (!iptc.empty()) text += "[IPTC]\n" + iptc;
+  if (metadata.HasColourProfile()) {
+    const std::string description = metadata.ColourProfileDescription();
+    text += "[Colour profile]\n  Description = " +
+            (description.empty() ? std::string("(not readable)") : description) + '\n';
+  }
+  if (const tSection* xmp = metadata.XmpSection()) {
+    text += "[XMP]\n  Packet = " + std::to_string(XmpPacketLength(xmp->Data)) + " bytes\n";
+    if (!metadata.ExtendedXmpSections().empty()) {
+      text += "  Extension = " +
+              std::to_string(ExtendedXmpLength(metadata.ExtendedXmpSections().front().Data)) +
+              " bytes\n";
+    }
+  }
   return text;
 }
 

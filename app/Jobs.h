@@ -4,6 +4,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
 
 #include "app/CommandLine.h"
 #include "app/HeadlessReport.h"
@@ -16,6 +17,13 @@ namespace pictrim {
 // about missing folders and refused batches. Returns the exit status.
 int RunJob(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
            std::ostream& Err);
+
+// The one-line complaints of a run: a missing folder (false when Folder
+// does not exist), a batch that refused to start; and where the copies went,
+// printed when the batch made the folder.
+bool CheckFolder(const std::string& Folder, std::ostream& Err);
+void PrintRefusal(const std::string& Batch, int Code, std::ostream& Err);
+void PrintOutputFolder(const std::string& Folder, std::ostream& Out);
 
 // The metadata of one file as text: its EXIF listing, its maker-note listing
 // and its IPTC entries, each under a heading, or why nothing was read.

@@ -1,20 +1,27 @@
-// The program entry: reads the command line and runs what it asks for. Every
-// run reports on the terminal: progress and error lines on stderr, results on
+// The program entry: without arguments and with a display it opens the main
+// window; otherwise it reads the command line and runs what it asks for,
+// reporting on the terminal: progress and error lines on stderr, results on
 // stdout.
+#include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/CancelSignals.h"
 #include "app/CommandLine.h"
+#include "app/DesktopRun.h"
 #include "app/HeadlessReport.h"
 #include "app/Jobs.h"
 #include "image/ImageBitmap.h"
+#include "ui/Main.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
 
 namespace {
@@ -30,6 +37,26 @@ int TerminalColumns() {
   winsize size{};
   if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return 80;
+}
+
+// The interactive program: the main window until it is closed.
+int RunWindow(char* Program) {
+  int qtArgc = 1;
+  char* qtArgv[] = {Program, nullptr};
+  QApplication app(qtArgc, qtArgv);
+  QApplication::setApplicationName(QStringLiteral("Pictrim"));
+  QApplication::setDesktopFileName(QStringLiteral("pictrim"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pictrim.png")));
+  pictrim::UseWindowFont();
+  pictrim::InitImageLibrary();
+  pictrim::TMainForm form;
+  pictrim::InstallWindowHandlers(&form);
+  form.FormCreate();
+  form.show();
+  const int status = QApplication::exec();
+  pictrim::SetMessageHandler(nullptr);
+  pictrim::SetFolderHandler(nullptr);
+  return status;
 }
 
 }  // namespace
@@ -49,6 +76,7 @@ int main(int argc, char** argv) {
       std::cerr << "pictrim: " << command.Error << '\n';
       return 2;
     case TCommandKind::Window:
+      if (HasDisplay()) return RunWindow(argv[0]);
       std::cerr << UsageText();
       return 2;
     default:
@@ -56,16 +84,26 @@ int main(int argc, char** argv) {
   }
 
   // Qt gets no arguments of ours to interpret; the text stamp needs its fonts.
-  UseOffscreenWithoutDisplay();
   qInstallMessageHandler(PassOnQtErrors);
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};
+  if (command.Kind == TCommandKind::Unattended && HasDisplay()) {
+    QApplication app(qtArgc, qtArgv);
+    QApplication::setApplicationName("Pictrim");
+    InitImageLibrary();
+    return RunUnattendedOnDesktop(command, std::cout, std::cerr);
+  }
+  UseOffscreenWithoutDisplay();
   QGuiApplication app(qtArgc, qtArgv);
   QGuiApplication::setApplicationName("Pictrim");
   InitImageLibrary();
 
   TConsoleReport report(std::cerr, ::isatty(STDERR_FILENO) == 1, TerminalColumns());
-  SetMessageHandler([&report](const std::string& Text) { report.Message(Text); });
+  std::mutex messageTurn;  // batch threads may raise messages at the same time
+  SetMessageHandler([&report, &messageTurn](const std::string& Text) {
+    std::lock_guard<std::mutex> turn(messageTurn);
+    report.Message(Text);
+  });
   InstallCancelSignals();
   const int status = RunJob(command, report, std::cout, std::cerr);
   SetMessageHandler(nullptr);

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +23,11 @@ extern std::string StatusText;
 // means one per processor core.
 extern unsigned BatchThreads;
 unsigned BatchThreadCount();
+
+// The file-size batch makes the trials of a colour JPEG from the picture
+// decoded at a reduced scale (the default); false makes them from the
+// full-size picture, for comparing the two.
+extern bool ShrinkFromReducedMaster;
 
 // Refusal code of ConvertPICsWholeTree.
 inline constexpr int ResizeRefused = -26001;

@@ -1,12 +1,21 @@
 // The file-size batch: JPEG copies whose files come close to a target size,
-// found by trying smaller pixel sizes of the full-size picture.
+// found by trying smaller pixel sizes of the picture. The trials are made
+// and measured in memory on a few threads; only the copy that remains is
+// written.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <exception>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "engine/BatchSupport.h"
 #include "engine/Resize.h"
+#include "engine/ShrinkMaster.h"
 #include "engine/SizeSearch.h"
 #include "image/ImageBitmap.h"
 #include "image/JpegImage.h"
@@ -17,12 +26,35 @@
 #include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
+#include "util/OrderedWork.h"
 #include "util/SystemUtils.h"
 
 namespace pictrim {
+
+bool ShrinkFromReducedMaster = true;
+
 namespace {
 
 using batch::FileExists;
+
+// Whether the copies take metadata from the source: its EXIF block, colour
+// profile or XMP packet.
+bool CarriesMetadata(const TMetadata& Metadata) {
+  return Metadata.HasExif() || Metadata.HasColourProfile() || Metadata.HasXmp();
+}
+
+// Whether a file can be written at Path: its folder takes a new file and no
+// folder stands in the way.
+bool CanWriteFile(const std::string& Path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(std::filesystem::path(Path), ec)) return false;
+  const std::string probe = Path + ".pictrim-part";
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return errno == EEXIST;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
 
 bool IsSkippedExtension(const std::string& Extension) {
   return Extension == "db" || Extension == "txt" || Extension == "doc" || Extension == "wav" ||
@@ -52,97 +84,176 @@ TShrinkEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
   return entry;
 }
 
-enum class TStep {
-  Report,  // report the output when it exists, then the next entry
-  Next,    // straight to the next entry
-  End,     // end the run
+bool CopiesItsSource(const TShrinkEntry& Entry, int64_t TargetBytes) {
+  const std::string extension = LowerCase(ExtractExtension(ExtractFileName(Entry.Source)));
+  return IsJpegExtension(extension) && GetFileSizeByName(Entry.Source) <= TargetBytes;
+}
+
+std::string ExifLine(const TShrinkEntry& Entry) {
+  return "File " + Entry.Source + " caused an Exception while writing EXIF Data";
+}
+
+// One trial of the width search as the window and the disk will see it.
+struct TTrialRecord {
+  uint32_t Width = 0;  // as announced
+  uint32_t Height = 0;
+  bool Saved = false;              // the library encoded it
+  std::vector<uint8_t> Plain;      // the library's save
+  std::vector<uint8_t> Finished;   // with stamp and metadata, as measured; empty: Plain
+  std::vector<std::string> Lines;  // error-log lines of this trial
 };
 
-class TShrinkRun {
+// What the picture work made of one entry. Nothing is written or shown
+// here; that happens in list order when the entry is reported.
+struct TShrinkResult {
+  enum TKind {
+    Skipped,    // extension, output present, or no picture
+    Tiny,       // empty or one pixel high: log lines, no copy
+    NotSaved,   // the full-size save failed: the run ends
+    Fits,       // the full-size save fits the target
+    Searched,   // the trials of the width search
+  };
+  TKind Kind = Skipped;
+  std::vector<std::string> LoadLines;  // a file that could not be loaded
+  std::vector<std::string> Lines;      // lines of a Tiny picture
+  std::vector<uint8_t> FullSave;       // the library's full-size save
+  std::vector<uint8_t> SourceCopy;     // Fits: the source, copied as it is
+  std::vector<TTrialRecord> Trials;
+  std::optional<TFileTime> SourceTime;
+};
+
+// The picture work of the file-size batch for one entry: load, full-size
+// save, width search, everything in memory. One worker per thread; it
+// touches no shared state.
+class TShrinkWorker {
  public:
-  TShrinkRun(TBatchTarget* Window, uint32_t TargetKB, const std::string& PictureText,
-             uint8_t TextPosition, bool Overwrite, bool Quiet, TErrorLog& ErrorLog)
-      : Window_(Window),
-        TargetKB_(TargetKB),
+  TShrinkWorker(uint32_t TargetKB, const std::string& PictureText, uint8_t TextPosition,
+                bool Overwrite)
+      : TargetKB_(TargetKB),
         TargetBytes_(static_cast<int64_t>(TargetKB) * 1024),
         PictureText_(PictureText),
         TextPosition_(TextPosition),
-        Overwrite_(Overwrite),
-        Quiet_(Quiet),
-        ErrorLog_(ErrorLog) {}
+        Overwrite_(Overwrite) {}
 
-  int64_t Run(const TFileList& Files, const std::string& SourceFolder,
-              const std::string& OutputFolder);
+  TShrinkResult Make(const TShrinkEntry& Entry);
 
  private:
-  TStep ProcessEntry(const TShrinkEntry& Entry);
-  TStep MakeCopy(const TShrinkEntry& Entry);
-  void LoadMaster(const TShrinkEntry& Entry);
-  TStep SaveFullSize(const TShrinkEntry& Entry, int64_t& Size);
-  void CopyFittingSource(const TShrinkEntry& Entry);
-  TStep SearchWidth(const TShrinkEntry& Entry, int64_t FullSize);
-  void FinishTrial(const TShrinkEntry& Entry, const std::vector<uint8_t>& Plain,
-                   TSizeSearch& Search);
+  bool MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>& Source, TShrinkResult& Result);
+  void MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& Result);
+  void LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result);
+  void TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t> FullSave,
+                    const std::vector<uint8_t>* Source, TShrinkResult& Result);
+  void Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height, TTrialMaster& Master,
+              TShrinkResult& Result);
+  void FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial, TSizeSearch& Search);
   bool SourceHasExif(const std::string& Source);
-  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
 
-  TBatchTarget* Window_;
   uint32_t TargetKB_;
   int64_t TargetBytes_;
   const std::string& PictureText_;
   uint8_t TextPosition_;
   bool Overwrite_;
-  bool Quiet_;
-  TErrorLog& ErrorLog_;
   TDisplayBitmap Master_;
-  TDisplayBitmap Working_;
   TMetadata Metadata_{255};
   std::optional<bool> SourceExif_;  // read once per file, when first needed
-  int64_t Done_ = 0;
-  int64_t Total_ = 0;
 };
 
-int64_t TShrinkRun::Run(const TFileList& Files, const std::string& SourceFolder,
-                        const std::string& OutputFolder) {
-  Total_ = static_cast<int64_t>(Files.Count());
-  int64_t index = 0;
-  for (const std::string& source : Files) {
-    const TStep step = ProcessEntry(DeriveEntry(source, SourceFolder, OutputFolder));
-    if (step == TStep::End || CancelRequested) break;
-    ++index;
-  }
-  return index;
-}
-
-TStep TShrinkRun::ProcessEntry(const TShrinkEntry& Entry) {
-  StatusText = ExtractFileName(Entry.OutputPath);
-  if (!Quiet_) PostStatus(Window_, StatusText);
-  if (IsSkippedExtension(Entry.Extension)) return TStep::Next;
-  if (batch::IsFolder(Entry.OutputPath)) {
-    Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
-    return TStep::Next;
-  }
-  if (!Overwrite_ && FileExists(Entry.OutputPath)) return TStep::Next;
+TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
+  TShrinkResult result;
+  if (IsSkippedExtension(Entry.Extension)) return result;
+  if (!Overwrite_ && FileExists(Entry.OutputPath)) return result;
   SourceExif_.reset();
-  TStep step;
   try {
-    step = MakeCopy(Entry);
+    std::vector<uint8_t> source;
+    try {
+      // Only JPEG files are read whole here; the container's loader judges
+      // others by their first bytes.
+      if (batch::StartsAsJpeg(Entry.Source)) source = ReadFileBytes(Entry.Source);
+    } catch (const EInOutError&) {
+      // the container's loader reports it below
+    }
+    if (!MakeFromJpeg(Entry, source, result)) MakeFromContainer(Entry, result);
   } catch (const std::exception&) {
-    Log("File " + Entry.Source + " caused an Exception while resizing");
-    step = TStep::Report;
+    result.Kind = TShrinkResult::Tiny;
+    result.Lines.push_back("File " + Entry.Source + " caused an Exception while resizing");
   }
   Master_.Clear();
-  Working_.Clear();
-  if (step != TStep::Report) return step;
-  if (FileExists(Entry.OutputPath)) {
-    PostFileDone(Window_, Entry.OutputPath);
-    PostProgress(Window_, Done_, Total_);
-    ++Done_;
-  }
-  return TStep::Report;
+  return result;
 }
 
-void TShrinkRun::LoadMaster(const TShrinkEntry& Entry) {
+// A colour JPEG: the full-size save is made row by row, and the trials
+// come from a picture decoded at a reduced scale. False when the source is
+// not such a JPEG, so the image container takes it.
+bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>& Source,
+                                 TShrinkResult& Result) {
+  const std::optional<TPictureSize> header = JpegFrameSize(Source);
+  if (!header || header->Width < 2 || header->Height < 2 ||
+      static_cast<uint64_t>(header->Width) * header->Height > INT32_MAX) {
+    return false;
+  }
+  QImage half;
+  std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(Source, half);
+  if (!fullSave) return false;
+  Result.SourceTime = GetFileModTime(Entry.Source);
+  const int64_t fullSize = static_cast<int64_t>(fullSave->size());
+  if (fullSize <= TargetBytes_) {
+    TakeFullSave(Entry, std::move(*fullSave), &Source, Result);
+    return true;
+  }
+  Result.FullSave = std::move(*fullSave);
+  Result.Kind = TShrinkResult::Searched;
+  if (!ShrinkFromReducedMaster) {
+    if (!Master_.LoadFromBytes(Source, Entry.Source, JPEG_DEFAULT)) return false;
+    TContainerMaster master(Master_);
+    Search(Entry, header->Width, header->Height, master, Result);
+    return true;
+  }
+  try {
+    Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source);
+    SourceExif_ = CarriesMetadata(Metadata_);
+  } catch (const std::exception&) {
+    SourceExif_ = false;
+  }
+  TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half));
+  Search(Entry, header->Width, header->Height, master, Result);
+  return true;
+}
+
+void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& Result) {
+  Result = TShrinkResult();
+  LoadMaster(Entry, Result);
+  if (!Master_.IsValid()) return;
+  // Depths and pixel types that JPEG cannot hold become 24 bits in memory.
+  Master_.ConvertForJpeg();
+  const uint32_t width = Master_.GetWidth();
+  const uint32_t height = Master_.GetHeight();
+  if (width == 0 || height == 0) {
+    Result.Kind = TShrinkResult::Tiny;
+    Result.Lines.push_back("File " + Entry.Source + " was empty");
+    return;
+  }
+  if (height == 1) {
+    Result.Kind = TShrinkResult::Tiny;
+    Result.Lines.push_back(Entry.Source + "  cannot be resized");
+    return;
+  }
+  Result.SourceTime = GetFileModTime(Entry.Source);
+  std::vector<uint8_t> fullSave;
+  if (!Master_.SaveToBytes(FIF_JPEG, fullSave, JPEG_DEFAULT)) {
+    Result.Kind = TShrinkResult::NotSaved;
+    return;
+  }
+  if (static_cast<int64_t>(fullSave.size()) <= TargetBytes_) {
+    TakeFullSave(Entry, std::move(fullSave), nullptr, Result);
+    return;
+  }
+  Result.FullSave = std::move(fullSave);
+  Result.Kind = TShrinkResult::Searched;
+  TContainerMaster master(Master_);
+  Search(Entry, width, height, master, Result);
+}
+
+void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result) {
   Master_.Clear();
   try {
     if (Entry.Extension == "wmf") {
@@ -156,140 +267,225 @@ void TShrinkRun::LoadMaster(const TShrinkEntry& Entry) {
     }
   } catch (const std::exception&) {
     Master_.Clear();
-    Log("EXCEPTION in ConvertPICsWholeTree2 - FBitmap.Load() with  File \"" + Entry.Source + "\"");
+    Result.LoadLines.push_back("EXCEPTION in ConvertPICsWholeTree2 - FBitmap.Load() with  File \"" +
+                               Entry.Source + "\"");
   }
-}
-
-TStep TShrinkRun::MakeCopy(const TShrinkEntry& Entry) {
-  LoadMaster(Entry);
-  if (!Master_.IsValid()) return TStep::Next;
-  // Depths and pixel types that JPEG cannot hold become 24 bits in memory.
-  Master_.ConvertForJpeg();
-  Working_.Assign(&Master_);
-  const std::string folder = ExtractFilePath(Entry.OutputPath);
-  if (!MakeFolderPath(folder)) {
-    ShowMessage("ForceDirectories failed with\r" + folder);
-    return TStep::Report;
-  }
-  const uint32_t width = Master_.GetWidth();
-  const uint32_t height = Master_.GetHeight();
-  if (width == 0 || height == 0) {
-    Log("File " + Entry.Source + " was empty");
-    return TStep::Report;
-  }
-  if (height == 1) {
-    Log(Entry.Source + "  cannot be resized");
-    return TStep::Report;
-  }
-  if (CancelRequested) return TStep::End;
-  int64_t fullSize = 0;
-  if (SaveFullSize(Entry, fullSize) == TStep::End) return TStep::End;
-  if (fullSize <= TargetBytes_) {
-    CopyFittingSource(Entry);
-    return TStep::Report;
-  }
-  return SearchWidth(Entry, fullSize);
-}
-
-// Writes the picture at full size; a save that leaves no file (or an empty
-// one) ends the whole run.
-TStep TShrinkRun::SaveFullSize(const TShrinkEntry& Entry, int64_t& Size) {
-  std::vector<uint8_t> bytes;
-  if (Working_.SaveToBytes(FIF_JPEG, bytes, JPEG_DEFAULT)) {
-    try {
-      WriteFileBytes(Entry.OutputPath, bytes.data(), bytes.size());
-    } catch (const EInOutError&) {
-      // measured below: the file is missing
-    }
-  }
-  Size = FileExists(Entry.OutputPath) ? GetFileSizeByName(Entry.OutputPath) : -1;
-  if (Size > 0) return TStep::Report;
-  ShowMessage("Error with " + Entry.OutputPath + "\r" + Entry.OutputPath);
-  return TStep::End;
 }
 
 // The full-size save fits: a JPEG source that fits itself is copied byte
 // for byte (metadata and time stamp included); otherwise the save stands.
-void TShrinkRun::CopyFittingSource(const TShrinkEntry& Entry) {
+void TShrinkWorker::TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t> FullSave,
+                                 const std::vector<uint8_t>* Source, TShrinkResult& Result) {
+  Result.Kind = TShrinkResult::Fits;
+  Result.FullSave = std::move(FullSave);
   try {
-    const std::string extension = LowerCase(ExtractExtension(ExtractFileName(Entry.Source)));
-    if (!IsJpegExtension(extension) || GetFileSizeByName(Entry.Source) > TargetBytes_) return;
-    const std::vector<uint8_t> bytes = ReadFileBytes(Entry.Source);
-    WriteFileBytes(Entry.OutputPath, bytes.data(), bytes.size());
-    if (const auto time = GetFileModTime(Entry.Source)) SetFileModTime(Entry.OutputPath, *time);
+    if (!CopiesItsSource(Entry, TargetBytes_)) return;
+    Result.SourceCopy = Source != nullptr && !Source->empty() ? *Source : ReadFileBytes(Entry.Source);
   } catch (const std::exception&) {
-    Log("File " + Entry.Source + " caused an Exception while copying");
+    Result.SourceCopy.clear();
+    Result.Lines.push_back("File " + Entry.Source + " caused an Exception while copying");
   }
 }
 
-TStep TShrinkRun::SearchWidth(const TShrinkEntry& Entry, int64_t FullSize) {
-  TSizeSearch search(TargetKB_, Master_.GetWidth(), Master_.GetHeight(), FullSize);
-  const std::string name = ExtractFileName(Entry.OutputPath);
+void TShrinkWorker::Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height,
+                           TTrialMaster& Master, TShrinkResult& Result) {
+  TSizeSearch search(TargetKB_, Width, Height, static_cast<int64_t>(Result.FullSave.size()));
   while (!search.Finished()) {
-    const uint32_t a = search.TrialWidth();
-    const uint32_t b = search.TrialHeight();
-    StatusText = name + "  " + "No " + std::to_string(search.Trial()) + " - test Size:  " +
-                 std::to_string(a) + " x " + std::to_string(b);
-    PostStatus(Window_, StatusText);
-
-    Working_.Assign(&Master_);
-    Working_.Rescale(a, b, FILTER_BOX);
-    std::vector<uint8_t> plain;
-    const bool saved = Working_.SaveToBytes(FIF_JPEG, plain, JPEG_DEFAULT);
-    if (saved) WriteFileBytes(Entry.OutputPath, plain.data(), plain.size());
-    const uint32_t actualWidth = Working_.GetWidth();
-    const uint32_t actualHeight = Working_.GetHeight();
-    Working_.Clear();
-    if (CancelRequested) return TStep::End;
-
-    const std::optional<TFileTime> sourceTime = GetFileModTime(Entry.Source);
-    if (saved) FinishTrial(Entry, plain, search);
-    if (sourceTime) SetFileModTime(Entry.OutputPath, *sourceTime);
-    if (!saved || !FileExists(Entry.OutputPath)) break;
-    search.Next(GetFileSizeByName(Entry.OutputPath), actualWidth, actualHeight);
+    TTrialRecord& trial = Result.Trials.emplace_back();
+    trial.Width = search.TrialWidth();
+    trial.Height = search.TrialHeight();
+    TTrialPicture picture = Master.Make(trial.Width, trial.Height);
+    trial.Saved = picture.Saved;
+    if (!trial.Saved) break;
+    trial.Plain = std::move(picture.Bytes);
+    FinishTrial(Entry, trial, search);
+    const size_t size = trial.Finished.empty() ? trial.Plain.size() : trial.Finished.size();
+    search.Next(static_cast<int64_t>(size), picture.Width, picture.Height);
   }
-  return TStep::Report;
 }
 
 // Stamps the text into a trial and carries the source's EXIF into it, so
 // that the trial's size is measured as the copy will be.
-void TShrinkRun::FinishTrial(const TShrinkEntry& Entry, const std::vector<uint8_t>& Plain,
-                             TSizeSearch& Search) {
+void TShrinkWorker::FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial,
+                                TSizeSearch& Search) {
   try {
     TJpegImage jpeg;
-    jpeg.LoadFromBytes(Plain);
+    jpeg.LoadFromBytes(Trial.Plain);
     if (!PictureText_.empty()) {
       QImage bitmap = jpeg.ToBitmap();
       StampText(bitmap, PictureText_, TextPosition_);
       jpeg.Assign(bitmap);
-      jpeg.SaveToFile(Entry.OutputPath);
+      Trial.Finished = jpeg.EncodedData();
     }
     if (Search.ExifFits() && SourceHasExif(Entry.Source)) {
       try {
-        const int64_t before = GetFileSizeByName(Entry.OutputPath);
-        Metadata_.WriteJpegWithMetadata(jpeg, Entry.OutputPath, true);
-        Search.ExifExtra = std::max<int64_t>(0, GetFileSizeByName(Entry.OutputPath) - before);
+        const int64_t before = static_cast<int64_t>(jpeg.EncodedData().size());
+        Trial.Finished = Metadata_.JpegWithMetadata(jpeg, true);
+        Search.ExifExtra = std::max<int64_t>(0, static_cast<int64_t>(Trial.Finished.size()) - before);
       } catch (const std::exception&) {
         // the trial goes on without EXIF
       }
     }
   } catch (const std::exception&) {
-    Log("File " + Entry.Source + " caused an Exception while writing EXIF Data");
+    Trial.Lines.push_back(ExifLine(Entry));
   }
 }
 
 // Whether the source carries EXIF; read once per file. A source whose
 // metadata cannot be read counts as one without.
-bool TShrinkRun::SourceHasExif(const std::string& Source) {
+bool TShrinkWorker::SourceHasExif(const std::string& Source) {
   if (!SourceExif_) {
     try {
       Metadata_.ReadHasMetadata(Source);
-      SourceExif_ = Metadata_.HasExif();
+      SourceExif_ = CarriesMetadata(Metadata_);
     } catch (const std::exception&) {
       SourceExif_ = false;
     }
   }
   return *SourceExif_;
+}
+
+enum class TStep {
+  Report,  // report the output when it exists, then the next entry
+  Next,    // straight to the next entry
+  End,     // end the run
+};
+
+// Replays the results in list order: the notifications, the error-log
+// lines, the cancel checks and the one write of each copy, as a run that
+// did one file after the other would show them.
+class TShrinkRun {
+ public:
+  TShrinkRun(TBatchTarget* Window, bool Overwrite, bool Quiet, TErrorLog& ErrorLog)
+      : Window_(Window), Overwrite_(Overwrite), Quiet_(Quiet), ErrorLog_(ErrorLog) {}
+
+  int64_t Run(const std::vector<TShrinkEntry>& Entries,
+              const std::function<TShrinkResult(size_t)>& Take);
+
+ private:
+  TStep ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take);
+  TStep ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Result);
+  TStep ReportFit(const TShrinkEntry& Entry, const TShrinkResult& Result);
+  TStep ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& Result);
+  bool Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& Bytes);
+  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
+  void Log(const std::vector<std::string>& Lines) {
+    for (const std::string& line : Lines) Log(line);
+  }
+  TStep SaveFailed(const TShrinkEntry& Entry) {
+    ShowMessage("Error with " + Entry.OutputPath + "\r" + Entry.OutputPath);
+    return TStep::End;
+  }
+
+  TBatchTarget* Window_;
+  bool Overwrite_;
+  bool Quiet_;
+  TErrorLog& ErrorLog_;
+  int64_t Done_ = 0;
+  int64_t Total_ = 0;
+};
+
+int64_t TShrinkRun::Run(const std::vector<TShrinkEntry>& Entries,
+                        const std::function<TShrinkResult(size_t)>& Take) {
+  Total_ = static_cast<int64_t>(Entries.size());
+  int64_t index = 0;
+  for (size_t i = 0; i < Entries.size(); ++i) {
+    const TStep step = ReportEntry(Entries[i], [&] { return Take(i); });
+    if (step == TStep::End || CancelRequested) break;
+    ++index;
+  }
+  return index;
+}
+
+TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
+  StatusText = ExtractFileName(Entry.OutputPath);
+  if (!Quiet_) PostStatus(Window_, StatusText);
+  // An earlier entry of this run may have written the same output by now.
+  const bool present = FileExists(Entry.OutputPath);
+  const TShrinkResult result = Take();
+  if (IsSkippedExtension(Entry.Extension)) return TStep::Next;
+  if (batch::IsFolder(Entry.OutputPath)) {
+    Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
+    return TStep::Next;
+  }
+  if (!Overwrite_ && present) return TStep::Next;
+  Log(result.LoadLines);
+  if (result.Kind == TShrinkResult::Skipped) return TStep::Next;
+  const TStep step = ReportCopy(Entry, result);
+  if (step != TStep::Report) return step;
+  if (FileExists(Entry.OutputPath)) {
+    PostFileDone(Window_, Entry.OutputPath);
+    PostProgress(Window_, Done_, Total_);
+    ++Done_;
+  }
+  return TStep::Report;
+}
+
+TStep TShrinkRun::ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Result) {
+  const std::string folder = ExtractFilePath(Entry.OutputPath);
+  if (!MakeFolderPath(folder)) {
+    ShowMessage("ForceDirectories failed with\r" + folder);
+    return TStep::Report;
+  }
+  Log(Result.Lines);
+  if (Result.Kind == TShrinkResult::Tiny) return TStep::Report;
+  if (CancelRequested) return TStep::End;
+  if (Result.Kind == TShrinkResult::NotSaved) return SaveFailed(Entry);
+  if (IsSameFile(Entry.OutputPath, Entry.Source)) {
+    Log("File " + Entry.Source + " was not written: the copy would replace its source");
+    return TStep::Report;
+  }
+  if (Result.Kind == TShrinkResult::Fits) return ReportFit(Entry, Result);
+  // The full-size save is measured in memory; a place where no file can be
+  // written ends the run here, as a failed save would.
+  if (!CanWriteFile(Entry.OutputPath)) return SaveFailed(Entry);
+  return ReportSearch(Entry, Result);
+}
+
+TStep TShrinkRun::ReportFit(const TShrinkEntry& Entry, const TShrinkResult& Result) {
+  if (!Result.SourceCopy.empty()) {
+    if (Write(Entry, Result.SourceCopy)) {
+      if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
+      return TStep::Report;
+    }
+    Log("File " + Entry.Source + " caused an Exception while copying");
+  }
+  return Write(Entry, Result.FullSave) ? TStep::Report : SaveFailed(Entry);
+}
+
+// Announces every trial; a cancel after a trial leaves that trial as the
+// library saved it. Otherwise the last trial is written, finished, once.
+TStep TShrinkRun::ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& Result) {
+  const std::string name = ExtractFileName(Entry.OutputPath);
+  const std::vector<uint8_t>* onDisk = &Result.FullSave;
+  int number = 0;
+  for (const TTrialRecord& trial : Result.Trials) {
+    StatusText = name + "  " + "No " + std::to_string(++number) + " - test Size:  " +
+                 std::to_string(trial.Width) + " x " + std::to_string(trial.Height);
+    PostStatus(Window_, StatusText);
+    if (trial.Saved) onDisk = &trial.Plain;
+    if (CancelRequested) {
+      Write(Entry, *onDisk);
+      return TStep::End;
+    }
+    Log(trial.Lines);
+    if (trial.Saved && !trial.Finished.empty()) onDisk = &trial.Finished;
+  }
+  if (Write(Entry, *onDisk) && Result.SourceTime) {
+    SetFileModTime(Entry.OutputPath, *Result.SourceTime);
+  }
+  return TStep::Report;
+}
+
+// Writes a copy whole; a copy that cannot be written gets a log line.
+bool TShrinkRun::Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& Bytes) {
+  try {
+    WriteFileBytes(Entry.OutputPath, Bytes.data(), Bytes.size());
+    return true;
+  } catch (const std::exception&) {
+    Log("File " + Entry.Source + " could not be written to " + Entry.OutputPath);
+    return false;
+  }
 }
 
 }  // namespace
@@ -307,10 +503,22 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
                                  : IncludeTrailingDelimiter(OutputFolder);
   std::unique_ptr<TFileList> files;
   GetFileListEx(files, source, "", ExtensionFilter, true, true);
-
-  TShrinkRun run(Window, TargetKB, PictureText, TextPosition, Overwrite, Quiet, ErrorLog);
-  const int64_t index = run.Run(*files, source, output);
+  std::vector<TShrinkEntry> entries;
+  for (const std::string& path : *files) entries.push_back(DeriveEntry(path, source, output));
   files.reset();
+
+  // The picture work runs on a few threads, at most one picture per thread
+  // plus one waiting; everything the window sees comes in list order.
+  const unsigned threads = BatchThreadCount();
+  std::vector<std::unique_ptr<TShrinkWorker>> workers;
+  for (unsigned w = 0; w < threads; ++w) {
+    workers.push_back(std::make_unique<TShrinkWorker>(TargetKB, PictureText, TextPosition, Overwrite));
+  }
+  TOrderedWork<TShrinkResult> work(entries.size(), threads, threads + 1,
+                                   [&](size_t i, unsigned w) { return workers[w]->Make(entries[i]); });
+  TShrinkRun run(Window, Overwrite, Quiet, ErrorLog);
+  const int64_t index = run.Run(entries, [&](size_t i) { return work.Take(i); });
+  work.Stop();
   batch::FinishBatch(Window, SourceFolder, index);
   return 0;
 }

@@ -1,9 +1,11 @@
 // Fuzz target of the metadata reader: the input is written once as a .jpg
 // and once as a .tif file and read by TMetadata; whatever was found is then
-// listed (EXIF, maker note, IPTC), its maker note walked with every maker's
-// layout, and written back as header segments with a new picture size. The
-// input is also read once more from memory, walked as a maker note on its
-// own with every layout, and parsed as an IPTC segment.
+// listed (EXIF, maker note, IPTC, colour profile description, XMP lengths),
+// its maker note walked with every maker's layout, and written back as header
+// segments and as a whole copy with a new picture size. The input is also
+// read once more from memory, walked as a maker note on its own with every
+// layout, parsed as an IPTC segment, read as a colour profile and patched as
+// an XMP segment.
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,9 +16,14 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
+
+#include "image/JpegImage.h"
+#include "metadata/ColourProfile.h"
 #include "metadata/Exif.h"
 #include "metadata/Iptc.h"
 #include "metadata/MakerNotes.h"
+#include "metadata/Xmp.h"
 #include "util/MoreDialogs.h"
 
 namespace {
@@ -68,6 +75,35 @@ void ExerciseIptc(pictrim::TIptcData& Record, const pictrim::TBytes& Data) {
   if (Record.HasData()) Record.RemoveTag(Record.EntryAt(0).TagName);
 }
 
+// A small encoded picture for the copies.
+const pictrim::TJpegImage& Picture() {
+  static const pictrim::TJpegImage picture = [] {
+    QImage image(9, 7, QImage::Format_RGB32);
+    image.fill(0xFF808080);
+    pictrim::TJpegImage jpeg;
+    jpeg.Assign(image);
+    return jpeg;
+  }();
+  return picture;
+}
+
+// Patches Data as an XMP segment; the patch never changes its length.
+void PatchXmp(const pictrim::TBytes& Data) {
+  if (pictrim::XmpWithDimensions(Data, 12345, 7).size() != Data.size()) std::abort();
+}
+
+// The colour profile, the XMP packet and its extension of the last read.
+void ExerciseProfileAndXmp(const pictrim::TMetadata& Metadata) {
+  static_cast<void>(Metadata.ColourProfileDescription());
+  if (const pictrim::tSection* xmp = Metadata.XmpSection()) {
+    static_cast<void>(pictrim::XmpPacketLength(xmp->Data));
+    PatchXmp(xmp->Data);
+    for (const pictrim::tSection& piece : Metadata.ExtendedXmpSections()) {
+      static_cast<void>(pictrim::ExtendedXmpLength(piece.Data));
+    }
+  }
+}
+
 void Exercise(pictrim::TMetadata& Metadata, const std::string& Path) {
   Metadata.ReadMetadata(Path);
   static_cast<void>(Metadata.ExifListing());
@@ -97,9 +133,15 @@ void Exercise(pictrim::TMetadata& Metadata, const std::string& Path) {
     record->ReadFile(Path);
     static_cast<void>(record->Listing());
   }
+  ExerciseProfileAndXmp(Metadata);
   pictrim::TBytes header;
   Metadata.AppendHeaderSections(header);
   if (header.size() < 2 || header[0] != 0xFF || header[1] != 0xD8) std::abort();
+  try {
+    static_cast<void>(Metadata.JpegWithMetadata(Picture(), true));
+  } catch (const std::out_of_range&) {
+    // A stored size position outside the EXIF segment is refused.
+  }
 }
 
 }  // namespace
@@ -124,5 +166,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   WalkWithEveryLayout(metadata, bytes, 100);
   pictrim::TIptcData record(metadata);
   ExerciseIptc(record, bytes);
+  // The bytes as a colour profile, as an XMP segment and as one extension piece.
+  static_cast<void>(pictrim::IccDescription(bytes));
+  PatchXmp(bytes);
+  static_cast<void>(pictrim::CompleteExtendedXmp(bytes, {pictrim::tSection{bytes, 0xE1, 0}}));
   return 0;
 }

@@ -197,4 +197,147 @@ void FreeEncoded(TEncodeResult& Result) {
   Result.Size = 0;
 }
 
+TDecodeResult DecodeRows(const uint8_t* Data, size_t Size, TRowSinkFn Sink, void* Context) {
+  TDecodeResult result;
+  jpeg_decompress_struct info;
+  TErrorManager err;
+  uint8_t* volatile row = nullptr;
+  info.err = &err.Public;
+  InstallErrorManager(err);
+  if (setjmp(err.Jump)) {
+    CopyMessage(reinterpret_cast<j_common_ptr>(&info), result.Message, sizeof(result.Message));
+    std::free(row);
+    jpeg_destroy_decompress(&info);
+    return result;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, Data, static_cast<unsigned long>(Size));
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_RGB;
+  info.dct_method = JDCT_IFAST;
+  info.do_fancy_upsampling = FALSE;
+  jpeg_start_decompress(&info);
+  row = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(info.output_width) * 3));
+  if (row == nullptr ||
+      !Sink(Context, info.output_width, info.output_height, info.output_height, nullptr)) {
+    std::free(row);
+    jpeg_destroy_decompress(&info);
+    return result;
+  }
+  while (info.output_scanline < info.output_height) {
+    const uint32_t y = info.output_scanline;
+    JSAMPROW line = row;
+    if (jpeg_read_scanlines(&info, &line, 1) != 1) break;
+    Sink(Context, info.output_width, info.output_height, y, row);
+  }
+  jpeg_finish_decompress(&info);
+  std::free(row);
+  result.Warnings = err.Warnings;
+  jpeg_destroy_decompress(&info);
+  result.Ok = true;
+  return result;
+}
+
+namespace {
+
+// The density the image library writes: it keeps a JFIF density as dots per
+// metre and writes dots per inch; without one it writes 72 dpi.
+void CopyDensity(const jpeg_decompress_struct& In, jpeg_compress_struct& Out) {
+  double perMetreX = 2835, perMetreY = 2835;
+  if (In.saw_JFIF_marker && In.density_unit == 1) {
+    perMetreX = static_cast<unsigned>(In.X_density / 0.0254 + 0.5);
+    perMetreY = static_cast<unsigned>(In.Y_density / 0.0254 + 0.5);
+  } else if (In.saw_JFIF_marker && In.density_unit == 2) {
+    perMetreX = In.X_density * 100.0;
+    perMetreY = In.Y_density * 100.0;
+  }
+  Out.density_unit = 1;
+  Out.X_density = static_cast<UINT16>(0.5 + 0.0254 * perMetreX);
+  Out.Y_density = static_cast<UINT16>(0.5 + 0.0254 * perMetreY);
+}
+
+}  // namespace
+
+TEncodeResult Transcode(const uint8_t* Data, size_t Size, int Quality, TRowSinkFn Sink,
+                        void* Context) {
+  TEncodeResult result;
+  jpeg_decompress_struct in;
+  jpeg_compress_struct out;
+  TErrorManager err;
+  unsigned char* buffer = nullptr;  // handed to libjpeg, which keeps it current
+  unsigned long size = 0;
+  uint8_t* volatile row = nullptr;
+  JOCTET* volatile icc = nullptr;
+  in.err = &err.Public;
+  out.err = &err.Public;
+  InstallErrorManager(err);
+  if (setjmp(err.Jump)) {
+    CopyMessage(reinterpret_cast<j_common_ptr>(&in), result.Message, sizeof(result.Message));
+    jpeg_destroy_decompress(&in);
+    jpeg_destroy_compress(&out);
+    std::free(buffer);
+    std::free(row);
+    std::free(icc);
+    return result;
+  }
+  jpeg_create_decompress(&in);
+  jpeg_create_compress(&out);
+  jpeg_mem_src(&in, Data, static_cast<unsigned long>(Size));
+  jpeg_save_markers(&in, JPEG_APP0 + 2, 0xFFFF);
+  jpeg_read_header(&in, TRUE);
+  if (in.num_components != 3 ||
+      (in.jpeg_color_space != JCS_YCbCr && in.jpeg_color_space != JCS_RGB)) {
+    std::snprintf(result.Message, sizeof(result.Message), "not a three-component colour JPEG");
+    jpeg_destroy_decompress(&in);
+    jpeg_destroy_compress(&out);
+    return result;
+  }
+  JOCTET* profile = nullptr;
+  unsigned int profileSize = 0;
+  if (jpeg_read_icc_profile(&in, &profile, &profileSize)) icc = profile;
+  // Decoded the way the image library decodes (fast integer transform, no
+  // smoothing of the chroma), so that the pixels and thus the bytes match.
+  in.out_color_space = JCS_RGB;
+  in.dct_method = JDCT_IFAST;
+  in.do_fancy_upsampling = FALSE;
+  jpeg_start_decompress(&in);
+  row = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(in.output_width) * 3));
+  if (row == nullptr ||
+      (Sink != nullptr && !Sink(Context, in.output_width, in.output_height, in.output_height, nullptr))) {
+    std::snprintf(result.Message, sizeof(result.Message), "no memory for the rows");
+    std::free(row);
+    jpeg_destroy_decompress(&in);
+    jpeg_destroy_compress(&out);
+    std::free(icc);
+    return result;
+  }
+  jpeg_mem_dest(&out, &buffer, &size);
+  out.image_width = in.output_width;
+  out.image_height = in.output_height;
+  out.input_components = 3;
+  out.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&out);
+  jpeg_set_quality(&out, Quality < 1 ? 1 : (Quality > 100 ? 100 : Quality), TRUE);
+  CopyDensity(in, out);
+  jpeg_start_compress(&out, TRUE);
+  if (icc != nullptr) jpeg_write_icc_profile(&out, icc, profileSize);
+  while (in.output_scanline < in.output_height) {
+    const uint32_t y = in.output_scanline;
+    JSAMPROW line = row;
+    if (jpeg_read_scanlines(&in, &line, 1) != 1) break;
+    if (Sink != nullptr) Sink(Context, in.output_width, in.output_height, y, row);
+    jpeg_write_scanlines(&out, &line, 1);
+  }
+  jpeg_finish_decompress(&in);
+  jpeg_finish_compress(&out);
+  jpeg_destroy_decompress(&in);
+  jpeg_destroy_compress(&out);
+  std::free(row);
+  std::free(icc);
+  result.Ok = true;
+  result.Data = buffer;
+  result.Size = size;
+  return result;
+}
+
 }  // namespace pictrim::jpegcodec

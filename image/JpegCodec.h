@@ -58,4 +58,22 @@ TEncodeResult Encode(const uint8_t* Pixels, uint32_t Width, uint32_t Height, siz
 
 void FreeEncoded(TEncodeResult& Result);
 
+// Decodes an in-memory colour JPEG (three components) and encodes its rows
+// again at Quality as they come, never holding the whole picture: the file
+// the image library writes for the picture it loads from that JPEG (baseline,
+// JFIF header with the source's density, 72 dpi when it gives none, and the
+// source's ICC profile). Fails for other colour spaces. Sink, when given,
+// sees every decoded row as well.
+using TRowSinkFn = bool (*)(void* Context, uint32_t Width, uint32_t Height, uint32_t Y,
+                            const uint8_t* Row);
+TEncodeResult Transcode(const uint8_t* Data, size_t Size, int Quality, TRowSinkFn Sink = nullptr,
+                        void* Context = nullptr);
+
+// A row sink receives the picture's size first (Row null, Y = Height;
+// returning false gives up), then each decoded Rgb24 row in order.
+
+// Decodes an in-memory JPEG at full scale the way the image library decodes
+// it, handing the rows to Sink one at a time instead of holding them.
+TDecodeResult DecodeRows(const uint8_t* Data, size_t Size, TRowSinkFn Sink, void* Context);
+
 }  // namespace pictrim::jpegcodec

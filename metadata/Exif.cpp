@@ -6,7 +6,9 @@
 #include <fstream>
 #include <ostream>
 
+#include "metadata/ColourProfile.h"
 #include "metadata/Iptc.h"
+#include "metadata/Xmp.h"
 #include "platform/Paths.h"
 #include "util/Errors.h"
 #include "util/MoreStr.h"
@@ -17,6 +19,7 @@ namespace {
 
 constexpr int MarkerApp0 = 224;
 constexpr int MarkerApp1 = 225;
+constexpr int MarkerApp2 = 226;
 constexpr int MarkerApp13 = 237;
 constexpr int MarkerCom = 254;
 constexpr int MarkerEoi = 217;
@@ -34,10 +37,29 @@ std::string FileExtension(const std::string& FileName) {
   return dot == std::string::npos ? std::string() : LowerCase(name.substr(dot));
 }
 
-void AppendSection(TBytes& Out, const tSection& Section) {
+void AppendSection(TBytes& Out, int Marker, const TBytes& Data) {
   Out.push_back(0xFF);
-  Out.push_back(static_cast<uint8_t>(Section.Marker));
-  Out.insert(Out.end(), Section.Data.begin(), Section.Data.end());
+  Out.push_back(static_cast<uint8_t>(Marker));
+  Out.insert(Out.end(), Data.begin(), Data.end());
+}
+
+void AppendSection(TBytes& Out, const tSection& Section) {
+  AppendSection(Out, Section.Marker, Section.Data);
+}
+
+void AppendSectionList(TBytes& Out, const std::vector<tSection>& Sections) {
+  for (const tSection& section : Sections) AppendSection(Out, section);
+}
+
+// An XMP segment, with the stored pixel size brought to Width x Height when
+// Adjust is set.
+void AppendXmpSection(TBytes& Out, const tSection& Section, bool Adjust, int64_t Width,
+                      int64_t Height) {
+  if (Adjust) {
+    AppendSection(Out, Section.Marker, XmpWithDimensions(Section.Data, Width, Height));
+  } else {
+    AppendSection(Out, Section);
+  }
 }
 
 // Reads bytes held in memory through the stream interface of the scanner.
@@ -54,16 +76,19 @@ class TByteStream : private TByteBuffer, public std::istream {
   explicit TByteStream(const TBytes& Bytes) : TByteBuffer(Bytes), std::istream(this) {}
 };
 
-// Offset behind the encoder's own leading APP0, APP1, APP13 and COM segments
-// (looked for in this order, each once) of an encoded JPEG.
+// Offset behind the encoder's own leading APP0, APP1, APP2, APP13 and COM
+// segments (looked for in this order, each once, except that every APP2 of a
+// run is passed: a colour profile the encoder wrote would stand beside the
+// source's) of an encoded JPEG.
 size_t EncoderHeaderEnd(const TBytes& Encoded) {
   size_t offset = 2;
-  for (const int marker : {MarkerApp0, MarkerApp1, MarkerApp13, MarkerCom}) {
-    if (Encoded.size() - offset < 4) break;
-    if (Encoded[offset + 1] != marker) continue;
-    const size_t length = size_t{Encoded[offset + 2]} << 8 | Encoded[offset + 3];
-    if (length + 2 > Encoded.size() - offset) break;
-    offset += length + 2;
+  for (const int marker : {MarkerApp0, MarkerApp1, MarkerApp2, MarkerApp13, MarkerCom}) {
+    while (Encoded.size() - offset >= 4 && Encoded[offset + 1] == marker) {
+      const size_t length = size_t{Encoded[offset + 2]} << 8 | Encoded[offset + 3];
+      if (length + 2 > Encoded.size() - offset) return offset;
+      offset += length + 2;
+      if (marker != MarkerApp2) break;
+    }
   }
   return offset;
 }
@@ -80,6 +105,9 @@ void TMetadata::Reset() {
   SectionCount_ = 0;
   ExifSection_ = IptcSection_ = CommentSection_ = App0Section_ = 0;
   ExifFromTiff_ = false;
+  XmpPlace_ = TXmpPlace::None;
+  ExtendedXmp_.clear();
+  IccSegments_.clear();
   SourceName_.clear();
   SourceTime_ = TFileTime();
   SourceSize_ = 0;
@@ -94,7 +122,27 @@ const tSection* TMetadata::SlotOrNull(int Number) const {
 }
 
 bool TMetadata::HasMetadata() const {
-  return ExifSection_ != 0 || CommentSection_ != 0 || IptcSection_ != 0;
+  return ExifSection_ != 0 || CommentSection_ != 0 || IptcSection_ != 0 || HasColourProfile() ||
+         HasXmp();
+}
+
+const tSection* TMetadata::XmpSection() const {
+  switch (XmpPlace_) {
+    case TXmpPlace::OwnSegment:
+      return &Xmp_;
+    case TXmpPlace::ExifSlot:
+      return ExifSection();
+    default:
+      return nullptr;
+  }
+}
+
+TBytes TMetadata::ColourProfile() const {
+  return JoinIccChunks(IccSegments_);
+}
+
+std::string TMetadata::ColourProfileDescription() const {
+  return HasColourProfile() ? IccDescription(ColourProfile()) : "";
 }
 
 std::string TMetadata::ExifListing() const {
@@ -167,21 +215,56 @@ bool TMetadata::ReadJpegFile(const std::string& FileName) {
   TiffSource_ = false;
   std::ifstream in(FileName, std::ios::binary);
   if (!in) throw EInOutError("Cannot open " + FileName);
-  try {
-    return ScanJpegSections(in);
-  } catch (...) {
-    return false;
-  }
+  return ScanJpeg(in);
 }
 
 bool TMetadata::ReadJpegBytes(const TBytes& Bytes) {
   TiffSource_ = false;
   TByteStream in(Bytes);
+  return ScanJpeg(in);
+}
+
+// The scan; a failure keeps what was found before it. The colour profile and
+// the XMP extension are settled afterwards.
+bool TMetadata::ScanJpeg(std::istream& In) {
+  bool found = false;
   try {
-    return ScanJpegSections(in);
+    found = ScanJpegSections(In);
   } catch (...) {
-    return false;
+    found = false;
   }
+  SettleCarriedSegments();
+  return found && HasMetadata();
+}
+
+// An APP2 segment of the colour profile is taken out of its slot (which the
+// next segment reuses) into the profile's own list; true when it was.
+bool TMetadata::KeepProfileSegment(tSection& Slot) {
+  if (Slot.Marker != MarkerApp2 || !IsIccSegment(Slot.Data)) return false;
+  // One chunk more than a profile can have marks the set as broken.
+  if (IccSegments_.size() <= MaxIccChunks) IccSegments_.push_back(std::move(Slot));
+  --SectionCount_;
+  return true;
+}
+
+// An APP1 segment that does not become the EXIF section: the first XMP
+// packet and the pieces of an extension are kept, everything else dropped.
+void TMetadata::KeepXmpSegment(tSection& Slot) {
+  if (XmpPlace_ == TXmpPlace::None && IsXmpSegment(Slot.Data)) {
+    Xmp_ = std::move(Slot);
+    XmpPlace_ = TXmpPlace::OwnSegment;
+  } else if (IsExtendedXmpSegment(Slot.Data) && ExtendedXmp_.size() < MaxExtendedXmpSegments) {
+    ExtendedXmp_.push_back(std::move(Slot));
+  }
+}
+
+// After a scan: a colour profile that is not a complete set and an extension
+// that is incomplete or not named by the packet are left out.
+void TMetadata::SettleCarriedSegments() {
+  if (!IsCompleteIccSet(IccSegments_)) IccSegments_.clear();
+  const tSection* xmp = XmpSection();
+  ExtendedXmp_ = xmp != nullptr ? CompleteExtendedXmp(xmp->Data, ExtendedXmp_)
+                                : std::vector<tSection>{};
 }
 
 bool TMetadata::ScanJpegSections(std::istream& In) {
@@ -217,6 +300,7 @@ bool TMetadata::ScanJpegSections(std::istream& In) {
       --SectionCount_;
       return HasMetadata();
     }
+    if (KeepProfileSegment(slot)) continue;
     // A file whose first four segments hold no metadata is given up.
     if (SectionCount_ == 5 && !HasMetadata()) return false;
     switch (marker) {
@@ -230,10 +314,12 @@ bool TMetadata::ScanJpegSections(std::istream& In) {
         // Only the first APP1 among the first five segments is the EXIF
         // section (whatever it holds); later ones give their slot back.
         if (SectionCount_ > 5 || ExifSection_ != 0) {
+          KeepXmpSegment(slot);
           --SectionCount_;
           break;
         }
         ExifSection_ = SectionCount_;
+        if (IsXmpSegment(slot.Data)) XmpPlace_ = TXmpPlace::ExifSlot;
         ExifInfo_ = std::make_unique<TExifInfo>(*this, ListMode_);
         Buffer_ = slot.Data;
         ParseExifSection();
@@ -334,17 +420,25 @@ bool TMetadata::ScanTiffFile(std::istream& In) {
 // Writing
 
 int TMetadata::AppendHeaderSections(TBytes& Out) const {
+  return AppendSections(Out, false, 0, 0);
+}
+
+int TMetadata::AppendSections(TBytes& Out, bool AdjustXmp, int64_t Width, int64_t Height) const {
   const size_t before = Out.size();
   Out.push_back(0xFF);
   Out.push_back(0xD8);
   // A block taken from a TIFF-family file is no JPEG segment and stays out.
   if (ExifSection_ != 0 && !ExifFromTiff_) {
-    AppendSection(Out, *ExifSection());
+    AppendXmpSection(Out, *ExifSection(), AdjustXmp && XmpPlace_ == TXmpPlace::ExifSlot, Width,
+                     Height);
   } else if (App0Section_ != 0) {
     AppendSection(Out, *App0Section());
   } else {
     Out.insert(Out.end(), std::begin(JfifHeader), std::end(JfifHeader));
   }
+  if (XmpPlace_ == TXmpPlace::OwnSegment) AppendXmpSection(Out, Xmp_, AdjustXmp, Width, Height);
+  AppendSectionList(Out, ExtendedXmp_);
+  AppendSectionList(Out, IccSegments_);
   if (IptcSection_ != 0) AppendSection(Out, *IptcSection());
   if (CommentSection_ != 0) AppendSection(Out, *CommentSection());
   return static_cast<int>(Out.size() - before - 2);
@@ -370,7 +464,7 @@ TBytes TMetadata::JpegWithMetadata(const TJpegImage& Image, bool AdjustSize) {
   }
   TBytes out;
   out.reserve(encoded.size() + 65536);
-  AppendHeaderSections(out);
+  AppendSections(out, AdjustSize, Image.Width(), Image.Height());
   out.insert(out.end(), encoded.begin() + static_cast<std::ptrdiff_t>(EncoderHeaderEnd(encoded)),
              encoded.end());
   return out;

@@ -142,6 +142,9 @@ std::string TrimText(std::string_view Text);
 // with at most three continuation bytes).
 std::string Utf8Left(std::string_view Text, size_t Count);
 
+// UTF-16 code units as UTF-8 (a lone surrogate becomes U+FFFD).
+std::string Utf16ToUtf8(const std::vector<char32_t>& Units);
+
 // Value rounded to the nearest integer (halves to even); a result beyond 32
 // bits is a range error.
 int32_t RoundToInt32(double Value);
@@ -322,7 +325,9 @@ class TExifInfo : public TByteOrderReader {
 };
 
 // The metadata container of one picture file. One container serves a whole
-// batch; every read starts afresh and describes the file read last.
+// batch; every read starts afresh and describes the file read last. Besides
+// the numbered slots it keeps, outside them, the colour profile's APP2
+// segments and the XMP packet's APP1 segments of a JPEG file.
 class TMetadata : public TByteOrderReader {
  public:
   static constexpr int MaxSections = 20;       // segments kept per file
@@ -346,7 +351,8 @@ class TMetadata : public TByteOrderReader {
   // not read from disk again).
   bool ReadMetadataFromBytes(const std::string& FileName, const TBytes& Bytes);
   bool ReadHasMetadataFromBytes(const std::string& FileName, const TBytes& Bytes);
-  // An EXIF, comment or IPTC section is present.
+  // An EXIF, comment or IPTC section, a colour profile or an XMP packet is
+  // present.
   bool HasMetadata() const;
   bool HasExif() const { return ExifSection_ != 0; }
 
@@ -357,16 +363,34 @@ class TMetadata : public TByteOrderReader {
                                bool AdjustSize, const std::string& SourceName);
   // Writes DestName as SOI, the sections of the last read and the picture's
   // own encoded data behind its header; with AdjustSize the stored EXIF
-  // dimensions become the picture's. The file is written whole or not at all.
+  // dimensions, and those of the XMP packet where its length allows, become
+  // the picture's. The file is written whole or not at all.
   void WriteJpegWithMetadata(const TJpegImage& Image, const std::string& DestName, bool AdjustSize);
   // The file WriteJpegWithMetadata writes, as bytes.
   TBytes JpegWithMetadata(const TJpegImage& Image, bool AdjustSize);
   // Writes SOI and the metadata segments: the EXIF section (else the APP0
   // section, else a fixed JFIF header), the IPTC section, the comment.
   // Returns the number of bytes written after the SOI.
+  // Behind the EXIF (or APP0) segment come the XMP packet, its extension, the
+  // colour profile's segments, then the IPTC section and the comment.
   int WriteHeaderSections(std::ostream& Out) const;
   // The same into a byte buffer (appended).
   int AppendHeaderSections(TBytes& Out) const;
+
+  // The colour profile's APP2 segments in file order: a complete set of
+  // numbered chunks, else none (an incomplete profile is left out).
+  const std::vector<tSection>& IccSegments() const { return IccSegments_; }
+  bool HasColourProfile() const { return !IccSegments_.empty(); }
+  // The profile itself and the text of its description tag ("" when it has
+  // none that can be read).
+  TBytes ColourProfile() const;
+  std::string ColourProfileDescription() const;
+  // The first APP1 segment holding an XMP packet, or null. An XMP packet that
+  // is the first APP1 segment stands in the EXIF slot and is that slot.
+  const tSection* XmpSection() const;
+  bool HasXmp() const { return XmpSection() != nullptr; }
+  // The segments of the packet's extension: all of it, else none.
+  const std::vector<tSection>& ExtendedXmpSections() const { return ExtendedXmp_; }
 
   int ListMode() const { return ListMode_; }
   int SectionCount() const { return SectionCount_; }
@@ -406,8 +430,13 @@ class TMetadata : public TByteOrderReader {
   bool ReadFrom(const std::string& FileName, const TBytes* Bytes);
   bool ReadJpegFile(const std::string& FileName);
   bool ReadJpegBytes(const TBytes& Bytes);
+  bool ScanJpeg(std::istream& In);
   bool ScanJpegSections(std::istream& In);
   void ParseExifSection();
+  bool KeepProfileSegment(tSection& Slot);
+  void KeepXmpSegment(tSection& Slot);
+  void SettleCarriedSegments();
+  int AppendSections(TBytes& Out, bool AdjustXmp, int64_t Width, int64_t Height) const;
   bool ReadTiffFile(const std::string& FileName);
   bool ScanTiffFile(std::istream& In);
 
@@ -420,6 +449,11 @@ class TMetadata : public TByteOrderReader {
   int CommentSection_ = 0;
   int App0Section_ = 0;
   bool ExifFromTiff_ = false;  // the EXIF slot holds a TIFF block, not a JPEG segment
+  enum class TXmpPlace { None, OwnSegment, ExifSlot };
+  TXmpPlace XmpPlace_ = TXmpPlace::None;
+  tSection Xmp_;
+  std::vector<tSection> ExtendedXmp_;
+  std::vector<tSection> IccSegments_;
   std::string SourceName_;
   TFileTime SourceTime_;
   int64_t SourceSize_ = 0;

@@ -293,6 +293,22 @@ std::string UserCommentFormatter(const std::string& Text) {
   return Text.size() > 8 ? Text.substr(8) : std::string();
 }
 
+std::string Utf16ToUtf8(const std::vector<char32_t>& Units) {
+  std::string out;
+  for (size_t i = 0; i < Units.size(); ++i) {
+    char32_t code = Units[i];
+    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < Units.size() && Units[i + 1] >= 0xDC00 &&
+        Units[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (Units[i + 1] - 0xDC00);
+      ++i;
+    } else if (code >= 0xD800 && code <= 0xDFFF) {
+      code = 0xFFFD;
+    }
+    AppendUtf8(out, code);
+  }
+  return out;
+}
+
 std::string XpTextFormatter(const std::string& Text) {
   // The byte values of a UCS-2 text, low byte first.
   std::vector<unsigned> bytes;
@@ -304,19 +320,7 @@ std::string XpTextFormatter(const std::string& Text) {
     const char32_t unit = bytes[i] | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0);
     if (unit != 0) units.push_back(unit);
   }
-  std::string out;
-  for (size_t i = 0; i < units.size(); ++i) {
-    char32_t code = units[i];
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
-      code = 0xFFFD;
-    }
-    AppendUtf8(out, code);
-  }
-  return out;
+  return Utf16ToUtf8(units);
 }
 
 std::string GpsPositionFormatter(const std::string& Text) {

@@ -13,8 +13,6 @@ namespace pictrim {
 namespace {
 
 std::mutex HandlerMutex;
-// Message boxes come one at a time, also when batch threads raise them.
-std::recursive_mutex ShowMutex;
 
 TMessageHandler& MessageHandler() {
   static TMessageHandler handler = [](const std::string& Text) { std::cerr << Text << '\n'; };
@@ -58,7 +56,9 @@ void ShowMessage(const std::string& Text) {
     std::lock_guard<std::mutex> lock(HandlerMutex);
     handler = MessageHandler();
   }
-  std::lock_guard<std::recursive_mutex> showing(ShowMutex);
+  // No lock is held around the handler: a window's handler may wait for the
+  // GUI thread, which may itself be showing a message. Each handler keeps its
+  // messages one at a time in its own way.
   if (handler) handler(Text);
 }
 

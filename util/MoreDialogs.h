@@ -23,8 +23,8 @@ using TFolderHandler =
 TMessageHandler SetMessageHandler(TMessageHandler Handler);
 TFolderHandler SetFolderHandler(TFolderHandler Handler);
 
-// A modal message box. May be called from any thread; the handler is called
-// for one message at a time.
+// A modal message box. May be called from any thread; the installed handler
+// shows messages one at a time (the window's and the terminal's handlers do).
 void ShowMessage(const std::string& Text);
 
 // The title of both folder choosers.

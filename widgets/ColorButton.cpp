@@ -54,7 +54,7 @@ QRgb TColor::Resolve() const {
   return System_ ? SystemColor(*System_) : Rgb_;
 }
 
-int RoundHalfEven(double X) {
+int RoundToEven(double X) {
   const double floor = std::floor(X);
   const double fraction = X - floor;
   double result = floor;
@@ -80,7 +80,7 @@ double HueToChannel(double M1, double M2, double Hue) {
 }
 
 int ToByte(double Unit) {
-  return std::clamp(RoundHalfEven(Unit * 255), 0, 255);
+  return std::clamp(RoundToEven(Unit * 255), 0, 255);
 }
 
 }  // namespace
@@ -126,7 +126,7 @@ TRgbF HLS2RGB(double Hue, double Luminance, double Saturation) {
 
 QRgb Lighten(QRgb Base, double X) {
   // The formula reaches -1 for a zero channel at X = 1; a channel stays 0 then.
-  auto channel = [X](int C) { return std::clamp(255 - RoundHalfEven(X * (256 - C)), 0, 255); };
+  auto channel = [X](int C) { return std::clamp(255 - RoundToEven(X * (256 - C)), 0, 255); };
   return qRgb(channel(qRed(Base)), channel(qGreen(Base)), channel(qBlue(Base)));
 }
 

@@ -73,7 +73,7 @@ enum class TButtonLayout { blGlyphBottom, blGlyphLeft, blGlyphRight, blGlyphTop 
 // Colour arithmetic
 
 // Nearest integer, halves to the even neighbour.
-int RoundHalfEven(double X);
+int RoundToEven(double X);
 
 // Hue, luminance and saturation, each 0...1.
 struct THls {

@@ -195,6 +195,28 @@ TEST_F(PictrimProcess, infoListsTheExifOfEachFile) {
   EXPECT_EQ(run.Err, "");
 }
 
+TEST_F(PictrimProcess, infoNamesTheColourProfileAndTheXmpPacketLength) {
+  // A profile with a 'desc' tag at offset 144: type, reserved, count, text.
+  const std::string text = "Display P3";
+  std::string profile(128, '\0');
+  profile += "\0\0\0\1desc\0\0\0\x90\0\0\0"s + static_cast<char>(12 + text.size() + 1);
+  profile += "desc\0\0\0\0\0\0\0"s + static_cast<char>(text.size() + 1) + text + '\0';
+  const auto segment = [](char Marker, const std::string& Payload) {
+    return "\xff"s + Marker + static_cast<char>((Payload.size() + 2) >> 8) +
+           static_cast<char>((Payload.size() + 2) & 0xFF) + Payload;
+  };
+  const std::string packet = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>";
+  const std::string file = Dir / "p3.jpg";
+  test::WriteTextFile(file, "\xff\xd8"s + segment('\xe0', "JFIF\0"s) +
+                                segment('\xe2', "ICC_PROFILE\0\1\1"s + profile) +
+                                segment('\xe1', "http://ns.adobe.com/xap/1.0/\0"s + packet) +
+                                "\xff\xd9"s);
+  const TRun run = RunPictrim({"info", Q(file)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, file + "\n[Colour profile]\n  Description = Display P3\n[XMP]\n  Packet = " +
+                         std::to_string(packet.size()) + " bytes\n\n");
+}
+
 TEST_F(PictrimProcess, infoListsTheMakerNoteAndTheIptcEntries) {
   PICTRIM_REQUIRE_TESTDATA();
   const std::string camera = Dir / "ixus.jpg";

@@ -9,6 +9,7 @@
 #include "engine/Resize.h"
 #include "image/JpegImage.h"
 #include "metadata/Exif.h"
+#include "metadata/Xmp.h"
 #include "platform/BatchTarget.h"
 #include "tests/common/TempDir.h"
 #include "tests/metadata/MetadataBytes.h"
@@ -196,18 +197,41 @@ class ResizeWithMetadata : public ::testing::Test {
       if (s.Marker == 0xFE) lastCom = &s;
     }
     ASSERT_NE(firstApp1, nullptr);
+    TJpegImage copy;
+    copy.LoadFromFile(CopyPath);
+    const auto segment = [](const tSection& Section, const TBytes& Data) {
+      TBytes bytes = {0xFF, static_cast<uint8_t>(Section.Marker)};
+      bytes.insert(bytes.end(), Data.begin(), Data.end());
+      return bytes;
+    };
     const TBytes& exif = copySegments[at++].Bytes;
     ASSERT_EQ(exif.size(), firstApp1->Bytes.size());
+    const tSection* xmp = source.XmpSection();
+    if (xmp != nullptr && xmp == source.ExifSection()) {
+      // An XMP packet standing first gets the copy's size as its own.
+      EXPECT_EQ(exif, segment(*xmp, XmpWithDimensions(xmp->Data, copy.Width(), copy.Height())));
+    }
     // Only the two stored dimension values may differ (Data position p is
     // index p + 1 of the segment).
     const TExifInfo& info = *source.ExifInfo();
-    for (size_t i = 0; i < exif.size(); ++i) {
+    for (size_t i = 0; xmp != source.ExifSection() && i < exif.size(); ++i) {
       if (exif[i] == firstApp1->Bytes[i]) continue;
       const auto p = static_cast<int32_t>(i) - 1;
       EXPECT_TRUE((p >= info.WidthPos() && p < info.WidthPos() + 4) ||
                   (p >= info.HeightPos() && p < info.HeightPos() + 4))
           << "byte " << i;
     }
+    // Then the XMP packet (with the copy's size), its extension and the
+    // colour profile, as the reader kept them.
+    std::vector<TBytes> carried;
+    if (xmp != nullptr && xmp != source.ExifSection()) {
+      carried.push_back(segment(*xmp, XmpWithDimensions(xmp->Data, copy.Width(), copy.Height())));
+    }
+    for (const tSection& piece : source.ExtendedXmpSections()) {
+      carried.push_back(segment(piece, piece.Data));
+    }
+    for (const tSection& chunk : source.IccSegments()) carried.push_back(segment(chunk, chunk.Data));
+    for (const TBytes& expected : carried) EXPECT_EQ(copySegments.at(at++).Bytes, expected);
     if (firstApp13 != nullptr) {
       EXPECT_EQ(copySegments.at(at++).Bytes, firstApp13->Bytes);
     }
@@ -216,13 +240,12 @@ class ResizeWithMetadata : public ::testing::Test {
     }
     for (; at < copySegments.size(); ++at) {
       const uint8_t marker = copySegments[at].Marker;
-      EXPECT_TRUE(marker != 0xE0 && marker != 0xE1 && marker != 0xED && marker != 0xFE)
+      EXPECT_TRUE(marker != 0xE0 && marker != 0xE1 && marker != 0xE2 && marker != 0xED &&
+                  marker != 0xFE)
           << "segment " << at << " marker " << int{marker};
     }
 
     // The stored size is the copy's size; the picture decodes cleanly.
-    TJpegImage copy;
-    copy.LoadFromFile(CopyPath);
     EXPECT_FALSE(copy.ToBitmap().isNull());
     EXPECT_EQ(copy.DecodeWarnings(), 0);
     TMetadata copied(255);

@@ -1,0 +1,120 @@
+#include "app/DesktopRun.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdlib>
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "app/HeadlessReport.h"
+#include "app/Jobs.h"
+#include "engine/Resize.h"
+#include "ui/JobThread.h"
+#include "ui/Progress.h"
+#include "util/MoreDialogs.h"
+
+namespace pictrim {
+namespace {
+
+// How long the window stays after the run, in milliseconds: 0 unless
+// PICTRIM_SCREENSHOT_HOLD_MS asks for time to take a picture of it.
+int HoldAfterRun() {
+  const char* value = std::getenv("PICTRIM_SCREENSHOT_HOLD_MS");
+  if (value == nullptr) return 0;
+  const long ms = std::strtol(value, nullptr, 10);
+  return ms > 0 && ms <= 60000 ? static_cast<int>(ms) : 0;
+}
+
+// One batch of the run on the job thread, writing its lines into a log of
+// its own; the window's log receives them on the GUI thread once the batch
+// has returned, before its final notification is handled.
+class TDesktopRun {
+ public:
+  TDesktopRun(const TCommandLine& Command)
+      : Command_(Command),
+        Progress_(WindowLog_),
+        Target_([this](const TBatchMessage& Message) { Progress_.HandleNotification(Message); }) {}
+
+  int Run(std::ostream& Out, std::ostream& Err) {
+    UseWindowFont();
+    InstallWindowHandlers(&Progress_);
+    CancelRequested = false;
+    RunBatch(
+        [this] {
+          return ConvertBMPtoJPEGtree(&Target_, Command_.SourceFolder, Command_.OutputFolder,
+                                      Command_.PixelSize, "", WM_BATCH_PROGRESS, WM_BATCH_FILE,
+                                      Command_.Overwrite, JobLog_);
+        },
+        BmpResult_);
+    RunBatch(
+        [this] {
+          return SaveJPEGtreeDownSized(&Target_, Command_.SourceFolder, Command_.OutputFolder,
+                                       Command_.PixelSize, 0, "", WM_BATCH_PROGRESS, WM_BATCH_FILE,
+                                       Command_.Overwrite, JobLog_);
+        },
+        JpegResult_);
+    if (const int hold = HoldAfterRun(); hold > 0) {
+      QTimer::singleShot(hold, [] { QApplication::quit(); });
+      QApplication::exec();
+    }
+    SetMessageHandler(nullptr);
+    SetFolderHandler(nullptr);
+    return Report(Out, Err);
+  }
+
+ private:
+  // Runs Batch on the job thread and waits, handling the window's events,
+  // until it has returned and its notifications have been handled.
+  void RunBatch(std::function<int()> Batch, int& Result) {
+    Jobs_.Start([&Result, Batch = std::move(Batch)] { Result = Batch(); },
+                [this] {
+                  for (std::string& line : JobLog_) WindowLog_.push_back(std::move(line));
+                  JobLog_.clear();
+                  Target_.deliver();
+                });
+    Jobs_.WaitWhileHandlingEvents();
+  }
+
+  int Report(std::ostream& Out, std::ostream& Err) {
+    for (const std::string& line : WindowLog_) Err << OneLine(line) << '\n';
+    if (BmpResult_ != 0) PrintRefusal("the BMP batch", BmpResult_, Err);
+    if (JpegResult_ != 0) PrintRefusal("the JPEG batch", JpegResult_, Err);
+    PrintOutputFolder(Command_.OutputFolder.empty()
+                          ? SizeOutputFolder(Command_.SourceFolder, Command_.PixelSize)
+                          : Command_.OutputFolder,
+                      Out);
+    return ExitStatus(BmpResult_ != 0 || JpegResult_ != 0, WindowLog_);
+  }
+
+  const TCommandLine& Command_;
+  TErrorLog WindowLog_;
+  TErrorLog JobLog_;
+  TProgressWin Progress_;
+  TWindowBatchTarget Target_;
+  TJobThread Jobs_;
+  int BmpResult_ = 0;
+  int JpegResult_ = 0;
+};
+
+bool IsSet(const char* Name) {
+  const char* value = std::getenv(Name);
+  return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+bool HasDisplay() {
+  if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) return false;
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  return platform == nullptr || std::string(platform) != "offscreen";
+}
+
+int RunUnattendedOnDesktop(const TCommandLine& Command, std::ostream& Out, std::ostream& Err) {
+  if (!CheckFolder(Command.SourceFolder, Err)) return 2;
+  TDesktopRun run(Command);
+  return run.Run(Out, Err);
+}
+
+}  // namespace pictrim

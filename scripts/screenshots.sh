@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Screenshots of the main window on a virtual X display (Xvfb): each tab in
+# German and in English, and the progress panel with its preview strip during
+# a resize job. The pictures are PNG files in the folder given (default:
+# build/screenshots), taken from the X server's pixels of the window.
+#
+#   scripts/screenshots.sh [OUTPUT_FOLDER]
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${PICTRIM_BUILD_DIR:-$root/build}"
+out="$(realpath -m "${1:-$build/screenshots}")"
+
+command -v xvfb-run >/dev/null || { echo "screenshots: xvfb-run is missing (apt-get install xvfb xauth)" >&2; exit 2; }
+if [ ! -d "$build" ]; then
+  cmake -S "$root" -B "$build" -G Ninja
+fi
+cmake --build "$build" --target pictrim_screenshots
+mkdir -p "$out"
+
+xvfb-run -a -s "-screen 0 1024x768x24" "$build/tests/ui/pictrim_screenshots" "$out"
+echo "screenshots in $out"

@@ -1,0 +1,72 @@
+#include "settings/Localize.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "platform/Collation.h"
+#include "platform/Paths.h"
+#include "settings/IniFile.h"
+#include "settings/LanguageTable.h"
+#include "util/MoreDialogs.h"
+#include "util/SystemUtils.h"
+
+namespace fs = std::filesystem;
+
+namespace pictrim {
+namespace {
+
+constexpr std::string_view IniExtension = ".ini";
+
+bool CouldLeaveFolder(const std::string& Name) {
+  return Name.find(PathDelimiter) != std::string::npos || Name.find('\0') != std::string::npos;
+}
+
+}  // namespace
+
+std::vector<std::string> FillLanguageList(const std::string& Folder) {
+  std::unique_ptr<TFileList> files;
+  ListFilesInFolder(files, IncludeTrailingDelimiter(Folder), "", true, "ini");
+  std::vector<std::string> names;
+  const std::string_view prefix = LanguageFilePrefix;
+  for (const std::string& file : *files) {
+    const std::string_view stem =
+        std::string_view(file).substr(0, file.size() - IniExtension.size());
+    if (stem.starts_with(prefix)) names.emplace_back(stem.substr(prefix.size()));
+  }
+  std::stable_sort(names.begin(), names.end(), [](const std::string& A, const std::string& B) {
+    return CompareCollated(A, B) < 0;
+  });
+  return names;
+}
+
+std::optional<std::vector<TCaption>> ApplyLanguage(const std::string& Folder,
+                                                   const std::string& Name) {
+  if (CouldLeaveFolder(Name)) return std::nullopt;
+  const std::string path =
+      IncludeTrailingDelimiter(Folder) + LanguageFilePrefix + Name + std::string(IniExtension);
+  std::error_code ec;
+  if (!fs::exists(fs::path(path), ec)) return std::nullopt;
+  const TIniFile ini(path);
+  if (!ini.Loaded()) {
+    ShowMessage(LanguageLoadErrorText);
+    return std::nullopt;
+  }
+  std::vector<TCaption> captions;
+  captions.reserve(AppliedCaptionKeys.size());
+  for (const char* key : AppliedCaptionKeys) {
+    captions.push_back({key, ini.ReadString(MainFormSection, key, "")});
+  }
+  return captions;
+}
+
+bool IsSelectableLanguage(const std::string& Name, const std::vector<std::string>& List) {
+  return !CouldLeaveFolder(Name) && std::find(List.begin(), List.end(), Name) != List.end();
+}
+
+int LanguageIndexOrDefault(int Stored, std::size_t Count) {
+  return Stored >= 0 && static_cast<std::size_t>(Stored) < Count ? Stored : 0;
+}
+
+}  // namespace pictrim

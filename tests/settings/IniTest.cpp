@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "settings/Ini.h"
+#include "settings/IniFile.h"
+#include "settings/Localize.h"
+#include "settings/SettingsFolder.h"
+#include "tests/common/TempDir.h"
+#include "tests/settings/SettingsTestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace pictrim {
+namespace {
+
+using test::ReadWholeFile;
+using test::TTempDir;
+using test::WriteTextFile;
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  TSettings LoadFrom(const std::string& Text) {
+    WriteTextFile(Dir / SettingsFileName, Text);
+    return LoadSettings(Dir.Path());
+  }
+  TTempDir Dir;
+};
+
+TEST_F(SettingsFile, firstStartWithoutAFileGivesEveryDefault) {
+  EXPECT_EQ(LoadSettings(Dir.Path()), TSettings());
+  EXPECT_FALSE(fs::exists(Dir / SettingsFileName));  // loading writes nothing
+}
+
+TEST_F(SettingsFile, storedValuesOutsideTheirRangesSelectSomethingSensible) {
+  struct TCase {
+    const char* Line;
+    std::function<int(const TSettings&)> Field;
+    int Expected;
+  };
+  const TCase cases[] = {
+      {"SizeSelected1=-1", &TSettings::SizeSelected1, 4},
+      {"SizeSelected1=99", &TSettings::SizeSelected1, 7},
+      {"SizeSelected1=3", &TSettings::SizeSelected1, 3},
+      {"SizeSelected2=-5", &TSettings::SizeSelected2, -1},
+      {"SizeSelected2=8", &TSettings::SizeSelected2, 7},
+      {"SizeSelected3=5", &TSettings::SizeSelected3, 2},
+      {"SizeSelected3=-1", &TSettings::SizeSelected3, -1},
+      {"Path=0", &TSettings::PathMode, 1},
+      {"Path=2", &TSettings::PathMode, 2},
+      {"Path=3", &TSettings::PathMode, 1},
+      {"Path=-1", &TSettings::PathMode, 1},
+      {"ActivePageIndex=2", &TSettings::ActivePageIndex, 2},
+      {"ActivePageIndex=3", &TSettings::ActivePageIndex, 0},
+      {"ActivePageIndex=-1", &TSettings::ActivePageIndex, 0},
+      {"Overwrite=true", &TSettings::Overwrite, 0},
+      {"Overwrite=7", &TSettings::Overwrite, 1},
+      {"CopyrigthTextCheckbox=1", &TSettings::TextCheckBox, 1},
+      {"CopyrightTextCheckbox=1", &TSettings::TextCheckBox, 0},  // only the misspelt key counts
+      {"PreView=-2", &TSettings::PreView, 1},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(c.Field(LoadFrom(std::string("[Settings]\n") + c.Line + "\n")), c.Expected) << c.Line;
+  }
+  // A language position beyond the list is kept as stored; the list decides.
+  EXPECT_EQ(LoadFrom("[Settings]\nLanguageCode=9\n").LanguageCode, 9);
+  EXPECT_EQ(LanguageIndexOrDefault(9, 2), 0);
+  EXPECT_EQ(LanguageIndexOrDefault(-1, 2), 0);
+  EXPECT_EQ(LanguageIndexOrDefault(1, 2), 1);
+}
+
+TEST_F(SettingsFile, savingWritesEveryKeyInOrderAndNeverReopensTheRenamingTab) {
+  TSettings s;
+  s.CopyrightText = "© Anna";
+  s.SizeEdit1 = "abc";  // stored as typed
+  s.SizeSelected2 = -1;
+  s.PathMode = 2;
+  s.LanguageCode = 1;
+  s.ActivePageIndex = 2;
+  s.TextCheckBox = true;
+  s.PreView = true;
+  s.Paths = {"/a/", "/b/", "/c/", "/d/"};
+  ASSERT_TRUE(SaveSettings(Dir.Path(), s));
+  EXPECT_EQ(ReadWholeFile(Dir / SettingsFileName),
+            "[Settings]\nExtensions=\nCopyrightText=© Anna\nSizeEdit1=abc\nSizeEdit2=30\n"
+            "SizeSelected1=4\nSizeSelected2=-1\nSizeSelected3=0\nPath=2\nLanguageCode=1\n"
+            "ActivePageIndex=1\nOverwrite=0\nCopyrigthTextCheckbox=1\nPreViewCheckBox=0\n"
+            "PreView=1\n\n\n[Path]\nPath1=/a/\nPath2=/b/\nPath3=/c/\n");
+  EXPECT_EQ(LoadSettings(Dir.Path()).ActivePageIndex, 1);  // opens on the file-size tab
+}
+
+TEST_F(SettingsFile, aDeletedFavouriteIsDroppedAndTheRestRenumberedOnSaving) {
+  fs::create_directory(Dir / "one");
+  fs::create_directory(Dir / "three");
+  TSettings s = LoadFrom("[Path]\nPath1=" + Dir / "one/" + "\nPath2=" + Dir / "gone/" +
+                         "\nPath3=" + Dir / "three/" + "\n");
+  EXPECT_EQ(s.Paths, (std::vector<std::string>{Dir / "one/", Dir / "three/"}));
+  ASSERT_TRUE(SaveSettings(Dir.Path(), s));
+  const TIniFile ini(Dir / SettingsFileName);
+  EXPECT_EQ(ini.ReadString("Path", "Path1", ""), Dir / "one/");
+  EXPECT_EQ(ini.ReadString("Path", "Path2", ""), Dir / "three/");
+  EXPECT_FALSE(ini.KeyExists("Path", "Path3"));
+
+  s.Paths = {"", Dir / "one/"};  // an empty entry leaves a gap
+  ASSERT_TRUE(SaveSettings(Dir.Path(), s));
+  const TIniFile gap(Dir / SettingsFileName);
+  EXPECT_FALSE(gap.KeyExists("Path", "Path1"));
+  EXPECT_EQ(gap.ReadString("Path", "Path2", ""), Dir / "one/");
+}
+
+TEST_F(SettingsFile, aUserKeyInTheSettingsIsLostAndAUserSectionKept) {
+  WriteTextFile(Dir / SettingsFileName,
+                "[Mine]\nkeep=yes\n[Settings]\nMyOwnKey=1\nSizeEdit1=99\n[Path]\nPath7=/x/\n");
+  TSettings s = LoadSettings(Dir.Path());
+  EXPECT_EQ(s.SizeEdit1, "99");
+  ASSERT_TRUE(SaveSettings(Dir.Path(), s));
+  const TIniFile ini(Dir / SettingsFileName);
+  EXPECT_EQ(ini.ReadString("Mine", "keep", ""), "yes");
+  EXPECT_FALSE(ini.KeyExists("Settings", "MyOwnKey"));
+  EXPECT_FALSE(ini.KeyExists("Path", "Path7"));
+  EXPECT_EQ(ini.ReadString("Settings", "SizeEdit1", ""), "99");
+}
+
+TEST_F(SettingsFile, aFailedSaveKeepsTheOldFileAndTellsTheUser) {
+  const std::string old = "[Mine]\nkeep=yes\n[Settings]\nSizeEdit1=99\n";
+  WriteTextFile(Dir / SettingsFileName, old);
+  test::TMessageRecorder recorder;
+  {
+    test::TDiskFullAbove full(16);  // the new file is far larger
+    EXPECT_FALSE(SaveSettings(Dir.Path(), TSettings()));
+  }
+  EXPECT_EQ(ReadWholeFile(Dir / SettingsFileName), old);
+  EXPECT_EQ(recorder.Messages,
+            std::vector<std::string>{"Unable to write to " + Dir / SettingsFileName});
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 1)
+      << "no partial file is left beside it";
+
+  // A file that exists but cannot be read is not replaced by one without its sections.
+  const std::string blocked = Dir / "folder/" + SettingsFileName;
+  fs::create_directories(blocked);
+  EXPECT_FALSE(SaveSettings(Dir / "folder", TSettings()));
+  EXPECT_TRUE(fs::is_directory(blocked));
+  EXPECT_EQ(recorder.Messages.size(), 2u);
+}
+
+TEST(SettingsFolder, aWritableExecutableFolderHoldsTheFilesElseTheConfigurationFolder) {
+  TTempDir dir;
+  EXPECT_EQ(ChooseSettingsFolder(dir / "bin", "/cfg", "/home/u"), "/cfg/pictrim/")
+      << "a folder that does not exist cannot be written";
+  fs::create_directory(dir / "bin");
+  EXPECT_EQ(ChooseSettingsFolder(dir / "bin", "/cfg", "/home/u"), dir / "bin/");
+
+  WriteTextFile(dir / "file", "x");  // nothing can be written below a file, also as root
+  const std::string unwritable = dir / "file/bin/";
+  EXPECT_EQ(ChooseSettingsFolder(unwritable, "/cfg/", "/home/u"), "/cfg/pictrim/");
+  EXPECT_EQ(ChooseSettingsFolder(unwritable, "", "/home/u"), "/home/u/.config/pictrim/");
+  EXPECT_EQ(ChooseSettingsFolder(unwritable, "relative", "/home/u"), "/home/u/.config/pictrim/");
+  EXPECT_EQ(ChooseSettingsFolder(unwritable, "", ""), unwritable);
+
+  if (::geteuid() != 0) {  // root writes into read-only folders
+    fs::permissions(dir / "bin", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(ChooseSettingsFolder(dir / "bin", "/cfg", "/home/u"), "/cfg/pictrim/");
+  }
+
+  SetSettingsFolder(dir / "chosen");
+  EXPECT_EQ(SettingsFolder(), dir / "chosen/");
+}
+
+}  // namespace
+}  // namespace pictrim

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "settings/CreateLanguageINI.h"
+#include "settings/IniFile.h"
+#include "settings/LanguageTable.h"
+#include "settings/Localize.h"
+#include "tests/common/TempDir.h"
+#include "tests/settings/SettingsTestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace pictrim {
+namespace {
+
+using test::ReadWholeFile;
+using test::TTempDir;
+using test::WriteTextFile;
+
+// A built-in file as it is written: the label, then the table's rows of one
+// column, each section opened once in the table's order.
+std::string ExpectedFile(const std::string& Label, bool German) {
+  std::string text = "[LocalStrings]\nString_CurrentLanguage=" + Label + "\n";
+  std::string section;
+  for (const TLanguageRow& row : LanguageTable) {
+    if (row.Section != section) {
+      section = row.Section;
+      text += "\n\n[" + section + "]\n";
+    }
+    text += std::string(German ? row.GermanKey : row.EnglishKey) + "=" +
+            (German ? row.German : row.English) + "\n";
+  }
+  return text;
+}
+
+std::string Caption(const std::vector<TCaption>& Captions, const std::string& Key) {
+  for (const TCaption& c : Captions) {
+    if (c.Key == Key) return c.Text;
+  }
+  ADD_FAILURE() << "no caption " << Key;
+  return {};
+}
+
+class LanguageFiles : public ::testing::Test {
+ protected:
+  TTempDir Dir;
+  test::TMessageRecorder Recorder;
+};
+
+TEST_F(LanguageFiles, theBuiltInFilesHoldEveryRowOfTheirColumnByteForByte) {
+  WriteDefaultLanguageFiles(Dir.Path());
+  const std::string german = ReadWholeFile(Dir / "LANGUAGE_German.ini");
+  const std::string english = ReadWholeFile(Dir / "LANGUAGE_English.ini");
+  EXPECT_EQ(german, ExpectedFile("Deutsch", true));
+  EXPECT_EQ(english, ExpectedFile("English", false));
+  // The rows where the two files differ in more than the text.
+  EXPECT_NE(german.find("\nPathButton2.caption=Verzeichnis wählen\n"), std::string::npos);
+  EXPECT_EQ(german.find("GroupBox2"), std::string::npos);
+  EXPECT_NE(english.find("\nGroupBox2.caption=Options\n"), std::string::npos);
+  EXPECT_EQ(english.find("PathButton2"), std::string::npos);
+  EXPECT_NE(german.find("\nLabel11.caption=Bitte senden Sie eine Email an " +
+                        std::string(SupportAddress) + "!\n"),
+            std::string::npos);
+
+  WriteLanguageFile(Dir.Path(), "Other.ini", "Francais");  // an unknown label writes only itself
+  EXPECT_EQ(ReadWholeFile(Dir / "LANGUAGE_Other.ini"),
+            "[LocalStrings]\nString_CurrentLanguage=Francais\n");
+}
+
+TEST_F(LanguageFiles, aCaptionEditedByHandIsRestoredWhileAddedKeysAndSectionsSurvive) {
+  WriteDefaultLanguageFiles(Dir.Path());
+  std::string text = ReadWholeFile(Dir / "LANGUAGE_German.ini");
+  const std::string original = "Pages[0].Caption=Größe ändern\n";
+  text.replace(text.find(original), original.size(), "PAGES[0].caption=Verkleinern\nMine=1\n");
+  WriteTextFile(Dir / "LANGUAGE_German.ini", text + "\n[Extra]\nnote=hand-made\n");
+
+  WriteDefaultLanguageFiles(Dir.Path());
+  const TIniFile ini(Dir / "LANGUAGE_German.ini");
+  EXPECT_EQ(ini.ReadString("MainForm", "Pages[0].Caption", ""), "Größe ändern");
+  EXPECT_EQ(ini.ReadString("MainForm", "Mine", ""), "1");
+  EXPECT_EQ(ini.ReadString("Extra", "note", ""), "hand-made");
+}
+
+TEST_F(LanguageFiles, theListHoldsTheNamesBetweenPrefixAndExtensionSortedWithoutRegardToCase) {
+  WriteDefaultLanguageFiles(Dir.Path());
+  EXPECT_EQ(FillLanguageList(Dir.Path()), (std::vector<std::string>{"English", "German"}));
+
+  WriteTextFile(Dir / "LANGUAGE_Francais.ini", "[MainForm]\n");
+  EXPECT_EQ(FillLanguageList(Dir.Path()),
+            (std::vector<std::string>{"English", "Francais", "German"}));
+
+  for (const char* other : {"LANGUAGE_.ini", "LANGUAGE_dutch.ini", "language_lower.ini",
+                            "LANGUAGE_Text.txt", "pictrim.ini"}) {
+    WriteTextFile(Dir / other, "");
+  }
+  fs::create_directory(Dir / "LANGUAGE_Folder.ini");
+  EXPECT_EQ(FillLanguageList(Dir.Path()),
+            (std::vector<std::string>{"", "dutch", "English", "Francais", "German"}));
+  EXPECT_TRUE(FillLanguageList(Dir / "missing").empty());
+}
+
+TEST_F(LanguageFiles, everyAppliedCaptionComesFromTheBuiltInFilesInTheWindowsOrder) {
+  WriteDefaultLanguageFiles(Dir.Path());
+  const auto german = ApplyLanguage(Dir.Path(), "German");
+  const auto english = ApplyLanguage(Dir.Path(), "English");
+  ASSERT_TRUE(german && english);
+  ASSERT_EQ(german->size(), AppliedCaptionKeys.size());
+  for (size_t i = 0; i < german->size(); ++i) {
+    EXPECT_EQ((*german)[i].Key, AppliedCaptionKeys[i]);
+    EXPECT_FALSE((*german)[i].Text.empty()) << (*german)[i].Key;
+    EXPECT_FALSE((*english)[i].Text.empty()) << (*english)[i].Key;
+  }
+  EXPECT_EQ((*german)[0], (TCaption{"Pages[0].Caption", "Größe ändern"}));
+  EXPECT_EQ((*german)[3], (TCaption{"PathButton.Caption1", "Verzeichnis wählen"}));
+  EXPECT_EQ((*german)[4], (TCaption{"PathButton.Caption2", "Verzeichnis-Liste bearbeiten"}));
+  EXPECT_EQ(Caption(*german, "TextCheckBox.Caption"), "Text ins Bild einkopieren");
+  EXPECT_EQ(Caption(*german, "RadioGroup1.Caption"), "Größte Kantenlänge");
+  EXPECT_TRUE(Recorder.Messages.empty());
+}
+
+TEST_F(LanguageFiles, aMissingKeyEmptiesItsCaptionAndAWindows1252FileIsReadRight) {
+  WriteTextFile(Dir / "LANGUAGE_Francais.ini",
+                "[mainform]\r\npages[0].caption=Modifier la taille\r\n"
+                "Label11.caption=Envoyez un message \xE0 nous\r\n");
+  const auto captions = ApplyLanguage(Dir.Path(), "Francais");
+  ASSERT_TRUE(captions);
+  EXPECT_EQ(captions->size(), AppliedCaptionKeys.size());
+  EXPECT_EQ(Caption(*captions, "Pages[0].Caption"), "Modifier la taille");
+  EXPECT_EQ(Caption(*captions, "Label11.caption"), "Envoyez un message à nous");
+  EXPECT_EQ(Caption(*captions, "Label12.caption"), "");
+}
+
+TEST_F(LanguageFiles, onlyAListedNameWithoutADelimiterIsAppliedAndAnUnreadableFileIsReported) {
+  WriteDefaultLanguageFiles(Dir.Path());
+  EXPECT_FALSE(ApplyLanguage(Dir.Path(), "Klingon"));
+  EXPECT_TRUE(Recorder.Messages.empty()) << "a missing file is no error";
+
+  fs::create_directory(Dir / "sub");
+  EXPECT_FALSE(ApplyLanguage(Dir / "sub", "../LANGUAGE_German.ini/.."));
+  EXPECT_FALSE(ApplyLanguage(Dir / "sub", "/../../German"));
+  EXPECT_TRUE(Recorder.Messages.empty());
+
+  const std::vector<std::string> list = FillLanguageList(Dir.Path());
+  EXPECT_TRUE(IsSelectableLanguage("German", list));
+  EXPECT_FALSE(IsSelectableLanguage("german", list));
+  EXPECT_FALSE(IsSelectableLanguage("Klingon", list));
+  EXPECT_FALSE(IsSelectableLanguage("../x", {"../x"}));
+}
+
+TEST_F(LanguageFiles, anExistingFileThatCannotBeReadIsReported) {
+  fs::create_directory(Dir / "LANGUAGE_Broken.ini");
+  EXPECT_FALSE(ApplyLanguage(Dir.Path(), "Broken"));
+  EXPECT_EQ(Recorder.Messages,
+            std::vector<std::string>{"Fatal error: could not load Language INI file(s)"});
+}
+
+}  // namespace
+}  // namespace pictrim

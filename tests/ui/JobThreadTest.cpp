@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ui/JobThread.h"
+#include "util/MoreDialogs.h"
+
+namespace pictrim {
+namespace {
+
+TBatchMessage Progress(int64_t Done, int64_t Total) { return {WM_BATCH_PROGRESS, Done, Total, {}}; }
+
+// Runs the GUI's events until Job and its Finished are through.
+void RunJob(TJobThread& Thread, std::function<void()> Job, std::function<void()> Finished) {
+  ASSERT_TRUE(Thread.Start(std::move(Job), std::move(Finished)));
+  Thread.WaitWhileHandlingEvents();
+}
+
+TEST(WindowBatchTarget, aPumpingJobWaitsUntilTheWindowHasHandledItsNotificationsInOrder) {
+  const std::thread::id gui = std::this_thread::get_id();
+  std::vector<int64_t> handled;
+  bool allOnGuiThread = true;
+  TWindowBatchTarget target([&](const TBatchMessage& Message) {
+    allOnGuiThread = allOnGuiThread && std::this_thread::get_id() == gui;
+    handled.push_back(Message.WParam);
+  });
+  std::vector<size_t> seenAfterPump;
+  TJobThread thread;
+  RunJob(
+      thread,
+      [&] {
+        for (int64_t n = 1; n <= 20; ++n) {
+          target.post({WM_BATCH_FILE, 0, 0, "file"});
+          target.post(Progress(n, 20));
+          target.pump();
+          seenAfterPump.push_back(handled.size());  // safe: the window is done with it
+        }
+        target.post(Progress(21, 0));  // the final one, posted without a pump
+      },
+      [&] {
+        EXPECT_EQ(handled.size(), 40u);  // the final notification still waits
+        target.deliver();
+      });
+  ASSERT_EQ(handled.size(), 41u);
+  EXPECT_TRUE(allOnGuiThread);
+  for (size_t i = 0; i < seenAfterPump.size(); ++i) EXPECT_EQ(seenAfterPump[i], 2 * (i + 1));
+  for (size_t i = 0; i < 20; ++i) EXPECT_EQ(handled[2 * i + 1], static_cast<int64_t>(i + 1));
+  EXPECT_EQ(handled.back(), 21);
+}
+
+TEST(WindowBatchTarget, pumpOnTheGuiThreadHandlesAtOnce) {
+  int count = 0;
+  TWindowBatchTarget target([&](const TBatchMessage&) { ++count; });
+  target.post(Progress(1, 1));
+  target.post(Progress(1, 0));
+  EXPECT_EQ(count, 0);
+  target.pump();
+  EXPECT_EQ(count, 2);
+}
+
+TEST(JobThread, oneJobAtATimeAndTheWindowStaysResponsiveMeanwhile) {
+  TJobThread thread;
+  std::atomic<bool> release{false};
+  int timerTicks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    if (++timerTicks == 5) release = true;
+  });
+  ticker.start(5);
+  bool finished = false;
+  ASSERT_TRUE(thread.Start(
+      [&] {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      },
+      [&] { finished = true; }));
+  EXPECT_TRUE(thread.Running());
+  EXPECT_FALSE(thread.Start([] {}, [] {}));  // refused while the first one runs
+  thread.WaitWhileHandlingEvents();
+  EXPECT_TRUE(finished);
+  EXPECT_FALSE(thread.Running());
+  EXPECT_GE(timerTicks, 5);  // the event loop ran while the job was busy
+  EXPECT_TRUE(thread.Start([] {}, [] {}));
+  thread.WaitWhileHandlingEvents();
+}
+
+// Closes every message box that opens, a little after it opened.
+class TMessageCloser {
+ public:
+  TMessageCloser() {
+    QObject::connect(&Timer_, &QTimer::timeout, [this] {
+      if (QWidget* box = QApplication::activeModalWidget()) {
+        ++Closed;
+        box->close();
+      }
+    });
+    Timer_.start(20);
+  }
+  int Closed = 0;
+
+ private:
+  QTimer Timer_;
+};
+
+TEST(WindowMessages, aJobsMessageAndOneOfTheWindowsOwnBothShowWithoutDeadlock) {
+  QWidget window;
+  const TMessageHandler oldMessage = SetMessageHandler(nullptr);
+  const TFolderHandler oldFolder = SetFolderHandler(nullptr);
+  InstallWindowHandlers(&window);
+  TMessageCloser closer;
+  TJobThread thread;
+  bool jobReturned = false;
+  // While the job's message box is open, the window raises one of its own.
+  QTimer::singleShot(5, [] { ShowMessage("from the window"); });
+  RunJob(
+      thread,
+      [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ShowMessage("from the job\r\nsecond line");
+        jobReturned = true;
+      },
+      [] {});
+  EXPECT_TRUE(jobReturned);
+  EXPECT_GE(closer.Closed, 2);
+  SetMessageHandler(oldMessage);
+  SetFolderHandler(oldFolder);
+}
+
+TEST(WindowMessages, lineBreaksOfEveryKindBecomeNewLines) {
+  EXPECT_EQ(MessageLines("a\r\nb\rc\nd"), "a\nb\nc\nd");
+  EXPECT_EQ(MessageLines("end\r"), "end\n");
+}
+
+}  // namespace
+}  // namespace pictrim

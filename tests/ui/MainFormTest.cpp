@@ -1,0 +1,455 @@
+// The main window driven as a user drives it: clicks and key presses on its
+// controls, folders answered by a scripted chooser, message boxes recorded.
+// Jobs run for real on small generated trees.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/Resize.h"
+#include "settings/SettingsFolder.h"
+#include "tests/common/TempDir.h"
+#include "tests/common/TestPictures.h"
+#include "ui/Main.h"
+#include "ui/Progress.h"
+#include "ui/RadioGroup.h"
+#include "util/MoreDialogs.h"
+#include "widgets/ColorButton.h"
+
+namespace fs = std::filesystem;
+
+namespace pictrim {
+namespace {
+
+const QRgb EmptySlotRgb = qRgb(241, 241, 241);
+
+int FilesIn(const std::string& Folder) {
+  if (!fs::is_directory(Folder)) return 0;
+  int count = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(Folder))
+    count += entry.is_regular_file() ? 1 : 0;
+  return count;
+}
+
+bool SlotIsEmpty(const QLabel* Slot) {
+  const QImage image = Slot->pixmap().toImage();
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixel(x, y) != EmptySlotRgb) return false;
+  return true;
+}
+
+class MainForm : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(Temp / "settings");
+    SetSettingsFolder(Temp / "settings/");
+    PreviousMessage_ = SetMessageHandler([this](const std::string& Text) { Messages.push_back(Text); });
+    PreviousFolder_ = SetFolderHandler([this](const std::string&, const std::string&) {
+      ++FolderAsks;
+      return Answer;
+    });
+    Form = std::make_unique<TMainForm>();
+    Form->FormCreate();
+    Form->show();
+  }
+
+  void TearDown() override {
+    Form->WaitForJob();
+    Form.reset();
+    SetMessageHandler(std::move(PreviousMessage_));
+    SetFolderHandler(std::move(PreviousFolder_));
+  }
+
+  // A folder of Count small JPEGs, named in the order the job meets them.
+  std::string MakeTree(const std::string& Name, int Count, int Width = 120, int Height = 90) {
+    const std::string folder = Temp / (Name + "/");
+    fs::create_directories(folder);
+    for (int i = 0; i < Count; ++i)
+      test::WriteJpeg(folder + "P" + std::to_string(100 + i) + ".jpg", Width, Height, 90,
+                      static_cast<unsigned>(i + 1));
+    return folder;
+  }
+
+  void ChooseFolder(const std::string& Folder) {
+    Answer = Folder;
+    QTest::mouseClick(Form->PathRadioGroup->Item(1), Qt::LeftButton);
+    QTest::mouseClick(Form->PathButton, Qt::LeftButton);
+  }
+
+  // Clicks an execute button and waits until its job has ended.
+  void Execute(TGradientColorButton* Button) {
+    QTest::mouseClick(Button, Qt::LeftButton);
+    Form->WaitForJob();
+  }
+
+  void TypeInto(QLineEdit* Edit, const QString& Text) {
+    Edit->selectAll();
+    QTest::keyClick(Edit, Qt::Key_Delete);
+    QTest::keyClicks(Edit, Text);
+  }
+
+  std::string Status() const { return Form->StatusPanel->text().toStdString(); }
+
+  test::TTempDir Temp;
+  std::unique_ptr<TMainForm> Form;
+  std::vector<std::string> Messages;
+  std::optional<std::string> Answer;
+  int FolderAsks = 0;
+
+ private:
+  TMessageHandler PreviousMessage_;
+  TFolderHandler PreviousFolder_;
+};
+
+TEST_F(MainForm, customPixelSizesAreClampedWrittenBackAndUsedAndANonNumberStopsTheStart) {
+  const std::string source = MakeTree("src", 1, 60, 40);
+  struct TCase {
+    QString Typed;
+    int Used;
+  };
+  for (const TCase& c : {TCase{"10", 32}, TCase{"5000", 1920}, TCase{"99999999999", 1920},
+                         TCase{"-5", 32}}) {
+    TypeInto(Form->SizeEdit1, c.Typed);
+    EXPECT_EQ(Form->RadioGroup1->ItemIndex(), 3);
+    ChooseFolder(source);
+    Execute(Form->ResizeButton1);
+    EXPECT_EQ(Form->SizeEdit1->text(), QString::number(c.Used)) << c.Typed.toStdString();
+    EXPECT_EQ(FilesIn(ResizeOutputFolder(source, c.Used, 0)), 1) << c.Typed.toStdString();
+  }
+  EXPECT_TRUE(Messages.empty());
+
+  TypeInto(Form->SizeEdit1, "abc");
+  ChooseFolder(source);
+  QTest::mouseClick(Form->ResizeButton1, Qt::LeftButton);
+  EXPECT_FALSE(Form->JobRunning());
+  ASSERT_EQ(Messages.size(), 1u);
+  EXPECT_EQ(Messages[0], "Bitte geben Sie statt abc eine Zahl ein");
+  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
+  EXPECT_EQ(Form->SizeEdit1->text(), "abc");
+}
+
+TEST_F(MainForm, customKilobytesAreClampedAndTypingSelectsOnlyTheEditsOwnEntry) {
+  Form->RadioGroup1->SetItemIndex(0);
+  Form->PageControl1->setCurrentIndex(1);
+  TypeInto(Form->SizeEdit2, "1");
+  EXPECT_EQ(Form->RadioGroup2->ItemIndex(), 4);
+  EXPECT_EQ(Form->RadioGroup1->ItemIndex(), 0);
+  const std::string source = MakeTree("src", 1, 80, 60);
+  for (const auto& [typed, used] : {std::pair{"1", 5}, std::pair{"99999", 2048}}) {
+    TypeInto(Form->SizeEdit2, typed);
+    ChooseFolder(source);
+    Execute(Form->ResizeButton2);
+    EXPECT_EQ(Form->SizeEdit2->text(), QString::number(used));
+    EXPECT_EQ(FilesIn(Temp / ("src_SIZE" + std::to_string(used) + " kB/")), 1) << typed;
+  }
+}
+
+TEST_F(MainForm, theStampPositionCanNeverBeNoneWhileTheTextIsOn) {
+  QTest::mouseClick(Form->TextCheckBox, Qt::LeftButton);
+  EXPECT_TRUE(Form->PictureText->isEnabled());
+  EXPECT_TRUE(Form->CheckBoxTop->isChecked());
+  QTest::mouseClick(Form->CheckBoxTop, Qt::LeftButton);
+  EXPECT_FALSE(Form->CheckBoxTop->isChecked());
+  EXPECT_TRUE(Form->CheckBoxBottom->isChecked());
+  QTest::mouseClick(Form->CheckBoxBottom, Qt::LeftButton);
+  EXPECT_TRUE(Form->CheckBoxTop->isChecked());
+  EXPECT_FALSE(Form->CheckBoxBottom->isChecked());
+  QTest::mouseClick(Form->TextCheckBox, Qt::LeftButton);
+  EXPECT_FALSE(Form->PictureText->isEnabled());
+  EXPECT_FALSE(Form->CheckBoxTop->isEnabled());
+}
+
+TEST_F(MainForm, switchingTheFolderModeSwapsEditAndListAndDisablesTheButtons) {
+  ChooseFolder(MakeTree("src", 0));
+  EXPECT_TRUE(Form->ResizeButton1->isEnabled());
+  EXPECT_EQ(Form->ResizeButton1->GradientStyle(), TGradientStyle::gsVertical);
+  QTest::mouseClick(Form->PathRadioGroup->Item(2), Qt::LeftButton);
+  EXPECT_TRUE(Form->PathComboBox->isVisible());
+  EXPECT_FALSE(Form->PathEdit->isVisible());
+  EXPECT_FALSE(Form->PathComboBox->isEnabled());  // no favourites yet
+  EXPECT_TRUE(Form->PathEdit->text().isEmpty());
+  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
+  EXPECT_FALSE(Form->ResizeButton2->isEnabled());
+  EXPECT_EQ(Form->ResizeButton1->GradientStyle(), TGradientStyle::gsNone);
+  QTest::mouseClick(Form->PathRadioGroup->Item(1), Qt::LeftButton);
+  EXPECT_TRUE(Form->PathEdit->isVisible());
+  EXPECT_FALSE(Form->PathComboBox->isVisible());
+}
+
+TEST_F(MainForm, aResizeJobWritesItsCopiesAndLeavesTheWindowReadyForTheNextFolder) {
+  const std::string source = MakeTree("src", 3, 400, 300);
+  test::WriteJpeg(source + "sub/P200.jpg", 300, 400);
+  QTest::mouseClick(Form->RadioGroup4->Item(2), Qt::LeftButton);
+  QTest::mouseClick(Form->RadioGroup1->Item(6), Qt::LeftButton);  // 160 Pixel
+  ChooseFolder(source);
+  EXPECT_EQ(Status(), "Letzte Aktion = Verzeichnis gewählt");
+  Execute(Form->ResizeButton1);
+
+  const std::string output = ResizeOutputFolder(source, 160, 160);
+  EXPECT_EQ(FilesIn(output), 4);
+  EXPECT_EQ(test::PictureSize(output + "P100.jpg"), QSize(160, 120));
+  EXPECT_EQ(test::PictureSize(output + "sub/P200.jpg"), QSize(120, 160));
+  EXPECT_TRUE(Form->ErrorLog().empty());
+  EXPECT_EQ(Status(), "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + source);
+  EXPECT_EQ(Form->MainStack->currentWidget(), Form->PageControl1);
+  EXPECT_FALSE(Form->ProgressWindow()->isVisible());
+  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
+  EXPECT_FALSE(Form->ResizeButton2->isEnabled());
+  EXPECT_TRUE(Form->PathEdit->text().isEmpty());
+  for (size_t i = 0; i < Form->NumLabels.size(); ++i)
+    EXPECT_EQ(Form->NumLabels[i]->text(), QString::number(i + 1));
+
+  // The file-size job leaves the buttons as the resize job does.
+  Form->PageControl1->setCurrentIndex(1);
+  QTest::mouseClick(Form->RadioGroup2->Item(7), Qt::LeftButton);
+  ChooseFolder(source);
+  Execute(Form->ResizeButton2);
+  EXPECT_EQ(FilesIn(Temp / "src_SIZE5 kB/"), 4);
+  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
+  EXPECT_FALSE(Form->ResizeButton2->isEnabled());
+}
+
+TEST_F(MainForm, aJobWithErrorLinesShowsThemInTheProgressWindow) {
+  const std::string source = MakeTree("src", 1);
+  test::WriteTextFile(source + "broken.jpg", "not a picture");
+  ChooseFolder(source);
+  Execute(Form->ResizeButton1);
+  ASSERT_FALSE(Form->ErrorLog().empty());
+  EXPECT_TRUE(Form->ProgressWindow()->isVisible());
+  EXPECT_EQ(Form->ProgressWindow()->width(), 653);
+}
+
+TEST_F(MainForm, anEmptyTreeShowsTheProgressPanelAndHidesItAtOnce) {
+  std::vector<QWidget*> shown;
+  QObject::connect(Form->MainStack, &QStackedWidget::currentChanged,
+                   [&] { shown.push_back(Form->MainStack->currentWidget()); });
+  ChooseFolder(MakeTree("empty", 0));
+  Execute(Form->ResizeButton1);
+  EXPECT_EQ(shown, (std::vector<QWidget*>{Form->ProgressPanel, Form->PageControl1}));
+  EXPECT_FALSE(Form->ProgressWindow()->isVisible());
+}
+
+TEST_F(MainForm, renamingWithNoDateFormatSelectedRenamesNothing) {
+  Form->PageControl1->setCurrentIndex(2);
+  Form->RadioGroup3->SetItemIndex(-1);
+  QTest::mouseClick(Form->EditFileNameButton, Qt::LeftButton);
+  EXPECT_EQ(FolderAsks, 0);
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 0 Dateien");
+  EXPECT_TRUE(Form->EditFileNameButton->isEnabled());
+}
+
+TEST_F(MainForm, thePreviewStripOverElevenFilesShowsFileElevenAloneWithTheLabelsOfTheRow) {
+  const std::string source = MakeTree("src", 11);
+  Form->PreViewCheckBox->setChecked(true);
+  std::vector<QString> labels;
+  std::vector<bool> empty;
+  QImage first;
+  Form->SetNotificationObserver([&](const TBatchMessage& Message) {
+    if (Message.Message != WM_BATCH_PROGRESS || Message.WParam != 11 || Message.LParam != 11)
+      return;
+    for (size_t i = 0; i < 5; ++i) {
+      labels.push_back(Form->NumLabels[i]->text());
+      empty.push_back(SlotIsEmpty(Form->ImgViews[i]));
+    }
+    first = Form->ImgViews[0]->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+  });
+  ChooseFolder(source);
+  Execute(Form->ResizeButton1);
+  EXPECT_EQ(labels, (std::vector<QString>{"11", "7", "8", "9", "10"}));
+  EXPECT_EQ(empty, (std::vector<bool>{false, true, true, true, true}));
+  const std::string eleventh = ResizeOutputFolder(source, 640, 0) + "P110.jpg";
+  EXPECT_EQ(first, PreviewThumbnail(eleventh).convertToFormat(QImage::Format_RGB32));
+  for (QLabel* slot : Form->ImgViews) EXPECT_TRUE(SlotIsEmpty(slot));
+}
+
+TEST_F(MainForm, aFileThatCannotBeLoadedLeavesItsSlotEmptyAndPreviewsOffLeaveAllSlotsAlone) {
+  const std::string source = MakeTree("src", 1);
+  test::WriteTextFile(Temp / "broken.jpg", "no picture");
+  Form->PreViewCheckBox->setChecked(true);
+  Form->ShowProgress(1, 5, source + "P100.jpg");
+  Form->ShowProgress(2, 5, source + "P100.jpg");
+  EXPECT_FALSE(SlotIsEmpty(Form->ImgViews[1]));
+  Form->ShowProgress(2, 5, Temp / "broken.jpg");
+  EXPECT_TRUE(SlotIsEmpty(Form->ImgViews[1]));
+  EXPECT_EQ(Form->ProgressLabel->text(), "Fortschritt:  2 von  5  Dateien");
+
+  Form->PreViewCheckBox->click();  // off: the strip is cleared
+  EXPECT_TRUE(SlotIsEmpty(Form->ImgViews[0]));
+  Form->ShowProgress(3, 5, source + "P100.jpg");
+  EXPECT_TRUE(SlotIsEmpty(Form->ImgViews[2]));
+  EXPECT_EQ(Form->NumLabels[2]->text(), "3");
+}
+
+TEST_F(MainForm, theWindowSeesTheSameNotificationsInTheSameOrderAsAHeadlessRun) {
+  const std::string source = MakeTree("src", 4, 200, 150);
+  test::WriteTextFile(source + "broken.jpg", "not a picture");
+  test::WriteJpeg(source + "sub/P300.jpg", 150, 200);
+  std::vector<TBatchMessage> headless;
+  TQueuedBatchTarget target([&](const TBatchMessage& Message) { headless.push_back(Message); });
+  TErrorLog log;
+  CancelRequested = false;
+  ConvertPICsWholeTree(&target, source, "", 640, 0, "", 1, WM_BATCH_PROGRESS, WM_BATCH_FILE,
+                       false, log);
+  target.pump();
+  fs::remove_all(ResizeOutputFolder(source, 640, 0));
+
+  std::vector<TBatchMessage> window;
+  Form->SetNotificationObserver([&](const TBatchMessage& Message) { window.push_back(Message); });
+  ChooseFolder(source);
+  Execute(Form->ResizeButton1);
+  EXPECT_GT(headless.size(), 10u);
+  EXPECT_EQ(window, headless);
+  EXPECT_EQ(Form->ErrorLog(), log);
+}
+
+TEST_F(MainForm, abbrechenStopsTheJobAtItsNextCheckPoint) {
+  const std::string source = MakeTree("src", 12);
+  Form->SetNotificationObserver([&](const TBatchMessage& Message) {
+    if (Message.Message == WM_BATCH_PROGRESS && Message.WParam == 2)
+      QTimer::singleShot(0, Form->AbbrechenBitBtn, [&] {
+        QTest::mouseClick(Form->AbbrechenBitBtn, Qt::LeftButton);
+      });
+  });
+  ChooseFolder(source);
+  Execute(Form->ResizeButton1);
+  EXPECT_LT(FilesIn(ResizeOutputFolder(source, 640, 0)), 12);
+  EXPECT_EQ(Status(), "Letze Aktion = Prozess abgebrochen");
+}
+
+// Mended: closing during a job used to save and end while the job still reported.
+TEST_F(MainForm, closingWhileAJobRunsCancelsItWaitsForItsEndAndThenSaves) {
+  const std::string source = MakeTree("src", 20);
+  Form->SetNotificationObserver([&](const TBatchMessage& Message) {
+    if (Message.Message == WM_BATCH_PROGRESS && Message.WParam == 2)
+      QTimer::singleShot(0, Form.get(), [&] { Form->close(); });
+  });
+  ChooseFolder(source);
+  QTest::mouseClick(Form->ResizeButton1, Qt::LeftButton);
+  EXPECT_TRUE(Form->JobRunning());
+  QTRY_VERIFY_WITH_TIMEOUT(!Form->isVisible(), 30000);
+  EXPECT_FALSE(Form->JobRunning());
+  EXPECT_LT(FilesIn(ResizeOutputFolder(source, 640, 0)), 20);
+  EXPECT_TRUE(fs::exists(Temp / "settings/pictrim.ini"));
+}
+
+// Mended: a folder chosen while a job lists its files could start a second job.
+TEST_F(MainForm, noSecondJobStartsWhileOneRuns) {
+  const std::string first = MakeTree("first", 3);
+  const std::string second = MakeTree("second", 1);
+  bool tried = false;
+  Form->SetNotificationObserver([&](const TBatchMessage& Message) {
+    if (tried || Message.Message != WM_BATCH_STATUS) return;
+    tried = true;
+    QTimer::singleShot(0, Form.get(), [&] {
+      ChooseFolder(second);
+      EXPECT_TRUE(Form->ResizeButton2->isEnabled());
+      Form->PageControl1->setCurrentIndex(1);
+      QTest::mouseClick(Form->ResizeButton2, Qt::LeftButton);
+      Form->PageControl1->setCurrentIndex(2);
+      QTest::mouseClick(Form->EditFileNameButton, Qt::LeftButton);
+    });
+  });
+  ChooseFolder(first);
+  QTest::mouseClick(Form->ResizeButton1, Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(tried && !Form->JobRunning(), 30000);
+  EXPECT_EQ(FolderAsks, 2);  // the two choices; the renaming never asked
+  EXPECT_FALSE(fs::exists(Temp / "second_SIZE100 kB"));
+  EXPECT_EQ(FilesIn(ResizeOutputFolder(first, 640, 0)), 3);
+}
+
+// Mended: a favourite deleted after it was picked gave a job reported as done.
+TEST_F(MainForm, aFavouriteThatNoLongerExistsIsReportedAtTheStart) {
+  const std::string gone = MakeTree("gone", 1);
+  Form->PathComboBox->addItem(QString::fromStdString(gone));
+  Form->PathComboBox->setEnabled(true);
+  QTest::mouseClick(Form->PathRadioGroup->Item(2), Qt::LeftButton);
+  emit Form->PathComboBox->activated(0);
+  EXPECT_TRUE(Form->ResizeButton1->isEnabled());
+  fs::remove_all(gone);
+  const std::string before = Status();
+  QTest::mouseClick(Form->ResizeButton1, Qt::LeftButton);
+  EXPECT_FALSE(Form->JobRunning());
+  ASSERT_EQ(Messages.size(), 1u);
+  EXPECT_NE(Messages[0].find(gone), std::string::npos);
+  EXPECT_EQ(Status(), before);
+  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
+}
+
+// Mended: a cancelled chooser reported a chosen folder.
+TEST_F(MainForm, aCancelledFolderChooserLeavesTheStatusAndTheButtonsAlone) {
+  ChooseFolder(MakeTree("src", 0));
+  Form->SetNotificationObserver(nullptr);
+  Form->HandleNotification({WM_BATCH_STATUS, 0, 0, "Letzte Aktion = vorher"});
+  Answer.reset();
+  QTest::mouseClick(Form->PathButton, Qt::LeftButton);
+  EXPECT_EQ(FolderAsks, 2);
+  EXPECT_EQ(Status(), "Letzte Aktion = vorher");
+  EXPECT_TRUE(Form->SourceFolder.empty());
+  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
+}
+
+TEST_F(MainForm, storedSelectionsWinOverTheEditsThatAreFilledBeforeThem) {
+  test::WriteTextFile(Temp / "settings/pictrim.ini",
+                      "[Settings]\nSizeEdit1=500\nSizeEdit2=77\nSizeSelected1=0\n"
+                      "SizeSelected2=-5\nPath=2\nActivePageIndex=1\n");
+  Form = std::make_unique<TMainForm>();
+  Form->FormCreate();
+  EXPECT_EQ(Form->SizeEdit1->text(), "500");
+  EXPECT_EQ(Form->RadioGroup1->ItemIndex(), 0);
+  EXPECT_EQ(Form->PresetPixels, 1920);
+  EXPECT_EQ(Form->RadioGroup2->ItemIndex(), -1);
+  EXPECT_EQ(Form->PathRadioGroup->ItemIndex(), 2);
+  EXPECT_EQ(Form->PageControl1->currentIndex(), 1);
+  EXPECT_EQ(Form->windowTitle(), MainCaption);
+}
+
+// Mended: the folder button's caption was chosen by the language's list
+// position, so a third language file showed another language's caption.
+TEST_F(MainForm, thePathButtonCaptionFollowsTheLanguageInUse) {
+  test::WriteTextFile(Temp / "settings/LANGUAGE_Aaa.ini",
+                      "[MainForm]\nPathButton.caption1=Ordner A\nPathButton.caption2=Liste A\n");
+  Form = std::make_unique<TMainForm>();
+  Form->FormCreate();
+  Form->show();
+  auto pick = [&](const QString& Language) {
+    const int index = Form->LanguageComboBox1->findText(Language);
+    ASSERT_GE(index, 0);
+    Form->LanguageComboBox1->setCurrentIndex(index);
+    emit Form->LanguageComboBox1->activated(index);
+  };
+  pick("Aaa");
+  EXPECT_EQ(Form->PathButton->text(), "Ordner A");
+  QTest::mouseClick(Form->PathRadioGroup->Item(2), Qt::LeftButton);
+  EXPECT_EQ(Form->PathButton->text(), "Liste A");
+  pick("German");
+  EXPECT_EQ(Form->PathButton->text(), "Verzeichnis-Liste bearbeiten");
+  EXPECT_EQ(Form->TextCheckBox->text(), "Text ins Bild einkopieren");
+  pick("English");
+  QTest::mouseClick(Form->PathRadioGroup->Item(1), Qt::LeftButton);
+  EXPECT_EQ(Form->PathButton->text(), "Select Path");
+}
+
+TEST(ClampedInteger, readsSignedDecimalsOfAnyLengthAndRefusesEverythingElse) {
+  EXPECT_EQ(ClampedInteger("720", 32, 1920), 720);
+  EXPECT_EQ(ClampedInteger("+40", 32, 1920), 40);
+  EXPECT_EQ(ClampedInteger("-99999999999999999999", 5, 2048), 5);
+  for (const char* text : {"", "-", "12a", " 12", "0x20", "1.5"})
+    EXPECT_EQ(ClampedInteger(text, 32, 1920), std::nullopt) << text;
+}
+
+}  // namespace
+}  // namespace pictrim

@@ -1,0 +1,120 @@
+// Takes pictures of the main window as a user sees it on a real X display
+// (run by scripts/screenshots.sh under Xvfb): each tab in German and in
+// English, and the progress panel with its preview strip during a resize job.
+//
+//   pictrim_screenshots OUTPUT_FOLDER
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "image/ImageBitmap.h"
+#include "settings/SettingsFolder.h"
+#include "tests/common/TestPictures.h"
+#include "ui/Main.h"
+#include "ui/WindowHandlers.h"
+#include "ui/RadioGroup.h"
+#include "util/MoreDialogs.h"
+#include "widgets/ColorButton.h"
+
+namespace {
+
+using namespace pictrim;
+
+// The window's pixels as the X server holds them, frame included.
+void Shoot(QWidget& Window, const QString& File) {
+  Window.repaint();
+  QApplication::sync();
+  QTest::qWait(150);
+  const QRect frame = Window.frameGeometry();
+  const QPixmap shot =
+      Window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+  if (!shot.save(File)) std::fprintf(stderr, "could not write %s\n", qPrintable(File));
+  std::printf("%s\n", qPrintable(File));
+}
+
+void UseLanguage(TMainForm& Form, const QString& Name) {
+  const int index = Form.LanguageComboBox1->findText(Name);
+  if (index < 0) return;
+  Form.LanguageComboBox1->setCurrentIndex(index);
+  Form.LanguageComboBox1Change();
+}
+
+void ShootTabs(const QString& Output, const QString& Language) {
+  TMainForm form;
+  form.FormCreate();
+  UseLanguage(form, Language);
+  form.move(40, 40);
+  form.show();
+  QTest::qWait(300);
+  for (int tab = 0; tab < form.PageControl1->count(); ++tab) {
+    form.PageControl1->setCurrentIndex(tab);
+    Shoot(form, QStringLiteral("%1/main-%2-tab%3.png").arg(Output, Language).arg(tab + 1));
+  }
+}
+
+// A resize job over Count pictures, photographed while file Count - 2 is shown.
+void ShootProgress(const QString& Output, const std::string& Pictures, int Count) {
+  TMainForm form;
+  form.FormCreate();
+  UseLanguage(form, QStringLiteral("German"));
+  form.move(40, 40);
+  form.show();
+  QTest::qWait(300);
+  TFolderHandler previous = SetFolderHandler(
+      [&](const std::string&, const std::string&) { return std::optional<std::string>(Pictures); });
+  form.PageControl1->setCurrentIndex(0);
+  form.PathRadioGroup->SetItemIndex(1);
+  form.PathButton->click();
+  form.PreViewCheckBox->setChecked(true);
+  form.RadioGroup1->SetItemIndex(2);
+  Shoot(form, Output + QStringLiteral("/main-folder-chosen.png"));
+  form.SetNotificationObserver([&](const TBatchMessage& Message) {
+    if (Message.Message == WM_BATCH_PROGRESS && Message.WParam == Count - 2 && Message.LParam > 0)
+      Shoot(form, Output + QStringLiteral("/progress-panel.png"));
+  });
+  form.ResizeButton1->Click();
+  form.WaitForJob();
+  Shoot(form, Output + QStringLiteral("/main-after-job.png"));
+  SetFolderHandler(std::move(previous));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: pictrim_screenshots OUTPUT_FOLDER\n");
+    return 2;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Pictrim"));
+  UseWindowFont();
+  InitImageLibrary();
+  const QString output = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+  QDir().mkpath(output);
+  const std::string work =
+      (std::filesystem::temp_directory_path() / ("pictrim-shots-" + std::to_string(::getpid())))
+          .string() + "/";
+  std::filesystem::create_directories(work + "pictures");
+  SetSettingsFolder(work);
+  for (const QString& language : {QStringLiteral("German"), QStringLiteral("English")})
+    ShootTabs(output, language);
+  const int count = 12;
+  for (int i = 0; i < count; ++i)
+    test::WriteJpeg(work + "pictures/IMG_" + std::to_string(1000 + i) + ".jpg", 1600, 1200, 90,
+                    static_cast<unsigned>(i + 3));
+  ShootProgress(output, work + "pictures/", count);
+  std::filesystem::remove_all(work);
+  return 0;
+}

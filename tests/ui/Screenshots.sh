@@ -1,0 +1,16 @@
+#!/bin/sh
+# Takes one screenshot of each small window on a virtual display:
+#   tests/ui/Screenshots.sh BUILD_DIR OUTPUT_DIR
+# Needs xvfb-run and ImageMagick's import.
+set -eu
+build=${1:?build folder}
+out=${2:?output folder}
+mkdir -p "$out"
+for what in progress errors paths; do
+  xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
+    '$build/tests/ui/pictrim_ui_demo' $what 4 &
+    sleep 2
+    import -window root '$out/$what.png'
+    wait"
+  echo "$out/$what.png"
+done

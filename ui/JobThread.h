@@ -1,0 +1,84 @@
+// A job of the window runs on a worker thread so that the window repaints and
+// answers "abbrechen" while a large picture is being worked on. The job
+// reports through a target whose notifications are handled on the GUI thread,
+// in order; when the job pumps, it waits until the window has handled every
+// notification posted so far, so what the user sees is the same as if the job
+// ran inside the click handler and pumped there.
+#pragma once
+
+#include <QObject>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "platform/BatchTarget.h"
+#include "ui/WindowHandlers.h"
+
+class QEventLoop;
+
+namespace pictrim {
+
+// A batch target for a window. post() may be called from any thread. On the
+// job thread pump() returns once the GUI thread has handled every
+// notification posted so far; on the GUI thread it handles them at once.
+// Notifications posted without a pump (the job's final one) wait until the
+// window calls deliver(), as a posted message waits for the event loop.
+// Handler runs on the GUI thread, the thread that creates the target.
+class TWindowBatchTarget : public TBatchTarget {
+ public:
+  using THandler = std::function<void(const TBatchMessage&)>;
+  explicit TWindowBatchTarget(THandler Handler);
+  ~TWindowBatchTarget() override;
+  TWindowBatchTarget(const TWindowBatchTarget&) = delete;
+  TWindowBatchTarget& operator=(const TWindowBatchTarget&) = delete;
+
+  void post(TBatchMessage Message) override;
+  void pump() override;
+  // GUI thread: handles every pending notification now, in order.
+  void deliver();
+
+ private:
+  bool OnGuiThread() const;
+  // Handles pending notifications until Count of them have been taken.
+  void DeliverUpTo(uint64_t Count);
+
+  THandler Handler_;
+  QObject* Context_;  // lives on the GUI thread; deliveries are queued to it
+  std::mutex Mutex_;
+  std::condition_variable Handled_;
+  std::deque<TBatchMessage> Pending_;
+  uint64_t PostedCount_ = 0;
+  uint64_t TakenCount_ = 0;
+  uint64_t HandledCount_ = 0;
+};
+
+// Runs one job at a time on a worker thread.
+class TJobThread : public QObject {
+ public:
+  explicit TJobThread(QObject* Parent = nullptr);
+  ~TJobThread() override;
+
+  bool Running() const { return Running_; }
+  // Starts Job on the worker thread; false (nothing started) while a job
+  // runs. Finished runs on the GUI thread once Job has returned; it is the
+  // place to take over the job's results and to deliver() the notifications
+  // the job left pending.
+  bool Start(std::function<void()> Job, std::function<void()> Finished);
+  // GUI thread: keeps handling events (and so the job's notifications) until
+  // the running job has ended and its Finished has run.
+  void WaitWhileHandlingEvents();
+
+ private:
+  void JobEnded();
+
+  std::thread Worker_;
+  std::function<void()> Finished_;
+  bool Running_ = false;
+  QEventLoop* Waiting_ = nullptr;
+};
+
+}  // namespace pictrim

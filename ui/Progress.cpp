@@ -1,0 +1,182 @@
+#include "ui/Progress.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QString>
+
+#include <algorithm>
+
+#include "ui/WindowHandlers.h"
+
+namespace pictrim {
+namespace {
+
+constexpr int DesignHeight = 149;
+constexpr int ErrorMemoMargin = 4;
+constexpr int OkTop = 150;
+constexpr int OkWidth = 51;
+constexpr int OkHeight = 17;
+constexpr int MemoToOkGap = 6;
+
+// The memo fills the window above the OK button. Its nominal height (the
+// window's height less 44) would reach below the button's top, where the
+// button would cover the last visible lines, so it ends above the button.
+int ErrorMemoHeight() {
+  return std::min(TProgressWin::ErrorHeight - 44, OkTop - MemoToOkGap - ErrorMemoMargin);
+}
+
+}  // namespace
+
+std::string ErrorLineForDisplay(const std::string& Line) {
+  std::string text = Line;
+  if (text.ends_with("\r\n")) {
+    text.resize(text.size() - 2);
+  } else if (text.ends_with('\n') || text.ends_with('\r')) {
+    text.pop_back();
+  }
+  return MessageLines(text);
+}
+
+TProgressWin::TProgressWin(TErrorLog& ErrorLog, QWidget* Parent)
+    : QWidget(Parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      ErrorLog_(ErrorLog) {
+  setWindowTitle(QString::fromUtf8("Fortschrittsanzeige"));
+  resize(ProgressWidth, DesignHeight);
+
+  ErrorLogMemo = new QPlainTextEdit(this);
+  ErrorLogMemo->setObjectName("ErrorLogMemo");
+  ErrorLogMemo->setReadOnly(true);
+  ErrorLogMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  ErrorLogMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  ErrorLogMemo->setGeometry(8, 8, 329, 73);
+
+  OKbutton = new QPushButton("OK", this);
+  OKbutton->setObjectName("OKbutton");
+  OKbutton->setGeometry(144, 88, OkWidth, OkHeight);
+  OKbutton->hide();
+  connect(OKbutton, &QPushButton::clicked, this, [this] { OKbuttonClick(); });
+
+  ProgressLabel = new QLabel(this);
+  ProgressLabel->setObjectName("ProgressLabel");
+  ProgressLabel->setGeometry(8, 8, 329, 16);
+  ProgressBar = new QProgressBar(this);
+  ProgressBar->setObjectName("ProgressBar");
+  ProgressBar->setTextVisible(false);
+  ProgressBar->setGeometry(8, 28, 329, 16);
+  FileNameLabel = new QLabel(this);
+  FileNameLabel->setObjectName("FileNameLabel");
+  FileNameLabel->setGeometry(8, 50, 329, 16);
+  ShowProgressControls(false);
+}
+
+void TProgressWin::ShowProgressControls(bool Visible) {
+  ProgressLabel->setVisible(Visible);
+  ProgressBar->setVisible(Visible);
+  FileNameLabel->setVisible(Visible);
+}
+
+void TProgressWin::HandleNotification(const TBatchMessage& Message) {
+  switch (Message.Message) {
+    case WM_BATCH_PROGRESS:
+      HandleProgress(Message.WParam, Message.LParam);
+      break;
+    case WM_BATCH_FILE:
+      // Only the produced file (wParam 0) is remembered; this window shows no name.
+      if (Message.WParam == 0) LastFile = Message.Text;
+      break;
+    default:
+      break;  // status texts and cancel requests are not for this window
+  }
+}
+
+void TProgressWin::HandleProgress(int64_t Number, int64_t Total) {
+  if (Number == 1) {  // a job's first file
+    OKbutton->hide();
+    ErrorLogMemo->hide();
+    ShowProgressControls(true);
+    show();
+    resize(ProgressWidth, height());
+  }
+  if (Total > 0) {
+    ProgressBar->setRange(0, static_cast<int>(std::min<int64_t>(Total, INT32_MAX)));
+    ProgressBar->setValue(static_cast<int>(std::min(Number, Total)));
+    ProgressLabel->setText(QString("Fortschritt:  %1 von  %2  Dateien").arg(Number).arg(Total));
+  }
+  if (!LastFile.empty()) add(Number, LastFile);
+  if (Total == 0) {  // the job's final notification
+    if (!ErrorLog_.empty()) {
+      ShowErrorLayout(OwnErrorWidth, OwnErrorOkLeft);
+    } else {
+      hide();
+    }
+  }
+}
+
+void TProgressWin::add(int64_t, const std::string& Path) {
+  const QFontMetrics metrics(FileNameLabel->font());
+  FileNameLabel->setText(
+      metrics.elidedText(QString::fromStdString(Path), Qt::ElideMiddle, FileNameLabel->width()));
+  raise();
+}
+
+void TProgressWin::ShowErrorLayout(int Width, int OkLeft) {
+  if (isHidden()) show();
+  ShowProgressControls(false);
+  resize(Width, ErrorHeight);
+  OKbutton->setGeometry(OkLeft, OkTop, OkWidth, OkHeight);
+  OKbutton->show();
+  ErrorLogMemo->setGeometry(ErrorMemoMargin, ErrorMemoMargin, Width - 18, ErrorMemoHeight());
+  ErrorLogMemo->show();
+  AppendUnshownLines();
+}
+
+void TProgressWin::AppendUnshownLines() {
+  // The memo mirrors the log: a log that was emptied elsewhere starts it afresh.
+  if (ShownLines_ > ErrorLog_.size()) {
+    ErrorLogMemo->clear();
+    ShownLines_ = 0;
+  }
+  for (; ShownLines_ < ErrorLog_.size(); ++ShownLines_) {
+    ErrorLogMemo->appendPlainText(
+        QString::fromStdString(ErrorLineForDisplay(ErrorLog_[ShownLines_])));
+  }
+  QScrollBar* bar = ErrorLogMemo->verticalScrollBar();
+  bar->setValue(bar->maximum());
+}
+
+void TProgressWin::OKbuttonClick() {
+  hide();
+  ErrorLogMemo->clear();
+  // Only the lines that were shown go; lines a job added since then wait for
+  // the next error layout.
+  const size_t shown = std::min(ShownLines_, ErrorLog_.size());
+  ErrorLog_.erase(ErrorLog_.begin(), ErrorLog_.begin() + static_cast<std::ptrdiff_t>(shown));
+  ShownLines_ = 0;
+  resize(ProgressWidth, height());
+}
+
+void TProgressWin::closeEvent(QCloseEvent* Event) {
+  Event->ignore();
+  hide();
+}
+
+void TProgressWin::showEvent(QShowEvent* Event) {
+  QWidget::showEvent(Event);
+  if (Centred_) return;
+  Centred_ = true;
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+}  // namespace pictrim

@@ -1,0 +1,88 @@
+// The progress and error-log window. It is the notification target of the
+// unattended batches, which show it while they run, and it is where the lines
+// of the error log are shown when a job ends, whichever window followed the
+// job; its OK button dismisses them and empties the log. It is created once,
+// stays hidden until needed and never closes: a close request hides it.
+#pragma once
+
+#include <QWidget>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/BatchTarget.h"
+#include "util/ErrorLog.h"
+
+class QCloseEvent;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QShowEvent;
+
+namespace pictrim {
+
+class TProgressWin : public QWidget {
+ public:
+  // The widths of the window: while a batch runs, and in its two error layouts
+  // (shown by the main window, shown by this window's own progress handler).
+  static constexpr int ProgressWidth = 353;
+  static constexpr int MainErrorWidth = 653;
+  static constexpr int MainErrorOkLeft = 300;
+  static constexpr int OwnErrorWidth = 553;
+  static constexpr int OwnErrorOkLeft = 250;
+  static constexpr int ErrorHeight = 211;
+
+  // ErrorLog belongs to the main window and must outlive this window; it is
+  // read and emptied here, on the GUI thread only.
+  explicit TProgressWin(TErrorLog& ErrorLog, QWidget* Parent = nullptr);
+
+  // A notification of a batch that reports to this window. Handles
+  // WM_BATCH_PROGRESS and WM_BATCH_FILE; status texts and anything else are
+  // ignored. Must be called on the GUI thread.
+  void HandleNotification(const TBatchMessage& Message);
+
+  // Called for each progress notification with the file number and the last
+  // produced file: brings the window to the front.
+  void add(int64_t Number, const std::string& Path);
+
+  // Shows the window Width wide and ErrorHeight high with the OK button at
+  // OkLeft and the memo filling the rest, and puts the log's lines into the
+  // memo. Lines already shown stay shown once.
+  void ShowErrorLayout(int Width, int OkLeft);
+
+  // The OK button: hides the window, empties the memo, removes the lines it
+  // showed from the log and sets the width back to ProgressWidth.
+  void OKbuttonClick();
+
+  // How many of the log's first lines the memo shows.
+  size_t ShownLineCount() const { return ShownLines_; }
+
+  QPlainTextEdit* ErrorLogMemo;
+  QPushButton* OKbutton;
+  // While a batch runs: the count and the last produced file, so that a long
+  // unattended run shows that it is getting on.
+  QLabel* ProgressLabel;
+  QLabel* FileNameLabel;
+  QProgressBar* ProgressBar;
+
+ protected:
+  void closeEvent(QCloseEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
+
+ private:
+  void HandleProgress(int64_t Number, int64_t Total);
+  void ShowProgressControls(bool Visible);
+  void AppendUnshownLines();
+
+  TErrorLog& ErrorLog_;
+  size_t ShownLines_ = 0;  // the first ShownLines_ lines of ErrorLog_ are in the memo
+  bool Centred_ = false;
+};
+
+// The text of one error-log line as the memo shows it: without its closing
+// line break, inner CR LF and lone CR turned into "\n".
+std::string ErrorLineForDisplay(const std::string& Line);
+
+}  // namespace pictrim

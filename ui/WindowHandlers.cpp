@@ -1,0 +1,95 @@
+#include "ui/WindowHandlers.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFont>
+#include <QFontInfo>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QPointer>
+#include <QThread>
+
+#include <mutex>
+
+#include "util/MoreDialogs.h"
+
+namespace pictrim {
+namespace {
+
+bool OnGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
+
+// Job threads wait here for their turn, so that their message boxes come one
+// after another; the GUI thread never takes this lock.
+std::mutex JobMessageMutex;
+
+}  // namespace
+
+std::string MessageLines(const std::string& Text) {
+  std::string lines;
+  lines.reserve(Text.size());
+  for (size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] == '\r') {
+      lines += '\n';
+      if (i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
+    } else {
+      lines += Text[i];
+    }
+  }
+  return lines;
+}
+
+void ShowMessageBox(QWidget* Parent, const std::string& Text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+                  QString::fromStdString(MessageLines(Text)), QMessageBox::Ok, Parent);
+  // The hourglass of a running step gives way to the arrow while the user reads.
+  const bool busy = QApplication::overrideCursor() != nullptr;
+  if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  box.exec();
+  if (busy) QApplication::restoreOverrideCursor();
+}
+
+std::optional<std::string> ChooseFolderDialog(QWidget* Parent, const std::string& Title,
+                                              const std::string& StartFolder) {
+  const QString start = QString::fromStdString(StartFolder);
+  const bool startExists = !StartFolder.empty() && QDir(start).exists();
+  const QString chosen = QFileDialog::getExistingDirectory(
+      Parent, QString::fromStdString(Title), startExists ? start : QString(),
+      QFileDialog::ShowDirsOnly);
+  if (chosen.isEmpty()) return std::nullopt;
+  return chosen.toStdString();
+}
+
+void UseWindowFont() {
+  QFont font(QStringLiteral("MS Sans Serif"), 8);
+  if (QFontInfo(font).family() != QStringLiteral("MS Sans Serif")) {
+    font = QFont(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(11);
+  }
+  QApplication::setFont(font);
+}
+
+void InstallWindowHandlers(QWidget* Parent) {
+  QPointer<QWidget> parent(Parent);
+  SetMessageHandler([parent](const std::string& Text) {
+    if (OnGuiThread()) {
+      ShowMessageBox(parent, Text);
+      return;
+    }
+    std::lock_guard<std::mutex> turn(JobMessageMutex);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [parent, &Text] { ShowMessageBox(parent, Text); },
+        Qt::BlockingQueuedConnection);
+  });
+  SetFolderHandler([parent](const std::string& Title, const std::string& StartFolder) {
+    std::optional<std::string> chosen;
+    if (OnGuiThread()) return ChooseFolderDialog(parent, Title, StartFolder);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [&] { chosen = ChooseFolderDialog(parent, Title, StartFolder); },
+        Qt::BlockingQueuedConnection);
+    return chosen;
+  });
+}
+
+}  // namespace pictrim

@@ -1,0 +1,33 @@
+// The window's answers to the engine's requests for a message box and for a
+// folder: a QMessageBox over the window and the Qt folder dialog.
+#pragma once
+
+#include <optional>
+#include <string>
+
+class QWidget;
+
+namespace pictrim {
+
+// Installs both handlers of util/MoreDialogs for a program with a window.
+// A message raised on a job thread is shown on the GUI thread and the job
+// waits until it is closed; one raised on the GUI thread is shown at once.
+void InstallWindowHandlers(QWidget* Parent);
+
+// The message box itself (GUI thread): the text with its CR and CR LF line
+// breaks shown as new lines, an arrow cursor while it shows.
+void ShowMessageBox(QWidget* Parent, const std::string& Text);
+
+// The folder dialog itself (GUI thread): Title as its caption, opened at
+// StartFolder when that folder exists; nothing when the user cancelled.
+std::optional<std::string> ChooseFolderDialog(QWidget* Parent, const std::string& Title,
+                                              const std::string& StartFolder);
+
+// The font of every window: "MS Sans Serif" 8 pt where installed, else
+// DejaVu Sans at 11 pixels; set as the application font.
+void UseWindowFont();
+
+// CR LF and single CR as "\n".
+std::string MessageLines(const std::string& Text);
+
+}  // namespace pictrim
