@@ -20,7 +20,8 @@ void OnSignal(int Signal) {
 }  // namespace
 
 void InstallCancelSignals() {
-  static_assert(std::atomic<bool>::is_always_lock_free, "the cancel flag is set from a signal handler");
+  static_assert(std::atomic<bool>::is_always_lock_free,
+                "the cancel flag is set from a signal handler");
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -29,8 +30,12 @@ void InstallCancelSignals() {
   ::sigaction(SIGTERM, &action, nullptr);
 }
 
-int CancelSignal() { return Received; }
+int CancelSignal() {
+  return Received;
+}
 
-int ExitStatusAfterSignal(int Status) { return Received != 0 ? 128 + Received : Status; }
+int ExitStatusAfterSignal(int Status) {
+  return Received != 0 ? 128 + Received : Status;
+}
 
 }  // namespace pictrim

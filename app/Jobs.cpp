@@ -1,10 +1,9 @@
 #include "app/Jobs.h"
 
-#include "app/CancelSignals.h"
-
 #include <ostream>
 #include <sstream>
 
+#include "app/CancelSignals.h"
 #include "engine/BatchSupport.h"
 #include "engine/Resize.h"
 #include "metadata/Exif.h"

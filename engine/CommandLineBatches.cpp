@@ -324,7 +324,9 @@ int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
   std::unique_ptr<TFileList> files = run.List("bmp");
   const size_t count = files->Count();
   size_t index = 0;
-  for (; index < count && !CancelRequested; ++index) ConvertOneBmp(run, (*files)[index], index, count);
+  for (; index < count && !CancelRequested; ++index) {
+    ConvertOneBmp(run, (*files)[index], index, count);
+  }
   files.reset();
   PostEnd(Window, ProgressMsg, index);
   return 0;
@@ -345,7 +347,9 @@ int SaveJPEGtreeDownSized(TBatchTarget* Window, const std::string& SourceFolder,
   const size_t count = files->Count();
   size_t index = 0;
   try {
-    for (; index < count && !CancelRequested; ++index) downSizer.Convert((*files)[index], index, count);
+    for (; index < count && !CancelRequested; ++index) {
+      downSizer.Convert((*files)[index], index, count);
+    }
   } catch (const std::exception&) {
     // Whatever a single file's steps did not catch ends the loop.
     ShowMessage(JpegBatchFailedMessage);

@@ -20,7 +20,8 @@ bool Put32(TByteSink& Sink, uint32_t Value) {
 }
 
 bool Put64(TByteSink& Sink, uint64_t Value) {
-  return Put32(Sink, static_cast<uint32_t>(Value)) && Put32(Sink, static_cast<uint32_t>(Value >> 32));
+  return Put32(Sink, static_cast<uint32_t>(Value)) &&
+         Put32(Sink, static_cast<uint32_t>(Value >> 32));
 }
 
 bool Get32(TByteSource& Source, uint32_t& Value) {
@@ -81,7 +82,9 @@ bool IsKnownDepth(uint32_t Type, uint32_t Bpp) {
   }
 }
 
-uint64_t LineBytes(uint32_t Width, uint32_t Bpp) { return (uint64_t{Width} * Bpp + 7) / 8; }
+uint64_t LineBytes(uint32_t Width, uint32_t Bpp) {
+  return (uint64_t{Width} * Bpp + 7) / 8;
+}
 
 struct TUnloader {
   void operator()(FIBITMAP* Dib) const { FreeImage_Unload(Dib); }
@@ -127,7 +130,8 @@ bool ReadPictureExtras(TByteSource& Source, const TPictureHead& Head, FIBITMAP* 
   const uint32_t expected =
       Head.Type == FIT_BITMAP && Head.Bpp <= 8 ? (uint32_t{1} << Head.Bpp) : 0;
   if (colours != expected) return false;
-  if (colours > 0 && !Source.Read(FreeImage_GetPalette(Dib), colours * sizeof(RGBQUAD))) return false;
+  if (colours > 0 && !Source.Read(FreeImage_GetPalette(Dib), colours * sizeof(RGBQUAD)))
+    return false;
   uint32_t transparent = 0;
   if (!Get32(Source, transparent) || transparent > 256) return false;
   BYTE table[256];
@@ -137,7 +141,8 @@ bool ReadPictureExtras(TByteSource& Source, const TPictureHead& Head, FIBITMAP* 
   }
   uint32_t hasBackground = 0;
   RGBQUAD background{};
-  if (!Get32(Source, hasBackground) || hasBackground > 1 || !Source.Read(&background, sizeof background))
+  if (!Get32(Source, hasBackground) || hasBackground > 1 ||
+      !Source.Read(&background, sizeof background))
     return false;
   if (hasBackground != 0) FreeImage_SetBackgroundColor(Dib, &background);
   uint32_t dpmX = 0, dpmY = 0, profileFlags = 0, profileSize = 0;
@@ -149,7 +154,8 @@ bool ReadPictureExtras(TByteSource& Source, const TPictureHead& Head, FIBITMAP* 
   if (profileSize > 0) {
     std::vector<uint8_t> profile(profileSize);
     if (!Source.Read(profile.data(), profile.size())) return false;
-    FIICCPROFILE* icc = FreeImage_CreateICCProfile(Dib, profile.data(), static_cast<long>(profileSize));
+    FIICCPROFILE* icc =
+        FreeImage_CreateICCProfile(Dib, profile.data(), static_cast<long>(profileSize));
     if (icc == nullptr) return false;
     icc->flags = static_cast<WORD>(profileFlags);
   } else if (profileFlags != 0) {
@@ -215,7 +221,8 @@ bool ReadRequest(TByteSource& Source, TRequest& Request) {
   uint32_t format = 0, flags = 0, fromBytes = 0;
   if (!GetMagic(Source, RequestMagic) || !Get32(Source, format) || !Get32(Source, flags) ||
       !Get64(Source, Request.MaxPixels) || !GetText(Source, MaxRequestText, Request.Name) ||
-      !GetText(Source, MaxRequestText, Request.Path) || !Get32(Source, fromBytes) || fromBytes > 1) {
+      !GetText(Source, MaxRequestText, Request.Path) || !Get32(Source, fromBytes) ||
+      fromBytes > 1) {
     return false;
   }
   Request.Format = static_cast<int32_t>(format);
@@ -236,13 +243,14 @@ bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t Bits
 bool WritePicture(TByteSink& Sink, FIBITMAP* Picture) {
   const uint32_t width = FreeImage_GetWidth(Picture), height = FreeImage_GetHeight(Picture);
   const uint32_t bpp = FreeImage_GetBPP(Picture);
-  const uint32_t colours =
-      FreeImage_GetImageType(Picture) == FIT_BITMAP && bpp <= 8 && FreeImage_GetPalette(Picture) != nullptr
-          ? (uint32_t{1} << bpp)
-          : 0;
+  const uint32_t colours = FreeImage_GetImageType(Picture) == FIT_BITMAP && bpp <= 8 &&
+                                   FreeImage_GetPalette(Picture) != nullptr
+                               ? (uint32_t{1} << bpp)
+                               : 0;
   bool ok = Put32(Sink, PictureMessage) && Put32(Sink, FreeImage_GetImageType(Picture)) &&
             Put32(Sink, width) && Put32(Sink, height) && Put32(Sink, bpp) &&
-            Put32(Sink, FreeImage_GetRedMask(Picture)) && Put32(Sink, FreeImage_GetGreenMask(Picture)) &&
+            Put32(Sink, FreeImage_GetRedMask(Picture)) &&
+            Put32(Sink, FreeImage_GetGreenMask(Picture)) &&
             Put32(Sink, FreeImage_GetBlueMask(Picture)) && Put32(Sink, colours);
   if (ok && colours > 0) ok = Sink.Write(FreeImage_GetPalette(Picture), colours * sizeof(RGBQUAD));
   const uint32_t transparent =
@@ -285,10 +293,12 @@ TAnswer ReadAnswer(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& Admi
     return Failed(GetText(Source, MaxFailureText, text) ? text : "the decoder's answer is garbled");
   }
   uint32_t width = 0, height = 0, bpp = 0;
-  if (kind != HeaderMessage || !Get32(Source, width) || !Get32(Source, height) || !Get32(Source, bpp)) {
+  if (kind != HeaderMessage || !Get32(Source, width) || !Get32(Source, height) ||
+      !Get32(Source, bpp)) {
     return Failed("the decoder's answer is garbled");
   }
-  if (uint64_t{width} * height > MaxPixels) return Failed("the picture has more pixels than allowed");
+  if (uint64_t{width} * height > MaxPixels)
+    return Failed("the picture has more pixels than allowed");
   if (bpp > 128 || !Admit(DecodedBytes(width, height, bpp), false)) {
     return Failed("no memory may be had for the picture");
   }

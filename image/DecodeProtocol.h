@@ -55,8 +55,8 @@ struct TRequest {
   int32_t Format = FIF_UNKNOWN;
   int32_t Flags = 0;
   uint64_t MaxPixels = 0;
-  std::string Name;            // the file's name, for messages
-  std::string Path;            // the file to read, when Bytes are not sent
+  std::string Name;  // the file's name, for messages
+  std::string Path;  // the file to read, when Bytes are not sent
   bool FromBytes = false;
   std::vector<uint8_t> Bytes;  // the file's contents, when FromBytes
 };

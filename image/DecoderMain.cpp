@@ -111,8 +111,9 @@ void Misbehave(const std::string& Kind, TByteSink& Sink) {
     }
   }
   if (Kind == "garbage") {
-    static const char garbage[] = "PTDA\x01\x00\x00\x00\x10\x00\x00\x00\x10\x00\x00\x00\x18\x00\x00\x00"
-                                  "\x02\x00\x00\x00\x07\x00\x00\x00 this is no picture, nothing like one";
+    static const char garbage[] =
+        "PTDA\x01\x00\x00\x00\x10\x00\x00\x00\x10\x00\x00\x00\x18\x00\x00\x00"
+        "\x02\x00\x00\x00\x07\x00\x00\x00 this is no picture, nothing like one";
     Sink.Write(garbage, sizeof garbage - 1);
     std::_Exit(0);
   }
@@ -122,7 +123,8 @@ class TLoader {
  public:
   explicit TLoader(TRequest& Request) : Request_(Request) {
     if (Request_.FromBytes) {
-      Stream_ = FreeImage_OpenMemory(Request_.Bytes.data(), static_cast<DWORD>(Request_.Bytes.size()));
+      Stream_ =
+          FreeImage_OpenMemory(Request_.Bytes.data(), static_cast<DWORD>(Request_.Bytes.size()));
     }
   }
   ~TLoader() {

@@ -65,7 +65,8 @@ bool HasGreyPalette(FIBITMAP* Dib) {
   if (palette == nullptr) return true;
   const unsigned colours = FreeImage_GetColorsUsed(Dib);
   for (unsigned i = 0; i < colours; ++i) {
-    if (palette[i].rgbRed != palette[i].rgbGreen || palette[i].rgbGreen != palette[i].rgbBlue) return false;
+    const RGBQUAD& c = palette[i];
+    if (c.rgbRed != c.rgbGreen || c.rgbGreen != c.rgbBlue) return false;
   }
   return true;
 }

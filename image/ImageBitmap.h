@@ -71,7 +71,8 @@ class TImageBitmap : public TImageObject {
   // onto white. True when the picture can then be saved as JPEG.
   bool ConvertForJpeg();
   // Rescales in place; pictures below 8 bits become 24-bit first when their
-  // palette holds colours, else greyscale, and 16-bit ones 24-bit. False (picture unchanged) when the library refuses.
+  // palette holds colours, else greyscale, and 16-bit ones 24-bit. False
+  // (picture unchanged) when the library refuses.
   bool Rescale(uint32_t NewWidth, uint32_t NewHeight, FREE_IMAGE_FILTER Filter);
   // Takes ownership of Handle, releasing the held picture; false for null.
   virtual bool Replace(FIBITMAP* Handle);

@@ -8,10 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -51,7 +51,10 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
   TChannel(int Fd, double Seconds) : Fd_(Fd), Seconds_(Seconds) { Restart(); }
   ~TChannel() override { Close(); }
 
-  void Restart() { Deadline_ = TClock::now() + std::chrono::duration_cast<TClock::duration>(std::chrono::duration<double>(Seconds_)); }
+  void Restart() {
+    Deadline_ = TClock::now() + std::chrono::duration_cast<TClock::duration>(
+                                    std::chrono::duration<double>(Seconds_));
+  }
   void Close() {
     if (Fd_ >= 0) ::close(Fd_);
     Fd_ = -1;
@@ -88,13 +91,15 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
   // Waits until the socket is ready for Events; false at the deadline or on error.
   bool Wait(short Events) {
     for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline_ - TClock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(Deadline_ - TClock::now());
       if (left.count() <= 0) {
         TimedOut_ = true;
         return false;
       }
       pollfd entry{Fd_, Events, 0};
-      const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+      const int ready =
+          ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
       if (ready < 0 && errno == EINTR) continue;
       if (ready < 0) return false;
       if (ready > 0) return true;
@@ -136,8 +141,8 @@ class TDecoderProcess {
     sigemptyset(&none);
     sigemptyset(&defaults);
     for (const int sig : {SIGINT, SIGTERM, SIGPIPE, SIGQUIT, SIGHUP}) sigaddset(&defaults, sig);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
@@ -165,7 +170,8 @@ class TDecoderProcess {
       std::this_thread::sleep_for(std::chrono::milliseconds(4));
     }
     if (!Reaped_) return {};
-    if (WIFSIGNALED(Status_)) return "the decoder crashed (signal " + std::to_string(WTERMSIG(Status_)) + ")";
+    if (WIFSIGNALED(Status_))
+      return "the decoder crashed (signal " + std::to_string(WTERMSIG(Status_)) + ")";
     if (WIFEXITED(Status_) && WEXITSTATUS(Status_) != 0)
       return "the decoder failed (status " + std::to_string(WEXITSTATUS(Status_)) + ")";
     return {};
@@ -194,7 +200,8 @@ class TDecoderProcess {
 };
 
 double TimeLimitFor(const TDecodeLimits& L, uint64_t FileBytes) {
-  const double extra = L.ScaleAboveBytes > 0 ? static_cast<double>(FileBytes / L.ScaleAboveBytes) : 0;
+  const double extra =
+      L.ScaleAboveBytes > 0 ? static_cast<double>(FileBytes / L.ScaleAboveBytes) : 0;
   return L.Seconds + extra;
 }
 
@@ -222,7 +229,9 @@ void SetDecodeLimits(const TDecodeLimits& NewLimits) {
   Budget.SetCapacity(NewLimits.BudgetBytes);
 }
 
-TMemoryBudget& PictureBudget() { return Budget; }
+TMemoryBudget& PictureBudget() {
+  return Budget;
+}
 
 void SetDecoderProgram(const std::string& Path) {
   std::lock_guard<std::mutex> lock(SettingsMutex);
@@ -295,7 +304,8 @@ TIsolatedDecode DecodeIsolated(FREE_IMAGE_FORMAT Format, int Flags, const std::s
     return result;
   }
   if (channel.TimedOut()) {
-    result.Failure = "the decoder was stopped after " + std::to_string(static_cast<long>(seconds)) + " s";
+    result.Failure =
+        "the decoder was stopped after " + std::to_string(static_cast<long>(seconds)) + " s";
   } else {
     const std::string ended = process.EndReason();
     result.Failure = ended.empty() ? answer.Failure : ended;

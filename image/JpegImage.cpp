@@ -26,9 +26,10 @@ uint8_t* AllocateRows(void* Context, uint32_t Width, uint32_t Height, size_t* St
 
 QImage DecodeBytes(const std::vector<uint8_t>& Bytes, unsigned ScaleDenom, int& Warnings,
                    jpegcodec::TPixelLayout Layout = jpegcodec::TPixelLayout::Rgb24) {
-  const QImage::Format format = Layout == jpegcodec::TPixelLayout::Bgrx32  ? QImage::Format_RGB32
-                                : Layout == jpegcodec::TPixelLayout::Grey8 ? QImage::Format_Grayscale8
-                                                                           : QImage::Format_RGB888;
+  using jpegcodec::TPixelLayout;
+  const QImage::Format format = Layout == TPixelLayout::Bgrx32  ? QImage::Format_RGB32
+                                : Layout == TPixelLayout::Grey8 ? QImage::Format_Grayscale8
+                                                                : QImage::Format_RGB888;
   TDecodeTarget target{QImage(), format};
   const jpegcodec::TDecodeResult r =
       jpegcodec::Decode(Bytes.data(), Bytes.size(), ScaleDenom, Layout, AllocateRows, &target);

@@ -38,7 +38,8 @@ int ProcessesMarked(const std::string& Mark) {
   int count = 0;
   for (const auto& entry : fs::directory_iterator("/proc")) {
     std::ifstream environ(entry.path() / "environ", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(environ)), std::istreambuf_iterator<char>());
+    const std::string text((std::istreambuf_iterator<char>(environ)),
+                           std::istreambuf_iterator<char>());
     count += text.find("PICTRIM_TEST_MARK=" + Mark) != std::string::npos;
   }
   return count;
@@ -57,7 +58,8 @@ TEST(CancelSignal, ctrlCAndSigtermEndTheRunAsACancelWithWholeFiles) {
     test::TTempDir dir;
     const std::string source = dir / "src/";
     test::WriteTextFile(source + "0empty.png", "");
-    for (int i = 1; i <= 80; ++i) test::WritePicture(source + std::to_string(1000 + i) + ".png", 300, 200, FIF_PNG);
+    for (int i = 1; i <= 80; ++i)
+      test::WritePicture(source + std::to_string(1000 + i) + ".png", 300, 200, FIF_PNG);
     QProcess process;
     StartPictrim(process, source, "", dir.Path());
     std::string err;
@@ -72,7 +74,8 @@ TEST(CancelSignal, ctrlCAndSigtermEndTheRunAsACancelWithWholeFiles) {
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), status) << err;
     EXPECT_NE(err.find("Letze Aktion = Prozess abgebrochen"), std::string::npos) << err;
-    EXPECT_NE(err.find("FBitmap.Load() with  File \"" + source + "0empty.png\""), std::string::npos) << err;
+    EXPECT_NE(err.find("FBitmap.Load() with  File \"" + source + "0empty.png\""), std::string::npos)
+        << err;
     // Fewer copies than pictures, each one whole, nothing else in the folder.
     int copies = 0;
     for (const auto& entry : fs::directory_iterator(dir / "src_MAXSIZE40")) {

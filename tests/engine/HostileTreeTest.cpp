@@ -35,9 +35,9 @@ const char* const GoodNames[] = {"a.jpg", "b.png", "c.tif", "d.gif", "e.bmp", "x
 // abort.tif makes the library's TIFF loader fail an assertion and abort;
 // an empty PICT and one of 97 zero bytes make its PICT loader loop for ever
 // (found by fuzzing the library's loaders).
-const char* const FailingNames[] = {"empty.jpg", "empty1.png", "trunc-png.png", "bomb.png",
-                                    "huge.jpg",  "crash.png",  "hang.png",      "memory.png",
-                                    "garbage.png", "abort.tif", "empty.pct", "zeros.pct"};
+const char* const FailingNames[] = {"empty.jpg",   "empty1.png", "trunc-png.png", "bomb.png",
+                                    "huge.jpg",    "crash.png",  "hang.png",      "memory.png",
+                                    "garbage.png", "abort.tif",  "empty.pct",     "zeros.pct"};
 
 void WriteGood(const std::string& Folder) {
   test::WriteJpeg(Folder + "a.jpg", 120, 90);
@@ -60,7 +60,8 @@ std::string PngBomb() {
 
 std::string Chunk(const std::string& Type, const std::string& Data) {
   std::string out;
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(Data.size() >> shift & 0xFF);
+  for (int shift = 24; shift >= 0; shift -= 8)
+    out += static_cast<char>(Data.size() >> shift & 0xFF);
   out += Type + Data;
   uint32_t crc = 0xFFFFFFFFu;
   for (const char c : Type + Data) {
@@ -91,7 +92,9 @@ void WriteBad(const std::string& Folder) {
   }
   WriteTextFile(Folder + "bomb.png", PngBomb());
   WriteTextFile(Folder + "huge.jpg", HugeJpeg(ReadWholeFile(Folder + "a.jpg")));
-  WriteTextFile(Folder + "film.mp4", std::string("\0\0\0\x18" "ftypisom", 12));
+  WriteTextFile(Folder + "film.mp4", std::string("\0\0\0\x18"
+                                                 "ftypisom",
+                                                 12));
   fs::resize_file(Folder + "film.mp4", uint64_t(48) << 20);
   fs::create_symlink("loop2.jpg", Folder + "loop1.jpg");
   fs::create_symlink("loop1.jpg", Folder + "loop2.jpg");
@@ -102,7 +105,9 @@ void WriteBad(const std::string& Folder) {
   WriteTextFile(Folder + "zeros.pct", std::string(97, '\0'));
 }
 
-bool NoChildLeft() { return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }
+bool NoChildLeft() {
+  return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
 
 // The output files below Folder with their bytes.
 std::map<std::string, std::string> Outputs(const std::string& Folder) {
@@ -150,7 +155,8 @@ class HostileTree : public test::BatchTest {
       EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
     }
     for (const std::string& line : log) {
-      for (const char* good : GoodNames) EXPECT_EQ(line.find(std::string("src/") + good), std::string::npos) << line;
+      for (const char* good : GoodNames)
+        EXPECT_EQ(line.find(std::string("src/") + good), std::string::npos) << line;
     }
   }
 
@@ -160,13 +166,15 @@ class HostileTree : public test::BatchTest {
 
 TEST_F(HostileTree, theResizeJobDoesEveryGoodFileAsWithoutTheBadOnes) {
   BatchThreads = 2;
-  ASSERT_EQ(ConvertPICsWholeTree(&Window, Source, "", 64, 64, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE,
-                                 false, ErrorLog), 0);
+  ASSERT_EQ(ConvertPICsWholeTree(&Window, Source, "", 64, 64, "", 0, WM_BATCH_PROGRESS,
+                                 WM_BATCH_FILE, false, ErrorLog),
+            0);
   ExpectLines("EXCEPTION in ConvertPICsWholeTree - FBitmap.Load() with  File \"",
               {std::begin(FailingNames), std::end(FailingNames)});
   std::map<std::string, std::string> made = Outputs(Dir / "src_MAXSIZE64");
   TErrorLog controlLog;
-  ConvertPICsWholeTree(nullptr, Control, "", 64, 64, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE, false, controlLog);
+  ConvertPICsWholeTree(nullptr, Control, "", 64, 64, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE, false,
+                       controlLog);
   const std::map<std::string, std::string> expected = Outputs(Dir / "ctl_MAXSIZE64");
   ASSERT_EQ(expected.size(), 6u);
   for (const auto& [name, bytes] : expected) {
@@ -180,7 +188,8 @@ TEST_F(HostileTree, theResizeJobDoesEveryGoodFileAsWithoutTheBadOnes) {
 
 TEST_F(HostileTree, theFileSizeJobLogsEachBadPictureAndGoesOn) {
   ASSERT_EQ(ConvertPICsWholeTree2(&Window, Source, "", "", 20, "", 0, WM_BATCH_PROGRESS,
-                                  WM_BATCH_FILE, false, true, ErrorLog), 0);
+                                  WM_BATCH_FILE, false, true, ErrorLog),
+            0);
   ExpectLines("EXCEPTION in ConvertPICsWholeTree2 - FBitmap.Load() with  File \"",
               {std::begin(FailingNames), std::end(FailingNames)});
   for (const char* good : {"a.jpg", "b.exPNG.jpg", "c.exTIF.jpg", "d.exGIF.jpg", "e.exBMP.jpg"})
@@ -189,27 +198,33 @@ TEST_F(HostileTree, theFileSizeJobLogsEachBadPictureAndGoesOn) {
 
 TEST_F(HostileTree, theCommandLineBatchesLogEachBadPictureAndGoOn) {
   ASSERT_EQ(ConvertBMPtoJPEGtree(&Window, Source, "", 64, "", WM_BATCH_PROGRESS, WM_BATCH_FILE,
-                                 false, ErrorLog), 0);
+                                 false, ErrorLog),
+            0);
   ASSERT_EQ(SaveJPEGtreeDownSized(&Window, Source, "", 64, 0, "", WM_BATCH_PROGRESS, WM_BATCH_FILE,
-                                  false, ErrorLog), 0);
+                                  false, ErrorLog),
+            0);
   const std::vector<std::string> log = Log();
   const auto has = [&](const std::string& Line) {
     return std::find(log.begin(), log.end(), Line) != log.end();
   };
   EXPECT_TRUE(has("Not a valid JPG:   src/empty.jpg"));
-  EXPECT_TRUE(has("EXCEPTION in SaveJPEGtreeDownSized - j.loadFromFile()) with  File \"src/huge.jpg\""));
+  EXPECT_TRUE(
+      has("EXCEPTION in SaveJPEGtreeDownSized - j.loadFromFile()) with  File \"src/huge.jpg\""));
   EXPECT_TRUE(fs::exists(Dir / "src_SIZE64/a.jpg"));
   EXPECT_TRUE(fs::exists(Dir / "src_SIZE64/e.jpg"));
 }
 
 TEST_F(HostileTree, aFolderWhereACopyWouldGoGetsALineAndNoNotification) {
   fs::create_directories(Dir / "src_MAXSIZE64/b.jpg/");
-  ConvertPICsWholeTree(&Window, Source, "", 64, 64, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE, true, ErrorLog);
+  ConvertPICsWholeTree(&Window, Source, "", 64, 64, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE, true,
+                       ErrorLog);
   const std::vector<std::string> log = Log();
-  EXPECT_NE(std::find(log.begin(), log.end(),
-                      "File src/b.png was not written: its output path src_MAXSIZE64/b.jpg is a folder"),
-            log.end());
-  for (const std::string& note : Notes()) EXPECT_EQ(note.find("FILE src_MAXSIZE64/b.jpg"), std::string::npos);
+  EXPECT_NE(
+      std::find(log.begin(), log.end(),
+                "File src/b.png was not written: its output path src_MAXSIZE64/b.jpg is a folder"),
+      log.end());
+  for (const std::string& note : Notes())
+    EXPECT_EQ(note.find("FILE src_MAXSIZE64/b.jpg"), std::string::npos);
 }
 
 TEST(GreyJpegCopy, aGreySourceGivesAGreyCopyOnTheQuickRoad) {
@@ -222,14 +237,14 @@ TEST(GreyJpegCopy, aGreySourceGivesAGreyCopyOnTheQuickRoad) {
   test::WriteJpeg(dir / "src/colour.jpg", 200, 150);
   for (const char* text : {"", "Stamp"}) {
     TErrorLog log;
-    ConvertPICsWholeTree(nullptr, dir / "src/", "", 100, 100, text, 1, WM_BATCH_PROGRESS, WM_BATCH_FILE,
-                         true, log);
+    ConvertPICsWholeTree(nullptr, dir / "src/", "", 100, 100, text, 1, WM_BATCH_PROGRESS,
+                         WM_BATCH_FILE, true, log);
     EXPECT_TRUE(log.empty());
     for (const auto& [name, channels] : {std::pair{"grey.jpg", 1}, std::pair{"colour.jpg", 3}}) {
       const std::string bytes = ReadWholeFile(dir / ("src_MAXSIZE100/" + std::string(name)));
       jpegcodec::THeader header;
-      ASSERT_TRUE(jpegcodec::ReadHeader(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &header,
-                                        nullptr, 0));
+      ASSERT_TRUE(jpegcodec::ReadHeader(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                        bytes.size(), &header, nullptr, 0));
       EXPECT_EQ(header.Components, channels) << name << " " << text;
       EXPECT_EQ(header.Width, 100u);
     }

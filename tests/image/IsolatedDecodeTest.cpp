@@ -40,23 +40,28 @@ class TScopedDecoding {
 };
 
 // True when no child process of this one is left, running or unreaped.
-bool NoChildLeft() { return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }
+bool NoChildLeft() {
+  return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
 
 FIBITMAP* Sample(FREE_IMAGE_TYPE Type, int Bpp) {
   FIBITMAP* dib = FreeImage_AllocateT(Type, 7, 5, Bpp);
   for (unsigned y = 0; y < 5; ++y) {
     BYTE* line = FreeImage_GetScanLine(dib, static_cast<int>(y));
-    for (unsigned x = 0; x < FreeImage_GetLine(dib); ++x) line[x] = static_cast<BYTE>(x * 31 + y * 7);
+    for (unsigned x = 0; x < FreeImage_GetLine(dib); ++x)
+      line[x] = static_cast<BYTE>(x * 31 + y * 7);
   }
   if (RGBQUAD* palette = FreeImage_GetPalette(dib)) {
-    for (unsigned i = 0; i < FreeImage_GetColorsUsed(dib); ++i) palette[i] = {BYTE(i), BYTE(3 * i), 200, 0};
+    for (unsigned i = 0; i < FreeImage_GetColorsUsed(dib); ++i)
+      palette[i] = {BYTE(i), BYTE(3 * i), 200, 0};
   }
   return dib;
 }
 
 std::vector<uint8_t> AnswerFor(FIBITMAP* Dib) {
   TMemorySink sink;
-  EXPECT_TRUE(WriteHeader(sink, FreeImage_GetWidth(Dib), FreeImage_GetHeight(Dib), FreeImage_GetBPP(Dib)));
+  EXPECT_TRUE(
+      WriteHeader(sink, FreeImage_GetWidth(Dib), FreeImage_GetHeight(Dib), FreeImage_GetBPP(Dib)));
   EXPECT_TRUE(WritePicture(sink, Dib));
   return sink.Bytes;
 }
@@ -67,22 +72,25 @@ TAnswer Parse(const std::vector<uint8_t>& Bytes, uint64_t MaxPixels = 1000) {
 }
 
 bool SamePixels(FIBITMAP* A, FIBITMAP* B) {
-  if (FreeImage_GetImageType(A) != FreeImage_GetImageType(B) || FreeImage_GetBPP(A) != FreeImage_GetBPP(B) ||
-      FreeImage_GetWidth(A) != FreeImage_GetWidth(B) || FreeImage_GetHeight(A) != FreeImage_GetHeight(B))
+  if (FreeImage_GetImageType(A) != FreeImage_GetImageType(B) ||
+      FreeImage_GetBPP(A) != FreeImage_GetBPP(B) ||
+      FreeImage_GetWidth(A) != FreeImage_GetWidth(B) ||
+      FreeImage_GetHeight(A) != FreeImage_GetHeight(B))
     return false;
   for (unsigned y = 0; y < FreeImage_GetHeight(A); ++y) {
-    if (std::memcmp(FreeImage_GetScanLine(A, static_cast<int>(y)), FreeImage_GetScanLine(B, static_cast<int>(y)),
-                    FreeImage_GetLine(A)) != 0)
+    if (std::memcmp(FreeImage_GetScanLine(A, static_cast<int>(y)),
+                    FreeImage_GetScanLine(B, static_cast<int>(y)), FreeImage_GetLine(A)) != 0)
       return false;
   }
   const unsigned colours = FreeImage_GetColorsUsed(A);
-  return colours == 0 || std::memcmp(FreeImage_GetPalette(A), FreeImage_GetPalette(B), colours * 4) == 0;
+  return colours == 0 ||
+         std::memcmp(FreeImage_GetPalette(A), FreeImage_GetPalette(B), colours * 4) == 0;
 }
 
 TEST(DecoderAnswer, everyPixelTypeComesBackWithItsPaletteAndTransparency) {
-  const std::pair<FREE_IMAGE_TYPE, int> kinds[] = {{FIT_BITMAP, 1},  {FIT_BITMAP, 4},  {FIT_BITMAP, 8},
-                                                   {FIT_BITMAP, 24}, {FIT_BITMAP, 32}, {FIT_UINT16, 16},
-                                                   {FIT_RGB16, 48},  {FIT_RGBAF, 128}};
+  const std::pair<FREE_IMAGE_TYPE, int> kinds[] = {
+      {FIT_BITMAP, 1},  {FIT_BITMAP, 4},  {FIT_BITMAP, 8}, {FIT_BITMAP, 24},
+      {FIT_BITMAP, 32}, {FIT_UINT16, 16}, {FIT_RGB16, 48}, {FIT_RGBAF, 128}};
   for (const auto& [type, bpp] : kinds) {
     FIBITMAP* sent = Sample(type, bpp);
     if (bpp == 8) {
@@ -138,7 +146,8 @@ TEST_F(IsolatedLoad, aMisbehavingDecoderIsAFailedDecodeAndLeavesNoProcess) {
   TDecodeLimits limits;
   limits.Seconds = 1;
   limits.DecoderMemoryBytes = 512u << 20;
-  TScopedDecoding scoped(limits, "crash:crash.png,hang:hang.png,memory:memory.png,garbage:garbage.png");
+  TScopedDecoding scoped(limits,
+                         "crash:crash.png,hang:hang.png,memory:memory.png,garbage:garbage.png");
   const auto start = std::chrono::steady_clock::now();
   for (const char* name : {"crash.png", "hang.png", "memory.png", "garbage.png"}) {
     TImageBitmap picture;
@@ -208,7 +217,9 @@ uint64_t BytesRead() {
 
 TEST_F(IsolatedLoad, aLargeFileIsJudgedByItsFirstBytesAndNotReadHere) {
   for (const char* name : {"film.mp4", "film.tif"}) {
-    test::WriteTextFile(Dir / name, std::string("\0\0\0\x18" "ftypisom", 12));
+    test::WriteTextFile(Dir / name, std::string("\0\0\0\x18"
+                                                "ftypisom",
+                                                12));
     std::filesystem::resize_file(Dir / name, uint64_t(64) << 20);
   }
   TImageBitmap picture;
