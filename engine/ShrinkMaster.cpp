@@ -43,8 +43,11 @@ std::vector<std::pair<uint32_t, uint32_t>> BoxRanges(uint32_t Source, uint32_t T
 
 // Brings a picture whose Rgb24 rows come in one at a time down to Width x
 // Height (neither edge larger than the source's) with the box filter: every
-// output pixel is the mean of the source pixels it gathers. Holds two rows
-// of sums besides the result.
+// output pixel is the mean of the source pixels it gathers, rounded half up.
+// The sums are whole numbers, so the mean is exact. Each source row is added
+// at full width to the output row it belongs to (and to the next one where
+// two boxes share a boundary row); the columns are gathered once per output
+// row. Besides the result it holds two rows of sums.
 class TBoxShrinker {
  public:
   TBoxShrinker(uint32_t Width, uint32_t Height) : Width_(Width), Height_(Height) {}
@@ -55,30 +58,17 @@ class TBoxShrinker {
     if (Result_.isNull()) return false;
     Columns_ = BoxRanges(SourceWidth, Width_);
     Rows_ = BoxRanges(SourceHeight, Height_);
-    Prefix_.assign((size_t{SourceWidth} + 1) * 3, 0);
-    Row_.assign(size_t{Width_} * 3, 0.0f);
-    Sums_[0].assign(size_t{Width_} * 3, 0.0f);
-    Sums_[1].assign(size_t{Width_} * 3, 0.0f);
+    Sums_[0].assign(size_t{SourceWidth} * 3, 0);
+    Sums_[1].assign(size_t{SourceWidth} * 3, 0);
     return true;
   }
 
   void AddRow(uint32_t Y, const uint8_t* Pixels) {
-    const size_t sourceWidth = Prefix_.size() / 3 - 1;
-    for (size_t x = 0; x < sourceWidth; ++x) {
-      for (int c = 0; c < 3; ++c) Prefix_[3 * (x + 1) + c] = Prefix_[3 * x + c] + Pixels[3 * x + c];
-    }
-    for (uint32_t u = 0; u < Width_; ++u) {
-      const auto [left, right] = Columns_[u];
-      const float count = static_cast<float>(right - left);
-      for (int c = 0; c < 3; ++c) {
-        Row_[3 * u + c] = static_cast<float>(Prefix_[3 * right + c] - Prefix_[3 * left + c]) / count;
-      }
-    }
     for (uint32_t slot = 0; slot < 2 && Line_ + slot < Height_; ++slot) {
       const auto [top, bottom] = Rows_[Line_ + slot];
       if (Y < top || Y >= bottom) continue;
-      std::vector<float>& sums = Sums_[slot];
-      for (size_t i = 0; i < Row_.size(); ++i) sums[i] += Row_[i];
+      uint32_t* __restrict sums = Sums_[slot].data();
+      for (size_t i = 0, n = Sums_[slot].size(); i < n; ++i) sums[i] += Pixels[i];
     }
     while (Line_ < Height_ && Rows_[Line_].second <= Y + 1) Emit();
   }
@@ -91,21 +81,30 @@ class TBoxShrinker {
  private:
   void Emit() {
     const auto [top, bottom] = Rows_[Line_];
-    const float count = static_cast<float>(bottom - top);
+    const uint32_t rows = bottom - top;
     uchar* out = Result_.scanLine(static_cast<int>(Line_));
-    for (size_t i = 0; i < Sums_[0].size(); ++i) {
-      out[i] = static_cast<uchar>(std::clamp(Sums_[0][i] / count + 0.5f, 0.0f, 255.0f));
+    const uint32_t* sums = Sums_[0].data();
+    for (const auto& [left, right] : Columns_) {
+      uint32_t r = 0, g = 0, b = 0;
+      for (const uint32_t* p = sums + 3 * size_t{left}; p != sums + 3 * size_t{right}; p += 3) {
+        r += p[0];
+        g += p[1];
+        b += p[2];
+      }
+      const uint32_t count = (right - left) * rows;
+      out[0] = static_cast<uchar>((2 * r + count) / (2 * count));
+      out[1] = static_cast<uchar>((2 * g + count) / (2 * count));
+      out[2] = static_cast<uchar>((2 * b + count) / (2 * count));
+      out += 3;
     }
     std::swap(Sums_[0], Sums_[1]);
-    std::fill(Sums_[1].begin(), Sums_[1].end(), 0.0f);
+    std::fill(Sums_[1].begin(), Sums_[1].end(), 0u);
     ++Line_;
   }
 
   uint32_t Width_, Height_;
   std::vector<std::pair<uint32_t, uint32_t>> Columns_, Rows_;
-  std::vector<uint32_t> Prefix_;
-  std::vector<float> Row_;
-  std::vector<float> Sums_[2];
+  std::vector<uint32_t> Sums_[2];
   uint32_t Line_ = 0;
   QImage Result_;
 };
