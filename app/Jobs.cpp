@@ -3,6 +3,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "app/CancelSignals.h"
 #include "engine/BatchSupport.h"
 #include "engine/Resize.h"
 #include "metadata/Exif.h"
@@ -28,6 +29,7 @@ int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostr
   const int jpeg =
       SaveJPEGtreeDownSized(&Report, Command.SourceFolder, Command.OutputFolder, Command.PixelSize,
                             0, "", ProgressMsg, FileMsg, Command.Overwrite, errorLog);
+  if (CancelRequested) Report.post({WM_BATCH_STATUS, 0, 0, batch::CancelledStatusText});
   Report.Finish(errorLog);
   if (bmp != 0) PrintRefusal("the BMP batch", bmp, Err);
   if (jpeg != 0) PrintRefusal("the JPEG batch", jpeg, Err);
@@ -42,7 +44,8 @@ int RunResize(const TCommandLine& Command, TConsoleReport& Report, std::ostream&
               std::ostream& Err) {
   if (!CheckFolder(Command.Folder, Err)) return 2;
   TErrorLog errorLog;
-  CancelRequested = false;
+  // A Ctrl-C that came before the job began still cancels it.
+  CancelRequested = CancelSignal() != 0;
   const int result = ConvertPICsWholeTree(
       &Report, Command.Folder, "", Command.MaxWidth, Command.MaxHeight, Command.PictureText,
       Command.TextPosition, ProgressMsg, FileMsg, Command.Overwrite, errorLog);
@@ -56,7 +59,8 @@ int RunShrink(const TCommandLine& Command, TConsoleReport& Report, std::ostream&
               std::ostream& Err) {
   if (!CheckFolder(Command.Folder, Err)) return 2;
   TErrorLog errorLog;
-  CancelRequested = false;
+  // A Ctrl-C that came before the job began still cancels it.
+  CancelRequested = CancelSignal() != 0;
   const int result = ConvertPICsWholeTree2(&Report, Command.Folder, "", "", Command.TargetKB,
                                            Command.PictureText, Command.TextPosition, ProgressMsg,
                                            FileMsg, Command.Overwrite, false, errorLog);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CancelSignals.h"
 #include "app/CommandLine.h"
 #include "app/DesktopRun.h"
 #include "app/HeadlessReport.h"
@@ -103,7 +104,8 @@ int main(int argc, char** argv) {
     std::lock_guard<std::mutex> turn(messageTurn);
     report.Message(Text);
   });
+  InstallCancelSignals();
   const int status = RunJob(command, report, std::cout, std::cerr);
   SetMessageHandler(nullptr);
-  return status;
+  return ExitStatusAfterSignal(status);
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 
+#include "image/ImageBitmap.h"
 #include "image/JpegImage.h"
 
 namespace pictrim::bench {
@@ -84,6 +85,34 @@ std::vector<std::string> MakePhotoTree(const std::string& Folder,
     jpeg.SetCompressionQuality(92);
     jpeg.Assign(CameraFrame(mix[i].Width, mix[i].Height, static_cast<unsigned>(i + 1)));
     jpeg.SaveToFile(path);
+  }
+  return paths;
+}
+
+std::vector<std::string> MakeMixedTree(const std::string& Folder, int Count) {
+  struct TKind {
+    const char* Extension;
+    FREE_IMAGE_FORMAT Format;
+    bool Palette;
+  };
+  const TKind kinds[] = {{"jpg", FIF_JPEG, false}, {"png", FIF_PNG, false}, {"tif", FIF_TIFF, false},
+                         {"bmp", FIF_BMP, false},  {"gif", FIF_GIF, true},  {"png", FIF_PNG, true}};
+  std::vector<std::string> paths;
+  std::filesystem::create_directories(Folder);
+  for (int i = 0; i < Count; ++i) {
+    const TKind& kind = kinds[i % 6];
+    char name[32];
+    std::snprintf(name, sizeof name, "PIC_%04d.%s", i + 1, kind.Extension);
+    const std::string path = Folder + name;
+    paths.push_back(path);
+    if (std::filesystem::exists(path)) continue;
+    const bool portrait = i % 12 >= 6;
+    const QImage frame =
+        CameraFrame(portrait ? 1600 : 2400, portrait ? 2400 : 1600, static_cast<unsigned>(i + 1));
+    TDisplayBitmap picture;
+    picture.CopyFromBitmap(&frame);
+    if (kind.Palette) picture.Replace(FreeImage_ColorQuantize(picture.Handle(), FIQ_WUQUANT));
+    FreeImage_Save(kind.Format, picture.Handle(), path.c_str(), 0);
   }
   return paths;
 }

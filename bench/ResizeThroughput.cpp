@@ -1,10 +1,12 @@
 // Measures the resize batch: pictures per second and peak memory over a tree
 // of camera-sized JPEGs brought to a longer edge of 1024 pixels.
 //
-//   bench_resize [--count N] [--runs R] [--threads T] [--keep DIR]
+//   bench_resize [--count N] [--runs R] [--threads T] [--keep DIR] [--tree mixed]
 //   bench_resize --generate DIR [--count N]   (only writes the tree)
 //   bench_resize --run-batch DIR               (one run, used by the others)
 //
+// With --tree mixed the tree holds 2400 x 1600 photographs as JPEG, PNG,
+// TIFF, BMP, GIF and palette PNG instead (the image library's formats).
 // The tree is generated at run time into a temporary folder (or DIR, reused
 // by later runs). Each run happens in a child process so that its peak
 // memory is its own.
@@ -68,7 +70,7 @@ int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QGuiApplication app(argc, argv);
   int count = 24, runs = 3;
-  std::string keep, generate, runBatch;
+  std::string keep, generate, runBatch, tree = "camera";
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string opt = argv[i];
     if (opt == "--count") count = std::atoi(argv[i + 1]);
@@ -76,19 +78,24 @@ int main(int argc, char** argv) {
     else if (opt == "--keep") keep = argv[i + 1];
     else if (opt == "--generate") generate = argv[i + 1];
     else if (opt == "--run-batch") runBatch = argv[i + 1];
+    else if (opt == "--tree") tree = argv[i + 1];
     else if (opt == "--threads") pictrim::BatchThreads = static_cast<unsigned>(std::atoi(argv[i + 1]));
   }
   if (!runBatch.empty()) return RunBatch(runBatch);
+  const auto make = [&](const std::string& Folder) {
+    if (tree == "mixed") pictrim::bench::MakeMixedTree(Folder, count);
+    else pictrim::bench::MakeCameraTree(Folder, count);
+  };
   if (!generate.empty()) {
-    pictrim::bench::MakeCameraTree(generate + "/", count);
+    make(generate + "/");
     return 0;
   }
   const std::string base = keep.empty()
                                ? (std::filesystem::temp_directory_path() / "pictrim-bench").string()
                                : keep;
-  const std::string source = base + "/camera/";
-  std::printf("generating %d camera JPEGs in %s ...\n", count, source.c_str());
-  pictrim::bench::MakeCameraTree(source, count);
+  const std::string source = base + "/" + tree + "/";
+  std::printf("generating %d %s pictures in %s ...\n", count, tree.c_str(), source.c_str());
+  make(source);
 
   std::vector<double> rates;
   long peak = 0;

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "engine/Resize.h"
+#include "image/CheckFileTypes.h"
 #include "platform/Paths.h"
 #include "util/MoreStr.h"
 
@@ -12,6 +13,21 @@ namespace pictrim::batch {
 bool FileExists(const std::string& Path) {
   std::error_code ec;
   return std::filesystem::exists(std::filesystem::path(Path), ec);
+}
+
+bool IsFolder(const std::string& Path) {
+  std::error_code ec;
+  return std::filesystem::is_directory(std::filesystem::path(Path), ec);
+}
+
+std::string FolderOutputLine(const std::string& Source, const std::string& OutputPath) {
+  return "File " + Source + " was not written: its output path " + OutputPath + " is a folder";
+}
+
+bool StartsAsJpeg(const std::string& Path) {
+  std::vector<uint8_t> head;
+  ReadFileHead(Path, head, 1);
+  return head.size() >= 2 && head[0] == 0xFF && head[1] == 0xD8;
 }
 
 std::string OutputBase(const std::string& SourceFolder) {
@@ -25,7 +41,7 @@ std::string RelativePath(const std::string& Entry, const std::string& SourceFold
 
 void FinishBatch(TBatchTarget* Window, const std::string& SourceFolder, int64_t Index) {
   StatusText = CancelRequested
-                   ? std::string("Letze Aktion = Prozess abgebrochen")
+                   ? std::string(CancelledStatusText)
                    : "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + SourceFolder;
   PostStatus(Window, StatusText);
   PostFinished(Window, Index);

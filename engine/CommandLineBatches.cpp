@@ -147,8 +147,12 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
     Log(InvalidText + Path);
     return std::nullopt;
   }
-  PostEntry(Window_, ProgressMsg_, FileMsg_, Path, Index, Count);
   const std::string outputPath = Output_ + Relative;
+  if (batch::IsFolder(outputPath)) {
+    Log(batch::FolderOutputLine(Path, outputPath));
+    return std::nullopt;
+  }
+  PostEntry(Window_, ProgressMsg_, FileMsg_, Path, Index, Count);
   if (!Overwrite_ && batch::FileExists(outputPath)) return std::nullopt;
   if (IsFileOfSourceTree(outputPath, Source_)) {
     Log("File " + outputPath + " belongs to the source folder and was not overwritten");
@@ -320,7 +324,9 @@ int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
   std::unique_ptr<TFileList> files = run.List("bmp");
   const size_t count = files->Count();
   size_t index = 0;
-  for (; index < count; ++index) ConvertOneBmp(run, (*files)[index], index, count);
+  for (; index < count && !CancelRequested; ++index) {
+    ConvertOneBmp(run, (*files)[index], index, count);
+  }
   files.reset();
   PostEnd(Window, ProgressMsg, index);
   return 0;
@@ -341,7 +347,9 @@ int SaveJPEGtreeDownSized(TBatchTarget* Window, const std::string& SourceFolder,
   const size_t count = files->Count();
   size_t index = 0;
   try {
-    for (; index < count; ++index) downSizer.Convert((*files)[index], index, count);
+    for (; index < count && !CancelRequested; ++index) {
+      downSizer.Convert((*files)[index], index, count);
+    }
   } catch (const std::exception&) {
     // Whatever a single file's steps did not catch ends the loop.
     ShowMessage(JpegBatchFailedMessage);

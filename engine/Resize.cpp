@@ -119,7 +119,9 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   if (!Overwrite_ && FileExists(Entry.OutputPath)) return result;
   std::vector<uint8_t> source;
   try {
-    source = ReadFileBytes(Entry.Source);
+    // Only JPEG files are read whole here; the image library reads others
+    // itself, after telling their type from their first bytes.
+    if (batch::StartsAsJpeg(Entry.Source)) source = ReadFileBytes(Entry.Source);
   } catch (const std::exception&) {
     result.LoadLines.push_back(LoaderLine(Entry));
     return result;
@@ -164,10 +166,12 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uin
   bool hasMetadata = false;
   if (carryMetadata) hasMetadata = Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source);
   QImage picture;
+  bool grey = false;
   try {
     TJpegImage source;
     source.LoadFromBytes(std::move(Source));
-    picture = source.ToReducedBitmap(Target.Width, Target.Height)
+    grey = source.IsGreyscale();
+    picture = source.ToReducedBitmap(Target.Width, Target.Height, true)
                   .scaled(static_cast<int>(Target.Width), static_cast<int>(Target.Height),
                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   } catch (const std::exception&) {
@@ -183,6 +187,8 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uin
     } else {
       StampText(picture, PictureText_, TextPosition_);
     }
+    // A grey source gives a grey copy (the stamp draws greys only).
+    if (grey) picture = picture.convertToFormat(QImage::Format_Grayscale8);
     copy.Assign(picture);
     result.Plain = copy.EncodedData();
     result.Saved = true;
@@ -201,7 +207,8 @@ bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, const std::vector<uint8
                               TCopyResult& Result) {
   bool loaded = false;
   try {
-    loaded = Picture_.LoadFromBytes(Bytes, Entry.Source, JPEG_DEFAULT);
+    loaded = Bytes.empty() ? Picture_.Load(Entry.Source, JPEG_DEFAULT)
+                           : Picture_.LoadFromBytes(Bytes, Entry.Source, JPEG_DEFAULT);
     if (!loaded && Picture_.DecodeFailed()) Result.LoadLines.push_back(LoaderLine(Entry));
   } catch (const std::exception&) {
     Picture_.Clear();
@@ -294,6 +301,10 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
   // An earlier entry of this run may have written the same output by now.
   const bool present = FileExists(Entry.OutputPath);
   TCopyResult result = Take();
+  if (batch::IsFolder(Entry.OutputPath)) {
+    Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
+    return true;
+  }
   if (!Overwrite_ && present) return true;
   if (result.Kind == TCopyResult::Skipped) {
     Log(result.LoadLines);

@@ -166,7 +166,9 @@ TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
   try {
     std::vector<uint8_t> source;
     try {
-      source = ReadFileBytes(Entry.Source);
+      // Only JPEG files are read whole here; the container's loader judges
+      // others by their first bytes.
+      if (batch::StartsAsJpeg(Entry.Source)) source = ReadFileBytes(Entry.Source);
     } catch (const EInOutError&) {
       // the container's loader reports it below
     }
@@ -404,6 +406,10 @@ TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TSh
   const bool present = FileExists(Entry.OutputPath);
   const TShrinkResult result = Take();
   if (IsSkippedExtension(Entry.Extension)) return TStep::Next;
+  if (batch::IsFolder(Entry.OutputPath)) {
+    Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
+    return TStep::Next;
+  }
   if (!Overwrite_ && present) return TStep::Next;
   Log(result.LoadLines);
   if (result.Kind == TShrinkResult::Skipped) return TStep::Next;

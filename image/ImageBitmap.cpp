@@ -1,6 +1,11 @@
 #include "image/ImageBitmap.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -13,6 +18,58 @@ namespace pictrim {
 namespace {
 
 void IgnoreLibraryMessage(FREE_IMAGE_FORMAT, const char*) {}
+
+// Bytes read from the start of a file to tell its format.
+constexpr size_t FormatHeadBytes = 64 * 1024;
+
+// The first bytes of a regular file; nothing for folders, devices and files
+// that cannot be read.
+std::vector<uint8_t> ReadHead(const std::string& FileName) {
+  std::vector<uint8_t> head;
+  const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return head;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    head.resize(FormatHeadBytes);
+    size_t got = 0;
+    while (got < head.size()) {
+      const ssize_t n = ::read(fd, head.data() + got, head.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    head.resize(got);
+  }
+  ::close(fd);
+  return head;
+}
+
+FREE_IMAGE_FORMAT FormatOfBytes(const uint8_t* Data, size_t Size) {
+  if (Size == 0 || Size > std::numeric_limits<DWORD>::max()) return FIF_UNKNOWN;
+  FIMEMORY* stream = FreeImage_OpenMemory(const_cast<BYTE*>(Data), static_cast<DWORD>(Size));
+  if (stream == nullptr) return FIF_UNKNOWN;
+  const FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
+  FreeImage_CloseMemory(stream);
+  return format;
+}
+
+// The format by the bytes, else by the file name's extension.
+FREE_IMAGE_FORMAT DetectFormat(const uint8_t* Data, size_t Size, const std::string& FileName) {
+  const FREE_IMAGE_FORMAT format = FormatOfBytes(Data, Size);
+  return format != FIF_UNKNOWN ? format : FreeImage_GetFIFFromFilename(FileName.c_str());
+}
+
+// Whether a palette picture's colours are all greys.
+bool HasGreyPalette(FIBITMAP* Dib) {
+  const RGBQUAD* palette = FreeImage_GetPalette(Dib);
+  if (palette == nullptr) return true;
+  const unsigned colours = FreeImage_GetColorsUsed(Dib);
+  for (unsigned i = 0; i < colours; ++i) {
+    const RGBQUAD& c = palette[i];
+    if (c.rgbRed != c.rgbGreen || c.rgbGreen != c.rgbBlue) return false;
+  }
+  return true;
+}
 
 uint32_t CheckedDimension(unsigned Value) {
   if (Value > static_cast<unsigned>(std::numeric_limits<int32_t>::max())) {
@@ -89,6 +146,7 @@ TImageBitmap::~TImageBitmap() {
 }
 
 void TImageBitmap::Clear() {
+  Lease_.Release();
   if (Handle_ == nullptr) return;
   FreeImage_Unload(Handle_);
   Handle_ = nullptr;
@@ -97,32 +155,31 @@ void TImageBitmap::Clear() {
 
 bool TImageBitmap::Load(const std::string& FileName, int Flags) {
   InitImageLibrary();
-  FREE_IMAGE_FORMAT format = FreeImage_GetFileType(FileName.c_str(), 0);
-  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(FileName.c_str());
-  return TakeLoaded(format, [&] { return FreeImage_Load(format, FileName.c_str(), Flags); });
+  const std::vector<uint8_t> head = ReadHead(FileName);
+  const FREE_IMAGE_FORMAT format = DetectFormat(head.data(), head.size(), FileName);
+  return TakeLoaded(format, [&] { return DecodeIsolated(format, Flags, FileName, nullptr); });
 }
 
 bool TImageBitmap::LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::string& FileName,
                                  int Flags) {
   InitImageLibrary();
   if (Bytes.size() > std::numeric_limits<DWORD>::max()) return false;
-  FIMEMORY* stream =
-      FreeImage_OpenMemory(const_cast<BYTE*>(Bytes.data()), static_cast<DWORD>(Bytes.size()));
-  if (stream == nullptr) return false;
-  FREE_IMAGE_FORMAT format = FreeImage_GetFileTypeFromMemory(stream, 0);
-  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(FileName.c_str());
-  const bool loaded =
-      TakeLoaded(format, [&] { return FreeImage_LoadFromMemory(format, stream, Flags); });
-  FreeImage_CloseMemory(stream);
-  return loaded;
+  const FREE_IMAGE_FORMAT format = DetectFormat(Bytes.data(), Bytes.size(), FileName);
+  return TakeLoaded(format, [&] { return DecodeIsolated(format, Flags, FileName, &Bytes); });
 }
 
-bool TImageBitmap::TakeLoaded(FREE_IMAGE_FORMAT Format, const std::function<FIBITMAP*()>& Decode) {
+bool TImageBitmap::TakeLoaded(FREE_IMAGE_FORMAT Format,
+                              const std::function<TIsolatedDecode()>& Decode) {
   DecodeFailed_ = false;
+  DecodeFailure_.clear();
   if (Format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(Format)) return false;
   if (Handle_ != nullptr) FreeImage_Unload(Handle_);
   Handle_ = nullptr;
-  Handle_ = Decode();
+  Lease_.Release();
+  TIsolatedDecode decoded = Decode();
+  Handle_ = decoded.Picture;
+  Lease_ = std::move(decoded.Lease);
+  DecodeFailure_ = std::move(decoded.Failure);
   DecodeFailed_ = Handle_ == nullptr;
   Change();
   return IsValid();
@@ -219,7 +276,8 @@ bool TImageBitmap::Rescale(uint32_t NewWidth, uint32_t NewHeight, FREE_IMAGE_FIL
   if (Handle_ == nullptr) return false;
   const uint32_t bpp = GetBitsPerPixel();
   if (bpp < 8) {
-    if (!ConvertToGreyscale()) return false;
+    const bool grey = HasGreyPalette(Handle_);
+    if (!(grey ? ConvertToGreyscale() : ConvertTo24Bits())) return false;
   } else if (bpp == 16 && FreeImage_GetImageType(Handle_) == FIT_BITMAP) {
     if (!ConvertTo24Bits()) return false;
   }

@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "image/IsolatedDecode.h"
+#include "util/MemoryBudget.h"
+
 namespace pictrim {
 
 class TImageObject {
@@ -31,16 +34,21 @@ class TImageBitmap : public TImageObject {
   // Releases the picture; nothing when already empty.
   virtual void Clear();
 
-  // Loads a file, the format detected from its contents, else from its name.
-  // False when the format is unknown (the picture held so far stays) or the
-  // library could not decode it (the container is then empty, and
-  // DecodeFailed() tells the two apart). Flags go to the library's loader.
+  // Loads a file, the format detected from its first bytes (the file is not
+  // read further for that), else from its name. False when the format is
+  // unknown (the picture held so far stays) or the library could not decode
+  // it (the container is then empty, and DecodeFailed() tells the two
+  // apart). Flags go to the library's loader. The library decodes in a
+  // separate process under time, memory and pixel limits; a decoder that
+  // crashes, hangs or answers nonsense is a failed decode.
   bool Load(const std::string& FileName, int Flags = 0);
   // Load from the file's bytes already in memory; FileName serves only to
   // detect the format by its extension.
   bool LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::string& FileName, int Flags = 0);
   // True when the last Load recognised the format but could not decode the file.
   bool DecodeFailed() const { return DecodeFailed_; }
+  // Why the last decode failed, in a few words (empty after a success).
+  const std::string& DecodeFailure() const { return DecodeFailure_; }
   // Saves in the format of the file name's extension; false when the picture
   // cannot be saved in that format or the library failed. The library's own
   // copy of the source's metadata is never written: metadata is carried by
@@ -62,8 +70,9 @@ class TImageBitmap : public TImageObject {
   // other depths and pixel types become 24 bits, transparent areas are laid
   // onto white. True when the picture can then be saved as JPEG.
   bool ConvertForJpeg();
-  // Rescales in place; pictures below 8 bits become greyscale and 16-bit
-  // ones 24-bit first. False (picture unchanged) when the library refuses.
+  // Rescales in place; pictures below 8 bits become 24-bit first when their
+  // palette holds colours, else greyscale, and 16-bit ones 24-bit. False
+  // (picture unchanged) when the library refuses.
   bool Rescale(uint32_t NewWidth, uint32_t NewHeight, FREE_IMAGE_FILTER Filter);
   // Takes ownership of Handle, releasing the held picture; false for null.
   virtual bool Replace(FIBITMAP* Handle);
@@ -76,10 +85,12 @@ class TImageBitmap : public TImageObject {
 
  private:
   // Replaces the held picture with what Decode gives for a recognised Format.
-  bool TakeLoaded(FREE_IMAGE_FORMAT Format, const std::function<FIBITMAP*()>& Decode);
+  bool TakeLoaded(FREE_IMAGE_FORMAT Format, const std::function<TIsolatedDecode()>& Decode);
 
   FIBITMAP* Handle_ = nullptr;
   bool DecodeFailed_ = false;
+  std::string DecodeFailure_;
+  TMemoryLease Lease_;  // the loaded picture's share of the picture budget
 };
 
 class TDisplayBitmap : public TImageBitmap {

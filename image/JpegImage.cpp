@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "image/IsolatedDecode.h"
 #include "image/JpegCodec.h"
 #include "util/Errors.h"
 #include "util/SystemUtils.h"
@@ -25,9 +26,11 @@ uint8_t* AllocateRows(void* Context, uint32_t Width, uint32_t Height, size_t* St
 
 QImage DecodeBytes(const std::vector<uint8_t>& Bytes, unsigned ScaleDenom, int& Warnings,
                    jpegcodec::TPixelLayout Layout = jpegcodec::TPixelLayout::Rgb24) {
-  TDecodeTarget target{QImage(), Layout == jpegcodec::TPixelLayout::Bgrx32
-                                     ? QImage::Format_RGB32
-                                     : QImage::Format_RGB888};
+  using jpegcodec::TPixelLayout;
+  const QImage::Format format = Layout == TPixelLayout::Bgrx32  ? QImage::Format_RGB32
+                                : Layout == TPixelLayout::Grey8 ? QImage::Format_Grayscale8
+                                                                : QImage::Format_RGB888;
+  TDecodeTarget target{QImage(), format};
   const jpegcodec::TDecodeResult r =
       jpegcodec::Decode(Bytes.data(), Bytes.size(), ScaleDenom, Layout, AllocateRows, &target);
   if (!r.Ok) throw EJpegError(std::string("JPEG decode failed: ") + r.Message);
@@ -45,11 +48,18 @@ void TJpegImage::LoadFromBytes(std::vector<uint8_t> Bytes) {
   if (!jpegcodec::ReadHeader(Bytes.data(), Bytes.size(), &header, message, sizeof(message))) {
     throw EJpegError(std::string("Not a JPEG: ") + message);
   }
+  // A frame header can claim up to 65535 x 65535 pixels; such a picture is
+  // refused before anything is decoded.
+  if (ExceedsPixelLimit(header.Width, header.Height)) {
+    throw EJpegError("JPEG has more pixels than allowed: " + std::to_string(header.Width) + " x " +
+                     std::to_string(header.Height));
+  }
   Encoded_ = std::move(Bytes);
   EncodedValid_ = true;
   Pixels_.reset();
   Width_ = header.Width;
   Height_ = header.Height;
+  Components_ = header.Components;
   Warnings_ = 0;
 }
 
@@ -63,15 +73,17 @@ void TJpegImage::SetCompressionQuality(int Quality) {
 }
 
 void TJpegImage::Assign(const QImage& Bitmap) {
-  // 32-bit bitmaps are encoded as they are; others become 24-bit first.
+  // 32-bit and 8-bit grey bitmaps are encoded as they are; others become
+  // 24-bit first.
   QImage pixels;
-  if (Bitmap.format() == QImage::Format_RGB32) {
+  if (Bitmap.format() == QImage::Format_RGB32 || Bitmap.format() == QImage::Format_Grayscale8) {
     pixels = Bitmap;
   } else if (!Bitmap.isNull()) {
     pixels = Bitmap.convertToFormat(QImage::Format_RGB888);
   }
   Width_ = static_cast<uint32_t>(pixels.width());
   Height_ = static_cast<uint32_t>(pixels.height());
+  Components_ = pixels.format() == QImage::Format_Grayscale8 ? 1 : 3;
   Pixels_ = std::move(pixels);
   Encoded_.clear();
   EncodedValid_ = false;
@@ -93,17 +105,20 @@ QImage TJpegImage::ToScaledBitmap(unsigned ScaleDenom) const {
   return DecodeBytes(Encoded_, ScaleDenom, Warnings_);
 }
 
-QImage TJpegImage::ToReducedBitmap(uint32_t MinWidth, uint32_t MinHeight) const {
+QImage TJpegImage::ToReducedBitmap(uint32_t MinWidth, uint32_t MinHeight, bool KeepGrey) const {
   if (Pixels_ || !EncodedValid_) return ToBitmap().convertToFormat(QImage::Format_RGB32);
   const unsigned denom = jpegcodec::ReducedScaleDenom(Width_, Height_, MinWidth, MinHeight);
-  return DecodeBytes(Encoded_, denom, Warnings_, jpegcodec::TPixelLayout::Bgrx32);
+  const bool grey = KeepGrey && IsGreyscale();
+  return DecodeBytes(Encoded_, denom, Warnings_,
+                     grey ? jpegcodec::TPixelLayout::Grey8 : jpegcodec::TPixelLayout::Bgrx32);
 }
 
 void TJpegImage::Encode() const {
   if (!Pixels_ || Pixels_->isNull()) throw EJpegError("JPEG image is empty");
-  const jpegcodec::TPixelLayout layout = Pixels_->format() == QImage::Format_RGB32
-                                              ? jpegcodec::TPixelLayout::Bgrx32
-                                              : jpegcodec::TPixelLayout::Rgb24;
+  const jpegcodec::TPixelLayout layout =
+      Pixels_->format() == QImage::Format_RGB32        ? jpegcodec::TPixelLayout::Bgrx32
+      : Pixels_->format() == QImage::Format_Grayscale8 ? jpegcodec::TPixelLayout::Grey8
+                                                       : jpegcodec::TPixelLayout::Rgb24;
   jpegcodec::TEncodeResult r =
       jpegcodec::Encode(Pixels_->constBits(), Width_, Height_,
                         static_cast<size_t>(Pixels_->bytesPerLine()), layout, Quality_);

@@ -50,8 +50,12 @@ class TJpegImage {
   QImage ToScaledBitmap(unsigned ScaleDenom) const;
   // The loaded picture decoded as small as the codec can while still at
   // least MinWidth x MinHeight (1/2, 1/4 or 1/8 of its size, else whole), as
-  // a 32-bit bitmap (QImage::Format_RGB32, the fastest to scale).
-  QImage ToReducedBitmap(uint32_t MinWidth, uint32_t MinHeight) const;
+  // a 32-bit bitmap (QImage::Format_RGB32, the fastest to scale); with
+  // KeepGrey a one-channel JPEG gives an 8-bit grey bitmap instead.
+  QImage ToReducedBitmap(uint32_t MinWidth, uint32_t MinHeight, bool KeepGrey = false) const;
+  // True when the picture has one channel: loaded from a greyscale JPEG, or
+  // assigned from an 8-bit grey bitmap (which is then encoded as such).
+  bool IsGreyscale() const { return Components_ == 1; }
 
   // The complete encoded JPEG (SOI first); encodes new pixels when needed.
   const std::vector<uint8_t>& EncodedData() const;
@@ -69,6 +73,7 @@ class TJpegImage {
 
   uint32_t Width_ = 0;
   uint32_t Height_ = 0;
+  int Components_ = 3;
   int Quality_ = DefaultQuality;
   mutable std::vector<uint8_t> Encoded_;
   mutable bool EncodedValid_ = false;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the main window on a virtual X display (Xvfb): each tab in
 # German and in English, and the progress panel with its preview strip during
-# a resize job. The pictures are PNG files in the folder given (default:
+# a resize job; then the progress window of an unattended run in its error
+# layout (scripts/screenshot-unattended.sh). The pictures are PNG files in the folder given (default:
 # build/screenshots), taken from the X server's pixels of the window.
 #
 #   scripts/screenshots.sh [OUTPUT_FOLDER]
@@ -15,8 +16,13 @@ command -v xvfb-run >/dev/null || { echo "screenshots: xvfb-run is missing (apt-
 if [ ! -d "$build" ]; then
   cmake -S "$root" -B "$build" -G Ninja
 fi
-cmake --build "$build" --target pictrim_screenshots
+cmake --build "$build" --target pictrim_screenshots pictrim pictrim-decoder
 mkdir -p "$out"
 
 xvfb-run -a -s "-screen 0 1024x768x24" "$build/tests/ui/pictrim_screenshots" "$out"
+if command -v import >/dev/null; then
+  "$root/scripts/screenshot-unattended.sh" "$build" "$out"
+else
+  echo "screenshots: ImageMagick's import is missing; no picture of the unattended run" >&2
+fi
 echo "screenshots in $out"

@@ -252,7 +252,7 @@ TEST_F(ResizeBatch, aCopyThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
   FreezeSource();
   Run(50, 50, /*Overwrite=*/true);
   EXPECT_EQ(Log(), (std::vector<std::string>{
-                       "File src/a.jpg caused an Exception while writing EXIF Data"}));
+                       "File src/a.jpg was not written: its output path src_MAXSIZE50/a.jpg is a folder"}));
   EXPECT_EQ(PictureSize(Out("b.jpg", 50)), QSize(50, 40));
 }
 

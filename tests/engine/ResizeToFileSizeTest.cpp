@@ -255,12 +255,14 @@ TEST_F(FileSizeBatch, skippedExtensionsAndExistingOutputsPostOnlyTheirStatus) {
 }
 
 TEST_F(FileSizeBatch, aFullSizeSaveThatLeavesNoFileEndsTheRunWithAMessage) {
-  WritePicture(Source + "a.png", 64, 48, FIF_PNG);
+  // The copy's name (the source's, with ".exPNG.jpg") is longer than a file
+  // name may be, so the save leaves no file.
+  const std::string longName(246, 'a');
+  WritePicture(Source + longName + ".png", 64, 48, FIF_PNG);
   WritePicture(Source + "b.png", 64, 48, FIF_PNG);
-  fs::create_directories(Out("a.exPNG.jpg/", 100));  // a folder where the copy would go
   FreezeSource();
   Run(100, /*Overwrite=*/true);
-  const std::string out = Out("a.exPNG.jpg", 100);
+  const std::string out = Out(longName + ".exPNG.jpg", 100);
   EXPECT_EQ(Messages, (std::vector<std::string>{"Error with " + out + "\r" + out}));
   EXPECT_FALSE(fs::exists(Out("b.exPNG.jpg", 100)));
   EXPECT_EQ(Notes().back(), "PROGRESS 1 0");

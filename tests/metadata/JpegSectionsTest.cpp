@@ -31,13 +31,7 @@ class JpegSections : public ::testing::Test {
     block.AddAscii(0, 271, std::string("Maker\0", 6));
     return block.App1();
   }
-  // The marker of every counted slot, in order.
-  std::vector<int> Markers() const {
-    std::vector<int> markers;
-    for (int i = 1; i <= Metadata_.SectionCount(); ++i)
-      markers.push_back(Metadata_.Section(i).Marker);
-    return markers;
-  }
+  std::vector<int> Markers() const { return test::SectionMarkers(Metadata_); }
 
   test::TTempDir Dir_;
   TMetadata Metadata_{255};

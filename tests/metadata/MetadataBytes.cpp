@@ -1,5 +1,7 @@
 #include "tests/metadata/MetadataBytes.h"
 
+#include "metadata/Exif.h"
+
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -232,6 +234,12 @@ TBytes WithHeader(const TBytes& Picture, std::initializer_list<TBytes> Segments)
   for (const TBytes& s : Segments) out.insert(out.end(), s.begin(), s.end());
   out.insert(out.end(), Picture.begin() + static_cast<std::ptrdiff_t>(at), Picture.end());
   return out;
+}
+
+std::vector<int> SectionMarkers(const TMetadata& Metadata) {
+  std::vector<int> markers;
+  for (int i = 1; i <= Metadata.SectionCount(); ++i) markers.push_back(Metadata.Section(i).Marker);
+  return markers;
 }
 
 }  // namespace pictrim::test

@@ -9,6 +9,10 @@
 #include <utility>
 #include <vector>
 
+namespace pictrim {
+class TMetadata;
+}
+
 namespace pictrim::test {
 
 using TBytes = std::vector<uint8_t>;
@@ -97,5 +101,8 @@ TBytes EncodedPicture(int Width, int Height, unsigned Seed = 1);
 // Picture bytes with the segments after SOI replaced by Segments (the
 // picture's own APP0 dropped).
 TBytes WithHeader(const TBytes& Picture, std::initializer_list<TBytes> Segments);
+
+// The marker of every counted slot of a read section list, in order.
+std::vector<int> SectionMarkers(const TMetadata& Metadata);
 
 }  // namespace pictrim::test

@@ -156,12 +156,7 @@ class ProfileAndXmp : public ::testing::Test {
     Metadata_.SaveJpegKeepingMetadata(Image_, Dir_ / "out.jpg", true, Dir_ / "src.jpg");
     return test::ListSegments(test::ReadBytes(Dir_ / "out.jpg"));
   }
-  std::vector<int> Markers() const {
-    std::vector<int> markers;
-    for (int i = 1; i <= Metadata_.SectionCount(); ++i)
-      markers.push_back(Metadata_.Section(i).Marker);
-    return markers;
-  }
+  std::vector<int> Markers() const { return test::SectionMarkers(Metadata_); }
 
   test::TTempDir Dir_;
   TMetadata Metadata_{255};

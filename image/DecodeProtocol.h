@@ -1,0 +1,101 @@
+// What the decoder process and the program say to each other. The program
+// sends one request (the format, the loader flags, the pixel limit and the
+// file: its path or its bytes); the decoder answers with the picture's size
+// from its header, waits for a go-ahead, then sends the decoded picture (its
+// pixel type, depth, masks, palette, transparency, background, resolution,
+// colour profile and rows) or a failure text. The answer is read as hostile:
+// every count is checked before anything is allocated.
+#pragma once
+
+#include <FreeImage.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pictrim::decoding {
+
+class TByteSource {
+ public:
+  virtual ~TByteSource() = default;
+  // Reads exactly Size bytes; false when they cannot be had.
+  virtual bool Read(void* Data, size_t Size) = 0;
+};
+
+class TByteSink {
+ public:
+  virtual ~TByteSink() = default;
+  // Writes all Size bytes; false when that failed.
+  virtual bool Write(const void* Data, size_t Size) = 0;
+};
+
+// A source over bytes in memory.
+class TMemorySource : public TByteSource {
+ public:
+  TMemorySource(const uint8_t* Data, size_t Size) : Data_(Data), Size_(Size) {}
+  bool Read(void* Data, size_t Size) override;
+  size_t Left() const { return Size_ - Position_; }
+
+ private:
+  const uint8_t* Data_;
+  size_t Size_;
+  size_t Position_ = 0;
+};
+
+// A sink into memory.
+class TMemorySink : public TByteSink {
+ public:
+  bool Write(const void* Data, size_t Size) override;
+  std::vector<uint8_t> Bytes;
+};
+
+struct TRequest {
+  int32_t Format = FIF_UNKNOWN;
+  int32_t Flags = 0;
+  uint64_t MaxPixels = 0;
+  std::string Name;  // the file's name, for messages
+  std::string Path;  // the file to read, when Bytes are not sent
+  bool FromBytes = false;
+  std::vector<uint8_t> Bytes;  // the file's contents, when FromBytes
+};
+
+// Largest file accepted as bytes and longest path or name in a request.
+inline constexpr uint64_t MaxRequestBytes = uint64_t(1) << 32;
+inline constexpr uint32_t MaxRequestText = 1 << 16;
+// Longest failure text and colour profile in an answer.
+inline constexpr uint32_t MaxFailureText = 4096;
+inline constexpr uint32_t MaxProfileBytes = 16u << 20;
+
+// The byte that lets the decoder go on after it has told the size.
+inline constexpr uint8_t GoAhead = 'G';
+
+bool WriteRequest(TByteSink& Sink, const TRequest& Request, const std::vector<uint8_t>* Bytes);
+bool ReadRequest(TByteSource& Source, TRequest& Request);
+
+// The decoder's side. A size of 0 x 0 says the header could not tell it.
+bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel);
+bool WritePicture(TByteSink& Sink, FIBITMAP* Picture);
+bool WriteFailure(TByteSink& Sink, const std::string& Text);
+
+// Bytes a Width x Height picture of BitsPerPixel takes in memory (rows
+// padded to 4 bytes as the library keeps them); 0 for an unknown size.
+uint64_t DecodedBytes(uint32_t Width, uint32_t Height, uint32_t BitsPerPixel);
+
+// Called with the decoded size the header announced (Final false; 0 when
+// unknown), and again with the size of the picture that arrives (Final
+// true). False stops reading: the answer becomes a failure.
+using TAdmitFn = std::function<bool(uint64_t Bytes, bool Final)>;
+
+struct TAnswer {
+  FIBITMAP* Picture = nullptr;  // owned by the caller
+  std::string Failure;          // why there is no picture
+};
+
+// Reads the decoder's answer. A picture of more than MaxPixels pixels, an
+// unknown pixel type or depth, a count out of range or a broken stream is a
+// failure; no picture is then returned.
+TAnswer ReadAnswer(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& Admit);
+
+}  // namespace pictrim::decoding

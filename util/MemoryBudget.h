@@ -1,0 +1,111 @@
+// Admission of memory-hungry work by its size: workers ask for the bytes a
+// picture will take before they decode it and wait while others hold the
+// budget. One request is always admitted when nothing else is held, so a
+// picture larger than the whole budget still runs, alone.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace pictrim {
+
+class TMemoryBudget;
+
+// Bytes held from a budget; given back when the lease ends.
+class TMemoryLease {
+ public:
+  TMemoryLease() = default;
+  TMemoryLease(TMemoryBudget* Budget, uint64_t Bytes) : Budget_(Budget), Bytes_(Bytes) {}
+  TMemoryLease(TMemoryLease&& Other) noexcept { *this = std::move(Other); }
+  TMemoryLease& operator=(TMemoryLease&& Other) noexcept;
+  TMemoryLease(const TMemoryLease&) = delete;
+  TMemoryLease& operator=(const TMemoryLease&) = delete;
+  ~TMemoryLease() { Release(); }
+
+  uint64_t Bytes() const { return Bytes_; }
+  void Release();
+
+ private:
+  TMemoryBudget* Budget_ = nullptr;
+  uint64_t Bytes_ = 0;
+};
+
+class TMemoryBudget {
+ public:
+  explicit TMemoryBudget(uint64_t Capacity) : Capacity_(Capacity) {}
+
+  // Waits until Bytes fit beside what others hold (or nothing is held).
+  TMemoryLease Acquire(uint64_t Bytes) {
+    std::unique_lock<std::mutex> lock(Mutex_);
+    Freed_.wait(lock, [&] { return Used_ == 0 || Used_ + Bytes <= Capacity_; });
+    Used_ += Bytes;
+    if (Used_ > Peak_) Peak_ = Used_;
+    return TMemoryLease(this, Bytes);
+  }
+
+  // Takes Bytes at once, beyond the capacity if need be: for memory that is
+  // already in use when its size becomes known.
+  TMemoryLease Charge(uint64_t Bytes) {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    Used_ += Bytes;
+    if (Used_ > Peak_) Peak_ = Used_;
+    return TMemoryLease(this, Bytes);
+  }
+
+  uint64_t Capacity() {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    return Capacity_;
+  }
+  void SetCapacity(uint64_t Capacity) {
+    {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      Capacity_ = Capacity;
+    }
+    Freed_.notify_all();
+  }
+  uint64_t Used() {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    return Used_;
+  }
+  // The most ever held at once.
+  uint64_t Peak() {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    return Peak_;
+  }
+
+ private:
+  friend class TMemoryLease;
+  void GiveBack(uint64_t Bytes) {
+    {
+      std::lock_guard<std::mutex> lock(Mutex_);
+      Used_ -= Bytes;
+    }
+    Freed_.notify_all();
+  }
+
+  uint64_t Capacity_;
+  std::mutex Mutex_;
+  std::condition_variable Freed_;
+  uint64_t Used_ = 0;
+  uint64_t Peak_ = 0;
+};
+
+inline TMemoryLease& TMemoryLease::operator=(TMemoryLease&& Other) noexcept {
+  if (this != &Other) {
+    Release();
+    Budget_ = Other.Budget_;
+    Bytes_ = Other.Bytes_;
+    Other.Budget_ = nullptr;
+    Other.Bytes_ = 0;
+  }
+  return *this;
+}
+
+inline void TMemoryLease::Release() {
+  if (Budget_ != nullptr) Budget_->GiveBack(Bytes_);
+  Budget_ = nullptr;
+  Bytes_ = 0;
+}
+
+}  // namespace pictrim
