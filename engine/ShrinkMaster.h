@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "image/ImageBitmap.h"
@@ -82,9 +81,9 @@ struct TShortMean {
 
 // A JPEG source whose trials come from its half-size picture (made while
 // the full-size save decoded it) and, when a trial is wider or higher than
-// that, from the full-scale rows averaged down as they are decoded again, so
-// the whole picture is never held. Trials carry the header the library
-// writes for the source (density, ICC profile).
+// that, from the full-scale picture: kept whole when it is small enough,
+// else averaged down row by row as it is decoded again. Trials carry the
+// header the library writes for the source (density, ICC profile).
 class TReducedJpegMaster : public TTrialMaster {
  public:
   // FullSave: the source's full-size library save, kept by the caller while
