@@ -808,7 +808,7 @@ void TMainForm::ShowProgress(int64_t Done, int64_t Total, const std::string& Pat
   ProgressBar1->setValue(static_cast<int>(std::clamp<int64_t>(Done, 0, maximum)));
   ShowFileName(Path);
   if (Done == 1) ClearPreview();
-  ProgressLabel->setText(QStringLiteral("Fortschritt:  %1 von  %2  Dateien").arg(Done).arg(Total));
+  ProgressLabel->setText(ProgressText(Done, Total));
   if (!PreViewCheckBox->isChecked()) return;
   const bool exists = batch::FileExists(Path);
   const QImage thumbnail = exists ? PreviewThumbnail(Path) : QImage();

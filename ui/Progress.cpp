@@ -35,6 +35,10 @@ int ErrorMemoHeight() {
 
 }  // namespace
 
+QString ProgressText(int64_t Done, int64_t Total) {
+  return QStringLiteral("Fortschritt:  %1 von  %2  Dateien").arg(Done).arg(Total);
+}
+
 std::string ErrorLineForDisplay(const std::string& Line) {
   std::string text = Line;
   if (text.ends_with("\r\n")) {
@@ -108,7 +112,7 @@ void TProgressWin::HandleProgress(int64_t Number, int64_t Total) {
   if (Total > 0) {
     ProgressBar->setRange(0, static_cast<int>(std::min<int64_t>(Total, INT32_MAX)));
     ProgressBar->setValue(static_cast<int>(std::min(Number, Total)));
-    ProgressLabel->setText(QString("Fortschritt:  %1 von  %2  Dateien").arg(Number).arg(Total));
+    ProgressLabel->setText(ProgressText(Number, Total));
   }
   if (!LastFile.empty()) add(Number, LastFile);
   if (Total == 0) {  // the job's final notification

@@ -5,6 +5,7 @@
 // stays hidden until needed and never closes: a close request hides it.
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 #include <cstddef>
@@ -80,6 +81,9 @@ class TProgressWin : public QWidget {
   size_t ShownLines_ = 0;  // the first ShownLines_ lines of ErrorLog_ are in the memo
   bool Centred_ = false;
 };
+
+// "Fortschritt:  n von  t  Dateien", the count both progress displays show.
+QString ProgressText(int64_t Done, int64_t Total);
 
 // The text of one error-log line as the memo shows it: without its closing
 // line break, inner CR LF and lone CR turned into "\n".
