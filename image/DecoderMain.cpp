@@ -81,9 +81,9 @@ void LimitThisProcess(uint64_t MemoryBytes) {
 
 // The test switch: the kind of misbehaviour asked for this file name.
 std::string MisbehaviourFor(const std::string& Name) {
-  const char* spec = std::getenv("PICTRIM_DECODER_MISBEHAVE");
-  if (spec == nullptr || Name.empty()) return {};
-  const std::string text = spec;
+  const char* request = std::getenv("PICTRIM_DECODER_MISBEHAVE");
+  if (request == nullptr || Name.empty()) return {};
+  const std::string text = request;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find(',', start);
