@@ -38,21 +38,16 @@ class TDesktopRun {
         Target_([this](const TBatchMessage& Message) { Progress_.HandleNotification(Message); }) {}
 
   int Run(std::ostream& Out, std::ostream& Err) {
-    UseWindowFont();
     InstallWindowHandlers(&Progress_);
     CancelRequested = false;
     RunBatch(
         [this] {
-          return ConvertBMPtoJPEGtree(&Target_, Command_.SourceFolder, Command_.OutputFolder,
-                                      Command_.PixelSize, "", WM_BATCH_PROGRESS, WM_BATCH_FILE,
-                                      Command_.Overwrite, JobLog_);
+          return RunBmpBatch(Command_, Target_, JobLog_);
         },
         BmpResult_);
     RunBatch(
         [this] {
-          return SaveJPEGtreeDownSized(&Target_, Command_.SourceFolder, Command_.OutputFolder,
-                                       Command_.PixelSize, 0, "", WM_BATCH_PROGRESS, WM_BATCH_FILE,
-                                       Command_.Overwrite, JobLog_);
+          return RunJpegBatch(Command_, Target_, JobLog_);
         },
         JpegResult_);
     if (const int hold = HoldAfterRun(); hold > 0) {
@@ -98,18 +93,7 @@ class TDesktopRun {
   int JpegResult_ = 0;
 };
 
-bool IsSet(const char* Name) {
-  const char* value = std::getenv(Name);
-  return value != nullptr && *value != '\0';
-}
-
 }  // namespace
-
-bool HasDisplay() {
-  if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) return false;
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  return platform == nullptr || std::string(platform) != "offscreen";
-}
 
 int RunUnattendedOnDesktop(const TCommandLine& Command, std::ostream& Out, std::ostream& Err) {
   if (!CheckFolder(Command.SourceFolder, Err)) return 2;

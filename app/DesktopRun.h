@@ -9,14 +9,11 @@
 
 namespace pictrim {
 
-// True when a window can be shown: a display is set and Qt was not told to
-// draw offscreen.
-bool HasDisplay();
-
 // Runs the two batches of Command (an unattended command line) with the
-// progress window on screen. A QApplication must exist. The error lines are
-// printed on Err at the end as well, since the window closes with the run;
-// Out receives the output folder. Returns the exit status of a headless run.
+// progress window on screen. A QApplication with the window font must exist.
+// The error lines are printed on Err at the end as well, since the window
+// closes with the run; Out receives the output folder. Returns the exit
+// status of a headless run.
 int RunUnattendedOnDesktop(const TCommandLine& Command, std::ostream& Out, std::ostream& Err);
 
 }  // namespace pictrim

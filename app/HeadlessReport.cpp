@@ -109,6 +109,12 @@ std::string OneLine(const std::string& Text) {
   return line;
 }
 
+bool HasDisplay() {
+  if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) return false;
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  return platform == nullptr || std::string(platform) != "offscreen";
+}
+
 void UseOffscreenWithoutDisplay() {
   if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return;
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -54,4 +54,8 @@ std::string OneLine(const std::string& Text);
 // on (neither DISPLAY nor WAYLAND_DISPLAY set) and no platform was chosen.
 void UseOffscreenWithoutDisplay();
 
+// True when a window can be shown: a display is set and Qt was not told to
+// draw offscreen.
+bool HasDisplay();
+
 }  // namespace pictrim

@@ -22,13 +22,9 @@ int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostr
                   std::ostream& Err) {
   if (!CheckFolder(Command.SourceFolder, Err)) return 2;
   TErrorLog errorLog;
-  const int bmp =
-      ConvertBMPtoJPEGtree(&Report, Command.SourceFolder, Command.OutputFolder, Command.PixelSize,
-                           "", ProgressMsg, FileMsg, Command.Overwrite, errorLog);
+  const int bmp = RunBmpBatch(Command, Report, errorLog);
   Report.pump();
-  const int jpeg =
-      SaveJPEGtreeDownSized(&Report, Command.SourceFolder, Command.OutputFolder, Command.PixelSize,
-                            0, "", ProgressMsg, FileMsg, Command.Overwrite, errorLog);
+  const int jpeg = RunJpegBatch(Command, Report, errorLog);
   if (CancelRequested) Report.post({WM_BATCH_STATUS, 0, 0, batch::CancelledStatusText});
   Report.Finish(errorLog);
   if (bmp != 0) PrintRefusal("the BMP batch", bmp, Err);
@@ -110,6 +106,18 @@ std::string IndentedLines(const std::string& Listing) {
 }
 
 }  // namespace
+
+int RunBmpBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog) {
+  return ConvertBMPtoJPEGtree(&Target, Command.SourceFolder, Command.OutputFolder,
+                              Command.PixelSize, "", ProgressMsg, FileMsg, Command.Overwrite,
+                              ErrorLog);
+}
+
+int RunJpegBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog) {
+  return SaveJPEGtreeDownSized(&Target, Command.SourceFolder, Command.OutputFolder,
+                               Command.PixelSize, 0, "", ProgressMsg, FileMsg, Command.Overwrite,
+                               ErrorLog);
+}
 
 bool CheckFolder(const std::string& Folder, std::ostream& Err) {
   if (FolderExists(Folder)) return true;

@@ -18,6 +18,11 @@ namespace pictrim {
 int RunJob(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
            std::ostream& Err);
 
+// The two batches of the unattended run (Command's source, output folder,
+// edge and overwrite switch), reporting to Target. Their results.
+int RunBmpBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog);
+int RunJpegBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog);
+
 // The one-line complaints of a run: a missing folder (false when Folder
 // does not exist), a batch that refused to start; and where the copies went,
 // printed when the batch made the folder.

@@ -39,16 +39,22 @@ int TerminalColumns() {
   return 80;
 }
 
-// The interactive program: the main window until it is closed.
-int RunWindow(char* Program) {
-  int qtArgc = 1;
-  char* qtArgv[] = {Program, nullptr};
-  QApplication app(qtArgc, qtArgv);
+// What every run with windows sets up once its QApplication exists: the
+// program's name, menu entry and icon, the window font, the image library.
+void PrepareWindows() {
   QApplication::setApplicationName(QStringLiteral("Pictrim"));
   QApplication::setDesktopFileName(QStringLiteral("pictrim"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pictrim.png")));
   pictrim::UseWindowFont();
   pictrim::InitImageLibrary();
+}
+
+// The interactive program: the main window until it is closed.
+int RunWindow(char* Program) {
+  int qtArgc = 1;
+  char* qtArgv[] = {Program, nullptr};
+  QApplication app(qtArgc, qtArgv);
+  PrepareWindows();
   pictrim::TMainForm form;
   pictrim::InstallWindowHandlers(&form);
   form.FormCreate();
@@ -89,8 +95,7 @@ int main(int argc, char** argv) {
   char* qtArgv[] = {argv[0], nullptr};
   if (command.Kind == TCommandKind::Unattended && HasDisplay()) {
     QApplication app(qtArgc, qtArgv);
-    QApplication::setApplicationName("Pictrim");
-    InitImageLibrary();
+    PrepareWindows();
     return RunUnattendedOnDesktop(command, std::cout, std::cerr);
   }
   UseOffscreenWithoutDisplay();

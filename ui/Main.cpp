@@ -88,6 +88,24 @@ QPixmap EmptySlot() {
   return pixmap;
 }
 
+// An execute button: "Größe ändern AUSFÜHREN" on the active-border colour as
+// the base of its face, plain while disabled, a vertical gradient while enabled.
+TGradientColorButton* ExecuteButton(const char* Name) {
+  auto* button = Named(new TGradientColorButton, Name);
+  button->SetCaption(QStringLiteral("Größe ändern AUSFÜHREN"));
+  button->SetColor(TSystemColor::ActiveBorder);
+  button->setFixedHeight(ExecuteHeight);
+  return button;
+}
+
+// The edit that lies in the custom entry of a size group and stands for it.
+QLineEdit* CustomSizeEdit(TRadioGroup* Group, int Entry, const char* Name) {
+  auto* edit = Named(new QLineEdit, Name);
+  edit->setFixedSize(49, EditHeight);
+  Group->AddToItem(Entry, edit);
+  return edit;
+}
+
 void SetBold(QWidget* Widget, bool Bold) {
   QFont font = Widget->font();
   font.setBold(Bold);
@@ -203,12 +221,8 @@ QWidget* TMainForm::BuildResizeTab() {
                        QStringLiteral("64 Pixel")},
                       3),
       "RadioGroup1", "Hier stellen Sie die maximale Seitenlänge eines Bildes ein.");
-  SizeEdit1 = Named(new QLineEdit, "SizeEdit1");
-  SizeEdit1->setFixedSize(49, EditHeight);
-  RadioGroup1->AddToItem(CustomPixelEntry, SizeEdit1);
-  ResizeButton1 = Named(new TGradientColorButton, "ResizeButton1");
-  ResizeButton1->SetCaption(QStringLiteral("Größe ändern AUSFÜHREN"));
-  StyleExecuteButton(ResizeButton1);
+  SizeEdit1 = CustomSizeEdit(RadioGroup1, CustomPixelEntry, "SizeEdit1");
+  ResizeButton1 = ExecuteButton("ResizeButton1");
   Tab1Layout_->addWidget(RadioGroup4);
   Tab1Layout_->addWidget(RadioGroup1);
   Tab1Layout_->addStretch(1);
@@ -226,12 +240,8 @@ QWidget* TMainForm::BuildFileSizeTab() {
                        QStringLiteral("10 kB"), QStringLiteral("5 kB")},
                       2),
       "RadioGroup2", "Hier stellen Sie die Dateigröße ein.");
-  SizeEdit2 = Named(new QLineEdit, "SizeEdit2");
-  SizeEdit2->setFixedSize(49, EditHeight);
-  RadioGroup2->AddToItem(CustomKilobyteEntry, SizeEdit2);
-  ResizeButton2 = Named(new TGradientColorButton, "ResizeButton2");
-  ResizeButton2->SetCaption(QStringLiteral("Größe ändern AUSFÜHREN"));
-  StyleExecuteButton(ResizeButton2);
+  SizeEdit2 = CustomSizeEdit(RadioGroup2, CustomKilobyteEntry, "SizeEdit2");
+  ResizeButton2 = ExecuteButton("ResizeButton2");
   Tab2Layout_->addWidget(RadioGroup2);
   Tab2Layout_->addStretch(1);
   Tab2Layout_->addWidget(ResizeButton2);
@@ -601,13 +611,6 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event) {
 
 // ---------------------------------------------------------------------------
 // Jobs
-
-// The look of the two execute buttons: the active-border colour as the base
-// of their face, plain while disabled, a vertical gradient while enabled.
-void TMainForm::StyleExecuteButton(TGradientColorButton* Button) {
-  Button->SetColor(TSystemColor::ActiveBorder);
-  Button->setFixedHeight(ExecuteHeight);
-}
 
 void TMainForm::SetExecuteButtons(bool Enabled) {
   for (TGradientColorButton* button : {ResizeButton1, ResizeButton2}) {

@@ -174,7 +174,6 @@ class TMainForm : public QMainWindow {
   void ConnectHandlers();
 
   void FormShow();
-  void StyleExecuteButton(TGradientColorButton* Button);
   void SetExecuteButtons(bool Enabled);
   void SetStatus(const std::string& Text);
   // The common start of both execute buttons; false when no job may start.
