@@ -5,6 +5,8 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <algorithm>
+
 namespace pictrim {
 
 TWindowBatchTarget::TWindowBatchTarget(THandler Handler)
@@ -15,39 +17,55 @@ TWindowBatchTarget::~TWindowBatchTarget() { delete Context_; }
 bool TWindowBatchTarget::OnGuiThread() const { return QThread::currentThread() == Context_->thread(); }
 
 void TWindowBatchTarget::post(TBatchMessage Message) {
+  const bool fromWindow = OnGuiThread();
   std::lock_guard<std::mutex> lock(Mutex_);
-  Pending_.push_back(std::move(Message));
-  ++PostedCount_;
+  Pending_.push_back({std::move(Message), fromWindow});
+  if (fromWindow) ++Outstanding_;
+}
+
+void TWindowBatchTarget::ReleaseAll() {
+  for (TPending& pending : Pending_) {
+    if (!pending.Released) {
+      pending.Released = true;
+      ++Outstanding_;
+    }
+  }
 }
 
 void TWindowBatchTarget::pump() {
   if (OnGuiThread()) {
-    deliver();
+    DeliverReleased();
     return;
   }
   std::unique_lock<std::mutex> lock(Mutex_);
-  const uint64_t wanted = PostedCount_;
-  if (HandledCount_ >= wanted) return;
+  ReleaseAll();
+  if (Outstanding_ == 0) return;
   lock.unlock();
-  QMetaObject::invokeMethod(Context_, [this, wanted] { DeliverUpTo(wanted); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(Context_, [this] { DeliverReleased(); }, Qt::QueuedConnection);
   lock.lock();
-  Handled_.wait(lock, [&] { return HandledCount_ >= wanted; });
+  Handled_.wait(lock, [&] { return Outstanding_ == 0; });
 }
 
-void TWindowBatchTarget::deliver() { DeliverUpTo(UINT64_MAX); }
+void TWindowBatchTarget::deliver() {
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    ReleaseAll();
+  }
+  DeliverReleased();
+}
 
-void TWindowBatchTarget::DeliverUpTo(uint64_t Count) {
+void TWindowBatchTarget::DeliverReleased() {
   for (;;) {
     TBatchMessage message;
     {
-      // Only what was posted before the pump that asked for this delivery:
-      // what the job posts afterwards waits for its own pump (or, for the
-      // final notification, for the window's deliver()).
+      // What the job posts after its last pump stays queued: in a job that
+      // runs inside the click handler it would not have been posted yet.
       std::lock_guard<std::mutex> lock(Mutex_);
-      if (Pending_.empty() || TakenCount_ >= Count) return;
-      message = std::move(Pending_.front());
-      Pending_.pop_front();
-      ++TakenCount_;
+      const auto next = std::find_if(Pending_.begin(), Pending_.end(),
+                                     [](const TPending& Pending) { return Pending.Released; });
+      if (next == Pending_.end()) return;
+      message = std::move(next->Message);
+      Pending_.erase(next);
     }
     // A handler may open a dialog whose event loop delivers the next
     // notifications; each is taken off the queue before it is handled, so
@@ -55,7 +73,7 @@ void TWindowBatchTarget::DeliverUpTo(uint64_t Count) {
     if (Handler_) Handler_(message);
     {
       std::lock_guard<std::mutex> lock(Mutex_);
-      ++HandledCount_;
+      --Outstanding_;
     }
     Handled_.notify_all();
   }

@@ -24,10 +24,12 @@ namespace pictrim {
 
 // A batch target for a window. post() may be called from any thread. On the
 // job thread pump() returns once the GUI thread has handled every
-// notification posted so far; on the GUI thread it handles them at once.
-// Notifications posted without a pump (the job's final one) wait until the
-// window calls deliver(), as a posted message waits for the event loop.
-// Handler runs on the GUI thread, the thread that creates the target.
+// notification posted so far. The window's own posts (the cancel button's)
+// are handled at once when it pumps; what the job posted without a pump
+// (its final notification) waits until the window calls deliver() after the
+// job has returned, as a posted message waits for the event loop of a job
+// that runs inside its click handler. Handler runs on the GUI thread, the
+// thread that creates the target.
 class TWindowBatchTarget : public TBatchTarget {
  public:
   using THandler = std::function<void(const TBatchMessage&)>;
@@ -42,18 +44,22 @@ class TWindowBatchTarget : public TBatchTarget {
   void deliver();
 
  private:
+  struct TPending {
+    TBatchMessage Message;
+    bool Released;  // may be handled now: pumped by the job, or posted by the window
+  };
   bool OnGuiThread() const;
-  // Handles pending notifications until Count of them have been taken.
-  void DeliverUpTo(uint64_t Count);
+  // Marks every pending notification as one to handle; the caller holds the lock.
+  void ReleaseAll();
+  // Handles the released notifications, in the order they were posted.
+  void DeliverReleased();
 
   THandler Handler_;
   QObject* Context_;  // lives on the GUI thread; deliveries are queued to it
   std::mutex Mutex_;
   std::condition_variable Handled_;
-  std::deque<TBatchMessage> Pending_;
-  uint64_t PostedCount_ = 0;
-  uint64_t TakenCount_ = 0;
-  uint64_t HandledCount_ = 0;
+  std::deque<TPending> Pending_;
+  uint64_t Outstanding_ = 0;  // released but not yet handled
 };
 
 // Runs one job at a time on a worker thread.

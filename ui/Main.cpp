@@ -711,14 +711,7 @@ void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job) {
 void TMainForm::JobFinished() {
   ErrorLog_.insert(ErrorLog_.end(), JobLog_.begin(), JobLog_.end());
   JobLog_.clear();
-  WindingUp_ = true;
   Target_->deliver();
-  if (HeldFinal_) {
-    const TBatchMessage final = *HeldFinal_;
-    HeldFinal_.reset();
-    HandleNotification(final);
-  }
-  WindingUp_ = false;
   // A job that ended without its final notification must not leave the panel up.
   if (MainStack->currentWidget() != PageControl1) ShowJobEnd();
 }
@@ -746,14 +739,6 @@ void TMainForm::AbbrechenBitBtnClick() {
 // Notifications and the preview strip
 
 void TMainForm::HandleNotification(const TBatchMessage& Message) {
-  // A pump on this thread (the cancel button's) may take up the final
-  // notification while the job is still returning; it waits until the job's
-  // error lines have joined the window's log.
-  if (Message.Message == WM_BATCH_PROGRESS && Message.LParam == 0 && Jobs_->Running() &&
-      !WindingUp_) {
-    HeldFinal_ = Message;
-    return;
-  }
   switch (Message.Message) {
     case WM_BATCH_FILE:
       if (Message.WParam == 0) {

@@ -204,14 +204,12 @@ class TMainForm : public QMainWindow {
   bool Shown_ = false;
   bool Closing_ = false;
   bool Renaming_ = false;
-  bool WindingUp_ = false;  // the finished job's notifications are being handled
   // PathButton's captions for the two folder modes, from the language in use.
   QString PathCaption1_;
   QString PathCaption2_;
 
   TErrorLog ErrorLog_;
   TErrorLog JobLog_;  // written only by the running job
-  std::optional<TBatchMessage> HeldFinal_;
   std::unique_ptr<TProgressWin> ProgressWin_;
   std::unique_ptr<TWindowBatchTarget> Target_;
   std::unique_ptr<TJobThread> Jobs_;

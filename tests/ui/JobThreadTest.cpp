@@ -65,6 +65,38 @@ TEST(WindowBatchTarget, pumpOnTheGuiThreadHandlesAtOnce) {
   EXPECT_EQ(count, 2);
 }
 
+// The cancel button posts and pumps on the GUI thread while the job may
+// already have posted its final notification: only the window's own post is
+// handled then; the final one waits for the job to return.
+TEST(WindowBatchTarget, theWindowsOwnPumpLeavesWhatTheJobHasNotPumpedYet) {
+  std::vector<uint32_t> handled;
+  TWindowBatchTarget target([&](const TBatchMessage& Message) { handled.push_back(Message.Message); });
+  std::atomic<bool> finalPosted{false}, windowPumped{false};
+  std::vector<uint32_t> seenByWindowPump;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (!finalPosted || windowPumped) return;
+    target.post({WM_BATCH_CANCEL, 0, 0, {}});
+    target.pump();
+    seenByWindowPump = handled;
+    windowPumped = true;
+  });
+  poll.start(1);
+  TJobThread thread;
+  RunJob(
+      thread,
+      [&] {
+        target.post(Progress(1, 1));
+        target.pump();
+        target.post(Progress(2, 0));
+        finalPosted = true;
+        while (!windowPumped) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      },
+      [&] { target.deliver(); });
+  EXPECT_EQ(seenByWindowPump, (std::vector<uint32_t>{WM_BATCH_PROGRESS, WM_BATCH_CANCEL}));
+  EXPECT_EQ(handled, (std::vector<uint32_t>{WM_BATCH_PROGRESS, WM_BATCH_CANCEL, WM_BATCH_PROGRESS}));
+}
+
 TEST(JobThread, oneJobAtATimeAndTheWindowStaysResponsiveMeanwhile) {
   TJobThread thread;
   std::atomic<bool> release{false};
