@@ -28,6 +28,7 @@
 #include "rename/FileRename.h"
 #include "settings/CreateLanguageINI.h"
 #include "ui/JobThread.h"
+#include "ui/ElidingLabel.h"
 #include "ui/Progress.h"
 #include "ui/RadioGroup.h"
 #include "ui/SelectPathWindow.h"
@@ -196,7 +197,7 @@ void TMainForm::BuildWindow() {
 
   auto* status = Named(new QStatusBar(this), "StatusBar1");
   status->setSizeGripEnabled(false);
-  StatusPanel = Named(new QLabel(QStringLiteral("Letzte Aktion = ")), "StatusPanel");
+  StatusPanel = Named(new TElidingLabel(QStringLiteral("Letzte Aktion = ")), "StatusPanel");
   StatusPanel->setMinimumWidth(1);
   status->addWidget(StatusPanel, 1);
   setStatusBar(status);
@@ -379,7 +380,7 @@ QWidget* TMainForm::BuildProgressPanel() {
   top->addWidget(PreViewCheckBox);
   layout->addLayout(top);
 
-  FileNameLabel = Named(new QLabel(QStringLiteral("FileName")), "FileNameLabel");
+  FileNameLabel = Named(new TElidingLabel(QStringLiteral("FileName")), "FileNameLabel");
   FileNameLabel->setFixedWidth(PageWidth - 16);
   FileNameLabel->setTextFormat(Qt::PlainText);
   layout->addWidget(FileNameLabel);
@@ -619,7 +620,7 @@ void TMainForm::SetExecuteButtons(bool Enabled) {
   }
 }
 
-void TMainForm::SetStatus(const std::string& Text) { StatusPanel->setText(Q(Text)); }
+void TMainForm::SetStatus(const std::string& Text) { StatusPanel->SetText(Q(Text)); }
 
 bool TMainForm::JobRunning() const { return Renaming_ || Jobs_->Running(); }
 
@@ -780,10 +781,7 @@ void TMainForm::ShowJobEnd() {
 
 // A long path loses its middle, so that its folder and name both stay in sight.
 void TMainForm::ShowFileName(const std::string& Path) {
-  const QString path = Q(Path);
-  FileNameLabel->setToolTip(path);
-  FileNameLabel->setText(FileNameLabel->fontMetrics().elidedText(path, Qt::ElideMiddle,
-                                                                 FileNameLabel->width()));
+  FileNameLabel->SetText(Q(Path));
 }
 
 void TMainForm::ResetNumLabels() {

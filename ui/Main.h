@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/BatchTarget.h"
+#include "ui/ElidingLabel.h"
 #include "util/ErrorLog.h"
 
 class QCheckBox;
@@ -114,13 +115,13 @@ class TMainForm : public QMainWindow {
   QFrame* ProgressPanel = nullptr;
   QLabel* ProgressLabel = nullptr;
   QCheckBox* PreViewCheckBox = nullptr;
-  QLabel* FileNameLabel = nullptr;
+  TElidingLabel* FileNameLabel = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QFrame* Panel2 = nullptr;
   std::array<QLabel*, 5> ImgViews{};
   std::array<QLabel*, 5> NumLabels{};
   QPushButton* AbbrechenBitBtn = nullptr;
-  QLabel* StatusPanel = nullptr;
+  TElidingLabel* StatusPanel = nullptr;
 
   TRadioGroup* RadioGroup4 = nullptr;
   TRadioGroup* RadioGroup1 = nullptr;

@@ -1,7 +1,6 @@
 #include "ui/Progress.h"
 
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -14,6 +13,7 @@
 
 #include <algorithm>
 
+#include "ui/ElidingLabel.h"
 #include "ui/WindowHandlers.h"
 
 namespace pictrim {
@@ -75,7 +75,7 @@ TProgressWin::TProgressWin(TErrorLog& ErrorLog, QWidget* Parent)
   ProgressBar->setObjectName("ProgressBar");
   ProgressBar->setTextVisible(false);
   ProgressBar->setGeometry(8, 28, 329, 16);
-  FileNameLabel = new QLabel(this);
+  FileNameLabel = new TElidingLabel(QString(), this);
   FileNameLabel->setObjectName("FileNameLabel");
   FileNameLabel->setGeometry(8, 50, 329, 16);
   ShowProgressControls(false);
@@ -125,9 +125,7 @@ void TProgressWin::HandleProgress(int64_t Number, int64_t Total) {
 }
 
 void TProgressWin::add(int64_t, const std::string& Path) {
-  const QFontMetrics metrics(FileNameLabel->font());
-  FileNameLabel->setText(
-      metrics.elidedText(QString::fromStdString(Path), Qt::ElideMiddle, FileNameLabel->width()));
+  FileNameLabel->SetText(QString::fromStdString(Path));
   raise();
 }
 

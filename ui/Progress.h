@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/BatchTarget.h"
+#include "ui/ElidingLabel.h"
 #include "util/ErrorLog.h"
 
 class QCloseEvent;
@@ -65,7 +66,7 @@ class TProgressWin : public QWidget {
   // While a batch runs: the count and the last produced file, so that a long
   // unattended run shows that it is getting on.
   QLabel* ProgressLabel;
-  QLabel* FileNameLabel;
+  TElidingLabel* FileNameLabel;
   QProgressBar* ProgressBar;
 
  protected:
