@@ -284,7 +284,10 @@ TIsolatedDecode DecodeIsolated(FREE_IMAGE_FORMAT Format, int Flags, const std::s
       if (!Final) {
         lease = budget.Acquire(Size);
         channel.Restart();
-        return channel.Write(&decoding::GoAhead, 1);
+        // A decoder that has already ended cannot take the go-ahead; what it
+        // wrote before is still read, and its end gives the reason.
+        channel.Write(&decoding::GoAhead, 1);
+        return true;
       }
       if (Size > lease.Bytes()) {
         lease.Release();
