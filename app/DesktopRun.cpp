@@ -13,6 +13,7 @@
 #include "engine/Resize.h"
 #include "ui/JobThread.h"
 #include "ui/Progress.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
 
 namespace pictrim {
@@ -64,11 +65,7 @@ class TDesktopRun {
   // until it has returned and its notifications have been handled.
   void RunBatch(std::function<int()> Batch, int& Result) {
     Jobs_.Start([&Result, Batch = std::move(Batch)] { Result = Batch(); },
-                [this] {
-                  for (std::string& line : JobLog_) WindowLog_.push_back(std::move(line));
-                  JobLog_.clear();
-                  Target_.deliver();
-                });
+                [this] { HandOverJobEnd(JobLog_, WindowLog_, Target_); });
     Jobs_.WaitWhileHandlingEvents();
   }
 

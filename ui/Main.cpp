@@ -710,9 +710,7 @@ void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job) {
 // On the GUI thread once the job has returned: its error lines join the
 // window's log, then its final notification is handled.
 void TMainForm::JobFinished() {
-  ErrorLog_.insert(ErrorLog_.end(), JobLog_.begin(), JobLog_.end());
-  JobLog_.clear();
-  Target_->deliver();
+  HandOverJobEnd(JobLog_, ErrorLog_, *Target_);
   // A job that ended without its final notification must not leave the panel up.
   if (MainStack->currentWidget() != PageControl1) ShowJobEnd();
 }
