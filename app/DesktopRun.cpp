@@ -10,7 +10,6 @@
 
 #include "app/HeadlessReport.h"
 #include "app/Jobs.h"
-#include "engine/Resize.h"
 #include "ui/JobThread.h"
 #include "ui/Progress.h"
 #include "ui/WindowHandlers.h"
@@ -71,13 +70,7 @@ class TDesktopRun {
 
   int Report(std::ostream& Out, std::ostream& Err) {
     for (const std::string& line : WindowLog_) Err << OneLine(line) << '\n';
-    if (BmpResult_ != 0) PrintRefusal("the BMP batch", BmpResult_, Err);
-    if (JpegResult_ != 0) PrintRefusal("the JPEG batch", JpegResult_, Err);
-    PrintOutputFolder(Command_.OutputFolder.empty()
-                          ? SizeOutputFolder(Command_.SourceFolder, Command_.PixelSize)
-                          : Command_.OutputFolder,
-                      Out);
-    return ExitStatus(BmpResult_ != 0 || JpegResult_ != 0, WindowLog_);
+    return FinishUnattended(Command_, BmpResult_, JpegResult_, WindowLog_, Out, Err);
   }
 
   const TCommandLine& Command_;
