@@ -752,12 +752,9 @@ void TMainForm::HandleNotification(const TBatchMessage& Message) {
       CancelRequested = true;
       break;
     case WM_BATCH_PROGRESS:
-      if (Message.WParam == 1) {
-        MainStack->setCurrentWidget(ProgressPanel);
-        ProgressBar1->setRange(0, static_cast<int>(std::max<int64_t>(Message.LParam, 1)));
-        ProgressBar1->setValue(1);
-        ClearPreview();
-      }
+      // The first file brings up the panel; ShowProgress sets the bar and
+      // clears the strip.
+      if (Message.WParam == 1) MainStack->setCurrentWidget(ProgressPanel);
       ShowProgress(Message.WParam, Message.LParam, LastFile);
       if (Message.LParam == 0) ShowJobEnd();
       break;
