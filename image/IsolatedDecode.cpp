@@ -62,29 +62,16 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
   bool TimedOut() const { return TimedOut_; }
 
   bool Read(void* Data, size_t Size) override {
-    auto* bytes = static_cast<uint8_t*>(Data);
-    while (Size > 0) {
-      if (!Wait(POLLIN)) return false;
-      const ssize_t got = ::recv(Fd_, bytes, Size, 0);
-      if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      if (got <= 0) return false;
-      bytes += got;
-      Size -= static_cast<size_t>(got);
-    }
-    return true;
+    return decoding::TransferAll(static_cast<uint8_t*>(Data), Size, [&](uint8_t* At, size_t Left) {
+      return Wait(POLLIN) ? ::recv(Fd_, At, Left, 0) : ssize_t{0};
+    });
   }
 
   bool Write(const void* Data, size_t Size) override {
-    const auto* bytes = static_cast<const uint8_t*>(Data);
-    while (Size > 0) {
-      if (!Wait(POLLOUT)) return false;
-      const ssize_t put = ::send(Fd_, bytes, Size, MSG_NOSIGNAL);
-      if (put < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      if (put <= 0) return false;
-      bytes += put;
-      Size -= static_cast<size_t>(put);
-    }
-    return true;
+    return decoding::TransferAll(
+        static_cast<const uint8_t*>(Data), Size, [&](const uint8_t* At, size_t Left) {
+          return Wait(POLLOUT) ? ::send(Fd_, At, Left, MSG_NOSIGNAL) : ssize_t{0};
+        });
   }
 
  private:
