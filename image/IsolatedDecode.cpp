@@ -251,9 +251,10 @@ TIsolatedDecode DecodeIsolated(FREE_IMAGE_FORMAT Format, int Flags, const std::s
   TMemoryBudget& budget = PictureBudget();
   TIsolatedDecode result;
   TDecoderProcess process;
-  const int fd = process.Start(DecoderProgram(), limits.DecoderMemoryBytes);
+  const std::string program = DecoderProgram();
+  const int fd = process.Start(program, limits.DecoderMemoryBytes);
   if (fd < 0) {
-    result.Failure = "the decoder " + DecoderProgram() + " could not be started";
+    result.Failure = "the decoder " + program + " could not be started";
     return result;
   }
   const double seconds = TimeLimitFor(limits, FileBytesOf(Path, Bytes));
