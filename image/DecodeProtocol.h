@@ -55,7 +55,6 @@ class TMemorySource : public TByteSource {
  public:
   TMemorySource(const uint8_t* Data, size_t Size) : Data_(Data), Size_(Size) {}
   bool Read(void* Data, size_t Size) override;
-  size_t Left() const { return Size_ - Position_; }
 
  private:
   const uint8_t* Data_;
