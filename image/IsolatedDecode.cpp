@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <memory>
 #include <mutex>
 #include <thread>
 
