@@ -116,6 +116,7 @@ def main():
         time.sleep(0.02)
     if process.poll() is None:
         process.kill()
+        process.wait()
         print("still running after %.0f s: killed" % args.timeout)
     err = process.stderr.read().decode("utf-8", "replace")
     elapsed = time.monotonic() - start

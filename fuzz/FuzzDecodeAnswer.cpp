@@ -8,6 +8,7 @@
 // part, the file part, the answer.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>

@@ -1,8 +1,8 @@
 // A stand-in for pictrim-decoder in the fuzz target: answers with the bytes
-// of the file named by PICTRIM_REPLAY_ANSWER, whatever was asked, ends
-// its side of the socket, then drains its standard input (the socket) until the program closes it,
-// so that the program's go-ahead finds it listening. Built bare (no sanitizers, no libraries) so
-// that starting it costs little.
+// of the file named by PICTRIM_REPLAY_ANSWER, whatever was asked, ends its
+// side of the socket, then drains its standard input (the socket) until the
+// program closes it, so that the program's go-ahead finds it listening.
+// Built bare (no sanitizers, no libraries) so that starting it costs little.
 #include <sys/socket.h>
 #include <unistd.h>
 

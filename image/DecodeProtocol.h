@@ -7,8 +7,11 @@
 // every count is checked before anything is allocated.
 #pragma once
 
+#include <sys/types.h>
+
 #include <FreeImage.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -31,12 +34,27 @@ class TByteSink {
   virtual bool Write(const void* Data, size_t Size) = 0;
 };
 
+// Moves all Size bytes through Step, a read or write on a descriptor that
+// returns how many bytes it moved (0 at the end, -1 on an error). An
+// interrupted or not-yet-ready step is tried again; false when the stream
+// ended or failed first.
+template <typename TByte, typename TStep>
+bool TransferAll(TByte* Bytes, size_t Size, TStep Step) {
+  while (Size > 0) {
+    const ssize_t moved = Step(Bytes, Size);
+    if (moved < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (moved <= 0) return false;
+    Bytes += moved;
+    Size -= static_cast<size_t>(moved);
+  }
+  return true;
+}
+
 // A source over bytes in memory.
 class TMemorySource : public TByteSource {
  public:
   TMemorySource(const uint8_t* Data, size_t Size) : Data_(Data), Size_(Size) {}
   bool Read(void* Data, size_t Size) override;
-  size_t Left() const { return Size_ - Position_; }
 
  private:
   const uint8_t* Data_;

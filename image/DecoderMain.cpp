@@ -14,7 +14,6 @@
 
 #include <FreeImage.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -29,33 +28,16 @@ using namespace pictrim::decoding;
 
 constexpr int Channel = 0;
 
-class TFdSource : public TByteSource {
+// The socket to the program, on standard input (blocking).
+class TFdChannel : public TByteSource, public TByteSink {
  public:
   bool Read(void* Data, size_t Size) override {
-    auto* bytes = static_cast<uint8_t*>(Data);
-    while (Size > 0) {
-      const ssize_t got = ::read(Channel, bytes, Size);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      bytes += got;
-      Size -= static_cast<size_t>(got);
-    }
-    return true;
+    return TransferAll(static_cast<uint8_t*>(Data), Size,
+                       [](uint8_t* At, size_t Left) { return ::read(Channel, At, Left); });
   }
-};
-
-class TFdSink : public TByteSink {
- public:
   bool Write(const void* Data, size_t Size) override {
-    const auto* bytes = static_cast<const uint8_t*>(Data);
-    while (Size > 0) {
-      const ssize_t put = ::write(Channel, bytes, Size);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
-      bytes += put;
-      Size -= static_cast<size_t>(put);
-    }
-    return true;
+    return TransferAll(static_cast<const uint8_t*>(Data), Size,
+                       [](const uint8_t* At, size_t Left) { return ::write(Channel, At, Left); });
   }
 };
 
@@ -190,10 +172,9 @@ int main(int argc, char** argv) {
   LimitThisProcess(std::strtoull(argv[2], nullptr, 10));
   std::signal(SIGPIPE, SIG_IGN);
   FreeImage_SetOutputMessage(CollectMessage);
-  TFdSource source;
-  TFdSink sink;
+  TFdChannel channel;
   TRequest request;
-  if (!ReadRequest(source, request)) return 2;
-  Misbehave(MisbehaviourFor(request.Name), sink);
-  return Decode(request, source, sink);
+  if (!ReadRequest(channel, request)) return 2;
+  Misbehave(MisbehaviourFor(request.Name), channel);
+  return Decode(request, channel, channel);
 }

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <mutex>
 
@@ -157,7 +156,7 @@ bool TImageBitmap::Load(const std::string& FileName, int Flags) {
   InitImageLibrary();
   const std::vector<uint8_t> head = ReadHead(FileName);
   const FREE_IMAGE_FORMAT format = DetectFormat(head.data(), head.size(), FileName);
-  return TakeLoaded(format, [&] { return DecodeIsolated(format, Flags, FileName, nullptr); });
+  return TakeLoaded(format, Flags, FileName, nullptr);
 }
 
 bool TImageBitmap::LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::string& FileName,
@@ -165,18 +164,18 @@ bool TImageBitmap::LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::s
   InitImageLibrary();
   if (Bytes.size() > std::numeric_limits<DWORD>::max()) return false;
   const FREE_IMAGE_FORMAT format = DetectFormat(Bytes.data(), Bytes.size(), FileName);
-  return TakeLoaded(format, [&] { return DecodeIsolated(format, Flags, FileName, &Bytes); });
+  return TakeLoaded(format, Flags, FileName, &Bytes);
 }
 
-bool TImageBitmap::TakeLoaded(FREE_IMAGE_FORMAT Format,
-                              const std::function<TIsolatedDecode()>& Decode) {
+bool TImageBitmap::TakeLoaded(FREE_IMAGE_FORMAT Format, int Flags, const std::string& FileName,
+                              const std::vector<uint8_t>* Bytes) {
   DecodeFailed_ = false;
   DecodeFailure_.clear();
   if (Format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(Format)) return false;
   if (Handle_ != nullptr) FreeImage_Unload(Handle_);
   Handle_ = nullptr;
   Lease_.Release();
-  TIsolatedDecode decoded = Decode();
+  TIsolatedDecode decoded = DecodeIsolated(Format, Flags, FileName, Bytes);
   Handle_ = decoded.Picture;
   Lease_ = std::move(decoded.Lease);
   DecodeFailure_ = std::move(decoded.Failure);

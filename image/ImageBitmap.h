@@ -8,7 +8,6 @@
 #include <QImage>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -84,8 +83,10 @@ class TImageBitmap : public TImageObject {
   FIBITMAP* Handle() const { return Handle_; }
 
  private:
-  // Replaces the held picture with what Decode gives for a recognised Format.
-  bool TakeLoaded(FREE_IMAGE_FORMAT Format, const std::function<TIsolatedDecode()>& Decode);
+  // Replaces the held picture with the decoded file (Bytes, else the file at
+  // FileName) when its Format is recognised.
+  bool TakeLoaded(FREE_IMAGE_FORMAT Format, int Flags, const std::string& FileName,
+                  const std::vector<uint8_t>* Bytes);
 
   FIBITMAP* Handle_ = nullptr;
   bool DecodeFailed_ = false;

@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -62,29 +62,16 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
   bool TimedOut() const { return TimedOut_; }
 
   bool Read(void* Data, size_t Size) override {
-    auto* bytes = static_cast<uint8_t*>(Data);
-    while (Size > 0) {
-      if (!Wait(POLLIN)) return false;
-      const ssize_t got = ::recv(Fd_, bytes, Size, 0);
-      if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      if (got <= 0) return false;
-      bytes += got;
-      Size -= static_cast<size_t>(got);
-    }
-    return true;
+    return decoding::TransferAll(static_cast<uint8_t*>(Data), Size, [&](uint8_t* At, size_t Left) {
+      return Wait(POLLIN) ? ::recv(Fd_, At, Left, 0) : ssize_t{0};
+    });
   }
 
   bool Write(const void* Data, size_t Size) override {
-    const auto* bytes = static_cast<const uint8_t*>(Data);
-    while (Size > 0) {
-      if (!Wait(POLLOUT)) return false;
-      const ssize_t put = ::send(Fd_, bytes, Size, MSG_NOSIGNAL);
-      if (put < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      if (put <= 0) return false;
-      bytes += put;
-      Size -= static_cast<size_t>(put);
-    }
-    return true;
+    return decoding::TransferAll(
+        static_cast<const uint8_t*>(Data), Size, [&](const uint8_t* At, size_t Left) {
+          return Wait(POLLOUT) ? ::send(Fd_, At, Left, MSG_NOSIGNAL) : ssize_t{0};
+        });
   }
 
  private:
@@ -264,9 +251,10 @@ TIsolatedDecode DecodeIsolated(FREE_IMAGE_FORMAT Format, int Flags, const std::s
   TMemoryBudget& budget = PictureBudget();
   TIsolatedDecode result;
   TDecoderProcess process;
-  const int fd = process.Start(DecoderProgram(), limits.DecoderMemoryBytes);
+  const std::string program = DecoderProgram();
+  const int fd = process.Start(program, limits.DecoderMemoryBytes);
   if (fd < 0) {
-    result.Failure = "the decoder " + DecoderProgram() + " could not be started";
+    result.Failure = "the decoder " + program + " could not be started";
     return result;
   }
   const double seconds = TimeLimitFor(limits, FileBytesOf(Path, Bytes));

@@ -44,15 +44,6 @@ class TMemoryBudget {
     return TMemoryLease(this, Bytes);
   }
 
-  // Takes Bytes at once, beyond the capacity if need be: for memory that is
-  // already in use when its size becomes known.
-  TMemoryLease Charge(uint64_t Bytes) {
-    std::lock_guard<std::mutex> lock(Mutex_);
-    Used_ += Bytes;
-    if (Used_ > Peak_) Peak_ = Used_;
-    return TMemoryLease(this, Bytes);
-  }
-
   uint64_t Capacity() {
     std::lock_guard<std::mutex> lock(Mutex_);
     return Capacity_;

@@ -9,10 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <set>
+#include <map>
 
 #include "engine/Resize.h"
 #include "image/IsolatedDecode.h"
@@ -20,7 +21,6 @@
 #include "image/JpegImage.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
-#include "util/SystemUtils.h"
 
 namespace pictrim {
 namespace {
@@ -48,16 +48,7 @@ void WriteGood(const std::string& Folder) {
   test::WritePicture(Folder + "x.jpg/inside.png", 60, 40, FIF_PNG);  // a folder named x.jpg
 }
 
-std::string Chunk(const std::string& Type, const std::string& Data);
-
-// A PNG whose header declares 30000 x 30000 pixels, in a few kilobytes.
-std::string PngBomb() {
-  std::string header("\x89PNG\r\n\x1a\n", 8);
-  const std::string ihdr = std::string("\0\0\x75\x30\0\0\x75\x30\x08\x02\0\0\0", 13);
-  return header + Chunk("IHDR", ihdr) + Chunk("IDAT", std::string("\x78\x9c\x03\0\0\0\0\x01", 8)) +
-         Chunk("IEND", "");
-}
-
+// A PNG chunk: length, type, data and CRC.
 std::string Chunk(const std::string& Type, const std::string& Data) {
   std::string out;
   for (int shift = 24; shift >= 0; shift -= 8)
@@ -71,6 +62,14 @@ std::string Chunk(const std::string& Type, const std::string& Data) {
   crc ^= 0xFFFFFFFFu;
   for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(crc >> shift & 0xFF);
   return out;
+}
+
+// A PNG whose header declares 30000 x 30000 pixels, in a few kilobytes.
+std::string PngBomb() {
+  std::string header("\x89PNG\r\n\x1a\n", 8);
+  const std::string ihdr = std::string("\0\0\x75\x30\0\0\x75\x30\x08\x02\0\0\0", 13);
+  return header + Chunk("IHDR", ihdr) + Chunk("IDAT", std::string("\x78\x9c\x03\0\0\0\0\x01", 8)) +
+         Chunk("IEND", "");
 }
 
 // A JPEG whose frame header claims 65500 x 65500 pixels.
