@@ -26,7 +26,6 @@
 #include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
-#include "util/OrderedWork.h"
 #include "util/SystemUtils.h"
 
 namespace pictrim {
@@ -358,14 +357,16 @@ enum class TStep {
 // did one file after the other would show them.
 class TShrinkRun {
  public:
-  TShrinkRun(TBatchTarget* Window, bool Overwrite, bool Quiet, TErrorLog& ErrorLog)
-      : Window_(Window), Overwrite_(Overwrite), Quiet_(Quiet), ErrorLog_(ErrorLog) {}
+  TShrinkRun(TBatchTarget* Window, bool Overwrite, bool Quiet, size_t Total, TErrorLog& ErrorLog)
+      : Window_(Window),
+        Overwrite_(Overwrite),
+        Quiet_(Quiet),
+        ErrorLog_(ErrorLog),
+        Total_(static_cast<int64_t>(Total)) {}
 
-  int64_t Run(const std::vector<TShrinkEntry>& Entries,
-              const std::function<TShrinkResult(size_t)>& Take);
+  TStep ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take);
 
  private:
-  TStep ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take);
   TStep ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Result);
   TStep ReportFit(const TShrinkEntry& Entry, const TShrinkResult& Result);
   TStep ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& Result);
@@ -383,21 +384,9 @@ class TShrinkRun {
   bool Overwrite_;
   bool Quiet_;
   TErrorLog& ErrorLog_;
+  int64_t Total_;
   int64_t Done_ = 0;
-  int64_t Total_ = 0;
 };
-
-int64_t TShrinkRun::Run(const std::vector<TShrinkEntry>& Entries,
-                        const std::function<TShrinkResult(size_t)>& Take) {
-  Total_ = static_cast<int64_t>(Entries.size());
-  int64_t index = 0;
-  for (size_t i = 0; i < Entries.size(); ++i) {
-    const TStep step = ReportEntry(Entries[i], [&] { return Take(i); });
-    if (step == TStep::End || CancelRequested) break;
-    ++index;
-  }
-  return index;
-}
 
 TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
   StatusText = ExtractFileName(Entry.OutputPath);
@@ -509,18 +498,12 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
   for (const std::string& path : *files) entries.push_back(DeriveEntry(path, source, output));
   files.reset();
 
-  // The picture work runs on a few threads, at most one picture per thread
-  // plus one waiting; everything the window sees comes in list order.
-  const unsigned threads = BatchThreadCount();
-  std::vector<std::unique_ptr<TShrinkWorker>> workers;
-  for (unsigned w = 0; w < threads; ++w) {
-    workers.push_back(std::make_unique<TShrinkWorker>(TargetKB, PictureText, TextPosition, Overwrite));
-  }
-  TOrderedWork<TShrinkResult> work(entries.size(), threads, threads + 1,
-                                   [&](size_t i, unsigned w) { return workers[w]->Make(entries[i]); });
-  TShrinkRun run(Window, Overwrite, Quiet, ErrorLog);
-  const int64_t index = run.Run(entries, [&](size_t i) { return work.Take(i); });
-  work.Stop();
+  TShrinkRun run(Window, Overwrite, Quiet, entries.size(), ErrorLog);
+  const int64_t index = batch::RunInListOrder(
+      entries, [&] { return std::make_unique<TShrinkWorker>(TargetKB, PictureText, TextPosition, Overwrite); },
+      [&](const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
+        return run.ReportEntry(Entry, Take) != TStep::End;
+      });
   batch::FinishBatch(Window, SourceFolder, index);
   return 0;
 }
