@@ -138,8 +138,9 @@ class TShrinkWorker {
 
  private:
   bool MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>& Source, TShrinkResult& Result);
-  void MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& Result);
-  void LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result);
+  void MakeFromContainer(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source,
+                         TShrinkResult& Result);
+  void LoadMaster(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source, TShrinkResult& Result);
   void TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t> FullSave,
                     const std::vector<uint8_t>* Source, TShrinkResult& Result);
   void Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height, TTrialMaster& Master,
@@ -171,7 +172,7 @@ TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
     } catch (const EInOutError&) {
       // the container's loader reports it below
     }
-    if (!MakeFromJpeg(Entry, source, result)) MakeFromContainer(Entry, result);
+    if (!MakeFromJpeg(Entry, source, result)) MakeFromContainer(Entry, source, result);
   } catch (const std::exception&) {
     result.Kind = TShrinkResult::Tiny;
     result.Lines.push_back("File " + Entry.Source + " caused an Exception while resizing");
@@ -220,9 +221,11 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   return true;
 }
 
-void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& Result) {
+// Source: the file's bytes when it was read whole (a JPEG), else empty.
+void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source,
+                                      TShrinkResult& Result) {
   Result = TShrinkResult();
-  LoadMaster(Entry, Result);
+  LoadMaster(Entry, Source, Result);
   if (!Master_.IsValid()) return;
   // Depths and pixel types that JPEG cannot hold become 24 bits in memory.
   Master_.ConvertForJpeg();
@@ -254,7 +257,8 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& 
   Search(Entry, width, height, master, Result);
 }
 
-void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result) {
+void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source,
+                               TShrinkResult& Result) {
   Master_.Clear();
   try {
     if (Entry.Extension == "wmf") {
@@ -263,7 +267,9 @@ void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result)
       Master_.ConvertTo24Bits();
       return;
     }
-    if (!Master_.Load(Entry.Source, 0) && Master_.DecodeFailed()) {
+    const bool loaded = Source.empty() ? Master_.Load(Entry.Source, 0)
+                                       : Master_.LoadFromBytes(Source, Entry.Source, 0);
+    if (!loaded && Master_.DecodeFailed()) {
       throw EInOutError("cannot decode " + Entry.Source);
     }
   } catch (const std::exception&) {
