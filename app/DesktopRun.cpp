@@ -10,9 +10,9 @@
 
 #include "app/HeadlessReport.h"
 #include "app/Jobs.h"
-#include "engine/Resize.h"
 #include "ui/JobThread.h"
 #include "ui/Progress.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
 
 namespace pictrim {
@@ -64,23 +64,13 @@ class TDesktopRun {
   // until it has returned and its notifications have been handled.
   void RunBatch(std::function<int()> Batch, int& Result) {
     Jobs_.Start([&Result, Batch = std::move(Batch)] { Result = Batch(); },
-                [this] {
-                  for (std::string& line : JobLog_) WindowLog_.push_back(std::move(line));
-                  JobLog_.clear();
-                  Target_.deliver();
-                });
+                [this] { HandOverJobEnd(JobLog_, WindowLog_, Target_); });
     Jobs_.WaitWhileHandlingEvents();
   }
 
   int Report(std::ostream& Out, std::ostream& Err) {
     for (const std::string& line : WindowLog_) Err << OneLine(line) << '\n';
-    if (BmpResult_ != 0) PrintRefusal("the BMP batch", BmpResult_, Err);
-    if (JpegResult_ != 0) PrintRefusal("the JPEG batch", JpegResult_, Err);
-    PrintOutputFolder(Command_.OutputFolder.empty()
-                          ? SizeOutputFolder(Command_.SourceFolder, Command_.PixelSize)
-                          : Command_.OutputFolder,
-                      Out);
-    return ExitStatus(BmpResult_ != 0 || JpegResult_ != 0, WindowLog_);
+    return FinishUnattended(Command_, BmpResult_, JpegResult_, WindowLog_, Out, Err);
   }
 
   const TCommandLine& Command_;

@@ -18,6 +18,17 @@ namespace {
 constexpr uint32_t ProgressMsg = WM_BATCH_PROGRESS;
 constexpr uint32_t FileMsg = WM_BATCH_FILE;
 
+// Prints where the copies went, when the batch made the folder.
+void PrintOutputFolder(const std::string& Folder, std::ostream& Out) {
+  if (FolderExists(Folder)) Out << Folder << '\n';
+}
+
+void PrintRefusal(const std::string& Batch, int Code, std::ostream& Err) {
+  std::string reason;
+  if (Code == JpegBatchBadSize) reason = ": the edge must be from 1 to 10000 pixels";
+  Err << "pictrim: " << Batch << " refused to start (code " << Code << ")" << reason << '\n';
+}
+
 int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
                   std::ostream& Err) {
   if (!CheckFolder(Command.SourceFolder, Err)) return 2;
@@ -27,13 +38,7 @@ int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostr
   const int jpeg = RunJpegBatch(Command, Report, errorLog);
   if (CancelRequested) Report.post({WM_BATCH_STATUS, 0, 0, batch::CancelledStatusText});
   Report.Finish(errorLog);
-  if (bmp != 0) PrintRefusal("the BMP batch", bmp, Err);
-  if (jpeg != 0) PrintRefusal("the JPEG batch", jpeg, Err);
-  PrintOutputFolder(Command.OutputFolder.empty()
-                        ? SizeOutputFolder(Command.SourceFolder, Command.PixelSize)
-                        : Command.OutputFolder,
-                    Out);
-  return ExitStatus(bmp != 0 || jpeg != 0, errorLog);
+  return FinishUnattended(Command, bmp, jpeg, errorLog, Out, Err);
 }
 
 int RunResize(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
@@ -125,14 +130,15 @@ bool CheckFolder(const std::string& Folder, std::ostream& Err) {
   return false;
 }
 
-void PrintOutputFolder(const std::string& Folder, std::ostream& Out) {
-  if (FolderExists(Folder)) Out << Folder << '\n';
-}
-
-void PrintRefusal(const std::string& Batch, int Code, std::ostream& Err) {
-  std::string reason;
-  if (Code == JpegBatchBadSize) reason = ": the edge must be from 1 to 10000 pixels";
-  Err << "pictrim: " << Batch << " refused to start (code " << Code << ")" << reason << '\n';
+int FinishUnattended(const TCommandLine& Command, int Bmp, int Jpeg, const TErrorLog& ErrorLog,
+                     std::ostream& Out, std::ostream& Err) {
+  if (Bmp != 0) PrintRefusal("the BMP batch", Bmp, Err);
+  if (Jpeg != 0) PrintRefusal("the JPEG batch", Jpeg, Err);
+  PrintOutputFolder(Command.OutputFolder.empty()
+                        ? SizeOutputFolder(Command.SourceFolder, Command.PixelSize)
+                        : Command.OutputFolder,
+                    Out);
+  return ExitStatus(Bmp != 0 || Jpeg != 0, ErrorLog);
 }
 
 std::string MetadataText(const std::string& FileName) {

@@ -23,12 +23,15 @@ int RunJob(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Ou
 int RunBmpBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog);
 int RunJpegBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog);
 
-// The one-line complaints of a run: a missing folder (false when Folder
-// does not exist), a batch that refused to start; and where the copies went,
-// printed when the batch made the folder.
+// The one-line complaint about a missing folder; false when Folder does not
+// exist.
 bool CheckFolder(const std::string& Folder, std::ostream& Err);
-void PrintRefusal(const std::string& Batch, int Code, std::ostream& Err);
-void PrintOutputFolder(const std::string& Folder, std::ostream& Out);
+
+// The end of an unattended run once its error lines are out: the refusals of
+// its two batches (their results Bmp and Jpeg) on Err, where the copies went
+// on Out. Returns the run's exit status.
+int FinishUnattended(const TCommandLine& Command, int Bmp, int Jpeg, const TErrorLog& ErrorLog,
+                     std::ostream& Out, std::ostream& Err);
 
 // The metadata of one file as text: its EXIF listing, its maker-note listing
 // and its IPTC entries, each under a heading, or why nothing was read.

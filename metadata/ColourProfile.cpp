@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <stdexcept>
 
 #include "util/Errors.h"

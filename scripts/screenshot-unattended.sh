@@ -29,7 +29,7 @@ wait \$pid
 echo \$? > "$tree/status"
 INNER
 chmod +x "$tree/shoot.sh"
-xvfb-run -a -s "-screen 0 800x600x24" "$tree/shoot.sh"
+xvfb-run -a -s "-screen 0 800x600x24" scripts/with-desktop.sh "$tree/shoot.sh"
 echo "exit status $(cat "$tree/status"); error lines on stderr:"
 cat "$tree/stderr"
 echo "saved $out/unattended-errors.png"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Screenshots of the main window on a virtual X display (Xvfb): each tab in
 # German and in English, and the progress panel with its preview strip during
-# a resize job; then the progress window of an unattended run in its error
-# layout (scripts/screenshot-unattended.sh). The pictures are PNG files in the folder given (default:
+# a resize job; then the small windows (progress, error layout, path list) and
+# the progress window of an unattended run in its error layout
+# (scripts/screenshot-unattended.sh). With openbox installed the windows have
+# their title bars and frames, as on a desktop. The pictures are PNG files in the folder given (default:
 # build/screenshots), taken from the X server's pixels of the window.
 #
 #   scripts/screenshots.sh [OUTPUT_FOLDER]
@@ -19,10 +21,13 @@ fi
 cmake --build "$build" --target pictrim_screenshots pictrim pictrim-decoder
 mkdir -p "$out"
 
-xvfb-run -a -s "-screen 0 1024x768x24" "$build/tests/ui/pictrim_screenshots" "$out"
+xvfb-run -a -s "-screen 0 1024x768x24" "$root/scripts/with-desktop.sh" \
+  "$build/tests/ui/pictrim_screenshots" "$out"
 if command -v import >/dev/null; then
+  cmake --build "$build" --target pictrim_ui_demo
+  "$root/tests/ui/Screenshots.sh" "$build" "$out"
   "$root/scripts/screenshot-unattended.sh" "$build" "$out"
 else
-  echo "screenshots: ImageMagick's import is missing; no picture of the unattended run" >&2
+  echo "screenshots: ImageMagick's import is missing; no pictures of the small windows" >&2
 fi
 echo "screenshots in $out"

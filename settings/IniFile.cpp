@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "util/Errors.h"
+#include "util/MoreStr.h"
 #include "util/SystemUtils.h"
 
 namespace fs = std::filesystem;
@@ -59,14 +60,16 @@ std::string OneLine(std::string Value) {
   return Value;
 }
 
-}  // namespace
-
+// The text as UTF-8: a leading UTF-8 byte-order mark is dropped, valid UTF-8 is
+// kept, anything else is converted from Windows-1252.
 std::string IniTextToUtf8(const std::string& Bytes) {
   std::string text = Bytes;
   if (text.starts_with(Utf8ByteOrderMark)) text.erase(0, Utf8ByteOrderMark.size());
   if (text.size() > INT32_MAX / 3) throw EInOutError("The file is too large");
   return IsValidUtf8(text) ? text : Windows1252ToUtf8(text);
 }
+
+}  // namespace
 
 TIniFile::TIniFile(std::string FileName)
     : FileName_(std::move(FileName)), Impl_(std::make_unique<TImpl>()) {
@@ -98,11 +101,8 @@ int TIniFile::ReadInteger(const std::string& Section, const std::string& Key, in
   const std::string text = ReadString(Section, Key, "");
   if (text.empty()) return Default;
   // strtol alone would also take leading blanks, "0x" and trailing rubbish.
-  const size_t digits = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  if (digits == text.size()) return Default;
-  for (size_t i = digits; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return Default;
-  }
+  const size_t sign = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  if (sign == text.size() || CheckDigits(text.substr(sign)) != 0) return Default;
   errno = 0;
   const long value = std::strtol(text.c_str(), nullptr, 10);
   if (errno == ERANGE || value < INT_MIN || value > INT_MAX) return Default;

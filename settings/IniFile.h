@@ -18,7 +18,6 @@ class TIniFile {
   TIniFile(const TIniFile&) = delete;
   TIniFile& operator=(const TIniFile&) = delete;
 
-  const std::string& FileName() const { return FileName_; }
   // False when an existing file could not be read.
   bool Loaded() const { return Loaded_; }
 
@@ -48,9 +47,5 @@ class TIniFile {
   std::unique_ptr<TImpl> Impl_;
   bool Loaded_ = true;
 };
-
-// The text as UTF-8: a leading UTF-8 byte-order mark is dropped, valid UTF-8 is
-// kept, anything else is converted from Windows-1252.
-std::string IniTextToUtf8(const std::string& Bytes);
 
 }  // namespace pictrim

@@ -27,13 +27,11 @@ bool CouldLeaveFolder(const std::string& Name) {
 
 std::vector<std::string> FillLanguageList(const std::string& Folder) {
   std::unique_ptr<TFileList> files;
-  ListFilesInFolder(files, IncludeTrailingDelimiter(Folder), "", true, "ini");
+  ListFilesInFolder(files, IncludeTrailingDelimiter(Folder), LanguageFilePrefix, true, "ini");
   std::vector<std::string> names;
-  const std::string_view prefix = LanguageFilePrefix;
+  const size_t prefix = std::string_view(LanguageFilePrefix).size();
   for (const std::string& file : *files) {
-    const std::string_view stem =
-        std::string_view(file).substr(0, file.size() - IniExtension.size());
-    if (stem.starts_with(prefix)) names.emplace_back(stem.substr(prefix.size()));
+    names.push_back(file.substr(prefix, file.size() - prefix - IniExtension.size()));
   }
   std::stable_sort(names.begin(), names.end(), [](const std::string& A, const std::string& B) {
     return CompareCollated(A, B) < 0;

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <iterator>
 
 namespace pictrim {
 
@@ -77,6 +78,13 @@ void TWindowBatchTarget::DeliverReleased() {
     }
     Handled_.notify_all();
   }
+}
+
+void HandOverJobEnd(TErrorLog& JobLog, TErrorLog& WindowLog, TWindowBatchTarget& Target) {
+  WindowLog.insert(WindowLog.end(), std::make_move_iterator(JobLog.begin()),
+                   std::make_move_iterator(JobLog.end()));
+  JobLog.clear();
+  Target.deliver();
 }
 
 TJobThread::TJobThread(QObject* Parent) : QObject(Parent) {}

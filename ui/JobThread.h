@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "platform/BatchTarget.h"
-#include "ui/WindowHandlers.h"
+#include "util/ErrorLog.h"
 
 class QEventLoop;
 
@@ -61,6 +61,12 @@ class TWindowBatchTarget : public TBatchTarget {
   std::deque<TPending> Pending_;
   uint64_t Outstanding_ = 0;  // released but not yet handled
 };
+
+// GUI thread, in the Finished of a job that wrote its error lines into a log
+// of its own: the lines join WindowLog and JobLog is left empty, then Target
+// handles what the job left pending, so that the job's final notification
+// finds every line in WindowLog.
+void HandOverJobEnd(TErrorLog& JobLog, TErrorLog& WindowLog, TWindowBatchTarget& Target);
 
 // Runs one job at a time on a worker thread.
 class TJobThread : public QObject {

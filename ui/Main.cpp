@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <initializer_list>
 
 #include "engine/BatchSupport.h"
 #include "engine/Resize.h"
@@ -105,6 +106,29 @@ QLineEdit* CustomSizeEdit(TRadioGroup* Group, int Entry, const char* Name) {
   edit->setFixedSize(49, EditHeight);
   Group->AddToItem(Entry, edit);
   return edit;
+}
+
+// The entries of a size group: each preset's value with Unit; the custom
+// entry has no caption, its edit stands beside it.
+QStringList PresetCaptions(const std::array<int, 8>& Presets, const char* Unit) {
+  QStringList captions;
+  for (const int value : Presets)
+    captions << (value == 0 ? QString()
+                            : QStringLiteral("%1 %2").arg(value).arg(QLatin1String(Unit)));
+  return captions;
+}
+
+// A tab of the resize or the file-size job: Groups at the top (the shared
+// folder and option area is put in after them), then room, then Button at the
+// bottom. Layout receives the tab's column.
+QWidget* SizeTab(const char* Name, QVBoxLayout*& Layout, std::initializer_list<QWidget*> Groups,
+                 QWidget* Button) {
+  auto* tab = Named(new QWidget, Name);
+  Layout = TightColumn(tab, 6, 3);
+  for (QWidget* group : Groups) Layout->addWidget(group);
+  Layout->addStretch(1);
+  Layout->addWidget(Button);
+  return tab;
 }
 
 void SetBold(QWidget* Widget, bool Bold) {
@@ -206,47 +230,27 @@ void TMainForm::BuildWindow() {
 }
 
 QWidget* TMainForm::BuildResizeTab() {
-  auto* tab = Named(new QWidget, "TabSheet1");
-  Tab1Layout_ = TightColumn(tab, 6, 3);
   RadioGroup4 = Named(new TRadioGroup(QStringLiteral("maximale ..."),
                                       {QStringLiteral("Breite (X)"), QStringLiteral("Höhe (Y)"),
                                        QStringLiteral("Breite und Höhe ")},
                                       3),
                       "RadioGroup4");
   RadioGroup4->SetItemIndex(0);
-  RadioGroup1 = Named(
-      new TRadioGroup(QStringLiteral("Pixel"),
-                      {QStringLiteral("1920 Pixel"), QStringLiteral("1024 Pixel"),
-                       QStringLiteral("800 Pixel"), QString(), QStringLiteral("640 Pixel"),
-                       QStringLiteral("400 Pixel"), QStringLiteral("160 Pixel"),
-                       QStringLiteral("64 Pixel")},
-                      3),
-      "RadioGroup1", "Hier stellen Sie die maximale Seitenlänge eines Bildes ein.");
+  RadioGroup1 =
+      Named(new TRadioGroup(QStringLiteral("Pixel"), PresetCaptions(PixelPresets, "Pixel"), 3),
+            "RadioGroup1", "Hier stellen Sie die maximale Seitenlänge eines Bildes ein.");
   SizeEdit1 = CustomSizeEdit(RadioGroup1, CustomPixelEntry, "SizeEdit1");
   ResizeButton1 = ExecuteButton("ResizeButton1");
-  Tab1Layout_->addWidget(RadioGroup4);
-  Tab1Layout_->addWidget(RadioGroup1);
-  Tab1Layout_->addStretch(1);
-  Tab1Layout_->addWidget(ResizeButton1);
-  return tab;
+  return SizeTab("TabSheet1", Tab1Layout_, {RadioGroup4, RadioGroup1}, ResizeButton1);
 }
 
 QWidget* TMainForm::BuildFileSizeTab() {
-  auto* tab = Named(new QWidget, "TabSheet2");
-  Tab2Layout_ = TightColumn(tab, 6, 3);
-  RadioGroup2 = Named(
-      new TRadioGroup(QStringLiteral("Dateigröße"),
-                      {QStringLiteral("200 kB"), QStringLiteral("100 kB"), QStringLiteral("50 kB"),
-                       QStringLiteral("40 kB"), QString(), QStringLiteral("20 kB"),
-                       QStringLiteral("10 kB"), QStringLiteral("5 kB")},
-                      2),
-      "RadioGroup2", "Hier stellen Sie die Dateigröße ein.");
+  RadioGroup2 =
+      Named(new TRadioGroup(QStringLiteral("Dateigröße"), PresetCaptions(KilobytePresets, "kB"), 2),
+            "RadioGroup2", "Hier stellen Sie die Dateigröße ein.");
   SizeEdit2 = CustomSizeEdit(RadioGroup2, CustomKilobyteEntry, "SizeEdit2");
   ResizeButton2 = ExecuteButton("ResizeButton2");
-  Tab2Layout_->addWidget(RadioGroup2);
-  Tab2Layout_->addStretch(1);
-  Tab2Layout_->addWidget(ResizeButton2);
-  return tab;
+  return SizeTab("TabSheet2", Tab2Layout_, {RadioGroup2}, ResizeButton2);
 }
 
 // The folder choice and the options, shown on whichever of tabs 1 and 2 is active.
@@ -710,9 +714,7 @@ void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job) {
 // On the GUI thread once the job has returned: its error lines join the
 // window's log, then its final notification is handled.
 void TMainForm::JobFinished() {
-  ErrorLog_.insert(ErrorLog_.end(), JobLog_.begin(), JobLog_.end());
-  JobLog_.clear();
-  Target_->deliver();
+  HandOverJobEnd(JobLog_, ErrorLog_, *Target_);
   // A job that ended without its final notification must not leave the panel up.
   if (MainStack->currentWidget() != PageControl1) ShowJobEnd();
 }
@@ -754,12 +756,9 @@ void TMainForm::HandleNotification(const TBatchMessage& Message) {
       CancelRequested = true;
       break;
     case WM_BATCH_PROGRESS:
-      if (Message.WParam == 1) {
-        MainStack->setCurrentWidget(ProgressPanel);
-        ProgressBar1->setRange(0, static_cast<int>(std::max<int64_t>(Message.LParam, 1)));
-        ProgressBar1->setValue(1);
-        ClearPreview();
-      }
+      // The first file brings up the panel; ShowProgress sets the bar and
+      // clears the strip.
+      if (Message.WParam == 1) MainStack->setCurrentWidget(ProgressPanel);
       ShowProgress(Message.WParam, Message.LParam, LastFile);
       if (Message.LParam == 0) ShowJobEnd();
       break;

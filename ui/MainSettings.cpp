@@ -20,18 +20,13 @@
 #include "settings/SettingsFolder.h"
 #include "ui/Main.h"
 #include "ui/RadioGroup.h"
+#include "util/MoreStr.h"
 #include "widgets/ColorButton.h"
 
 namespace pictrim {
 namespace {
 
 QString Q(const std::string& Text) { return QString::fromStdString(Text); }
-
-std::string Lower(std::string Text) {
-  for (char& c : Text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return Text;
-}
 
 }  // namespace
 
@@ -140,7 +135,7 @@ void TMainForm::ApplyCaptions(const std::vector<TCaption>& Captions) {
       {"groupbox5.caption", box(GroupBox5)},
   };
   for (const TCaption& caption : Captions) {
-    const auto setter = setters.find(Lower(caption.Key));
+    const auto setter = setters.find(LowerCase(caption.Key));
     if (setter != setters.end()) setter->second(Q(caption.Text));
   }
 }

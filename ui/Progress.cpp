@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMoveEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QString>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -25,6 +27,7 @@ constexpr int OkTop = 150;
 constexpr int OkWidth = 51;
 constexpr int OkHeight = 17;
 constexpr int MemoToOkGap = 6;
+constexpr int FrameSettleMs = 300;
 
 // The memo fills the window above the OK button. Its nominal height (the
 // window's height less 44) would reach below the button's top, where the
@@ -53,7 +56,7 @@ TProgressWin::TProgressWin(TErrorLog& ErrorLog, QWidget* Parent)
     : QWidget(Parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ErrorLog_(ErrorLog) {
   setWindowTitle(QString::fromUtf8("Fortschrittsanzeige"));
-  resize(ProgressWidth, DesignHeight);
+  ResizeOuter(ProgressWidth, DesignHeight);
 
   ErrorLogMemo = new QPlainTextEdit(this);
   ErrorLogMemo->setObjectName("ErrorLogMemo");
@@ -107,7 +110,7 @@ void TProgressWin::HandleProgress(int64_t Number, int64_t Total) {
     ErrorLogMemo->hide();
     ShowProgressControls(true);
     show();
-    resize(ProgressWidth, height());
+    ResizeOuter(ProgressWidth, OuterSize_.height());
   }
   if (Total > 0) {
     ProgressBar->setRange(0, static_cast<int>(std::min<int64_t>(Total, INT32_MAX)));
@@ -132,7 +135,7 @@ void TProgressWin::add(int64_t, const std::string& Path) {
 void TProgressWin::ShowErrorLayout(int Width, int OkLeft) {
   if (isHidden()) show();
   ShowProgressControls(false);
-  resize(Width, ErrorHeight);
+  ResizeOuter(Width, ErrorHeight);
   OKbutton->setGeometry(OkLeft, OkTop, OkWidth, OkHeight);
   OKbutton->show();
   ErrorLogMemo->setGeometry(ErrorMemoMargin, ErrorMemoMargin, Width - 18, ErrorMemoHeight());
@@ -162,7 +165,13 @@ void TProgressWin::OKbuttonClick() {
   const size_t shown = std::min(ShownLines_, ErrorLog_.size());
   ErrorLog_.erase(ErrorLog_.begin(), ErrorLog_.begin() + static_cast<std::ptrdiff_t>(shown));
   ShownLines_ = 0;
-  resize(ProgressWidth, height());
+  ResizeOuter(ProgressWidth, OuterSize_.height());
+}
+
+void TProgressWin::ResizeOuter(int Width, int Height) {
+  OuterSize_ = QSize(Width, Height);
+  FrameExtra_ = frameGeometry().size() - size();
+  resize(OuterSize_ - FrameExtra_);
 }
 
 void TProgressWin::closeEvent(QCloseEvent* Event) {
@@ -170,8 +179,25 @@ void TProgressWin::closeEvent(QCloseEvent* Event) {
   hide();
 }
 
+void TProgressWin::moveEvent(QMoveEvent* Event) {
+  QWidget::moveEvent(Event);
+  FitOuterSize();
+}
+
+void TProgressWin::FitOuterSize() {
+  // The frame has become known (or changed): the outer size stays as asked.
+  const QSize extra = frameGeometry().size() - size();
+  if (extra != FrameExtra_) {
+    FrameExtra_ = extra;
+    resize(OuterSize_ - extra);
+  }
+}
+
 void TProgressWin::showEvent(QShowEvent* Event) {
   QWidget::showEvent(Event);
+  // A desktop frames a window some moments after it shows, and does not
+  // always move it on doing so.
+  QTimer::singleShot(FrameSettleMs, this, [this] { FitOuterSize(); });
   if (Centred_) return;
   Centred_ = true;
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {

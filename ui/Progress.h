@@ -29,6 +29,7 @@ class TProgressWin : public QWidget {
  public:
   // The widths of the window: while a batch runs, and in its two error layouts
   // (shown by the main window, shown by this window's own progress handler).
+  // Widths and heights are outer sizes, title bar and frame included.
   static constexpr int ProgressWidth = 353;
   static constexpr int MainErrorWidth = 653;
   static constexpr int MainErrorOkLeft = 300;
@@ -72,11 +73,21 @@ class TProgressWin : public QWidget {
  protected:
   void closeEvent(QCloseEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
+  void moveEvent(QMoveEvent* Event) override;
 
  private:
   void HandleProgress(int64_t Number, int64_t Total);
   void ShowProgressControls(bool Visible);
   void AppendUnshownLines();
+  // Gives the window this outer size; the client area is what the frame leaves.
+  void ResizeOuter(int Width, int Height);
+  // Keeps the outer size when the frame around the client area changes.
+  void FitOuterSize();
+
+  // The outer size last asked for, and the frame's share of it as last seen:
+  // a desktop reports the frame only some moments after the window shows.
+  QSize OuterSize_;
+  QSize FrameExtra_;
 
   TErrorLog& ErrorLog_;
   size_t ShownLines_ = 0;  // the first ShownLines_ lines of ErrorLog_ are in the memo

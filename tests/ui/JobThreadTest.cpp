@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/JobThread.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
 
 namespace pictrim {

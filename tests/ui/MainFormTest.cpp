@@ -230,7 +230,7 @@ TEST_F(MainForm, aJobWithErrorLinesShowsThemInTheProgressWindow) {
   Execute(Form->ResizeButton1);
   ASSERT_FALSE(Form->ErrorLog().empty());
   EXPECT_TRUE(Form->ProgressWindow()->isVisible());
-  EXPECT_EQ(Form->ProgressWindow()->width(), 653);
+  EXPECT_EQ(Form->ProgressWindow()->frameGeometry().width(), 653);
 }
 
 TEST_F(MainForm, anEmptyTreeShowsTheProgressPanelAndHidesItAtOnce) {

@@ -23,7 +23,8 @@ class ProgressWindow : public ::testing::Test {
 
   void ExpectErrorLayout(int Width, int OkLeft) {
     EXPECT_TRUE(Window.isVisible());
-    EXPECT_EQ(Window.size(), QSize(Width, 211));
+    // Outer sizes: the title bar and the frame are part of them.
+    EXPECT_EQ(Window.frameGeometry().size(), QSize(Width, 211));
     EXPECT_TRUE(Window.OKbutton->isVisible());
     EXPECT_EQ(Window.OKbutton->pos(), QPoint(OkLeft, 150));
     EXPECT_TRUE(Window.ErrorLogMemo->isVisible());
@@ -46,7 +47,7 @@ TEST_F(ProgressWindow, anUnattendedBatchShowsItselfAndEndsInItsOwnErrorLayout) {
   File("/photos/a.jpg");
   Progress(1, 2);
   EXPECT_TRUE(Window.isVisible());
-  EXPECT_EQ(Window.width(), 353);
+  EXPECT_EQ(Window.frameGeometry().width(), 353);
   EXPECT_FALSE(Window.ErrorLogMemo->isVisible());
   EXPECT_FALSE(Window.OKbutton->isVisible());
   EXPECT_EQ(LastFile, "/photos/a.jpg");
@@ -76,14 +77,14 @@ TEST_F(ProgressWindow, okHidesEmptiesAndRestoresTheWidthKeepingTheHeight) {
   Window.ShowErrorLayout(653, 300);
   Window.OKbutton->click();
   EXPECT_TRUE(Window.isHidden());
-  EXPECT_EQ(Window.size(), QSize(353, 211));
+  EXPECT_EQ(Window.frameGeometry().size(), QSize(353, 211));
   EXPECT_TRUE(Log.empty());
   EXPECT_TRUE(Memo().isEmpty());
 
   // The next batch shows the window at that size.
   Progress(1, 4);
   EXPECT_TRUE(Window.isVisible());
-  EXPECT_EQ(Window.size(), QSize(353, 211));
+  EXPECT_EQ(Window.frameGeometry().size(), QSize(353, 211));
 }
 
 TEST_F(ProgressWindow, linesStayUntilOkAndAreShownOnceWhenALaterJobAddsItsOwn) {

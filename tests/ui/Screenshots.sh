@@ -7,7 +7,7 @@ build=${1:?build folder}
 out=${2:?output folder}
 mkdir -p "$out"
 for what in progress errors paths; do
-  xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
+  xvfb-run -a -s "-screen 0 1024x768x24" "$(dirname "$0")/../../scripts/with-desktop.sh" sh -c "
     '$build/tests/ui/pictrim_ui_demo' $what 4 &
     sleep 2
     import -window root '$out/$what.png'

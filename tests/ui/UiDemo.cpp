@@ -3,8 +3,6 @@
 //   pictrim_ui_demo progress|errors|paths [seconds]
 #include <QApplication>
 #include <QComboBox>
-#include <QFont>
-#include <QFontDatabase>
 #include <QListWidget>
 #include <QTimer>
 
@@ -15,6 +13,7 @@
 #include "platform/BatchTarget.h"
 #include "ui/Progress.h"
 #include "ui/SelectPathWindow.h"
+#include "ui/WindowHandlers.h"
 
 using namespace pictrim;
 
@@ -22,13 +21,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const std::string what = argc > 1 ? argv[1] : "";
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 5;
-  QFont font("DejaVu Sans");
-  if (QFontDatabase::families().contains("MS Sans Serif")) {
-    font = QFont("MS Sans Serif", 8);
-  } else {
-    font.setPixelSize(11);
-  }
-  QApplication::setFont(font);
+  UseWindowFont();
 
   TErrorLog log;
   TProgressWin progress(log);
