@@ -9,6 +9,7 @@
 
 #include "engine/Resize.h"
 #include "platform/BatchTarget.h"
+#include "util/ErrorLog.h"
 #include "util/OrderedWork.h"
 
 namespace pictrim::batch {
@@ -33,6 +34,30 @@ std::string OutputBase(const std::string& SourceFolder);
 
 // A listed path relative to the source folder it was listed from.
 std::string RelativePath(const std::string& Entry, const std::string& SourceFolder);
+
+// What the reporting side of the picture batches shares: the window, the
+// error log and the count of the copies reported.
+class TRunReport {
+ public:
+  TRunReport(TBatchTarget* Window, size_t Total, TErrorLog& ErrorLog)
+      : Window_(Window), ErrorLog_(ErrorLog), Total_(static_cast<int64_t>(Total)) {}
+
+ protected:
+  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
+  void Log(const std::vector<std::string>& Lines) {
+    for (const std::string& line : Lines) Log(line);
+  }
+  // Tells the window of the copy at OutputPath and of the progress, when
+  // the copy exists.
+  void ReportDone(const std::string& OutputPath);
+
+  TBatchTarget* Window_;
+
+ private:
+  TErrorLog& ErrorLog_;
+  int64_t Total_;
+  int64_t Done_ = 0;
+};
 
 // The file loop of the picture batches. The picture work of the entries
 // runs on a few threads, one worker each (made by NewWorker), at most one

@@ -255,25 +255,17 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
   }
 }
 
-class TResizeRun {
+class TResizeRun : batch::TRunReport {
  public:
   TResizeRun(TBatchTarget* Window, bool Overwrite, size_t Total, TErrorLog& ErrorLog)
-      : Window_(Window), Overwrite_(Overwrite), ErrorLog_(ErrorLog), Total_(static_cast<int64_t>(Total)) {}
+      : TRunReport(Window, Total, ErrorLog), Overwrite_(Overwrite) {}
 
   bool ReportEntry(const TResizeEntry& Entry, const std::function<TCopyResult()>& Take);
 
  private:
   void WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result);
-  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
-  void Log(const std::vector<std::string>& Lines) {
-    for (const std::string& line : Lines) Log(line);
-  }
 
-  TBatchTarget* Window_;
   bool Overwrite_;
-  TErrorLog& ErrorLog_;
-  int64_t Total_;
-  int64_t Done_ = 0;
 };
 
 // Everything the window and the log see of one entry, in the order a
@@ -301,11 +293,7 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
   } else {
     Log(result.Lines);
   }
-  if (FileExists(Entry.OutputPath)) {
-    PostFileDone(Window_, Entry.OutputPath);
-    PostProgress(Window_, Done_, Total_);
-    ++Done_;
-  }
+  ReportDone(Entry.OutputPath);
   return true;
 }
 

@@ -361,14 +361,10 @@ enum class TStep {
 // Replays the results in list order: the notifications, the error-log
 // lines, the cancel checks and the one write of each copy, as a run that
 // did one file after the other would show them.
-class TShrinkRun {
+class TShrinkRun : batch::TRunReport {
  public:
   TShrinkRun(TBatchTarget* Window, bool Overwrite, bool Quiet, size_t Total, TErrorLog& ErrorLog)
-      : Window_(Window),
-        Overwrite_(Overwrite),
-        Quiet_(Quiet),
-        ErrorLog_(ErrorLog),
-        Total_(static_cast<int64_t>(Total)) {}
+      : TRunReport(Window, Total, ErrorLog), Overwrite_(Overwrite), Quiet_(Quiet) {}
 
   TStep ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take);
 
@@ -377,21 +373,13 @@ class TShrinkRun {
   TStep ReportFit(const TShrinkEntry& Entry, const TShrinkResult& Result);
   TStep ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& Result);
   bool Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& Bytes);
-  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
-  void Log(const std::vector<std::string>& Lines) {
-    for (const std::string& line : Lines) Log(line);
-  }
   TStep SaveFailed(const TShrinkEntry& Entry) {
     ShowMessage("Error with " + Entry.OutputPath + "\r" + Entry.OutputPath);
     return TStep::End;
   }
 
-  TBatchTarget* Window_;
   bool Overwrite_;
   bool Quiet_;
-  TErrorLog& ErrorLog_;
-  int64_t Total_;
-  int64_t Done_ = 0;
 };
 
 TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
@@ -410,11 +398,7 @@ TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TSh
   if (result.Kind == TShrinkResult::Skipped) return TStep::Next;
   const TStep step = ReportCopy(Entry, result);
   if (step != TStep::Report) return step;
-  if (FileExists(Entry.OutputPath)) {
-    PostFileDone(Window_, Entry.OutputPath);
-    PostProgress(Window_, Done_, Total_);
-    ++Done_;
-  }
+  ReportDone(Entry.OutputPath);
   return TStep::Report;
 }
 
