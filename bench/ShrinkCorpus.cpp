@@ -10,6 +10,7 @@
 // decode, so that the two can be compared.
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

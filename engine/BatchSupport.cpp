@@ -30,6 +30,13 @@ bool StartsAsJpeg(const std::string& Path) {
   return head.size() >= 2 && head[0] == 0xFF && head[1] == 0xD8;
 }
 
+void TRunReport::ReportDone(const std::string& OutputPath) {
+  if (!FileExists(OutputPath)) return;
+  PostFileDone(Window_, OutputPath);
+  PostProgress(Window_, Done_, Total_);
+  ++Done_;
+}
+
 std::string OutputBase(const std::string& SourceFolder) {
   if (IsRootFolder(SourceFolder)) return SourceFolder;
   return LeftChars(SourceFolder, SourceFolder.size() - 1);

@@ -3,9 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "engine/Resize.h"
 #include "platform/BatchTarget.h"
+#include "util/ErrorLog.h"
+#include "util/OrderedWork.h"
 
 namespace pictrim::batch {
 
@@ -29,6 +34,54 @@ std::string OutputBase(const std::string& SourceFolder);
 
 // A listed path relative to the source folder it was listed from.
 std::string RelativePath(const std::string& Entry, const std::string& SourceFolder);
+
+// What the reporting side of the picture batches shares: the window, the
+// error log and the count of the copies reported.
+class TRunReport {
+ public:
+  TRunReport(TBatchTarget* Window, size_t Total, TErrorLog& ErrorLog)
+      : Window_(Window), ErrorLog_(ErrorLog), Total_(static_cast<int64_t>(Total)) {}
+
+ protected:
+  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
+  void Log(const std::vector<std::string>& Lines) {
+    for (const std::string& line : Lines) Log(line);
+  }
+  // Tells the window of the copy at OutputPath and of the progress, when
+  // the copy exists.
+  void ReportDone(const std::string& OutputPath);
+
+  TBatchTarget* Window_;
+
+ private:
+  TErrorLog& ErrorLog_;
+  int64_t Total_;
+  int64_t Done_ = 0;
+};
+
+// The file loop of the picture batches. The picture work of the entries
+// runs on a few threads, one worker each (made by NewWorker), at most one
+// entry per thread plus one ahead; Report gets every entry in list order,
+// with the means to take its result (Report(Entry, Take)), as a run doing
+// one file after the other would. The loop ends when Report returns false or
+// a cancel is requested; returns the index at which it ended.
+template <typename TEntry, typename TNewWorker, typename TReport>
+int64_t RunInListOrder(const std::vector<TEntry>& Entries, TNewWorker NewWorker, TReport Report) {
+  using TWorker = typename decltype(NewWorker())::element_type;
+  using TResult = decltype(std::declval<TWorker&>().Make(Entries.front()));
+  const unsigned threads = BatchThreadCount();
+  std::vector<std::unique_ptr<TWorker>> workers;
+  for (unsigned w = 0; w < threads; ++w) workers.push_back(NewWorker());
+  TOrderedWork<TResult> work(Entries.size(), threads, threads + 1,
+                             [&](size_t i, unsigned w) { return workers[w]->Make(Entries[i]); });
+  int64_t index = 0;
+  for (size_t i = 0; i < Entries.size(); ++i) {
+    if (!Report(Entries[i], [&] { return work.Take(i); }) || CancelRequested) break;
+    ++index;
+  }
+  work.Stop();
+  return index;
+}
 
 // Sets the closing status text (cancelled, or done for SourceFolder), posts
 // it and then the final progress notification.

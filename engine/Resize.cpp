@@ -17,7 +17,6 @@
 #include "platform/Paths.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
-#include "util/OrderedWork.h"
 #include "util/SystemUtils.h"
 
 namespace pictrim {
@@ -256,41 +255,18 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
   }
 }
 
-class TResizeRun {
+class TResizeRun : batch::TRunReport {
  public:
-  TResizeRun(TBatchTarget* Window, bool Overwrite, TErrorLog& ErrorLog)
-      : Window_(Window), Overwrite_(Overwrite), ErrorLog_(ErrorLog) {}
+  TResizeRun(TBatchTarget* Window, bool Overwrite, size_t Total, TErrorLog& ErrorLog)
+      : TRunReport(Window, Total, ErrorLog), Overwrite_(Overwrite) {}
 
-  // Runs the file loop over Entries, the picture work done by Work; returns
-  // the index at which the loop ended.
-  int64_t Run(const std::vector<TResizeEntry>& Entries,
-              const std::function<TCopyResult(size_t)>& Work);
+  bool ReportEntry(const TResizeEntry& Entry, const std::function<TCopyResult()>& Take);
 
  private:
-  bool ReportEntry(const TResizeEntry& Entry, const std::function<TCopyResult()>& Take);
   void WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result);
-  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
-  void Log(const std::vector<std::string>& Lines) {
-    for (const std::string& line : Lines) Log(line);
-  }
 
-  TBatchTarget* Window_;
   bool Overwrite_;
-  TErrorLog& ErrorLog_;
-  int64_t Done_ = 0;
-  int64_t Total_ = 0;
 };
-
-int64_t TResizeRun::Run(const std::vector<TResizeEntry>& Entries,
-                        const std::function<TCopyResult(size_t)>& Work) {
-  Total_ = static_cast<int64_t>(Entries.size());
-  int64_t index = 0;
-  for (size_t i = 0; i < Entries.size(); ++i) {
-    if (!ReportEntry(Entries[i], [&] { return Work(i); }) || CancelRequested) break;
-    ++index;
-  }
-  return index;
-}
 
 // Everything the window and the log see of one entry, in the order a
 // one-by-one run would show it. False when a cancel stopped the run before
@@ -317,11 +293,7 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
   } else {
     Log(result.Lines);
   }
-  if (FileExists(Entry.OutputPath)) {
-    PostFileDone(Window_, Entry.OutputPath);
-    PostProgress(Window_, Done_, Total_);
-    ++Done_;
-  }
+  ReportDone(Entry.OutputPath);
   return true;
 }
 
@@ -428,19 +400,13 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
   }
   files.reset();
 
-  // The picture work runs on a few threads, at most one picture per thread
-  // plus one waiting; everything the window sees comes in list order.
-  const unsigned threads = BatchThreadCount();
-  std::vector<std::unique_ptr<TCopyWorker>> workers;
-  for (unsigned w = 0; w < threads; ++w) {
-    workers.push_back(
-        std::make_unique<TCopyWorker>(MaxWidth, MaxHeight, PictureText, TextPosition, Overwrite));
-  }
-  TOrderedWork<TCopyResult> work(entries.size(), threads, threads + 1,
-                                 [&](size_t i, unsigned w) { return workers[w]->Make(entries[i]); });
-  TResizeRun run(Window, Overwrite, ErrorLog);
-  const int64_t index = run.Run(entries, [&](size_t i) { return work.Take(i); });
-  work.Stop();
+  TResizeRun run(Window, Overwrite, entries.size(), ErrorLog);
+  const int64_t index = batch::RunInListOrder(
+      entries,
+      [&] { return std::make_unique<TCopyWorker>(MaxWidth, MaxHeight, PictureText, TextPosition, Overwrite); },
+      [&](const TResizeEntry& Entry, const std::function<TCopyResult()>& Take) {
+        return run.ReportEntry(Entry, Take);
+      });
   batch::FinishBatch(Window, SourceFolder, index);
   return 0;
 }

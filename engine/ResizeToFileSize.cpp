@@ -26,7 +26,6 @@
 #include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
-#include "util/OrderedWork.h"
 #include "util/SystemUtils.h"
 
 namespace pictrim {
@@ -139,8 +138,9 @@ class TShrinkWorker {
 
  private:
   bool MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>& Source, TShrinkResult& Result);
-  void MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& Result);
-  void LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result);
+  void MakeFromContainer(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source,
+                         TShrinkResult& Result);
+  void LoadMaster(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source, TShrinkResult& Result);
   void TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t> FullSave,
                     const std::vector<uint8_t>* Source, TShrinkResult& Result);
   void Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height, TTrialMaster& Master,
@@ -172,7 +172,7 @@ TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
     } catch (const EInOutError&) {
       // the container's loader reports it below
     }
-    if (!MakeFromJpeg(Entry, source, result)) MakeFromContainer(Entry, result);
+    if (!MakeFromJpeg(Entry, source, result)) MakeFromContainer(Entry, source, result);
   } catch (const std::exception&) {
     result.Kind = TShrinkResult::Tiny;
     result.Lines.push_back("File " + Entry.Source + " caused an Exception while resizing");
@@ -221,9 +221,11 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   return true;
 }
 
-void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& Result) {
+// Source: the file's bytes when it was read whole (a JPEG), else empty.
+void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source,
+                                      TShrinkResult& Result) {
   Result = TShrinkResult();
-  LoadMaster(Entry, Result);
+  LoadMaster(Entry, Source, Result);
   if (!Master_.IsValid()) return;
   // Depths and pixel types that JPEG cannot hold become 24 bits in memory.
   Master_.ConvertForJpeg();
@@ -255,7 +257,8 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& 
   Search(Entry, width, height, master, Result);
 }
 
-void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result) {
+void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source,
+                               TShrinkResult& Result) {
   Master_.Clear();
   try {
     if (Entry.Extension == "wmf") {
@@ -264,7 +267,9 @@ void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result)
       Master_.ConvertTo24Bits();
       return;
     }
-    if (!Master_.Load(Entry.Source, 0) && Master_.DecodeFailed()) {
+    const bool loaded = Source.empty() ? Master_.Load(Entry.Source, 0)
+                                       : Master_.LoadFromBytes(Source, Entry.Source, 0);
+    if (!loaded && Master_.DecodeFailed()) {
       throw EInOutError("cannot decode " + Entry.Source);
     }
   } catch (const std::exception&) {
@@ -356,48 +361,26 @@ enum class TStep {
 // Replays the results in list order: the notifications, the error-log
 // lines, the cancel checks and the one write of each copy, as a run that
 // did one file after the other would show them.
-class TShrinkRun {
+class TShrinkRun : batch::TRunReport {
  public:
-  TShrinkRun(TBatchTarget* Window, bool Overwrite, bool Quiet, TErrorLog& ErrorLog)
-      : Window_(Window), Overwrite_(Overwrite), Quiet_(Quiet), ErrorLog_(ErrorLog) {}
+  TShrinkRun(TBatchTarget* Window, bool Overwrite, bool Quiet, size_t Total, TErrorLog& ErrorLog)
+      : TRunReport(Window, Total, ErrorLog), Overwrite_(Overwrite), Quiet_(Quiet) {}
 
-  int64_t Run(const std::vector<TShrinkEntry>& Entries,
-              const std::function<TShrinkResult(size_t)>& Take);
+  TStep ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take);
 
  private:
-  TStep ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take);
   TStep ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Result);
   TStep ReportFit(const TShrinkEntry& Entry, const TShrinkResult& Result);
   TStep ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& Result);
   bool Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& Bytes);
-  void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
-  void Log(const std::vector<std::string>& Lines) {
-    for (const std::string& line : Lines) Log(line);
-  }
   TStep SaveFailed(const TShrinkEntry& Entry) {
     ShowMessage("Error with " + Entry.OutputPath + "\r" + Entry.OutputPath);
     return TStep::End;
   }
 
-  TBatchTarget* Window_;
   bool Overwrite_;
   bool Quiet_;
-  TErrorLog& ErrorLog_;
-  int64_t Done_ = 0;
-  int64_t Total_ = 0;
 };
-
-int64_t TShrinkRun::Run(const std::vector<TShrinkEntry>& Entries,
-                        const std::function<TShrinkResult(size_t)>& Take) {
-  Total_ = static_cast<int64_t>(Entries.size());
-  int64_t index = 0;
-  for (size_t i = 0; i < Entries.size(); ++i) {
-    const TStep step = ReportEntry(Entries[i], [&] { return Take(i); });
-    if (step == TStep::End || CancelRequested) break;
-    ++index;
-  }
-  return index;
-}
 
 TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
   StatusText = ExtractFileName(Entry.OutputPath);
@@ -415,11 +398,7 @@ TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TSh
   if (result.Kind == TShrinkResult::Skipped) return TStep::Next;
   const TStep step = ReportCopy(Entry, result);
   if (step != TStep::Report) return step;
-  if (FileExists(Entry.OutputPath)) {
-    PostFileDone(Window_, Entry.OutputPath);
-    PostProgress(Window_, Done_, Total_);
-    ++Done_;
-  }
+  ReportDone(Entry.OutputPath);
   return TStep::Report;
 }
 
@@ -509,18 +488,12 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
   for (const std::string& path : *files) entries.push_back(DeriveEntry(path, source, output));
   files.reset();
 
-  // The picture work runs on a few threads, at most one picture per thread
-  // plus one waiting; everything the window sees comes in list order.
-  const unsigned threads = BatchThreadCount();
-  std::vector<std::unique_ptr<TShrinkWorker>> workers;
-  for (unsigned w = 0; w < threads; ++w) {
-    workers.push_back(std::make_unique<TShrinkWorker>(TargetKB, PictureText, TextPosition, Overwrite));
-  }
-  TOrderedWork<TShrinkResult> work(entries.size(), threads, threads + 1,
-                                   [&](size_t i, unsigned w) { return workers[w]->Make(entries[i]); });
-  TShrinkRun run(Window, Overwrite, Quiet, ErrorLog);
-  const int64_t index = run.Run(entries, [&](size_t i) { return work.Take(i); });
-  work.Stop();
+  TShrinkRun run(Window, Overwrite, Quiet, entries.size(), ErrorLog);
+  const int64_t index = batch::RunInListOrder(
+      entries, [&] { return std::make_unique<TShrinkWorker>(TargetKB, PictureText, TextPosition, Overwrite); },
+      [&](const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
+        return run.ReportEntry(Entry, Take) != TStep::End;
+      });
   batch::FinishBatch(Window, SourceFolder, index);
   return 0;
 }

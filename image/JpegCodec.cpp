@@ -73,6 +73,16 @@ J_COLOR_SPACE ColourSpaceOf(TPixelLayout Layout) {
   return JCS_RGB;
 }
 
+int ClampedQuality(int Quality) { return Quality < 1 ? 1 : (Quality > 100 ? 100 : Quality); }
+
+// Decodes the way the image library decodes (fast integer transform, no
+// smoothing of the chroma), so that the pixels and thus the bytes match.
+void DecodeLikeTheLibrary(jpeg_decompress_struct& Info) {
+  Info.out_color_space = JCS_RGB;
+  Info.dct_method = JDCT_IFAST;
+  Info.do_fancy_upsampling = FALSE;
+}
+
 }  // namespace
 
 bool ReadHeader(const uint8_t* Data, size_t Size, THeader* Header, char* Message, size_t MessageSize) {
@@ -177,7 +187,7 @@ TEncodeResult Encode(const uint8_t* Pixels, uint32_t Width, uint32_t Height, siz
   info.in_color_space = ColourSpaceOf(Layout);
   jpeg_set_defaults(&info);
   info.dct_method = JDCT_ISLOW;
-  jpeg_set_quality(&info, Quality < 1 ? 1 : (Quality > 100 ? 100 : Quality), TRUE);
+  jpeg_set_quality(&info, ClampedQuality(Quality), TRUE);
   jpeg_start_compress(&info, TRUE);
   while (info.next_scanline < info.image_height) {
     JSAMPROW row = const_cast<uint8_t*>(Pixels + Stride * info.next_scanline);
@@ -213,9 +223,7 @@ TDecodeResult DecodeRows(const uint8_t* Data, size_t Size, TRowSinkFn Sink, void
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, Data, static_cast<unsigned long>(Size));
   jpeg_read_header(&info, TRUE);
-  info.out_color_space = JCS_RGB;
-  info.dct_method = JDCT_IFAST;
-  info.do_fancy_upsampling = FALSE;
+  DecodeLikeTheLibrary(info);
   jpeg_start_decompress(&info);
   row = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(info.output_width) * 3));
   if (row == nullptr ||
@@ -295,11 +303,7 @@ TEncodeResult Transcode(const uint8_t* Data, size_t Size, int Quality, TRowSinkF
   JOCTET* profile = nullptr;
   unsigned int profileSize = 0;
   if (jpeg_read_icc_profile(&in, &profile, &profileSize)) icc = profile;
-  // Decoded the way the image library decodes (fast integer transform, no
-  // smoothing of the chroma), so that the pixels and thus the bytes match.
-  in.out_color_space = JCS_RGB;
-  in.dct_method = JDCT_IFAST;
-  in.do_fancy_upsampling = FALSE;
+  DecodeLikeTheLibrary(in);
   jpeg_start_decompress(&in);
   row = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(in.output_width) * 3));
   if (row == nullptr ||
@@ -317,7 +321,7 @@ TEncodeResult Transcode(const uint8_t* Data, size_t Size, int Quality, TRowSinkF
   out.input_components = 3;
   out.in_color_space = JCS_RGB;
   jpeg_set_defaults(&out);
-  jpeg_set_quality(&out, Quality < 1 ? 1 : (Quality > 100 ? 100 : Quality), TRUE);
+  jpeg_set_quality(&out, ClampedQuality(Quality), TRUE);
   CopyDensity(in, out);
   jpeg_start_compress(&out, TRUE);
   if (icc != nullptr) jpeg_write_icc_profile(&out, icc, profileSize);
