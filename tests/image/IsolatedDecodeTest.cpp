@@ -4,6 +4,7 @@
 // the limits hold.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include "image/JpegImage.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
+#include "tests/common/WaitFor.h"
 
 namespace pictrim {
 namespace {
@@ -106,6 +108,34 @@ TEST(DecoderAnswer, everyPixelTypeComesBackWithItsPaletteAndTransparency) {
   }
 }
 
+// An 8-bit picture may mark every one of its 256 colours with a
+// transparency (PNG allows a full table); a table of more than 256 is garbage.
+TEST(DecoderAnswer, aFullTransparencyTableOf256EntriesComesBackAndOneMoreIsRefused) {
+  FIBITMAP* sent = Sample(FIT_BITMAP, 8);
+  BYTE table[256];
+  for (int i = 0; i < 256; ++i) table[i] = static_cast<BYTE>(255 - i);
+  FreeImage_SetTransparencyTable(sent, table, 256);
+  const std::vector<uint8_t> whole = AnswerFor(sent);
+  FreeImage_Unload(sent);
+  const TAnswer answer = Parse(whole);
+  ASSERT_NE(answer.Picture, nullptr) << answer.Failure;
+  ASSERT_EQ(FreeImage_GetTransparencyCount(answer.Picture), 256u);
+  EXPECT_EQ(std::memcmp(FreeImage_GetTransparencyTable(answer.Picture), table, 256), 0);
+  FreeImage_Unload(answer.Picture);
+
+  // The count stands behind the header (20 bytes), the picture's fixed part
+  // (32 bytes), the colour count and the palette of 256 x 4 bytes.
+  const size_t countAt = 20 + 32 + 4 + 1024;
+  ASSERT_EQ(whole[countAt], 0);
+  ASSERT_EQ(whole[countAt + 1], 1);
+  std::vector<uint8_t> longer = whole;
+  longer[countAt] = 1;  // 257
+  longer.insert(longer.begin() + static_cast<std::ptrdiff_t>(countAt + 4 + 256), 0);
+  const TAnswer refused = Parse(longer);
+  EXPECT_EQ(refused.Picture, nullptr);
+  EXPECT_EQ(refused.Failure, "the decoder's answer is garbled");
+}
+
 TEST(DecoderAnswer, brokenOrOutOfRangeAnswersGiveNoPicture) {
   FIBITMAP* sent = Sample(FIT_BITMAP, 8);
   const std::vector<uint8_t> whole = AnswerFor(sent);
@@ -142,23 +172,46 @@ class IsolatedLoad : public ::testing::Test {
   test::TTempDir Dir;
 };
 
-TEST_F(IsolatedLoad, aMisbehavingDecoderIsAFailedDecodeAndLeavesNoProcess) {
+// Limits for a test whose decodes must all succeed or fail on their own
+// account: a busy machine never makes them run out of time.
+TDecodeLimits Generous() {
   TDecodeLimits limits;
-  limits.Seconds = 1;
+  limits.Seconds = 120;
+  return limits;
+}
+
+// The same with a short time, for a decoder that hangs.
+TDecodeLimits ShortTime(double Seconds) {
+  TDecodeLimits limits = Generous();
+  limits.Seconds = Seconds;
+  return limits;
+}
+
+// True once a child process of this one has ended (it is left to be reaped).
+bool AChildHasEnded() {
+  siginfo_t info{};
+  return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
+}
+
+TEST_F(IsolatedLoad, aMisbehavingDecoderIsAFailedDecodeAndLeavesNoProcess) {
+  TDecodeLimits limits = Generous();
   limits.DecoderMemoryBytes = 512u << 20;
   TScopedDecoding scoped(limits,
                          "crash:crash.png,hang:hang.png,memory:memory.png,garbage:garbage.png");
-  const auto start = std::chrono::steady_clock::now();
-  for (const char* name : {"crash.png", "hang.png", "memory.png", "garbage.png"}) {
+  TDecodeLimits hurried = limits;
+  hurried.Seconds = 1;
+  for (const std::string name : {"crash.png", "hang.png", "memory.png", "garbage.png"}) {
     TImageBitmap picture;
+    SetDecodeLimits(limits);
     ASSERT_TRUE(picture.Load(Dir / "good.png"));
+    SetDecodeLimits(name == "hang.png" ? hurried : limits);
     EXPECT_FALSE(picture.Load(Dir / name)) << name;
     EXPECT_TRUE(picture.DecodeFailed()) << name;
     EXPECT_FALSE(picture.IsValid()) << name;
     EXPECT_FALSE(picture.DecodeFailure().empty()) << name;
     EXPECT_TRUE(NoChildLeft()) << name;
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  SetDecodeLimits(limits);
   TImageBitmap picture;
   EXPECT_TRUE(picture.Load(Dir / "good.png"));
   EXPECT_EQ(picture.GetWidth(), 40u);
@@ -166,24 +219,54 @@ TEST_F(IsolatedLoad, aMisbehavingDecoderIsAFailedDecodeAndLeavesNoProcess) {
 }
 
 TEST_F(IsolatedLoad, theReasonsTellCrashTimeAndNonsenseApart) {
-  TDecodeLimits limits;
-  limits.Seconds = 1;
-  TScopedDecoding scoped(limits, "crash:crash.png,hang:hang.png,garbage:garbage.png");
+  TScopedDecoding scoped(Generous(), "crash:crash.png,hang:hang.png,garbage:garbage.png");
   TImageBitmap picture;
   picture.Load(Dir / "crash.png");
   EXPECT_EQ(picture.DecodeFailure(), "the decoder crashed (signal 11)");
-  picture.Load(Dir / "hang.png");
-  EXPECT_EQ(picture.DecodeFailure(), "the decoder was stopped after 1 s");
   picture.Load(Dir / "garbage.png");
   EXPECT_EQ(picture.DecodeFailure(), "the decoder answered with a picture of no known kind");
-  // While others hold the memory the decoder ends before its go-ahead: what
-  // it wrote is judged all the same, not taken for a memory refusal.
+  SetDecodeLimits(ShortTime(1));
+  picture.Load(Dir / "hang.png");
+  EXPECT_EQ(picture.DecodeFailure(), "the decoder was stopped after 1 s");
+}
+
+// While others hold the memory the decoder ends before its go-ahead: what it
+// wrote is judged all the same, not taken for a memory refusal.
+TEST_F(IsolatedLoad, aDecoderThatEndedWhileTheLoadWaitedForMemoryIsJudgedByWhatItWrote) {
+  TScopedDecoding scoped(Generous(), "garbage:garbage.png");
+  ASSERT_TRUE(NoChildLeft());
+  TImageBitmap picture;
   TMemoryLease held = PictureBudget().Acquire(PictureBudget().Capacity());
   std::thread load([&] { picture.Load(Dir / "garbage.png"); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const bool waited = test::WaitUntil([] { return PictureBudget().Waiting() == 1; });
+  const bool ended = test::WaitUntil(AChildHasEnded);
   held.Release();
   load.join();
+  EXPECT_TRUE(waited);
+  EXPECT_TRUE(ended);
   EXPECT_EQ(picture.DecodeFailure(), "the decoder answered with a picture of no known kind");
+  EXPECT_TRUE(NoChildLeft());
+}
+
+// The time limit is for decoding, not for waiting for memory: a load that
+// waited longer than its whole limit still gets its full time afterwards.
+TEST_F(IsolatedLoad, aLoadThatWaitedForMemoryLongerThanItsTimeLimitStillDecodes) {
+  const double seconds = 3;
+  TScopedDecoding scoped(ShortTime(seconds));
+  TImageBitmap picture;
+  bool loaded = false;
+  TMemoryLease held = PictureBudget().Acquire(PictureBudget().Capacity());
+  const auto start = std::chrono::steady_clock::now();
+  std::thread load([&] { loaded = picture.Load(Dir / "good.png"); });
+  const bool waited = test::WaitUntil([] { return PictureBudget().Waiting() == 1; });
+  // Held until the load's time, counted from its start, has surely run out.
+  std::this_thread::sleep_until(start +
+                                std::chrono::milliseconds(static_cast<int>(seconds * 1000) + 500));
+  held.Release();
+  load.join();
+  EXPECT_TRUE(waited);
+  EXPECT_TRUE(loaded) << picture.DecodeFailure();
+  EXPECT_EQ(picture.GetWidth(), 40u);
 }
 
 TEST_F(IsolatedLoad, withoutADecoderProgramEveryDecodeFails) {
