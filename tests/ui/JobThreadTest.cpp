@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 
@@ -9,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/WaitFor.h"
 #include "ui/JobThread.h"
 #include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
@@ -100,67 +102,87 @@ TEST(WindowBatchTarget, theWindowsOwnPumpLeavesWhatTheJobHasNotPumpedYet) {
 
 TEST(JobThread, oneJobAtATimeAndTheWindowStaysResponsiveMeanwhile) {
   TJobThread thread;
-  std::atomic<bool> release{false};
-  int timerTicks = 0;
+  std::atomic<int> ticks{0};
   QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    if (++timerTicks == 5) release = true;
-  });
-  ticker.start(5);
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(1);
   bool finished = false;
-  ASSERT_TRUE(thread.Start(
-      [&] {
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      },
-      [&] { finished = true; }));
+  bool ticksSeenByTheJob = false;
+  // The timer ticks only while the window handles events: the job sees
+  // them only when the window stays responsive while it works.
+  ASSERT_TRUE(thread.Start([&] { ticksSeenByTheJob = test::WaitUntil([&] { return ticks >= 5; }); },
+                           [&] { finished = true; }));
   EXPECT_TRUE(thread.Running());
   EXPECT_FALSE(thread.Start([] {}, [] {}));  // refused while the first one runs
   thread.WaitWhileHandlingEvents();
+  EXPECT_TRUE(ticksSeenByTheJob);
   EXPECT_TRUE(finished);
   EXPECT_FALSE(thread.Running());
-  EXPECT_GE(timerTicks, 5);  // the event loop ran while the job was busy
   EXPECT_TRUE(thread.Start([] {}, [] {}));
   thread.WaitWhileHandlingEvents();
 }
 
-// Closes every message box that opens, a little after it opened.
-class TMessageCloser {
- public:
-  TMessageCloser() {
-    QObject::connect(&Timer_, &QTimer::timeout, [this] {
-      if (QWidget* box = QApplication::activeModalWidget()) {
-        ++Closed;
-        box->close();
-      }
-    });
-    Timer_.start(20);
-  }
-  int Closed = 0;
+// A click handled inside Finished (behind a message box) cannot start the
+// next job before this one is wound up.
+TEST(JobThread, isStillRunningWhileItsFinishedRuns) {
+  TJobThread thread;
+  bool runningInFinished = false;
+  bool startedFromFinished = false;
+  RunJob(
+      thread, [] {},
+      [&] {
+        runningInFinished = thread.Running();
+        startedFromFinished = thread.Start([] {}, [] {});
+      });
+  EXPECT_TRUE(runningInFinished);
+  EXPECT_FALSE(startedFromFinished);
+  EXPECT_FALSE(thread.Running());
+  if (startedFromFinished) thread.WaitWhileHandlingEvents();
+}
 
- private:
-  QTimer Timer_;
-};
+// The message box in front, if one is open.
+QMessageBox* ActiveMessageBox() {
+  return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+}
 
 TEST(WindowMessages, aJobsMessageAndOneOfTheWindowsOwnBothShowWithoutDeadlock) {
   QWidget window;
   const TMessageHandler oldMessage = SetMessageHandler(nullptr);
   const TFolderHandler oldFolder = SetFolderHandler(nullptr);
   InstallWindowHandlers(&window);
-  TMessageCloser closer;
+  const QString fromJob = QStringLiteral("from the job\nsecond line");
+  const QString fromWindow = QStringLiteral("from the window");
+  bool windowRaised = false;
+  std::vector<QString> closed;
+  // While the job's box is open the window raises one of its own; that one
+  // is closed first, then the job's.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    QMessageBox* box = ActiveMessageBox();
+    if (box == nullptr) return;
+    if (box->text() == fromJob && !windowRaised) {
+      windowRaised = true;
+      QTimer::singleShot(0, &window, [] { ShowMessage("from the window"); });
+      return;
+    }
+    if (box->text() == fromWindow || (box->text() == fromJob && !closed.empty())) {
+      closed.push_back(box->text());
+      box->close();
+    }
+  });
+  watch.start(1);
   TJobThread thread;
   bool jobReturned = false;
-  // While the job's message box is open, the window raises one of its own.
-  QTimer::singleShot(5, [] { ShowMessage("from the window"); });
   RunJob(
       thread,
       [&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
         ShowMessage("from the job\r\nsecond line");
         jobReturned = true;
       },
       [] {});
   EXPECT_TRUE(jobReturned);
-  EXPECT_GE(closer.Closed, 2);
+  EXPECT_TRUE(windowRaised);
+  EXPECT_EQ(closed, (std::vector<QString>{fromWindow, fromJob}));
   SetMessageHandler(oldMessage);
   SetFolderHandler(oldFolder);
 }
