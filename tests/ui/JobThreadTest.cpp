@@ -18,7 +18,9 @@
 namespace pictrim {
 namespace {
 
-TBatchMessage Progress(int64_t Done, int64_t Total) { return {WM_BATCH_PROGRESS, Done, Total, {}}; }
+TBatchMessage Progress(int64_t Done, int64_t Total) {
+  return {WM_BATCH_PROGRESS, Done, Total, {}};
+}
 
 // Runs the GUI's events until Job and its Finished are through.
 void RunJob(TJobThread& Thread, std::function<void()> Job, std::function<void()> Finished) {
@@ -73,7 +75,8 @@ TEST(WindowBatchTarget, pumpOnTheGuiThreadHandlesAtOnce) {
 // handled then; the final one waits for the job to return.
 TEST(WindowBatchTarget, theWindowsOwnPumpLeavesWhatTheJobHasNotPumpedYet) {
   std::vector<uint32_t> handled;
-  TWindowBatchTarget target([&](const TBatchMessage& Message) { handled.push_back(Message.Message); });
+  TWindowBatchTarget target(
+      [&](const TBatchMessage& Message) { handled.push_back(Message.Message); });
   std::atomic<bool> finalPosted{false}, windowPumped{false};
   std::vector<uint32_t> seenByWindowPump;
   QTimer poll;
@@ -97,7 +100,8 @@ TEST(WindowBatchTarget, theWindowsOwnPumpLeavesWhatTheJobHasNotPumpedYet) {
       },
       [&] { target.deliver(); });
   EXPECT_EQ(seenByWindowPump, (std::vector<uint32_t>{WM_BATCH_PROGRESS, WM_BATCH_CANCEL}));
-  EXPECT_EQ(handled, (std::vector<uint32_t>{WM_BATCH_PROGRESS, WM_BATCH_CANCEL, WM_BATCH_PROGRESS}));
+  EXPECT_EQ(handled,
+            (std::vector<uint32_t>{WM_BATCH_PROGRESS, WM_BATCH_CANCEL, WM_BATCH_PROGRESS}));
 }
 
 TEST(JobThread, oneJobAtATimeAndTheWindowStaysResponsiveMeanwhile) {
