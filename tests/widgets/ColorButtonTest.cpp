@@ -452,6 +452,40 @@ TEST_F(ColorButton, acceleratorArrivesThroughTheKeyboard) {
   EXPECT_EQ(clicks.count(), 2);
 }
 
+// The main window's execute button in its eight looks: plain and gradient,
+// enabled and disabled, released and pressed. A grouped button stays down
+// when disabled, so the disabled pressed look exists too. No two look alike.
+TEST_F(ColorButton, theExecuteButtonsEightLooksAllDiffer) {
+  struct TLook {
+    TGradientStyle Style;
+    bool Enabled;
+    bool Down;
+  };
+  std::vector<TLook> looks;
+  for (auto style : {TGradientStyle::gsNone, TGradientStyle::gsVertical}) {
+    for (bool enabled : {true, false}) {
+      for (bool down : {false, true}) looks.push_back({style, enabled, down});
+    }
+  }
+  std::vector<QImage> images;
+  for (const TLook& look : looks) {
+    auto* button = new TGradientColorButton(&Form);
+    button->resize(180, 25);
+    button->SetColor(TSystemColor::ActiveBorder);
+    button->SetCaption(QString::fromUtf8("Größe ändern AUSFÜHREN"));
+    button->SetGradientStyle(look.Style);
+    button->SetGrouped(true);
+    button->SetGroupIndex(static_cast<int>(images.size()) + 1);
+    button->SetDown(look.Down);
+    button->setEnabled(look.Enabled);
+    ASSERT_EQ(button->Down(), look.Down);
+    images.push_back(Render(*button));
+  }
+  for (size_t i = 0; i < images.size(); ++i) {
+    for (size_t j = i + 1; j < images.size(); ++j) EXPECT_NE(images[i], images[j]) << i << " / " << j;
+  }
+}
+
 TEST_F(ColorButton, paintsAnySizeAndStyleWithoutFault) {
   Button->SetCaption("Caption");
   Button->SetGlyph(GlyphStrip({qRgb(255, 0, 0), qRgb(0, 255, 0)}));
