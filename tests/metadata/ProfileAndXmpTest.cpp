@@ -256,6 +256,20 @@ TEST_F(ProfileAndXmp, keepsTheFirstXmpPacketAndItsExtensionWhenComplete) {
   EXPECT_TRUE(Metadata_.ExtendedXmpSections().empty());
 }
 
+// The pieces must cover the extension once: pieces whose lengths add up to
+// the full length but that overlap or repeat leave a gap elsewhere.
+TEST_F(ProfileAndXmp, leavesOutAnExtensionWhosePiecesOverlapOrRepeat) {
+  const TBytes xmp = XmpSegment(XmpPacket(SizeProperties(40, 30), 50));
+  const TBytes head = ExtensionSegment(Guid, 10, 0, "abcdef");
+  ASSERT_TRUE(Read({ExifBlock(4, 3), xmp, head, ExtensionSegment(Guid, 10, 6, "ghij")}));
+  EXPECT_EQ(Metadata_.ExtendedXmpSections().size(), 2u);
+  ASSERT_TRUE(Read({ExifBlock(4, 3), xmp, head, ExtensionSegment(Guid, 10, 2, "cdef")}));
+  EXPECT_TRUE(Metadata_.ExtendedXmpSections().empty());
+  const TBytes half = ExtensionSegment(Guid, 10, 0, "abcde");
+  ASSERT_TRUE(Read({ExifBlock(4, 3), xmp, half, half}));
+  EXPECT_TRUE(Metadata_.ExtendedXmpSections().empty());
+}
+
 TEST_F(ProfileAndXmp, writesEverySegmentOnceInItsPlaceAndByteForByteButTheSize) {
   const std::vector<TBytes> icc =
       IccChunks(ProfileWithDescription(TextDescription("Wide"), 2000), 3);
@@ -303,6 +317,9 @@ TEST_F(ProfileAndXmp, patchesTheStoredSizeOnlyWhereThePacketKeepsItsLength) {
   // Longer numbers take blanks from the padding.
   EXPECT_EQ(patched(XmpPacket(SizeProperties(40, 30), 14), 12000, 9000),
             XmpPacket(SizeProperties(12000, 9000), 4));
+  // Ten more digits: a padding of exactly ten is used up, nine is too short.
+  EXPECT_EQ(patched(XmpPacket(SizeProperties(40, 30), 10), 12000, 9000),
+            XmpPacket(SizeProperties(12000, 9000), 0));
   const std::string tight = XmpPacket(SizeProperties(40, 30), 9);
   EXPECT_EQ(patched(tight, 12000, 9000), tight);
   // Without the closing instruction only numbers of the same length change.
