@@ -21,7 +21,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # The test programs, and the tests of each that exercise a part of the code.
 ENGINE = ("test_engine", "tests/engine/test_engine")
 SEARCH = (*ENGINE, "SizeSearch*:FileSizeBatch*:ParallelShrink*")
-SHRINK = (*ENGINE, "RoundedMean*:ReducedJpegMaster*:ParallelShrink*:FileSizeBatch*")
+SHRINK = (*ENGINE, "RoundedMean*:ReducedJpegMaster*:LeadingSegments*:ParallelShrink*:FileSizeBatch*")
 IMAGE = ("test_image", "tests/image/test_image", "*")
 UTIL = ("test_util", "tests/util/test_util", "*")
 UI = ("pictrim_ui_tests", "tests/ui/pictrim_ui_tests", "WindowBatchTarget*:JobThread*:WindowMessages*:MainForm*")
@@ -42,8 +42,10 @@ MUTATIONS = [
      "last odd row of the half-size picture not counted twice", [SHRINK]),
     ("image/DecodeProtocol.cpp", "transparent > 256", "transparent >= 256",
      "a transparency table of 256 entries refused", [IMAGE]),
-    ("image/IsolatedDecode.cpp", "        lease = budget.Acquire(Size);\n        channel.Restart();\n",
-     "        lease = budget.Acquire(Size);\n", "deadline not restarted after waiting for memory", [IMAGE]),
+    ("image/IsolatedDecode.cpp",
+     "      if (!Final) {\n        lease = budget.Acquire(Size);\n        channel.Restart();\n",
+     "      if (!Final) {\n        lease = budget.Acquire(Size);\n",
+     "deadline not restarted after waiting for memory", [IMAGE]),
     ("util/MemoryBudget.h", "Used_ + Bytes <= Capacity_", "Used_ + Bytes < Capacity_",
      "admission at exactly the capacity refused", [UTIL]),
     ("ui/JobThread.cpp", "  if (finished) finished();\n  Running_ = false;\n",
@@ -86,7 +88,7 @@ MUTATIONS = [
      "static_cast<int64_t>(std::floor(centre - reach))", "box filter takes one pixel too many on the left", [SHRINK]),
     ("engine/ShrinkMaster.cpp", "Shift_ = 10 + 2 * bits;", "Shift_ = 8 + 2 * bits;",
      "the rounded mean's shift two bits short", [SHRINK]),
-    ("engine/ShrinkMaster.cpp", "static constexpr float Bias = 0.5f + 1.0f / 4096;",
+    ("engine/ShrinkMaster.h", "static constexpr float Bias = 0.5f + 1.0f / 4096;",
      "static constexpr float Bias = 0.5f;", "single-precision mean without its safety margin", [SHRINK]),
     ("engine/ShrinkMaster.cpp", "Jpeg[at + 1] <= 0xEF", "Jpeg[at + 1] < 0xEF",
      "APP15 not taken as a leading segment", [SHRINK]),
@@ -97,8 +99,9 @@ MUTATIONS = [
     ("image/DecodeProtocol.cpp", "  if (uint64_t{Head.Width} * Head.Height > MaxPixels) {",
      "  if (uint64_t{Head.Width} * Head.Height >= MaxPixels) {",
      "a picture of exactly the pixel limit refused", [IMAGE]),
-    ("image/DecodeProtocol.cpp", "  if (colours != expected) return false;\n", "",
-     "palette size not checked against the depth", [IMAGE]),
+    ("image/DecodeProtocol.cpp", "  if (colours != expected) return false;",
+     "  if (colours > expected) return false;", "a palette picture accepted without its palette",
+     [IMAGE]),
     ("image/DecodeProtocol.cpp", "if (!Get32(Source, size) || size > Limit) return false;",
      "if (!Get32(Source, size) || size >= Limit) return false;", "a text of exactly the limit refused", [IMAGE]),
     ("image/DecodeProtocol.cpp", "const uint64_t pitch = (LineBytes(Width, BitsPerPixel) + 3) / 4 * 4;",

@@ -111,6 +111,42 @@ TEST(ReducedJpegMaster, theHalfSizePictureIsTheMeanOfEachBlockUpToTheOddEdges) {
   }
 }
 
+// A trial of the picture's own size is its full-size save; one pixel less
+// in either edge is a trial of its own.
+TEST(ReducedJpegMaster, onlyTheFullSizeItselfIsTheFullSizeSave) {
+  const std::vector<uint8_t> source = NaturalJpeg(64, 48);
+  QImage half, whole;
+  const std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(source, half, &whole);
+  ASSERT_TRUE(fullSave);
+  TReducedJpegMaster master(source, *fullSave, half, whole);
+  EXPECT_EQ(master.Make(64, 48).Bytes, *fullSave);
+  for (const QSize& size : {QSize(64, 47), QSize(63, 48)}) {
+    const TTrialPicture trial = master.Make(size.width(), size.height());
+    ASSERT_TRUE(trial.Saved);
+    EXPECT_EQ(QSize(trial.Width, trial.Height), size);
+    EXPECT_NE(trial.Bytes, *fullSave);
+  }
+}
+
+// The header segments that open a JPEG: APP0 to APP15 after the SOI; the
+// first other segment, or a length that does not fit, ends them.
+TEST(LeadingSegments, areTheApplicationSegmentsBehindTheStartOfImage) {
+  const std::vector<uint8_t> jpeg = {0xFF, 0xD8,                        // SOI
+                                     0xFF, 0xE0, 0x00, 0x04, 'J', 'F',  // APP0
+                                     0xFF, 0xEF, 0x00, 0x03, 'x',       // APP15
+                                     0xFF, 0xFE, 0x00, 0x03, 'c',       // COM
+                                     0xFF, 0xD9};
+  EXPECT_EQ(LeadingSegmentsEnd(jpeg), 13u);
+  std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + 12);  // APP15 cut short
+  EXPECT_EQ(LeadingSegmentsEnd(cut), 8u);
+  std::vector<uint8_t> tooShort = jpeg;
+  tooShort[11] = 1;  // a length below 2 counts not even itself
+  EXPECT_EQ(LeadingSegmentsEnd(tooShort), 8u);
+  EXPECT_EQ(LeadingSegmentsEnd({0xFF, 0xD8}), 2u);
+  EXPECT_EQ(LeadingSegmentsEnd({0x89, 'P', 'N', 'G'}), 0u);
+  EXPECT_EQ(LeadingSegmentsEnd({}), 0u);
+}
+
 // Trials wider than the half-size picture come from the source's pixels,
 // decoded again for each trial or from the whole picture kept in memory;
 // both give the same bytes.

@@ -89,6 +89,29 @@ TEST(SizeSearch, slightlyTooSmallGrowsByATwentyFifth) {
   EXPECT_EQ(search.TrialWidth(), 624u);      // 600 + round(600 / 25)
 }
 
+// From 2048 bytes short on, the width grows by the square root of the
+// ratio, which is the trial's share of the target in whole percent, rounded.
+TEST(SizeSearch, twoKilobytesShortOrMoreGrowsByTheRoundedRatio) {
+  const int64_t target = 100 * 1024;
+  struct TCase {
+    int64_t Size;
+    uint32_t Width;
+  };
+  const TCase cases[] = {
+      {target - 2047, 624},  // within 2048: 600 + 600 / 25
+      {target - 2048, 612},  // ratio 98: 606 x sqrt(100 / 98) = 612.2
+      {26214, 1188},         // 25.6 % rounds to 26: 606 x sqrt(100 / 26) = 1188.46
+      {26112, 1188},         // 25.5 % to the even 26 as well
+      {26009, 1212},         // 25.4 % to 25: 606 x 2
+  };
+  for (const TCase& c : cases) {
+    TSizeSearch search(100, 4000, 3000, 2000000);
+    ASSERT_EQ(search.TrialWidth(), 600u);
+    search.Next(c.Size, 600, 450);
+    EXPECT_EQ(search.TrialWidth(), c.Width) << c.Size;
+  }
+}
+
 TEST(SizeSearch, tooSmallGrowsByTheSquareRootOfTheRatio) {
   TSizeSearch search(100, 4000, 3000, 2000000);
   ASSERT_EQ(search.TrialWidth(), 600u);

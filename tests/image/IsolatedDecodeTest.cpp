@@ -162,6 +162,55 @@ TEST(DecoderAnswer, brokenOrOutOfRangeAnswersGiveNoPicture) {
   EXPECT_EQ(ReadAnswer(source, 1000, [](uint64_t, bool) { return false; }).Picture, nullptr);
 }
 
+// A palette picture comes with exactly the palette its depth has; one sent
+// without it would show in made-up colours.
+TEST(DecoderAnswer, aPalettePictureWithoutItsPaletteIsRefused) {
+  FIBITMAP* sent = Sample(FIT_BITMAP, 8);
+  const std::vector<uint8_t> whole = AnswerFor(sent);
+  FreeImage_Unload(sent);
+  const size_t countAt = 20 + 32;    // behind the header and the picture's fixed part
+  ASSERT_EQ(whole[countAt + 1], 1);  // 256 colours
+  std::vector<uint8_t> bare(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(countAt));
+  bare.insert(bare.end(), {0, 0, 0, 0});
+  bare.insert(bare.end(), whole.begin() + static_cast<std::ptrdiff_t>(countAt + 4 + 1024),
+              whole.end());
+  const TAnswer answer = Parse(bare);
+  EXPECT_EQ(answer.Picture, nullptr);
+  EXPECT_EQ(answer.Failure, "the decoder's answer is garbled");
+}
+
+TEST(DecoderAnswer, aPictureOfExactlyThePixelLimitIsAccepted) {
+  FIBITMAP* sent = Sample(FIT_BITMAP, 24);  // 7 x 5
+  const std::vector<uint8_t> whole = AnswerFor(sent);
+  FreeImage_Unload(sent);
+  const TAnswer exact = Parse(whole, 35);
+  EXPECT_NE(exact.Picture, nullptr) << exact.Failure;
+  if (exact.Picture != nullptr) FreeImage_Unload(exact.Picture);
+  EXPECT_EQ(Parse(whole, 34).Failure, "the picture has more pixels than allowed");
+}
+
+// A failure text longer than an answer may carry arrives cut to the limit.
+TEST(DecoderAnswer, aLongFailureTextArrivesCutToItsLimit) {
+  const std::string text = "the library could not decode the file: " + std::string(5000, 'x');
+  TMemorySink sink;
+  ASSERT_TRUE(WriteHeader(sink, 0, 0, 0));
+  ASSERT_TRUE(WriteFailure(sink, text));
+  const TAnswer answer = Parse(sink.Bytes);
+  EXPECT_EQ(answer.Picture, nullptr);
+  EXPECT_EQ(answer.Failure, text.substr(0, MaxFailureText));
+}
+
+// The budget is asked for the bytes the library will hold: rows padded to
+// four bytes.
+TEST(DecoderAnswer, theDecodedSizeCountsThePaddedRows) {
+  EXPECT_EQ(DecodedBytes(7, 5, 24), 24u * 5);  // 21 bytes a row, padded to 24
+  EXPECT_EQ(DecodedBytes(8, 5, 24), 24u * 5);  // no padding needed
+  EXPECT_EQ(DecodedBytes(9, 2, 1), 4u * 2);    // 2 bytes a row
+  EXPECT_EQ(DecodedBytes(3, 3, 4), 4u * 3);    // half bytes round up
+  EXPECT_EQ(DecodedBytes(100000, 100000, 128), uint64_t{1600000} * 100000);
+  EXPECT_EQ(DecodedBytes(0, 0, 0), 0u);
+}
+
 class IsolatedLoad : public ::testing::Test {
  protected:
   void SetUp() override {

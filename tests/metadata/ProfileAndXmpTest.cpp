@@ -268,6 +268,9 @@ TEST_F(ProfileAndXmp, leavesOutAnExtensionWhosePiecesOverlapOrRepeat) {
   const TBytes half = ExtensionSegment(Guid, 10, 0, "abcde");
   ASSERT_TRUE(Read({ExifBlock(4, 3), xmp, half, half}));
   EXPECT_TRUE(Metadata_.ExtendedXmpSections().empty());
+  // Pieces that disagree on the full length belong to no one extension.
+  ASSERT_TRUE(Read({ExifBlock(4, 3), xmp, head, ExtensionSegment(Guid, 4, 6, "ghij")}));
+  EXPECT_TRUE(Metadata_.ExtendedXmpSections().empty());
 }
 
 TEST_F(ProfileAndXmp, writesEverySegmentOnceInItsPlaceAndByteForByteButTheSize) {
@@ -326,6 +329,7 @@ TEST_F(ProfileAndXmp, patchesTheStoredSizeOnlyWhereThePacketKeepsItsLength) {
   const std::string open = "<x exif:PixelXDimension=\"40\" tiff:ImageLength='30'/>";
   EXPECT_EQ(patched(open, 12, 34), "<x exif:PixelXDimension=\"12\" tiff:ImageLength='34'/>");
   EXPECT_EQ(patched(open, 120, 34), open);
+  EXPECT_EQ(patched(open, 4, 34), open);
   // Look-alike names, closing tags and values that are no plain number stay.
   const std::string others = XmpPacket(
       " exif:PixelXDimensions=\"40\" xexif:PixelYDimension=\"30\" exif:PixelYDimension=\"3a\">"

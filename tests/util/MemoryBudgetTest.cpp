@@ -103,5 +103,15 @@ TEST(MemoryBudget, oneRequestAloneAlwaysRunsEvenLargerThanTheBudget) {
   EXPECT_TRUE(test::WaitUntil([&] { return small.Admitted.load(); }));
 }
 
+TEST(MemoryBudget, aLeaseAssignedOverAnotherGivesItsBytesBack) {
+  TMemoryBudget budget(100);
+  TMemoryLease lease = budget.Acquire(30);
+  lease = budget.Acquire(20);
+  EXPECT_EQ(lease.Bytes(), 20u);
+  EXPECT_EQ(budget.Used(), 20u);
+  lease = TMemoryLease();
+  EXPECT_EQ(budget.Used(), 0u);
+}
+
 }  // namespace
 }  // namespace pictrim
