@@ -211,6 +211,47 @@ TEST(DecoderAnswer, theDecodedSizeCountsThePaddedRows) {
   EXPECT_EQ(DecodedBytes(0, 0, 0), 0u);
 }
 
+// What the program asks the decoder comes across whole, the file's bytes
+// included; a request cut short or with a text beyond the limit is refused.
+TEST(DecoderRequest, comesAcrossWholeAndRefusesCutOrOversizedRequests) {
+  TRequest sent;
+  sent.Format = FIF_PNG;
+  sent.Flags = 0x12345678;
+  sent.MaxPixels = (uint64_t{3} << 40) + 5;
+  sent.Name = "Bild.png";
+  sent.Path = "/home/anna/Bild.png";
+  const std::vector<uint8_t> bytes = {0x89, 'P', 'N', 'G', 0, 255};
+  for (const std::vector<uint8_t>* file :
+       {static_cast<const std::vector<uint8_t>*>(nullptr), &bytes}) {
+    TMemorySink sink;
+    ASSERT_TRUE(WriteRequest(sink, sent, file));
+    TMemorySource source(sink.Bytes.data(), sink.Bytes.size());
+    TRequest got;
+    ASSERT_TRUE(ReadRequest(source, got));
+    EXPECT_EQ(got.Format, sent.Format);
+    EXPECT_EQ(got.Flags, sent.Flags);
+    EXPECT_EQ(got.MaxPixels, sent.MaxPixels);
+    EXPECT_EQ(got.Name, sent.Name);
+    EXPECT_EQ(got.Path, sent.Path);
+    EXPECT_EQ(got.FromBytes, file != nullptr);
+    EXPECT_EQ(got.Bytes, file != nullptr ? bytes : std::vector<uint8_t>());
+    for (size_t cut = 0; cut < sink.Bytes.size(); ++cut) {
+      TMemorySource shorter(sink.Bytes.data(), cut);
+      TRequest partial;
+      EXPECT_FALSE(ReadRequest(shorter, partial)) << cut;
+    }
+  }
+  for (const size_t length : {size_t{MaxRequestText}, size_t{MaxRequestText} + 1}) {
+    TRequest named = sent;
+    named.Path.assign(length, 'p');
+    TMemorySink sink;
+    ASSERT_TRUE(WriteRequest(sink, named, nullptr));
+    TMemorySource source(sink.Bytes.data(), sink.Bytes.size());
+    TRequest got;
+    EXPECT_EQ(ReadRequest(source, got), length == MaxRequestText) << length;
+  }
+}
+
 class IsolatedLoad : public ::testing::Test {
  protected:
   void SetUp() override {

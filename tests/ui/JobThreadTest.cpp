@@ -141,7 +141,28 @@ TEST(JobThread, isStillRunningWhileItsFinishedRuns) {
   EXPECT_TRUE(runningInFinished);
   EXPECT_FALSE(startedFromFinished);
   EXPECT_FALSE(thread.Running());
-  if (startedFromFinished) thread.WaitWhileHandlingEvents();
+  thread.WaitWhileHandlingEvents();  // nothing runs: returns at once
+}
+
+// The job's error lines join the window's log before its final
+// notification is handled, so that the notification finds them all.
+TEST(JobThread, theJobsLinesJoinTheWindowsLogBeforeItsLastNotification) {
+  TErrorLog windowLog{"earlier\r\n"};
+  TErrorLog jobLog;
+  std::vector<size_t> linesSeen;
+  TWindowBatchTarget target([&](const TBatchMessage&) { linesSeen.push_back(windowLog.size()); });
+  TJobThread thread;
+  RunJob(
+      thread,
+      [&] {
+        AddErrorLogEntry("first", jobLog);
+        AddErrorLogEntry("second", jobLog);
+        target.post(Progress(2, 0));
+      },
+      [&] { HandOverJobEnd(jobLog, windowLog, target); });
+  EXPECT_EQ(windowLog, (TErrorLog{"earlier\r\n", "first\r\n", "second\r\n"}));
+  EXPECT_TRUE(jobLog.empty());
+  EXPECT_EQ(linesSeen, std::vector<size_t>{3});
 }
 
 // The message box in front, if one is open.
