@@ -221,7 +221,7 @@ def try_mutation(build, number, mutation):
             code, out = run(["cmake", "--build", build, "--target", target, "-j2"])
             if code != 0:
                 return where, what, "did not build"
-            code, out = run([os.path.join(build, binary), "--gtest_filter=" + gtest_filter], timeout=300)
+            code, out = run([os.path.join(build, binary), "--gtest_filter=" + gtest_filter], timeout=120)
             if code is None:
                 return where, what, "killed: %s hung (timeout)" % target
             if code != 0:

@@ -168,6 +168,10 @@ TEST(ReducedJpegMaster, makesTheSameWideTrialsStreamedOrFromTheWholePicture) {
   }
   EXPECT_EQ(streamed.Decodes(), 3);
   EXPECT_EQ(kept.Decodes(), 0);
+  // Up to the half size itself, trials come from the half-size picture.
+  ASSERT_TRUE(streamed.Make(602, 451).Saved);
+  ASSERT_TRUE(streamed.Make(400, 300).Saved);
+  EXPECT_EQ(streamed.Decodes(), 3);
 }
 
 }  // namespace

@@ -112,6 +112,13 @@ TEST(SizeSearch, twoKilobytesShortOrMoreGrowsByTheRoundedRatio) {
   }
 }
 
+TEST(SizeSearch, aNarrowTrialJustShortGrowsByAtLeastOnePixel) {
+  TSizeSearch search(100, 4000, 3000, 120000000);  // first width 10
+  ASSERT_EQ(search.TrialWidth(), 10u);
+  search.Next(100 * 1024 - 1500, 10, 8);  // 10 / 25 rounds to 0
+  EXPECT_EQ(search.TrialWidth(), 11u);
+}
+
 TEST(SizeSearch, tooSmallGrowsByTheSquareRootOfTheRatio) {
   TSizeSearch search(100, 4000, 3000, 2000000);
   ASSERT_EQ(search.TrialWidth(), 600u);

@@ -241,6 +241,18 @@ TEST(DecoderRequest, comesAcrossWholeAndRefusesCutOrOversizedRequests) {
       EXPECT_FALSE(ReadRequest(shorter, partial)) << cut;
     }
   }
+  // A byte count beyond the largest file is refused before anything is
+  // allocated for it.
+  for (const uint64_t count : {MaxRequestBytes + 1, uint64_t{1} << 62, ~uint64_t{0}}) {
+    TMemorySink sink;
+    ASSERT_TRUE(WriteRequest(sink, sent, nullptr));
+    sink.Bytes[sink.Bytes.size() - 4] = 1;  // the bytes follow (32 bits, low byte first)
+    for (int i = 0; i < 8; ++i) sink.Bytes.push_back(static_cast<uint8_t>(count >> (8 * i)));
+    TMemorySource source(sink.Bytes.data(), sink.Bytes.size());
+    TRequest got;
+    EXPECT_FALSE(ReadRequest(source, got)) << count;
+    EXPECT_TRUE(got.Bytes.empty());
+  }
   for (const size_t length : {size_t{MaxRequestText}, size_t{MaxRequestText} + 1}) {
     TRequest named = sent;
     named.Path.assign(length, 'p');

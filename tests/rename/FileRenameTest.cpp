@@ -214,6 +214,17 @@ TEST_F(CameraFileRenaming, timesBelowTenKeepTwoDigitsAndTheSecondsStayOdd) {
                                                "sub/20060128000709 P1280002.JPG"}));
 }
 
+// The extension from the first dot must be ".jpg" itself: an editor's
+// backup or a longer extension that the listing takes in keeps its name.
+TEST_F(CameraFileRenaming, aBackupOrALongerExtensionIsNotACandidate) {
+  Make("IMG_1234.jpg~");
+  Make("P128001.jpgx");
+  const std::string before = test::TreeSnapshot(Dir.Path());
+  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 0);
+  EXPECT_EQ(test::TreeSnapshot(Dir.Path()), before);
+  EXPECT_EQ(Messages.size(), 2u);
+}
+
 TEST_F(CameraFileRenaming, aNameThatIsTakenIsNeverReplaced) {
   // Two pictures of the same second (mode 2), two equal counters of one day
   // (mode 1), and a file that already carries the new name.

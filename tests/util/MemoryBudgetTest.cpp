@@ -20,20 +20,17 @@ class TRequestOnThread {
       while (!Done_) std::this_thread::yield();
     });
   }
-  // A request still waiting when a test gives up is let through, so that
-  // the thread can end.
-  ~TRequestOnThread() {
-    if (!Admitted) Budget_.SetCapacity(UINT64_MAX);
-    End();
-  }
+  ~TRequestOnThread() { End(); }
 
   // Waits until the request is admitted or waits for bytes; true when admitted.
   bool AdmittedOrWaiting() {
     EXPECT_TRUE(test::WaitUntil([&] { return Admitted || Budget_.Waiting() > 0; }));
     return Admitted;
   }
-  // Gives the lease back and ends the thread.
+  // Gives the lease back and ends the thread. A request still waiting (the
+  // test has failed) is let through first, so that the thread can end.
   void End() {
+    if (!Admitted) Budget_.SetCapacity(UINT64_MAX);
     Done_ = true;
     if (Thread_.joinable()) Thread_.join();
   }

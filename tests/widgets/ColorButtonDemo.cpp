@@ -13,17 +13,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "tests/widgets/ExecuteButtonLooks.h"
 #include "widgets/ColorButton.h"
 
 namespace pictrim {
 namespace {
-
-struct TDemoLook {
-  const char* Name;
-  TGradientStyle Style;
-  bool Enabled;
-  bool Down;
-};
 
 // Saves Image as Folder/Name; false (with a line on stderr) when it cannot.
 bool Save(const QImage& Image, const QString& Folder, const QString& Name) {
@@ -33,31 +27,11 @@ bool Save(const QImage& Image, const QString& Folder, const QString& Name) {
 }
 
 bool RenderTheExecuteButtonsLooks(const QString& folder) {
-  const std::vector<TDemoLook> looks = {
-      {"plain-enabled-released", TGradientStyle::gsNone, true, false},
-      {"plain-enabled-pressed", TGradientStyle::gsNone, true, true},
-      {"plain-disabled-released", TGradientStyle::gsNone, false, false},
-      {"plain-disabled-pressed", TGradientStyle::gsNone, false, true},
-      {"gradient-enabled-released", TGradientStyle::gsVertical, true, false},
-      {"gradient-enabled-pressed", TGradientStyle::gsVertical, true, true},
-      {"gradient-disabled-released", TGradientStyle::gsVertical, false, false},
-      {"gradient-disabled-pressed", TGradientStyle::gsVertical, false, true},
-  };
-
   QWidget form;
   std::vector<QImage> images;
-  for (const TDemoLook& look : looks) {
-    // The main window's execute button: a grouped button stays down when
-    // disabled, so the disabled pressed look can be shown too.
-    auto* button = new TGradientColorButton(&form);
-    button->resize(180, 25);
-    button->SetColor(TSystemColor::ActiveBorder);
-    button->SetCaption(QString::fromUtf8("Größe ändern AUSFÜHREN"));
-    button->SetGradientStyle(look.Style);
-    button->SetGrouped(true);
-    button->SetGroupIndex(static_cast<int>(images.size()) + 1);
-    button->SetDown(look.Down);
-    button->setEnabled(look.Enabled);
+  for (const test::TExecuteButtonLook& look : test::ExecuteButtonLooks) {
+    TGradientColorButton* button =
+        test::MakeExecuteButton(&form, look, static_cast<int>(images.size()) + 1);
     const QImage image = button->grab().toImage();
     if (!Save(image, folder, QString(look.Name) + ".png")) return false;
     images.push_back(image);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/widgets/ExecuteButtonLooks.h"
 #include "util/MoreDialogs.h"
 #include "widgets/ColorButton.h"
 
@@ -456,33 +457,18 @@ TEST_F(ColorButton, acceleratorArrivesThroughTheKeyboard) {
 // enabled and disabled, released and pressed. A grouped button stays down
 // when disabled, so the disabled pressed look exists too. No two look alike.
 TEST_F(ColorButton, theExecuteButtonsEightLooksAllDiffer) {
-  struct TLook {
-    TGradientStyle Style;
-    bool Enabled;
-    bool Down;
-  };
-  std::vector<TLook> looks;
-  for (auto style : {TGradientStyle::gsNone, TGradientStyle::gsVertical}) {
-    for (bool enabled : {true, false}) {
-      for (bool down : {false, true}) looks.push_back({style, enabled, down});
-    }
-  }
   std::vector<QImage> images;
-  for (const TLook& look : looks) {
-    auto* button = new TGradientColorButton(&Form);
-    button->resize(180, 25);
-    button->SetColor(TSystemColor::ActiveBorder);
-    button->SetCaption(QString::fromUtf8("Größe ändern AUSFÜHREN"));
-    button->SetGradientStyle(look.Style);
-    button->SetGrouped(true);
-    button->SetGroupIndex(static_cast<int>(images.size()) + 1);
-    button->SetDown(look.Down);
-    button->setEnabled(look.Enabled);
-    ASSERT_EQ(button->Down(), look.Down);
+  for (const test::TExecuteButtonLook& look : test::ExecuteButtonLooks) {
+    TGradientColorButton* button =
+        test::MakeExecuteButton(&Form, look, static_cast<int>(images.size()) + 1);
+    ASSERT_EQ(button->Down(), look.Down) << look.Name;
     images.push_back(Render(*button));
   }
   for (size_t i = 0; i < images.size(); ++i) {
-    for (size_t j = i + 1; j < images.size(); ++j) EXPECT_NE(images[i], images[j]) << i << " / " << j;
+    for (size_t j = i + 1; j < images.size(); ++j) {
+      EXPECT_NE(images[i], images[j])
+          << test::ExecuteButtonLooks[i].Name << " / " << test::ExecuteButtonLooks[j].Name;
+    }
   }
 }
 
