@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/JobAccount.h"
 #include "platform/BatchTarget.h"
 #include "ui/ElidingLabel.h"
 #include "util/ErrorLog.h"
@@ -122,6 +123,7 @@ class TMainForm : public QMainWindow {
   std::array<QLabel*, 5> NumLabels{};
   QPushButton* AbbrechenBitBtn = nullptr;
   TElidingLabel* StatusPanel = nullptr;
+  QLabel* AccountPanel = nullptr;  // the account of the last job
 
   TRadioGroup* RadioGroup4 = nullptr;
   TRadioGroup* RadioGroup1 = nullptr;
@@ -186,8 +188,9 @@ class TMainForm : public QMainWindow {
   uint8_t StampPosition() const;
   // Runs Job on the worker thread with a log of its own; Job gets the target
   // to report to.
-  void RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job);
+  void RunJob(std::function<void(TBatchTarget&, TErrorLog&, TJobAccount&)> Job);
   void JobFinished();
+  void ShowAccount(const TJobAccount& Account);
   void ShowJobEnd();
   void SetSlot(int Slot, const QImage& Thumbnail);
   void ResetNumLabels();
@@ -210,7 +213,8 @@ class TMainForm : public QMainWindow {
   QString PathCaption2_;
 
   TErrorLog ErrorLog_;
-  TErrorLog JobLog_;  // written only by the running job
+  TErrorLog JobLog_;        // written only by the running job
+  TJobAccount JobAccount_;  // likewise
   std::unique_ptr<TProgressWin> ProgressWin_;
   std::unique_ptr<TWindowBatchTarget> Target_;
   std::unique_ptr<TJobThread> Jobs_;
