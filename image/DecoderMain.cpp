@@ -200,9 +200,17 @@ class TLoader {
   int ShortReads_ = 0;
 };
 
+// True when the library's messages hold one of the JPEG decoder's warnings
+// about the data of the file (its errors end a load, and those of an
+// embedded thumbnail do not concern the picture).
+bool HasJpegDataWarning(const std::string& Messages) {
+  return Messages.find("Premature end of JPEG file") != std::string::npos ||
+         Messages.find("Corrupt JPEG data") != std::string::npos;
+}
+
 // Why a picture that did load may be incomplete; empty when nothing says so.
 std::string DamageOf(FREE_IMAGE_FORMAT Format, const TLoader& Loader) {
-  if (Format == FIF_JPEG && !LibraryMessages.empty()) return LibraryMessages;
+  if (Format == FIF_JPEG && HasJpegDataWarning(LibraryMessages)) return LibraryMessages;
   if (ReadsExactly(Format) && Loader.RanShort()) return "the file ends before its picture does";
   return {};
 }
