@@ -200,8 +200,11 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   QImage half, whole;
   const bool keepWhole = ShrinkFromReducedMaster &&
                          uint64_t{header->Width} * header->Height <= WholePictureLimit;
-  std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr);
+  int warnings = 0;
+  std::optional<std::vector<uint8_t>> fullSave =
+      FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr, &warnings);
   if (!fullSave) return false;
+  if (warnings > 0) Result.Damage = CorruptJpegDamage();
   Result.SourceTime = GetFileModTime(Entry.Source);
   const int64_t fullSize = static_cast<int64_t>(fullSave->size());
   if (fullSize <= TargetBytes_) {
@@ -212,7 +215,7 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   Result.Kind = TShrinkResult::Searched;
   if (!ShrinkFromReducedMaster) {
     if (!Master_.LoadFromBytes(Source, Entry.Source, JPEG_DEFAULT)) return false;
-    Result.Damage = Master_.DecodeDamage();
+    if (Result.Damage.empty()) Result.Damage = Master_.DecodeDamage();
     TContainerMaster master(Master_);
     Search(Entry, header->Width, header->Height, master, Result);
     return true;

@@ -207,20 +207,24 @@ TEST_F(AccountedShrink, countsAsTheResizeJobDoesWithItsOwnSilentExtensions) {
   WritePicture(Source + "sub/b.png", 200, 150, FIF_PNG);
   WritePicture(Source + "cut.bmp", 300, 200, FIF_BMP);
   Cut(Source + "cut.bmp", 5000);
+  WriteJpeg(Source + "cutphoto.jpg", 1200, 900);
+  Cut(Source + "cutphoto.jpg", 0.7);
   WriteTextFile(Source + "voice.wav", "skipped without a word");
   WriteTextFile(Source + "clip.mov", "no picture");
   WriteTextFile(Source + "raw.nef", "a picture by its name only");
   FreezeSource();
 
   Run();
-  EXPECT_EQ(Account, (TJobAccount{.Written = 3, .Damaged = 1, .NotPictures = 2, .Failed = 1}));
+  EXPECT_EQ(Account, (TJobAccount{.Written = 4, .Damaged = 2, .NotPictures = 2, .Failed = 1}));
   EXPECT_EQ(LinesOf("cut.bmp").size(), 1u);
+  EXPECT_EQ(LinesOf("cutphoto.jpg").size(), 1u);
+  EXPECT_TRUE(LinesOf("a.jpg").empty());
   EXPECT_EQ(LinesOf("raw.nef").size(), 1u);
   EXPECT_TRUE(LinesOf("voice.wav").empty());
   EXPECT_TRUE(fs::exists(Dir / "src_SIZE20 kB/cut.exBMP.jpg"));
 
   Run();
-  EXPECT_EQ(Account, (TJobAccount{.Existing = 3, .NotPictures = 2, .Failed = 1}));
+  EXPECT_EQ(Account, (TJobAccount{.Existing = 4, .NotPictures = 2, .Failed = 1}));
 }
 
 class AccountedCommandLine : public AccountedResize {
