@@ -155,16 +155,24 @@ TEST_F(AccountedResize, aDamagedSourceStillGetsItsCopyAndALineThatSaysItMayBeInc
   EXPECT_EQ(PictureSize(Out("cutb.jpg")), QSize(800, 533));
 }
 
-TEST_F(AccountedResize, aJpegWithAMarkerInTheMiddleOfItsDataIsNamedAsDamaged) {
+TEST_F(AccountedResize, aJpegWithCorruptDataIsNamedAsDamaged) {
   WriteJpeg(Source + "marked.jpg", 640, 480);
   std::string bytes = test::ReadWholeFile(Source + "marked.jpg");
   const size_t middle = bytes.size() / 2;
   bytes[middle] = '\xff';
   bytes[middle + 1] = '\xd5';  // a restart marker where none belongs
   WriteTextFile(Source + "marked.jpg", bytes);
+  // One stray byte between two header segments: a single warning is enough.
+  WriteJpeg(Source + "stray.jpg", 64, 48);
+  std::string stray = test::ReadWholeFile(Source + "stray.jpg");
+  ASSERT_EQ(stray.substr(0, 4), "\xff\xd8\xff\xe0");
+  const size_t app0End = 4 + ((size_t{static_cast<uint8_t>(stray[4])} << 8) | static_cast<uint8_t>(stray[5]));
+  stray.insert(app0End, 1, '\0');
+  WriteTextFile(Source + "stray.jpg", stray);
   Run();
-  EXPECT_EQ(Account, (TJobAccount{.Written = 1, .Damaged = 1}));
+  EXPECT_EQ(Account, (TJobAccount{.Written = 2, .Damaged = 2}));
   EXPECT_EQ(LinesOf("marked.jpg").size(), 1u);
+  EXPECT_EQ(LinesOf("stray.jpg").size(), 1u);
 }
 
 TEST_F(AccountedResize, cutPicturesTheLibraryCannotReadAtAllGetALineAndCountAsFailed) {
