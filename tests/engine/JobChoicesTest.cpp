@@ -123,10 +123,10 @@ TEST_F(ChosenResize, anOutputFolderOfOnesOwnGetsTheTreeMirrored) {
 
 class ChosenShrink : public test::BatchTest {
  protected:
-  void Run(uint32_t TargetKB, const TJobChoices& Choices) {
+  void Run(uint32_t TargetKB, const TJobChoices& Choices, const std::string& Text = "") {
     ErrorLog.clear();
     Account = {};
-    ASSERT_EQ(ConvertPICsWholeTree2(&Window, Source, "", "", TargetKB, "", TextAtTop,
+    ASSERT_EQ(ConvertPICsWholeTree2(&Window, Source, "", "", TargetKB, Text, TextAtTop,
                                     WM_BATCH_PROGRESS, WM_BATCH_FILE, true, false, ErrorLog,
                                     &Account, Choices),
               0);
@@ -187,6 +187,11 @@ TEST_F(ChosenShrink, theTrialsAreEncodedAtTheChosenQuality) {
   EXPECT_EQ(FirstQuantizer(Out("plan.exPNG.jpg", 40)), 27);
   // A lower quality buys more pixels for the same kilobytes.
   EXPECT_GT(PictureSize(Out("photo.jpg", 40)).width(), classic.width());
+  // Stamped trials: 90 unless chosen.
+  Run(40, {}, "Stamp");
+  EXPECT_EQ(FirstQuantizer(Out("photo.jpg", 40)), 3);
+  Run(40, {.Quality = 30}, "Stamp");
+  EXPECT_EQ(FirstQuantizer(Out("photo.jpg", 40)), 27);
 }
 
 }  // namespace
