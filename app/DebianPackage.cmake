@@ -8,9 +8,8 @@ set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "The Pictrim developers")
 set(CPACK_PACKAGE_CONTACT "The Pictrim developers <pictrim@pictrim.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "resize, shrink and rename whole folders of photographs")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "resize, shrink and rename whole folders of photographs
-Pictrim works through a folder of photographs and all its subfolders and
+set(CPACK_PACKAGE_DESCRIPTION
+    "Pictrim works through a folder of photographs and all its subfolders and
 writes JPEG copies brought to a chosen edge length or close to a chosen file
 size, or renames camera-numbered files so that their names carry the date.
 Copies keep their sources' EXIF and IPTC data, comment and modification
