@@ -160,8 +160,11 @@ TEST(BashCompletion, offersEachJobItsOwnOptionsAndTheirValues) {
   EXPECT_EQ(Complete({"rename", "-"}), (TOffer{"--format", "--help"}));
   EXPECT_EQ(Complete({"rename", "--format", ""}), (TOffer{"1", "2", "6"}));
   EXPECT_EQ(Complete({"rename", "--format", "=", ""}), (TOffer{"1", "2", "6"}));
-  EXPECT_TRUE(Complete({"resize", "--edge", ""}).empty()) << "a number is not guessed";
-  EXPECT_TRUE(Complete({"shrink", "--text", ""}).empty());
+  // A number or a text is not guessed (in "/", folders would be offered).
+  for (const char* option : {"--width", "--height", "--edge", "--text"})
+    EXPECT_TRUE(Complete({"resize", option, ""}).empty()) << option;
+  for (const char* option : {"--kb", "--text"})
+    EXPECT_TRUE(Complete({"shrink", option, ""}).empty()) << option;
 }
 
 class BashCompletionInAFolder : public ::testing::Test {
