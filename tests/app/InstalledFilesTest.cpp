@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -30,53 +30,53 @@ std::string ReadFile(const std::string& Path) {
   return text.str();
 }
 
-TWords Matches(const std::string& Text, const std::regex& Pattern, int Group) {
+TWords Matches(const std::string& Text, const char* Pattern, int Group) {
   TWords found;
-  for (auto it = std::sregex_iterator(Text.begin(), Text.end(), Pattern);
-       it != std::sregex_iterator(); ++it) {
-    found.insert((*it)[Group].str());
-  }
+  QRegularExpressionMatchIterator it =
+      QRegularExpression(QString::fromLatin1(Pattern)).globalMatch(QString::fromStdString(Text));
+  while (it.hasNext()) found.insert(it.next().captured(Group).toStdString());
   return found;
 }
 
 // "--width", "-h", ... as written in a text: a dash or two after a blank or
 // an opening bracket.
 TWords LongAndShortOptions(const std::string& Text) {
-  return Matches(Text, std::regex(R"((^|[\s\[(|])(--?[a-z][a-z-]*))"), 2);
+  return Matches(Text, R"((^|[\s\[(|])(--?[a-z][a-z-]*))", 2);
 }
 
 TWords LongOptions(const std::string& Text) {
-  return Matches(Text, std::regex(R"((^|[^a-z-])(--[a-z][a-z-]*))"), 2);
+  return Matches(Text, R"((^|[^a-z-])(--[a-z][a-z-]*))", 2);
 }
 
 // "/s:", "/p:", ...: the switches of the unattended run.
 TWords Switches(const std::string& Text) {
-  return Matches(Text, std::regex(R"(/[a-z]:)"), 0);
+  return Matches(Text, R"(/[a-z]:)", 0);
 }
 
 // The jobs: the word after "pictrim" at the start of a usage line.
 TWords Jobs(const std::string& Usage) {
-  return Matches(Usage, std::regex(R"((^|\n)\s+pictrim ([a-z]+))"), 2);
+  return Matches(Usage, R"((^|\n)\s+pictrim ([a-z]+))", 2);
 }
 
 // The manual page as a reader sees its words: without font changes and with
 // its escaped dashes and quotes plain.
 std::string ManualText() {
-  std::string text = ReadFile(PICTRIM_MANUAL_PAGE);
-  text = std::regex_replace(text, std::regex(R"(\\f[BIRP])"), "");
-  text = std::regex_replace(text, std::regex(R"(\\c)"), "");
-  text = std::regex_replace(text, std::regex(R"(\\\(dq)"), "\"");
-  text = std::regex_replace(text, std::regex(R"(\\-)"), "-");
-  return text;
+  QString text = QString::fromStdString(ReadFile(PICTRIM_MANUAL_PAGE));
+  text.remove(QRegularExpression(QStringLiteral(R"(\\f[BIRP])")));
+  text.remove(QStringLiteral(R"(\c)"));
+  text.replace(QStringLiteral(R"(\(dq)"), QStringLiteral("\""));
+  text.replace(QStringLiteral(R"(\-)"), QStringLiteral("-"));
+  return text.toStdString();
 }
 
 // Word stands on its own in Text: "--top" is not found in "--topmost", nor
 // "-h" in "--help". A switch ("/o:") is followed by its value.
 bool NamesWord(const std::string& Text, const std::string& Word) {
   const bool isSwitch = Word.back() == ':';
-  const std::regex pattern("(^|[^a-z-])" + std::regex_replace(Word, std::regex("-"), "\\-") +
-                           (isSwitch ? "" : "($|[^a-z-])"));
-  return std::regex_search(Text, pattern);
+  const QString pattern = QStringLiteral("(^|[^a-z-])") +
+                          QRegularExpression::escape(QString::fromStdString(Word)) +
+                          (isSwitch ? QString() : QStringLiteral("($|[^a-z-])"));
+  return QRegularExpression(pattern).match(QString::fromStdString(Text)).hasMatch();
 }
 
 TEST(ManualPage, namesEveryJobOptionAndSwitchOfTheHelpText) {
