@@ -60,6 +60,7 @@ FIBITMAP* Sample(FREE_IMAGE_TYPE Type, int Bpp) {
 
 std::vector<uint8_t> AnswerFor(FIBITMAP* Dib) {
   TMemorySink sink;
+  EXPECT_TRUE(WriteAnswerStart(sink));
   EXPECT_TRUE(
       WriteHeader(sink, FreeImage_GetWidth(Dib), FreeImage_GetHeight(Dib), FreeImage_GetBPP(Dib)));
   EXPECT_TRUE(WritePicture(sink, Dib));
