@@ -3,6 +3,7 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -30,12 +31,19 @@ using THandlePtr = std::unique_ptr<heif_image_handle, THandleRelease>;
 using TImagePtr = std::unique_ptr<heif_image, TImageRelease>;
 using TBitmapPtr = std::unique_ptr<FIBITMAP, TBitmapUnload>;
 
-// Metadata items kept per kind, so that a file naming thousands costs little.
+// Metadata items looked at per kind, so that a file naming thousands costs little.
 constexpr int MaxItemsLooked = 16;
+
+// The library's own limit on a side; the pixel limit is judged here, from
+// the picture's size, as for every other format.
+constexpr int MaxSide = 1 << 20;
 
 std::string LibraryFailure(const heif_error& Error) {
   std::string text = "the library could not decode the file";
-  if (Error.message != nullptr && *Error.message != '\0') text += std::string(": ") + Error.message;
+  std::string message = Error.message != nullptr ? Error.message : "";
+  while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back())))
+    message.pop_back();
+  if (!message.empty()) text += ": " + message;
   return text;
 }
 
@@ -48,6 +56,7 @@ TServed SendFailure(TByteSink& Sink, const std::string& Text) {
 heif_error OpenPrimary(const TRequest& Request, TContextPtr& Context, THandlePtr& Handle) {
   Context.reset(heif_context_alloc());
   if (!Context) return {heif_error_Memory_allocation_error, heif_suberror_Unspecified, "no memory"};
+  heif_context_set_maximum_image_size_limit(Context.get(), MaxSide);
   const heif_error read =
       Request.FromBytes ? heif_context_read_from_memory_without_copy(
                               Context.get(), Request.Bytes.data(), Request.Bytes.size(), nullptr)
