@@ -101,7 +101,7 @@ class TCopyWorker {
                    TCopyResult& Result);
   void RescalePicture(const TResizeEntry& Entry, TPictureSize Target, TCopyResult& Result);
   void FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
-                  TCopyResult& Result);
+                  const TPictureMetadata& Carried, TCopyResult& Result);
 
   uint32_t MaxWidth_;
   uint32_t MaxHeight_;
@@ -136,6 +136,7 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
     }
   }
   if (!LoadPicture(Entry, source, result)) return result;
+  const TPictureMetadata carried = Picture_.DecodedMetadata();
   const TPictureSize original{Picture_.GetWidth(), Picture_.GetHeight()};
   if (original.Width == 0 || original.Height == 0) {
     Picture_.Clear();
@@ -154,7 +155,7 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   result.SourceTime = GetFileModTime(Entry.Source);
   result.Saved = Picture_.ConvertForJpeg() && Picture_.SaveToBytes(FIF_JPEG, result.Plain, JPEG_DEFAULT);
   Picture_.Clear();
-  if (result.Saved) FinishCopy(Entry, source, result);
+  if (result.Saved) FinishCopy(Entry, source, carried, result);
   return result;
 }
 
@@ -229,10 +230,11 @@ void TCopyWorker::RescalePicture(const TResizeEntry& Entry, TPictureSize Target,
 }
 
 // The copy as it will be written: the text stamped in (encoded anew at
-// quality 90) and, for JPEG sources, the source's metadata in front of the
-// encoded picture (which is not decoded again for that).
+// quality 90) and the source's metadata in front of the encoded picture
+// (which is not decoded again for that): a JPEG's segments, or the blocks
+// the decoder carried (the picture comes upright from it).
 void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
-                             TCopyResult& Result) {
+                             const TPictureMetadata& Carried, TCopyResult& Result) {
   try {
     TJpegImage jpeg;
     jpeg.LoadFromBytes(Result.Plain);
@@ -241,7 +243,9 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
       StampText(bitmap, PictureText_, TextPosition_);
       jpeg.Assign(bitmap);
     }
-    if (IsJpegExtension(Entry.Extension)) {
+    if (!Carried.Empty() && Metadata_.ReadDecodedBlocks(Entry.Source, Carried, true)) {
+      Result.Final = Metadata_.JpegWithMetadata(jpeg, true);
+    } else if (IsJpegExtension(Entry.Extension)) {
       Result.Final = Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source)
                          ? Metadata_.JpegWithMetadata(jpeg, true)
                          : jpeg.EncodedData();
