@@ -67,10 +67,9 @@ void SetUpright(TBytes& Tiff) {
 }
 
 bool IsTiffBlock(const TBytes& Block) {
-  return Block.size() >= 8 && ((Block[0] == 'I' && Block[1] == 'I' && Block[2] == 42 &&
-                                Block[3] == 0) ||
-                               (Block[0] == 'M' && Block[1] == 'M' && Block[2] == 0 &&
-                                Block[3] == 42));
+  return Block.size() >= 8 &&
+         ((Block[0] == 'I' && Block[1] == 'I' && Block[2] == 42 && Block[3] == 0) ||
+          (Block[0] == 'M' && Block[1] == 'M' && Block[2] == 0 && Block[3] == 42));
 }
 
 // The APP1 segment of an EXIF block; none when the block is no TIFF block

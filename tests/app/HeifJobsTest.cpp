@@ -64,8 +64,7 @@ class HeifJobs : public ::testing::Test {
 
 TEST_F(HeifJobs, resizeAndShrinkCopyEveryPictureEvenWhenTheDecoderCrashesBetweenFiles) {
   // The decoder serving IMG_0001 dies after its answer: no file is lost.
-  const TRun resize =
-      Pictrim({"resize", "--height", "60", Q(Source)}, "crashafter:IMG_0001.HEIC");
+  const TRun resize = Pictrim({"resize", "--height", "60", Q(Source)}, "crashafter:IMG_0001.HEIC");
   EXPECT_EQ(resize.Status, 0) << resize.Err;
   for (const char* name : {"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"})
     EXPECT_EQ(test::PictureSize(Dir / ("Handy_MAXHEIGHT60/" + std::string(name))), QSize(40, 60))

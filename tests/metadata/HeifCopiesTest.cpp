@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int StoredWidth = 320, StoredHeight = 240;
+constexpr int StoredWidth = 400, StoredHeight = 300;
 const std::string DateTaken = "2022:08:14 18:30:05";
 
 // A phone's portrait photo: stored as landscape pixels, shown turned (6).
@@ -82,7 +82,7 @@ TEST_F(HeifCopies, theResizeJobWritesThePictureAsShownWithItsMetadata) {
                                    WM_BATCH_FILE, false, Log),
               0);
     EXPECT_TRUE(Log.empty()) << Log.front();
-    // Shown 240 x 320: 90 wide is 120 high, 100 high is 75 wide.
+    // Shown 300 x 400: 90 wide is 120 high, 100 high is 75 wide.
     const int w = width > 0 ? 90 : 75, h = width > 0 ? 120 : 100;
     ExpectCarried(out + "Bild.jpg", w, h);
     ExpectCarried(out + "sub/Flug.jpg", w, h);
@@ -93,7 +93,8 @@ TEST_F(HeifCopies, theResizeJobWritesThePictureAsShownWithItsMetadata) {
                                  WM_BATCH_PROGRESS, WM_BATCH_FILE, false, Log),
             0);
   ExpectCarried(Dir / "stamped/Bild.jpg", 45, 60);
-  EXPECT_GT(test::DarkPixelsOfTopStamp(QImage(QString::fromStdString(Dir / "stamped/Bild.jpg"))), 0);
+  EXPECT_GT(test::DarkPixelsOfTopStamp(QImage(QString::fromStdString(Dir / "stamped/Bild.jpg"))),
+            0);
 }
 
 TEST_F(HeifCopies, theFileSizeJobNamesItsCopiesAfterTheSourceAndCarriesTheMetadata) {
@@ -112,6 +113,9 @@ TEST_F(HeifCopies, theFileSizeJobNamesItsCopiesAfterTheSourceAndCarriesTheMetada
       EXPECT_EQ(picture.Width() * StoredWidth / StoredHeight / 10, picture.Height() / 10) << name;
       if (kb == 200) {
         EXPECT_EQ(picture.Width(), uint32_t(StoredHeight)) << name;
+      } else {  // found by the search, the metadata measured with it
+        EXPECT_LT(picture.Width(), uint32_t(StoredHeight)) << name;
+        EXPECT_LE(fs::file_size(out + name), kb * 1024u + 1023) << name;
       }
       ExpectCarried(out + name, int(picture.Width()), int(picture.Height()));
     }
@@ -120,8 +124,8 @@ TEST_F(HeifCopies, theFileSizeJobNamesItsCopiesAfterTheSourceAndCarriesTheMetada
 
 TEST(DecodedBlocks, anOrientationIsSetUprightOnlyWhereItCanBeAndOversizedBlocksStayOut) {
   // Big-endian, with the Orientation as a LONG (not the TIFF type): left as it is.
-  TBytes bigEndian = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 4, 0, 0, 0, 1, 0, 0, 0, 6,
-                      0, 0, 0, 0};
+  TBytes bigEndian = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0,
+                      4,   0,   0, 0,  1, 0, 0, 0, 6, 0, 0,    0,    0};
   TMetadata metadata(255);
   TPictureMetadata blocks;
   blocks.Exif = bigEndian;
