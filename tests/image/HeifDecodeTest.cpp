@@ -229,13 +229,15 @@ TEST_F(HeifLoad, anAlphaChannelComesAsThirtyTwoBits) {
   EXPECT_GT(ColourAt(picture, {28, 20}).blue(), 200);
 }
 
-// The file with its 'ispe' box (the coded size) saying Width x Height.
+// The file with every 'ispe' box (the coded size of the picture and of its
+// tiles, when it has them) saying Width x Height.
 std::string WithCodedSize(std::string File, uint32_t Width, uint32_t Height) {
-  const size_t ispe = File.find("ispe");
-  if (ispe == std::string::npos) return File;
-  for (int i = 0; i < 4; ++i) {
-    File[ispe + 8 + i] = static_cast<char>(Width >> (24 - 8 * i));
-    File[ispe + 12 + i] = static_cast<char>(Height >> (24 - 8 * i));
+  for (size_t ispe = File.find("ispe"); ispe != std::string::npos;
+       ispe = File.find("ispe", ispe + 1)) {
+    for (int i = 0; i < 4; ++i) {
+      File[ispe + 8 + i] = static_cast<char>(Width >> (24 - 8 * i));
+      File[ispe + 12 + i] = static_cast<char>(Height >> (24 - 8 * i));
+    }
   }
   return File;
 }
