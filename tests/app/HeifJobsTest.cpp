@@ -3,11 +3,10 @@
 // crashes between files costs no file, and info lists a HEIC file's EXIF.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 #include <filesystem>
 #include <string>
 
+#include "tests/app/PictrimRun.h"
 #include "tests/common/HeifPictures.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
@@ -18,28 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string DateTaken = "2019:06:15 10:20:30";
-
-struct TRun {
-  int Status = -1;
-  std::string Out, Err;
-};
-
-TRun Pictrim(const QStringList& Args, const std::string& Misbehave = "") {
-  QProcess process;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-    environment.remove(name);
-  if (!Misbehave.empty())
-    environment.insert("PICTRIM_DECODER_MISBEHAVE", QString::fromStdString(Misbehave));
-  process.setProcessEnvironment(environment);
-  process.start(PICTRIM_EXE, Args);
-  TRun run;
-  if (!process.waitForFinished(180000) || process.exitStatus() != QProcess::NormalExit) return run;
-  run.Status = process.exitCode();
-  run.Out = process.readAllStandardOutput().toStdString();
-  run.Err = process.readAllStandardError().toStdString();
-  return run;
-}
+using test::RunPictrim;
+using test::TRun;
 
 QString Q(const std::string& Text) {
   return QString::fromStdString(Text);
@@ -64,7 +43,8 @@ class HeifJobs : public ::testing::Test {
 
 TEST_F(HeifJobs, resizeAndShrinkCopyEveryPictureEvenWhenTheDecoderCrashesBetweenFiles) {
   // The decoder serving IMG_0001 dies after its answer: no file is lost.
-  const TRun resize = Pictrim({"resize", "--height", "60", Q(Source)}, "crashafter:IMG_0001.HEIC");
+  const TRun resize = RunPictrim({"resize", "--height", "60", Q(Source)},
+                                 {{"PICTRIM_DECODER_MISBEHAVE", "crashafter:IMG_0001.HEIC"}});
   EXPECT_EQ(resize.Status, 0) << resize.Err;
   for (const char* name : {"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"})
     EXPECT_EQ(test::PictureSize(Dir / ("Handy_MAXHEIGHT60/" + std::string(name))), QSize(40, 60))
@@ -72,7 +52,7 @@ TEST_F(HeifJobs, resizeAndShrinkCopyEveryPictureEvenWhenTheDecoderCrashesBetween
   EXPECT_EQ(test::PictureSize(Dir / "Handy_MAXHEIGHT60/plan.jpg"), QSize(120, 60));
   EXPECT_EQ(test::PictureSize(Dir / "Handy_MAXHEIGHT60/scan.jpg"), QSize(120, 60));
 
-  const TRun shrink = Pictrim({"shrink", "--kb", "50", Q(Source)});
+  const TRun shrink = RunPictrim({"shrink", "--kb", "50", Q(Source)});
   EXPECT_EQ(shrink.Status, 0) << shrink.Err;
   const std::string sized = Dir / "Handy_SIZE50 kB/";
   for (const char* name : {"IMG_0001.exHEIC.jpg", "IMG_0003.exHEIC.jpg"})
@@ -84,7 +64,7 @@ TEST_F(HeifJobs, resizeAndShrinkCopyEveryPictureEvenWhenTheDecoderCrashesBetween
 TEST_F(HeifJobs, aDamagedHeicGetsTheLoadersLineAndTheOthersTheirCopies) {
   const std::string good = test::ReadWholeFile(Source + "IMG_0002.HEIC");
   test::WriteTextFile(Source + "IMG_0009.HEIC", good.substr(0, good.size() / 2));
-  const TRun run = Pictrim({"resize", "--edge", "50", Q(Source)});
+  const TRun run = RunPictrim({"resize", "--edge", "50", Q(Source)});
   EXPECT_EQ(run.Status, 1);
   EXPECT_NE(run.Err.find("FBitmap.Load() with  File \"" + Source + "IMG_0009.HEIC\""),
             std::string::npos)
@@ -94,14 +74,14 @@ TEST_F(HeifJobs, aDamagedHeicGetsTheLoadersLineAndTheOthersTheirCopies) {
 }
 
 TEST_F(HeifJobs, infoListsTheExifOfAHeicFile) {
-  const TRun run = Pictrim({"info", Q(Source + "IMG_0001.HEIC")});
+  const TRun run = RunPictrim({"info", Q(Source + "IMG_0001.HEIC")});
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_NE(run.Out.find("[EXIF]"), std::string::npos) << run.Out;
   EXPECT_NE(run.Out.find(DateTaken), std::string::npos) << run.Out;
   EXPECT_NE(run.Out.find("Test Phone"), std::string::npos) << run.Out;
   // Told by its bytes under another name as well.
   fs::copy_file(Source + "IMG_0001.HEIC", Dir / "photo.bin");
-  const TRun renamed = Pictrim({"info", Q(Dir / "photo.bin")});
+  const TRun renamed = RunPictrim({"info", Q(Dir / "photo.bin")});
   EXPECT_NE(renamed.Out.find(DateTaken), std::string::npos) << renamed.Out;
 }
 
