@@ -175,6 +175,15 @@ TEST_F(HeifLoad, theMetadataBlocksComeWithThePictureAndAloneForTheListing) {
   ASSERT_TRUE(picture.Load(Dir / "phone.heic"));
   picture.Clear();
   EXPECT_TRUE(picture.DecodedMetadata().Empty());
+
+  // A phone's way: the block behind "Exif" and two zero bytes, the item's
+  // offset pointing past them. The block comes from its TIFF header on.
+  test::THeifOptions phone;
+  phone.Exif = Bytes(std::string("Exif\0\0", 6));
+  phone.Exif.insert(phone.Exif.end(), options.Exif.begin(), options.Exif.end());
+  test::WriteHeif(Dir / "prefixed.heic", Marked(64, 48), phone);
+  ASSERT_TRUE(picture.Load(Dir / "prefixed.heic"));
+  EXPECT_EQ(picture.DecodedMetadata().Exif, options.Exif);
   decoding.reset();
 
   TPictureMetadata alone;
