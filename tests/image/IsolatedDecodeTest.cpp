@@ -137,6 +137,52 @@ TEST(DecoderAnswer, brokenOrOutOfRangeAnswersGiveNoPicture) {
   EXPECT_EQ(ReadAnswer(source, 1000, [](uint64_t, bool) { return false; }).Picture, nullptr);
 }
 
+TEST(DecoderAnswer, metadataBlocksComeBackWholeOrNotAtAll) {
+  TPictureMetadata sent;
+  sent.Exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0};
+  sent.ColourProfile = std::vector<uint8_t>(300, 7);
+  sent.Xmp = {'<', 'x', '/', '>'};
+  FIBITMAP* dib = Sample(FIT_BITMAP, 24);
+  TMemorySink sink;
+  ASSERT_TRUE(WriteAnswerStart(sink) && WriteHeader(sink, 7, 5, 24) &&
+              WritePicture(sink, dib, sent));
+  FreeImage_Unload(dib);
+  const std::vector<uint8_t> whole = sink.Bytes;
+  TAnswer answer = Parse(whole);
+  ASSERT_NE(answer.Picture, nullptr) << answer.Failure;
+  FreeImage_Unload(answer.Picture);
+  EXPECT_EQ(answer.Metadata.Exif, sent.Exif);
+  EXPECT_EQ(answer.Metadata.ColourProfile, sent.ColourProfile);
+  EXPECT_EQ(answer.Metadata.Xmp, sent.Xmp);
+  // The blocks follow the rows: count, then kind, size and bytes of each.
+  const size_t blocks = whole.size() - 4 - (3 * 8 + 10 + 300 + 4) - 4;
+  for (size_t cut = blocks; cut < whole.size(); ++cut)
+    EXPECT_EQ(Parse(std::vector<uint8_t>(whole.begin(), whole.begin() + cut)).Picture, nullptr);
+  const auto patched = [&](size_t At, uint8_t Value) {
+    std::vector<uint8_t> bytes = whole;
+    bytes[At] = Value;
+    return Parse(bytes);
+  };
+  EXPECT_EQ(patched(blocks, 4).Failure, "the decoder's answer is garbled");      // four blocks
+  EXPECT_EQ(patched(blocks + 4, 9).Failure, "the decoder's answer is garbled");  // no such kind
+  EXPECT_EQ(patched(blocks + 4 + 8 + 10, 1).Failure,
+            "the decoder's answer is garbled");  // the EXIF block again
+  EXPECT_EQ(patched(blocks + 4 + 7, 0x10).Failure,
+            "the decoder's answer is garbled");  // a size above the limit
+  // The answer to a request for the metadata alone.
+  TMemorySink alone;
+  ASSERT_TRUE(WriteAnswerStart(alone) && WriteMetadata(alone, sent));
+  TMemorySource source(alone.Bytes.data(), alone.Bytes.size());
+  answer = ReadMetadataAnswer(source);
+  EXPECT_TRUE(answer.Taken);
+  EXPECT_EQ(answer.Failure, "");
+  EXPECT_EQ(answer.Metadata.ColourProfile, sent.ColourProfile);
+  for (size_t cut = 0; cut < alone.Bytes.size(); ++cut) {
+    TMemorySource part(alone.Bytes.data(), cut);
+    EXPECT_FALSE(ReadMetadataAnswer(part).Failure.empty()) << cut;
+  }
+}
+
 class IsolatedLoad : public ::testing::Test {
  protected:
   void SetUp() override {
