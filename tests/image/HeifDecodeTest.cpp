@@ -56,7 +56,8 @@ TEST(HeifHeader, isToldByTheBrandsOfTheFileTypeBox) {
   };
   EXPECT_TRUE(says(FileTypeBox(24, {"heic", "mif1", "heic"})));
   EXPECT_TRUE(says(FileTypeBox(20, {"avif", "avif"})));
-  EXPECT_TRUE(says(FileTypeBox(28, {"isom", "mp41", "mif1"})));   // a compatible brand
+  EXPECT_TRUE(says(FileTypeBox(28, {"isom", "mp41", "mif1"})));  // a compatible brand
+  EXPECT_TRUE(says(FileTypeBox(20, {"isom", "hevc"})));  // the first and only compatible one
   EXPECT_FALSE(says(FileTypeBox(24, {"isom", "isom", "mp41"})));  // a film
   EXPECT_FALSE(says(FileTypeBox(24, {"qt  ", "qt  ", "mp41"})));
   // A brand behind the box's end is no brand of it; the box must hold its head.
