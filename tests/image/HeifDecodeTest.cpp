@@ -215,9 +215,8 @@ TEST_F(HeifLoad, isToldByItsBytesWhateverItsNameAndByItsNameWhenTheBytesSayNothi
   EXPECT_FALSE(picture.Load(Dir / "text.heic"));
   EXPECT_TRUE(picture.DecodeFailed());
   // A film in the same container is no picture: passed over, not decoded.
-  test::WriteTextFile(Dir / "film.mp4", std::string("\0\0\0\x18"
-                                                    "ftypisom\0\0\0\0mp41",
-                                                    24));
+  const std::vector<uint8_t> film = FileTypeBox(20, {"isom", "mp41"});
+  test::WriteTextFile(Dir / "film.mp4", std::string(film.begin(), film.end()));
   ASSERT_TRUE(picture.Load(Dir / "a.heic"));
   EXPECT_FALSE(picture.Load(Dir / "film.mp4"));
   EXPECT_FALSE(picture.DecodeFailed());
