@@ -93,17 +93,30 @@ void WriteHeif(const std::string& Path, const QImage& Stored, const THeifOptions
               context, Options.Avif ? heif_compression_AV1 : heif_compression_HEVC, &encoder),
           "encoder");
     Check(heif_encoder_set_lossy_quality(encoder, Options.Quality), "quality");
-    Check(heif_image_create(pixels.width(), pixels.height(), heif_colorspace_RGB,
-                            alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                            &image),
+    const bool deep = Options.BitDepth > 8 && !alpha;
+    const heif_chroma chroma = deep    ? heif_chroma_interleaved_RRGGBB_LE
+                               : alpha ? heif_chroma_interleaved_RGBA
+                                       : heif_chroma_interleaved_RGB;
+    Check(heif_image_create(pixels.width(), pixels.height(), heif_colorspace_RGB, chroma, &image),
           "image");
-    Check(heif_image_add_plane(image, heif_channel_interleaved, pixels.width(), pixels.height(), 8),
+    Check(heif_image_add_plane(image, heif_channel_interleaved, pixels.width(), pixels.height(),
+                               deep ? Options.BitDepth : 8),
           "plane");
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
     const size_t line = static_cast<size_t>(pixels.width()) * (alpha ? 4 : 3);
     for (int y = 0; y < pixels.height(); ++y) {
-      std::copy_n(pixels.constScanLine(y), line, plane + static_cast<size_t>(y) * stride);
+      const uchar* in = pixels.constScanLine(y);
+      uint8_t* out = plane + static_cast<size_t>(y) * stride;
+      if (!deep) {
+        std::copy_n(in, line, out);
+        continue;
+      }
+      for (size_t i = 0; i < line; ++i) {  // each sample as 16 bits, little-endian
+        const unsigned value = unsigned{in[i]} << (Options.BitDepth - 8);
+        out[2 * i] = static_cast<uint8_t>(value);
+        out[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+      }
     }
     if (!Options.ColourProfile.empty()) {
       Check(heif_image_set_raw_color_profile(image, "prof", Options.ColourProfile.data(),

@@ -18,6 +18,7 @@ struct THeifOptions {
   std::vector<uint8_t> ColourProfile;  // an ICC profile
   std::string Xmp;                     // an XMP packet
   int Quality = 90;
+  int BitDepth = 8;  // 8, or 10 as some phones write (no alpha then)
 };
 
 // Encodes Stored (the pixels as stored; with alpha when it has an alpha

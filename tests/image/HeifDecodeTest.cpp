@@ -223,6 +223,19 @@ TEST_F(HeifLoad, isToldByItsBytesWhateverItsNameAndByItsNameWhenTheBytesSayNothi
   EXPECT_TRUE(picture.IsValid());
 }
 
+TEST_F(HeifLoad, tenBitsComeAsEightBitColour) {
+  test::THeifOptions options;
+  options.BitDepth = 10;
+  options.Orientation = 8;
+  test::WriteHeif(Dir / "deep.heic", Marked(64, 48), options);
+  TDisplayBitmap picture;
+  ASSERT_TRUE(picture.Load(Dir / "deep.heic")) << picture.DecodeFailure();
+  EXPECT_EQ(picture.GetBitsPerPixel(), 24u);
+  EXPECT_EQ(picture.GetWidth(), 48u);
+  EXPECT_TRUE(IsRed(ColourAt(picture, Shown(8, 7, 7, 64, 48))));
+  EXPECT_EQ(ColourAt(picture, {24, 32}).red() / 8, 128 / 8);  // the grey, not a fifth of it
+}
+
 TEST_F(HeifLoad, anAlphaChannelComesAsThirtyTwoBits) {
   QImage stored(32, 24, QImage::Format_RGBA8888);
   stored.fill(QColor(10, 120, 240, 255));
