@@ -235,7 +235,8 @@ TAnswer ReadPicture(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& Adm
     }
   }
   TAnswer answer;
-  if (!GetBlocks(Source, answer.Metadata) || !GetMagic(Source, EndMagic))
+  if (!GetText(Source, MaxFailureText, answer.Damage) || !GetBlocks(Source, answer.Metadata) ||
+      !GetMagic(Source, EndMagic))
     return Failed("the decoder's answer is garbled");
   answer.Picture = dib.release();
   return answer;
@@ -327,7 +328,8 @@ bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t Bits
          Put32(Sink, BitsPerPixel);
 }
 
-bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const TPictureMetadata& Metadata) {
+bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage,
+                  const TPictureMetadata& Metadata) {
   const uint32_t width = FreeImage_GetWidth(Picture), height = FreeImage_GetHeight(Picture);
   const uint32_t bpp = FreeImage_GetBPP(Picture);
   const uint32_t colours = FreeImage_GetImageType(Picture) == FIT_BITMAP && bpp <= 8 &&
@@ -358,7 +360,8 @@ bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const TPictureMetadata& Me
   for (uint32_t y = 0; ok && y < height; ++y) {
     ok = Sink.Write(FreeImage_GetScanLine(Picture, static_cast<int>(y)), line);
   }
-  return ok && PutBlocks(Sink, Metadata) && Sink.Write(EndMagic, 4);
+  return ok && PutText(Sink, Damage.substr(0, MaxFailureText)) && PutBlocks(Sink, Metadata) &&
+         Sink.Write(EndMagic, 4);
 }
 
 bool WriteFailure(TByteSink& Sink, const std::string& Text) {

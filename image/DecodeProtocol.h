@@ -4,11 +4,10 @@
 // at once with the answer's first bytes, tells the picture's size from its
 // header, waits for a go-ahead, then sends the decoded picture (its pixel
 // type, depth, masks, palette, transparency, background, resolution, colour
-// profile, rows and the metadata blocks the file keeps beside them) or a
-// failure text. A request for the metadata alone is answered with the blocks.
-// One decoder serves one request after the other until its input ends. The
-// answer is read as hostile: every count is checked before anything is
-// allocated.
+// profile, rows, a note when the file is damaged, and the metadata blocks
+// the file keeps beside them) or a failure text. A request for the metadata alone is answered with
+// the blocks. One decoder serves one request after the other until its input ends. The answer is
+// read as hostile: every count is checked before anything is allocated.
 #pragma once
 
 #include <sys/types.h>
@@ -113,7 +112,10 @@ bool ReadRequest(TByteSource& Source, TRequest& Request);
 // failure at any point; or, for a request of the metadata alone, the blocks.
 bool WriteAnswerStart(TByteSink& Sink);
 bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel);
-bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const TPictureMetadata& Metadata = {});
+// Damage, when not empty, says that the loader met a damaged file and gave
+// what it could read: the picture may be incomplete.
+bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage = {},
+                  const TPictureMetadata& Metadata = {});
 bool WriteFailure(TByteSink& Sink, const std::string& Text);
 bool WriteMetadata(TByteSink& Sink, const TPictureMetadata& Metadata);
 
@@ -130,6 +132,7 @@ struct TAnswer {
   FIBITMAP* Picture = nullptr;  // owned by the caller
   TPictureMetadata Metadata;    // the blocks that came with the picture
   std::string Failure;          // why there is no picture
+  std::string Damage;           // the file is damaged: the picture may be incomplete
   bool Taken = false;           // the decoder took the request (its answer began)
 };
 

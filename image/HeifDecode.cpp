@@ -38,13 +38,17 @@ constexpr int MaxItemsLooked = 16;
 // the picture's size, as for every other format.
 constexpr int MaxSide = 1 << 20;
 
-std::string LibraryFailure(const heif_error& Error) {
-  std::string text = "the library could not decode the file";
+// Text, followed by the library's message when it gives one.
+std::string WithMessage(std::string Text, const heif_error& Error) {
   std::string message = Error.message != nullptr ? Error.message : "";
   while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back())))
     message.pop_back();
-  if (!message.empty()) text += ": " + message;
-  return text;
+  if (!message.empty()) Text += ": " + message;
+  return Text;
+}
+
+std::string LibraryFailure(const heif_error& Error) {
+  return WithMessage("the library could not decode the file", Error);
 }
 
 TServed SendFailure(TByteSink& Sink, const std::string& Text) {
@@ -149,6 +153,14 @@ FIBITMAP* ToBitmap(const heif_image* Image, bool Alpha) {
   return dib;
 }
 
+// Why the decoded picture may be incomplete: the first of the warnings the
+// library gave while it decoded a damaged file; empty when it gave none.
+std::string DamageOf(heif_image* Image) {
+  heif_error warning{};
+  if (heif_image_get_decoding_warnings(Image, 0, &warning, 1) < 1) return {};
+  return WithMessage("the file is damaged", warning);
+}
+
 // Decodes the primary picture, its transformations applied, at 8 bits.
 heif_error DecodePrimary(const heif_image_handle* Handle, bool Alpha, TImagePtr& Image) {
   std::unique_ptr<heif_decoding_options, TOptionsFree> options(heif_decoding_options_alloc());
@@ -215,13 +227,15 @@ TServed ServeHeif(const TRequest& Request, TByteSource& Source, TByteSink& Sink)
     return SendFailure(Sink, LibraryFailure(decoded));
   }
   const TBitmapPtr dib(ToBitmap(image.get(), alpha));
+  const std::string damage = DamageOf(image.get());
   image.reset();
   if (!dib) return SendFailure(Sink, "the library gave a picture of no known kind");
   const uint64_t pixels = uint64_t{FreeImage_GetWidth(dib.get())} * FreeImage_GetHeight(dib.get());
   if (pixels > Request.MaxPixels) {
     return SendFailure(Sink, "the picture has more pixels than allowed");
   }
-  return WritePicture(Sink, dib.get(), MetadataOf(handle.get())) ? TServed::Whole : TServed::Broken;
+  return WritePicture(Sink, dib.get(), damage, MetadataOf(handle.get())) ? TServed::Whole
+                                                                         : TServed::Broken;
 }
 
 }  // namespace pictrim::decoding

@@ -180,7 +180,9 @@ bool TImageBitmap::LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::s
 bool TImageBitmap::TakeLoaded(const uint8_t* Head, size_t HeadSize, const std::string& FileName,
                               int Flags, const std::vector<uint8_t>* Bytes) {
   DecodeFailed_ = false;
+  DecodeCancelled_ = false;
   DecodeFailure_.clear();
+  DecodeDamage_.clear();
   TDecodeRequest request = DetectDecoder(Head, HeadSize, FileName);
   if (request.Codec == decoding::TCodec::ImageLibrary &&
       (request.Format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(request.Format)))
@@ -196,6 +198,8 @@ bool TImageBitmap::TakeLoaded(const uint8_t* Head, size_t HeadSize, const std::s
   Metadata_ = std::move(decoded.Metadata);
   Lease_ = std::move(decoded.Lease);
   DecodeFailure_ = std::move(decoded.Failure);
+  DecodeDamage_ = std::move(decoded.Damage);
+  DecodeCancelled_ = Handle_ == nullptr && decoded.Cancelled;
   DecodeFailed_ = Handle_ == nullptr && !decoded.Cancelled;
   Change();
   return IsValid();

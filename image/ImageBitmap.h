@@ -51,11 +51,16 @@ class TImageBitmap : public TImageObject {
   bool LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::string& FileName, int Flags = 0);
   // True when the last Load recognised the format but could not decode the file.
   bool DecodeFailed() const { return DecodeFailed_; }
+  // True when the cancel flag ended the last decode before it gave a picture.
+  bool DecodeCancelled() const { return DecodeCancelled_; }
   // Why the last decode failed, in a few words (empty after a success).
   const std::string& DecodeFailure() const { return DecodeFailure_; }
   // The metadata blocks that came with the picture held (HEIF files keep
   // them beside the pixels); empty for other files.
   const TPictureMetadata& DecodedMetadata() const { return Metadata_; }
+  // Why the picture of the last load may be incomplete (a damaged file the
+  // library still read in part); empty when nothing says so.
+  const std::string& DecodeDamage() const { return DecodeDamage_; }
   // Saves in the format of the file name's extension; false when the picture
   // cannot be saved in that format or the library failed. The library's own
   // copy of the source's metadata is never written: metadata is carried by
@@ -98,7 +103,9 @@ class TImageBitmap : public TImageObject {
 
   FIBITMAP* Handle_ = nullptr;
   bool DecodeFailed_ = false;
+  bool DecodeCancelled_ = false;
   std::string DecodeFailure_;
+  std::string DecodeDamage_;
   TPictureMetadata Metadata_;
   TMemoryLease Lease_;                        // the loaded picture's share of the picture budget
   std::unique_ptr<TDecoderSession> Decoder_;  // started by the first load

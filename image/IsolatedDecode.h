@@ -55,6 +55,7 @@ struct TIsolatedDecode {
   FIBITMAP* Picture = nullptr;  // owned by the caller
   TPictureMetadata Metadata;    // blocks the file keeps beside its pixels (HEIF)
   std::string Failure;          // why there is none
+  std::string Damage;           // the file is damaged: the picture may be incomplete
   bool Cancelled = false;       // the cancel flag ended the decode
   TMemoryLease Lease;           // the picture's share of the budget
 };

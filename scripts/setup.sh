@@ -13,6 +13,7 @@ packages=(
   fonts-dejavu-core
   libgtest-dev
   xvfb xauth
+  dpkg-dev desktop-file-utils appstream
 )
 
 SUDO=""

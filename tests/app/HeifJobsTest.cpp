@@ -43,7 +43,7 @@ class HeifJobs : public ::testing::Test {
 
 TEST_F(HeifJobs, resizeCopiesEveryPictureEvenWhenTheDecoderCrashesBetweenFiles) {
   // The decoder serving IMG_0001 dies after its answer: no file is lost.
-  const TRun resize = RunPictrim({"resize", "--height", "60", Q(Source)},
+  const TRun resize = RunPictrim({"resize", "--height", "60", Q(Source)}, "",
                                  {{"PICTRIM_DECODER_MISBEHAVE", "crashafter:IMG_0001.HEIC"}});
   EXPECT_EQ(resize.Status, 0) << resize.Err;
   for (const char* name : {"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg"})

@@ -4,9 +4,10 @@
 
 namespace pictrim::test {
 
-TRun RunPictrim(const QStringList& Args,
+TRun RunPictrim(const QStringList& Args, const std::string& WorkingFolder,
                 const std::vector<std::pair<std::string, std::string>>& Environment) {
   QProcess process;
+  if (!WorkingFolder.empty()) process.setWorkingDirectory(QString::fromStdString(WorkingFolder));
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     environment.remove(name);

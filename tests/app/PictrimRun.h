@@ -16,8 +16,9 @@ struct TRun {
   std::string Err;
 };
 
-// Runs pictrim with Args; Environment adds or replaces variables.
-TRun RunPictrim(const QStringList& Args,
+// Runs pictrim with Args, in WorkingFolder when one is given; Environment
+// adds or replaces variables.
+TRun RunPictrim(const QStringList& Args, const std::string& WorkingFolder = "",
                 const std::vector<std::pair<std::string, std::string>>& Environment = {});
 
 }  // namespace pictrim::test

@@ -145,7 +145,7 @@ TEST(DecoderAnswer, metadataBlocksComeBackWholeOrNotAtAll) {
   FIBITMAP* dib = Sample(FIT_BITMAP, 24);
   TMemorySink sink;
   ASSERT_TRUE(WriteAnswerStart(sink) && WriteHeader(sink, 7, 5, 24) &&
-              WritePicture(sink, dib, sent));
+              WritePicture(sink, dib, "", sent));
   FreeImage_Unload(dib);
   const std::vector<uint8_t> whole = sink.Bytes;
   TAnswer answer = Parse(whole);
@@ -154,7 +154,8 @@ TEST(DecoderAnswer, metadataBlocksComeBackWholeOrNotAtAll) {
   EXPECT_EQ(answer.Metadata.Exif, sent.Exif);
   EXPECT_EQ(answer.Metadata.ColourProfile, sent.ColourProfile);
   EXPECT_EQ(answer.Metadata.Xmp, sent.Xmp);
-  // The blocks follow the rows: count, then kind, size and bytes of each.
+  // The blocks follow the rows and the note of damage: count, then kind,
+  // size and bytes of each.
   const size_t blocks = whole.size() - 4 - (3 * 8 + 10 + 300 + 4) - 4;
   for (size_t cut = blocks; cut < whole.size(); ++cut)
     EXPECT_EQ(Parse(std::vector<uint8_t>(whole.begin(), whole.begin() + cut)).Picture, nullptr);
@@ -180,6 +181,65 @@ TEST(DecoderAnswer, metadataBlocksComeBackWholeOrNotAtAll) {
   for (size_t cut = 0; cut < alone.Bytes.size(); ++cut) {
     TMemorySource part(alone.Bytes.data(), cut);
     EXPECT_FALSE(ReadMetadataAnswer(part).Failure.empty()) << cut;
+  }
+}
+
+TEST(DecoderAnswer, aPictureCarriesTheLoadersNoteOfDamage) {
+  FIBITMAP* sent = Sample(FIT_BITMAP, 24);
+  TMemorySink sink;
+  ASSERT_TRUE(WriteAnswerStart(sink) && WriteHeader(sink, 7, 5, 24));
+  ASSERT_TRUE(WritePicture(sink, sent, "the file ends before its picture does"));
+  const TAnswer answer = Parse(sink.Bytes);
+  ASSERT_NE(answer.Picture, nullptr) << answer.Failure;
+  EXPECT_EQ(answer.Damage, "the file ends before its picture does");
+  EXPECT_TRUE(SamePixels(sent, answer.Picture));
+  FreeImage_Unload(answer.Picture);
+  const TAnswer plain = Parse(AnswerFor(sent));
+  EXPECT_EQ(plain.Damage, "");
+  FreeImage_Unload(plain.Picture);
+  // A note longer than an answer may carry garbles the answer.
+  std::vector<uint8_t> long_note = sink.Bytes;
+  // The note's length, before the note, the count of metadata blocks and the end.
+  const size_t at = long_note.size() - 4 - 4 - 4 - 37;
+  long_note[at + 3] = 0x7F;
+  EXPECT_EQ(Parse(long_note).Picture, nullptr);
+  FreeImage_Unload(sent);
+}
+
+// A file that ends early still loads, in part; the container says why it
+// may be incomplete. Whole files, camera files among them, say nothing.
+TEST(DamagedLoad, aCutFileLoadsInPartAndIsNotedAsDamaged) {
+  test::TTempDir dir;
+  TImageBitmap picture;
+  for (const auto& [name, format] :
+       {std::pair{"p.bmp", FIF_BMP}, std::pair{"p.tga", FIF_TARGA}, std::pair{"p.ppm", FIF_PPMRAW},
+        std::pair{"p.jpg", FIF_JPEG}}) {
+    const std::string path = dir / name;
+    test::WritePicture(path, 120, 80, format);
+    ASSERT_TRUE(picture.Load(path)) << name;
+    EXPECT_EQ(picture.DecodeDamage(), "") << name;
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) * 6 / 10);
+    ASSERT_TRUE(picture.Load(path)) << name;
+    EXPECT_EQ(picture.GetWidth(), 120u);
+    EXPECT_NE(picture.DecodeDamage(), "") << name;
+    // The same from bytes already read.
+    const std::string bytes = test::ReadWholeFile(path);
+    ASSERT_TRUE(picture.LoadFromBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()), path));
+    EXPECT_NE(picture.DecodeDamage(), "") << name;
+  }
+  // A failed load leaves no note of an earlier one behind.
+  test::WriteTextFile(dir / "none.png", "\x89PNG\r\n\x1a\n but nothing more");
+  EXPECT_FALSE(picture.Load(dir / "none.png"));
+  EXPECT_EQ(picture.DecodeDamage(), "");
+}
+
+TEST(DamagedLoad, cameraFilesLoadWithoutANoteOfDamage) {
+  PICTRIM_REQUIRE_TESTDATA();
+  TImageBitmap picture;
+  for (const auto& entry : std::filesystem::directory_iterator(test::TestDataDir())) {
+    if (entry.path().extension() != ".jpg") continue;
+    ASSERT_TRUE(picture.Load(entry.path().string())) << entry.path();
+    EXPECT_EQ(picture.DecodeDamage(), "") << entry.path();
   }
 }
 

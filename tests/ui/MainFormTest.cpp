@@ -239,6 +239,29 @@ TEST_F(MainForm, aJobWithErrorLinesShowsThemInTheProgressWindow) {
   EXPECT_EQ(Form->ProgressWindow()->frameGeometry().width(), 653);
 }
 
+TEST_F(MainForm, aJobEndsWithTheAccountOfItsFilesInTheStatusBar) {
+  const std::string source = MakeTree("src", 2);
+  test::WriteTextFile(source + "broken.jpg", "not a picture");
+  test::WriteTextFile(source + "clip.mp4", "not a picture either");
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "2 written, 1 skipped, 1 failed");
+  EXPECT_NE(Form->AccountPanel->toolTip().toStdString().find("1 not a picture"), std::string::npos);
+  // The status bar keeps its own text beside it.
+  EXPECT_EQ(Status(), "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + source);
+
+  Form->PageControl1->setCurrentIndex(1);
+  ChooseFolder(source);
+  Execute(Form->TabSheet2->ResizeButton2);
+  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "2 written, 1 skipped, 1 failed");
+  Form->PageControl1->setCurrentIndex(0);
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "0 written, 3 skipped, 1 failed");
+  EXPECT_NE(Form->AccountPanel->toolTip().toStdString().find("2 skipped: their copies exist"),
+            std::string::npos);
+}
+
 TEST_F(MainForm, anEmptyTreeShowsTheProgressPanelAndHidesItAtOnce) {
   std::vector<QWidget*> shown;
   QObject::connect(Form->MainStack, &QStackedWidget::currentChanged,
