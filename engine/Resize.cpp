@@ -70,6 +70,7 @@ struct TCopyResult {
     Unreadable,  // a picture that could not be read: LoadLines say why
     Tiny,        // 0 or 1 pixel: a log line, no copy
     Picture,     // a copy to write
+    Cancelled,   // the cancel ended its decode: not done
   };
   TKind Kind = NotPicture;
   std::vector<std::string> LoadLines;  // lines of a file that could not be loaded
@@ -105,7 +106,7 @@ class TCopyWorker {
                    TCopyResult& Result);
   void RescalePicture(const TResizeEntry& Entry, TPictureSize Target, TCopyResult& Result);
   void FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
-                  TCopyResult& Result);
+                  const TPictureMetadata& Carried, TCopyResult& Result);
 
   uint32_t MaxWidth_;
   uint32_t MaxHeight_;
@@ -146,6 +147,7 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
     }
   }
   if (!LoadPicture(Entry, source, result)) return result;
+  const TPictureMetadata carried = Picture_.DecodedMetadata();
   result.Damage = Picture_.DecodeDamage();
   const TPictureSize original{Picture_.GetWidth(), Picture_.GetHeight()};
   if (original.Width == 0 || original.Height == 0) {
@@ -170,7 +172,7 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
                  Picture_.SaveToBytes(FIF_JPEG, result.Plain,
                                       batch::CopyQuality(Choices_, TJpegImage::LibraryQuality));
   Picture_.Clear();
-  if (result.Saved) FinishCopy(Entry, source, result);
+  if (result.Saved) FinishCopy(Entry, source, carried, result);
   return result;
 }
 
@@ -236,6 +238,10 @@ bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, const std::vector<uint8
     Picture_.Clear();
     Result.LoadLines.push_back(LoaderLine(Entry));
   }
+  if (!loaded && Picture_.DecodeCancelled()) {
+    Result.Kind = TCopyResult::Cancelled;
+    return false;
+  }
   if (!loaded && Result.LoadLines.empty() && IsPictureExtension(Entry.Extension))
     Result.LoadLines.push_back(UnreadablePictureLine(Entry.Source));
   if (!loaded && !Result.LoadLines.empty()) Result.Kind = TCopyResult::Unreadable;
@@ -255,10 +261,11 @@ void TCopyWorker::RescalePicture(const TResizeEntry& Entry, TPictureSize Target,
 }
 
 // The copy as it will be written: the text stamped in (encoded anew at
-// quality 90) and, for JPEG sources, the source's metadata in front of the
-// encoded picture (which is not decoded again for that).
+// quality 90) and the source's metadata in front of the encoded picture
+// (which is not decoded again for that): a JPEG's segments, or the blocks
+// the decoder carried (the picture comes upright from it).
 void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
-                             TCopyResult& Result) {
+                             const TPictureMetadata& Carried, TCopyResult& Result) {
   try {
     TJpegImage jpeg;
     jpeg.LoadFromBytes(Result.Plain);
@@ -268,7 +275,9 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
       jpeg.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::DefaultQuality));
       jpeg.Assign(bitmap);
     }
-    if (IsJpegExtension(Entry.Extension)) {
+    if (!Carried.Empty() && Metadata_.ReadDecodedBlocks(Entry.Source, Carried, true)) {
+      Result.Final = Metadata_.JpegWithMetadata(jpeg, true);
+    } else if (IsJpegExtension(Entry.Extension)) {
       Result.Final = Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source)
                          ? Metadata_.JpegWithMetadata(jpeg, true)
                          : jpeg.EncodedData();
@@ -304,6 +313,7 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
   // An earlier entry of this run may have written the same output by now.
   const bool present = FileExists(Entry.OutputPath);
   TCopyResult result = Take();
+  if (result.Kind == TCopyResult::Cancelled) return false;
   if (result.Kind == TCopyResult::NotPicture) {
     Account_.NotPicture();
     return true;

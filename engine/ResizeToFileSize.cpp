@@ -115,6 +115,7 @@ struct TShrinkResult {
     NotSaved,    // the full-size save failed: the run ends
     Fits,        // the full-size save fits the target
     Searched,    // the trials of the width search
+    Cancelled,   // the cancel ended its decode: not done
   };
   TKind Kind = NotPicture;
   std::vector<std::string> LoadLines;  // a file that could not be loaded
@@ -150,6 +151,8 @@ class TShrinkWorker {
   void MakeFromContainer(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source,
                          TShrinkResult& Result);
   void LoadMaster(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source, TShrinkResult& Result);
+  void TakeCarriedMetadata(const TShrinkEntry& Entry);
+  std::vector<uint8_t> WithCarriedMetadata(std::vector<uint8_t> FullSave);
   void TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t> FullSave,
                     const std::vector<uint8_t>* Source, TShrinkResult& Result);
   void Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height, TTrialMaster& Master,
@@ -247,12 +250,17 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, const std::vect
   Result = TShrinkResult();
   LoadMaster(Entry, Source, Result);
   if (!Master_.IsValid()) {
+    if (Master_.DecodeCancelled()) {
+      Result.Kind = TShrinkResult::Cancelled;
+      return;
+    }
     if (Result.LoadLines.empty() && IsPictureExtension(Entry.Extension))
       Result.LoadLines.push_back(UnreadablePictureLine(Entry.Source));
     if (!Result.LoadLines.empty()) Result.Kind = TShrinkResult::Unreadable;
     return;
   }
   Result.Damage = Master_.DecodeDamage();
+  TakeCarriedMetadata(Entry);
   // Depths and pixel types that JPEG cannot hold become 24 bits in memory.
   Master_.ConvertForJpeg();
   const uint32_t width = Master_.GetWidth();
@@ -275,7 +283,7 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, const std::vect
     return;
   }
   if (static_cast<int64_t>(fullSave.size()) <= TargetBytes_) {
-    TakeFullSave(Entry, std::move(fullSave), nullptr, Result);
+    TakeFullSave(Entry, WithCarriedMetadata(std::move(fullSave)), nullptr, Result);
     return;
   }
   Result.FullSave = std::move(fullSave);
@@ -304,6 +312,29 @@ void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, const std::vector<uint
     Result.LoadLines.push_back("EXCEPTION in ConvertPICsWholeTree2 - FBitmap.Load() with  File \"" +
                                Entry.Source + "\"");
   }
+}
+
+// The metadata blocks the decoder carried with the picture (HEIF files)
+// become the source's metadata for the copies; the picture comes upright.
+void TShrinkWorker::TakeCarriedMetadata(const TShrinkEntry& Entry) {
+  const TPictureMetadata& carried = Master_.DecodedMetadata();
+  if (carried.Empty()) return;
+  SourceExif_ = Metadata_.ReadDecodedBlocks(Entry.Source, carried, true);
+}
+
+// A full-size save that fits, with the carried metadata when the copy still
+// fits with it.
+std::vector<uint8_t> TShrinkWorker::WithCarriedMetadata(std::vector<uint8_t> FullSave) {
+  if (!SourceExif_.value_or(false)) return FullSave;
+  try {
+    TJpegImage jpeg;
+    jpeg.LoadFromBytes(FullSave);
+    std::vector<uint8_t> carried = Metadata_.JpegWithMetadata(jpeg, true);
+    if (static_cast<int64_t>(carried.size()) <= TargetBytes_) return carried;
+  } catch (const std::exception&) {
+    // the save stands as it is
+  }
+  return FullSave;
 }
 
 // The full-size save fits: a JPEG source that fits itself is copied byte
@@ -450,6 +481,7 @@ TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TSh
   // An earlier entry of this run may have written the same output by now.
   const bool present = FileExists(Entry.OutputPath);
   const TShrinkResult result = Take();
+  if (result.Kind == TShrinkResult::Cancelled) return TStep::End;
   if (IsSkippedExtension(Entry.Extension) || result.Kind == TShrinkResult::NotPicture) {
     Account_.NotPicture();
     return TStep::Next;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace pictrim::decoding {
 namespace {
@@ -10,7 +11,15 @@ constexpr char RequestMagic[4] = {'P', 'T', 'R', 'Q'};
 constexpr char AnswerMagic[4] = {'P', 'T', 'D', 'A'};
 constexpr char EndMagic[4] = {'E', 'N', 'D', '!'};
 
-enum TMessage : uint32_t { HeaderMessage = 1, PictureMessage = 2, FailureMessage = 3 };
+enum TMessage : uint32_t {
+  HeaderMessage = 1,
+  PictureMessage = 2,
+  FailureMessage = 3,
+  MetadataMessage = 4,
+};
+
+// The kinds of metadata block, each sent at most once.
+enum TBlockKind : uint32_t { ExifBlock = 1, ProfileBlock = 2, XmpBlock = 3 };
 
 // Numbers travel little-endian, whatever the machine.
 bool Put32(TByteSink& Sink, uint32_t Value) {
@@ -53,6 +62,46 @@ bool GetText(TByteSource& Source, uint32_t Limit, std::string& Text) {
 bool GetMagic(TByteSource& Source, const char (&Magic)[4]) {
   char bytes[4];
   return Source.Read(bytes, 4) && std::memcmp(bytes, Magic, 4) == 0;
+}
+
+// The metadata blocks: their number, then kind, size and bytes of each.
+bool PutBlocks(TByteSink& Sink, const TPictureMetadata& Metadata) {
+  const std::pair<TBlockKind, const std::vector<uint8_t>*> blocks[] = {
+      {ExifBlock, &Metadata.Exif},
+      {ProfileBlock, &Metadata.ColourProfile},
+      {XmpBlock, &Metadata.Xmp}};
+  uint32_t count = 0;
+  for (const auto& [kind, bytes] : blocks) {
+    if (!bytes->empty() && bytes->size() <= MaxMetadataBytes) ++count;
+  }
+  if (!Put32(Sink, count)) return false;
+  for (const auto& [kind, bytes] : blocks) {
+    if (bytes->empty() || bytes->size() > MaxMetadataBytes) continue;
+    if (!Put32(Sink, kind) || !Put32(Sink, static_cast<uint32_t>(bytes->size())) ||
+        !Sink.Write(bytes->data(), bytes->size()))
+      return false;
+  }
+  return true;
+}
+
+// False for an unknown or repeated kind, an empty or oversized block, or a
+// broken stream.
+bool GetBlocks(TByteSource& Source, TPictureMetadata& Metadata) {
+  uint32_t count = 0;
+  if (!Get32(Source, count) || count > 3) return false;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t kind = 0, size = 0;
+    if (!Get32(Source, kind) || !Get32(Source, size) || size == 0 || size > MaxMetadataBytes)
+      return false;
+    std::vector<uint8_t>* block = kind == ExifBlock      ? &Metadata.Exif
+                                  : kind == ProfileBlock ? &Metadata.ColourProfile
+                                  : kind == XmpBlock     ? &Metadata.Xmp
+                                                         : nullptr;
+    if (block == nullptr || !block->empty()) return false;
+    block->resize(size);
+    if (!Source.Read(block->data(), size)) return false;
+  }
+  return true;
 }
 
 // The depths the library gives each pixel type.
@@ -186,10 +235,38 @@ TAnswer ReadPicture(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& Adm
     }
   }
   TAnswer answer;
-  if (!GetText(Source, MaxFailureText, answer.Damage) || !GetMagic(Source, EndMagic))
+  if (!GetText(Source, MaxFailureText, answer.Damage) || !GetBlocks(Source, answer.Metadata) ||
+      !GetMagic(Source, EndMagic))
     return Failed("the decoder's answer is garbled");
   answer.Picture = dib.release();
   return answer;
+}
+
+// A failure message's text.
+TAnswer ReadFailure(TByteSource& Source) {
+  std::string text;
+  return Failed(GetText(Source, MaxFailureText, text) ? text : "the decoder's answer is garbled");
+}
+
+// The answer behind its first bytes: the header, then the picture or a failure.
+TAnswer ReadAnswerBody(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& Admit) {
+  uint32_t kind = 0;
+  if (!Get32(Source, kind)) return Failed("the decoder's answer broke off");
+  if (kind == FailureMessage) return ReadFailure(Source);
+  uint32_t width = 0, height = 0, bpp = 0;
+  if (kind != HeaderMessage || !Get32(Source, width) || !Get32(Source, height) ||
+      !Get32(Source, bpp)) {
+    return Failed("the decoder's answer is garbled");
+  }
+  if (uint64_t{width} * height > MaxPixels)
+    return Failed("the picture has more pixels than allowed");
+  if (bpp > 128 || !Admit(DecodedBytes(width, height, bpp), false)) {
+    return Failed("no memory may be had for the picture");
+  }
+  if (!Get32(Source, kind)) return Failed("the decoder's answer broke off");
+  if (kind == FailureMessage) return ReadFailure(Source);
+  if (kind != PictureMessage) return Failed("the decoder's answer is garbled");
+  return ReadPicture(Source, MaxPixels, Admit);
 }
 
 }  // namespace
@@ -208,7 +285,9 @@ bool TMemorySink::Write(const void* Data, size_t Size) {
 }
 
 bool WriteRequest(TByteSink& Sink, const TRequest& Request, const std::vector<uint8_t>* Bytes) {
-  if (!Sink.Write(RequestMagic, 4) || !Put32(Sink, static_cast<uint32_t>(Request.Format)) ||
+  if (!Sink.Write(RequestMagic, 4) || !Put32(Sink, static_cast<uint32_t>(Request.Codec)) ||
+      !Put32(Sink, Request.MetadataOnly ? 1 : 0) ||
+      !Put32(Sink, static_cast<uint32_t>(Request.Format)) ||
       !Put32(Sink, static_cast<uint32_t>(Request.Flags)) || !Put64(Sink, Request.MaxPixels) ||
       !PutText(Sink, Request.Name) || !PutText(Sink, Request.Path) ||
       !Put32(Sink, Bytes != nullptr ? 1 : 0)) {
@@ -219,13 +298,17 @@ bool WriteRequest(TByteSink& Sink, const TRequest& Request, const std::vector<ui
 }
 
 bool ReadRequest(TByteSource& Source, TRequest& Request) {
-  uint32_t format = 0, flags = 0, fromBytes = 0;
-  if (!GetMagic(Source, RequestMagic) || !Get32(Source, format) || !Get32(Source, flags) ||
+  uint32_t codec = 0, metadataOnly = 0, format = 0, flags = 0, fromBytes = 0;
+  if (!GetMagic(Source, RequestMagic) || !Get32(Source, codec) ||
+      codec > static_cast<uint32_t>(TCodec::Heif) || !Get32(Source, metadataOnly) ||
+      metadataOnly > 1 || !Get32(Source, format) || !Get32(Source, flags) ||
       !Get64(Source, Request.MaxPixels) || !GetText(Source, MaxRequestText, Request.Name) ||
       !GetText(Source, MaxRequestText, Request.Path) || !Get32(Source, fromBytes) ||
       fromBytes > 1) {
     return false;
   }
+  Request.Codec = static_cast<TCodec>(codec);
+  Request.MetadataOnly = metadataOnly == 1;
   Request.Format = static_cast<int32_t>(format);
   Request.Flags = static_cast<int32_t>(flags);
   Request.FromBytes = fromBytes == 1;
@@ -236,12 +319,17 @@ bool ReadRequest(TByteSource& Source, TRequest& Request) {
   return size == 0 || Source.Read(Request.Bytes.data(), size);
 }
 
-bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel) {
-  return Sink.Write(AnswerMagic, 4) && Put32(Sink, HeaderMessage) && Put32(Sink, Width) &&
-         Put32(Sink, Height) && Put32(Sink, BitsPerPixel);
+bool WriteAnswerStart(TByteSink& Sink) {
+  return Sink.Write(AnswerMagic, 4);
 }
 
-bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage) {
+bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel) {
+  return Put32(Sink, HeaderMessage) && Put32(Sink, Width) && Put32(Sink, Height) &&
+         Put32(Sink, BitsPerPixel);
+}
+
+bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage,
+                  const TPictureMetadata& Metadata) {
   const uint32_t width = FreeImage_GetWidth(Picture), height = FreeImage_GetHeight(Picture);
   const uint32_t bpp = FreeImage_GetBPP(Picture);
   const uint32_t colours = FreeImage_GetImageType(Picture) == FIT_BITMAP && bpp <= 8 &&
@@ -272,12 +360,17 @@ bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage)
   for (uint32_t y = 0; ok && y < height; ++y) {
     ok = Sink.Write(FreeImage_GetScanLine(Picture, static_cast<int>(y)), line);
   }
-  return ok && PutText(Sink, Damage.substr(0, MaxFailureText)) && Sink.Write(EndMagic, 4);
+  return ok && PutText(Sink, Damage.substr(0, MaxFailureText)) && PutBlocks(Sink, Metadata) &&
+         Sink.Write(EndMagic, 4);
 }
 
 bool WriteFailure(TByteSink& Sink, const std::string& Text) {
   return Put32(Sink, FailureMessage) &&
          PutText(Sink, Text.size() > MaxFailureText ? Text.substr(0, MaxFailureText) : Text);
+}
+
+bool WriteMetadata(TByteSink& Sink, const TPictureMetadata& Metadata) {
+  return Put32(Sink, MetadataMessage) && PutBlocks(Sink, Metadata) && Sink.Write(EndMagic, 4);
 }
 
 uint64_t DecodedBytes(uint32_t Width, uint32_t Height, uint32_t BitsPerPixel) {
@@ -287,28 +380,25 @@ uint64_t DecodedBytes(uint32_t Width, uint32_t Height, uint32_t BitsPerPixel) {
 
 TAnswer ReadAnswer(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& Admit) {
   if (!GetMagic(Source, AnswerMagic)) return Failed("the decoder gave no answer");
+  TAnswer answer = ReadAnswerBody(Source, MaxPixels, Admit);
+  answer.Taken = true;
+  return answer;
+}
+
+TAnswer ReadMetadataAnswer(TByteSource& Source) {
+  if (!GetMagic(Source, AnswerMagic)) return Failed("the decoder gave no answer");
+  TAnswer answer;
   uint32_t kind = 0;
-  std::string text;
-  if (!Get32(Source, kind)) return Failed("the decoder's answer broke off");
-  if (kind == FailureMessage) {
-    return Failed(GetText(Source, MaxFailureText, text) ? text : "the decoder's answer is garbled");
+  if (!Get32(Source, kind)) {
+    answer = Failed("the decoder's answer broke off");
+  } else if (kind == FailureMessage) {
+    answer = ReadFailure(Source);
+  } else if (kind != MetadataMessage || !GetBlocks(Source, answer.Metadata) ||
+             !GetMagic(Source, EndMagic)) {
+    answer = Failed("the decoder's answer is garbled");
   }
-  uint32_t width = 0, height = 0, bpp = 0;
-  if (kind != HeaderMessage || !Get32(Source, width) || !Get32(Source, height) ||
-      !Get32(Source, bpp)) {
-    return Failed("the decoder's answer is garbled");
-  }
-  if (uint64_t{width} * height > MaxPixels)
-    return Failed("the picture has more pixels than allowed");
-  if (bpp > 128 || !Admit(DecodedBytes(width, height, bpp), false)) {
-    return Failed("no memory may be had for the picture");
-  }
-  if (!Get32(Source, kind)) return Failed("the decoder's answer broke off");
-  if (kind == FailureMessage) {
-    return Failed(GetText(Source, MaxFailureText, text) ? text : "the decoder's answer is garbled");
-  }
-  if (kind != PictureMessage) return Failed("the decoder's answer is garbled");
-  return ReadPicture(Source, MaxPixels, Admit);
+  answer.Taken = true;
+  return answer;
 }
 
 }  // namespace pictrim::decoding

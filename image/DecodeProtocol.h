@@ -1,10 +1,13 @@
 // What the decoder process and the program say to each other. The program
-// sends one request (the format, the loader flags, the pixel limit and the
-// file: its path or its bytes); the decoder answers with the picture's size
-// from its header, waits for a go-ahead, then sends the decoded picture (its
-// pixel type, depth, masks, palette, transparency, background, resolution,
-// colour profile and rows) or a failure text. The answer is read as hostile:
-// every count is checked before anything is allocated.
+// sends a request (the library to decode with, the format, the loader flags,
+// the pixel limit and the file: its path or its bytes); the decoder takes it
+// at once with the answer's first bytes, tells the picture's size from its
+// header, waits for a go-ahead, then sends the decoded picture (its pixel
+// type, depth, masks, palette, transparency, background, resolution, colour
+// profile, rows, a note when the file is damaged, and the metadata blocks
+// the file keeps beside them) or a failure text. A request for the metadata alone is answered with
+// the blocks. One decoder serves one request after the other until its input ends. The answer is
+// read as hostile: every count is checked before anything is allocated.
 #pragma once
 
 #include <sys/types.h>
@@ -17,6 +20,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "image/PictureMetadata.h"
 
 namespace pictrim::decoding {
 
@@ -69,7 +74,15 @@ class TMemorySink : public TByteSink {
   std::vector<uint8_t> Bytes;
 };
 
+// The library a request is decoded with.
+enum class TCodec : uint32_t {
+  ImageLibrary = 0,  // Format and Flags name the loader
+  Heif = 1,          // HEIC, HEIF and AVIF; Format and Flags are not used
+};
+
 struct TRequest {
+  TCodec Codec = TCodec::ImageLibrary;
+  bool MetadataOnly = false;  // the metadata blocks, not the picture (HEIF only)
   int32_t Format = FIF_UNKNOWN;
   int32_t Flags = 0;
   uint64_t MaxPixels = 0;
@@ -82,9 +95,10 @@ struct TRequest {
 // Largest file accepted as bytes and longest path or name in a request.
 inline constexpr uint64_t MaxRequestBytes = uint64_t(1) << 32;
 inline constexpr uint32_t MaxRequestText = 1 << 16;
-// Longest failure text and colour profile in an answer.
+// Longest failure text, colour profile and metadata block in an answer.
 inline constexpr uint32_t MaxFailureText = 4096;
 inline constexpr uint32_t MaxProfileBytes = 16u << 20;
+inline constexpr uint32_t MaxMetadataBytes = 16u << 20;
 
 // The byte that lets the decoder go on after it has told the size.
 inline constexpr uint8_t GoAhead = 'G';
@@ -92,12 +106,18 @@ inline constexpr uint8_t GoAhead = 'G';
 bool WriteRequest(TByteSink& Sink, const TRequest& Request, const std::vector<uint8_t>* Bytes);
 bool ReadRequest(TByteSource& Source, TRequest& Request);
 
-// The decoder's side. A size of 0 x 0 says the header could not tell it.
+// The decoder's side: the answer's first bytes, written as soon as the
+// request is read; then the header (a size of 0 x 0 says the header could
+// not tell it), then the picture with the file's metadata blocks, or a
+// failure at any point; or, for a request of the metadata alone, the blocks.
+bool WriteAnswerStart(TByteSink& Sink);
 bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel);
 // Damage, when not empty, says that the loader met a damaged file and gave
 // what it could read: the picture may be incomplete.
-bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage = {});
+bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage = {},
+                  const TPictureMetadata& Metadata = {});
 bool WriteFailure(TByteSink& Sink, const std::string& Text);
+bool WriteMetadata(TByteSink& Sink, const TPictureMetadata& Metadata);
 
 // Bytes a Width x Height picture of BitsPerPixel takes in memory (rows
 // padded to 4 bytes as the library keeps them); 0 for an unknown size.
@@ -110,13 +130,18 @@ using TAdmitFn = std::function<bool(uint64_t Bytes, bool Final)>;
 
 struct TAnswer {
   FIBITMAP* Picture = nullptr;  // owned by the caller
+  TPictureMetadata Metadata;    // the blocks that came with the picture
   std::string Failure;          // why there is no picture
   std::string Damage;           // the file is damaged: the picture may be incomplete
+  bool Taken = false;           // the decoder took the request (its answer began)
 };
 
 // Reads the decoder's answer. A picture of more than MaxPixels pixels, an
 // unknown pixel type or depth, a count out of range or a broken stream is a
 // failure; no picture is then returned.
 TAnswer ReadAnswer(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& Admit);
+// Reads the answer to a request for the metadata alone: the blocks, or a
+// failure (Picture stays null).
+TAnswer ReadMetadataAnswer(TByteSource& Source);
 
 }  // namespace pictrim::decoding

@@ -1,18 +1,23 @@
-// pictrim-decoder: decodes one picture with the image library on behalf of
-// pictrim, in a process of its own, so that a file that makes a loader crash,
-// loop or eat memory costs only this process. It talks over its standard
-// input (a socket); its output and error streams lead nowhere, so nothing a
-// library prints reaches the terminal.
+// pictrim-decoder: decodes pictures with the image library (and HEIC, HEIF
+// and AVIF files with libheif) on behalf of pictrim, in a process of its
+// own, so that a file that makes a loader crash, loop or eat memory costs
+// only this process. It talks over its standard input (a socket); its output
+// and error streams lead nowhere, so nothing a library prints reaches the
+// terminal. It serves one request after the other until its input ends, and
+// ends after any request it could not answer with a picture.
 //
 //   pictrim-decoder --decode MEMORY_LIMIT_BYTES
 //
 // For tests, PICTRIM_DECODER_MISBEHAVE="crash:a.png,hang:b.tif,memory:c.gif,
-// garbage:d.bmp" makes it misbehave on purpose for the files so named.
+// garbage:d.bmp,crashafter:e.png" makes it misbehave on purpose for the files
+// so named (crashafter: it answers, then crashes before the next request).
+#include <malloc.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <FreeImage.h>
+#include <libheif/heif.h>
 
 #include <algorithm>
 #include <climits>
@@ -24,6 +29,7 @@
 #include <vector>
 
 #include "image/DecodeProtocol.h"
+#include "image/HeifDecode.h"
 
 namespace {
 
@@ -52,8 +58,10 @@ void CollectMessage(FREE_IMAGE_FORMAT, const char* Text) {
   LibraryMessages += Text;
 }
 
-// No core files, bounded address space, and gone when pictrim is.
+// No core files, bounded address space, and gone when pictrim is. Few
+// allocation arenas: each reserves much address space, which the bound counts.
 void LimitThisProcess(uint64_t MemoryBytes) {
+  ::mallopt(M_ARENA_MAX, 2);
   const rlimit noCore{0, 0};
   ::setrlimit(RLIMIT_CORE, &noCore);
   if (MemoryBytes > 0) {
@@ -96,8 +104,9 @@ void Misbehave(const std::string& Kind, TByteSink& Sink) {
     }
   }
   if (Kind == "garbage") {
+    // Follows the answer's first bytes, already written.
     static const char garbage[] =
-        "PTDA\x01\x00\x00\x00\x10\x00\x00\x00\x10\x00\x00\x00\x18\x00\x00\x00"
+        "\x01\x00\x00\x00\x10\x00\x00\x00\x10\x00\x00\x00\x18\x00\x00\x00"
         "\x02\x00\x00\x00\x07\x00\x00\x00 this is no picture, nothing like one";
     Sink.Write(garbage, sizeof garbage - 1);
     std::_Exit(0);
@@ -220,39 +229,43 @@ std::string FailureText() {
                                  : "the library could not decode the file: " + LibraryMessages;
 }
 
-int Decode(TRequest& Request, TByteSource& Source, TByteSink& Sink) {
+TServed SendFailure(TByteSink& Sink, const std::string& Text) {
+  return WriteFailure(Sink, Text) ? TServed::FailureSent : TServed::Broken;
+}
+
+// Answers a request through the image library.
+TServed ServeImageLibrary(TRequest& Request, TByteSource& Source, TByteSink& Sink) {
   const auto format = static_cast<FREE_IMAGE_FORMAT>(Request.Format);
-  if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format) ||
+  if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format) || Request.MetadataOnly ||
       (Request.FromBytes && Request.Bytes.size() > 0xFFFFFFFFu)) {
-    WriteHeader(Sink, 0, 0, 0);
-    return WriteFailure(Sink, "the format cannot be read") ? 0 : 1;
+    return SendFailure(Sink, "the format cannot be read");
   }
   TLoader loader(Request);
   uint32_t width = 0, height = 0, bpp = 0;
   if (FreeImage_FIFSupportsNoPixels(format)) {
     FIBITMAP* header = loader.Load(Request.Flags | FIF_LOAD_NOPIXELS);
-    if (header == nullptr) {
-      WriteHeader(Sink, 0, 0, 0);
-      return WriteFailure(Sink, FailureText()) ? 0 : 1;
-    }
+    if (header == nullptr) return SendFailure(Sink, FailureText());
     width = FreeImage_GetWidth(header);
     height = FreeImage_GetHeight(header);
     bpp = FreeImage_GetBPP(header);
     FreeImage_Unload(header);
   }
-  if (!WriteHeader(Sink, width, height, bpp)) return 1;
-  if (uint64_t{width} * height > Request.MaxPixels) return 0;  // the reader refuses it
+  if (!WriteHeader(Sink, width, height, bpp)) return TServed::Broken;
+  // The reader refuses a picture above the limit from its header.
+  if (uint64_t{width} * height > Request.MaxPixels) return TServed::FailureSent;
   uint8_t go = 0;
-  if (!Source.Read(&go, 1) || go != GoAhead) return 0;
+  if (!Source.Read(&go, 1) || go != GoAhead) return TServed::FailureSent;
   LibraryMessages.clear();
   FIBITMAP* picture = loader.Load(Request.Flags);
-  if (picture == nullptr) return WriteFailure(Sink, FailureText()) ? 0 : 1;
+  if (picture == nullptr) return SendFailure(Sink, FailureText());
   const uint64_t pixels = uint64_t{FreeImage_GetWidth(picture)} * FreeImage_GetHeight(picture);
-  const bool sent = pixels > Request.MaxPixels
-                        ? WriteFailure(Sink, "the picture has more pixels than allowed")
-                        : WritePicture(Sink, picture, DamageOf(format, loader));
+  const TServed served =
+      pixels > Request.MaxPixels
+          ? SendFailure(Sink, "the picture has more pixels than allowed")
+          : (WritePicture(Sink, picture, DamageOf(format, loader)) ? TServed::Whole
+                                                                   : TServed::Broken);
   FreeImage_Unload(picture);
-  return sent ? 0 : 1;
+  return served;
 }
 
 }  // namespace
@@ -262,9 +275,20 @@ int main(int argc, char** argv) {
   LimitThisProcess(std::strtoull(argv[2], nullptr, 10));
   std::signal(SIGPIPE, SIG_IGN);
   FreeImage_SetOutputMessage(CollectMessage);
+  heif_init(nullptr);
   TFdChannel channel;
-  TRequest request;
-  if (!ReadRequest(channel, request)) return 2;
-  Misbehave(MisbehaviourFor(request.Name), channel);
-  return Decode(request, channel, channel);
+  for (bool first = true;; first = false) {
+    TRequest request;
+    // The end of the input between requests is the program's word to end.
+    if (!ReadRequest(channel, request)) return first ? 2 : 0;
+    if (!WriteAnswerStart(channel)) return 1;
+    LibraryMessages.clear();
+    const std::string misbehaviour = MisbehaviourFor(request.Name);
+    Misbehave(misbehaviour, channel);
+    const TServed served = request.Codec == TCodec::Heif
+                               ? ServeHeif(request, channel, channel)
+                               : ServeImageLibrary(request, channel, channel);
+    if (served != TServed::Whole) return served == TServed::Broken ? 1 : 0;
+    if (misbehaviour == "crashafter") std::raise(SIGSEGV);
+  }
 }

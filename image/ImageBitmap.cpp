@@ -10,6 +10,7 @@
 #include <limits>
 #include <mutex>
 
+#include "image/HeifFormat.h"
 #include "util/Errors.h"
 #include "util/SystemUtils.h"
 
@@ -52,10 +53,20 @@ FREE_IMAGE_FORMAT FormatOfBytes(const uint8_t* Data, size_t Size) {
   return format;
 }
 
-// The format by the bytes, else by the file name's extension.
-FREE_IMAGE_FORMAT DetectFormat(const uint8_t* Data, size_t Size, const std::string& FileName) {
-  const FREE_IMAGE_FORMAT format = FormatOfBytes(Data, Size);
-  return format != FIF_UNKNOWN ? format : FreeImage_GetFIFFromFilename(FileName.c_str());
+// The decoder for a file: by its first bytes (HEIF, then the image
+// library's formats), else by its name's extension. Format stays unknown
+// when neither tells.
+TDecodeRequest DetectDecoder(const uint8_t* Data, size_t Size, const std::string& FileName) {
+  TDecodeRequest request;
+  request.Path = FileName;
+  const bool heifBytes = IsHeifHeader(Data, Size);
+  if (!heifBytes) request.Format = FormatOfBytes(Data, Size);
+  if (heifBytes || (request.Format == FIF_UNKNOWN && HasHeifExtension(FileName))) {
+    request.Codec = decoding::TCodec::Heif;
+  } else if (request.Format == FIF_UNKNOWN) {
+    request.Format = FreeImage_GetFIFFromFilename(FileName.c_str());
+  }
+  return request;
 }
 
 // Whether a palette picture's colours are all greys.
@@ -146,6 +157,7 @@ TImageBitmap::~TImageBitmap() {
 
 void TImageBitmap::Clear() {
   Lease_.Release();
+  Metadata_ = TPictureMetadata();
   if (Handle_ == nullptr) return;
   FreeImage_Unload(Handle_);
   Handle_ = nullptr;
@@ -155,33 +167,40 @@ void TImageBitmap::Clear() {
 bool TImageBitmap::Load(const std::string& FileName, int Flags) {
   InitImageLibrary();
   const std::vector<uint8_t> head = ReadHead(FileName);
-  const FREE_IMAGE_FORMAT format = DetectFormat(head.data(), head.size(), FileName);
-  return TakeLoaded(format, Flags, FileName, nullptr);
+  return TakeLoaded(head.data(), head.size(), FileName, Flags, nullptr);
 }
 
 bool TImageBitmap::LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::string& FileName,
                                  int Flags) {
   InitImageLibrary();
   if (Bytes.size() > std::numeric_limits<DWORD>::max()) return false;
-  const FREE_IMAGE_FORMAT format = DetectFormat(Bytes.data(), Bytes.size(), FileName);
-  return TakeLoaded(format, Flags, FileName, &Bytes);
+  return TakeLoaded(Bytes.data(), Bytes.size(), FileName, Flags, &Bytes);
 }
 
-bool TImageBitmap::TakeLoaded(FREE_IMAGE_FORMAT Format, int Flags, const std::string& FileName,
-                              const std::vector<uint8_t>* Bytes) {
+bool TImageBitmap::TakeLoaded(const uint8_t* Head, size_t HeadSize, const std::string& FileName,
+                              int Flags, const std::vector<uint8_t>* Bytes) {
   DecodeFailed_ = false;
+  DecodeCancelled_ = false;
   DecodeFailure_.clear();
   DecodeDamage_.clear();
-  if (Format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(Format)) return false;
+  TDecodeRequest request = DetectDecoder(Head, HeadSize, FileName);
+  if (request.Codec == decoding::TCodec::ImageLibrary &&
+      (request.Format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(request.Format)))
+    return false;
+  request.Flags = Flags;
+  request.Bytes = Bytes;
   if (Handle_ != nullptr) FreeImage_Unload(Handle_);
   Handle_ = nullptr;
   Lease_.Release();
-  TIsolatedDecode decoded = DecodeIsolated(Format, Flags, FileName, Bytes);
+  if (!Decoder_) Decoder_ = std::make_unique<TDecoderSession>();
+  TIsolatedDecode decoded = Decoder_->Decode(request);
   Handle_ = decoded.Picture;
+  Metadata_ = std::move(decoded.Metadata);
   Lease_ = std::move(decoded.Lease);
   DecodeFailure_ = std::move(decoded.Failure);
   DecodeDamage_ = std::move(decoded.Damage);
-  DecodeFailed_ = Handle_ == nullptr;
+  DecodeCancelled_ = Handle_ == nullptr && decoded.Cancelled;
+  DecodeFailed_ = Handle_ == nullptr && !decoded.Cancelled;
   Change();
   return IsValid();
 }
@@ -287,8 +306,8 @@ bool TImageBitmap::Rescale(uint32_t NewWidth, uint32_t NewHeight, FREE_IMAGE_FIL
       NewHeight > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
     return false;
   }
-  return Replace(FreeImage_Rescale(Handle_, static_cast<int>(NewWidth), static_cast<int>(NewHeight),
-                                   Filter));
+  return Replace(
+      FreeImage_Rescale(Handle_, static_cast<int>(NewWidth), static_cast<int>(NewHeight), Filter));
 }
 
 bool TImageBitmap::Replace(FIBITMAP* Handle) {

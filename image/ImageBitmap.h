@@ -8,6 +8,7 @@
 #include <QImage>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,17 +38,26 @@ class TImageBitmap : public TImageObject {
   // read further for that), else from its name. False when the format is
   // unknown (the picture held so far stays) or the library could not decode
   // it (the container is then empty, and DecodeFailed() tells the two
-  // apart). Flags go to the library's loader. The library decodes in a
-  // separate process under time, memory and pixel limits; a decoder that
-  // crashes, hangs or answers nonsense is a failed decode.
+  // apart). Flags go to the library's loader. HEIC, HEIF and AVIF files are
+  // decoded by libheif: the primary picture, turned and mirrored as it is
+  // shown, with its metadata blocks (DecodedMetadata()). The libraries decode
+  // in a separate process under time, memory and pixel limits, kept by the
+  // container from one load to the next; a decoder that crashes, hangs or
+  // answers nonsense is a failed decode. A decode ended by the cancel flag is
+  // no failed decode: the container is then empty and Load returns false.
   bool Load(const std::string& FileName, int Flags = 0);
   // Load from the file's bytes already in memory; FileName serves only to
   // detect the format by its extension.
   bool LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::string& FileName, int Flags = 0);
   // True when the last Load recognised the format but could not decode the file.
   bool DecodeFailed() const { return DecodeFailed_; }
+  // True when the cancel flag ended the last decode before it gave a picture.
+  bool DecodeCancelled() const { return DecodeCancelled_; }
   // Why the last decode failed, in a few words (empty after a success).
   const std::string& DecodeFailure() const { return DecodeFailure_; }
+  // The metadata blocks that came with the picture held (HEIF files keep
+  // them beside the pixels); empty for other files.
+  const TPictureMetadata& DecodedMetadata() const { return Metadata_; }
   // Why the picture of the last load may be incomplete (a damaged file the
   // library still read in part); empty when nothing says so.
   const std::string& DecodeDamage() const { return DecodeDamage_; }
@@ -87,15 +97,18 @@ class TImageBitmap : public TImageObject {
 
  private:
   // Replaces the held picture with the decoded file (Bytes, else the file at
-  // FileName) when its Format is recognised.
-  bool TakeLoaded(FREE_IMAGE_FORMAT Format, int Flags, const std::string& FileName,
+  // FileName; Head its first bytes) when its format is recognised.
+  bool TakeLoaded(const uint8_t* Head, size_t HeadSize, const std::string& FileName, int Flags,
                   const std::vector<uint8_t>* Bytes);
 
   FIBITMAP* Handle_ = nullptr;
   bool DecodeFailed_ = false;
+  bool DecodeCancelled_ = false;
   std::string DecodeFailure_;
   std::string DecodeDamage_;
-  TMemoryLease Lease_;  // the loaded picture's share of the picture budget
+  TPictureMetadata Metadata_;
+  TMemoryLease Lease_;                        // the loaded picture's share of the picture budget
+  std::unique_ptr<TDecoderSession> Decoder_;  // started by the first load
 };
 
 class TDisplayBitmap : public TImageBitmap {

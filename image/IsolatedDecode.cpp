@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "image/DecodeProtocol.h"
+#include "platform/BatchTarget.h"
 
 extern char** environ;
 
@@ -24,6 +25,9 @@ namespace pictrim {
 namespace {
 
 using TClock = std::chrono::steady_clock;
+
+// How often a wait on the decoder looks at the cancel flag.
+constexpr int CancelCheckMillis = 100;
 
 std::mutex SettingsMutex;
 TDecodeLimits Limits;
@@ -46,21 +50,18 @@ std::string FromThisProgram(const std::string& Relative) {
   return slash == std::string::npos ? std::string() : self.substr(0, slash + 1) + Relative;
 }
 
-// The socket to the decoder, read and written against a deadline.
+// The socket to the decoder, read and written against a deadline; a wait
+// also ends when the cancel flag is set. The descriptor stays the caller's.
 class TChannel : public decoding::TByteSource, public decoding::TByteSink {
  public:
   TChannel(int Fd, double Seconds) : Fd_(Fd), Seconds_(Seconds) { Restart(); }
-  ~TChannel() override { Close(); }
 
   void Restart() {
     Deadline_ = TClock::now() + std::chrono::duration_cast<TClock::duration>(
                                     std::chrono::duration<double>(Seconds_));
   }
-  void Close() {
-    if (Fd_ >= 0) ::close(Fd_);
-    Fd_ = -1;
-  }
   bool TimedOut() const { return TimedOut_; }
+  bool Cancelled() const { return Cancelled_; }
 
   bool Read(void* Data, size_t Size) override {
     return decoding::TransferAll(static_cast<uint8_t*>(Data), Size, [&](uint8_t* At, size_t Left) {
@@ -76,9 +77,14 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
   }
 
  private:
-  // Waits until the socket is ready for Events; false at the deadline or on error.
+  // Waits until the socket is ready for Events; false at the deadline, on a
+  // cancel or on an error.
   bool Wait(short Events) {
     for (;;) {
+      if (CancelRequested.load()) {
+        Cancelled_ = true;
+        return false;
+      }
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(Deadline_ - TClock::now());
       if (left.count() <= 0) {
@@ -87,7 +93,7 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
       }
       pollfd entry{Fd_, Events, 0};
       const int ready =
-          ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+          ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), CancelCheckMillis)));
       if (ready < 0 && errno == EINTR) continue;
       if (ready < 0) return false;
       if (ready > 0) return true;
@@ -98,6 +104,7 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
   double Seconds_;
   TClock::time_point Deadline_;
   bool TimedOut_ = false;
+  bool Cancelled_ = false;
 };
 
 // One decoder process: started with its end of a socket as standard input,
@@ -172,6 +179,8 @@ class TDecoderProcess {
     Reap(0);
   }
 
+  pid_t Pid() const { return Reaped_ ? -1 : Pid_; }
+
  private:
   bool Reap(int Options) {
     for (;;) {
@@ -202,6 +211,64 @@ uint64_t FileBytesOf(const std::string& Path, const std::vector<uint8_t>* Bytes)
 std::string NameOf(const std::string& Path) {
   const size_t slash = Path.rfind('/');
   return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+// True when an idle decoder has neither written anything nor gone: a
+// decoder waiting for its next request does neither.
+bool IsIdleDecoder(int Fd) {
+  pollfd entry{Fd, POLLIN, 0};
+  int ready;
+  do {
+    ready = ::poll(&entry, 1, 0);
+  } while (ready < 0 && errno == EINTR);
+  return ready == 0;
+}
+
+// One request and its answer over the channel to a decoder.
+struct TExchange {
+  decoding::TAnswer Answer;
+  TMemoryLease Lease;  // the picture's share of the budget
+  bool TimedOut = false;
+  bool Cancelled = false;
+};
+
+TExchange Exchange(int Fd, const decoding::TRequest& Request, const std::vector<uint8_t>* Bytes,
+                   double Seconds) {
+  TExchange out;
+  TChannel channel(Fd, Seconds);
+  if (decoding::WriteRequest(channel, Request, Bytes)) {
+    TMemoryBudget& budget = PictureBudget();
+    const auto admit = [&](uint64_t Size, bool Final) {
+      if (!Final) {
+        out.Lease = budget.Acquire(Size);
+        channel.Restart();
+        // A decoder that has already ended cannot take the go-ahead; what it
+        // wrote before is still read, and its end gives the reason.
+        channel.Write(&decoding::GoAhead, 1);
+        return true;
+      }
+      if (Size > out.Lease.Bytes()) {
+        out.Lease.Release();
+        out.Lease = budget.Acquire(Size);
+        channel.Restart();
+      }
+      return true;
+    };
+    out.Answer = Request.MetadataOnly ? decoding::ReadMetadataAnswer(channel)
+                                      : decoding::ReadAnswer(channel, Request.MaxPixels, admit);
+    if (out.Answer.Picture == nullptr) out.Lease.Release();
+  } else {
+    out.Answer.Failure = "the decoder did not take the file";
+  }
+  out.TimedOut = channel.TimedOut();
+  out.Cancelled = channel.Cancelled();
+  return out;
+}
+
+// Whether an exchange ended whole: a picture, or the metadata asked for.
+bool IsWhole(const decoding::TRequest& Request, const TExchange& Exchange) {
+  return Exchange.Answer.Picture != nullptr ||
+         (Request.MetadataOnly && Exchange.Answer.Taken && Exchange.Answer.Failure.empty());
 }
 
 }  // namespace
@@ -252,64 +319,161 @@ bool ExceedsPixelLimit(uint64_t Width, uint64_t Height) {
   return Width != 0 && Height > limit / Width;
 }
 
-TIsolatedDecode DecodeIsolated(FREE_IMAGE_FORMAT Format, int Flags, const std::string& Path,
-                               const std::vector<uint8_t>* Bytes) {
-  const TDecodeLimits limits = DecodeLimits();
-  TMemoryBudget& budget = PictureBudget();
+struct TDecoderSession::TState {
+  std::unique_ptr<TDecoderProcess> Process;
+  int Fd = -1;
+  unsigned Served = 0;       // whole answers of this decoder
+  std::string Program;       // what it was started from
+  uint64_t MemoryBytes = 0;  // and with what address space
+
+  // Ends the decoder: its input closed, then killed and reaped. Returns why
+  // it had ended on its own, when it had (see EndReason).
+  std::string Finish(bool AskWhy) {
+    if (Fd >= 0) ::close(Fd);
+    Fd = -1;
+    std::string reason;
+    if (Process) {
+      if (AskWhy) reason = Process->EndReason();
+      Process->Stop();
+      Process.reset();
+    }
+    Served = 0;
+    return reason;
+  }
+
+  // A decoder ready for a request: the one kept, when it still waits for one
+  // and was started as the limits now say, else a fresh one.
+  bool Ready(const TDecodeLimits& Limits, std::string& Failure) {
+    const std::string program = DecoderProgram();
+    if (Process && (program != Program || Limits.DecoderMemoryBytes != MemoryBytes ||
+                    Served >= std::max(1u, Limits.FilesPerDecoder) || !IsIdleDecoder(Fd))) {
+      Finish(false);
+    }
+    if (Process) return true;
+    Process = std::make_unique<TDecoderProcess>();
+    Fd = Process->Start(program, Limits.DecoderMemoryBytes);
+    if (Fd < 0) {
+      Process.reset();
+      Failure = "the decoder " + program + " could not be started";
+      return false;
+    }
+    Program = program;
+    MemoryBytes = Limits.DecoderMemoryBytes;
+    return true;
+  }
+
+  // Sends the request to a decoder and reads its answer. A kept decoder that
+  // turns out to have gone before it took the request is replaced once, so
+  // that its end costs no file.
+  TExchange Serve(const TDecodeLimits& Limits, const decoding::TRequest& Request,
+                  const std::vector<uint8_t>* Bytes, double Seconds, std::string& Failure) {
+    for (bool retry = true;; retry = false) {
+      if (!Ready(Limits, Failure)) return {};
+      const bool kept = Served > 0;
+      TExchange exchange = Exchange(Fd, Request, Bytes, Seconds);
+      if (retry && kept && !exchange.Answer.Taken && !exchange.TimedOut && !exchange.Cancelled) {
+        Finish(false);
+        continue;
+      }
+      return exchange;
+    }
+  }
+
+  // The reason for a failed exchange (the decoder is ended on the way).
+  std::string FailureOf(const TExchange& Exchange, double Seconds) {
+    if (Exchange.Cancelled) {
+      Finish(false);
+      return "the decode was cancelled";
+    }
+    if (Exchange.TimedOut) {
+      Finish(false);
+      return "the decoder was stopped after " + std::to_string(static_cast<long>(Seconds)) + " s";
+    }
+    const std::string ended = Finish(true);
+    return ended.empty() ? Exchange.Answer.Failure : ended;
+  }
+};
+
+TDecoderSession::TDecoderSession() : State_(std::make_unique<TState>()) {}
+
+TDecoderSession::~TDecoderSession() {
+  End();
+}
+
+void TDecoderSession::End() {
+  State_->Finish(false);
+}
+
+int TDecoderSession::ProcessId() const {
+  return State_->Process ? State_->Process->Pid() : -1;
+}
+
+TIsolatedDecode TDecoderSession::Decode(const TDecodeRequest& Request) {
   TIsolatedDecode result;
-  TDecoderProcess process;
-  const std::string program = DecoderProgram();
-  const int fd = process.Start(program, limits.DecoderMemoryBytes);
-  if (fd < 0) {
-    result.Failure = "the decoder " + program + " could not be started";
+  if (CancelRequested.load()) {
+    result.Cancelled = true;
+    result.Failure = "the decode was cancelled";
     return result;
   }
-  const double seconds = TimeLimitFor(limits, FileBytesOf(Path, Bytes));
-  TChannel channel(fd, seconds);
+  const TDecodeLimits limits = DecodeLimits();
   decoding::TRequest request;
-  request.Format = Format;
-  request.Flags = Flags;
+  request.Codec = Request.Codec;
+  request.Format = Request.Format;
+  request.Flags = Request.Flags;
+  request.MaxPixels = limits.MaxPixels;
+  request.Name = NameOf(Request.Path);
+  request.Path = Request.Path;
+  const double seconds = TimeLimitFor(limits, FileBytesOf(Request.Path, Request.Bytes));
+  TExchange exchange = State_->Serve(limits, request, Request.Bytes, seconds, result.Failure);
+  if (!State_->Process) return result;  // none could be started
+  if (IsWhole(request, exchange)) {
+    result.Picture = exchange.Answer.Picture;
+    result.Metadata = std::move(exchange.Answer.Metadata);
+    result.Damage = std::move(exchange.Answer.Damage);
+    result.Lease = std::move(exchange.Lease);
+    ++State_->Served;
+    return result;
+  }
+  result.Cancelled = exchange.Cancelled;
+  result.Failure = State_->FailureOf(exchange, seconds);
+  return result;
+}
+
+bool TDecoderSession::ReadHeifMetadata(const std::string& Path, TPictureMetadata& Metadata,
+                                       std::string& Failure) {
+  const TDecodeLimits limits = DecodeLimits();
+  decoding::TRequest request;
+  request.Codec = decoding::TCodec::Heif;
+  request.MetadataOnly = true;
   request.MaxPixels = limits.MaxPixels;
   request.Name = NameOf(Path);
   request.Path = Path;
-  decoding::TAnswer answer;
-  if (decoding::WriteRequest(channel, request, Bytes)) {
-    TMemoryLease lease;
-    const auto admit = [&](uint64_t Size, bool Final) {
-      if (!Final) {
-        lease = budget.Acquire(Size);
-        channel.Restart();
-        // A decoder that has already ended cannot take the go-ahead; what it
-        // wrote before is still read, and its end gives the reason.
-        channel.Write(&decoding::GoAhead, 1);
-        return true;
-      }
-      if (Size > lease.Bytes()) {
-        lease.Release();
-        lease = budget.Acquire(Size);
-        channel.Restart();
-      }
-      return true;
-    };
-    answer = decoding::ReadAnswer(channel, limits.MaxPixels, admit);
-    if (answer.Picture != nullptr) result.Lease = std::move(lease);
-  } else {
-    answer.Failure = "the decoder did not take the file";
+  const double seconds = TimeLimitFor(limits, FileBytesOf(Path, nullptr));
+  TExchange exchange = State_->Serve(limits, request, nullptr, seconds, Failure);
+  if (!State_->Process) return false;
+  if (IsWhole(request, exchange)) {
+    Metadata = std::move(exchange.Answer.Metadata);
+    ++State_->Served;
+    return true;
   }
-  channel.Close();
-  if (answer.Picture != nullptr) {
-    result.Picture = answer.Picture;
-    result.Damage = std::move(answer.Damage);
-    return result;
-  }
-  if (channel.TimedOut()) {
-    result.Failure =
-        "the decoder was stopped after " + std::to_string(static_cast<long>(seconds)) + " s";
-  } else {
-    const std::string ended = process.EndReason();
-    result.Failure = ended.empty() ? answer.Failure : ended;
-  }
-  return result;
+  Failure = State_->FailureOf(exchange, seconds);
+  return false;
+}
+
+TIsolatedDecode DecodeIsolated(FREE_IMAGE_FORMAT Format, int Flags, const std::string& Path,
+                               const std::vector<uint8_t>* Bytes) {
+  TDecoderSession session;
+  TDecodeRequest request;
+  request.Format = Format;
+  request.Flags = Flags;
+  request.Path = Path;
+  request.Bytes = Bytes;
+  return session.Decode(request);
+}
+
+bool ReadHeifMetadata(const std::string& Path, TPictureMetadata& Metadata, std::string& Failure) {
+  TDecoderSession session;
+  return session.ReadHeifMetadata(Path, Metadata, Failure);
 }
 
 }  // namespace pictrim

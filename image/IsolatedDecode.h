@@ -1,16 +1,22 @@
-// Decoding through the image library in a separate process (pictrim-decoder
-// beside the program). A file that crashes a loader, makes it loop or eat
-// memory costs that process only: the caller gets no picture and a reason.
-// Decodes are admitted by their decoded size against a memory budget shared
-// by all threads, so several large pictures are not held at once.
+// Decoding through the image library and libheif in a separate process
+// (pictrim-decoder beside the program). A file that crashes a loader, makes
+// it loop or eat memory costs that process only: the caller gets no picture
+// and a reason. A decoder process serves one file after the other while its
+// answers are whole, so that its start is not paid for every file. Decodes
+// are admitted by their decoded size against a memory budget shared by all
+// threads, so several large pictures are not held at once; the cancel flag
+// ends a decode within a fraction of a second.
 #pragma once
 
 #include <FreeImage.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "image/DecodeProtocol.h"
+#include "image/PictureMetadata.h"
 #include "util/MemoryBudget.h"
 
 namespace pictrim {
@@ -27,6 +33,8 @@ struct TDecodeLimits {
   // Decoded bytes the program's threads may hold at once (one picture is
   // always admitted, even a larger one).
   uint64_t BudgetBytes = uint64_t(1) << 30;
+  // Files one decoder process serves before a fresh one takes over.
+  unsigned FilesPerDecoder = 64;
 };
 
 TDecodeLimits DecodeLimits();
@@ -45,14 +53,55 @@ bool ExceedsPixelLimit(uint64_t Width, uint64_t Height);
 
 struct TIsolatedDecode {
   FIBITMAP* Picture = nullptr;  // owned by the caller
+  TPictureMetadata Metadata;    // blocks the file keeps beside its pixels (HEIF)
   std::string Failure;          // why there is none
   std::string Damage;           // the file is damaged: the picture may be incomplete
+  bool Cancelled = false;       // the cancel flag ended the decode
   TMemoryLease Lease;           // the picture's share of the budget
 };
 
-// Decodes the file at Path (Bytes null) or the bytes given, in Format with
-// the loader's Flags. Name names the file in messages.
+// What to decode: the file at Path (Bytes null) or the bytes given, with
+// the image library in Format with the loader's Flags, or with libheif.
+// The file name of Path names the file in messages.
+struct TDecodeRequest {
+  decoding::TCodec Codec = decoding::TCodec::ImageLibrary;
+  FREE_IMAGE_FORMAT Format = FIF_UNKNOWN;
+  int Flags = 0;
+  std::string Path;
+  const std::vector<uint8_t>* Bytes = nullptr;
+};
+
+// A decoder process serving one caller (one thread at a time), file after
+// file. It is started by the first decode and kept while its answers are
+// whole; a failure, a timeout, a cancel, a limit breach or a decoder found
+// gone ends it, and so do FilesPerDecoder files and the session's end. The
+// next decode starts a fresh one: a decoder that dies between files costs
+// no file.
+class TDecoderSession {
+ public:
+  TDecoderSession();
+  ~TDecoderSession();
+  TDecoderSession(const TDecoderSession&) = delete;
+  TDecoderSession& operator=(const TDecoderSession&) = delete;
+
+  TIsolatedDecode Decode(const TDecodeRequest& Request);
+  // The metadata blocks of the HEIF file at Path, without its pixels; false
+  // (with Failure telling why) when they cannot be had.
+  bool ReadHeifMetadata(const std::string& Path, TPictureMetadata& Metadata, std::string& Failure);
+  // Ends the decoder process now: killed and reaped.
+  void End();
+  // The decoder process now serving; -1 when none runs.
+  int ProcessId() const;
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> State_;
+};
+
+// Decodes in a decoder process started for this file alone.
 TIsolatedDecode DecodeIsolated(FREE_IMAGE_FORMAT Format, int Flags, const std::string& Path,
                                const std::vector<uint8_t>* Bytes);
+// The metadata blocks of a HEIF file, read by a decoder process started for it.
+bool ReadHeifMetadata(const std::string& Path, TPictureMetadata& Metadata, std::string& Failure);
 
 }  // namespace pictrim

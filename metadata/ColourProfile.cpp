@@ -15,6 +15,9 @@ constexpr uint8_t IccSignature[] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I',
 // the signature; the count follows, then the piece of the profile.
 constexpr size_t ChunkNumberAt = 2 + sizeof(IccSignature);
 constexpr size_t ChunkPieceAt = ChunkNumberAt + 2;
+// The largest piece of a profile one segment carries (its length field
+// counts itself, the signature and the chunk's number and count).
+constexpr size_t MaxChunkPiece = 0xFFFF - ChunkPieceAt;
 
 // The profile header is 128 bytes; the tag count and the tag table follow.
 constexpr int64_t TagCountAt = 128;
@@ -132,6 +135,28 @@ TBytes JoinIccChunks(const std::vector<tSection>& Segments) {
     profile.insert(profile.end(), segment.Data.begin() + ChunkPieceAt, segment.Data.end());
   }
   return profile;
+}
+
+std::vector<tSection> SplitIccProfile(const TBytes& Profile) {
+  std::vector<tSection> segments;
+  const size_t chunks = (Profile.size() + MaxChunkPiece - 1) / MaxChunkPiece;
+  if (chunks == 0 || chunks > MaxIccChunks) return segments;
+  for (size_t i = 0; i < chunks; ++i) {
+    const size_t from = i * MaxChunkPiece;
+    const size_t piece = std::min(MaxChunkPiece, Profile.size() - from);
+    tSection& segment = segments.emplace_back();
+    segment.Marker = 0xE2;
+    segment.Size = static_cast<int32_t>(ChunkPieceAt + piece);
+    segment.Data.resize(ChunkPieceAt + piece);
+    segment.Data[0] = static_cast<uint8_t>(segment.Size >> 8);
+    segment.Data[1] = static_cast<uint8_t>(segment.Size);
+    std::copy(std::begin(IccSignature), std::end(IccSignature), segment.Data.begin() + 2);
+    segment.Data[ChunkNumberAt] = static_cast<uint8_t>(i + 1);
+    segment.Data[ChunkNumberAt + 1] = static_cast<uint8_t>(chunks);
+    std::copy_n(Profile.begin() + static_cast<std::ptrdiff_t>(from), piece,
+                segment.Data.begin() + ChunkPieceAt);
+  }
+  return segments;
 }
 
 std::string IccDescription(const TBytes& Profile) {

@@ -20,6 +20,9 @@ bool IsIccSegment(const TBytes& Data);
 bool IsCompleteIccSet(const std::vector<tSection>& Segments);
 // The profile: the chunks' pieces joined (Segments must be a complete set).
 TBytes JoinIccChunks(const std::vector<tSection>& Segments);
+// The APP2 segments that carry Profile, as many chunks as it needs; none
+// for an empty profile or one too large for MaxIccChunks.
+std::vector<tSection> SplitIccProfile(const TBytes& Profile);
 // The text of the profile's description tag ('desc'), stored as the older
 // text description type or as a multi-localised text (the English one when
 // there is one, else the first); "" when the profile has none or it cannot

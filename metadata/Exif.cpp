@@ -6,6 +6,7 @@
 #include <fstream>
 #include <ostream>
 
+#include "image/HeifFormat.h"
 #include "metadata/ColourProfile.h"
 #include "metadata/Iptc.h"
 #include "metadata/Xmp.h"
@@ -189,6 +190,8 @@ bool TMetadata::ReadFrom(const std::string& FileName, const TBytes* Bytes) {
       found = Bytes != nullptr ? ReadJpegBytes(*Bytes) : ReadJpegFile(FileName);
     } else if (extension == ".tif" || extension == ".tiff" || extension == ".nef") {
       found = ReadTiffFile(FileName);
+    } else if (HasHeifExtension(FileName) || StartsAsHeif(FileName)) {
+      found = ReadHeifFile(FileName);
     }
     if (found) ErrorText_ = "<none>";
     return found;

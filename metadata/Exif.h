@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "image/JpegImage.h"
+#include "image/PictureMetadata.h"
 #include "platform/FileTimes.h"
 
 namespace pictrim {
@@ -342,8 +343,10 @@ class TMetadata : public TByteOrderReader {
   // Forgets the last file (slot contents stay, no longer counted).
   void Reset();
   // Reads the header segments and the EXIF block of a .jpg/.jpeg/.jpe file,
-  // or the first directory of a .tif/.tiff/.nef file. True when metadata was
-  // found; ErrorText() tells the outcome. Raises nothing.
+  // or the first directory of a .tif/.tiff/.nef file, or the metadata blocks
+  // of a HEIC, HEIF or AVIF file (told by its name or its first bytes; the
+  // decoder process reads them). True when metadata was found; ErrorText()
+  // tells the outcome. Raises nothing.
   bool ReadMetadata(const std::string& FileName);
   // ReadMetadata, then HasMetadata().
   bool ReadHasMetadata(const std::string& FileName);
@@ -351,6 +354,13 @@ class TMetadata : public TByteOrderReader {
   // not read from disk again).
   bool ReadMetadataFromBytes(const std::string& FileName, const TBytes& Bytes);
   bool ReadHasMetadataFromBytes(const std::string& FileName, const TBytes& Bytes);
+  // Takes the metadata blocks that the decoder handed over with the picture
+  // of FileName as a JPEG file's segments: the EXIF block as the EXIF
+  // section, the colour profile's APP2 segments, the XMP packet's APP1
+  // segment (a block too large for its segments is left out). Upright: the
+  // pixels come turned as they are shown, so the EXIF Orientation is set to
+  // 1. True when metadata was taken; ErrorText() tells the outcome.
+  bool ReadDecodedBlocks(const std::string& FileName, const TPictureMetadata& Blocks, bool Upright);
   // An EXIF, comment or IPTC section, a colour profile or an XMP packet is
   // present.
   bool HasMetadata() const;
@@ -439,6 +449,8 @@ class TMetadata : public TByteOrderReader {
   int AppendSections(TBytes& Out, bool AdjustXmp, int64_t Width, int64_t Height) const;
   bool ReadTiffFile(const std::string& FileName);
   bool ScanTiffFile(std::istream& In);
+  bool ReadHeifFile(const std::string& FileName);
+  bool TakeDecodedBlocks(const TPictureMetadata& Blocks, bool Upright);
 
   std::array<tSection, MaxSections + 1> Sections_;
   bool TiffSource_ = false;

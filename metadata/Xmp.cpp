@@ -115,6 +115,19 @@ std::vector<TReplacement> DimensionNumbers(std::string_view Text, int64_t Width,
 
 }  // namespace
 
+std::optional<tSection> XmpSegmentOf(const TBytes& Packet) {
+  if (Packet.empty() || Packet.size() > 0xFFFF - PacketAt) return std::nullopt;
+  tSection segment;
+  segment.Marker = 0xE1;
+  segment.Size = static_cast<int32_t>(PacketAt + Packet.size());
+  segment.Data.resize(PacketAt + Packet.size());
+  segment.Data[0] = static_cast<uint8_t>(segment.Size >> 8);
+  segment.Data[1] = static_cast<uint8_t>(segment.Size);
+  std::copy(XmpSignature.begin(), XmpSignature.end(), segment.Data.begin() + 2);
+  std::copy(Packet.begin(), Packet.end(), segment.Data.begin() + PacketAt);
+  return segment;
+}
+
 bool IsXmpSegment(const TBytes& Data) {
   return StartsWith(Data, XmpSignature);
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "metadata/Exif.h"
@@ -20,6 +21,9 @@ inline constexpr size_t MaxExtendedXmpSegments = 256;
 // piece of an extension.
 bool IsXmpSegment(const TBytes& Data);
 bool IsExtendedXmpSegment(const TBytes& Data);
+// The APP1 segment that carries Packet; none when it is empty or longer
+// than one segment holds.
+std::optional<tSection> XmpSegmentOf(const TBytes& Packet);
 // Length in bytes of the packet in a main XMP segment's Data.
 size_t XmpPacketLength(const TBytes& Data);
 // Length of the extension an extension segment belongs to.

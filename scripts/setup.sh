@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   libsimpleini-dev libicu-dev
   libwmf-dev fonts-urw-base35
+  libheif-dev
   fonts-dejavu-core
   libgtest-dev
   xvfb xauth

@@ -11,6 +11,7 @@
 
 #include "metadata/Exif.h"
 #include "platform/FileTimes.h"
+#include "tests/app/PictrimRun.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
 
@@ -20,28 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 using test::PictureSize;
-
-struct TRun {
-  int Status = -1;
-  std::string Out;
-  std::string Err;
-};
-
-TRun RunPictrim(const QStringList& Args, const std::string& WorkingFolder = "") {
-  QProcess process;
-  if (!WorkingFolder.empty()) process.setWorkingDirectory(QString::fromStdString(WorkingFolder));
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-    environment.remove(name);
-  process.setProcessEnvironment(environment);
-  process.start(PICTRIM_EXE, Args);
-  TRun run;
-  if (!process.waitForFinished(180000) || process.exitStatus() != QProcess::NormalExit) return run;
-  run.Status = process.exitCode();
-  run.Out = process.readAllStandardOutput().toStdString();
-  run.Err = process.readAllStandardError().toStdString();
-  return run;
-}
+using test::RunPictrim;
+using test::TRun;
 
 QString Q(const std::string& Text) {
   return QString::fromStdString(Text);

@@ -19,6 +19,7 @@
 #include "image/IsolatedDecode.h"
 #include "image/JpegCodec.h"
 #include "image/JpegImage.h"
+#include "tests/common/HeifPictures.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
 
@@ -34,10 +35,12 @@ const char* const GoodNames[] = {"a.jpg", "b.png", "c.tif", "d.gif", "e.bmp", "x
 // get the loader's line in the resize and file-size jobs.
 // abort.tif makes the library's TIFF loader fail an assertion and abort;
 // an empty PICT and one of 97 zero bytes make its PICT loader loop for ever
-// (found by fuzzing the library's loaders).
+// (found by fuzzing the library's loaders). The HEIC files are cut short and
+// claim 60000 x 60000 pixels.
 const char* const FailingNames[] = {"empty.jpg",   "empty1.png", "trunc-png.png", "bomb.png",
                                     "huge.jpg",    "crash.png",  "hang.png",      "memory.png",
-                                    "garbage.png", "abort.tif",  "empty.pct",     "zeros.pct"};
+                                    "garbage.png", "abort.tif",  "empty.pct",     "zeros.pct",
+                                    "cut.heic",    "bomb.heic"};
 
 void WriteGood(const std::string& Folder) {
   test::WriteJpeg(Folder + "a.jpg", 120, 90);
@@ -102,6 +105,15 @@ void WriteBad(const std::string& Folder) {
   fs::copy_file(PICTRIM_HOSTILE_DIR "/assign-pixel-abort.tif", Folder + "abort.tif");
   WriteTextFile(Folder + "empty.pct", "");
   WriteTextFile(Folder + "zeros.pct", std::string(97, '\0'));
+  test::WriteHeif(Folder + "phone.heif", test::MakeNaturalImage(64, 48));
+  std::string heic = ReadWholeFile(Folder + "phone.heif");
+  fs::remove(Folder + "phone.heif");
+  WriteTextFile(Folder + "cut.heic", heic.substr(0, heic.size() / 2));
+  // Every size box (the picture's and its tiles') says 60000 x 60000.
+  for (size_t ispe = heic.find("ispe"); ispe != std::string::npos;
+       ispe = heic.find("ispe", ispe + 1))
+    heic.replace(ispe + 8, 8, std::string("\0\0\xEA\x60\0\0\xEA\x60", 8));
+  WriteTextFile(Folder + "bomb.heic", heic);
 }
 
 bool NoChildLeft() {

@@ -101,7 +101,7 @@ TEST_F(AccountedResize, countsEveryListedFileOnceAndNamesEachThatGotNoCopy) {
   WriteTextFile(Source + "notes.txt", "skipped without a word");
   WriteTextFile(Source + "clip.mp4", "no picture");
   WriteTextFile(Source + "IMG_0001.xmp", "<x:xmpmeta/>");
-  WriteTextFile(Source + "phone.heic", "a picture by its name only");
+  WriteTextFile(Source + "photo.jxl", "a picture by its name only, in a format none reads");
   WriteTextFile(Source + "fake.jpg", "a picture by its name only");
   FreezeSource();
 
@@ -111,7 +111,7 @@ TEST_F(AccountedResize, countsEveryListedFileOnceAndNamesEachThatGotNoCopy) {
   EXPECT_EQ(LinesOf("a.png")[0],
             "File src/a.png got no copy: its copy's name src_MAXSIZE800/a.jpg is taken by the "
             "copy of src/a.jpg");
-  EXPECT_EQ(LinesOf("phone.heic"), (Lines{UnreadablePictureLine("src/phone.heic")}));
+  EXPECT_EQ(LinesOf("photo.jxl"), (Lines{UnreadablePictureLine("src/photo.jxl")}));
   EXPECT_EQ(LinesOf("fake.jpg").size(), 1u);
   for (const char* quiet : {"notes.txt", "clip.mp4", "IMG_0001.xmp"})
     EXPECT_TRUE(LinesOf(quiet).empty()) << quiet;

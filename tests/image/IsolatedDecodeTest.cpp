@@ -8,17 +8,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "image/DecodeProtocol.h"
 #include "image/ImageBitmap.h"
 #include "image/IsolatedDecode.h"
 #include "image/JpegImage.h"
+#include "platform/BatchTarget.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
 #include "tests/common/WaitFor.h"
@@ -62,6 +66,7 @@ FIBITMAP* Sample(FREE_IMAGE_TYPE Type, int Bpp) {
 
 std::vector<uint8_t> AnswerFor(FIBITMAP* Dib) {
   TMemorySink sink;
+  EXPECT_TRUE(WriteAnswerStart(sink));
   EXPECT_TRUE(
       WriteHeader(sink, FreeImage_GetWidth(Dib), FreeImage_GetHeight(Dib), FreeImage_GetBPP(Dib)));
   EXPECT_TRUE(WritePicture(sink, Dib));
@@ -193,7 +198,7 @@ TEST(DecoderAnswer, aPictureOfExactlyThePixelLimitIsAccepted) {
 TEST(DecoderAnswer, aLongFailureTextArrivesCutToItsLimit) {
   const std::string text = "the library could not decode the file: " + std::string(5000, 'x');
   TMemorySink sink;
-  ASSERT_TRUE(WriteHeader(sink, 0, 0, 0));
+  ASSERT_TRUE(WriteAnswerStart(sink) && WriteHeader(sink, 0, 0, 0));
   ASSERT_TRUE(WriteFailure(sink, text));
   const TAnswer answer = Parse(sink.Bytes);
   EXPECT_EQ(answer.Picture, nullptr);
@@ -264,10 +269,57 @@ TEST(DecoderRequest, comesAcrossWholeAndRefusesCutOrOversizedRequests) {
   }
 }
 
+TEST(DecoderAnswer, metadataBlocksComeBackWholeOrNotAtAll) {
+  TPictureMetadata sent;
+  sent.Exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0};
+  sent.ColourProfile = std::vector<uint8_t>(300, 7);
+  sent.Xmp = {'<', 'x', '/', '>'};
+  FIBITMAP* dib = Sample(FIT_BITMAP, 24);
+  TMemorySink sink;
+  ASSERT_TRUE(WriteAnswerStart(sink) && WriteHeader(sink, 7, 5, 24) &&
+              WritePicture(sink, dib, "", sent));
+  FreeImage_Unload(dib);
+  const std::vector<uint8_t> whole = sink.Bytes;
+  TAnswer answer = Parse(whole);
+  ASSERT_NE(answer.Picture, nullptr) << answer.Failure;
+  FreeImage_Unload(answer.Picture);
+  EXPECT_EQ(answer.Metadata.Exif, sent.Exif);
+  EXPECT_EQ(answer.Metadata.ColourProfile, sent.ColourProfile);
+  EXPECT_EQ(answer.Metadata.Xmp, sent.Xmp);
+  // The blocks follow the rows and the note of damage: count, then kind,
+  // size and bytes of each.
+  const size_t blocks = whole.size() - 4 - (3 * 8 + 10 + 300 + 4) - 4;
+  for (size_t cut = blocks; cut < whole.size(); ++cut)
+    EXPECT_EQ(Parse(std::vector<uint8_t>(whole.begin(), whole.begin() + cut)).Picture, nullptr);
+  const auto patched = [&](size_t At, uint8_t Value) {
+    std::vector<uint8_t> bytes = whole;
+    bytes[At] = Value;
+    return Parse(bytes);
+  };
+  EXPECT_EQ(patched(blocks, 4).Failure, "the decoder's answer is garbled");      // four blocks
+  EXPECT_EQ(patched(blocks + 4, 9).Failure, "the decoder's answer is garbled");  // no such kind
+  EXPECT_EQ(patched(blocks + 4 + 8 + 10, 1).Failure,
+            "the decoder's answer is garbled");  // the EXIF block again
+  EXPECT_EQ(patched(blocks + 4 + 7, 0x10).Failure,
+            "the decoder's answer is garbled");  // a size above the limit
+  // The answer to a request for the metadata alone.
+  TMemorySink alone;
+  ASSERT_TRUE(WriteAnswerStart(alone) && WriteMetadata(alone, sent));
+  TMemorySource source(alone.Bytes.data(), alone.Bytes.size());
+  answer = ReadMetadataAnswer(source);
+  EXPECT_TRUE(answer.Taken);
+  EXPECT_EQ(answer.Failure, "");
+  EXPECT_EQ(answer.Metadata.ColourProfile, sent.ColourProfile);
+  for (size_t cut = 0; cut < alone.Bytes.size(); ++cut) {
+    TMemorySource part(alone.Bytes.data(), cut);
+    EXPECT_FALSE(ReadMetadataAnswer(part).Failure.empty()) << cut;
+  }
+}
+
 TEST(DecoderAnswer, aPictureCarriesTheLoadersNoteOfDamage) {
   FIBITMAP* sent = Sample(FIT_BITMAP, 24);
   TMemorySink sink;
-  ASSERT_TRUE(WriteHeader(sink, 7, 5, 24));
+  ASSERT_TRUE(WriteAnswerStart(sink) && WriteHeader(sink, 7, 5, 24));
   ASSERT_TRUE(WritePicture(sink, sent, "the file ends before its picture does"));
   const TAnswer answer = Parse(sink.Bytes);
   ASSERT_NE(answer.Picture, nullptr) << answer.Failure;
@@ -279,7 +331,8 @@ TEST(DecoderAnswer, aPictureCarriesTheLoadersNoteOfDamage) {
   FreeImage_Unload(plain.Picture);
   // A note longer than an answer may carry garbles the answer.
   std::vector<uint8_t> long_note = sink.Bytes;
-  const size_t at = long_note.size() - 4 - 4 - 37;  // the note's length, before note and end
+  // The note's length, before the note, the count of metadata blocks and the end.
+  const size_t at = long_note.size() - 4 - 4 - 4 - 37;
   long_note[at + 3] = 0x7F;
   EXPECT_EQ(Parse(long_note).Picture, nullptr);
   FreeImage_Unload(sent);
@@ -504,6 +557,127 @@ TEST_F(IsolatedLoad, aColourPaletteBelowEightBitsIsRescaledInColourAGreyOneInGre
   ASSERT_TRUE(picture.Load(Dir / "one.png"));
   ASSERT_TRUE(picture.Rescale(20, 15, FILTER_BOX));
   EXPECT_EQ(picture.GetBitsPerPixel(), 8u);
+}
+
+// A decoder session over the pictures of the fixture's folder.
+class DecoderSession : public IsolatedLoad {
+ protected:
+  void SetUp() override {
+    IsolatedLoad::SetUp();
+    for (const char* name : {"a.png", "b.png", "c.png", "crashafter.png"})
+      std::filesystem::copy_file(Dir / "good.png", Dir / name);
+  }
+  // Why the file could not be decoded; "" when it came back as a picture.
+  std::string Failure(const std::string& Name) {
+    TDecodeRequest request;
+    request.Format = FIF_PNG;
+    request.Path = Dir / Name;
+    TIsolatedDecode decoded = Session.Decode(request);
+    if (decoded.Picture == nullptr) return decoded.Failure;
+    FreeImage_Unload(decoded.Picture);
+    return "";
+  }
+  bool Decodes(const std::string& Name) { return Failure(Name).empty(); }
+
+  TDecoderSession Session;
+};
+
+TEST_F(DecoderSession, oneDecoderServesFileAfterFileUntilItsTurnIsOver) {
+  TDecodeLimits limits;
+  limits.FilesPerDecoder = 3;
+  TScopedDecoding scoped(limits);
+  EXPECT_EQ(Session.ProcessId(), -1);
+  ASSERT_TRUE(Decodes("a.png"));
+  const int first = Session.ProcessId();
+  ASSERT_GT(first, 0);
+  ASSERT_TRUE(Decodes("b.png"));
+  ASSERT_TRUE(Decodes("c.png"));
+  EXPECT_EQ(Session.ProcessId(), first);
+  // The fourth file is served by a fresh decoder, the old one reaped.
+  ASSERT_TRUE(Decodes("a.png"));
+  EXPECT_NE(Session.ProcessId(), first);
+  EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), -1);
+  Session.End();
+  EXPECT_EQ(Session.ProcessId(), -1);
+  EXPECT_TRUE(NoChildLeft());
+}
+
+TEST_F(DecoderSession, aCrashCostsOnlyItsFileAndADecoderGoneBetweenFilesCostsNone) {
+  TDecodeLimits limits;
+  limits.Seconds = 5;
+  TScopedDecoding scoped(limits, "crash:crash.png,crashafter:crashafter.png");
+  ASSERT_TRUE(Decodes("a.png"));
+  EXPECT_EQ(Failure("crash.png"), "the decoder crashed (signal 11)");
+  EXPECT_EQ(Session.ProcessId(), -1);
+  ASSERT_TRUE(Decodes("b.png"));
+  // It answers, then crashes before the next request: the next file is
+  // served all the same, by a fresh decoder.
+  ASSERT_TRUE(Decodes("crashafter.png"));
+  const int crashing = Session.ProcessId();
+  EXPECT_TRUE(Decodes("c.png"));
+  EXPECT_NE(Session.ProcessId(), crashing);
+  // Killed from outside while it waits: the same.
+  const int waiting = Session.ProcessId();
+  ASSERT_EQ(::kill(waiting, SIGKILL), 0);
+  EXPECT_TRUE(Decodes("a.png"));
+  EXPECT_NE(Session.ProcessId(), waiting);
+  // A file the library cannot decode ends the decoder that failed on it.
+  test::WriteTextFile(Dir / "broken.png", "\x89PNG\r\n\x1a\n but nothing more");
+  EXPECT_FALSE(Decodes("broken.png"));
+  EXPECT_EQ(Session.ProcessId(), -1);
+  Session.End();
+  EXPECT_TRUE(NoChildLeft());
+}
+
+// The children of this process (running or not yet reaped).
+int ChildCount() {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(line.substr(close + 2));
+    std::string state;
+    int parent = 0;
+    fields >> state >> parent;
+    count += parent == ::getpid();
+  }
+  return count;
+}
+
+TEST_F(IsolatedLoad, aCancelEndsTheWaitOnAStuckDecoderAndTheDecoderWithIt) {
+  TDecodeLimits limits;
+  limits.Seconds = 60;
+  TScopedDecoding scoped(limits, "hang:hang.png");
+  CancelRequested = false;
+  TImageBitmap picture;
+  std::atomic<bool> done = false;
+  std::thread load([&] {
+    picture.Load(Dir / "hang.png");
+    done = true;
+  });
+  // The decoder has taken the file and hangs on it.
+  for (int i = 0; i < 1000 && ChildCount() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(ChildCount(), 1);
+  ASSERT_FALSE(done);
+  const auto cancelled = std::chrono::steady_clock::now();
+  CancelRequested = true;
+  load.join();
+  CancelRequested = false;
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(1500));
+  EXPECT_FALSE(picture.IsValid());
+  EXPECT_FALSE(picture.DecodeFailed());  // no damaged file: nothing to report
+  EXPECT_EQ(picture.DecodeFailure(), "the decode was cancelled");
+  EXPECT_TRUE(NoChildLeft());
+  // A decode begun while the flag is set starts no decoder at all.
+  CancelRequested = true;
+  EXPECT_FALSE(picture.Load(Dir / "good.png"));
+  CancelRequested = false;
+  EXPECT_TRUE(NoChildLeft());
+  EXPECT_TRUE(picture.Load(Dir / "good.png"));
 }
 
 }  // namespace

@@ -1,0 +1,50 @@
+// HEIC and AVIF files made at test time through libheif's encoders, as a
+// phone writes them: the pixels stored turned, with the rotation and
+// mirroring in the container, and EXIF, a colour profile and XMP attached.
+#pragma once
+
+#include <QImage>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pictrim::test {
+
+struct THeifOptions {
+  bool Avif = false;                   // AV1 instead of HEVC
+  int Orientation = 1;                 // 1..8 as in EXIF: how the stored pixels are shown
+  std::vector<uint8_t> Exif;           // attached as the Exif item (a TIFF block)
+  std::vector<uint8_t> ColourProfile;  // an ICC profile
+  std::string Xmp;                     // an XMP packet
+  int Quality = 90;
+  int BitDepth = 8;  // 8, or 10 as some phones write (no alpha then)
+};
+
+// Encodes Stored (the pixels as stored; with alpha when it has an alpha
+// channel) into Path.
+void WriteHeif(const std::string& Path, const QImage& Stored, const THeifOptions& Options = {});
+
+// What a phone's EXIF block says about a photo.
+struct TPhoneExif {
+  int Orientation = 1;
+  std::string DateTaken = "2023:06:15 10:20:30";
+  uint32_t Width = 0;  // the stored pixel size; 0: not stated
+  uint32_t Height = 0;
+  std::string Make = "Pictrim";
+  std::string Model = "Test Phone";
+};
+
+// A little-endian EXIF (TIFF) block: Make, Model, Orientation and DateTime
+// in the first directory; DateTimeOriginal, DateTimeDigitized and the pixel
+// size in the Exif directory.
+std::vector<uint8_t> PhoneExifBlock(const TPhoneExif& Exif);
+
+// A small valid ICC profile (display class, RGB, one 'desc' tag) whose
+// description is Description.
+std::vector<uint8_t> SmallColourProfile(const std::string& Description);
+
+// An XMP packet naming the creator tool and the stored pixel size.
+std::string SmallXmpPacket(uint32_t Width, uint32_t Height);
+
+}  // namespace pictrim::test

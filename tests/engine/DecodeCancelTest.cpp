@@ -1,0 +1,99 @@
+// A cancel while a decoder hangs on a file: the resize and file-size jobs
+// end at once, the file in work counts as not done (no line blames it),
+// and no decoder is left.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "engine/JobAccount.h"
+#include "engine/Resize.h"
+#include "image/IsolatedDecode.h"
+#include "tests/common/TestPictures.h"
+#include "tests/engine/BatchFixture.h"
+
+namespace pictrim {
+namespace {
+
+// True when a child process of this one is running.
+bool HasChild() {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string state;
+    int parent = 0;
+    fields >> state >> parent;
+    if (parent == ::getpid()) return true;
+  }
+  return false;
+}
+
+class DecodeCancel : public test::BatchTest {
+ protected:
+  void SetUp() override {
+    BatchTest::SetUp();
+    test::WritePicture(Source + "a.png", 60, 40, FIF_PNG);
+    test::WritePicture(Source + "b.png", 60, 40, FIF_PNG);
+    FreezeSource();
+    TDecodeLimits limits;
+    limits.Seconds = 60;
+    SetDecodeLimits(limits);
+    ::setenv("PICTRIM_DECODER_MISBEHAVE", "hang:a.png", 1);
+    BatchThreads = 1;
+  }
+  void TearDown() override {
+    ::unsetenv("PICTRIM_DECODER_MISBEHAVE");
+    SetDecodeLimits(TDecodeLimits());
+    BatchThreads = 0;
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    BatchTest::TearDown();
+  }
+
+  // Runs Job while another thread sets the cancel flag once the decoder
+  // that hangs on a.png is running; returns how long the job took after that.
+  std::chrono::steady_clock::duration RunCancelled(const std::function<void()>& Job) {
+    std::chrono::steady_clock::time_point cancelled;
+    std::thread canceller([&] {
+      for (int i = 0; i < 2000 && !HasChild(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      cancelled = std::chrono::steady_clock::now();
+      CancelRequested = true;
+    });
+    Job();
+    canceller.join();
+    return std::chrono::steady_clock::now() - cancelled;
+  }
+
+  TJobAccount Account;
+};
+
+TEST_F(DecodeCancel, theResizeJobStopsAtOnceAndCountsTheFileAsNotDone) {
+  const auto took = RunCancelled([&] {
+    ConvertPICsWholeTree(&Window, Source, "", 30, 30, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE,
+                         false, ErrorLog, &Account);
+  });
+  EXPECT_LT(took, std::chrono::seconds(3));
+  EXPECT_TRUE(Log().empty()) << Log().front();
+  EXPECT_EQ(Account, (TJobAccount{.NotReached = 2}));
+}
+
+TEST_F(DecodeCancel, theFileSizeJobStopsAtOnceAndCountsTheFileAsNotDone) {
+  const auto took = RunCancelled([&] {
+    ConvertPICsWholeTree2(&Window, Source, "", "", 20, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE,
+                          false, true, ErrorLog, &Account);
+  });
+  EXPECT_LT(took, std::chrono::seconds(3));
+  EXPECT_TRUE(Log().empty()) << Log().front();
+  EXPECT_EQ(Account, (TJobAccount{.NotReached = 2}));
+}
+
+}  // namespace
+}  // namespace pictrim
