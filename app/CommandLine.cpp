@@ -11,9 +11,9 @@ namespace {
 
 // The options of the jobs; true when the option takes a value.
 const std::map<std::string, bool> JobOptions = {
-    {"--width", true},  {"--height", true}, {"--edge", true},    {"--kb", true},
-    {"--text", true},   {"--top", false},   {"--bottom", false}, {"--overwrite", false},
-    {"--format", true}, {"--help", false},
+    {"--width", true},  {"--height", true}, {"--edge", true},     {"--kb", true},
+    {"--text", true},   {"--top", false},   {"--bottom", false},  {"--overwrite", false},
+    {"--format", true}, {"--help", false},  {"--dry-run", false}, {"--exif-date", false},
 };
 
 // A job's arguments sorted into options and operands.
@@ -149,6 +149,8 @@ TCommandLine ParseRename(const TJobArguments& Args) {
   if (Args.Operands.size() != 1 || Args.Operands[0].empty())
     return Wrong("rename needs one folder");
   command.Folder = IncludeTrailingDelimiter(Args.Operands[0]);
+  command.DryRun = Args.Has("--dry-run");
+  command.ExifDate = Args.Has("--exif-date");
   return command;
 }
 
@@ -161,7 +163,7 @@ TCommandLine ParseJob(const std::vector<std::string>& Args) {
   } else if (job == "shrink") {
     parsed = SplitJobArguments(Args, {"--kb", "--text", "--top", "--bottom", "--overwrite"});
   } else if (job == "rename") {
-    parsed = SplitJobArguments(Args, {"--format"});
+    parsed = SplitJobArguments(Args, {"--format", "--dry-run", "--exif-date"});
   } else {
     parsed = SplitJobArguments(Args, {});
   }
@@ -254,10 +256,14 @@ std::string UsageText() {
   pictrim shrink --kb N [--text T] [--top] [--bottom] [--overwrite] FOLDER
       Writes a JPEG copy of every picture close to, and as a rule not above,
       N kilobytes (1 to 100000) into "FOLDER_SIZE<N> kB".
-  pictrim rename --format 1|2|6 FOLDER
+  pictrim rename --format 1|2|6 [--exif-date] [--dry-run] FOLDER
       Renames camera-numbered JPEG files in place so that their names carry
       the date: 1 "2006-01-28 0001.jpg", 2 "20060128042723.jpg",
-      6 "20060128042723 P1280001.jpg".
+      6 "20060128042723 P1280001.jpg". Prints "old -> new" for each file
+      renamed and an account at the end; a name that is taken is never
+      given. --exif-date takes the date and time from the time the picture
+      was taken (EXIF) where a file has one. --dry-run prints what would be
+      renamed and changes nothing.
   pictrim info FILE...
       Prints the EXIF listing, the maker note and the IPTC entries of files.
   pictrim --help | --version

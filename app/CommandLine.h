@@ -39,6 +39,8 @@ struct TCommandLine {
   std::string PictureText;
   uint8_t TextPosition = 0;
   uint8_t RenameMode = 0;
+  bool DryRun = false;    // rename: tell what would be renamed, rename nothing
+  bool ExifDate = false;  // rename: name by the EXIF time taken where there is one
   std::vector<std::string> Files;
 };
 
