@@ -52,6 +52,14 @@ std::optional<TPictureSize> JpegFrameSize(const std::vector<uint8_t>& Bytes);
 // pictures are enlarged.
 TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height);
 
+// CalcNewSize for a picture stored Width x Height whose copy is shown in the
+// EXIF Orientation (1..8). In the width and height modes a picture shown
+// turned by a quarter (5..8) is measured as shown, so that the copy, which
+// keeps the stored pixels and the tag, has the asked width or height as it
+// is shown. The result is the copy's stored size.
+TPictureSize CalcNewSizeAsShown(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width,
+                                uint32_t Height, int Orientation);
+
 // Writes a JPEG copy of every picture below SourceFolder into the output
 // folder (derived from the source folder and the size when OutputFolder is
 // empty), brought to MaxWidth, MaxHeight or both. Returns 0, or -26001 when it

@@ -10,9 +10,11 @@
 #include <string>
 
 #include "metadata/Exif.h"
+#include "metadata/ExifFacts.h"
 #include "platform/FileTimes.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
+#include "tests/metadata/MetadataBytes.h"
 
 namespace pictrim {
 namespace {
@@ -165,6 +167,34 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
   }
   EXPECT_EQ(top, 0);
   EXPECT_GT(bottom, 20);
+}
+
+TEST_F(PictrimProcess, widthAndHeightAreThoseOfThePictureAsShownInEveryOrientation) {
+  const std::string folder = Dir / "Turned/";
+  fs::create_directories(folder);
+  for (uint16_t orientation = 1; orientation <= 8; ++orientation) {
+    test::TExifBlock block(orientation > 4);
+    block.AddShort(0, 274, {orientation});
+    test::WriteBytes(folder + "o" + std::to_string(orientation) + ".jpg",
+                     test::WithHeader(test::EncodedPicture(400, 300), {block.App1()}));
+  }
+  TRun run = RunPictrim({"resize", "--width", "200", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  run = RunPictrim({"resize", "--height", "150", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    SCOPED_TRACE(orientation);
+    const std::string name = "o" + std::to_string(orientation) + ".jpg";
+    const bool turned = orientation >= 5;  // shown 300 x 400
+    EXPECT_EQ(PictureSize(Dir / "Turned_MAXWIDTH200/" + name),
+              turned ? QSize(266, 200) : QSize(200, 150));
+    EXPECT_EQ(PictureSize(Dir / "Turned_MAXHEIGHT150/" + name),
+              turned ? QSize(150, 112) : QSize(200, 150));
+    TMetadata metadata(4);
+    metadata.ReadMetadata(Dir / "Turned_MAXHEIGHT150/" + name);
+    ASSERT_NE(metadata.ExifInfo(), nullptr);
+    EXPECT_EQ(ExifOrientation(*metadata.ExifInfo()), orientation);
+  }
 }
 
 TEST_F(PictrimProcess, shrinkWritesCopiesNearTheTargetSize) {
