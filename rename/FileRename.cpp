@@ -254,8 +254,12 @@ TRenameResult TRenameRun::RenameOne(const std::string& OldPath) {
 
 }  // namespace
 
+std::string RenameResultText(const TRenameResult& Result) {
+  return ResultMessage + Result.NewPath;
+}
+
 void ShowRenameResult(const TRenameResult& Result) {
-  ShowMessage(ResultMessage + Result.NewPath);
+  ShowMessage(RenameResultText(Result));
 }
 
 TRenameAccount RenameCameraFiles(const std::string& Folder, const TRenameOptions& Options,

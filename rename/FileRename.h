@@ -108,7 +108,9 @@ struct TRenameAccount {
 // Hears of every listed file, in list order, once its rename is done.
 using TRenameListener = std::function<void(const TRenameResult& Result)>;
 
-// The message box of a listed file: "result:\tNewFileList =\t" + its path.
+// The message of a listed file: "result:\tNewFileList =\t" + its path.
+std::string RenameResultText(const TRenameResult& Result);
+// Shows that message.
 void ShowRenameResult(const TRenameResult& Result);
 
 // Renames the camera files below Folder (ending with the delimiter) as

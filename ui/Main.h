@@ -131,6 +131,7 @@ class TMainForm : public QMainWindow {
   void RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job);
   void JobFinished();
   void ShowJobEnd();
+  void ShowErrorLines();
 
   // Settings, in one place (MainSettings.cpp).
   void ApplySettingsAndLanguage();
@@ -142,6 +143,8 @@ class TMainForm : public QMainWindow {
   // PathButton's captions for the two folder modes, from the language in use.
   QString PathCaption1_;
   QString PathCaption2_;
+  // The check box of the renaming's message boxes that ends them for the run.
+  std::string RenameMessagesCaption_ = "Keine weiteren Meldungen in diesem Lauf";
 
   TErrorLog ErrorLog_;
   TErrorLog JobLog_;  // written only by the running job
