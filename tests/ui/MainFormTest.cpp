@@ -112,6 +112,14 @@ class MainForm : public ::testing::Test {
 
   std::string Status() const { return Form->StatusPanel->text().toStdString(); }
 
+  // Picks a language in the language box as the user does.
+  void PickLanguage(const QString& Language) {
+    const int index = Form->SharedArea->LanguageComboBox1->findText(Language);
+    ASSERT_GE(index, 0);
+    Form->SharedArea->LanguageComboBox1->setCurrentIndex(index);
+    emit Form->SharedArea->LanguageComboBox1->activated(index);
+  }
+
   test::TTempDir Temp;
   std::unique_ptr<TMainForm> Form;
   std::vector<std::string> Messages;
@@ -434,20 +442,14 @@ TEST_F(MainForm, thePathButtonCaptionFollowsTheLanguageInUse) {
   Form = std::make_unique<TMainForm>();
   Form->FormCreate();
   Form->show();
-  auto pick = [&](const QString& Language) {
-    const int index = Form->SharedArea->LanguageComboBox1->findText(Language);
-    ASSERT_GE(index, 0);
-    Form->SharedArea->LanguageComboBox1->setCurrentIndex(index);
-    emit Form->SharedArea->LanguageComboBox1->activated(index);
-  };
-  pick("Aaa");
+  PickLanguage("Aaa");
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Ordner A");
   QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(2), Qt::LeftButton);
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Liste A");
-  pick("German");
+  PickLanguage("German");
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Verzeichnis-Liste bearbeiten");
   EXPECT_EQ(Form->SharedArea->TextCheckBox->text(), "Text ins Bild einkopieren");
-  pick("English");
+  PickLanguage("English");
   QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(1), Qt::LeftButton);
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Select Path");
 }
@@ -520,16 +522,10 @@ TEST_F(RenamingTab, aBoxComesForEveryFileUntilTheUserAsksForNoMore) {
 }
 
 TEST_F(RenamingTab, theCheckBoxCaptionsFollowTheLanguage) {
-  const auto pick = [&](const QString& Language) {
-    const int index = Form->SharedArea->LanguageComboBox1->findText(Language);
-    ASSERT_GE(index, 0);
-    Form->SharedArea->LanguageComboBox1->setCurrentIndex(index);
-    emit Form->SharedArea->LanguageComboBox1->activated(index);
-  };
-  pick("German");
+  PickLanguage("German");
   EXPECT_EQ(Form->TabSheet3->ExifDateCheckBox->text(), "Aufnahmezeit aus EXIF verwenden");
   Rename(MakeCameraFiles({"P1280001.JPG"}));
-  pick("English");
+  PickLanguage("English");
   EXPECT_EQ(Form->TabSheet3->ExifDateCheckBox->text(), "Use the time taken from EXIF");
   Rename(Temp / "cam/");
   EXPECT_EQ(BoxCaptions, (std::vector<std::string>{"Keine weiteren Meldungen in diesem Lauf",
