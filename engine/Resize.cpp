@@ -384,10 +384,9 @@ TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, 
 TPictureSize CalcNewSizeAsShown(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width,
                                 uint32_t Height, int Orientation) {
   // Measuring the shown picture and turning the result back to the stored
-  // one is the same as asking for the other edge of the stored picture.
-  if (IsQuarterTurn(Orientation) && MaxWidth != MaxHeight) {
-    return CalcNewSize(MaxHeight, MaxWidth, Width, Height);
-  }
+  // one is the same as asking for the other edge of the stored picture; the
+  // edge mode, which asks for both, stays as it is.
+  if (IsQuarterTurn(Orientation)) return CalcNewSize(MaxHeight, MaxWidth, Width, Height);
   return CalcNewSize(MaxWidth, MaxHeight, Width, Height);
 }
 
