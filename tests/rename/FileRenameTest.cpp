@@ -9,6 +9,7 @@
 
 #include "platform/FileTimes.h"
 #include "rename/FileRename.h"
+#include "rename/TakenNames.h"
 #include "tests/common/TempDir.h"
 #include "tests/metadata/MetadataBytes.h"
 #include "util/MoreDialogs.h"
@@ -523,6 +524,24 @@ TEST_F(RenamingByTimeTaken, realCameraFilesAreNamedByTheirDateTimeOriginal) {
             (std::vector<std::string>{"20060128042722 P1280002.JPG", "20061022154429 P1280001.JPG",
                                       "20080530155601 DSC_0040.JPG"}));
   EXPECT_EQ(test::ReadWholeFile(Dir / "20080530155601 DSC_0040.JPG"), canon);
+}
+
+TEST(TakenNames, holdEveryEntryOfAFolderInAnyLetterCaseAndFollowTheRenames) {
+  test::TTempDir dir;
+  test::WriteTextFile(dir / "a.JPG", "");
+  test::WriteTextFile(dir / "A.jpg", "");
+  test::WriteTextFile(dir / "Sub/inner.jpg", "");
+  TTakenNames taken;
+  EXPECT_EQ(taken.Holder(dir.Path(), "sub"), dir / "Sub");
+  EXPECT_EQ(taken.Holder(dir.Path(), "inner.jpg"), "");  // only the folder's own entries
+  EXPECT_FALSE(taken.Holder(dir.Path(), "a.jpg").empty());
+
+  taken.Rename(dir.Path(), "a.JPG", "b.JPG");
+  EXPECT_EQ(taken.Holder(dir.Path(), "B.jpg"), dir / "b.JPG");
+  EXPECT_EQ(taken.Holder(dir.Path(), "a.jpg"), dir / "A.jpg");  // its twin still holds it
+  taken.Rename(dir.Path(), "A.jpg", "c.jpg");
+  EXPECT_EQ(taken.Holder(dir.Path(), "a.jpg"), "");
+  EXPECT_EQ(taken.Holder(dir / "missing/", "x.jpg"), "");
 }
 
 TEST(RenamingWithoutReplacing, bothWaysRefuseAnExistingTargetAndMoveOtherwise) {
