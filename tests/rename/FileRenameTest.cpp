@@ -541,6 +541,9 @@ TEST(TakenNames, holdEveryEntryOfAFolderInAnyLetterCaseAndFollowTheRenames) {
   EXPECT_EQ(taken.Holder(dir.Path(), "a.jpg"), dir / "A.jpg");  // its twin still holds it
   taken.Rename(dir.Path(), "A.jpg", "c.jpg");
   EXPECT_EQ(taken.Holder(dir.Path(), "a.jpg"), "");
+  TTakenNames other;  // the twins the other way round
+  other.Rename(dir.Path(), "A.jpg", "c.jpg");
+  EXPECT_EQ(other.Holder(dir.Path(), "a.jpg"), dir / "a.JPG");
   EXPECT_EQ(taken.Holder(dir / "missing/", "x.jpg"), "");
 }
 
