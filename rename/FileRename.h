@@ -1,6 +1,9 @@
 // Camera file renaming: renames, in place, the JPEG files of a folder tree that
 // cameras named by their own counters (Olympus, IMG / Canon, Casio), so that
-// the new names carry the picture's date and, in two forms, its time.
+// the new names carry the picture's date and, in two forms, its time; on
+// request the date and time the picture was taken (EXIF), for any camera's
+// name. A run never replaces a file, can be tried first without renaming,
+// and accounts for every file it listed.
 #pragma once
 
 #include <cstdint>
