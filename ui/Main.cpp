@@ -121,6 +121,8 @@ void TMainForm::BuildWindow() {
   StatusPanel = Named(new TElidingLabel(QStringLiteral("Letzte Aktion = ")), "StatusPanel");
   StatusPanel->setMinimumWidth(1);
   status->addWidget(StatusPanel, 1);
+  AccountPanel = Named(new QLabel, "AccountPanel");
+  status->addPermanentWidget(AccountPanel);
   setStatusBar(status);
   setFixedSize(ClientWidth, ClientHeight);
   SetExecuteButtons(false);
@@ -323,9 +325,9 @@ void TMainForm::ResizeButton1Click() {
   Overwrite = SharedArea->OverwriteCheckBox->isChecked();
   RunJob([Source = SourceFolder, Output = OutputFolder, W = MaxWidth, H = MaxHeight,
           Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
-          Replace = Overwrite](TBatchTarget& Target, TErrorLog& Log) {
+          Replace = Overwrite](TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
     ConvertPICsWholeTree(&Target, Source, Output, W, H, Text, Position, WM_BATCH_PROGRESS,
-                         WM_BATCH_FILE, Replace, Log);
+                         WM_BATCH_FILE, Replace, Log, &Account);
   });
 }
 
@@ -338,21 +340,23 @@ void TMainForm::JPEGbutton2Click() {
     if (!custom) return;
     target = *custom;
   }
-  RunJob(
-      [Source = SourceFolder, KB = static_cast<uint32_t>(target),
-       Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
-       Replace = SharedArea->OverwriteCheckBox->isChecked()](TBatchTarget& Target, TErrorLog& Log) {
-        ConvertPICsWholeTree2(&Target, Source, "", "", KB, Text, Position, WM_BATCH_PROGRESS,
-                              WM_BATCH_FILE, Replace, false, Log);
-      });
+  RunJob([Source = SourceFolder, KB = static_cast<uint32_t>(target),
+          Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
+          Replace = SharedArea->OverwriteCheckBox->isChecked()](
+             TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
+    ConvertPICsWholeTree2(&Target, Source, "", "", KB, Text, Position, WM_BATCH_PROGRESS,
+                          WM_BATCH_FILE, Replace, false, Log, &Account);
+  });
 }
 
-void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job) {
+void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&, TJobAccount&)> Job) {
   JobLog_.clear();
+  JobAccount_ = {};
+  AccountPanel->clear();
   Jobs_->Start(
       [this, Job = std::move(Job)] {
         try {
-          Job(*Target_, JobLog_);
+          Job(*Target_, JobLog_, JobAccount_);
         } catch (const std::exception& Error) {
           AddErrorLogEntry(Error.what(), JobLog_);
         }
@@ -363,6 +367,7 @@ void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job) {
 // On the GUI thread once the job has returned: its error lines join the
 // window's log, then its final notification is handled.
 void TMainForm::JobFinished() {
+  ShowAccount(JobAccount_);
   HandOverJobEnd(JobLog_, ErrorLog_, *Target_);
   // A job that ended without its final notification must not leave the panel up.
   if (MainStack->currentWidget() != PageControl1) ShowJobEnd();
@@ -389,6 +394,10 @@ void TMainForm::EditFileNameButtonClick() {
     Renaming_ = false;
   }
   SetStatus(RenameStatusText(account.Renamed));
+  // The account of a run that listed files; a run that found none says nothing.
+  const bool listed = account.Renamed + account.Skipped + account.Failed > 0;
+  AccountPanel->setText(listed ? Q(RenameAccountText(account, false)) : QString());
+  AccountPanel->setToolTip(QString());
   ShowErrorLines();
   button->setEnabled(true);
 }
@@ -441,6 +450,17 @@ void TMainForm::ShowErrorLines() {
     ProgressWin_->ShowErrorLayout(TProgressWin::MainErrorWidth, TProgressWin::MainErrorOkLeft);
   else
     ProgressWin_->hide();
+}
+
+// The account of the job that ended: its last line in the status bar, the
+// lines that explain it as the hint.
+void TMainForm::ShowAccount(const TJobAccount& Account) {
+  const std::vector<std::string> lines =
+      AccountLines(Account, "\"" + SharedArea->OverwriteCheckBox->text().toStdString() + "\"");
+  AccountPanel->setText(Q(lines.back()));
+  std::string hint;
+  for (const std::string& line : lines) hint += (hint.empty() ? "" : "\n") + line;
+  AccountPanel->setToolTip(Q(hint));
 }
 
 }  // namespace pictrim

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/JobAccount.h"
 #include "platform/BatchTarget.h"
 #include "ui/ElidingLabel.h"
 #include "util/ErrorLog.h"
@@ -98,6 +99,7 @@ class TMainForm : public QMainWindow {
   TFolderAndOptions* SharedArea = nullptr;  // on tab 1 or tab 2, whichever is active
   TProgressPanel* ProgressPanel = nullptr;
   TElidingLabel* StatusPanel = nullptr;
+  QLabel* AccountPanel = nullptr;  // the account of the last job
 
   // State.
   std::string SourceFolder;
@@ -128,8 +130,9 @@ class TMainForm : public QMainWindow {
   std::optional<int> CustomSize(QLineEdit* Edit, int Min, int Max);
   // Runs Job on the worker thread with a log of its own; Job gets the target
   // to report to.
-  void RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job);
+  void RunJob(std::function<void(TBatchTarget&, TErrorLog&, TJobAccount&)> Job);
   void JobFinished();
+  void ShowAccount(const TJobAccount& Account);
   void ShowJobEnd();
   void ShowErrorLines();
 
@@ -147,7 +150,8 @@ class TMainForm : public QMainWindow {
   std::string RenameMessagesCaption_ = "Keine weiteren Meldungen in diesem Lauf";
 
   TErrorLog ErrorLog_;
-  TErrorLog JobLog_;  // written only by the running job
+  TErrorLog JobLog_;        // written only by the running job
+  TJobAccount JobAccount_;  // likewise
   std::unique_ptr<TProgressWin> ProgressWin_;
   std::unique_ptr<TWindowBatchTarget> Target_;
   std::unique_ptr<TJobThread> Jobs_;

@@ -249,6 +249,29 @@ TEST_F(MainForm, aJobWithErrorLinesShowsThemInTheProgressWindow) {
   EXPECT_EQ(Form->ProgressWindow()->frameGeometry().width(), 653);
 }
 
+TEST_F(MainForm, aJobEndsWithTheAccountOfItsFilesInTheStatusBar) {
+  const std::string source = MakeTree("src", 2);
+  test::WriteTextFile(source + "broken.jpg", "not a picture");
+  test::WriteTextFile(source + "clip.mp4", "not a picture either");
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "2 written, 1 skipped, 1 failed");
+  EXPECT_NE(Form->AccountPanel->toolTip().toStdString().find("1 not a picture"), std::string::npos);
+  // The status bar keeps its own text beside it.
+  EXPECT_EQ(Status(), "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + source);
+
+  Form->PageControl1->setCurrentIndex(1);
+  ChooseFolder(source);
+  Execute(Form->TabSheet2->ResizeButton2);
+  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "2 written, 1 skipped, 1 failed");
+  Form->PageControl1->setCurrentIndex(0);
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "0 written, 3 skipped, 1 failed");
+  EXPECT_NE(Form->AccountPanel->toolTip().toStdString().find("2 skipped: their copies exist"),
+            std::string::npos);
+}
+
 TEST_F(MainForm, anEmptyTreeShowsTheProgressPanelAndHidesItAtOnce) {
   std::vector<QWidget*> shown;
   QObject::connect(Form->MainStack, &QStackedWidget::currentChanged,
@@ -502,6 +525,7 @@ TEST_F(RenamingTab, aBoxComesForEveryFileUntilTheUserAsksForNoMore) {
   EXPECT_EQ(Boxes.size(), 5u);
   EXPECT_EQ(Boxes[0], "result:\tNewFileList =\t" + folder + "2006-01-28 0001.JPG");
   EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 4 Dateien");
+  EXPECT_EQ(Form->AccountPanel->text(), "4 renamed, 1 skipped, 0 failed");
 
   Boxes.clear();
   CheckAtBox = 2;
@@ -549,6 +573,7 @@ TEST_F(RenamingTab, theTimeTakenIsUsedWhenCheckedAndTheChoiceIsKept) {
   EXPECT_TRUE(fs::exists(folder + "2019-06-15 0001.JPG"));
   // The second picture of that day and counter keeps its name, and says why.
   ASSERT_EQ(Form->ErrorLog().size(), 1u);
+  EXPECT_EQ(Form->AccountPanel->text(), "1 renamed, 0 skipped, 1 failed");
   EXPECT_EQ(Form->ErrorLog()[0], "File " + folder + "DSC_0001.JPG was not renamed: " + folder +
                                      "2019-06-15 0001.JPG exists\r\n");
   EXPECT_TRUE(Form->ProgressWindow()->isVisible());
