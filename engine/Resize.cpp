@@ -89,19 +89,20 @@ struct TCopyResult {
 class TCopyWorker {
  public:
   TCopyWorker(uint32_t MaxWidth, uint32_t MaxHeight, const std::string& PictureText,
-              uint8_t TextPosition, bool Overwrite)
+              uint8_t TextPosition, bool Overwrite, const TJobChoices& Choices)
       : MaxWidth_(MaxWidth),
         MaxHeight_(MaxHeight),
         PictureText_(PictureText),
         TextPosition_(TextPosition),
-        Overwrite_(Overwrite) {}
+        Overwrite_(Overwrite),
+        Choices_(Choices) {}
 
   TCopyResult Make(const TResizeEntry& Entry);
 
  private:
   int ReadCarriedMetadata(const TResizeEntry& Entry, const std::vector<uint8_t>& Source);
   TPictureSize Target(uint32_t Width, uint32_t Height, int Orientation) const {
-    return CalcNewSizeAsShown(MaxWidth_, MaxHeight_, Width, Height, Orientation);
+    return FitNewSize(MaxWidth_, MaxHeight_, Width, Height, Choices_.NoEnlarge, Orientation);
   }
   TCopyResult MakeFromJpeg(const TResizeEntry& Entry, std::vector<uint8_t> Source,
                            TPictureSize Target);
@@ -116,6 +117,7 @@ class TCopyWorker {
   const std::string& PictureText_;
   uint8_t TextPosition_;
   bool Overwrite_;
+  TJobChoices Choices_;
   TDisplayBitmap Picture_;
   TMetadata Metadata_{255};
 };
@@ -166,7 +168,10 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   result.Kind = TCopyResult::Picture;
   RescalePicture(Entry, Target(original.Width, original.Height, orientation), result);
   result.SourceTime = GetFileModTime(Entry.Source);
-  result.Saved = Picture_.ConvertForJpeg() && Picture_.SaveToBytes(FIF_JPEG, result.Plain, JPEG_DEFAULT);
+  // The library's save takes its quality as the flags.
+  result.Saved = Picture_.ConvertForJpeg() &&
+                 Picture_.SaveToBytes(FIF_JPEG, result.Plain,
+                                      batch::CopyQuality(Choices_, TJpegImage::LibraryQuality));
   Picture_.Clear();
   if (result.Saved) FinishCopy(Entry, source, result);
   return result;
@@ -209,9 +214,12 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uin
   result.SourceTime = GetFileModTime(Entry.Source);
   try {
     TJpegImage copy;
+    // Unstamped copies are encoded as the library saves them, stamped ones
+    // as the JPEG picture object does.
     if (PictureText_.empty()) {
-      copy.SetCompressionQuality(TJpegImage::LibraryQuality);
+      copy.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::LibraryQuality));
     } else {
+      copy.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::DefaultQuality));
       StampText(picture, PictureText_, TextPosition_);
     }
     // A grey source gives a grey copy (the stamp draws greys only).
@@ -272,6 +280,7 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
     if (!PictureText_.empty()) {
       QImage bitmap = jpeg.ToBitmap();
       StampText(bitmap, PictureText_, TextPosition_);
+      jpeg.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::DefaultQuality));
       jpeg.Assign(bitmap);
     }
     if (IsJpegExtension(Entry.Extension)) {
@@ -431,6 +440,13 @@ TPictureSize CalcNewSizeAsShown(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t 
   return CalcNewSize(MaxWidth, MaxHeight, Width, Height);
 }
 
+TPictureSize FitNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height,
+                        bool NoEnlarge, int Orientation) {
+  const TPictureSize size = CalcNewSizeAsShown(MaxWidth, MaxHeight, Width, Height, Orientation);
+  if (NoEnlarge && size.Width >= Width && size.Height >= Height) return {Width, Height};
+  return size;
+}
+
 std::string ResizeOutputFolder(const std::string& SourceFolder, uint32_t MaxWidth,
                                uint32_t MaxHeight) {
   std::string suffix;
@@ -452,7 +468,7 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
                          const std::string& OutputFolder, uint32_t MaxWidth, uint32_t MaxHeight,
                          const std::string& PictureText, uint8_t TextPosition, uint32_t ProgressMsg,
                          uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog,
-                         TJobAccount* Account) {
+                         TJobAccount* Account, const TJobChoices& Choices) {
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return ResizeRefused;
   if (MaxWidth > 0 && MaxHeight > 0 && MaxWidth != MaxHeight) {
     ShowMessage("Error:  both Size values > 0  AND not equal -  EXIT !!");
@@ -472,7 +488,10 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
   TResizeRun run(Window, Overwrite, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(
       entries,
-      [&] { return std::make_unique<TCopyWorker>(MaxWidth, MaxHeight, PictureText, TextPosition, Overwrite); },
+      [&] {
+        return std::make_unique<TCopyWorker>(MaxWidth, MaxHeight, PictureText, TextPosition,
+                                             Overwrite, Choices);
+      },
       [&](const TResizeEntry& Entry, const std::function<TCopyResult()>& Take) {
         return run.ReportEntry(Entry, Take);
       });

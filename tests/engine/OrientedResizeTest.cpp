@@ -30,6 +30,10 @@ TEST(CalcNewSizeAsShown, swapsTheModesOfQuarterTurnedPicturesOnly) {
     // The edge mode does not care how the picture is shown.
     EXPECT_EQ(CalcNewSizeAsShown(1000, 1000, 4000, 3000, orientation), (TPictureSize{1000, 750}));
     EXPECT_EQ(CalcNewSizeAsShown(1000, 1000, 3000, 4000, orientation), (TPictureSize{750, 1000}));
+    // Not enlarging judges the picture as shown as well: 1000 x 600 shown
+    // turned is 600 wide, less than 800.
+    EXPECT_EQ(FitNewSize(800, 0, 1000, 600, true, orientation),
+              turned ? (TPictureSize{1000, 600}) : (TPictureSize{800, 480}));
   }
 }
 
