@@ -13,10 +13,10 @@ namespace {
 
 // The options of the jobs; true when the option takes a value.
 const std::map<std::string, bool> JobOptions = {
-    {"--width", true},  {"--height", true}, {"--edge", true},    {"--kb", true},
-    {"--text", true},   {"--top", false},   {"--bottom", false}, {"--overwrite", false},
-    {"--format", true}, {"--help", false},  {"--quality", true}, {"--no-enlarge", false},
-    {"--strict", false}, {"--out", true},
+    {"--width", true},   {"--height", true}, {"--edge", true},     {"--kb", true},
+    {"--text", true},    {"--top", false},   {"--bottom", false},  {"--overwrite", false},
+    {"--format", true},  {"--help", false},  {"--quality", true},  {"--no-enlarge", false},
+    {"--strict", false}, {"--out", true},    {"--dry-run", false}, {"--exif-date", false},
 };
 
 // A job's arguments sorted into options and operands.
@@ -168,6 +168,8 @@ TCommandLine ParseRename(const TJobArguments& Args) {
   if (Args.Operands.size() != 1 || Args.Operands[0].empty())
     return Wrong("rename needs one folder");
   command.Folder = CanonicalFolder(Args.Operands[0]);
+  command.DryRun = Args.Has("--dry-run");
+  command.ExifDate = Args.Has("--exif-date");
   return command;
 }
 
@@ -181,7 +183,7 @@ TCommandLine ParseJob(const std::vector<std::string>& Args) {
     parsed = SplitJobArguments(Args, {"--kb", "--text", "--top", "--bottom", "--overwrite",
                                       "--quality", "--strict", "--out"});
   } else if (job == "rename") {
-    parsed = SplitJobArguments(Args, {"--format"});
+    parsed = SplitJobArguments(Args, {"--format", "--dry-run", "--exif-date"});
   } else {
     parsed = SplitJobArguments(Args, {});
   }
@@ -294,10 +296,14 @@ std::string UsageText() {
       N kilobytes (1 to 100000) into "FOLDER_SIZE<N> kB". --strict: no copy
       above N kilobytes where a smaller size reaches it; a copy that cannot
       get down to it gets an error line.
-  pictrim rename --format 1|2|6 FOLDER
+  pictrim rename --format 1|2|6 [--exif-date] [--dry-run] FOLDER
       Renames camera-numbered JPEG files in place so that their names carry
       the date: 1 "2006-01-28 0001.jpg", 2 "20060128042723.jpg",
-      6 "20060128042723 P1280001.jpg".
+      6 "20060128042723 P1280001.jpg". Prints "old -> new" for each file
+      renamed and an account at the end; a name that is taken is never
+      given. --exif-date takes the date and time from the time the picture
+      was taken (EXIF) where a file has one. --dry-run prints what would be
+      renamed and changes nothing.
   pictrim info FILE...
       Prints the EXIF listing, the maker note and the IPTC entries of files.
   pictrim --help | --version

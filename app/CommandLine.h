@@ -41,7 +41,9 @@ struct TCommandLine {
   std::string PictureText;
   uint8_t TextPosition = 0;
   uint8_t RenameMode = 0;
-  TJobChoices Choices;  // --quality, --no-enlarge, --strict
+  bool DryRun = false;    // rename: tell what would be renamed, rename nothing
+  bool ExifDate = false;  // rename: name by the EXIF time taken where there is one
+  TJobChoices Choices;    // --quality, --no-enlarge, --strict
   std::vector<std::string> Files;
 };
 

@@ -98,18 +98,32 @@ int RunShrink(const TCommandLine& Command, TConsoleReport& Report, std::ostream&
   return ExitStatus(result != 0, errorLog, account);
 }
 
-int RunRename(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Err) {
+// The renaming job's line for a file renamed: the old path, " -> ", the new
+// name (the folder stays the same).
+TRenameListener RenameLinePrinter(std::ostream& Out) {
+  return [&Out](const TRenameResult& Result) {
+    if (Result.Outcome != TRenameOutcome::Renamed) return;
+    Out << Result.OldPath << " -> " << ExtractFileName(Result.NewPath) << '\n' << std::flush;
+  };
+}
+
+// Prints "old -> new" on Out for each file renamed (or, in a dry run, to be
+// renamed), the error lines and the account on Err; 1 when a file could not
+// be renamed.
+int RunRename(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
+              std::ostream& Err) {
   if (!CheckFolder(Command.Folder, Err)) return 2;
-  // The job asks for its folder: the command line answers.
-  const std::string folder = Command.Folder;
-  TFolderHandler previous = SetFolderHandler([folder](const std::string&, const std::string&) {
-    return std::optional<std::string>(folder);
-  });
-  const int renamed = TreeRenameCameraFiles(&Report, Command.RenameMode);
-  SetFolderHandler(std::move(previous));
-  Report.post({WM_BATCH_STATUS, 0, 0, RenameStatusText(renamed)});
-  Report.Finish({});
-  return 0;
+  TRenameOptions options;
+  options.Mode = Command.RenameMode;
+  options.ExifDate = Command.ExifDate;
+  options.DryRun = Command.DryRun;
+  TErrorLog errorLog;
+  const TRenameAccount account =
+      RenameCameraFiles(Command.Folder, options, RenameLinePrinter(Out), errorLog);
+  if (!Command.DryRun) Report.post({WM_BATCH_STATUS, 0, 0, RenameStatusText(account.Renamed)});
+  Report.Finish(errorLog);
+  Err << RenameAccountText(account, Command.DryRun) << '\n';
+  return account.Failed > 0 ? 1 : 0;
 }
 
 // Lists every file given; each argument that is no file is named on Err
@@ -229,7 +243,7 @@ int RunJob(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Ou
     case TCommandKind::Shrink:
       return RunShrink(Command, Report, Out, Err);
     case TCommandKind::Rename:
-      return RunRename(Command, Report, Err);
+      return RunRename(Command, Report, Out, Err);
     case TCommandKind::Info:
       return RunInfo(Command, Out, Err);
     default:

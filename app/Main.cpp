@@ -62,6 +62,7 @@ int RunWindow(char* Program) {
   const int status = QApplication::exec();
   pictrim::SetMessageHandler(nullptr);
   pictrim::SetFolderHandler(nullptr);
+  pictrim::SetCheckedMessageHandler(nullptr);
   return status;
 }
 

@@ -13,6 +13,7 @@
 #include "image/JpegCodec.h"
 #include "image/JpegImage.h"
 #include "metadata/Exif.h"
+#include "metadata/ExifFacts.h"
 #include "platform/FileTimes.h"
 #include "platform/Paths.h"
 #include "util/MoreDialogs.h"
@@ -100,6 +101,10 @@ class TCopyWorker {
   TCopyResult Make(const TResizeEntry& Entry);
 
  private:
+  int ReadCarriedMetadata(const TResizeEntry& Entry, const std::vector<uint8_t>& Source);
+  TPictureSize Target(uint32_t Width, uint32_t Height, int Orientation) const {
+    return FitNewSize(MaxWidth_, MaxHeight_, Width, Height, Choices_.NoEnlarge, Orientation);
+  }
   TCopyResult MakeFromJpeg(const TResizeEntry& Entry, std::vector<uint8_t> Source,
                            TPictureSize Target);
   bool LoadPicture(const TResizeEntry& Entry, const std::vector<uint8_t>& Bytes,
@@ -135,12 +140,12 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
     result.LoadLines.push_back(LoaderLine(Entry));
     return result;
   }
+  const int orientation = ReadCarriedMetadata(Entry, source);
   // A JPEG with a usable target takes the quick road: decoded at a reduced
   // scale, area-averaged to the target, encoded once.
   if (const std::optional<TPictureSize> header = JpegFrameSize(source);
       header && header->Width > 1 && header->Height > 1) {
-    const TPictureSize target =
-        FitNewSize(MaxWidth_, MaxHeight_, header->Width, header->Height, Choices_.NoEnlarge);
+    const TPictureSize target = Target(header->Width, header->Height, orientation);
     if (target.Width > 0 && target.Height > 0 && target.Width <= MaxBitmapEdge &&
         target.Height <= MaxBitmapEdge) {
       return MakeFromJpeg(Entry, std::move(source), target);
@@ -163,9 +168,7 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
     return result;
   }
   result.Kind = TCopyResult::Picture;
-  RescalePicture(Entry,
-                 FitNewSize(MaxWidth_, MaxHeight_, original.Width, original.Height, Choices_.NoEnlarge),
-                 result);
+  RescalePicture(Entry, Target(original.Width, original.Height, orientation), result);
   result.SourceTime = GetFileModTime(Entry.Source);
   // The library's save takes its quality as the flags.
   result.Saved = Picture_.ConvertForJpeg() &&
@@ -176,12 +179,24 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   return result;
 }
 
+// Reads the metadata a copy of Entry carries: those of a JPEG source named as
+// one. Returns the Orientation the copy is shown in (1 for a copy without a
+// tag, which is shown as stored).
+int TCopyWorker::ReadCarriedMetadata(const TResizeEntry& Entry,
+                                     const std::vector<uint8_t>& Source) {
+  Metadata_.Reset();
+  if (!IsJpegExtension(Entry.Extension) || Source.empty()) return 1;
+  Metadata_.ReadMetadataFromBytes(Entry.Source, Source);
+  const TExifInfo* exif = Metadata_.ExifInfo();
+  return exif != nullptr ? ExifOrientation(*exif) : 1;
+}
+
+// The source's metadata are those ReadCarriedMetadata read.
 TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uint8_t> Source,
                                       TPictureSize Target) {
   TCopyResult result;
   const bool carryMetadata = IsJpegExtension(Entry.Extension);
-  bool hasMetadata = false;
-  if (carryMetadata) hasMetadata = Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source);
+  const bool hasMetadata = carryMetadata && Metadata_.HasMetadata();
   QImage picture;
   bool grey = false;
   try {
@@ -426,9 +441,18 @@ TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, 
   return size;
 }
 
+TPictureSize CalcNewSizeAsShown(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width,
+                                uint32_t Height, int Orientation) {
+  // Measuring the shown picture and turning the result back to the stored
+  // one is the same as asking for the other edge of the stored picture; the
+  // edge mode, which asks for both, stays as it is.
+  if (IsQuarterTurn(Orientation)) return CalcNewSize(MaxHeight, MaxWidth, Width, Height);
+  return CalcNewSize(MaxWidth, MaxHeight, Width, Height);
+}
+
 TPictureSize FitNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height,
-                        bool NoEnlarge) {
-  const TPictureSize size = CalcNewSize(MaxWidth, MaxHeight, Width, Height);
+                        bool NoEnlarge, int Orientation) {
+  const TPictureSize size = CalcNewSizeAsShown(MaxWidth, MaxHeight, Width, Height, Orientation);
   if (NoEnlarge && size.Width >= Width && size.Height >= Height) return {Width, Height};
   return size;
 }

@@ -65,10 +65,18 @@ std::optional<TPictureSize> JpegFrameSize(const std::vector<uint8_t>& Bytes);
 // pictures are enlarged.
 TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height);
 
-// CalcNewSize, except that with NoEnlarge a picture whose constrained edge is
-// within the size already keeps its own size.
+// CalcNewSize for a picture stored Width x Height whose copy is shown in the
+// EXIF Orientation (1..8). In the width and height modes a picture shown
+// turned by a quarter (5..8) is measured as shown, so that the copy, which
+// keeps the stored pixels and the tag, has the asked width or height as it
+// is shown. The result is the copy's stored size.
+TPictureSize CalcNewSizeAsShown(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width,
+                                uint32_t Height, int Orientation);
+
+// CalcNewSizeAsShown, except that with NoEnlarge a picture whose constrained
+// edge is within the size already keeps its own size.
 TPictureSize FitNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height,
-                        bool NoEnlarge);
+                        bool NoEnlarge, int Orientation = 1);
 
 // Writes a JPEG copy of every picture below SourceFolder into the output
 // folder (derived from the source folder and the size when OutputFolder is

@@ -5,12 +5,16 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
 
+#include "metadata/Exif.h"
+#include "metadata/ExifFacts.h"
 #include "platform/FileTimes.h"
 #include "platform/Paths.h"
+#include "rename/TakenNames.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
 #include "util/SystemUtils.h"
@@ -39,7 +43,25 @@ std::string TimeOfDayOf(const std::tm& Stamp) {
   return Padded(Stamp.tm_hour, 2) + Padded(Stamp.tm_min, 2) + Padded(Stamp.tm_sec, 2);
 }
 
+// The value of a two-digit text, -1 when it is anything else.
+int TwoDigitValue(const std::string& Text) {
+  if (Text.size() != 2 || CheckDigits(Text) != 0) return -1;
+  return (Text[0] - '0') * 10 + (Text[1] - '0');
+}
+
+// The counter of a stem: its last four characters, or its last five (the
+// underscore of an eight-character name included) when it begins with "IMG_".
+std::string CounterOf(const std::string& Stem) {
+  return RightChars(Stem, LeftChars(Stem, 4) == "IMG_" ? 5 : 4);
+}
+
 }  // namespace
+
+bool IsMonthAndDay(const std::string& Month, const std::string& Day) {
+  const int month = TwoDigitValue(Month);
+  const int day = TwoDigitValue(Day);
+  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
 
 bool SplitCameraFileName(const std::string& FileName, std::string& Stem, std::string& Extension) {
   const size_t dot = FileName.find('.');
@@ -68,7 +90,7 @@ TCameraNameParts RecogniseCameraName(const std::string& Stem, const std::tm& Sta
     parts.Convention = TCameraConvention::Canon;
     parts.Month = Padded(Stamp.tm_mon + 1, 2);
     parts.Day = Padded(Stamp.tm_mday, 2);
-    parts.Counter = RightChars(Stem, 5);
+    parts.Counter = CounterOf(Stem);
   } else if (CheckDigits(LeftChars(Stem, 1)) == 0) {
     // Casio: month, day, a counter.
     parts.Convention = TCameraConvention::Casio;
@@ -76,6 +98,18 @@ TCameraNameParts RecogniseCameraName(const std::string& Stem, const std::tm& Sta
     parts.Day = Stem.substr(2, 2);
     parts.Counter = RightChars(Stem, 4);
   }
+  // Names such as PICT0001, P1000123 or 100_0001 begin like a camera name
+  // but carry no date; renaming them would write garbage into the name.
+  if (!IsMonthAndDay(parts.Month, parts.Day)) return TCameraNameParts();
+  return parts;
+}
+
+TCameraNameParts TimeTakenNameParts(const std::string& Stem, const std::tm& Taken) {
+  TCameraNameParts parts;
+  parts.Convention = TCameraConvention::TimeTaken;
+  parts.Month = Padded(Taken.tm_mon + 1, 2);
+  parts.Day = Padded(Taken.tm_mday, 2);
+  parts.Counter = CounterOf(Stem);
   return parts;
 }
 
@@ -93,10 +127,13 @@ std::string BuildCameraFileName(uint8_t Mode, const TCameraNameParts& Parts, con
   return std::string();
 }
 
-std::string NewCameraFileName(const std::string& FileName, const std::tm& Stamp, uint8_t Mode) {
+std::string NewCameraFileName(const std::string& FileName, const std::tm& Stamp, uint8_t Mode,
+                              const std::optional<std::tm>& Taken) {
   std::string stem;
   std::string extension;
   if (!SplitCameraFileName(FileName, stem, extension)) return std::string();
+  if (Taken)
+    return BuildCameraFileName(Mode, TimeTakenNameParts(stem, *Taken), *Taken, stem, extension);
   const TCameraNameParts parts = RecogniseCameraName(stem, Stamp);
   if (parts.Convention == TCameraConvention::None) return std::string();
   return BuildCameraFileName(Mode, parts, Stamp, stem, extension);
@@ -106,7 +143,9 @@ bool RenameFileByLink(const std::string& OldPath, const std::string& NewPath) {
   // link() refuses an existing target atomically (EEXIST).
   if (::link(OldPath.c_str(), NewPath.c_str()) != 0) return false;
   if (::unlink(OldPath.c_str()) != 0) {
+    const int error = errno;
     ::unlink(NewPath.c_str());
+    errno = error;
     return false;
   }
   return true;
@@ -121,47 +160,151 @@ bool RenameFileNoReplace(const std::string& OldPath, const std::string& NewPath)
   return false;
 }
 
-int TreeRenameCameraFiles(TBatchTarget* Window, uint8_t Mode) {
-  (void)Window;
-  std::string folder;
-  SelectFolder(folder);
-  if (folder.empty()) return 0;
+namespace {
 
+// One renaming run: the names its folders hold, the metadata reader for the
+// time taken, the account and the error log.
+class TRenameRun {
+ public:
+  TRenameRun(const TRenameOptions& Options, TErrorLog& ErrorLog)
+      : Options_(Options), ErrorLog_(ErrorLog) {}
+
+  TRenameResult RenameOne(const std::string& OldPath);
+  const TRenameAccount& Account() const { return Account_; }
+
+ private:
+  std::string NewName(const std::string& Name, const TFileTime& Time, const std::string& Path);
+  bool MoveTo(const std::string& Folder, const std::string& OldName, const std::string& NewName);
+  void Refuse(const std::string& OldPath, const std::string& Reason);
+
+  const TRenameOptions& Options_;
+  TErrorLog& ErrorLog_;
+  TTakenNames Taken_;
+  TMetadata Metadata_{4};
+  TRenameAccount Account_;
+};
+
+void TRenameRun::Refuse(const std::string& OldPath, const std::string& Reason) {
+  AddErrorLogEntry("File " + OldPath + " was not renamed: " + Reason, ErrorLog_);
+}
+
+std::string TRenameRun::NewName(const std::string& Name, const TFileTime& Time,
+                                const std::string& Path) {
+  std::optional<std::tm> taken;
+  std::string stem;
+  std::string extension;
+  // Only a candidate's head is read; other files keep their names anyway.
+  if (Options_.ExifDate && SplitCameraFileName(Name, stem, extension)) {
+    taken = ReadTimeTaken(Metadata_, Path);
+  }
+  return NewCameraFileName(Name, LocalTimeOf(Time), Options_.Mode, taken);
+}
+
+// Gives the entry OldName of Folder the name NewName unless that name is
+// taken; a dry run only notes the new name as taken. True when renamed.
+bool TRenameRun::MoveTo(const std::string& Folder, const std::string& OldName,
+                        const std::string& NewName) {
+  const std::string oldPath = Folder + OldName;
+  const std::string newPath = Folder + NewName;
+  if (const std::string holder = Taken_.Holder(Folder, NewName); !holder.empty()) {
+    Refuse(oldPath, holder + " exists");
+    return false;
+  }
+  if (!Options_.DryRun && !RenameFileNoReplace(oldPath, newPath)) {
+    const int error = errno;
+    Refuse(oldPath, error == EEXIST ? newPath + " exists" : std::strerror(error));
+    return false;
+  }
+  Taken_.Rename(Folder, OldName, NewName);
+  return true;
+}
+
+TRenameResult TRenameRun::RenameOne(const std::string& OldPath) {
+  TRenameResult result{OldPath, OldPath, TRenameOutcome::Skipped};
+  const std::optional<TFileTime> time = GetFileModTime(OldPath);
+  const int timeError = errno;
+  const size_t split = LastCharPos(PathDelimiter, OldPath);
+  if (!time) {
+    ShowMessage(NoFileMessage);
+    Refuse(OldPath, std::strerror(timeError));
+    result.Outcome = TRenameOutcome::Failed;
+  } else if (split != 0) {
+    const std::string folder = OldPath.substr(0, split);
+    const std::string name = OldPath.substr(split);
+    const std::string newName = NewName(name, *time, OldPath);
+    if (!newName.empty() && newName != name) {
+      const bool moved = MoveTo(folder, name, newName);
+      result.Outcome = moved ? TRenameOutcome::Renamed : TRenameOutcome::Failed;
+      if (moved) result.NewPath = folder + newName;
+    }
+  }
+  switch (result.Outcome) {
+    case TRenameOutcome::Renamed:
+      ++Account_.Renamed;
+      break;
+    case TRenameOutcome::Skipped:
+      ++Account_.Skipped;
+      break;
+    case TRenameOutcome::Failed:
+      ++Account_.Failed;
+      break;
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string RenameResultText(const TRenameResult& Result) {
+  return ResultMessage + Result.NewPath;
+}
+
+void ShowRenameResult(const TRenameResult& Result) {
+  ShowMessage(RenameResultText(Result));
+}
+
+TRenameAccount RenameCameraFiles(const std::string& Folder, const TRenameOptions& Options,
+                                 const TRenameListener& Listener, TErrorLog& ErrorLog) {
   std::unique_ptr<TFileList> oldList;
   try {
-    GetFileListEx(oldList, folder, std::string(), "jpg", true, true);
+    GetFileListEx(oldList, IncludeTrailingDelimiter(Folder), std::string(), "jpg", true, true);
   } catch (const std::exception&) {
     ShowMessage(ListingFailedMessage);
   }
-  if (!oldList) return 0;
-
-  int renamed = 0;
+  if (!oldList) return {};
+  TRenameRun run(Options, ErrorLog);
   for (const std::string& oldPath : *oldList) {
-    std::string newPath = oldPath;
-    const std::optional<TFileTime> time = GetFileModTime(oldPath);
-    const size_t split = LastCharPos(PathDelimiter, oldPath);
-    if (!time) {
-      ShowMessage(NoFileMessage);
-    } else if (split != 0) {
-      const std::string name = NewCameraFileName(oldPath.substr(split), LocalTimeOf(*time), Mode);
-      if (!name.empty()) newPath = oldPath.substr(0, split) + name;
-    }
-    if (newPath != oldPath) {
-      // A refused or failed rename leaves the file where it was, and the
-      // message names the path the file really has.
-      if (RenameFileNoReplace(oldPath, newPath)) {
-        ++renamed;
-      } else {
-        newPath = oldPath;
-      }
-    }
-    ShowMessage(ResultMessage + newPath);
+    const TRenameResult result = run.RenameOne(oldPath);
+    if (Listener) Listener(result);
   }
-  return renamed;
+  return run.Account();
+}
+
+TRenameAccount TreeRenameCameraFiles(TBatchTarget* Window, const TRenameOptions& Options,
+                                     const TRenameListener& Listener, TErrorLog& ErrorLog) {
+  (void)Window;
+  std::string folder;
+  SelectFolder(folder);
+  if (folder.empty()) return {};
+  return RenameCameraFiles(folder, Options, Listener, ErrorLog);
+}
+
+int TreeRenameCameraFiles(TBatchTarget* Window, uint8_t Mode) {
+  TErrorLog errorLog;
+  TRenameOptions options;
+  options.Mode = Mode;
+  const TRenameAccount account = TreeRenameCameraFiles(Window, options, ShowRenameResult, errorLog);
+  for (const std::string& line : errorLog) ShowMessage(line.substr(0, line.find("\r\n")));
+  return account.Renamed;
 }
 
 std::string RenameStatusText(int Count) {
   return "Letzte Aktion =  Umbenennen von " + std::to_string(Count) + " Dateien";
+}
+
+std::string RenameAccountText(const TRenameAccount& Account, bool DryRun) {
+  return std::to_string(Account.Renamed) + (DryRun ? " would be renamed, " : " renamed, ") +
+         std::to_string(Account.Skipped) + " skipped, " + std::to_string(Account.Failed) +
+         (DryRun ? " would fail" : " failed");
 }
 
 }  // namespace pictrim

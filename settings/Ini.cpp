@@ -62,6 +62,7 @@ TSettings LoadSettings(const std::string& Folder) {
   s.PreViewCheckBox = ini.ReadBool(SettingsSection, "PreViewCheckBox", s.PreViewCheckBox);
   s.ActivePageIndex = PageIndex(ini.ReadInteger(SettingsSection, "ActivePageIndex", 0));
   s.PreView = ini.ReadBool(SettingsSection, "PreView", s.PreView);
+  s.ExifDateCheckBox = ini.ReadBool(SettingsSection, "ExifDateCheckBox", s.ExifDateCheckBox);
   for (int n = 1; n <= MaxFavourites; ++n) {
     const std::string folder = ini.ReadString(PathSection, FavouriteKey(n), "");
     if (!folder.empty() && FolderExists(folder)) s.Paths.push_back(folder);
@@ -92,6 +93,7 @@ bool SaveSettings(const std::string& Folder, const TSettings& Settings) {
     ini.WriteBool(SettingsSection, "CopyrigthTextCheckbox", Settings.TextCheckBox);
     ini.WriteBool(SettingsSection, "PreViewCheckBox", Settings.PreViewCheckBox);
     ini.WriteBool(SettingsSection, "PreView", Settings.PreView);
+    ini.WriteBool(SettingsSection, "ExifDateCheckBox", Settings.ExifDateCheckBox);
     const int stored = std::min<int>(MaxFavourites, static_cast<int>(Settings.Paths.size()));
     for (int i = 0; i < stored; ++i) {
       if (!Settings.Paths[i].empty())

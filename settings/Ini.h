@@ -24,7 +24,8 @@ struct TSettings {
   bool Overwrite = false;
   bool TextCheckBox = false;
   bool PreViewCheckBox = false;
-  bool PreView = false;  // kept unchanged between loading and saving
+  bool PreView = false;           // kept unchanged between loading and saving
+  bool ExifDateCheckBox = false;  // renaming by the EXIF time taken
   // The favourite folders in file order; after loading only those that exist.
   // On saving, position i is stored as Path<i+1>; empty entries leave a gap
   // and entries after the third are not stored.

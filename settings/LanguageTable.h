@@ -20,9 +20,12 @@ struct TLanguageRow {
   const char* EnglishKey;
   const char* German;
   const char* English;
+  // A caption younger than most language files: a file without its key
+  // shows the German text rather than none.
+  bool GermanWhenMissing = false;
 };
 
-inline constexpr std::array<TLanguageRow, 30> LanguageTable{{
+inline constexpr std::array<TLanguageRow, 32> LanguageTable{{
     {MainFormSection, "Pages[0].Caption", "Pages[0].Caption", "Größe ändern", "Change Size"},
     {MainFormSection, "Pages[1].Caption", "Pages[1].Caption", "Dateigröße ändern",
      "Change Filesize"},
@@ -77,6 +80,10 @@ inline constexpr std::array<TLanguageRow, 30> LanguageTable{{
     {MainFormSection, "GroupBox5.caption", "GroupBox5.caption", "Einstellungen", "Settings"},
     {MainFormSection, "EditFileNameButton.caption", "EditFileNameButton.caption",
      "Dateinamen ändern AUSFÜHREN", "EXECUTE File Renaming"},
+    {MainFormSection, "ExifDateCheckBox.caption", "ExifDateCheckBox.caption",
+     "Aufnahmezeit aus EXIF verwenden", "Use the time taken from EXIF", true},
+    {MainFormSection, "RenameMessages.CheckBox", "RenameMessages.CheckBox",
+     "Keine weiteren Meldungen in diesem Lauf", "No more messages in this run", true},
     {PathWindowSection, "LabelDescription.caption", "LabelDescription.caption",
      "Verzeichnis - Liste", "List of Paths"},
     {PathWindowSection, "AddPathButton.caption", "AddPathButton.caption",
@@ -90,7 +97,7 @@ static_assert(std::string_view(LanguageTable[23].German).find(SupportAddress) !=
 
 // Section MainForm, in the order the window applies the captions. Both path
 // button captions are listed; the window shows the one for its folder mode.
-inline constexpr std::array<const char*, 23> AppliedCaptionKeys{
+inline constexpr std::array<const char*, 25> AppliedCaptionKeys{
     "Pages[0].Caption",         "Pages[1].Caption",
     "Pages[2].Caption",         "PathButton.Caption1",
     "PathButton.Caption2",      "PathRadioGroup1.Items[1]",
@@ -102,6 +109,7 @@ inline constexpr std::array<const char*, 23> AppliedCaptionKeys{
     "Label9.caption",           "Label10.caption",
     "Label11.caption",          "Label12.caption",
     "RadioGroup3.Caption",      "EditFileNameButton.Caption",
-    "GroupBox5.Caption"};
+    "GroupBox5.Caption",        "ExifDateCheckBox.caption",
+    "RenameMessages.CheckBox"};
 
 }  // namespace pictrim

@@ -19,6 +19,15 @@ namespace {
 
 constexpr std::string_view IniExtension = ".ini";
 
+// What a caption shows when a language file lacks its key: nothing, or the
+// German text of a caption that language files made by hand may predate.
+std::string MissingCaption(const char* Key) {
+  for (const TLanguageRow& row : LanguageTable) {
+    if (row.GermanWhenMissing && std::string_view(row.GermanKey) == Key) return row.German;
+  }
+  return std::string();
+}
+
 bool CouldLeaveFolder(const std::string& Name) {
   return Name.find(PathDelimiter) != std::string::npos || Name.find('\0') != std::string::npos;
 }
@@ -54,7 +63,7 @@ std::optional<std::vector<TCaption>> ApplyLanguage(const std::string& Folder,
   std::vector<TCaption> captions;
   captions.reserve(AppliedCaptionKeys.size());
   for (const char* key : AppliedCaptionKeys) {
-    captions.push_back({key, ini.ReadString(MainFormSection, key, "")});
+    captions.push_back({key, ini.ReadString(MainFormSection, key, MissingCaption(key))});
   }
   return captions;
 }

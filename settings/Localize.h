@@ -27,8 +27,9 @@ std::vector<std::string> FillLanguageList(const std::string& Folder);
 
 // The captions of language Name in the order the window applies them, both
 // path-button captions at the path button's place; a key the file lacks gives
-// an empty text. Nothing when no such file exists or Name could leave the
-// folder; nothing and the load-error message when the file cannot be read.
+// an empty text, or the German one for the captions added to the program
+// after the first language files were made. Nothing when no such file exists or Name could leave
+// the folder; nothing and the load-error message when the file cannot be read.
 std::optional<std::vector<TCaption>> ApplyLanguage(const std::string& Folder,
                                                    const std::string& Name);
 

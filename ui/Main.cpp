@@ -377,15 +377,28 @@ void TMainForm::EditFileNameButtonClick() {
   if (JobRunning()) return;
   QToolButton* button = TabSheet3->EditFileNameButton;
   button->setEnabled(false);
-  int renamed = 0;
+  TRenameAccount account;
   const int format = TabSheet3->RadioGroup3->ItemIndex();
   const auto& modes = TRenameTab::RenameModes;
   if (format >= 0 && format < static_cast<int>(modes.size())) {
+    TRenameOptions options;
+    options.Mode = modes[format];
+    options.ExifDate = TabSheet3->ExifDateCheckBox->isChecked();
+    // A message box per file until the user asks for no more in this run.
+    const TRenameListener boxes =
+        [skip = false, caption = RenameMessagesCaption_](const TRenameResult& Result) mutable {
+          if (!skip) skip = ShowCheckedMessage(RenameResultText(Result), caption);
+        };
     Renaming_ = true;
-    renamed = TreeRenameCameraFiles(Target_.get(), modes[format]);
+    account = TreeRenameCameraFiles(Target_.get(), options, boxes, ErrorLog_);
     Renaming_ = false;
   }
-  SetStatus(RenameStatusText(renamed));
+  SetStatus(RenameStatusText(account.Renamed));
+  // The account of a run that listed files; a run that found none says nothing.
+  const bool listed = account.Renamed + account.Skipped + account.Failed > 0;
+  AccountPanel->setText(listed ? Q(RenameAccountText(account, false)) : QString());
+  AccountPanel->setToolTip(QString());
+  ShowErrorLines();
   button->setEnabled(true);
 }
 
@@ -428,6 +441,11 @@ void TMainForm::ShowJobEnd() {
   MainStack->setCurrentWidget(PageControl1);
   ProgressPanel->ClearPreview();
   ProgressPanel->ResetNumLabels();
+  ShowErrorLines();
+}
+
+// The error lines of the jobs so far, when there are any, in the progress window.
+void TMainForm::ShowErrorLines() {
   if (!ErrorLog_.empty())
     ProgressWin_->ShowErrorLayout(TProgressWin::MainErrorWidth, TProgressWin::MainErrorOkLeft);
   else

@@ -134,6 +134,7 @@ class TMainForm : public QMainWindow {
   void JobFinished();
   void ShowAccount(const TJobAccount& Account);
   void ShowJobEnd();
+  void ShowErrorLines();
 
   // Settings, in one place (MainSettings.cpp).
   void ApplySettingsAndLanguage();
@@ -145,6 +146,8 @@ class TMainForm : public QMainWindow {
   // PathButton's captions for the two folder modes, from the language in use.
   QString PathCaption1_;
   QString PathCaption2_;
+  // The check box of the renaming's message boxes that ends them for the run.
+  std::string RenameMessagesCaption_ = "Keine weiteren Meldungen in diesem Lauf";
 
   TErrorLog ErrorLog_;
   TErrorLog JobLog_;        // written only by the running job

@@ -54,6 +54,7 @@ void TMainForm::ApplySettingsAndLanguage() {
   ProgressPanel->PreViewCheckBox->setChecked(settings.PreViewCheckBox);
   PageControl1->setCurrentIndex(settings.ActivePageIndex);
   PreView = settings.PreView;
+  TabSheet3->ExifDateCheckBox->setChecked(settings.ExifDateCheckBox);
   for (const std::string& path : settings.Paths) SharedArea->PathComboBox->addItem(Q(path));
   SharedArea->PathComboBox->setEnabled(SharedArea->PathComboBox->count() > 0);
 
@@ -82,6 +83,7 @@ void TMainForm::SaveSettingsNow() {
   settings.TextCheckBox = SharedArea->TextCheckBox->isChecked();
   settings.PreViewCheckBox = ProgressPanel->PreViewCheckBox->isChecked();
   settings.PreView = PreView;
+  settings.ExifDateCheckBox = TabSheet3->ExifDateCheckBox->isChecked();
   for (int i = 0; i < SharedArea->PathComboBox->count(); ++i)
     settings.Paths.push_back(SharedArea->PathComboBox->itemText(i).toStdString());
   SaveSettings(SettingsFolder(), settings);
@@ -143,6 +145,9 @@ void TMainForm::ApplyCaptions(const std::vector<TCaption>& Captions) {
       {"editfilenamebutton.caption",
        [this](const QString& Text) { TabSheet3->EditFileNameButton->setText(Text); }},
       {"groupbox5.caption", box(TabSheet3->GroupBox5)},
+      {"exifdatecheckbox.caption", check(TabSheet3->ExifDateCheckBox)},
+      {"renamemessages.checkbox",
+       [this](const QString& Text) { RenameMessagesCaption_ = Text.toStdString(); }},
   };
   for (const TCaption& caption : Captions) {
     const auto setter = setters.find(LowerCase(caption.Key));

@@ -1,5 +1,6 @@
 #include "ui/RenameTab.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -52,6 +53,10 @@ TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
   GroupBox5 = Named(new QGroupBox(QStringLiteral("Einstellungen")), "GroupBox5");
   SetBold(GroupBox5, true);
   GroupBox5Layout_ = TightColumn(GroupBox5, 8, 2);
+  ExifDateCheckBox =
+      Named(new QCheckBox(QStringLiteral("Aufnahmezeit aus EXIF verwenden")), "ExifDateCheckBox");
+  SetBold(ExifDateCheckBox, false);
+  GroupBox5Layout_->addWidget(ExifDateCheckBox);
   EditFileNameButton = Named(new QToolButton, "EditFileNameButton");
   EditFileNameButton->setText(QStringLiteral("Ausführen"));
   EditFileNameButton->setAutoRaise(true);

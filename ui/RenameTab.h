@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -33,6 +34,7 @@ class TRenameTab : public QWidget {
   std::array<QLabel*, 5> InfoLabels{};  // Label8 ... Label12
   TRadioGroup* RadioGroup3 = nullptr;
   QGroupBox* GroupBox5 = nullptr;
+  QCheckBox* ExifDateCheckBox = nullptr;  // in GroupBox5: names by the EXIF time taken
   QToolButton* EditFileNameButton = nullptr;
 
  private:

@@ -1,6 +1,7 @@
 #include "ui/WindowHandlers.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFont>
@@ -39,14 +40,34 @@ std::string MessageLines(const std::string& Text) {
   return lines;
 }
 
+namespace {
+
+// Shows Box modally; the hourglass of a running step gives way to the arrow
+// while the user reads.
+void ShowModal(QMessageBox& Box) {
+  const bool busy = QApplication::overrideCursor() != nullptr;
+  if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  Box.exec();
+  if (busy) QApplication::restoreOverrideCursor();
+}
+
+}  // namespace
+
 void ShowMessageBox(QWidget* Parent, const std::string& Text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
                   QString::fromStdString(MessageLines(Text)), QMessageBox::Ok, Parent);
-  // The hourglass of a running step gives way to the arrow while the user reads.
-  const bool busy = QApplication::overrideCursor() != nullptr;
-  if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-  box.exec();
-  if (busy) QApplication::restoreOverrideCursor();
+  ShowModal(box);
+}
+
+bool ShowCheckedMessageBox(QWidget* Parent, const std::string& Text,
+                           const std::string& CheckCaption) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+                  QString::fromStdString(MessageLines(Text)), QMessageBox::Ok, Parent);
+  auto* check = new QCheckBox(QString::fromStdString(CheckCaption));
+  check->setObjectName(QStringLiteral("CheckBox"));
+  box.setCheckBox(check);
+  ShowModal(box);
+  return check->isChecked();
 }
 
 std::optional<std::string> ChooseFolderDialog(QWidget* Parent, const std::string& Title,
@@ -80,6 +101,16 @@ void InstallWindowHandlers(QWidget* Parent) {
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [parent, &Text] { ShowMessageBox(parent, Text); },
         Qt::BlockingQueuedConnection);
+  });
+  SetCheckedMessageHandler([parent](const std::string& Text, const std::string& CheckCaption) {
+    if (OnGuiThread()) return ShowCheckedMessageBox(parent, Text, CheckCaption);
+    std::lock_guard<std::mutex> turn(JobMessageMutex);
+    bool checked = false;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [&] { checked = ShowCheckedMessageBox(parent, Text, CheckCaption); },
+        Qt::BlockingQueuedConnection);
+    return checked;
   });
   SetFolderHandler([parent](const std::string& Title, const std::string& StartFolder) {
     std::optional<std::string> chosen;

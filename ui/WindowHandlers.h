@@ -9,7 +9,7 @@ class QWidget;
 
 namespace pictrim {
 
-// Installs both handlers of util/MoreDialogs for a program with a window.
+// Installs the handlers of util/MoreDialogs for a program with a window.
 // A message raised on a job thread is shown on the GUI thread and the job
 // waits until it is closed; one raised on the GUI thread is shown at once.
 void InstallWindowHandlers(QWidget* Parent);
@@ -17,6 +17,11 @@ void InstallWindowHandlers(QWidget* Parent);
 // The message box itself (GUI thread): the text with its CR and CR LF line
 // breaks shown as new lines, an arrow cursor while it shows.
 void ShowMessageBox(QWidget* Parent, const std::string& Text);
+
+// The same with a check box captioned CheckCaption under the text; true when
+// the user left it checked.
+bool ShowCheckedMessageBox(QWidget* Parent, const std::string& Text,
+                           const std::string& CheckCaption);
 
 // The folder dialog itself (GUI thread): Title as its caption, opened at
 // StartFolder when that folder exists; nothing when the user cancelled.

@@ -26,6 +26,14 @@ TFolderHandler& FolderHandler() {
   return handler;
 }
 
+TCheckedMessageHandler& CheckedMessageHandler() {
+  static TCheckedMessageHandler handler = [](const std::string& Text, const std::string&) {
+    ShowMessage(Text);
+    return false;
+  };
+  return handler;
+}
+
 std::optional<std::string> AskForFolder(const std::string& StartFolder) {
   TFolderHandler handler;
   {
@@ -60,6 +68,21 @@ void ShowMessage(const std::string& Text) {
   // GUI thread, which may itself be showing a message. Each handler keeps its
   // messages one at a time in its own way.
   if (handler) handler(Text);
+}
+
+TCheckedMessageHandler SetCheckedMessageHandler(TCheckedMessageHandler Handler) {
+  std::lock_guard<std::mutex> lock(HandlerMutex);
+  std::swap(CheckedMessageHandler(), Handler);
+  return Handler;
+}
+
+bool ShowCheckedMessage(const std::string& Text, const std::string& CheckCaption) {
+  TCheckedMessageHandler handler;
+  {
+    std::lock_guard<std::mutex> lock(HandlerMutex);
+    handler = CheckedMessageHandler();
+  }
+  return handler ? handler(Text, CheckCaption) : false;
 }
 
 void SelectFolder(std::string& Result) {

@@ -17,15 +17,26 @@ using TMessageHandler = std::function<void(const std::string& Text)>;
 using TFolderHandler =
     std::function<std::optional<std::string>(const std::string& Title, const std::string& StartFolder)>;
 
+// Shows Text with a check box captioned CheckCaption and returns when the
+// user has seen it: true when the box was left checked.
+using TCheckedMessageHandler =
+    std::function<bool(const std::string& Text, const std::string& CheckCaption)>;
+
 // Install a handler and return the one installed before. The default message
 // handler prints the text as a line on stderr; the default folder handler
-// answers "cancelled".
+// answers "cancelled"; the default checked-message handler shows the text
+// through the message handler and answers false.
 TMessageHandler SetMessageHandler(TMessageHandler Handler);
 TFolderHandler SetFolderHandler(TFolderHandler Handler);
+TCheckedMessageHandler SetCheckedMessageHandler(TCheckedMessageHandler Handler);
 
 // A modal message box. May be called from any thread; the installed handler
 // shows messages one at a time (the window's and the terminal's handlers do).
 void ShowMessage(const std::string& Text);
+
+// A modal message box with a check box, such as "no more of these"; true
+// when the user checked it.
+bool ShowCheckedMessage(const std::string& Text, const std::string& CheckCaption);
 
 // The title of both folder choosers.
 inline constexpr const char* SelectFolderTitle = "Bitte wählen Sie einen Ordner aus:";

@@ -36,8 +36,9 @@ TEST(CommandLine, noArgumentsMeanTheWindowAndHelpAndVersionAreRecognised) {
   EXPECT_EQ(Parse({"--version"}).Kind, TCommandKind::Version);
   EXPECT_EQ(VersionText(), "Pictrim 1.40");
   for (const char* word :
-       {"/s:", "/d:", "/o:", "/p:", "resize", "shrink", "rename", "info", "--width", "--height",
-        "--edge", "--kb", "--text", "--top", "--bottom", "--overwrite", "--format", "--version"}) {
+       {"/s:",      "/d:",         "/o:",      "/p:",       "resize",    "shrink",     "rename",
+        "info",     "--width",     "--height", "--edge",    "--kb",      "--text",     "--top",
+        "--bottom", "--overwrite", "--format", "--version", "--dry-run", "--exif-date"}) {
     EXPECT_NE(UsageText().find(word), std::string::npos) << word;
   }
 }
@@ -155,6 +156,23 @@ TEST(CommandLine, renameTakesFormat126AndAFolder) {
   EXPECT_EQ(ErrorOf({"rename", "--format", "1", ""}), "rename needs one folder");
   EXPECT_EQ(ErrorOf({"rename", "--format", "1", "--overwrite", "/a"}),
             "rename: unknown option --overwrite");
+}
+
+TEST(CommandLine, renameTakesADryRunAndTheTimeTakenAsSwitches) {
+  TCommandLine c = Parse({"rename", "--format", "2", "/a"});
+  EXPECT_FALSE(c.DryRun);
+  EXPECT_FALSE(c.ExifDate);
+  c = Parse({"rename", "--dry-run", "--format", "2", "--exif-date", "/a"});
+  EXPECT_EQ(c.Kind, TCommandKind::Rename);
+  EXPECT_TRUE(c.DryRun);
+  EXPECT_TRUE(c.ExifDate);
+  EXPECT_EQ(c.Folder, "/a/");
+  EXPECT_EQ(ErrorOf({"rename", "--format", "2", "--dry-run=yes", "/a"}),
+            "rename: --dry-run takes no value");
+  EXPECT_EQ(ErrorOf({"resize", "--edge", "5", "--dry-run", "/a"}),
+            "resize: unknown option --dry-run");
+  EXPECT_EQ(ErrorOf({"shrink", "--kb", "5", "--exif-date", "/a"}),
+            "shrink: unknown option --exif-date");
 }
 
 TEST(CommandLine, infoTakesOneOrMoreFiles) {

@@ -10,10 +10,12 @@
 #include <string>
 
 #include "metadata/Exif.h"
+#include "metadata/ExifFacts.h"
 #include "platform/FileTimes.h"
 #include "tests/app/PictrimRun.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
+#include "tests/metadata/MetadataBytes.h"
 
 namespace pictrim {
 namespace {
@@ -30,6 +32,20 @@ QString Q(const std::string& Text) {
 
 bool Contains(const std::string& Text, const std::string& Part) {
   return Text.find(Part) != std::string::npos;
+}
+
+bool EndsWith(const std::string& Text, const std::string& End) {
+  return Text.size() >= End.size() && Text.compare(Text.size() - End.size(), End.size(), End) == 0;
+}
+
+// The names of the files of one folder, sorted.
+std::vector<std::string> FileNames(const std::string& Folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(Folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 int Lines(const std::string& Text) {
@@ -137,6 +153,34 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
   EXPECT_GT(bottom, 20);
 }
 
+TEST_F(PictrimProcess, widthAndHeightAreThoseOfThePictureAsShownInEveryOrientation) {
+  const std::string folder = Dir / "Turned/";
+  fs::create_directories(folder);
+  for (uint16_t orientation = 1; orientation <= 8; ++orientation) {
+    test::TExifBlock block(orientation > 4);
+    block.AddShort(0, 274, {orientation});
+    test::WriteBytes(folder + "o" + std::to_string(orientation) + ".jpg",
+                     test::WithHeader(test::EncodedPicture(400, 300), {block.App1()}));
+  }
+  TRun run = RunPictrim({"resize", "--width", "200", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  run = RunPictrim({"resize", "--height", "150", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    SCOPED_TRACE(orientation);
+    const std::string name = "o" + std::to_string(orientation) + ".jpg";
+    const bool turned = orientation >= 5;  // shown 300 x 400
+    EXPECT_EQ(PictureSize(Dir / "Turned_MAXWIDTH200/" + name),
+              turned ? QSize(266, 200) : QSize(200, 150));
+    EXPECT_EQ(PictureSize(Dir / "Turned_MAXHEIGHT150/" + name),
+              turned ? QSize(150, 112) : QSize(200, 150));
+    TMetadata metadata(4);
+    metadata.ReadMetadata(Dir / "Turned_MAXHEIGHT150/" + name);
+    ASSERT_NE(metadata.ExifInfo(), nullptr);
+    EXPECT_EQ(ExifOrientation(*metadata.ExifInfo()), orientation);
+  }
+}
+
 TEST_F(PictrimProcess, shrinkWritesCopiesNearTheTargetSize) {
   PICTRIM_REQUIRE_TESTDATA();
   const std::string source = MakePhotoTree();
@@ -150,19 +194,74 @@ TEST_F(PictrimProcess, shrinkWritesCopiesNearTheTargetSize) {
   }
 }
 
-TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileAndTheCount) {
+TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileRenamedAndTheAccount) {
   const std::string folder = Dir / "Cam/";
-  test::WriteJpeg(folder + "P1280001.JPG", 16, 16);
-  test::WriteJpeg(folder + "notes.jpg", 16, 16);
+  for (const char* name :
+       {"P1280001.JPG", "notes.jpg", "PICT0001.JPG", "P1000123.JPG", "100_0001.JPG"}) {
+    test::WriteJpeg(folder + name, 16, 16);
+  }
   SetFileModTime(folder + "P1280001.JPG", TFileTime{1138449600, 0});  // 2006-01-28, midday
   const TRun run = RunPictrim({"rename", "--format", "1", Q(folder)});
   EXPECT_EQ(run.Status, 0) << run.Err;
-  EXPECT_TRUE(fs::exists(folder + "2006-01-28 0001.JPG"));
-  EXPECT_FALSE(fs::exists(folder + "P1280001.JPG"));
-  EXPECT_TRUE(fs::exists(folder + "notes.jpg"));
-  EXPECT_TRUE(Contains(run.Err, "result:\tNewFileList =\t" + folder + "2006-01-28 0001.JPG\n"));
-  EXPECT_TRUE(Contains(run.Err, "result:\tNewFileList =\t" + folder + "notes.jpg\n"));
+  EXPECT_EQ(FileNames(folder),
+            (std::vector<std::string>{"100_0001.JPG", "2006-01-28 0001.JPG", "P1000123.JPG",
+                                      "PICT0001.JPG", "notes.jpg"}));
+  EXPECT_EQ(run.Out, folder + "P1280001.JPG -> 2006-01-28 0001.JPG\n");
+  EXPECT_FALSE(Contains(run.Err, "result:")) << run.Err;
   EXPECT_TRUE(Contains(run.Err, "Letzte Aktion =  Umbenennen von 1 Dateien\n"));
+  EXPECT_TRUE(EndsWith(run.Err, "\n1 renamed, 4 skipped, 0 failed\n")) << run.Err;
+}
+
+TEST_F(PictrimProcess, renameNeverReplacesAndADryRunForeseesItWithoutChangingAnything) {
+  const std::string folder = Dir / "Cam/";
+  // Two files whose new names are one, and one whose new name is taken in
+  // another letter case.
+  for (const char* name : {"01280001.JPG", "P1280001.JPG", "2006-01-28 0002.jpg", "P1280002.JPG"}) {
+    test::WriteTextFile(folder + name, name);
+    SetFileModTime(folder + name, TFileTime{1138449600, 0});
+  }
+  const std::string before = test::TreeSnapshot(folder);
+  const std::string renamed = folder + "01280001.JPG -> 2006-01-28 0001.JPG\n";
+  const std::string lines = "File " + folder + "P1280001.JPG was not renamed: " + folder +
+                            "2006-01-28 0001.JPG exists\n" + "File " + folder +
+                            "P1280002.JPG was not renamed: " + folder +
+                            "2006-01-28 0002.jpg exists\n";
+
+  const TRun dry = RunPictrim({"rename", "--dry-run", "--format", "1", Q(folder)});
+  EXPECT_EQ(dry.Status, 1);
+  EXPECT_EQ(dry.Out, renamed);
+  EXPECT_EQ(dry.Err, lines + "1 would be renamed, 1 skipped, 2 would fail\n");
+  EXPECT_EQ(test::TreeSnapshot(folder), before);
+
+  const TRun run = RunPictrim({"rename", "--format", "1", Q(folder)});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Out, renamed);
+  EXPECT_TRUE(EndsWith(run.Err, lines + "1 renamed, 1 skipped, 2 failed\n")) << run.Err;
+  EXPECT_EQ(FileNames(folder),
+            (std::vector<std::string>{"2006-01-28 0001.JPG", "2006-01-28 0002.jpg", "P1280001.JPG",
+                                      "P1280002.JPG"}));
+  EXPECT_EQ(test::ReadWholeFile(folder + "2006-01-28 0001.JPG"), "01280001.JPG");
+  EXPECT_EQ(test::ReadWholeFile(folder + "2006-01-28 0002.jpg"), "2006-01-28 0002.jpg");
+}
+
+TEST_F(PictrimProcess, renameWithExifDateNamesCameraFilesByTheTimeTheyWereTaken) {
+  PICTRIM_REQUIRE_TESTDATA();
+  const std::string folder = Dir / "Cam/";
+  fs::create_directories(folder);
+  fs::copy_file(test::TestDataDir() + "Canon_40D.jpg", folder + "DSC_0001.JPG");
+  fs::copy_file(test::TestDataDir() + "Olympus_C8080WZ.jpg", folder + "P1280001.JPG");
+
+  TRun run = RunPictrim({"rename", "--format", "1", "--dry-run", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(Contains(run.Out, "P1280001.JPG -> ")) << run.Out;
+  EXPECT_FALSE(Contains(run.Out, "DSC_0001.JPG")) << run.Out;
+
+  run = RunPictrim({"rename", "--format", "2", "--exif-date", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, folder + "DSC_0001.JPG -> 20080530155601.JPG\n" + folder +
+                         "P1280001.JPG -> 20061022154429.JPG\n");
+  EXPECT_EQ(FileNames(folder),
+            (std::vector<std::string>{"20061022154429.JPG", "20080530155601.JPG"}));
 }
 
 TEST_F(PictrimProcess, infoListsTheExifOfEachFile) {

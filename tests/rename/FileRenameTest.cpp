@@ -9,7 +9,9 @@
 
 #include "platform/FileTimes.h"
 #include "rename/FileRename.h"
+#include "rename/TakenNames.h"
 #include "tests/common/TempDir.h"
+#include "tests/metadata/MetadataBytes.h"
 #include "util/MoreDialogs.h"
 
 namespace fs = std::filesystem;
@@ -73,6 +75,12 @@ class CameraFileRenaming : public ::testing::Test {
     }
     std::sort(names.begin(), names.end());
     return names;
+  }
+
+  static TRenameOptions Options(uint8_t Mode) {
+    TRenameOptions options;
+    options.Mode = Mode;
+    return options;
   }
 
   test::TTempDir Dir;
@@ -148,14 +156,21 @@ TEST_F(CameraFileRenaming, namesOfNoConventionAreListedButKeptAsTheyAre) {
                                       Result + Dir / "PICA00001.jpg", Result + Dir / "x.jpg.bak"}));
 }
 
-TEST_F(CameraFileRenaming, pictIsTakenForOlympusWithAMonthOfMinusOne) {
-  Make("a/PICT0001.jpg");
-  Make("b/PICT0001.jpg");
-  Answer = Dir / "a/";
-  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 1);
-  Answer = Dir / "b/";
-  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 2), 1);
-  EXPECT_EQ(Files(), (std::vector<std::string>{"a/2006--1-CT 0001.jpg", "b/2006-1CT042722.jpg"}));
+TEST_F(CameraFileRenaming, namesThatOnlyBeginLikeCameraNamesKeepThem) {
+  // Olympus-like names whose month or day is none, Casio-like names likewise.
+  for (const char* name :
+       {"PICT0001.JPG", "P1000123.JPG", "100_0001.JPG", "P0280001.JPG", "PD280001.JPG",
+        "P1320001.JPG", "P1a80001.JPG", "P1-10001.JPG", "13280001.JPG", "00280001.JPG",
+        "01000001.JPG", "01320001.JPG", "0 280001.JPG", "1_2_0001.JPG"}) {
+    Make(name);
+  }
+  const std::string before = test::TreeSnapshot(Dir.Path());
+  TErrorLog log;
+  const TRenameAccount account = RenameCameraFiles(Dir.Path(), Options(1), nullptr, log);
+  EXPECT_EQ(account, (TRenameAccount{0, 14, 0}));
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(test::TreeSnapshot(Dir.Path()), before);
+  EXPECT_TRUE(Messages.empty());
 }
 
 TEST_F(CameraFileRenaming, aCancelledChoiceListsAndShowsNothing) {
@@ -237,12 +252,17 @@ TEST_F(CameraFileRenaming, aNameThatIsTakenIsNeverReplaced) {
 
   Answer = Dir / "same/";
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 2), 1);
-  EXPECT_EQ(Messages, (std::vector<std::string>{Result + Dir / "same/20060128042722.JPG",
-                                                Result + Dir / "same/P1280002.JPG"}));
+  EXPECT_EQ(Messages,
+            (std::vector<std::string>{
+                Result + Dir / "same/20060128042722.JPG", Result + Dir / "same/P1280002.JPG",
+                "File " + Dir / "same/P1280002.JPG" +
+                    " was not renamed: " + Dir / "same/20060128042722.JPG" + " exists"}));
   Answer = Dir / "day/";
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 1);
   Answer = Dir / "taken/";
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 0);
+  EXPECT_EQ(Messages.back(), "File " + Dir / "taken/01280007.jpg" + " was not renamed: " +
+                                 Dir / "taken/2006-01-28 0007.jpg" + " exists");
 
   EXPECT_EQ(Files(), (std::vector<std::string>{"day/2006-01-28 0001.JPG", "day/P1280001.JPG",
                                                "same/20060128042722.JPG", "same/P1280002.JPG",
@@ -251,6 +271,71 @@ TEST_F(CameraFileRenaming, aNameThatIsTakenIsNeverReplaced) {
   EXPECT_EQ(test::ReadWholeFile(Dir / "day/2006-01-28 0001.JPG"), "picture day/01280001.JPG");
   EXPECT_EQ(test::ReadWholeFile(Dir / "taken/2006-01-28 0007.jpg"),
             "picture taken/2006-01-28 0007.jpg");
+}
+
+TEST_F(CameraFileRenaming, aNameTakenInAnotherLetterCaseIsTakenToo) {
+  // An earlier copy under the new name in lower case; two files of one run
+  // whose new names differ in letter case only; a folder of the new name.
+  Make("a/2006-01-28 0001.jpg");
+  Make("a/P1280001.JPG");
+  Make("b/P1280001.JPG");
+  Make("b/P1280001.jpg");
+  Make("c/2006-01-28 0003.JPG/inside.txt");
+  Make("c/P1280003.JPG");
+  Make("d/P1280004.JPG");  // a file of another folder is no obstacle
+  Make("d/2006-01-28 0001.JPG");
+  TErrorLog log;
+  const TRenameAccount account = RenameCameraFiles(Dir.Path(), Options(1), nullptr, log);
+  EXPECT_EQ(account, (TRenameAccount{2, 2, 3}));
+  EXPECT_EQ(log,
+            (TErrorLog{"File " + Dir / "a/P1280001.JPG" +
+                           " was not renamed: " + Dir / "a/2006-01-28 0001.jpg" + " exists\r\n",
+                       "File " + Dir / "b/P1280001.jpg" +
+                           " was not renamed: " + Dir / "b/2006-01-28 0001.JPG" + " exists\r\n",
+                       "File " + Dir / "c/P1280003.JPG" +
+                           " was not renamed: " + Dir / "c/2006-01-28 0003.JPG" + " exists\r\n"}));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"a/2006-01-28 0001.jpg", "a/P1280001.JPG",
+                                               "b/2006-01-28 0001.JPG", "b/P1280001.jpg",
+                                               "c/2006-01-28 0003.JPG/inside.txt", "c/P1280003.JPG",
+                                               "d/2006-01-28 0001.JPG", "d/2006-01-28 0004.JPG"}));
+  EXPECT_EQ(test::ReadWholeFile(Dir / "b/2006-01-28 0001.JPG"), "picture b/P1280001.JPG");
+}
+
+TEST_F(CameraFileRenaming, aDryRunChangesNothingAndForeseesWhatTheRunDoes) {
+  Make("P1280001.JPG");                                      // its new name exists
+  Make("P1280002.JPG", LocalStamp(2006, 1, 28, 5, 0, 0));    // renamed
+  Make("20060128042722.JPG");                                // no camera name
+  Make("01280003.jpg", LocalStamp(2006, 1, 28, 4, 27, 30));  // renamed
+  Make("01280004.jpg", LocalStamp(2006, 1, 28, 4, 27, 30));  // the same second as 0003
+  const std::string before = test::TreeSnapshot(Dir.Path());
+  const auto run = [this](bool DryRun) {
+    TRenameOptions options = Options(2);
+    options.DryRun = DryRun;
+    std::vector<std::string> lines;
+    TErrorLog log;
+    const TRenameAccount account = RenameCameraFiles(
+        Dir.Path(), options,
+        [&](const TRenameResult& Result) {
+          lines.push_back(Result.OldPath + " -> " + Result.NewPath + " " +
+                          std::to_string(static_cast<int>(Result.Outcome)));
+        },
+        log);
+    lines.push_back(RenameAccountText(account, DryRun));
+    lines.insert(lines.end(), log.begin(), log.end());
+    return lines;
+  };
+  const std::vector<std::string> foreseen = run(true);
+  EXPECT_EQ(test::TreeSnapshot(Dir.Path()), before);
+  EXPECT_EQ(foreseen.size(), 8u);
+  EXPECT_EQ(foreseen[5], "2 would be renamed, 1 skipped, 2 would fail");
+
+  std::vector<std::string> done = run(false);
+  EXPECT_EQ(done[5], "2 renamed, 1 skipped, 2 failed");
+  done[5] = foreseen[5];
+  EXPECT_EQ(done, foreseen);
+  EXPECT_EQ(Files(),
+            (std::vector<std::string>{"01280004.jpg", "20060128042722.JPG", "20060128042730.jpg",
+                                      "20060128050000.JPG", "P1280001.JPG"}));
 }
 
 TEST_F(CameraFileRenaming, aPathLongerThan255CharactersIsRenamed) {
@@ -274,7 +359,8 @@ TEST_F(CameraFileRenaming, aFileThatVanishedIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(Messages,
             (std::vector<std::string>{
                 Result + Dir / "2006-01-28 0007.jpg", "TreeRenameCameraFiles:  DEBUG\r\rException",
-                Result + Dir / "P1280001.JPG", Result + Dir / "2006-01-28 0002.JPG"}));
+                Result + Dir / "P1280001.JPG", Result + Dir / "2006-01-28 0002.JPG",
+                "File " + Dir / "P1280001.JPG" + " was not renamed: No such file or directory"}));
 }
 
 TEST_F(CameraFileRenaming, aRenameTheFolderRefusesLeavesTheFileUncounted) {
@@ -283,7 +369,9 @@ TEST_F(CameraFileRenaming, aRenameTheFolderRefusesLeavesTheFileUncounted) {
   fs::permissions(Dir / "ro", fs::perms::owner_write, fs::perm_options::remove);
   Answer = Dir / "ro/";
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 0);
-  EXPECT_EQ(Messages, std::vector<std::string>{Result + Dir / "ro/P1280001.JPG"});
+  EXPECT_EQ(Messages, (std::vector<std::string>{Result + Dir / "ro/P1280001.JPG",
+                                                "File " + Dir / "ro/P1280001.JPG" +
+                                                    " was not renamed: Permission denied"}));
   EXPECT_EQ(Files(), std::vector<std::string>{"ro/P1280001.JPG"});
 }
 
@@ -303,6 +391,181 @@ TEST(CameraFileNames, modeFlagsAndHexadecimalMonths) {
   EXPECT_EQ(extension, ".JPG");
   EXPECT_FALSE(SplitCameraFileName("P1280001", stem, extension));
   EXPECT_EQ(RecogniseCameraName("DSC01234", stamp).Convention, TCameraConvention::None);
+}
+
+TEST(CameraFileNames, monthAndDayMustBeARealMonthAndDayAtBothEnds) {
+  const std::tm stamp = LocalTm(2006, 2, 3, 4, 27, 22);
+  const std::pair<const char*, const char*> cases[] = {
+      {"P1010001.jpg", "2006-01-01 0001.jpg"},
+      {"PC310001.jpg", "2006-12-31 0001.jpg"},
+      {"Pc310001.jpg", "2006-12-31 0001.jpg"},
+      {"P9300001.jpg", "2006-09-30 0001.jpg"},
+      {"01010001.jpg", "2006-01-01 0001.jpg"},
+      {"12310001.jpg", "2006-12-31 0001.jpg"},
+      {"P0010001.jpg", ""},  // month 0
+      {"PD010001.jpg", ""},  // month 13
+      {"PG010001.jpg", ""},  // no hexadecimal digit
+      {"P1000001.jpg", ""},  // day 0
+      {"P1320001.jpg", ""},  // day 32
+      {"P1 10001.jpg", ""},
+      {"P11 0001.jpg", ""},
+      {"P1+10001.jpg", ""},
+      {"00010001.jpg", ""},
+      {"13010001.jpg", ""},
+      {"01000001.jpg", ""},
+      {"01320001.jpg", ""},
+      {"0A010001.jpg", ""},
+      {"9_010001.jpg", ""}};
+  for (const auto& [name, expected] : cases) {
+    EXPECT_EQ(NewCameraFileName(name, stamp, 1), expected) << name;
+  }
+  EXPECT_TRUE(IsMonthAndDay("12", "31"));
+  EXPECT_FALSE(IsMonthAndDay("1", "31"));
+  EXPECT_FALSE(IsMonthAndDay("12", "311"));
+  EXPECT_FALSE(IsMonthAndDay("-1", "CT"));
+}
+
+TEST(CameraFileNames, theTimeTakenNamesEveryCandidateWhateverItsConvention) {
+  const std::tm stamp = LocalTm(2006, 2, 3, 4, 27, 22);
+  const std::tm taken = LocalTm(2019, 6, 15, 10, 20, 30);
+  EXPECT_EQ(NewCameraFileName("DSC_0001.JPG", stamp, 2, taken), "20190615102030.JPG");
+  EXPECT_EQ(NewCameraFileName("DSC_0001.JPG", stamp, 1, taken), "2019-06-15 0001.JPG");
+  EXPECT_EQ(NewCameraFileName("DSC_0001.JPG", stamp, 6, taken), "20190615102030 DSC_0001.JPG");
+  EXPECT_EQ(NewCameraFileName("IMG_1234.jpg", stamp, 1, taken), "2019-06-15 _1234.jpg");
+  EXPECT_EQ(NewCameraFileName("IMG_12345.jpg", stamp, 1, taken), "2019-06-15 12345.jpg");
+  EXPECT_EQ(NewCameraFileName("IMGA12345.jpg", stamp, 1, taken), "2019-06-15 2345.jpg");
+  EXPECT_EQ(NewCameraFileName("P1280001.jpg", stamp, 1, taken), "2019-06-15 0001.jpg");
+  EXPECT_EQ(NewCameraFileName("PICT0001.jpg", stamp, 1, taken), "2019-06-15 0001.jpg");
+  EXPECT_EQ(NewCameraFileName("01280007.jpg", stamp, 2, taken), "20190615102030.jpg");
+  // Only candidates: the stem's length and the extension still decide.
+  EXPECT_EQ(NewCameraFileName("DSC_00001.JPG", stamp, 2, taken), "");
+  EXPECT_EQ(NewCameraFileName("DSC0001.JPG", stamp, 2, taken), "");
+  EXPECT_EQ(NewCameraFileName("DSC_0001.JPEG", stamp, 2, taken), "");
+  EXPECT_EQ(NewCameraFileName("DSC_0001.JPG", stamp, 4, taken), "");
+  // Without it nothing changes.
+  EXPECT_EQ(NewCameraFileName("P1280001.jpg", stamp, 2, std::nullopt), "20060128042722.jpg");
+}
+
+// Camera files with EXIF blocks: the job reads the time taken from them when
+// asked to, and falls back to the name and the file's time otherwise.
+class RenamingByTimeTaken : public CameraFileRenaming {
+ protected:
+  // A JPEG head whose EXIF block holds the given dates (empty: left out).
+  std::string MakeTaken(const std::string& Relative, const std::string& Original,
+                        const std::string& DateTime = "", const std::string& Digitized = "") {
+    test::TExifBlock block(true);
+    if (!DateTime.empty()) block.AddAscii(0, 306, DateTime + '\0');
+    const int exif = block.AddDirectory();
+    block.AddPointer(0, 34665, exif);
+    if (!Original.empty()) block.AddAscii(exif, 36867, Original + '\0');
+    if (!Digitized.empty()) block.AddAscii(exif, 36868, Digitized + '\0');
+    const std::string path = Dir / Relative;
+    fs::create_directories(fs::path(path).parent_path());
+    test::WriteBytes(path, test::JpegFile({block.App1()}));
+    EXPECT_TRUE(SetFileModTime(path, Feb3));
+    return path;
+  }
+  TRenameAccount Rename(uint8_t Mode, bool ExifDate = true) {
+    TRenameOptions options = Options(Mode);
+    options.ExifDate = ExifDate;
+    Log.clear();
+    return RenameCameraFiles(Dir.Path(), options, nullptr, Log);
+  }
+  TErrorLog Log;
+};
+
+TEST_F(RenamingByTimeTaken, everyCandidateTakesTheDateAndTimeOfTheFirstUsableTag) {
+  MakeTaken("a/DSC_0001.JPG", "2019:06:15 10:20:30");
+  MakeTaken("a/P1280002.JPG", "", "2018:01:02 03:04:05", "2017:01:02 03:04:05");
+  MakeTaken("a/PICT0003.JPG", "", "2016:01:02 03:04:05");
+  MakeTaken("a/IMG_0004.jpg", "2019:06:15 10:20:31");
+  MakeTaken("b/DSC_0001.JPG", "2019:06:15 10:20:30");
+  EXPECT_EQ(Rename(2), (TRenameAccount{5, 0, 0}));
+  EXPECT_EQ(Rename(1), (TRenameAccount{0, 5, 0}));  // the new names are no candidates
+  EXPECT_TRUE(Log.empty());
+  EXPECT_EQ(Files(), (std::vector<std::string>{"a/20160102030405.JPG", "a/20170102030405.JPG",
+                                               "a/20190615102030.JPG", "a/20190615102031.jpg",
+                                               "b/20190615102030.JPG"}));
+}
+
+TEST_F(RenamingByTimeTaken, theFirstFormTakesTheCounterFromTheName) {
+  MakeTaken("DSC_0001.JPG", "2019:06:15 10:20:30");
+  MakeTaken("IMG_1234.JPG", "2019:06:15 10:20:30");
+  MakeTaken("sub/DSC_0001.JPG", "2019:06:15 10:20:30");
+  MakeTaken("sub/XYZ_0001.JPG", "2019:06:15 11:00:00");  // another camera, the same counter
+  EXPECT_EQ(Rename(1), (TRenameAccount{3, 0, 1}));
+  EXPECT_EQ(Log, (TErrorLog{"File " + Dir / "sub/XYZ_0001.JPG" + " was not renamed: " +
+                            Dir / "sub/2019-06-15 0001.JPG" + " exists\r\n"}));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"2019-06-15 0001.JPG", "2019-06-15 _1234.JPG",
+                                               "sub/2019-06-15 0001.JPG", "sub/XYZ_0001.JPG"}));
+}
+
+TEST_F(RenamingByTimeTaken, aFileWithoutAUsableDateFallsBackToItsNameAndItsTime) {
+  Make("P1280001.JPG", LocalStamp(2006, 2, 3, 1, 0, 0));  // no EXIF block at all
+  for (const auto& [name, date] :
+       std::vector<std::pair<std::string, std::string>>{{"P1280002.JPG", "2019:06:15 10:20"},
+                                                        {"P1280003.JPG", "2019:06:15 1O:20:30"},
+                                                        {"P1280004.JPG", "2019:13:15 10:20:30"},
+                                                        {"P1280005.JPG", "2019:06:00 10:20:30"},
+                                                        {"DSC_0006.JPG", "2019:02:30 10:20:30"}}) {
+    MakeTaken(name, date, date, date);
+  }
+  // A block whose directory claims more entries than it holds.
+  test::WriteBytes(Dir / "P1280007.JPG",
+                   test::JpegFile({test::Segment(
+                       0xE1, test::Bytes(std::string("Exif\0\0MM\0*\0\0\0\x08\xff\xff", 16)))}));
+  int hour = 2;
+  for (const char* name : {"P1280002.JPG", "P1280003.JPG", "P1280004.JPG", "P1280005.JPG",
+                           "DSC_0006.JPG", "P1280007.JPG"}) {
+    ASSERT_TRUE(SetFileModTime(Dir / name, LocalStamp(2006, 2, 3, hour++, 0, 0)));
+  }
+  EXPECT_EQ(Rename(2), (TRenameAccount{6, 1, 0}));
+  EXPECT_EQ(Files(),
+            (std::vector<std::string>{"20060128010000.JPG", "20060128020000.JPG",
+                                      "20060128030000.JPG", "20060128040000.JPG",
+                                      "20060128050000.JPG", "20060128070000.JPG", "DSC_0006.JPG"}));
+}
+
+TEST_F(RenamingByTimeTaken, withTheChoiceOffTheTimeTakenIsNotUsed) {
+  MakeTaken("P1280001.JPG", "2019:06:15 10:20:30");
+  MakeTaken("DSC_0001.JPG", "2019:06:15 10:20:30");
+  EXPECT_EQ(Rename(2, false), (TRenameAccount{1, 1, 0}));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"20060128042722.JPG", "DSC_0001.JPG"}));
+}
+
+TEST_F(RenamingByTimeTaken, realCameraFilesAreNamedByTheirDateTimeOriginal) {
+  PICTRIM_REQUIRE_TESTDATA();
+  fs::copy_file(test::TestDataDir() + "Canon_40D.jpg", Dir / "DSC_0040.JPG");
+  fs::copy_file(test::TestDataDir() + "Olympus_C8080WZ.jpg", Dir / "P1280001.JPG");
+  fs::copy_file(test::TestDataDir() + "image01137.jpg", Dir / "P1280002.JPG");  // no EXIF block
+  ASSERT_TRUE(SetFileModTime(Dir / "P1280002.JPG", Feb3));
+  const std::string canon = test::ReadWholeFile(Dir / "DSC_0040.JPG");
+  EXPECT_EQ(Rename(6), (TRenameAccount{3, 0, 0}));
+  EXPECT_EQ(Files(),
+            (std::vector<std::string>{"20060128042722 P1280002.JPG", "20061022154429 P1280001.JPG",
+                                      "20080530155601 DSC_0040.JPG"}));
+  EXPECT_EQ(test::ReadWholeFile(Dir / "20080530155601 DSC_0040.JPG"), canon);
+}
+
+TEST(TakenNames, holdEveryEntryOfAFolderInAnyLetterCaseAndFollowTheRenames) {
+  test::TTempDir dir;
+  test::WriteTextFile(dir / "a.JPG", "");
+  test::WriteTextFile(dir / "A.jpg", "");
+  test::WriteTextFile(dir / "Sub/inner.jpg", "");
+  TTakenNames taken;
+  EXPECT_EQ(taken.Holder(dir.Path(), "sub"), dir / "Sub");
+  EXPECT_EQ(taken.Holder(dir.Path(), "inner.jpg"), "");  // only the folder's own entries
+  EXPECT_FALSE(taken.Holder(dir.Path(), "a.jpg").empty());
+
+  taken.Rename(dir.Path(), "a.JPG", "b.JPG");
+  EXPECT_EQ(taken.Holder(dir.Path(), "B.jpg"), dir / "b.JPG");
+  EXPECT_EQ(taken.Holder(dir.Path(), "a.jpg"), dir / "A.jpg");  // its twin still holds it
+  taken.Rename(dir.Path(), "A.jpg", "c.jpg");
+  EXPECT_EQ(taken.Holder(dir.Path(), "a.jpg"), "");
+  TTakenNames other;  // the twins the other way round
+  other.Rename(dir.Path(), "A.jpg", "c.jpg");
+  EXPECT_EQ(other.Holder(dir.Path(), "a.jpg"), dir / "a.JPG");
+  EXPECT_EQ(taken.Holder(dir / "missing/", "x.jpg"), "");
 }
 
 TEST(CameraFileNames, everyNumberOfTheNameHasItsFullWidth) {

@@ -58,6 +58,8 @@ TEST_F(SettingsFile, storedValuesOutsideTheirRangesSelectSomethingSensible) {
       {"CopyrigthTextCheckbox=1", &TSettings::TextCheckBox, 1},
       {"CopyrightTextCheckbox=1", &TSettings::TextCheckBox, 0},  // only the misspelt key counts
       {"PreView=-2", &TSettings::PreView, 1},
+      {"ExifDateCheckBox=1", &TSettings::ExifDateCheckBox, 1},
+      {"ExifDateCheckBox=yes", &TSettings::ExifDateCheckBox, 0},
   };
   for (const TCase& c : cases) {
     EXPECT_EQ(c.Field(LoadFrom(std::string("[Settings]\n") + c.Line + "\n")), c.Expected) << c.Line;
@@ -79,14 +81,16 @@ TEST_F(SettingsFile, savingWritesEveryKeyInOrderAndNeverReopensTheRenamingTab) {
   s.ActivePageIndex = 2;
   s.TextCheckBox = true;
   s.PreView = true;
+  s.ExifDateCheckBox = true;
   s.Paths = {"/a/", "/b/", "/c/", "/d/"};
   ASSERT_TRUE(SaveSettings(Dir.Path(), s));
   EXPECT_EQ(ReadWholeFile(Dir / SettingsFileName),
             "[Settings]\nExtensions=\nCopyrightText=© Anna\nSizeEdit1=abc\nSizeEdit2=30\n"
             "SizeSelected1=4\nSizeSelected2=-1\nSizeSelected3=0\nPath=2\nLanguageCode=1\n"
             "ActivePageIndex=1\nOverwrite=0\nCopyrigthTextCheckbox=1\nPreViewCheckBox=0\n"
-            "PreView=1\n\n\n[Path]\nPath1=/a/\nPath2=/b/\nPath3=/c/\n");
+            "PreView=1\nExifDateCheckBox=1\n\n\n[Path]\nPath1=/a/\nPath2=/b/\nPath3=/c/\n");
   EXPECT_EQ(LoadSettings(Dir.Path()).ActivePageIndex, 1);  // opens on the file-size tab
+  EXPECT_TRUE(LoadSettings(Dir.Path()).ExifDateCheckBox);
 }
 
 TEST_F(SettingsFile, aDeletedFavouriteIsDroppedAndTheRestRenumberedOnSaving) {

@@ -116,6 +116,8 @@ TEST_F(LanguageFiles, everyAppliedCaptionComesFromTheBuiltInFilesInTheWindowsOrd
   EXPECT_EQ((*german)[4], (TCaption{"PathButton.Caption2", "Verzeichnis-Liste bearbeiten"}));
   EXPECT_EQ(Caption(*german, "TextCheckBox.Caption"), "Text ins Bild einkopieren");
   EXPECT_EQ(Caption(*german, "RadioGroup1.Caption"), "Größte Kantenlänge");
+  EXPECT_EQ(Caption(*english, "ExifDateCheckBox.caption"), "Use the time taken from EXIF");
+  EXPECT_EQ(Caption(*english, "RenameMessages.CheckBox"), "No more messages in this run");
   EXPECT_TRUE(Recorder.Messages.empty());
 }
 
@@ -129,6 +131,10 @@ TEST_F(LanguageFiles, aMissingKeyEmptiesItsCaptionAndAWindows1252FileIsReadRight
   EXPECT_EQ(Caption(*captions, "Pages[0].Caption"), "Modifier la taille");
   EXPECT_EQ(Caption(*captions, "Label11.caption"), "Envoyez un message à nous");
   EXPECT_EQ(Caption(*captions, "Label12.caption"), "");
+  // Captions younger than such files show their German text instead.
+  EXPECT_EQ(Caption(*captions, "ExifDateCheckBox.caption"), "Aufnahmezeit aus EXIF verwenden");
+  EXPECT_EQ(Caption(*captions, "RenameMessages.CheckBox"),
+            "Keine weiteren Meldungen in diesem Lauf");
 }
 
 TEST_F(LanguageFiles, onlyAListedNameWithoutADelimiterIsAppliedAndAnUnreadableFileIsReported) {

@@ -20,9 +20,11 @@
 #include <vector>
 
 #include "engine/Resize.h"
+#include "platform/FileTimes.h"
 #include "settings/SettingsFolder.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
+#include "tests/metadata/MetadataBytes.h"
 #include "ui/FileSizeTab.h"
 #include "ui/FolderAndOptions.h"
 #include "ui/Main.h"
@@ -109,6 +111,14 @@ class MainForm : public ::testing::Test {
   }
 
   std::string Status() const { return Form->StatusPanel->text().toStdString(); }
+
+  // Picks a language in the language box as the user does.
+  void PickLanguage(const QString& Language) {
+    const int index = Form->SharedArea->LanguageComboBox1->findText(Language);
+    ASSERT_GE(index, 0);
+    Form->SharedArea->LanguageComboBox1->setCurrentIndex(index);
+    emit Form->SharedArea->LanguageComboBox1->activated(index);
+  }
 
   test::TTempDir Temp;
   std::unique_ptr<TMainForm> Form;
@@ -455,22 +465,125 @@ TEST_F(MainForm, thePathButtonCaptionFollowsTheLanguageInUse) {
   Form = std::make_unique<TMainForm>();
   Form->FormCreate();
   Form->show();
-  auto pick = [&](const QString& Language) {
-    const int index = Form->SharedArea->LanguageComboBox1->findText(Language);
-    ASSERT_GE(index, 0);
-    Form->SharedArea->LanguageComboBox1->setCurrentIndex(index);
-    emit Form->SharedArea->LanguageComboBox1->activated(index);
-  };
-  pick("Aaa");
+  PickLanguage("Aaa");
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Ordner A");
   QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(2), Qt::LeftButton);
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Liste A");
-  pick("German");
+  PickLanguage("German");
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Verzeichnis-Liste bearbeiten");
   EXPECT_EQ(Form->SharedArea->TextCheckBox->text(), "Text ins Bild einkopieren");
-  pick("English");
+  PickLanguage("English");
   QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(1), Qt::LeftButton);
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Select Path");
+}
+
+// The renaming tab: a message box per file with a check box that ends them
+// for the run, names by the EXIF time taken, and lines for names taken.
+class RenamingTab : public MainForm {
+ protected:
+  void SetUp() override {
+    MainForm::SetUp();
+    PreviousChecked_ =
+        SetCheckedMessageHandler([this](const std::string& Text, const std::string& CheckCaption) {
+          Boxes.push_back(Text);
+          BoxCaptions.push_back(CheckCaption);
+          return static_cast<int>(Boxes.size()) == CheckAtBox;
+        });
+    Form->PageControl1->setCurrentIndex(2);
+    Form->TabSheet3->RadioGroup3->SetItemIndex(0);
+  }
+  void TearDown() override {
+    SetCheckedMessageHandler(std::move(PreviousChecked_));
+    MainForm::TearDown();
+  }
+  // Camera files stamped 2006-01-28 at midday (UTC).
+  std::string MakeCameraFiles(const std::vector<std::string>& Names) {
+    const std::string folder = Temp / "cam/";
+    for (const std::string& name : Names) {
+      test::WriteTextFile(folder + name, name);
+      SetFileModTime(folder + name, TFileTime{1138449600, 0});
+    }
+    return folder;
+  }
+  void Rename(const std::string& Folder) {
+    Answer = Folder;
+    QTest::mouseClick(Form->TabSheet3->EditFileNameButton, Qt::LeftButton);
+  }
+
+  std::vector<std::string> Boxes;
+  std::vector<std::string> BoxCaptions;
+  int CheckAtBox = 0;  // the box whose check box the user ticks; 0: none
+
+ private:
+  TCheckedMessageHandler PreviousChecked_;
+};
+
+TEST_F(RenamingTab, aBoxComesForEveryFileUntilTheUserAsksForNoMore) {
+  const std::string folder =
+      MakeCameraFiles({"P1280001.JPG", "P1280002.JPG", "P1280003.JPG", "P1280004.JPG", "x.jpg"});
+  Rename(folder);
+  EXPECT_EQ(Boxes.size(), 5u);
+  EXPECT_EQ(Boxes[0], "result:\tNewFileList =\t" + folder + "2006-01-28 0001.JPG");
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 4 Dateien");
+  EXPECT_EQ(Form->AccountPanel->text(), "4 renamed, 1 skipped, 0 failed");
+
+  Boxes.clear();
+  CheckAtBox = 2;
+  const std::string again = MakeCameraFiles(
+      {"P1280011.JPG", "P1280012.JPG", "P1280013.JPG", "P1280014.JPG", "P1280015.JPG"});
+  Rename(again);
+  EXPECT_EQ(Boxes.size(), 2u);
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 5 Dateien");
+  EXPECT_TRUE(fs::exists(again + "2006-01-28 0015.JPG"));
+  EXPECT_TRUE(Messages.empty());
+
+  // The next run asks again.
+  Boxes.clear();
+  CheckAtBox = 0;
+  Rename(MakeCameraFiles({"P1280021.JPG", "P1280022.JPG"}));
+  EXPECT_EQ(Boxes.size(), 12u);  // the files renamed before are listed too
+  EXPECT_TRUE(Form->TabSheet3->EditFileNameButton->isEnabled());
+}
+
+TEST_F(RenamingTab, theCheckBoxCaptionsFollowTheLanguage) {
+  PickLanguage("German");
+  EXPECT_EQ(Form->TabSheet3->ExifDateCheckBox->text(), "Aufnahmezeit aus EXIF verwenden");
+  Rename(MakeCameraFiles({"P1280001.JPG"}));
+  PickLanguage("English");
+  EXPECT_EQ(Form->TabSheet3->ExifDateCheckBox->text(), "Use the time taken from EXIF");
+  Rename(Temp / "cam/");
+  EXPECT_EQ(BoxCaptions, (std::vector<std::string>{"Keine weiteren Meldungen in diesem Lauf",
+                                                   "No more messages in this run"}));
+}
+
+TEST_F(RenamingTab, theTimeTakenIsUsedWhenCheckedAndTheChoiceIsKept) {
+  test::TExifBlock block(false);
+  block.AddAscii(0, 306, std::string("2019:06:15 10:20:30") + '\0');
+  const std::string folder = Temp / "exif/";
+  fs::create_directories(folder);
+  test::WriteBytes(folder + "ABC_0001.JPG", test::JpegFile({block.App1()}));
+  test::WriteBytes(folder + "DSC_0001.JPG", test::JpegFile({block.App1()}));
+  EXPECT_FALSE(Form->TabSheet3->ExifDateCheckBox->isChecked());  // off on a first start
+  Rename(folder);
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 0 Dateien");
+
+  QTest::mouseClick(Form->TabSheet3->ExifDateCheckBox, Qt::LeftButton);
+  Rename(folder);
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 1 Dateien");
+  EXPECT_TRUE(fs::exists(folder + "2019-06-15 0001.JPG"));
+  // The second picture of that day and counter keeps its name, and says why.
+  ASSERT_EQ(Form->ErrorLog().size(), 1u);
+  EXPECT_EQ(Form->AccountPanel->text(), "1 renamed, 0 skipped, 1 failed");
+  EXPECT_EQ(Form->ErrorLog()[0], "File " + folder + "DSC_0001.JPG was not renamed: " + folder +
+                                     "2019-06-15 0001.JPG exists\r\n");
+  EXPECT_TRUE(Form->ProgressWindow()->isVisible());
+
+  Form->close();
+  EXPECT_NE(test::ReadWholeFile(Temp / "settings/pictrim.ini").find("\nExifDateCheckBox=1\n"),
+            std::string::npos);
+  Form = std::make_unique<TMainForm>();
+  Form->FormCreate();
+  EXPECT_TRUE(Form->TabSheet3->ExifDateCheckBox->isChecked());
 }
 
 TEST(ClampedInteger, readsSignedDecimalsOfAnyLengthAndRefusesEverythingElse) {
