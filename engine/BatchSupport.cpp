@@ -6,6 +6,7 @@
 #include "engine/Resize.h"
 #include "image/CheckFileTypes.h"
 #include "platform/Paths.h"
+#include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
 
 namespace pictrim::batch {
@@ -28,6 +29,49 @@ bool StartsAsJpeg(const std::string& Path) {
   std::vector<uint8_t> head;
   ReadFileHead(Path, head, 1);
   return head.size() >= 2 && head[0] == 0xFF && head[1] == 0xD8;
+}
+
+std::string OverlongPathLine(const std::string& Source, const std::string& OutputPath) {
+  if (const std::string problem = PathLengthProblem(Source); !problem.empty()) {
+    return "File " + Source + " was skipped: " + problem;
+  }
+  if (const std::string problem = PathLengthProblem(OutputPath); !problem.empty()) {
+    return "File " + Source + " was skipped: its copy " + OutputPath + " cannot be made, " +
+           problem;
+  }
+  return {};
+}
+
+std::string FolderNotMadeLine(const std::string& Source, const std::string& Folder) {
+  return "File " + Source + " was not written: the folder " + Folder + " could not be created";
+}
+
+bool WritesIntoSourceTree(const std::string& OutputPath, const std::string& SourceFolder) {
+  return LiesInside(ExtractFilePath(OutputPath), SourceFolder);
+}
+
+std::string IntoSourceTreeLine(const std::string& Source, const std::string& OutputPath) {
+  return "File " + Source + " was not written: its copy " + OutputPath +
+         " would land in the source folder";
+}
+
+bool RefuseOutputInsideSource(const std::string& SourceFolder, const std::string& OutputFolder) {
+  if (!LiesInside(OutputFolder, SourceFolder)) return false;
+  ShowMessage("The output folder " + OutputFolder + " lies inside the source folder " +
+              SourceFolder + ": nothing was done. Choose an output folder outside it.");
+  return true;
+}
+
+std::unique_ptr<TFileList> ListSourceTree(const std::string& SourceFolder, const std::string& Masks,
+                                          TErrorLog& ErrorLog) {
+  std::unique_ptr<TFileList> files;
+  std::vector<std::string> unlisted;
+  GetFileListEx(files, SourceFolder, "", Masks, true, true, &unlisted);
+  for (const std::string& folder : unlisted) {
+    AddErrorLogEntry("Folder " + folder + " was not searched: " + PathLengthProblem(folder),
+                     ErrorLog);
+  }
+  return files;
 }
 
 void TRunReport::ReportDone(const std::string& OutputPath) {

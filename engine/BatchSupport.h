@@ -11,6 +11,7 @@
 #include "platform/BatchTarget.h"
 #include "util/ErrorLog.h"
 #include "util/OrderedWork.h"
+#include "util/SystemUtils.h"
 
 namespace pictrim::batch {
 
@@ -27,6 +28,30 @@ std::string FolderOutputLine(const std::string& Source, const std::string& Outpu
 // True when the file starts with the JPEG start-of-image marker (FF D8);
 // reads two bytes. Raises EInOutError when the file cannot be opened.
 bool StartsAsJpeg(const std::string& Path);
+
+// The line of a file whose own path or whose copy's path is too long for
+// the file system; "" when both fit.
+std::string OverlongPathLine(const std::string& Source, const std::string& OutputPath);
+
+// The line of a file whose copy's folder could not be made.
+std::string FolderNotMadeLine(const std::string& Source, const std::string& Folder);
+
+// True when a copy written to OutputPath would land in the source tree: its
+// folder, resolved, lies inside the resolved source folder (a link in the
+// output tree may lead there). Such a copy is never written.
+bool WritesIntoSourceTree(const std::string& OutputPath, const std::string& SourceFolder);
+// The line of such a copy.
+std::string IntoSourceTreeLine(const std::string& Source, const std::string& OutputPath);
+
+// The start guard of every batch: true, after telling the user, when the
+// output folder (resolved: links, "." and "..") is the source folder or lies
+// inside it, where copies could replace or join the sources.
+bool RefuseOutputInsideSource(const std::string& SourceFolder, const std::string& OutputFolder);
+
+// Lists the files of the tree as GetFileListEx does; a folder that cannot be
+// searched because its path is too long gets a line in ErrorLog.
+std::unique_ptr<TFileList> ListSourceTree(const std::string& SourceFolder, const std::string& Masks,
+                                          TErrorLog& ErrorLog);
 
 // The source folder without its closing delimiter, to which an output
 // folder's suffix is appended; the root folder keeps it.

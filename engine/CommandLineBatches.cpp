@@ -2,6 +2,7 @@
 // JPEG file, written as a JPEG whose longer edge is the given size. They check
 // each file's type from its first bytes, scale with the smooth stretch of
 // screen bitmaps and encode with the JPEG picture object.
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 
@@ -19,8 +20,10 @@
 #include "metadata/Exif.h"
 #include "platform/FileTimes.h"
 #include "platform/Paths.h"
+#include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
+#include "util/SourceFile.h"
 #include "util/SystemUtils.h"
 
 namespace fs = std::filesystem;
@@ -31,20 +34,6 @@ namespace {
 const std::string BmpWriteFailedMessage = "EXCEPTION in 'ConvertBMPtoJPEGtree' line 1053";
 const std::string JpegBatchFailedMessage = "Exception in SaveJPEGtreeDownSized Code 620";
 const std::string OneLineHighText = "Due to a BUG in the programming language, File  ";
-
-// True when Path names a file that already exists inside the source tree
-// (the output folder may lie in it, or be the source folder itself). Such a
-// file is a source of this run or of the next batch and is never replaced.
-bool IsFileOfSourceTree(const std::string& Path, const std::string& SourceFolder) {
-  std::error_code ec;
-  if (!fs::exists(fs::path(Path), ec)) return false;
-  const fs::path file = fs::canonical(fs::path(Path), ec);
-  if (ec) return true;  // cannot tell: better left alone
-  const fs::path folder = fs::canonical(fs::path(SourceFolder), ec);
-  if (ec) return true;
-  const std::string prefix = IncludeTrailingDelimiter(folder.string());
-  return file.string().compare(0, prefix.size(), prefix) == 0;
-}
 
 // Width and height as a BMP file's info header states them; nothing when the
 // header cannot be read.
@@ -64,6 +53,20 @@ std::optional<TPictureSize> BmpHeaderSize(const std::string& Path) {
   const uint32_t infoSize = le(14, 4);
   if (infoSize == 12) return TPictureSize{le(18, 2), le(20, 2)};  // the old core header
   return TPictureSize{le(18, 4), le(22, 4)};
+}
+
+// The BMP file's picture, read from a descriptor opened as sources are (a
+// regular file only, never waiting); a null image when it cannot be read.
+QImage ReadBmp(const std::string& Path) {
+  try {
+    const TSourceFile file(Path);
+    QFile device;
+    if (!device.open(file.Fd(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) return {};
+    QImageReader reader(&device, "BMP");
+    return reader.read();
+  } catch (const EInOutError&) {
+    return {};
+  }
 }
 
 // The notifications of one entry: the source's path, then the progress.
@@ -100,10 +103,12 @@ class TCommandLineRun {
 
   // The tree's files with this extension mask, sorted.
   std::unique_ptr<TFileList> List(const std::string& Mask) const {
-    std::unique_ptr<TFileList> files;
-    GetFileListEx(files, Source_, "", Mask, true, true);
-    return files;
+    return batch::ListSourceTree(Source_, Mask, ErrorLog_);
   }
+
+  // The start guard: true (the user told) when the output folder lies
+  // inside the source tree.
+  bool RefusesOutputFolder() const { return batch::RefuseOutputInsideSource(Source_, Output_); }
 
   // Checks the entry's type; on success posts its notifications and returns
   // the output path of Relative, or nothing when the entry is done with.
@@ -136,6 +141,11 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
                                                     const std::string& Relative,
                                                     const std::string& InvalidText, size_t Index,
                                                     size_t Count) {
+  const std::string outputPath = Output_ + Relative;
+  if (const std::string line = batch::OverlongPathLine(Path, outputPath); !line.empty()) {
+    Log(line);
+    return std::nullopt;
+  }
   ValidationInfoStruct info;
   try {
     CheckFileType(Path, info);
@@ -147,15 +157,14 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
     Log(InvalidText + Path);
     return std::nullopt;
   }
-  const std::string outputPath = Output_ + Relative;
   if (batch::IsFolder(outputPath)) {
     Log(batch::FolderOutputLine(Path, outputPath));
     return std::nullopt;
   }
   PostEntry(Window_, ProgressMsg_, FileMsg_, Path, Index, Count);
   if (!Overwrite_ && batch::FileExists(outputPath)) return std::nullopt;
-  if (IsFileOfSourceTree(outputPath, Source_)) {
-    Log("File " + outputPath + " belongs to the source folder and was not overwritten");
+  if (batch::WritesIntoSourceTree(outputPath, Source_)) {
+    Log(batch::IntoSourceTreeLine(Path, outputPath));
     return std::nullopt;
   }
   return outputPath;
@@ -173,8 +182,7 @@ void ConvertOneBmp(TCommandLineRun& Run, const std::string& Path, size_t Index, 
       Run.Prepare(Path, ReplaceExtension(Run.RelativePath(Path), "jpg"),
                   "Not a valid BMP V3:   ", Index, Count);
   if (!output) return;
-  QImageReader reader(QString::fromStdString(Path), "BMP");
-  QImage bitmap = reader.read();
+  QImage bitmap = ReadBmp(Path);
   if (bitmap.isNull()) {
     const std::optional<TPictureSize> stated = BmpHeaderSize(Path);
     if (stated && (stated->Width == 0 || stated->Height == 0)) {
@@ -228,8 +236,11 @@ void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count
       Run_.Prepare(Path, Run_.RelativePath(Path), "Not a valid JPG:   ", Index, Count);
   if (!output) return;
   TJpegImage jpeg;
+  jpeg.SetCancelFlag(&CancelRequested);
   try {
     jpeg.LoadFromFile(Path);
+  } catch (const EJpegCancelled&) {
+    return;
   } catch (const std::exception&) {
     Run_.Log("EXCEPTION in SaveJPEGtreeDownSized - j.loadFromFile()) with  File \"" + Path + "\"");
   }
@@ -246,6 +257,8 @@ void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count
   try {
     // The pixels are decoded here.
     jpeg.AssignTo(bitmap);
+  } catch (const EJpegCancelled&) {
+    return;
   } catch (const std::exception&) {
     Run_.Log("EXCEPTION in SaveJPEGtreeDownSized - TB.assign( j) with  File \"" + Path + "\"");
   }
@@ -321,6 +334,7 @@ int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return BmpBatchRefused;
   TCommandLineRun run(Window, SourceFolder, OutputFolder, MaxEdge, ProgressMsg, FileMsg, Overwrite,
                       ErrorLog);
+  if (run.RefusesOutputFolder()) return BmpBatchRefused;
   std::unique_ptr<TFileList> files = run.List("bmp");
   const size_t count = files->Count();
   size_t index = 0;
@@ -342,6 +356,7 @@ int SaveJPEGtreeDownSized(TBatchTarget* Window, const std::string& SourceFolder,
   if (SourceFolder.empty()) return JpegBatchNoSource;
   TCommandLineRun run(Window, SourceFolder, OutputFolder, MaxEdge, ProgressMsg, FileMsg, Overwrite,
                       ErrorLog);
+  if (run.RefusesOutputFolder()) return JpegBatchOutputInsideSource;
   TJpegDownSizer downSizer(run, MaxHeight);
   std::unique_ptr<TFileList> files = run.List("jpg");
   const size_t count = files->Count();

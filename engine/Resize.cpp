@@ -10,7 +10,6 @@
 
 #include "engine/BatchSupport.h"
 #include "image/ImageBitmap.h"
-#include "image/JpegCodec.h"
 #include "image/JpegImage.h"
 #include "metadata/Exif.h"
 #include "platform/FileTimes.h"
@@ -44,6 +43,7 @@ struct TResizeEntry {
   std::string Source;
   std::string Extension;  // lower-cased, after the last "." of the whole path
   std::string OutputPath;
+  std::string PathLine;  // why the paths are too long; "" when they fit
 };
 
 std::string LoaderLine(const TResizeEntry& Entry) { return LoaderLine(Entry.Source); }
@@ -58,6 +58,7 @@ TResizeEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
   entry.Source = Source;
   entry.Extension = LowerCase(ExtractExtension(Source));
   entry.OutputPath = OutputFolder + ReplaceExtension(batch::RelativePath(Source, SourceFolder), "jpg");
+  entry.PathLine = batch::OverlongPathLine(Source, entry.OutputPath);
   return entry;
 }
 
@@ -95,13 +96,11 @@ class TCopyWorker {
   TCopyResult Make(const TResizeEntry& Entry);
 
  private:
-  TCopyResult MakeFromJpeg(const TResizeEntry& Entry, std::vector<uint8_t> Source,
+  TCopyResult MakeFromJpeg(const TResizeEntry& Entry, const TJpegImage& Source,
                            TPictureSize Target);
-  bool LoadPicture(const TResizeEntry& Entry, const std::vector<uint8_t>& Bytes,
-                   TCopyResult& Result);
+  bool LoadPicture(const TResizeEntry& Entry, TCopyResult& Result);
   void RescalePicture(const TResizeEntry& Entry, TPictureSize Target, TCopyResult& Result);
-  void FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
-                  TCopyResult& Result);
+  void FinishCopy(const TResizeEntry& Entry, TCopyResult& Result);
 
   uint32_t MaxWidth_;
   uint32_t MaxHeight_;
@@ -115,27 +114,39 @@ class TCopyWorker {
 TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   TCopyResult result;
   if (Entry.Extension == "db" || Entry.Extension == "txt" || Entry.Extension == "doc") return result;
+  if (!Entry.PathLine.empty()) return result;
   if (!Overwrite_ && FileExists(Entry.OutputPath)) return result;
-  std::vector<uint8_t> source;
+  // A JPEG is read from its file as it is decoded; the image library reads
+  // other files itself, after telling their type from their first bytes.
+  std::optional<TJpegImage> jpeg;
   try {
-    // Only JPEG files are read whole here; the image library reads others
-    // itself, after telling their type from their first bytes.
-    if (batch::StartsAsJpeg(Entry.Source)) source = ReadFileBytes(Entry.Source);
+    if (batch::StartsAsJpeg(Entry.Source)) {
+      jpeg.emplace();
+      jpeg->SetCancelFlag(&CancelRequested);
+      jpeg->LoadFromFile(Entry.Source);
+    }
+  } catch (const EJpegLimitError&) {
+    result.LoadLines.push_back(LoaderLine(Entry));
+    return result;
+  } catch (const EJpegCancelled&) {
+    return result;
+  } catch (const EJpegError&) {
+    jpeg.reset();  // a header libjpeg cannot read: the image library judges it
   } catch (const std::exception&) {
     result.LoadLines.push_back(LoaderLine(Entry));
     return result;
   }
   // A JPEG with a usable target takes the quick road: decoded at a reduced
   // scale, area-averaged to the target, encoded once.
-  if (const std::optional<TPictureSize> header = JpegFrameSize(source);
-      header && header->Width > 1 && header->Height > 1) {
-    const TPictureSize target = CalcNewSize(MaxWidth_, MaxHeight_, header->Width, header->Height);
+  if (jpeg && jpeg->Width() > 1 && jpeg->Height() > 1) {
+    const TPictureSize target = CalcNewSize(MaxWidth_, MaxHeight_, jpeg->Width(), jpeg->Height());
     if (target.Width > 0 && target.Height > 0 && target.Width <= MaxBitmapEdge &&
         target.Height <= MaxBitmapEdge) {
-      return MakeFromJpeg(Entry, std::move(source), target);
+      return MakeFromJpeg(Entry, *jpeg, target);
     }
   }
-  if (!LoadPicture(Entry, source, result)) return result;
+  jpeg.reset();
+  if (!LoadPicture(Entry, result)) return result;
   const TPictureSize original{Picture_.GetWidth(), Picture_.GetHeight()};
   if (original.Width == 0 || original.Height == 0) {
     Picture_.Clear();
@@ -154,25 +165,24 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   result.SourceTime = GetFileModTime(Entry.Source);
   result.Saved = Picture_.ConvertForJpeg() && Picture_.SaveToBytes(FIF_JPEG, result.Plain, JPEG_DEFAULT);
   Picture_.Clear();
-  if (result.Saved) FinishCopy(Entry, source, result);
+  if (result.Saved) FinishCopy(Entry, result);
   return result;
 }
 
-TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uint8_t> Source,
+TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, const TJpegImage& Source,
                                       TPictureSize Target) {
   TCopyResult result;
   const bool carryMetadata = IsJpegExtension(Entry.Extension);
   bool hasMetadata = false;
-  if (carryMetadata) hasMetadata = Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source);
+  if (carryMetadata) hasMetadata = Metadata_.ReadHasMetadata(Entry.Source);
   QImage picture;
-  bool grey = false;
+  const bool grey = Source.IsGreyscale();
   try {
-    TJpegImage source;
-    source.LoadFromBytes(std::move(Source));
-    grey = source.IsGreyscale();
-    picture = source.ToReducedBitmap(Target.Width, Target.Height, true)
+    picture = Source.ToReducedBitmap(Target.Width, Target.Height, true)
                   .scaled(static_cast<int>(Target.Width), static_cast<int>(Target.Height),
                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  } catch (const EJpegCancelled&) {
+    return result;  // the run ends; nothing to tell of this file
   } catch (const std::exception&) {
     result.LoadLines.push_back(LoaderLine(Entry));
     return result;
@@ -202,12 +212,10 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uin
 
 // Loads the picture through the image library. False when it produced
 // nothing; a file it recognised but could not decode gets the loader line.
-bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, const std::vector<uint8_t>& Bytes,
-                              TCopyResult& Result) {
+bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, TCopyResult& Result) {
   bool loaded = false;
   try {
-    loaded = Bytes.empty() ? Picture_.Load(Entry.Source, JPEG_DEFAULT)
-                           : Picture_.LoadFromBytes(Bytes, Entry.Source, JPEG_DEFAULT);
+    loaded = Picture_.Load(Entry.Source, JPEG_DEFAULT);
     if (!loaded && Picture_.DecodeFailed()) Result.LoadLines.push_back(LoaderLine(Entry));
   } catch (const std::exception&) {
     Picture_.Clear();
@@ -231,8 +239,7 @@ void TCopyWorker::RescalePicture(const TResizeEntry& Entry, TPictureSize Target,
 // The copy as it will be written: the text stamped in (encoded anew at
 // quality 90) and, for JPEG sources, the source's metadata in front of the
 // encoded picture (which is not decoded again for that).
-void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
-                             TCopyResult& Result) {
+void TCopyWorker::FinishCopy(const TResizeEntry& Entry, TCopyResult& Result) {
   try {
     TJpegImage jpeg;
     jpeg.LoadFromBytes(Result.Plain);
@@ -242,7 +249,7 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
       jpeg.Assign(bitmap);
     }
     if (IsJpegExtension(Entry.Extension)) {
-      Result.Final = Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source)
+      Result.Final = Metadata_.ReadHasMetadata(Entry.Source)
                          ? Metadata_.JpegWithMetadata(jpeg, true)
                          : jpeg.EncodedData();
     } else if (!PictureText_.empty()) {
@@ -257,14 +264,16 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
 
 class TResizeRun : batch::TRunReport {
  public:
-  TResizeRun(TBatchTarget* Window, bool Overwrite, size_t Total, TErrorLog& ErrorLog)
-      : TRunReport(Window, Total, ErrorLog), Overwrite_(Overwrite) {}
+  TResizeRun(TBatchTarget* Window, const std::string& SourceFolder, bool Overwrite, size_t Total,
+             TErrorLog& ErrorLog)
+      : TRunReport(Window, Total, ErrorLog), SourceFolder_(SourceFolder), Overwrite_(Overwrite) {}
 
   bool ReportEntry(const TResizeEntry& Entry, const std::function<TCopyResult()>& Take);
 
  private:
   void WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result);
 
+  std::string SourceFolder_;
   bool Overwrite_;
 };
 
@@ -277,6 +286,10 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
   // An earlier entry of this run may have written the same output by now.
   const bool present = FileExists(Entry.OutputPath);
   TCopyResult result = Take();
+  if (!Entry.PathLine.empty()) {
+    Log(Entry.PathLine);
+    return true;
+  }
   if (batch::IsFolder(Entry.OutputPath)) {
     Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
     return true;
@@ -286,7 +299,15 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
     Log(result.LoadLines);
     return true;
   }
-  if (!MakeFolderPath(ExtractFilePath(Entry.OutputPath))) return true;
+  if (batch::WritesIntoSourceTree(Entry.OutputPath, SourceFolder_)) {
+    Log(batch::IntoSourceTreeLine(Entry.Source, Entry.OutputPath));
+    return true;
+  }
+  const std::string folder = ExtractFilePath(Entry.OutputPath);
+  if (!MakeFolderPath(folder)) {
+    Log(batch::FolderNotMadeLine(Entry.Source, folder));
+    return true;
+  }
   if (result.Kind == TCopyResult::Picture) {
     if (CancelRequested) return false;
     WriteCopy(Entry, result);
@@ -330,13 +351,6 @@ void TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result)
 unsigned BatchThreadCount() {
   if (BatchThreads > 0) return BatchThreads;
   return std::max(1u, std::thread::hardware_concurrency());
-}
-
-std::optional<TPictureSize> JpegFrameSize(const std::vector<uint8_t>& Bytes) {
-  if (Bytes.size() < 4 || Bytes[0] != 0xFF || Bytes[1] != 0xD8) return std::nullopt;
-  jpegcodec::THeader header;
-  if (!jpegcodec::ReadHeader(Bytes.data(), Bytes.size(), &header, nullptr, 0)) return std::nullopt;
-  return TPictureSize{header.Width, header.Height};
 }
 
 TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height) {
@@ -392,15 +406,15 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
   const std::string source = IncludeTrailingDelimiter(SourceFolder);
   const std::string output =
       OutputFolder.empty() ? ResizeOutputFolder(source, MaxWidth, MaxHeight) : OutputFolder;
-  std::unique_ptr<TFileList> files;
-  GetFileListEx(files, source, "", "", true, true);
+  if (batch::RefuseOutputInsideSource(source, output)) return ResizeRefused;
+  std::unique_ptr<TFileList> files = batch::ListSourceTree(source, "", ErrorLog);
   std::vector<TResizeEntry> entries;
   for (const std::string& path : *files) {
     entries.push_back(DeriveEntry(path, source, IncludeTrailingDelimiter(output)));
   }
   files.reset();
 
-  TResizeRun run(Window, Overwrite, entries.size(), ErrorLog);
+  TResizeRun run(Window, source, Overwrite, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(
       entries,
       [&] { return std::make_unique<TCopyWorker>(MaxWidth, MaxHeight, PictureText, TextPosition, Overwrite); },

@@ -337,26 +337,23 @@ TRoundedMean::TRoundedMean(uint32_t Count) : Count_(Count) {
   Bias_ = Count * reciprocal;
 }
 
-TReducedJpegMaster::TReducedJpegMaster(std::vector<uint8_t> Source,
-                                       const std::vector<uint8_t>& FullSave, QImage Half, QImage Whole)
-    : Half_(std::move(Half)),
+TReducedJpegMaster::TReducedJpegMaster(TJpegImage Source, const std::vector<uint8_t>& FullSave,
+                                       QImage Half, QImage Whole)
+    : Source_(std::move(Source)),
+      Half_(std::move(Half)),
       Whole_(std::move(Whole)),
       FullSave_(FullSave),
       LibraryHeader_(FullSave.begin(),
                      FullSave.begin() + static_cast<std::ptrdiff_t>(LeadingSegmentsEnd(FullSave))) {
-  Source_.LoadFromBytes(std::move(Source));
 }
 
 QImage TReducedJpegMaster::ShrinkWhole(uint32_t Width, uint32_t Height) {
   if (Width < Source_.Width() && Height < Source_.Height()) {
     if (!Whole_.isNull()) return BoxShrink(Whole_, Width, Height);
-    const std::vector<uint8_t>& bytes = Source_.EncodedData();
     TBoxShrinker shrinker(Width, Height);
     ++Decodes_;
-    if (jpegcodec::DecodeRows(bytes.data(), bytes.size(), ShrinkRow, &shrinker).Ok) {
-      return shrinker.Finish();
-    }
-    return QImage();
+    Source_.DecodeRows(ShrinkRow, &shrinker);
+    return shrinker.Finish();
   }
   // Wider or higher than the picture itself (the search widens its range
   // past the edge): rescaled from the whole decoded picture.
@@ -399,18 +396,19 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
   return trial;
 }
 
-std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
-                                                     QImage& Half, QImage* Whole) {
+std::optional<std::vector<uint8_t>> FullSizeJpegSave(const TJpegImage& Source, QImage& Half,
+                                                     QImage* Whole) {
   TRowKeeper keeper{THalver(Half), Whole};
-  jpegcodec::TEncodeResult r = jpegcodec::Transcode(Source.data(), Source.size(),
-                                                    TJpegImage::LibraryQuality, KeepRow, &keeper);
-  if (!r.Ok) {
+  try {
+    return Source.Transcode(TJpegImage::LibraryQuality, KeepRow, &keeper);
+  } catch (const EJpegLimitError&) {
+    throw;
+  } catch (const EJpegCancelled&) {
+    throw;
+  } catch (const EJpegError&) {
     if (Whole != nullptr) *Whole = QImage();
     return std::nullopt;
   }
-  std::vector<uint8_t> bytes(r.Data, r.Data + r.Size);
-  jpegcodec::FreeEncoded(r);
-  return bytes;
 }
 
 size_t LeadingSegmentsEnd(const std::vector<uint8_t>& Jpeg) {

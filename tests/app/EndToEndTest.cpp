@@ -115,15 +115,14 @@ TEST_F(PictrimProcess, aSizeTheJpegBatchRefusesStillRunsTheBmpBatchAndGivesStatu
   EXPECT_FALSE(fs::exists(Dir / "Strip_SIZE10001/photo.jpg"));
 }
 
-TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceNeverChangesASourceFile) {
+TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceIsRefusedWithStatusTwo) {
   test::WriteJpeg(Dir / "Same/a.jpg", 300, 200);
   test::WriteJpeg(Dir / "Same/sub/b.jpg", 300, 200);
   const std::string before = test::TreeSnapshot(Dir / "Same/");
   const TRun run =
       RunPictrim({"/s:" + Q(Dir / "Same"), "/d:" + Q(Dir / "Same"), "/o:ja", "/p:100"});
-  EXPECT_EQ(run.Status, 1);
-  EXPECT_TRUE(Contains(run.Err, "File " + Dir / "Same/a.jpg" +
-                                    " belongs to the source folder and was not overwritten\n"));
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_TRUE(Contains(run.Err, "lies inside the source folder")) << run.Err;
   EXPECT_EQ(test::TreeSnapshot(Dir / "Same/"), before);
 }
 

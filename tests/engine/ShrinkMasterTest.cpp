@@ -59,18 +59,20 @@ TEST(RoundedMean, inSinglePrecisionAgreesForEveryBoxUpToItsLargestCount) {
   }
 }
 
-std::vector<uint8_t> NaturalJpeg(int Width, int Height) {
+TJpegImage NaturalJpeg(int Width, int Height) {
   TJpegImage jpeg;
   jpeg.SetCompressionQuality(92);
   jpeg.Assign(test::MakeNaturalImage(Width, Height, 5));
-  return jpeg.EncodedData();
+  TJpegImage loaded;
+  loaded.LoadFromBytes(jpeg.EncodedData());
+  return loaded;
 }
 
 // Trials wider than the half-size picture come from the source's pixels,
 // decoded again for each trial or from the whole picture kept in memory;
 // both give the same bytes.
 TEST(ReducedJpegMaster, makesTheSameWideTrialsStreamedOrFromTheWholePicture) {
-  const std::vector<uint8_t> source = NaturalJpeg(1203, 901);
+  const TJpegImage source = NaturalJpeg(1203, 901);
   QImage half, whole;
   const std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(source, half, &whole);
   ASSERT_TRUE(fullSave);
