@@ -27,19 +27,31 @@ struct TRun {
   std::string Err;
 };
 
-TRun RunPictrim(const QStringList& Args) {
+TRun RunProgram(const QString& Program, const QStringList& Args) {
   QProcess process;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     environment.remove(name);
   process.setProcessEnvironment(environment);
-  process.start(PICTRIM_EXE, Args);
+  process.start(Program, Args);
   TRun run;
   if (!process.waitForFinished(180000) || process.exitStatus() != QProcess::NormalExit) return run;
   run.Status = process.exitCode();
   run.Out = process.readAllStandardOutput().toStdString();
   run.Err = process.readAllStandardError().toStdString();
   return run;
+}
+
+TRun RunPictrim(const QStringList& Args) {
+  return RunProgram(PICTRIM_EXE, Args);
+}
+
+// As RunPictrim, with every file the run writes limited to FileBytes: a
+// write beyond fails as on a full disk (root may write anywhere else).
+TRun RunPictrimWithFileLimit(int FileBytes, const QStringList& Args) {
+  const QString script =
+      "trap '' XFSZ; exec prlimit --fsize=" + QString::number(FileBytes) + " -- \"$@\"";
+  return RunProgram("/bin/sh", QStringList{"-c", script, "sh", PICTRIM_EXE} + Args);
 }
 
 QString Q(const std::string& Text) {
@@ -163,6 +175,21 @@ TEST_F(PictrimProcess, shrinkWritesCopiesNearTheTargetSize) {
     ASSERT_TRUE(fs::exists(output + name)) << name;
     EXPECT_LE(fs::file_size(output + name), 11u * 1024) << name;
   }
+}
+
+TEST_F(PictrimProcess, aRunEndedOrCutShortByAnErrorMessageExitsWithOne) {
+  test::WritePicture(Dir / "Pics/a.png", 200, 150, FIF_PNG);
+  test::WritePicture(Dir / "Pics/b.png", 64, 48, FIF_PNG);
+  // The copy of a.png cannot be written: "Error with ..." ends the run.
+  TRun run = RunPictrimWithFileLimit(2000, {"shrink", "--kb", "100", Q(Dir / "Pics")});
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "Error with " + Dir / "Pics_SIZE100 kB/a.exPNG.jpg")) << run.Err;
+  // A file stands where the output folder would be made.
+  test::WriteTextFile(Dir / "Pics_MAXSIZE32", "not a folder");
+  run = RunPictrim({"resize", "--edge", "32", Q(Dir / "Pics")});
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "the folder " + Dir / "Pics_MAXSIZE32/ could not be created"))
+      << run.Err;
 }
 
 TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileAndTheCount) {
