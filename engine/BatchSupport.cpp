@@ -74,6 +74,14 @@ std::unique_ptr<TFileList> ListSourceTree(const std::string& SourceFolder, const
   return files;
 }
 
+std::optional<TJpegImage> OpenJpegSource(const std::string& Path) {
+  if (!StartsAsJpeg(Path)) return std::nullopt;
+  std::optional<TJpegImage> jpeg(std::in_place);
+  jpeg->SetCancelFlag(&CancelRequested);
+  jpeg->LoadFromFile(Path);
+  return jpeg;
+}
+
 void TRunReport::ReportDone(const std::string& OutputPath) {
   if (!FileExists(OutputPath)) return;
   PostFileDone(Window_, OutputPath);

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/Resize.h"
+#include "image/JpegImage.h"
 #include "platform/BatchTarget.h"
 #include "util/ErrorLog.h"
 #include "util/OrderedWork.h"
@@ -52,6 +54,12 @@ bool RefuseOutputInsideSource(const std::string& SourceFolder, const std::string
 // searched because its path is too long gets a line in ErrorLog.
 std::unique_ptr<TFileList> ListSourceTree(const std::string& SourceFolder, const std::string& Masks,
                                           TErrorLog& ErrorLog);
+
+// The source as a JPEG picture read from its file as it is decoded, its
+// decodes stopped by a cancel, when the file starts as a JPEG; nothing
+// otherwise. Raises EInOutError when the file cannot be opened (or is no
+// regular file) and EJpegError as TJpegImage::LoadFromFile does.
+std::optional<TJpegImage> OpenJpegSource(const std::string& Path);
 
 // The source folder without its closing delimiter, to which an output
 // folder's suffix is appended; the root folder keeps it.

@@ -224,7 +224,8 @@ class TJpegDownSizer {
   void Convert(const std::string& Path, size_t Index, size_t Count);
 
  private:
-  void Write(const std::string& Path, const std::string& Output, TJpegImage& Jpeg, QImage& Bitmap);
+  void Write(const std::string& Path, const std::string& Output, TPictureSize Size,
+             TJpegImage& Jpeg, QImage& Bitmap);
 
   TCommandLineRun& Run_;
   uint32_t MaxHeight_;
@@ -253,25 +254,25 @@ void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count
     Run_.Log(OneLineHighText + Path + "  cannot be resized");
     return;
   }
+  // The copy's size comes from the frame; the pixels are decoded here, at a
+  // reduced scale where that size allows (never below it), so that a large
+  // picture is not held whole only to be stretched down.
+  const TPictureSize size = DownSize(Run_.MaxEdge(), MaxHeight_, jpeg.Width(), jpeg.Height());
   QImage bitmap;
   try {
-    // The pixels are decoded here.
-    jpeg.AssignTo(bitmap);
+    bitmap = jpeg.ToReducedBitmap(size.Width, size.Height);
   } catch (const EJpegCancelled&) {
     return;
   } catch (const std::exception&) {
     Run_.Log("EXCEPTION in SaveJPEGtreeDownSized - TB.assign( j) with  File \"" + Path + "\"");
   }
   if (bitmap.isNull()) return;
-  Write(Path, *output, jpeg, bitmap);
+  Write(Path, *output, size, jpeg, bitmap);
 }
 
-void TJpegDownSizer::Write(const std::string& Path, const std::string& Output, TJpegImage& Jpeg,
-                           QImage& Bitmap) {
-  const TPictureSize size =
-      DownSize(Run_.MaxEdge(), MaxHeight_, static_cast<uint32_t>(Bitmap.width()),
-               static_cast<uint32_t>(Bitmap.height()));
-  if (StretchBitmap(Bitmap, size.Width, size.Height, "") != 0 || Bitmap.isNull()) return;
+void TJpegDownSizer::Write(const std::string& Path, const std::string& Output, TPictureSize Size,
+                           TJpegImage& Jpeg, QImage& Bitmap) {
+  if (StretchBitmap(Bitmap, Size.Width, Size.Height, "") != 0 || Bitmap.isNull()) return;
   if (!Run_.MakeOutputFolder(Output)) return;
   const std::optional<TFileTime> time = GetFileModTime(Path);
   Jpeg.Assign(Bitmap);

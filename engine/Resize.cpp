@@ -120,11 +120,7 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   // other files itself, after telling their type from their first bytes.
   std::optional<TJpegImage> jpeg;
   try {
-    if (batch::StartsAsJpeg(Entry.Source)) {
-      jpeg.emplace();
-      jpeg->SetCancelFlag(&CancelRequested);
-      jpeg->LoadFromFile(Entry.Source);
-    }
+    jpeg = batch::OpenJpegSource(Entry.Source);
   } catch (const EJpegLimitError&) {
     result.LoadLines.push_back(LoaderLine(Entry));
     return result;

@@ -182,14 +182,8 @@ TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
 void TShrinkWorker::MakeCopy(const TShrinkEntry& Entry, TShrinkResult& Result) {
   std::optional<TJpegImage> jpeg;
   try {
-    if (batch::StartsAsJpeg(Entry.Source)) {
-      jpeg.emplace();
-      jpeg->SetCancelFlag(&CancelRequested);
-      jpeg->LoadFromFile(Entry.Source);
-    }
-  } catch (const EJpegLimitError&) {
-    throw;
-  } catch (const EJpegCancelled&) {
+    jpeg = batch::OpenJpegSource(Entry.Source);
+  } catch (const EJpegStopped&) {
     throw;
   } catch (const EJpegError&) {
     jpeg.reset();  // a header libjpeg cannot read: the container's loader judges it

@@ -401,9 +401,7 @@ std::optional<std::vector<uint8_t>> FullSizeJpegSave(const TJpegImage& Source, Q
   TRowKeeper keeper{THalver(Half), Whole};
   try {
     return Source.Transcode(TJpegImage::LibraryQuality, KeepRow, &keeper);
-  } catch (const EJpegLimitError&) {
-    throw;
-  } catch (const EJpegCancelled&) {
+  } catch (const EJpegStopped&) {
     throw;
   } catch (const EJpegError&) {
     if (Whole != nullptr) *Whole = QImage();

@@ -111,8 +111,7 @@ class TReducedJpegMaster : public TTrialMaster {
 // Half receives the half-size picture on the way, and Whole, when given,
 // the decoded picture itself (null when there is no memory for it).
 // Nothing when the source is not a three-component colour JPEG or cannot be
-// decoded; a decode stopped by a limit or a cancel raises EJpegLimitError
-// or EJpegCancelled.
+// decoded; a decode stopped by a limit or a cancel raises EJpegStopped.
 std::optional<std::vector<uint8_t>> FullSizeJpegSave(const TJpegImage& Source, QImage& Half,
                                                      QImage* Whole = nullptr);
 

@@ -33,17 +33,23 @@ class EJpegError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A JPEG whose decode was stopped by a limit: more memory than the budget
-// holds, too many scans, or more time than a file is given.
-class EJpegLimitError : public EJpegError {
+// A decode stopped before its end, whatever its data: by a limit or a cancel.
+class EJpegStopped : public EJpegError {
  public:
   using EJpegError::EJpegError;
 };
 
-// A decode stopped because the run was cancelled.
-class EJpegCancelled : public EJpegError {
+// A JPEG whose decode was stopped by a limit: more memory than the budget
+// holds, too many scans, or more time than a file is given.
+class EJpegLimitError : public EJpegStopped {
  public:
-  using EJpegError::EJpegError;
+  using EJpegStopped::EJpegStopped;
+};
+
+// A decode stopped because the run was cancelled.
+class EJpegCancelled : public EJpegStopped {
+ public:
+  using EJpegStopped::EJpegStopped;
 };
 
 // Progressive pictures with more scans are refused; cameras and editors

@@ -299,7 +299,8 @@ TEST_F(HostileJpegs, pathsTooLongForTheFileSystemGetALineInEveryBatch) {
     fd = next;
     path += name + "/";
   }
-  const std::string nearName(MaxPathBytes - path.size() - 5, 'n');  // its copy's path is longer
+  // Its path is the longest there may be; its copy's path is longer.
+  const std::string nearName(MaxPathBytes - path.size() - 4, 'n');
   const std::string overName(MaxPathBytes - path.size() + 5, 'o');
   WriteFileAt(fd, nearName + ".jpg", picture);
   WriteFileAt(fd, overName + ".jpg", picture);
