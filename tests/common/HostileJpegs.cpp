@@ -20,7 +20,8 @@ void Segment(std::string& Out, unsigned char Code, const std::string& Body) {
 
 }  // namespace
 
-std::string ClaimingJpeg(uint16_t Width, uint16_t Height, int Scans, bool Subsampled) {
+std::string ClaimingJpeg(uint16_t Width, uint16_t Height, int Scans, bool Subsampled,
+                         bool Progressive) {
   std::string jpeg("\xFF\xD8", 2);
   Segment(jpeg, 0xDB, std::string(1, '\0') + std::string(64, '\1'));  // quantisation table 0
   std::string frame(1, '\x08');
@@ -32,20 +33,21 @@ std::string ClaimingJpeg(uint16_t Width, uint16_t Height, int Scans, bool Subsam
     frame += static_cast<char>(c == 1 && Subsampled ? 0x22 : 0x11);
     frame += '\0';
   }
-  Segment(jpeg, 0xC2, frame);
-  // A DC table with one code of one bit, for the difference 0.
-  std::string table(1, '\0');
-  table += '\1';
-  table += std::string(15, '\0');
-  table += '\0';
-  Segment(jpeg, 0xC4, table);
+  Segment(jpeg, Progressive ? 0xC2 : 0xC0, frame);
+  // Tables with one code of one bit, for the symbol 0: a DC difference of 0
+  // and, in a baseline scan, the end of the block.
+  const std::string oneCode = std::string(1, '\1') + std::string(15, '\0') + std::string(1, '\0');
+  std::string tables = std::string(1, '\x00') + oneCode;
+  if (!Progressive) tables += std::string(1, '\x10') + oneCode;
+  Segment(jpeg, 0xC4, tables);
   std::string scan(1, '\x03');
   for (int c = 1; c <= 3; ++c) {
     scan += static_cast<char>(c);
     scan += '\0';
   }
-  scan += std::string(3, '\0');  // spectral selection 0..0, no approximation
-  for (int i = 0; i < Scans; ++i) {
+  // Spectral selection 0..0 (DC only) or 0..63, no approximation.
+  scan += Progressive ? std::string(3, '\0') : std::string("\0\x3F\0", 3);
+  for (int i = 0; i < (Progressive ? Scans : 1); ++i) {
     Segment(jpeg, 0xDA, scan);
     jpeg += std::string(2, '\0');
   }

@@ -8,11 +8,12 @@
 
 namespace pictrim::test {
 
-// A progressive JPEG whose frame claims Width x Height pixels (three
-// components, all at full resolution unless Subsampled, which halves the
-// colour in both directions) followed by Scans DC-only scans of two bytes
-// each. One scan gives a file of about 150 bytes.
-std::string ClaimingJpeg(uint16_t Width, uint16_t Height, int Scans, bool Subsampled = false);
+// A JPEG whose frame claims Width x Height pixels (three components, all at
+// full resolution unless Subsampled, which halves the colour in both
+// directions) but whose scans hold two bytes each: Scans DC-only scans when
+// Progressive, else one baseline scan. One scan gives about 150 bytes.
+std::string ClaimingJpeg(uint16_t Width, uint16_t Height, int Scans, bool Subsampled = false,
+                         bool Progressive = true);
 
 // The JPEG with the two bytes in the middle of its first scan's data set to
 // FF 4A, a marker no decoder knows.

@@ -131,6 +131,23 @@ TEST_F(HostileJpegs, framesBeyondTheBudgetAndAbsurdScanCountsGetTheLoadersLine) 
   EXPECT_EQ(PictureBudget().Used(), 0u);
 }
 
+// A 15000 x 15000 baseline frame decodes row by row; held whole it would
+// take 675 MB. Every batch decodes it at the scale its copy needs, so a
+// budget of 64 MB suffices.
+TEST_F(HostileJpegs, aLargeBaselineFrameIsDecodedAtTheScaleOfItsCopy) {
+  WriteTextFile(Source + "large.jpg", test::ClaimingJpeg(15000, 15000, 1, false, false));
+  FreezeSource();
+  TDecodeLimits limits;
+  limits.BudgetBytes = uint64_t(64) << 20;
+  SetDecodeLimits(limits);
+  Resize(1024);
+  Jpegs(1024);
+  SetDecodeLimits(TDecodeLimits());
+  EXPECT_TRUE(Log().empty()) << Log().front();
+  EXPECT_EQ(test::PictureSize(Dir / "src_MAXSIZE1024/large.jpg"), QSize(1024, 1024));
+  EXPECT_EQ(test::PictureSize(Dir / "src_SIZE1024/large.jpg"), QSize(1024, 1024));
+}
+
 TEST_F(HostileJpegs, namesOfUpTo255BytesAreCopiedByEveryBatch) {
   const std::string jpeg = std::string(251, 'j') + ".jpg";  // 255 bytes
   const std::string bmp = std::string(251, 'b') + ".bmp";
