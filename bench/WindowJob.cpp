@@ -27,9 +27,14 @@
 #include "bench/BenchPictures.h"
 #include "engine/Resize.h"
 #include "image/ImageBitmap.h"
+#include "ui/FileSizeTab.h"
+#include "ui/FolderAndOptions.h"
 #include "ui/Main.h"
-#include "ui/WindowHandlers.h"
+#include "ui/ProgressPanel.h"
 #include "ui/RadioGroup.h"
+#include "ui/RenameTab.h"
+#include "ui/ResizeTab.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
 #include "widgets/ColorButton.h"
 
@@ -85,11 +90,11 @@ struct TWindowRun {
 TWindowRun WindowRun(const std::string& Source, bool WatchStalls) {
   RemoveOutput(Source);
   TMainForm form;
-  form.RadioGroup4->SetItemIndex(2);
-  form.RadioGroup1->SetItemIndex(1);
-  form.PathRadioGroup->SetItemIndex(1);
-  form.OverwriteCheckBox->setChecked(true);
-  form.PreViewCheckBox->setChecked(true);
+  form.TabSheet1->RadioGroup4->SetItemIndex(2);
+  form.TabSheet1->RadioGroup1->SetItemIndex(1);
+  form.SharedArea->PathRadioGroup->SetItemIndex(1);
+  form.SharedArea->OverwriteCheckBox->setChecked(true);
+  form.ProgressPanel->PreViewCheckBox->setChecked(true);
   form.show();
   TFolderHandler previous = SetFolderHandler(
       [&](const std::string&, const std::string&) { return std::optional<std::string>(Source); });
@@ -112,7 +117,7 @@ TWindowRun WindowRun(const std::string& Source, bool WatchStalls) {
   const auto start = TClock::now();
   sinceLastTurn.start();
   if (WatchStalls) ticker.start();
-  form.ResizeButton1->Click();
+  form.TabSheet1->ResizeButton1->Click();
   form.WaitForJob();
   run.Seconds = Since(start);
   ticker.stop();
@@ -131,13 +136,15 @@ int main(int argc, char** argv) {
   std::string keep;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string opt = argv[i];
-    if (opt == "--count") count = std::atoi(argv[i + 1]);
-    else if (opt == "--runs") runs = std::atoi(argv[i + 1]);
-    else if (opt == "--keep") keep = argv[i + 1];
+    if (opt == "--count")
+      count = std::atoi(argv[i + 1]);
+    else if (opt == "--runs")
+      runs = std::atoi(argv[i + 1]);
+    else if (opt == "--keep")
+      keep = argv[i + 1];
   }
-  const std::string base = keep.empty()
-                               ? (std::filesystem::temp_directory_path() / "pictrim-bench").string()
-                               : keep;
+  const std::string base =
+      keep.empty() ? (std::filesystem::temp_directory_path() / "pictrim-bench").string() : keep;
   const std::string source = base + "/camera/";
   std::printf("generating %d camera JPEGs in %s ...\n", count, source.c_str());
   bench::MakeCameraTree(source, count);
@@ -163,10 +170,11 @@ int main(int argc, char** argv) {
     std::printf("run %d: headless %.2f s, window with previews %.2f s, longest GUI stall %.1f ms\n",
                 r + 1, headless.back(), window.back(), stalls.back());
   }
-  std::printf("median: headless %.2f s, window %.2f s, ratio %.3f; longest GUI stall %.1f ms "
-              "(worst %.1f ms)\n",
-              Median(headless), Median(window), Median(window) / Median(headless), Median(stalls),
-              *std::max_element(stalls.begin(), stalls.end()));
+  std::printf(
+      "median: headless %.2f s, window %.2f s, ratio %.3f; longest GUI stall %.1f ms "
+      "(worst %.1f ms)\n",
+      Median(headless), Median(window), Median(window) / Median(headless), Median(stalls),
+      *std::max_element(stalls.begin(), stalls.end()));
   RemoveOutput(source);
   if (keep.empty()) std::filesystem::remove_all(base);
   return 0;

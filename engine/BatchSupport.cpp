@@ -1,5 +1,6 @@
 #include "engine/BatchSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -42,10 +43,6 @@ std::string OverlongPathLine(const std::string& Source, const std::string& Outpu
   return {};
 }
 
-std::string FolderNotMadeLine(const std::string& Source, const std::string& Folder) {
-  return "File " + Source + " was not written: the folder " + Folder + " could not be created";
-}
-
 bool WritesIntoSourceTree(const std::string& OutputPath, const std::string& SourceFolder) {
   return LiesInside(ExtractFilePath(OutputPath), SourceFolder);
 }
@@ -56,7 +53,7 @@ std::string IntoSourceTreeLine(const std::string& Source, const std::string& Out
 }
 
 bool RefuseOutputInsideSource(const std::string& SourceFolder, const std::string& OutputFolder) {
-  if (!LiesInside(OutputFolder, SourceFolder)) return false;
+  if (!OutputInsideSource(OutputFolder, SourceFolder)) return false;
   ShowMessage("The output folder " + OutputFolder + " lies inside the source folder " +
               SourceFolder + ": nothing was done. Choose an output folder outside it.");
   return true;
@@ -82,11 +79,44 @@ std::optional<TJpegImage> OpenJpegSource(const std::string& Path) {
   return jpeg;
 }
 
+void TAccountKeeper::Written(const std::string& Source, const std::string& OutputPath,
+                             const std::string& Damage) {
+  ++Account_.Written;
+  CopySources_[OutputPath] = Source;
+  if (Damage.empty()) return;
+  ++Account_.Damaged;
+  AddErrorLogEntry(DamagedSourceLine(Source, Damage), ErrorLog_);
+}
+
+void TAccountKeeper::Existing(const std::string& Source, const std::string& OutputPath) {
+  ++Account_.Existing;
+  CopySources_.emplace(OutputPath, Source);
+}
+
+bool TAccountKeeper::NameTaken(const std::string& Source, const std::string& OutputPath) {
+  const auto taken = CopySources_.find(OutputPath);
+  if (taken == CopySources_.end()) return false;
+  AddErrorLogEntry(NameTakenLine(Source, OutputPath, taken->second), ErrorLog_);
+  Failed();
+  return true;
+}
+
+void TAccountKeeper::AddTo(TJobAccount* Account) const {
+  if (Account == nullptr) return;
+  TJobAccount account = Account_;
+  account.NotReached = std::max<int64_t>(0, Listed_ - account.Total());
+  *Account += account;
+}
+
 void TRunReport::ReportDone(const std::string& OutputPath) {
   if (!FileExists(OutputPath)) return;
   PostFileDone(Window_, OutputPath);
   PostProgress(Window_, Done_, Total_);
   ++Done_;
+}
+
+bool OutputInsideSource(const std::string& OutputFolder, const std::string& SourceFolder) {
+  return LiesInside(OutputFolder, SourceFolder);
 }
 
 std::string OutputBase(const std::string& SourceFolder) {

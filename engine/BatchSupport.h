@@ -6,8 +6,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "engine/JobAccount.h"
 #include "engine/Resize.h"
 #include "image/JpegImage.h"
 #include "platform/BatchTarget.h"
@@ -31,12 +33,15 @@ std::string FolderOutputLine(const std::string& Source, const std::string& Outpu
 // reads two bytes. Raises EInOutError when the file cannot be opened.
 bool StartsAsJpeg(const std::string& Path);
 
+// True when OutputFolder is SourceFolder or lies below it (links and "."
+// or ".." steps resolved where the folders exist): copies written there
+// would become sources of later runs, or replace sources. The start guard
+// of every batch and of a job's own output folder.
+bool OutputInsideSource(const std::string& OutputFolder, const std::string& SourceFolder);
+
 // The line of a file whose own path or whose copy's path is too long for
 // the file system; "" when both fit.
 std::string OverlongPathLine(const std::string& Source, const std::string& OutputPath);
-
-// The line of a file whose copy's folder could not be made.
-std::string FolderNotMadeLine(const std::string& Source, const std::string& Folder);
 
 // True when a copy written to OutputPath would land in the source tree: its
 // folder, resolved, lies inside the resolved source folder (a link in the
@@ -46,8 +51,7 @@ bool WritesIntoSourceTree(const std::string& OutputPath, const std::string& Sour
 std::string IntoSourceTreeLine(const std::string& Source, const std::string& OutputPath);
 
 // The start guard of every batch: true, after telling the user, when the
-// output folder (resolved: links, "." and "..") is the source folder or lies
-// inside it, where copies could replace or join the sources.
+// output folder lies inside the source folder (OutputInsideSource).
 bool RefuseOutputInsideSource(const std::string& SourceFolder, const std::string& OutputFolder);
 
 // Lists the files of the tree as GetFileListEx does; a folder that cannot be
@@ -65,15 +69,57 @@ std::optional<TJpegImage> OpenJpegSource(const std::string& Path);
 // folder's suffix is appended; the root folder keeps it.
 std::string OutputBase(const std::string& SourceFolder);
 
+// The JPEG quality of a copy: the one chosen, else Own (the job's own).
+inline int CopyQuality(const TJobChoices& Choices, int Own) {
+  return Choices.Quality > 0 ? Choices.Quality : Own;
+}
+
 // A listed path relative to the source folder it was listed from.
 std::string RelativePath(const std::string& Entry, const std::string& SourceFolder);
 
+// Counts what becomes of a batch's listed entries, each entry once, and
+// remembers which source each copy of this run was made from, so that a
+// later source whose copy would take the same name gets none.
+class TAccountKeeper {
+ public:
+  TAccountKeeper(size_t Listed, TErrorLog& ErrorLog)
+      : Listed_(static_cast<int64_t>(Listed)), ErrorLog_(ErrorLog) {}
+  void SetListed(size_t Listed) { Listed_ = static_cast<int64_t>(Listed); }
+
+  // A copy was written; a damaged source (Damage says why) gets its line.
+  void Written(const std::string& Source, const std::string& OutputPath,
+               const std::string& Damage = {});
+  // The copy of Source at OutputPath exists and is not to be replaced.
+  void Existing(const std::string& Source, const std::string& OutputPath);
+  void NotPicture() { ++Account_.NotPictures; }
+  // No copy; the error log already says why.
+  void Failed() { ++Account_.Failed; }
+  // True when OutputPath belongs to the copy of an earlier entry of this run
+  // (written, or there already): the entry is then logged and counted as
+  // failed.
+  bool NameTaken(const std::string& Source, const std::string& OutputPath);
+  // Adds the account to *Account (when given); entries not counted were
+  // not reached.
+  void AddTo(TJobAccount* Account) const;
+
+ private:
+  TJobAccount Account_;
+  int64_t Listed_;
+  TErrorLog& ErrorLog_;
+  std::unordered_map<std::string, std::string> CopySources_;  // output path -> source
+};
+
 // What the reporting side of the picture batches shares: the window, the
-// error log and the count of the copies reported.
+// error log, the account and the count of the copies reported.
 class TRunReport {
  public:
   TRunReport(TBatchTarget* Window, size_t Total, TErrorLog& ErrorLog)
-      : Window_(Window), ErrorLog_(ErrorLog), Total_(static_cast<int64_t>(Total)) {}
+      : Window_(Window),
+        Account_(Total, ErrorLog),
+        ErrorLog_(ErrorLog),
+        Total_(static_cast<int64_t>(Total)) {}
+
+  void AddAccount(TJobAccount* Account) const { Account_.AddTo(Account); }
 
  protected:
   void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
@@ -85,6 +131,7 @@ class TRunReport {
   void ReportDone(const std::string& OutputPath);
 
   TBatchTarget* Window_;
+  TAccountKeeper Account_;
 
  private:
   TErrorLog& ErrorLog_;

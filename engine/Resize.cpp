@@ -66,12 +66,16 @@ TResizeEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
 // lines and the writing happen afterwards, in list order.
 struct TCopyResult {
   enum TKind {
-    Skipped,  // nothing to do (extension, output present, unknown or unreadable)
-    Tiny,     // 0 or 1 pixel: a log line, no copy
-    Picture,  // a copy to write
+    NotPicture,  // no picture, by its extension or its bytes: only counted
+    Existing,    // its copy exists and is not to be replaced: not loaded
+    Unreadable,  // a picture that could not be read: LoadLines say why
+    Tiny,        // 0 or 1 pixel: a log line, no copy
+    Picture,     // a copy to write
+    Cancelled,   // its decode was stopped by a cancel: the run ends
   };
-  TKind Kind = Skipped;
+  TKind Kind = NotPicture;
   std::vector<std::string> LoadLines;  // lines of a file that could not be loaded
+  std::string Damage;                  // the source is damaged: why the copy may be incomplete
   std::vector<std::string> Lines;      // lines of the picture work
   bool Saved = false;                  // the library encoded the copy
   std::vector<uint8_t> Plain;          // the copy as the library encoded it
@@ -86,12 +90,13 @@ struct TCopyResult {
 class TCopyWorker {
  public:
   TCopyWorker(uint32_t MaxWidth, uint32_t MaxHeight, const std::string& PictureText,
-              uint8_t TextPosition, bool Overwrite)
+              uint8_t TextPosition, bool Overwrite, const TJobChoices& Choices)
       : MaxWidth_(MaxWidth),
         MaxHeight_(MaxHeight),
         PictureText_(PictureText),
         TextPosition_(TextPosition),
-        Overwrite_(Overwrite) {}
+        Overwrite_(Overwrite),
+        Choices_(Choices) {}
 
   TCopyResult Make(const TResizeEntry& Entry);
 
@@ -107,6 +112,7 @@ class TCopyWorker {
   const std::string& PictureText_;
   uint8_t TextPosition_;
   bool Overwrite_;
+  TJobChoices Choices_;
   TDisplayBitmap Picture_;
   TMetadata Metadata_{255};
 };
@@ -115,27 +121,34 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   TCopyResult result;
   if (Entry.Extension == "db" || Entry.Extension == "txt" || Entry.Extension == "doc") return result;
   if (!Entry.PathLine.empty()) return result;
-  if (!Overwrite_ && FileExists(Entry.OutputPath)) return result;
+  if (!Overwrite_ && FileExists(Entry.OutputPath)) {
+    result.Kind = TCopyResult::Existing;
+    return result;
+  }
   // A JPEG is read from its file as it is decoded; the image library reads
   // other files itself, after telling their type from their first bytes.
   std::optional<TJpegImage> jpeg;
   try {
     jpeg = batch::OpenJpegSource(Entry.Source);
-  } catch (const EJpegLimitError&) {
-    result.LoadLines.push_back(LoaderLine(Entry));
-    return result;
   } catch (const EJpegCancelled&) {
+    result.Kind = TCopyResult::Cancelled;
+    return result;
+  } catch (const EJpegLimitError&) {
+    result.Kind = TCopyResult::Unreadable;
+    result.LoadLines.push_back(LoaderLine(Entry));
     return result;
   } catch (const EJpegError&) {
     jpeg.reset();  // a header libjpeg cannot read: the image library judges it
   } catch (const std::exception&) {
+    result.Kind = TCopyResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
     return result;
   }
   // A JPEG with a usable target takes the quick road: decoded at a reduced
   // scale, area-averaged to the target, encoded once.
   if (jpeg && jpeg->Width() > 1 && jpeg->Height() > 1) {
-    const TPictureSize target = CalcNewSize(MaxWidth_, MaxHeight_, jpeg->Width(), jpeg->Height());
+    const TPictureSize target =
+        FitNewSize(MaxWidth_, MaxHeight_, jpeg->Width(), jpeg->Height(), Choices_.NoEnlarge);
     if (target.Width > 0 && target.Height > 0 && target.Width <= MaxBitmapEdge &&
         target.Height <= MaxBitmapEdge) {
       return MakeFromJpeg(Entry, *jpeg, target);
@@ -143,6 +156,7 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   }
   jpeg.reset();
   if (!LoadPicture(Entry, result)) return result;
+  result.Damage = Picture_.DecodeDamage();
   const TPictureSize original{Picture_.GetWidth(), Picture_.GetHeight()};
   if (original.Width == 0 || original.Height == 0) {
     Picture_.Clear();
@@ -157,9 +171,14 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
     return result;
   }
   result.Kind = TCopyResult::Picture;
-  RescalePicture(Entry, CalcNewSize(MaxWidth_, MaxHeight_, original.Width, original.Height), result);
+  RescalePicture(
+      Entry, FitNewSize(MaxWidth_, MaxHeight_, original.Width, original.Height, Choices_.NoEnlarge),
+      result);
   result.SourceTime = GetFileModTime(Entry.Source);
-  result.Saved = Picture_.ConvertForJpeg() && Picture_.SaveToBytes(FIF_JPEG, result.Plain, JPEG_DEFAULT);
+  // The library's save takes its quality as the flags.
+  result.Saved = Picture_.ConvertForJpeg() &&
+                 Picture_.SaveToBytes(FIF_JPEG, result.Plain,
+                                      batch::CopyQuality(Choices_, TJpegImage::LibraryQuality));
   Picture_.Clear();
   if (result.Saved) FinishCopy(Entry, result);
   return result;
@@ -177,9 +196,12 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, const TJpegImag
     picture = Source.ToReducedBitmap(Target.Width, Target.Height, true)
                   .scaled(static_cast<int>(Target.Width), static_cast<int>(Target.Height),
                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (Source.DecodeWarnings() > 0) result.Damage = CorruptJpegDamage();
   } catch (const EJpegCancelled&) {
-    return result;  // the run ends; nothing to tell of this file
+    result.Kind = TCopyResult::Cancelled;
+    return result;
   } catch (const std::exception&) {
+    result.Kind = TCopyResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
     return result;
   }
@@ -187,9 +209,12 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, const TJpegImag
   result.SourceTime = GetFileModTime(Entry.Source);
   try {
     TJpegImage copy;
+    // Unstamped copies are encoded as the library saves them, stamped ones
+    // as the JPEG picture object does.
     if (PictureText_.empty()) {
-      copy.SetCompressionQuality(TJpegImage::LibraryQuality);
+      copy.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::LibraryQuality));
     } else {
+      copy.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::DefaultQuality));
       StampText(picture, PictureText_, TextPosition_);
     }
     // A grey source gives a grey copy (the stamp draws greys only).
@@ -207,7 +232,9 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, const TJpegImag
 }
 
 // Loads the picture through the image library. False when it produced
-// nothing; a file it recognised but could not decode gets the loader line.
+// nothing: a file it recognised but could not decode gets the loader line,
+// one it did not recognise is a picture that cannot be read when its
+// extension says it is one, else no picture.
 bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, TCopyResult& Result) {
   bool loaded = false;
   try {
@@ -217,6 +244,9 @@ bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, TCopyResult& Result) {
     Picture_.Clear();
     Result.LoadLines.push_back(LoaderLine(Entry));
   }
+  if (!loaded && Result.LoadLines.empty() && IsPictureExtension(Entry.Extension))
+    Result.LoadLines.push_back(UnreadablePictureLine(Entry.Source));
+  if (!loaded && !Result.LoadLines.empty()) Result.Kind = TCopyResult::Unreadable;
   return loaded;
 }
 
@@ -242,6 +272,7 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, TCopyResult& Result) {
     if (!PictureText_.empty()) {
       QImage bitmap = jpeg.ToBitmap();
       StampText(bitmap, PictureText_, TextPosition_);
+      jpeg.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::DefaultQuality));
       jpeg.Assign(bitmap);
     }
     if (IsJpegExtension(Entry.Extension)) {
@@ -258,7 +289,7 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, TCopyResult& Result) {
   }
 }
 
-class TResizeRun : batch::TRunReport {
+class TResizeRun : public batch::TRunReport {
  public:
   TResizeRun(TBatchTarget* Window, const std::string& SourceFolder, bool Overwrite, size_t Total,
              TErrorLog& ErrorLog)
@@ -267,7 +298,7 @@ class TResizeRun : batch::TRunReport {
   bool ReportEntry(const TResizeEntry& Entry, const std::function<TCopyResult()>& Take);
 
  private:
-  void WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result);
+  bool WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result);
 
   std::string SourceFolder_;
   bool Overwrite_;
@@ -282,33 +313,52 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
   // An earlier entry of this run may have written the same output by now.
   const bool present = FileExists(Entry.OutputPath);
   TCopyResult result = Take();
+  if (result.Kind == TCopyResult::Cancelled) return false;
   if (!Entry.PathLine.empty()) {
     Log(Entry.PathLine);
+    Account_.Failed();
     return true;
   }
+  if (result.Kind == TCopyResult::NotPicture) {
+    Account_.NotPicture();
+    return true;
+  }
+  if (Account_.NameTaken(Entry.Source, Entry.OutputPath)) return true;
   if (batch::IsFolder(Entry.OutputPath)) {
     Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
+    Account_.Failed();
     return true;
   }
-  if (!Overwrite_ && present) return true;
-  if (result.Kind == TCopyResult::Skipped) {
+  if (!Overwrite_ && (present || result.Kind == TCopyResult::Existing)) {
+    Account_.Existing(Entry.Source, Entry.OutputPath);
+    return true;
+  }
+  if (result.Kind == TCopyResult::Unreadable) {
     Log(result.LoadLines);
+    Account_.Failed();
     return true;
   }
   if (batch::WritesIntoSourceTree(Entry.OutputPath, SourceFolder_)) {
     Log(batch::IntoSourceTreeLine(Entry.Source, Entry.OutputPath));
+    Account_.Failed();
     return true;
   }
   const std::string folder = ExtractFilePath(Entry.OutputPath);
   if (!MakeFolderPath(folder)) {
-    Log(batch::FolderNotMadeLine(Entry.Source, folder));
+    Log(FolderNotMadeLine(folder));
+    Account_.Failed();
     return true;
   }
   if (result.Kind == TCopyResult::Picture) {
     if (CancelRequested) return false;
-    WriteCopy(Entry, result);
+    if (WriteCopy(Entry, result)) {
+      Account_.Written(Entry.Source, Entry.OutputPath, result.Damage);
+    } else {
+      Account_.Failed();
+    }
   } else {
     Log(result.Lines);
+    Account_.Failed();
   }
   ReportDone(Entry.OutputPath);
   return true;
@@ -316,19 +366,23 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
 
 // Writes the copy whole; when the finished copy cannot be written the
 // library's own stands, and a copy that would replace its source is refused.
-void TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result) {
+// True when a copy was written.
+bool TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result) {
   Log(Result.Lines);
-  if (!Result.Saved) return;
+  if (!Result.Saved) {
+    Log(NotSavedLine(Entry.Source));
+    return false;
+  }
   if (IsSameFile(Entry.OutputPath, Entry.Source)) {
     Log("File " + Entry.Source + " was not written: the copy would replace its source");
-    return;
+    return false;
   }
   bool failed = Result.FinalFailed;
   if (!Result.Final.empty()) {
     try {
       WriteFileBytes(Entry.OutputPath, Result.Final.data(), Result.Final.size());
       if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
-      return;
+      return true;
     } catch (const std::exception&) {
       Log(ExifLine(Entry));
       failed = true;
@@ -337,8 +391,10 @@ void TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result)
   try {
     WriteFileBytes(Entry.OutputPath, Result.Plain.data(), Result.Plain.size());
     if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
+    return true;
   } catch (const std::exception&) {
-    if (!failed) Log(ExifLine(Entry));
+    Log(failed ? NotWrittenLine(Entry.Source, Entry.OutputPath) : ExifLine(Entry));
+    return false;
   }
 }
 
@@ -373,6 +429,13 @@ TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, 
   return size;
 }
 
+TPictureSize FitNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height,
+                        bool NoEnlarge) {
+  const TPictureSize size = CalcNewSize(MaxWidth, MaxHeight, Width, Height);
+  if (NoEnlarge && size.Width >= Width && size.Height >= Height) return {Width, Height};
+  return size;
+}
+
 std::string ResizeOutputFolder(const std::string& SourceFolder, uint32_t MaxWidth,
                                uint32_t MaxHeight) {
   std::string suffix;
@@ -393,7 +456,8 @@ std::string ResizeOutputFolder(const std::string& SourceFolder, uint32_t MaxWidt
 int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
                          const std::string& OutputFolder, uint32_t MaxWidth, uint32_t MaxHeight,
                          const std::string& PictureText, uint8_t TextPosition, uint32_t ProgressMsg,
-                         uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog) {
+                         uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog,
+                         TJobAccount* Account, const TJobChoices& Choices) {
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return ResizeRefused;
   if (MaxWidth > 0 && MaxHeight > 0 && MaxWidth != MaxHeight) {
     ShowMessage("Error:  both Size values > 0  AND not equal -  EXIT !!");
@@ -413,10 +477,14 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
   TResizeRun run(Window, source, Overwrite, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(
       entries,
-      [&] { return std::make_unique<TCopyWorker>(MaxWidth, MaxHeight, PictureText, TextPosition, Overwrite); },
+      [&] {
+        return std::make_unique<TCopyWorker>(MaxWidth, MaxHeight, PictureText, TextPosition,
+                                             Overwrite, Choices);
+      },
       [&](const TResizeEntry& Entry, const std::function<TCopyResult()>& Take) {
         return run.ReportEntry(Entry, Take);
       });
+  run.AddAccount(Account);
   batch::FinishBatch(Window, SourceFolder, index);
   return 0;
 }

@@ -2,7 +2,6 @@
 // found by trying smaller pixel sizes of the picture. The trials are made
 // and measured in memory on a few threads; only the copy that remains is
 // written.
-
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -99,24 +98,32 @@ struct TTrialRecord {
   std::vector<uint8_t> Plain;      // the library's save
   std::vector<uint8_t> Finished;   // with stamp and metadata, as measured; empty: Plain
   std::vector<std::string> Lines;  // error-log lines of this trial
+  // The bytes the copy would have: the finished trial, else the plain one.
+  const std::vector<uint8_t>& Copy() const { return Finished.empty() ? Plain : Finished; }
 };
 
 // What the picture work made of one entry. Nothing is written or shown
 // here; that happens in list order when the entry is reported.
 struct TShrinkResult {
   enum TKind {
-    Skipped,    // extension, output present, or no picture
-    Tiny,       // empty or one pixel high: log lines, no copy
-    NotSaved,   // the full-size save failed: the run ends
-    Fits,       // the full-size save fits the target
-    Searched,   // the trials of the width search
+    NotPicture,  // no picture, by its extension or its bytes: only counted
+    Existing,    // its copy exists and is not to be replaced: not loaded
+    Unreadable,  // a picture that could not be read: LoadLines say why
+    Tiny,        // empty or one pixel high: log lines, no copy
+    NotSaved,    // the full-size save failed: the run ends
+    Fits,        // the full-size save fits the target
+    Searched,    // the trials of the width search
+    Cancelled,   // its decode was stopped by a cancel: the run ends
   };
-  TKind Kind = Skipped;
+  TKind Kind = NotPicture;
   std::vector<std::string> LoadLines;  // a file that could not be loaded
+  std::string Damage;                  // the source is damaged: why the copy may be incomplete
   std::vector<std::string> Lines;      // lines of a Tiny picture
   std::vector<uint8_t> FullSave;       // the library's full-size save
   std::vector<uint8_t> SourceCopy;     // Fits: the source, copied as it is
   std::vector<TTrialRecord> Trials;
+  int Chosen = -1;           // the trial that is written; -1: the last one
+  bool AboveTarget = false;  // strict search: no trial got down to the target
   std::optional<TFileTime> SourceTime;
 };
 
@@ -126,12 +133,14 @@ struct TShrinkResult {
 class TShrinkWorker {
  public:
   TShrinkWorker(uint32_t TargetKB, const std::string& PictureText, uint8_t TextPosition,
-                bool Overwrite)
+                bool Overwrite, const TJobChoices& Choices)
       : TargetKB_(TargetKB),
         TargetBytes_(static_cast<int64_t>(TargetKB) * 1024),
         PictureText_(PictureText),
         TextPosition_(TextPosition),
-        Overwrite_(Overwrite) {}
+        Overwrite_(Overwrite),
+        Choices_(Choices),
+        Quality_(batch::CopyQuality(Choices, TJpegImage::LibraryQuality)) {}
 
   TShrinkResult Make(const TShrinkEntry& Entry);
 
@@ -145,6 +154,7 @@ class TShrinkWorker {
   void Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height, TTrialMaster& Master,
               TShrinkResult& Result);
   void FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial, TSizeSearch& Search);
+  void ChooseWithinTarget(TShrinkResult& Result) const;
   bool SourceHasExif(const std::string& Source);
 
   uint32_t TargetKB_;
@@ -152,6 +162,8 @@ class TShrinkWorker {
   const std::string& PictureText_;
   uint8_t TextPosition_;
   bool Overwrite_;
+  TJobChoices Choices_;
+  int Quality_;  // of the library's saves
   TDisplayBitmap Master_;
   TMetadata Metadata_{255};
   std::optional<bool> SourceExif_;  // read once per file, when first needed
@@ -160,14 +172,19 @@ class TShrinkWorker {
 TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
   TShrinkResult result;
   if (IsSkippedExtension(Entry.Extension) || !Entry.PathLine.empty()) return result;
-  if (!Overwrite_ && FileExists(Entry.OutputPath)) return result;
+  if (!Overwrite_ && FileExists(Entry.OutputPath)) {
+    result.Kind = TShrinkResult::Existing;
+    return result;
+  }
   SourceExif_.reset();
   try {
     MakeCopy(Entry, result);
   } catch (const EJpegCancelled&) {
-    result = TShrinkResult();  // the run ends; nothing to tell of this file
+    result = TShrinkResult();
+    result.Kind = TShrinkResult::Cancelled;
   } catch (const EJpegLimitError&) {
     result = TShrinkResult();
+    result.Kind = TShrinkResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
   } catch (const std::exception&) {
     result.Kind = TShrinkResult::Tiny;
@@ -178,7 +195,8 @@ TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
 }
 
 // A JPEG is read from its file as it is decoded; the container's loader
-// takes other files, and JPEGs this road does not take.
+// takes other files, and JPEGs this road does not take. A file that cannot
+// be opened as a regular file gets the loader's line at once.
 void TShrinkWorker::MakeCopy(const TShrinkEntry& Entry, TShrinkResult& Result) {
   std::optional<TJpegImage> jpeg;
   try {
@@ -188,7 +206,8 @@ void TShrinkWorker::MakeCopy(const TShrinkEntry& Entry, TShrinkResult& Result) {
   } catch (const EJpegError&) {
     jpeg.reset();  // a header libjpeg cannot read: the container's loader judges it
   } catch (const EInOutError&) {
-    Result.LoadLines.push_back(LoaderLine(Entry));  // not a file that can be read
+    Result.Kind = TShrinkResult::Unreadable;
+    Result.LoadLines.push_back(LoaderLine(Entry));
     return;
   }
   if (!jpeg || !MakeFromJpeg(Entry, *jpeg, Result)) MakeFromContainer(Entry, Result);
@@ -204,8 +223,10 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, TJpegImage& Source,
   if (width < 2 || height < 2 || static_cast<uint64_t>(width) * height > INT32_MAX) return false;
   QImage half, whole;
   const bool keepWhole = ShrinkFromReducedMaster && uint64_t{width} * height <= WholePictureLimit;
-  std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr);
+  std::optional<std::vector<uint8_t>> fullSave =
+      FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr, Quality_);
   if (!fullSave) return false;
+  if (Source.DecodeWarnings() > 0) Result.Damage = CorruptJpegDamage();
   Result.SourceTime = GetFileModTime(Entry.Source);
   const int64_t fullSize = static_cast<int64_t>(fullSave->size());
   if (fullSize <= TargetBytes_) {
@@ -216,11 +237,13 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, TJpegImage& Source,
   Result.Kind = TShrinkResult::Searched;
   if (!ShrinkFromReducedMaster) {
     if (!Master_.Load(Entry.Source, JPEG_DEFAULT)) return false;
-    TContainerMaster master(Master_);
+    if (Result.Damage.empty()) Result.Damage = Master_.DecodeDamage();
+    TContainerMaster master(Master_, Quality_);
     Search(Entry, width, height, master, Result);
     return true;
   }
-  TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half), std::move(whole));
+  TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half), std::move(whole),
+                            Quality_);
   Search(Entry, width, height, master, Result);
   return true;
 }
@@ -228,7 +251,13 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, TJpegImage& Source,
 void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& Result) {
   Result = TShrinkResult();
   LoadMaster(Entry, Result);
-  if (!Master_.IsValid()) return;
+  if (!Master_.IsValid()) {
+    if (Result.LoadLines.empty() && IsPictureExtension(Entry.Extension))
+      Result.LoadLines.push_back(UnreadablePictureLine(Entry.Source));
+    if (!Result.LoadLines.empty()) Result.Kind = TShrinkResult::Unreadable;
+    return;
+  }
+  Result.Damage = Master_.DecodeDamage();
   // Depths and pixel types that JPEG cannot hold become 24 bits in memory.
   Master_.ConvertForJpeg();
   const uint32_t width = Master_.GetWidth();
@@ -245,7 +274,8 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& 
   }
   Result.SourceTime = GetFileModTime(Entry.Source);
   std::vector<uint8_t> fullSave;
-  if (!Master_.SaveToBytes(FIF_JPEG, fullSave, JPEG_DEFAULT)) {
+  // The library's save takes its quality as the flags.
+  if (!Master_.SaveToBytes(FIF_JPEG, fullSave, Quality_)) {
     Result.Kind = TShrinkResult::NotSaved;
     return;
   }
@@ -255,7 +285,7 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& 
   }
   Result.FullSave = std::move(fullSave);
   Result.Kind = TShrinkResult::Searched;
-  TContainerMaster master(Master_);
+  TContainerMaster master(Master_, Quality_);
   Search(Entry, width, height, master, Result);
 }
 
@@ -295,7 +325,8 @@ void TShrinkWorker::TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t>
 
 void TShrinkWorker::Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height,
                            TTrialMaster& Master, TShrinkResult& Result) {
-  TSizeSearch search(TargetKB_, Width, Height, static_cast<int64_t>(Result.FullSave.size()));
+  TSizeSearch search(TargetKB_, Width, Height, static_cast<int64_t>(Result.FullSave.size()),
+                     Choices_.StrictSize);
   while (!search.Finished()) {
     TTrialRecord& trial = Result.Trials.emplace_back();
     trial.Width = search.TrialWidth();
@@ -305,9 +336,27 @@ void TShrinkWorker::Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t H
     if (!trial.Saved) break;
     trial.Plain = std::move(picture.Bytes);
     FinishTrial(Entry, trial, search);
-    const size_t size = trial.Finished.empty() ? trial.Plain.size() : trial.Finished.size();
-    search.Next(static_cast<int64_t>(size), picture.Width, picture.Height);
+    search.Next(static_cast<int64_t>(trial.Copy().size()), picture.Width, picture.Height);
   }
+  if (Choices_.StrictSize) ChooseWithinTarget(Result);
+}
+
+// The strict search keeps the largest trial at or below the target; when no
+// trial got there, the smallest one, marked as above the target.
+void TShrinkWorker::ChooseWithinTarget(TShrinkResult& Result) const {
+  int within = -1, smallest = -1;
+  for (int i = 0; i < static_cast<int>(Result.Trials.size()); ++i) {
+    const TTrialRecord& trial = Result.Trials[static_cast<size_t>(i)];
+    if (!trial.Saved) continue;
+    const size_t size = trial.Copy().size();
+    if (static_cast<int64_t>(size) <= TargetBytes_ &&
+        (within < 0 || size > Result.Trials[static_cast<size_t>(within)].Copy().size()))
+      within = i;
+    if (smallest < 0 || size < Result.Trials[static_cast<size_t>(smallest)].Copy().size())
+      smallest = i;
+  }
+  Result.Chosen = within >= 0 ? within : smallest;
+  Result.AboveTarget = within < 0;
 }
 
 // Stamps the text into a trial and carries the source's EXIF into it, so
@@ -320,6 +369,7 @@ void TShrinkWorker::FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial,
     if (!PictureText_.empty()) {
       QImage bitmap = jpeg.ToBitmap();
       StampText(bitmap, PictureText_, TextPosition_);
+      jpeg.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::DefaultQuality));
       jpeg.Assign(bitmap);
       Trial.Finished = jpeg.EncodedData();
     }
@@ -360,12 +410,13 @@ enum class TStep {
 // Replays the results in list order: the notifications, the error-log
 // lines, the cancel checks and the one write of each copy, as a run that
 // did one file after the other would show them.
-class TShrinkRun : batch::TRunReport {
+class TShrinkRun : public batch::TRunReport {
  public:
-  TShrinkRun(TBatchTarget* Window, const std::string& SourceFolder, bool Overwrite, bool Quiet,
-             size_t Total, TErrorLog& ErrorLog)
+  TShrinkRun(TBatchTarget* Window, const std::string& SourceFolder, uint32_t TargetKB,
+             bool Overwrite, bool Quiet, size_t Total, TErrorLog& ErrorLog)
       : TRunReport(Window, Total, ErrorLog),
         SourceFolder_(SourceFolder),
+        TargetKB_(TargetKB),
         Overwrite_(Overwrite),
         Quiet_(Quiet) {}
 
@@ -380,10 +431,21 @@ class TShrinkRun : batch::TRunReport {
     ShowMessage("Error with " + Entry.OutputPath + "\r" + Entry.OutputPath);
     Log("File " + Entry.Source + " could not be saved as " + Entry.OutputPath +
         "; the run ended there");
+    Account_.Failed();
     return TStep::End;
+  }
+  // Counts the entry as written, or as failed when the write failed.
+  TStep Wrote(const TShrinkEntry& Entry, const TShrinkResult& Result, bool Written, TStep Step) {
+    if (Written) {
+      Account_.Written(Entry.Source, Entry.OutputPath, Result.Damage);
+    } else {
+      Account_.Failed();
+    }
+    return Step;
   }
 
   std::string SourceFolder_;
+  uint32_t TargetKB_;
   bool Overwrite_;
   bool Quiet_;
 };
@@ -394,18 +456,31 @@ TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TSh
   // An earlier entry of this run may have written the same output by now.
   const bool present = FileExists(Entry.OutputPath);
   const TShrinkResult result = Take();
-  if (IsSkippedExtension(Entry.Extension)) return TStep::Next;
-  if (!Entry.PathLine.empty()) {
+  if (result.Kind == TShrinkResult::Cancelled) return TStep::End;
+  if (!Entry.PathLine.empty() && !IsSkippedExtension(Entry.Extension)) {
     Log(Entry.PathLine);
+    Account_.Failed();
     return TStep::Next;
   }
+  if (IsSkippedExtension(Entry.Extension) || result.Kind == TShrinkResult::NotPicture) {
+    Account_.NotPicture();
+    return TStep::Next;
+  }
+  if (Account_.NameTaken(Entry.Source, Entry.OutputPath)) return TStep::Next;
   if (batch::IsFolder(Entry.OutputPath)) {
     Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
+    Account_.Failed();
     return TStep::Next;
   }
-  if (!Overwrite_ && present) return TStep::Next;
+  if (!Overwrite_ && (present || result.Kind == TShrinkResult::Existing)) {
+    Account_.Existing(Entry.Source, Entry.OutputPath);
+    return TStep::Next;
+  }
   Log(result.LoadLines);
-  if (result.Kind == TShrinkResult::Skipped) return TStep::Next;
+  if (result.Kind == TShrinkResult::Unreadable) {
+    Account_.Failed();
+    return TStep::Next;
+  }
   const TStep step = ReportCopy(Entry, result);
   if (step != TStep::Report) return step;
   ReportDone(Entry.OutputPath);
@@ -415,20 +490,26 @@ TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TSh
 TStep TShrinkRun::ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Result) {
   if (batch::WritesIntoSourceTree(Entry.OutputPath, SourceFolder_)) {
     Log(batch::IntoSourceTreeLine(Entry.Source, Entry.OutputPath));
+    Account_.Failed();
     return TStep::Next;
   }
   const std::string folder = ExtractFilePath(Entry.OutputPath);
   if (!MakeFolderPath(folder)) {
     ShowMessage("ForceDirectories failed with\r" + folder);
-    Log(batch::FolderNotMadeLine(Entry.Source, folder));
+    Log(FolderNotMadeLine(folder));
+    Account_.Failed();
     return TStep::Report;
   }
   Log(Result.Lines);
-  if (Result.Kind == TShrinkResult::Tiny) return TStep::Report;
+  if (Result.Kind == TShrinkResult::Tiny) {
+    Account_.Failed();
+    return TStep::Report;
+  }
   if (CancelRequested) return TStep::End;
   if (Result.Kind == TShrinkResult::NotSaved) return SaveFailed(Entry);
   if (IsSameFile(Entry.OutputPath, Entry.Source)) {
     Log("File " + Entry.Source + " was not written: the copy would replace its source");
+    Account_.Failed();
     return TStep::Report;
   }
   if (Result.Kind == TShrinkResult::Fits) return ReportFit(Entry, Result);
@@ -442,11 +523,12 @@ TStep TShrinkRun::ReportFit(const TShrinkEntry& Entry, const TShrinkResult& Resu
   if (!Result.SourceCopy.empty()) {
     if (Write(Entry, Result.SourceCopy)) {
       if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
-      return TStep::Report;
+      return Wrote(Entry, Result, true, TStep::Report);
     }
     Log("File " + Entry.Source + " caused an Exception while copying");
   }
-  return Write(Entry, Result.FullSave) ? TStep::Report : SaveFailed(Entry);
+  return Write(Entry, Result.FullSave) ? Wrote(Entry, Result, true, TStep::Report)
+                                       : SaveFailed(Entry);
 }
 
 // Announces every trial; a cancel after a trial leaves that trial as the
@@ -460,17 +542,15 @@ TStep TShrinkRun::ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& R
                  std::to_string(trial.Width) + " x " + std::to_string(trial.Height);
     PostStatus(Window_, StatusText);
     if (trial.Saved) onDisk = &trial.Plain;
-    if (CancelRequested) {
-      Write(Entry, *onDisk);
-      return TStep::End;
-    }
+    if (CancelRequested) return Wrote(Entry, Result, Write(Entry, *onDisk), TStep::End);
     Log(trial.Lines);
     if (trial.Saved && !trial.Finished.empty()) onDisk = &trial.Finished;
   }
-  if (Write(Entry, *onDisk) && Result.SourceTime) {
-    SetFileModTime(Entry.OutputPath, *Result.SourceTime);
-  }
-  return TStep::Report;
+  if (Result.Chosen >= 0) onDisk = &Result.Trials[static_cast<size_t>(Result.Chosen)].Copy();
+  if (Result.AboveTarget) Log(AboveTargetLine(Entry.Source, onDisk->size(), TargetKB_));
+  const bool written = Write(Entry, *onDisk);
+  if (written && Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
+  return Wrote(Entry, Result, written, TStep::Report);
 }
 
 // Writes a copy whole; a copy that cannot be written gets a log line.
@@ -479,7 +559,7 @@ bool TShrinkRun::Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& By
     WriteFileBytes(Entry.OutputPath, Bytes.data(), Bytes.size());
     return true;
   } catch (const std::exception&) {
-    Log("File " + Entry.Source + " could not be written to " + Entry.OutputPath);
+    Log(NotWrittenLine(Entry.Source, Entry.OutputPath));
     return false;
   }
 }
@@ -490,7 +570,7 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
                           const std::string& OutputFolder, const std::string& ExtensionFilter,
                           uint32_t TargetKB, const std::string& PictureText, uint8_t TextPosition,
                           uint32_t ProgressMsg, uint32_t FileMsg, bool Overwrite, bool Quiet,
-                          TErrorLog& ErrorLog) {
+                          TErrorLog& ErrorLog, TJobAccount* Account, const TJobChoices& Choices) {
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return ShrinkRefused;
   const std::string source = IncludeTrailingDelimiter(SourceFolder);
   const std::string output = OutputFolder.empty()
@@ -503,12 +583,17 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
   for (const std::string& path : *files) entries.push_back(DeriveEntry(path, source, output));
   files.reset();
 
-  TShrinkRun run(Window, source, Overwrite, Quiet, entries.size(), ErrorLog);
+  TShrinkRun run(Window, source, TargetKB, Overwrite, Quiet, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(
-      entries, [&] { return std::make_unique<TShrinkWorker>(TargetKB, PictureText, TextPosition, Overwrite); },
+      entries,
+      [&] {
+        return std::make_unique<TShrinkWorker>(TargetKB, PictureText, TextPosition, Overwrite,
+                                               Choices);
+      },
       [&](const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
         return run.ReportEntry(Entry, Take) != TStep::End;
       });
+  run.AddAccount(Account);
   batch::FinishBatch(Window, SourceFolder, index);
   return 0;
 }

@@ -18,7 +18,8 @@ TTrialPicture TContainerMaster::Make(uint32_t Width, uint32_t Height) {
   TTrialPicture trial;
   Working_.Assign(&Master_);
   Working_.Rescale(Width, Height, FILTER_BOX);
-  trial.Saved = Working_.SaveToBytes(FIF_JPEG, trial.Bytes, JPEG_DEFAULT);
+  // The library's save takes its quality as the flags.
+  trial.Saved = Working_.SaveToBytes(FIF_JPEG, trial.Bytes, Quality_);
   trial.Width = Working_.GetWidth();
   trial.Height = Working_.GetHeight();
   Working_.Clear();
@@ -338,14 +339,14 @@ TRoundedMean::TRoundedMean(uint32_t Count) : Count_(Count) {
 }
 
 TReducedJpegMaster::TReducedJpegMaster(TJpegImage Source, const std::vector<uint8_t>& FullSave,
-                                       QImage Half, QImage Whole)
+                                       QImage Half, QImage Whole, int Quality)
     : Source_(std::move(Source)),
       Half_(std::move(Half)),
       Whole_(std::move(Whole)),
       FullSave_(FullSave),
       LibraryHeader_(FullSave.begin(),
-                     FullSave.begin() + static_cast<std::ptrdiff_t>(LeadingSegmentsEnd(FullSave))) {
-}
+                     FullSave.begin() + static_cast<std::ptrdiff_t>(LeadingSegmentsEnd(FullSave))),
+      Quality_(Quality) {}
 
 QImage TReducedJpegMaster::ShrinkWhole(uint32_t Width, uint32_t Height) {
   if (Width < Source_.Width() && Height < Source_.Height()) {
@@ -382,7 +383,7 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
   TTrialPicture trial;
   if (scaled.isNull()) return trial;
   TJpegImage jpeg;
-  jpeg.SetCompressionQuality(TJpegImage::LibraryQuality);
+  jpeg.SetCompressionQuality(Quality_);
   jpeg.Assign(scaled);
   const std::vector<uint8_t>& encoded = jpeg.EncodedData();
   // The codec's own JFIF header gives way to the one the library writes.
@@ -397,10 +398,10 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
 }
 
 std::optional<std::vector<uint8_t>> FullSizeJpegSave(const TJpegImage& Source, QImage& Half,
-                                                     QImage* Whole) {
+                                                     QImage* Whole, int Quality) {
   TRowKeeper keeper{THalver(Half), Whole};
   try {
-    return Source.Transcode(TJpegImage::LibraryQuality, KeepRow, &keeper);
+    return Source.Transcode(Quality, KeepRow, &keeper);
   } catch (const EJpegStopped&) {
     throw;
   } catch (const EJpegError&) {

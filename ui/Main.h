@@ -8,7 +8,6 @@
 
 #include <QMainWindow>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,30 +15,24 @@
 #include <string>
 #include <vector>
 
+#include "engine/JobAccount.h"
 #include "platform/BatchTarget.h"
 #include "ui/ElidingLabel.h"
 #include "util/ErrorLog.h"
 
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
-class QProgressBar;
-class QPushButton;
 class QStackedWidget;
 class QTabWidget;
-class QToolButton;
-class QVBoxLayout;
 
 namespace pictrim {
 
-class TGradientColorButton;
+class TFileSizeTab;
+class TFolderAndOptions;
 class TJobThread;
-class TPathWindow;
+class TProgressPanel;
 class TProgressWin;
-class TRadioGroup;
+class TRenameTab;
+class TResizeTab;
 class TWindowBatchTarget;
 struct TCaption;
 
@@ -72,26 +65,17 @@ class TMainForm : public QMainWindow {
   void PageControl1Change();
   void RadioGroup1Click();
   void RadioGroup2Click();
-  void SizeEdit1Change(QLineEdit* Sender);
-  void TextCheckBoxClick();
-  void CheckBoxTopClick();
-  void CheckBoxBottomClick();
   void PathRadioGroupClick();
   void PathButtonClick();
   void PathComboBoxClick(int Index);
-  void PathComboBoxKeyUp();
   void ResizeButton1Click();
   void JPEGbutton2Click();
   void EditFileNameButtonClick();
   void AbbrechenBitBtnClick();
-  void PreViewCheckBoxClick();
   void LanguageComboBox1Change();
 
   // One notification of a job, on the GUI thread.
   void HandleNotification(const TBatchMessage& Message);
-  // The preview strip.
-  void ShowProgress(int64_t Done, int64_t Total, const std::string& Path);
-  void ClearPreview();
 
   // Sets the captions of a language; keys as the language files spell them.
   void ApplyCaptions(const std::vector<TCaption>& Captions);
@@ -106,48 +90,16 @@ class TMainForm : public QMainWindow {
   TProgressWin* ProgressWindow() const { return ProgressWin_.get(); }
   const TErrorLog& ErrorLog() const { return ErrorLog_; }
 
-  // Controls.
+  // The parts of the window; each holds the controls of its region.
   QStackedWidget* MainStack = nullptr;
   QTabWidget* PageControl1 = nullptr;
-  QWidget* TabSheet1 = nullptr;
-  QWidget* TabSheet2 = nullptr;
-  QWidget* TabSheet3 = nullptr;
-  QFrame* ProgressPanel = nullptr;
-  QLabel* ProgressLabel = nullptr;
-  QCheckBox* PreViewCheckBox = nullptr;
-  TElidingLabel* FileNameLabel = nullptr;
-  QProgressBar* ProgressBar1 = nullptr;
-  QFrame* Panel2 = nullptr;
-  std::array<QLabel*, 5> ImgViews{};
-  std::array<QLabel*, 5> NumLabels{};
-  QPushButton* AbbrechenBitBtn = nullptr;
+  TResizeTab* TabSheet1 = nullptr;
+  TFileSizeTab* TabSheet2 = nullptr;
+  TRenameTab* TabSheet3 = nullptr;
+  TFolderAndOptions* SharedArea = nullptr;  // on tab 1 or tab 2, whichever is active
+  TProgressPanel* ProgressPanel = nullptr;
   TElidingLabel* StatusPanel = nullptr;
-
-  TRadioGroup* RadioGroup4 = nullptr;
-  TRadioGroup* RadioGroup1 = nullptr;
-  QLineEdit* SizeEdit1 = nullptr;
-  QGroupBox* OptionsGroupBox = nullptr;
-  QCheckBox* OverwriteCheckBox = nullptr;
-  QCheckBox* TextCheckBox = nullptr;
-  QLineEdit* PictureText = nullptr;
-  QCheckBox* CheckBoxTop = nullptr;
-  QCheckBox* CheckBoxBottom = nullptr;
-  TRadioGroup* PathRadioGroup = nullptr;
-  QPushButton* PathButton = nullptr;
-  QComboBox* LanguageComboBox1 = nullptr;
-  QLineEdit* PathEdit = nullptr;
-  QComboBox* PathComboBox = nullptr;
-  TGradientColorButton* ResizeButton1 = nullptr;
-
-  TRadioGroup* RadioGroup2 = nullptr;
-  QLineEdit* SizeEdit2 = nullptr;
-  TGradientColorButton* ResizeButton2 = nullptr;
-
-  QGroupBox* GroupBox4 = nullptr;
-  std::array<QLabel*, 5> InfoLabels{};  // Label8 ... Label12
-  TRadioGroup* RadioGroup3 = nullptr;
-  QGroupBox* GroupBox5 = nullptr;
-  QToolButton* EditFileNameButton = nullptr;
+  QLabel* AccountPanel = nullptr;  // the account of the last job
 
   // State.
   std::string SourceFolder;
@@ -163,15 +115,9 @@ class TMainForm : public QMainWindow {
  protected:
   void showEvent(QShowEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
-  bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
   void BuildWindow();
-  QWidget* BuildResizeTab();
-  QWidget* BuildFileSizeTab();
-  QWidget* BuildRenameTab();
-  QWidget* BuildSharedArea();
-  QWidget* BuildProgressPanel();
   void ConnectHandlers();
 
   void FormShow();
@@ -182,26 +128,17 @@ class TMainForm : public QMainWindow {
   // The custom number of Edit clamped and written back; nothing (after the
   // message) when it is no integer.
   std::optional<int> CustomSize(QLineEdit* Edit, int Min, int Max);
-  std::string StampTextForJob() const;
-  uint8_t StampPosition() const;
   // Runs Job on the worker thread with a log of its own; Job gets the target
   // to report to.
-  void RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job);
+  void RunJob(std::function<void(TBatchTarget&, TErrorLog&, TJobAccount&)> Job);
   void JobFinished();
+  void ShowAccount(const TJobAccount& Account);
   void ShowJobEnd();
-  void SetSlot(int Slot, const QImage& Thumbnail);
-  void ResetNumLabels();
-  void ShowFileName(const std::string& Path);
-  void PlaceLanguageCombo(QWidget* Parent, QVBoxLayout* Layout);
 
   // Settings, in one place (MainSettings.cpp).
   void ApplySettingsAndLanguage();
   void SaveSettingsNow();
 
-  QWidget* SharedArea_ = nullptr;
-  QVBoxLayout* Tab1Layout_ = nullptr;
-  QVBoxLayout* Tab2Layout_ = nullptr;
-  QVBoxLayout* GroupBox5Layout_ = nullptr;
   bool Shown_ = false;
   bool Closing_ = false;
   bool Renaming_ = false;
@@ -210,15 +147,12 @@ class TMainForm : public QMainWindow {
   QString PathCaption2_;
 
   TErrorLog ErrorLog_;
-  TErrorLog JobLog_;  // written only by the running job
+  TErrorLog JobLog_;        // written only by the running job
+  TJobAccount JobAccount_;  // likewise
   std::unique_ptr<TProgressWin> ProgressWin_;
   std::unique_ptr<TWindowBatchTarget> Target_;
   std::unique_ptr<TJobThread> Jobs_;
   std::function<void(const TBatchMessage&)> Observer_;
 };
-
-// The thumbnail of a produced picture: the JPEG decoded at a reduced scale and
-// brought to exactly 50 x 50. Null when the file cannot be loaded.
-QImage PreviewThumbnail(const std::string& Path);
 
 }  // namespace pictrim

@@ -27,8 +27,10 @@ struct TRun {
   std::string Err;
 };
 
-TRun RunProgram(const QString& Program, const QStringList& Args) {
+TRun RunProgram(const QString& Program, const QStringList& Args,
+                const std::string& WorkingFolder = "") {
   QProcess process;
+  if (!WorkingFolder.empty()) process.setWorkingDirectory(QString::fromStdString(WorkingFolder));
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     environment.remove(name);
@@ -42,8 +44,8 @@ TRun RunProgram(const QString& Program, const QStringList& Args) {
   return run;
 }
 
-TRun RunPictrim(const QStringList& Args) {
-  return RunProgram(PICTRIM_EXE, Args);
+TRun RunPictrim(const QStringList& Args, const std::string& WorkingFolder = "") {
+  return RunProgram(PICTRIM_EXE, Args, WorkingFolder);
 }
 
 // As RunPictrim, with every file the run writes limited to FileBytes: a
@@ -98,7 +100,8 @@ TEST_F(PictrimProcess, theUnattendedRunWritesBmpsAndJpegsBesideTheSourceAndEndsW
   EXPECT_EQ(metadata.ExifInfo()->MakeText(), "Canon");
   // Plain progress lines (stderr is no terminal), nothing else.
   EXPECT_EQ(run.Err, "[1/1] " + source + "Scan.bmp\n" + "[1/2] " + source + "IMG_0001.jpg\n" +
-                         "[2/2] " + source + "sub/P1280001.JPG\n");
+                         "[2/2] " + source + "sub/P1280001.JPG\n" +
+                         "3 written, 0 skipped, 0 failed\n");
   EXPECT_EQ(test::TreeSnapshot(source), before);
 }
 
@@ -110,7 +113,8 @@ TEST_F(PictrimProcess, errorLinesArePrintedAtTheEndAndGiveStatusOne) {
   const TRun run = RunPictrim({"/s:" + Q(source), "/p:200", "/o:yes"});
   EXPECT_EQ(run.Status, 1);
   const std::string tail = "Not a valid BMP V3:   " + source + "broken.bmp\n" +
-                           "Not a valid JPG:   " + source + "sub/empty.jpg\n";
+                           "Not a valid JPG:   " + source + "sub/empty.jpg\n" +
+                           "3 written, 0 skipped, 2 failed\n";
   ASSERT_GE(run.Err.size(), tail.size());
   EXPECT_EQ(run.Err.substr(run.Err.size() - tail.size()), tail);
   EXPECT_EQ(PictureSize(Dir / "Fotos_SIZE200/Scan.jpg"), QSize(200, 150));
@@ -188,7 +192,7 @@ TEST_F(PictrimProcess, aRunEndedOrCutShortByAnErrorMessageExitsWithOne) {
   test::WriteTextFile(Dir / "Pics_MAXSIZE32", "not a folder");
   run = RunPictrim({"resize", "--edge", "32", Q(Dir / "Pics")});
   EXPECT_EQ(run.Status, 1) << run.Err;
-  EXPECT_TRUE(Contains(run.Err, "the folder " + Dir / "Pics_MAXSIZE32/ could not be created"))
+  EXPECT_TRUE(Contains(run.Err, "Folder " + Dir / "Pics_MAXSIZE32/ could not be created"))
       << run.Err;
 }
 
@@ -324,6 +328,132 @@ TEST_F(PictrimProcess, helpVersionAndWrongArgumentsAnswerWithoutRunningAnything)
   EXPECT_EQ(run.Status, 2);
   EXPECT_EQ(Lines(run.Err), 1);
   EXPECT_FALSE(fs::exists(Dir / "nope"));
+}
+
+// The last line of a text.
+std::string LastLine(const std::string& Text) {
+  const size_t end = Text.empty() || Text.back() != '\n' ? Text.size() : Text.size() - 1;
+  const size_t start = Text.rfind('\n', end == 0 ? 0 : end - 1);
+  return Text.substr(start == std::string::npos ? 0 : start + 1,
+                     end - (start == std::string::npos ? 0 : start + 1));
+}
+
+TEST_F(PictrimProcess, everyJobEndsWithTheAccountOfItsFilesAsItsLastLine) {
+  const std::string source = Dir / "Mix/";
+  test::WriteJpeg(source + "a.jpg", 120, 90);
+  test::WritePicture(source + "a.png", 90, 120, FIF_PNG);
+  test::WritePicture(source + "sub/b.bmp", 100, 100, FIF_BMP);
+  test::WriteTextFile(source + "clip.mp4", "no picture");
+  test::WriteTextFile(source + "notes.txt", "no picture");
+  TRun run = RunPictrim({"resize", "--edge", "64", Q(source)});
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_EQ(LastLine(run.Err), "2 written, 2 skipped, 1 failed");
+  EXPECT_TRUE(Contains(run.Err, "\n2 not pictures\n")) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "File " + source + "a.png got no copy: its copy's name"))
+      << run.Err;
+
+  // The second run says why nothing was written; the PNG is named again.
+  run = RunPictrim({"resize", "--edge", "64", Q(source)});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Contains(run.Err, "\n2 skipped: their copies exist (--overwrite replaces them)\n"))
+      << run.Err;
+  EXPECT_EQ(LastLine(run.Err), "0 written, 4 skipped, 1 failed");
+
+  fs::remove(source + "a.png");
+  run = RunPictrim({"shrink", "--kb", "50", Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(LastLine(run.Err), "2 written, 2 skipped, 0 failed");
+  run = RunPictrim({"/s:" + Q(source), "/p:50"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  run = RunPictrim({"/s:" + Q(source), "/p:50"});
+  EXPECT_EQ(LastLine(run.Err), "0 written, 2 skipped, 0 failed");
+  EXPECT_TRUE(Contains(run.Err, "2 skipped: their copies exist (/o:yes replaces them)\n"));
+}
+
+TEST_F(PictrimProcess, aCutJpegIsCopiedNamedAndGivesStatusOne) {
+  const std::string source = Dir / "Cut/";
+  test::WriteJpeg(source + "cut.jpg", 800, 600);
+  fs::resize_file(source + "cut.jpg", fs::file_size(source + "cut.jpg") / 2);
+  const TRun run = RunPictrim({"resize", "--edge", "200", Q(source)});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Contains(run.Err, "File " + source + "cut.jpg is damaged (")) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "1 written from a damaged source: the copy may be incomplete\n"));
+  EXPECT_EQ(LastLine(run.Err), "1 written, 0 skipped, 0 failed");
+  EXPECT_EQ(PictureSize(Dir / "Cut_MAXSIZE200/cut.jpg"), QSize(200, 150));
+}
+
+TEST_F(PictrimProcess, theFolderOfARelativeOrDottedArgumentGoesBesideTheSourceNeverInsideIt) {
+  const std::string source = Dir / "Fotos/";
+  test::WriteJpeg(source + "a.jpg", 120, 90);
+  TRun run = RunPictrim({"resize", "--edge", "60", "."}, source);
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, Dir / "Fotos_MAXSIZE60/\n");
+  EXPECT_TRUE(fs::exists(Dir / "Fotos_MAXSIZE60/a.jpg"));
+  run = RunPictrim({"shrink", "--kb", "30", "./Fotos//"}, Dir.Path());
+  EXPECT_EQ(run.Out, Dir / "Fotos_SIZE30 kB/\n");
+  run = RunPictrim({"/s:../Fotos/", "/p:40"}, source);
+  EXPECT_EQ(run.Out, Dir / "Fotos_SIZE40/\n");
+  // Nothing was written into the source folder.
+  for (const auto& entry : fs::recursive_directory_iterator(source))
+    EXPECT_EQ(entry.path().filename(), "a.jpg") << entry.path();
+}
+
+TEST_F(PictrimProcess, wrongArgumentsAreNamedForWhatTheyAre) {
+  test::WriteJpeg(Dir / "one.jpg", 16, 16);
+  for (const QStringList& args : {QStringList{"resize", "--edge", "10", Q(Dir / "one.jpg")},
+                                  QStringList{"shrink", "--kb", "10", Q(Dir / "one.jpg/")},
+                                  QStringList{"rename", "--format", "2", Q(Dir / "one.jpg")},
+                                  QStringList{"/s:" + Q(Dir / "one.jpg"), "/p:10"}}) {
+    const TRun run = RunPictrim(args);
+    EXPECT_EQ(run.Status, 2) << args.join(' ').toStdString();
+    EXPECT_EQ(run.Err, "pictrim: " + Dir / "one.jpg is a file, not a folder\n");
+  }
+  for (const char* word : {"foo", "help"}) {
+    const TRun run = RunPictrim({word});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err, "pictrim: unknown command '" + std::string(word) +
+                           "' (pictrim --help lists the commands)\n");
+  }
+  // info lists what it can and names every argument that is no file.
+  const TRun run = RunPictrim({"info", Q(Dir / "missing.jpg"), Q(Dir / "one.jpg"), Q(Dir.Path())});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Out.rfind(Dir / "one.jpg\n", 0), 0u) << run.Out;
+  EXPECT_EQ(run.Err, "pictrim: file not found: " + Dir / "missing.jpg\n" +
+                         "pictrim: " + Dir.Path() + " is a folder, not a file\n");
+}
+
+TEST_F(PictrimProcess, anOutputFolderOfOnesOwnTakesTheMirroredTreeButNeverInsideTheSource) {
+  const std::string source = Dir / "Fotos/";
+  test::WriteJpeg(source + "a.jpg", 300, 200);
+  test::WriteJpeg(source + "sub/b.jpg", 200, 300);
+  const std::string before = test::TreeSnapshot(source);
+  TRun run = RunPictrim({"resize", "--edge", "100", "--out", Q(Dir / "web"), Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, Dir / "web/\n");
+  EXPECT_EQ(PictureSize(Dir / "web/a.jpg"), QSize(100, 66));
+  EXPECT_EQ(PictureSize(Dir / "web/sub/b.jpg"), QSize(66, 100));
+  run = RunPictrim({"shrink", "--kb", "5", "--strict", "--out", Q(Dir / "mail"), Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_LE(fs::file_size(Dir / "mail/sub/b.jpg"), 5u * 1024);
+  for (const std::string& inside : {source, source + "web", source + "sub/../new"}) {
+    run = RunPictrim({"resize", "--edge", "100", "--out", Q(inside), Q(source)});
+    EXPECT_EQ(run.Status, 2) << inside;
+    EXPECT_TRUE(Contains(run.Err, "lies inside the source folder " + source)) << run.Err;
+  }
+  EXPECT_EQ(test::TreeSnapshot(source), before);
+}
+
+TEST_F(PictrimProcess, aSmallPictureKeepsItsSizeWithNoEnlargeAndTheQualityIsTheChosenOne) {
+  const std::string source = Dir / "Small/";
+  test::WriteJpeg(source + "small.jpg", 300, 200);
+  TRun run = RunPictrim({"resize", "--edge", "1024", "--no-enlarge", "--quality", "30", Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  const std::string copy = Dir / "Small_MAXSIZE1024/small.jpg";
+  EXPECT_EQ(PictureSize(copy), QSize(300, 200));
+  const uintmax_t low = fs::file_size(copy);
+  run = RunPictrim({"resize", "--edge", "1024", "--no-enlarge", "--overwrite", Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_GT(fs::file_size(copy), low);
 }
 
 }  // namespace

@@ -143,7 +143,10 @@ TEST_F(HostileJpegs, aLargeBaselineFrameIsDecodedAtTheScaleOfItsCopy) {
   Resize(1024);
   Jpegs(1024);
   SetDecodeLimits(TDecodeLimits());
-  EXPECT_TRUE(Log().empty()) << Log().front();
+  // Its data ends early: each copy is made and the source named as damaged.
+  const std::string damaged =
+      "File src/large.jpg is damaged (premature end or corrupt data): its copy may be incomplete";
+  EXPECT_EQ(Log(), (std::vector<std::string>{damaged, damaged}));
   EXPECT_EQ(test::PictureSize(Dir / "src_MAXSIZE1024/large.jpg"), QSize(1024, 1024));
   EXPECT_EQ(test::PictureSize(Dir / "src_SIZE1024/large.jpg"), QSize(1024, 1024));
 }
@@ -359,8 +362,7 @@ TEST_F(HostileJpegs, aCopyWhoseFolderCannotBeMadeGetsALineInTheResizeJob) {
   WriteTextFile(Dir / "src_MAXSIZE32/sub", "a file where the folder would be");
   FreezeSource();
   Resize(32);
-  EXPECT_EQ(Log(), std::vector<std::string>{"File src/sub/a.jpg was not written: the folder "
-                                            "src_MAXSIZE32/sub/ could not be created"});
+  EXPECT_EQ(Log(), std::vector<std::string>{"Folder src_MAXSIZE32/sub/ could not be created"});
   EXPECT_TRUE(fs::exists(Dir / "src_MAXSIZE32/b.jpg"));
 }
 

@@ -23,9 +23,14 @@
 #include "settings/SettingsFolder.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
+#include "ui/FileSizeTab.h"
+#include "ui/FolderAndOptions.h"
 #include "ui/Main.h"
 #include "ui/Progress.h"
+#include "ui/ProgressPanel.h"
 #include "ui/RadioGroup.h"
+#include "ui/RenameTab.h"
+#include "ui/ResizeTab.h"
 #include "util/MoreDialogs.h"
 #include "widgets/ColorButton.h"
 
@@ -57,7 +62,8 @@ class MainForm : public ::testing::Test {
   void SetUp() override {
     fs::create_directories(Temp / "settings");
     SetSettingsFolder(Temp / "settings/");
-    PreviousMessage_ = SetMessageHandler([this](const std::string& Text) { Messages.push_back(Text); });
+    PreviousMessage_ =
+        SetMessageHandler([this](const std::string& Text) { Messages.push_back(Text); });
     PreviousFolder_ = SetFolderHandler([this](const std::string&, const std::string&) {
       ++FolderAsks;
       return Answer;
@@ -86,8 +92,8 @@ class MainForm : public ::testing::Test {
 
   void ChooseFolder(const std::string& Folder) {
     Answer = Folder;
-    QTest::mouseClick(Form->PathRadioGroup->Item(1), Qt::LeftButton);
-    QTest::mouseClick(Form->PathButton, Qt::LeftButton);
+    QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(1), Qt::LeftButton);
+    QTest::mouseClick(Form->SharedArea->PathButton, Qt::LeftButton);
   }
 
   // Clicks an execute button and waits until its job has ended.
@@ -121,83 +127,83 @@ TEST_F(MainForm, customPixelSizesAreClampedWrittenBackAndUsedAndANonNumberStopsT
     QString Typed;
     int Used;
   };
-  for (const TCase& c : {TCase{"10", 32}, TCase{"5000", 1920}, TCase{"99999999999", 1920},
-                         TCase{"-5", 32}}) {
-    TypeInto(Form->SizeEdit1, c.Typed);
-    EXPECT_EQ(Form->RadioGroup1->ItemIndex(), 3);
+  for (const TCase& c :
+       {TCase{"10", 32}, TCase{"5000", 1920}, TCase{"99999999999", 1920}, TCase{"-5", 32}}) {
+    TypeInto(Form->TabSheet1->SizeEdit1, c.Typed);
+    EXPECT_EQ(Form->TabSheet1->RadioGroup1->ItemIndex(), 3);
     ChooseFolder(source);
-    Execute(Form->ResizeButton1);
-    EXPECT_EQ(Form->SizeEdit1->text(), QString::number(c.Used)) << c.Typed.toStdString();
+    Execute(Form->TabSheet1->ResizeButton1);
+    EXPECT_EQ(Form->TabSheet1->SizeEdit1->text(), QString::number(c.Used)) << c.Typed.toStdString();
     EXPECT_EQ(FilesIn(ResizeOutputFolder(source, c.Used, 0)), 1) << c.Typed.toStdString();
   }
   EXPECT_TRUE(Messages.empty());
 
-  TypeInto(Form->SizeEdit1, "abc");
+  TypeInto(Form->TabSheet1->SizeEdit1, "abc");
   ChooseFolder(source);
-  QTest::mouseClick(Form->ResizeButton1, Qt::LeftButton);
+  QTest::mouseClick(Form->TabSheet1->ResizeButton1, Qt::LeftButton);
   EXPECT_FALSE(Form->JobRunning());
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_EQ(Messages[0], "Bitte geben Sie statt abc eine Zahl ein");
-  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
-  EXPECT_EQ(Form->SizeEdit1->text(), "abc");
+  EXPECT_FALSE(Form->TabSheet1->ResizeButton1->isEnabled());
+  EXPECT_EQ(Form->TabSheet1->SizeEdit1->text(), "abc");
 }
 
 TEST_F(MainForm, customKilobytesAreClampedAndTypingSelectsOnlyTheEditsOwnEntry) {
-  Form->RadioGroup1->SetItemIndex(0);
+  Form->TabSheet1->RadioGroup1->SetItemIndex(0);
   Form->PageControl1->setCurrentIndex(1);
-  TypeInto(Form->SizeEdit2, "1");
-  EXPECT_EQ(Form->RadioGroup2->ItemIndex(), 4);
-  EXPECT_EQ(Form->RadioGroup1->ItemIndex(), 0);
+  TypeInto(Form->TabSheet2->SizeEdit2, "1");
+  EXPECT_EQ(Form->TabSheet2->RadioGroup2->ItemIndex(), 4);
+  EXPECT_EQ(Form->TabSheet1->RadioGroup1->ItemIndex(), 0);
   const std::string source = MakeTree("src", 1, 80, 60);
   for (const auto& [typed, used] : {std::pair{"1", 5}, std::pair{"99999", 2048}}) {
-    TypeInto(Form->SizeEdit2, typed);
+    TypeInto(Form->TabSheet2->SizeEdit2, typed);
     ChooseFolder(source);
-    Execute(Form->ResizeButton2);
-    EXPECT_EQ(Form->SizeEdit2->text(), QString::number(used));
+    Execute(Form->TabSheet2->ResizeButton2);
+    EXPECT_EQ(Form->TabSheet2->SizeEdit2->text(), QString::number(used));
     EXPECT_EQ(FilesIn(Temp / ("src_SIZE" + std::to_string(used) + " kB/")), 1) << typed;
   }
 }
 
 TEST_F(MainForm, theStampPositionCanNeverBeNoneWhileTheTextIsOn) {
-  QTest::mouseClick(Form->TextCheckBox, Qt::LeftButton);
-  EXPECT_TRUE(Form->PictureText->isEnabled());
-  EXPECT_TRUE(Form->CheckBoxTop->isChecked());
-  QTest::mouseClick(Form->CheckBoxTop, Qt::LeftButton);
-  EXPECT_FALSE(Form->CheckBoxTop->isChecked());
-  EXPECT_TRUE(Form->CheckBoxBottom->isChecked());
-  QTest::mouseClick(Form->CheckBoxBottom, Qt::LeftButton);
-  EXPECT_TRUE(Form->CheckBoxTop->isChecked());
-  EXPECT_FALSE(Form->CheckBoxBottom->isChecked());
-  QTest::mouseClick(Form->TextCheckBox, Qt::LeftButton);
-  EXPECT_FALSE(Form->PictureText->isEnabled());
-  EXPECT_FALSE(Form->CheckBoxTop->isEnabled());
+  QTest::mouseClick(Form->SharedArea->TextCheckBox, Qt::LeftButton);
+  EXPECT_TRUE(Form->SharedArea->PictureText->isEnabled());
+  EXPECT_TRUE(Form->SharedArea->CheckBoxTop->isChecked());
+  QTest::mouseClick(Form->SharedArea->CheckBoxTop, Qt::LeftButton);
+  EXPECT_FALSE(Form->SharedArea->CheckBoxTop->isChecked());
+  EXPECT_TRUE(Form->SharedArea->CheckBoxBottom->isChecked());
+  QTest::mouseClick(Form->SharedArea->CheckBoxBottom, Qt::LeftButton);
+  EXPECT_TRUE(Form->SharedArea->CheckBoxTop->isChecked());
+  EXPECT_FALSE(Form->SharedArea->CheckBoxBottom->isChecked());
+  QTest::mouseClick(Form->SharedArea->TextCheckBox, Qt::LeftButton);
+  EXPECT_FALSE(Form->SharedArea->PictureText->isEnabled());
+  EXPECT_FALSE(Form->SharedArea->CheckBoxTop->isEnabled());
 }
 
 TEST_F(MainForm, switchingTheFolderModeSwapsEditAndListAndDisablesTheButtons) {
   ChooseFolder(MakeTree("src", 0));
-  EXPECT_TRUE(Form->ResizeButton1->isEnabled());
-  EXPECT_EQ(Form->ResizeButton1->GradientStyle(), TGradientStyle::gsVertical);
-  QTest::mouseClick(Form->PathRadioGroup->Item(2), Qt::LeftButton);
-  EXPECT_TRUE(Form->PathComboBox->isVisible());
-  EXPECT_FALSE(Form->PathEdit->isVisible());
-  EXPECT_FALSE(Form->PathComboBox->isEnabled());  // no favourites yet
-  EXPECT_TRUE(Form->PathEdit->text().isEmpty());
-  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
-  EXPECT_FALSE(Form->ResizeButton2->isEnabled());
-  EXPECT_EQ(Form->ResizeButton1->GradientStyle(), TGradientStyle::gsNone);
-  QTest::mouseClick(Form->PathRadioGroup->Item(1), Qt::LeftButton);
-  EXPECT_TRUE(Form->PathEdit->isVisible());
-  EXPECT_FALSE(Form->PathComboBox->isVisible());
+  EXPECT_TRUE(Form->TabSheet1->ResizeButton1->isEnabled());
+  EXPECT_EQ(Form->TabSheet1->ResizeButton1->GradientStyle(), TGradientStyle::gsVertical);
+  QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(2), Qt::LeftButton);
+  EXPECT_TRUE(Form->SharedArea->PathComboBox->isVisible());
+  EXPECT_FALSE(Form->SharedArea->PathEdit->isVisible());
+  EXPECT_FALSE(Form->SharedArea->PathComboBox->isEnabled());  // no favourites yet
+  EXPECT_TRUE(Form->SharedArea->PathEdit->text().isEmpty());
+  EXPECT_FALSE(Form->TabSheet1->ResizeButton1->isEnabled());
+  EXPECT_FALSE(Form->TabSheet2->ResizeButton2->isEnabled());
+  EXPECT_EQ(Form->TabSheet1->ResizeButton1->GradientStyle(), TGradientStyle::gsNone);
+  QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(1), Qt::LeftButton);
+  EXPECT_TRUE(Form->SharedArea->PathEdit->isVisible());
+  EXPECT_FALSE(Form->SharedArea->PathComboBox->isVisible());
 }
 
 TEST_F(MainForm, aResizeJobWritesItsCopiesAndLeavesTheWindowReadyForTheNextFolder) {
   const std::string source = MakeTree("src", 3, 400, 300);
   test::WriteJpeg(source + "sub/P200.jpg", 300, 400);
-  QTest::mouseClick(Form->RadioGroup4->Item(2), Qt::LeftButton);
-  QTest::mouseClick(Form->RadioGroup1->Item(6), Qt::LeftButton);  // 160 Pixel
+  QTest::mouseClick(Form->TabSheet1->RadioGroup4->Item(2), Qt::LeftButton);
+  QTest::mouseClick(Form->TabSheet1->RadioGroup1->Item(6), Qt::LeftButton);  // 160 Pixel
   ChooseFolder(source);
   EXPECT_EQ(Status(), "Letzte Aktion = Verzeichnis gewählt");
-  Execute(Form->ResizeButton1);
+  Execute(Form->TabSheet1->ResizeButton1);
 
   const std::string output = ResizeOutputFolder(source, 160, 160);
   EXPECT_EQ(FilesIn(output), 4);
@@ -207,30 +213,53 @@ TEST_F(MainForm, aResizeJobWritesItsCopiesAndLeavesTheWindowReadyForTheNextFolde
   EXPECT_EQ(Status(), "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + source);
   EXPECT_EQ(Form->MainStack->currentWidget(), Form->PageControl1);
   EXPECT_FALSE(Form->ProgressWindow()->isVisible());
-  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
-  EXPECT_FALSE(Form->ResizeButton2->isEnabled());
-  EXPECT_TRUE(Form->PathEdit->text().isEmpty());
-  for (size_t i = 0; i < Form->NumLabels.size(); ++i)
-    EXPECT_EQ(Form->NumLabels[i]->text(), QString::number(i + 1));
+  EXPECT_FALSE(Form->TabSheet1->ResizeButton1->isEnabled());
+  EXPECT_FALSE(Form->TabSheet2->ResizeButton2->isEnabled());
+  EXPECT_TRUE(Form->SharedArea->PathEdit->text().isEmpty());
+  for (size_t i = 0; i < Form->ProgressPanel->NumLabels.size(); ++i)
+    EXPECT_EQ(Form->ProgressPanel->NumLabels[i]->text(), QString::number(i + 1));
 
   // The file-size job leaves the buttons as the resize job does.
   Form->PageControl1->setCurrentIndex(1);
-  QTest::mouseClick(Form->RadioGroup2->Item(7), Qt::LeftButton);
+  QTest::mouseClick(Form->TabSheet2->RadioGroup2->Item(7), Qt::LeftButton);
   ChooseFolder(source);
-  Execute(Form->ResizeButton2);
+  Execute(Form->TabSheet2->ResizeButton2);
   EXPECT_EQ(FilesIn(Temp / "src_SIZE5 kB/"), 4);
-  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
-  EXPECT_FALSE(Form->ResizeButton2->isEnabled());
+  EXPECT_FALSE(Form->TabSheet1->ResizeButton1->isEnabled());
+  EXPECT_FALSE(Form->TabSheet2->ResizeButton2->isEnabled());
 }
 
 TEST_F(MainForm, aJobWithErrorLinesShowsThemInTheProgressWindow) {
   const std::string source = MakeTree("src", 1);
   test::WriteTextFile(source + "broken.jpg", "not a picture");
   ChooseFolder(source);
-  Execute(Form->ResizeButton1);
+  Execute(Form->TabSheet1->ResizeButton1);
   ASSERT_FALSE(Form->ErrorLog().empty());
   EXPECT_TRUE(Form->ProgressWindow()->isVisible());
   EXPECT_EQ(Form->ProgressWindow()->frameGeometry().width(), 653);
+}
+
+TEST_F(MainForm, aJobEndsWithTheAccountOfItsFilesInTheStatusBar) {
+  const std::string source = MakeTree("src", 2);
+  test::WriteTextFile(source + "broken.jpg", "not a picture");
+  test::WriteTextFile(source + "clip.mp4", "not a picture either");
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "2 written, 1 skipped, 1 failed");
+  EXPECT_NE(Form->AccountPanel->toolTip().toStdString().find("1 not a picture"), std::string::npos);
+  // The status bar keeps its own text beside it.
+  EXPECT_EQ(Status(), "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + source);
+
+  Form->PageControl1->setCurrentIndex(1);
+  ChooseFolder(source);
+  Execute(Form->TabSheet2->ResizeButton2);
+  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "2 written, 1 skipped, 1 failed");
+  Form->PageControl1->setCurrentIndex(0);
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "0 written, 3 skipped, 1 failed");
+  EXPECT_NE(Form->AccountPanel->toolTip().toStdString().find("2 skipped: their copies exist"),
+            std::string::npos);
 }
 
 TEST_F(MainForm, anEmptyTreeShowsTheProgressPanelAndHidesItAtOnce) {
@@ -238,23 +267,23 @@ TEST_F(MainForm, anEmptyTreeShowsTheProgressPanelAndHidesItAtOnce) {
   QObject::connect(Form->MainStack, &QStackedWidget::currentChanged,
                    [&] { shown.push_back(Form->MainStack->currentWidget()); });
   ChooseFolder(MakeTree("empty", 0));
-  Execute(Form->ResizeButton1);
+  Execute(Form->TabSheet1->ResizeButton1);
   EXPECT_EQ(shown, (std::vector<QWidget*>{Form->ProgressPanel, Form->PageControl1}));
   EXPECT_FALSE(Form->ProgressWindow()->isVisible());
 }
 
 TEST_F(MainForm, renamingWithNoDateFormatSelectedRenamesNothing) {
   Form->PageControl1->setCurrentIndex(2);
-  Form->RadioGroup3->SetItemIndex(-1);
-  QTest::mouseClick(Form->EditFileNameButton, Qt::LeftButton);
+  Form->TabSheet3->RadioGroup3->SetItemIndex(-1);
+  QTest::mouseClick(Form->TabSheet3->EditFileNameButton, Qt::LeftButton);
   EXPECT_EQ(FolderAsks, 0);
   EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 0 Dateien");
-  EXPECT_TRUE(Form->EditFileNameButton->isEnabled());
+  EXPECT_TRUE(Form->TabSheet3->EditFileNameButton->isEnabled());
 }
 
 TEST_F(MainForm, thePreviewStripOverElevenFilesShowsFileElevenAloneWithTheLabelsOfTheRow) {
   const std::string source = MakeTree("src", 11);
-  Form->PreViewCheckBox->setChecked(true);
+  Form->ProgressPanel->PreViewCheckBox->setChecked(true);
   std::vector<QString> labels;
   std::vector<bool> empty;
   QImage first;
@@ -262,36 +291,37 @@ TEST_F(MainForm, thePreviewStripOverElevenFilesShowsFileElevenAloneWithTheLabels
     if (Message.Message != WM_BATCH_PROGRESS || Message.WParam != 11 || Message.LParam != 11)
       return;
     for (size_t i = 0; i < 5; ++i) {
-      labels.push_back(Form->NumLabels[i]->text());
-      empty.push_back(SlotIsEmpty(Form->ImgViews[i]));
+      labels.push_back(Form->ProgressPanel->NumLabels[i]->text());
+      empty.push_back(SlotIsEmpty(Form->ProgressPanel->ImgViews[i]));
     }
-    first = Form->ImgViews[0]->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    first =
+        Form->ProgressPanel->ImgViews[0]->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
   });
   ChooseFolder(source);
-  Execute(Form->ResizeButton1);
+  Execute(Form->TabSheet1->ResizeButton1);
   EXPECT_EQ(labels, (std::vector<QString>{"11", "7", "8", "9", "10"}));
   EXPECT_EQ(empty, (std::vector<bool>{false, true, true, true, true}));
   const std::string eleventh = ResizeOutputFolder(source, 640, 0) + "P110.jpg";
   EXPECT_EQ(first, PreviewThumbnail(eleventh).convertToFormat(QImage::Format_RGB32));
-  for (QLabel* slot : Form->ImgViews) EXPECT_TRUE(SlotIsEmpty(slot));
+  for (QLabel* slot : Form->ProgressPanel->ImgViews) EXPECT_TRUE(SlotIsEmpty(slot));
 }
 
 TEST_F(MainForm, aFileThatCannotBeLoadedLeavesItsSlotEmptyAndPreviewsOffLeaveAllSlotsAlone) {
   const std::string source = MakeTree("src", 1);
   test::WriteTextFile(Temp / "broken.jpg", "no picture");
-  Form->PreViewCheckBox->setChecked(true);
-  Form->ShowProgress(1, 5, source + "P100.jpg");
-  Form->ShowProgress(2, 5, source + "P100.jpg");
-  EXPECT_FALSE(SlotIsEmpty(Form->ImgViews[1]));
-  Form->ShowProgress(2, 5, Temp / "broken.jpg");
-  EXPECT_TRUE(SlotIsEmpty(Form->ImgViews[1]));
-  EXPECT_EQ(Form->ProgressLabel->text(), "Fortschritt:  2 von  5  Dateien");
+  Form->ProgressPanel->PreViewCheckBox->setChecked(true);
+  Form->ProgressPanel->ShowProgress(1, 5, source + "P100.jpg");
+  Form->ProgressPanel->ShowProgress(2, 5, source + "P100.jpg");
+  EXPECT_FALSE(SlotIsEmpty(Form->ProgressPanel->ImgViews[1]));
+  Form->ProgressPanel->ShowProgress(2, 5, Temp / "broken.jpg");
+  EXPECT_TRUE(SlotIsEmpty(Form->ProgressPanel->ImgViews[1]));
+  EXPECT_EQ(Form->ProgressPanel->ProgressLabel->text(), "Fortschritt:  2 von  5  Dateien");
 
-  Form->PreViewCheckBox->click();  // off: the strip is cleared
-  EXPECT_TRUE(SlotIsEmpty(Form->ImgViews[0]));
-  Form->ShowProgress(3, 5, source + "P100.jpg");
-  EXPECT_TRUE(SlotIsEmpty(Form->ImgViews[2]));
-  EXPECT_EQ(Form->NumLabels[2]->text(), "3");
+  Form->ProgressPanel->PreViewCheckBox->click();  // off: the strip is cleared
+  EXPECT_TRUE(SlotIsEmpty(Form->ProgressPanel->ImgViews[0]));
+  Form->ProgressPanel->ShowProgress(3, 5, source + "P100.jpg");
+  EXPECT_TRUE(SlotIsEmpty(Form->ProgressPanel->ImgViews[2]));
+  EXPECT_EQ(Form->ProgressPanel->NumLabels[2]->text(), "3");
 }
 
 TEST_F(MainForm, theWindowSeesTheSameNotificationsInTheSameOrderAsAHeadlessRun) {
@@ -302,15 +332,15 @@ TEST_F(MainForm, theWindowSeesTheSameNotificationsInTheSameOrderAsAHeadlessRun) 
   TQueuedBatchTarget target([&](const TBatchMessage& Message) { headless.push_back(Message); });
   TErrorLog log;
   CancelRequested = false;
-  ConvertPICsWholeTree(&target, source, "", 640, 0, "", 1, WM_BATCH_PROGRESS, WM_BATCH_FILE,
-                       false, log);
+  ConvertPICsWholeTree(&target, source, "", 640, 0, "", 1, WM_BATCH_PROGRESS, WM_BATCH_FILE, false,
+                       log);
   target.pump();
   fs::remove_all(ResizeOutputFolder(source, 640, 0));
 
   std::vector<TBatchMessage> window;
   Form->SetNotificationObserver([&](const TBatchMessage& Message) { window.push_back(Message); });
   ChooseFolder(source);
-  Execute(Form->ResizeButton1);
+  Execute(Form->TabSheet1->ResizeButton1);
   EXPECT_GT(headless.size(), 10u);
   EXPECT_EQ(window, headless);
   EXPECT_EQ(Form->ErrorLog(), log);
@@ -320,12 +350,12 @@ TEST_F(MainForm, abbrechenStopsTheJobAtItsNextCheckPoint) {
   const std::string source = MakeTree("src", 12);
   Form->SetNotificationObserver([&](const TBatchMessage& Message) {
     if (Message.Message == WM_BATCH_PROGRESS && Message.WParam == 2)
-      QTimer::singleShot(0, Form->AbbrechenBitBtn, [&] {
-        QTest::mouseClick(Form->AbbrechenBitBtn, Qt::LeftButton);
+      QTimer::singleShot(0, Form->ProgressPanel->AbbrechenBitBtn, [&] {
+        QTest::mouseClick(Form->ProgressPanel->AbbrechenBitBtn, Qt::LeftButton);
       });
   });
   ChooseFolder(source);
-  Execute(Form->ResizeButton1);
+  Execute(Form->TabSheet1->ResizeButton1);
   EXPECT_LT(FilesIn(ResizeOutputFolder(source, 640, 0)), 12);
   EXPECT_EQ(Status(), "Letze Aktion = Prozess abgebrochen");
 }
@@ -338,7 +368,7 @@ TEST_F(MainForm, closingWhileAJobRunsCancelsItWaitsForItsEndAndThenSaves) {
       QTimer::singleShot(0, Form.get(), [&] { Form->close(); });
   });
   ChooseFolder(source);
-  QTest::mouseClick(Form->ResizeButton1, Qt::LeftButton);
+  QTest::mouseClick(Form->TabSheet1->ResizeButton1, Qt::LeftButton);
   EXPECT_TRUE(Form->JobRunning());
   QTRY_VERIFY_WITH_TIMEOUT(!Form->isVisible(), 30000);
   EXPECT_FALSE(Form->JobRunning());
@@ -356,15 +386,15 @@ TEST_F(MainForm, noSecondJobStartsWhileOneRuns) {
     tried = true;
     QTimer::singleShot(0, Form.get(), [&] {
       ChooseFolder(second);
-      EXPECT_TRUE(Form->ResizeButton2->isEnabled());
+      EXPECT_TRUE(Form->TabSheet2->ResizeButton2->isEnabled());
       Form->PageControl1->setCurrentIndex(1);
-      QTest::mouseClick(Form->ResizeButton2, Qt::LeftButton);
+      QTest::mouseClick(Form->TabSheet2->ResizeButton2, Qt::LeftButton);
       Form->PageControl1->setCurrentIndex(2);
-      QTest::mouseClick(Form->EditFileNameButton, Qt::LeftButton);
+      QTest::mouseClick(Form->TabSheet3->EditFileNameButton, Qt::LeftButton);
     });
   });
   ChooseFolder(first);
-  QTest::mouseClick(Form->ResizeButton1, Qt::LeftButton);
+  QTest::mouseClick(Form->TabSheet1->ResizeButton1, Qt::LeftButton);
   QTRY_VERIFY_WITH_TIMEOUT(tried && !Form->JobRunning(), 30000);
   EXPECT_EQ(FolderAsks, 2);  // the two choices; the renaming never asked
   EXPECT_FALSE(fs::exists(Temp / "second_SIZE100 kB"));
@@ -374,19 +404,19 @@ TEST_F(MainForm, noSecondJobStartsWhileOneRuns) {
 // Mended: a favourite deleted after it was picked gave a job reported as done.
 TEST_F(MainForm, aFavouriteThatNoLongerExistsIsReportedAtTheStart) {
   const std::string gone = MakeTree("gone", 1);
-  Form->PathComboBox->addItem(QString::fromStdString(gone));
-  Form->PathComboBox->setEnabled(true);
-  QTest::mouseClick(Form->PathRadioGroup->Item(2), Qt::LeftButton);
-  emit Form->PathComboBox->activated(0);
-  EXPECT_TRUE(Form->ResizeButton1->isEnabled());
+  Form->SharedArea->PathComboBox->addItem(QString::fromStdString(gone));
+  Form->SharedArea->PathComboBox->setEnabled(true);
+  QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(2), Qt::LeftButton);
+  emit Form->SharedArea->PathComboBox->activated(0);
+  EXPECT_TRUE(Form->TabSheet1->ResizeButton1->isEnabled());
   fs::remove_all(gone);
   const std::string before = Status();
-  QTest::mouseClick(Form->ResizeButton1, Qt::LeftButton);
+  QTest::mouseClick(Form->TabSheet1->ResizeButton1, Qt::LeftButton);
   EXPECT_FALSE(Form->JobRunning());
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_NE(Messages[0].find(gone), std::string::npos);
   EXPECT_EQ(Status(), before);
-  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
+  EXPECT_FALSE(Form->TabSheet1->ResizeButton1->isEnabled());
 }
 
 // Mended: a cancelled chooser reported a chosen folder.
@@ -395,11 +425,11 @@ TEST_F(MainForm, aCancelledFolderChooserLeavesTheStatusAndTheButtonsAlone) {
   Form->SetNotificationObserver(nullptr);
   Form->HandleNotification({WM_BATCH_STATUS, 0, 0, "Letzte Aktion = vorher"});
   Answer.reset();
-  QTest::mouseClick(Form->PathButton, Qt::LeftButton);
+  QTest::mouseClick(Form->SharedArea->PathButton, Qt::LeftButton);
   EXPECT_EQ(FolderAsks, 2);
   EXPECT_EQ(Status(), "Letzte Aktion = vorher");
   EXPECT_TRUE(Form->SourceFolder.empty());
-  EXPECT_FALSE(Form->ResizeButton1->isEnabled());
+  EXPECT_FALSE(Form->TabSheet1->ResizeButton1->isEnabled());
 }
 
 TEST_F(MainForm, storedSelectionsWinOverTheEditsThatAreFilledBeforeThem) {
@@ -408,11 +438,11 @@ TEST_F(MainForm, storedSelectionsWinOverTheEditsThatAreFilledBeforeThem) {
                       "SizeSelected2=-5\nPath=2\nActivePageIndex=1\n");
   Form = std::make_unique<TMainForm>();
   Form->FormCreate();
-  EXPECT_EQ(Form->SizeEdit1->text(), "500");
-  EXPECT_EQ(Form->RadioGroup1->ItemIndex(), 0);
+  EXPECT_EQ(Form->TabSheet1->SizeEdit1->text(), "500");
+  EXPECT_EQ(Form->TabSheet1->RadioGroup1->ItemIndex(), 0);
   EXPECT_EQ(Form->PresetPixels, 1920);
-  EXPECT_EQ(Form->RadioGroup2->ItemIndex(), -1);
-  EXPECT_EQ(Form->PathRadioGroup->ItemIndex(), 2);
+  EXPECT_EQ(Form->TabSheet2->RadioGroup2->ItemIndex(), -1);
+  EXPECT_EQ(Form->SharedArea->PathRadioGroup->ItemIndex(), 2);
   EXPECT_EQ(Form->PageControl1->currentIndex(), 1);
   EXPECT_EQ(Form->windowTitle(), MainCaption);
 }
@@ -426,21 +456,21 @@ TEST_F(MainForm, thePathButtonCaptionFollowsTheLanguageInUse) {
   Form->FormCreate();
   Form->show();
   auto pick = [&](const QString& Language) {
-    const int index = Form->LanguageComboBox1->findText(Language);
+    const int index = Form->SharedArea->LanguageComboBox1->findText(Language);
     ASSERT_GE(index, 0);
-    Form->LanguageComboBox1->setCurrentIndex(index);
-    emit Form->LanguageComboBox1->activated(index);
+    Form->SharedArea->LanguageComboBox1->setCurrentIndex(index);
+    emit Form->SharedArea->LanguageComboBox1->activated(index);
   };
   pick("Aaa");
-  EXPECT_EQ(Form->PathButton->text(), "Ordner A");
-  QTest::mouseClick(Form->PathRadioGroup->Item(2), Qt::LeftButton);
-  EXPECT_EQ(Form->PathButton->text(), "Liste A");
+  EXPECT_EQ(Form->SharedArea->PathButton->text(), "Ordner A");
+  QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(2), Qt::LeftButton);
+  EXPECT_EQ(Form->SharedArea->PathButton->text(), "Liste A");
   pick("German");
-  EXPECT_EQ(Form->PathButton->text(), "Verzeichnis-Liste bearbeiten");
-  EXPECT_EQ(Form->TextCheckBox->text(), "Text ins Bild einkopieren");
+  EXPECT_EQ(Form->SharedArea->PathButton->text(), "Verzeichnis-Liste bearbeiten");
+  EXPECT_EQ(Form->SharedArea->TextCheckBox->text(), "Text ins Bild einkopieren");
   pick("English");
-  QTest::mouseClick(Form->PathRadioGroup->Item(1), Qt::LeftButton);
-  EXPECT_EQ(Form->PathButton->text(), "Select Path");
+  QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(1), Qt::LeftButton);
+  EXPECT_EQ(Form->SharedArea->PathButton->text(), "Select Path");
 }
 
 TEST(ClampedInteger, readsSignedDecimalsOfAnyLengthAndRefusesEverythingElse) {

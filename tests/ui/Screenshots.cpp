@@ -22,9 +22,14 @@
 #include "image/ImageBitmap.h"
 #include "settings/SettingsFolder.h"
 #include "tests/common/TestPictures.h"
+#include "ui/FileSizeTab.h"
+#include "ui/FolderAndOptions.h"
 #include "ui/Main.h"
-#include "ui/WindowHandlers.h"
+#include "ui/ProgressPanel.h"
 #include "ui/RadioGroup.h"
+#include "ui/RenameTab.h"
+#include "ui/ResizeTab.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
 #include "widgets/ColorButton.h"
 
@@ -45,9 +50,9 @@ void Shoot(QWidget& Window, const QString& File) {
 }
 
 void UseLanguage(TMainForm& Form, const QString& Name) {
-  const int index = Form.LanguageComboBox1->findText(Name);
+  const int index = Form.SharedArea->LanguageComboBox1->findText(Name);
   if (index < 0) return;
-  Form.LanguageComboBox1->setCurrentIndex(index);
+  Form.SharedArea->LanguageComboBox1->setCurrentIndex(index);
   Form.LanguageComboBox1Change();
 }
 
@@ -75,16 +80,16 @@ void ShootProgress(const QString& Output, const std::string& Pictures, int Count
   TFolderHandler previous = SetFolderHandler(
       [&](const std::string&, const std::string&) { return std::optional<std::string>(Pictures); });
   form.PageControl1->setCurrentIndex(0);
-  form.PathRadioGroup->SetItemIndex(1);
-  form.PathButton->click();
-  form.PreViewCheckBox->setChecked(true);
-  form.RadioGroup1->SetItemIndex(2);
+  form.SharedArea->PathRadioGroup->SetItemIndex(1);
+  form.SharedArea->PathButton->click();
+  form.ProgressPanel->PreViewCheckBox->setChecked(true);
+  form.TabSheet1->RadioGroup1->SetItemIndex(2);
   Shoot(form, Output + QStringLiteral("/main-folder-chosen.png"));
   form.SetNotificationObserver([&](const TBatchMessage& Message) {
     if (Message.Message == WM_BATCH_PROGRESS && Message.WParam == Count - 2 && Message.LParam > 0)
       Shoot(form, Output + QStringLiteral("/progress-panel.png"));
   });
-  form.ResizeButton1->Click();
+  form.TabSheet1->ResizeButton1->Click();
   form.WaitForJob();
   Shoot(form, Output + QStringLiteral("/main-after-job.png"));
   SetFolderHandler(std::move(previous));
@@ -105,7 +110,8 @@ int main(int argc, char** argv) {
   QDir().mkpath(output);
   const std::string work =
       (std::filesystem::temp_directory_path() / ("pictrim-shots-" + std::to_string(::getpid())))
-          .string() + "/";
+          .string() +
+      "/";
   std::filesystem::create_directories(work + "pictures");
   SetSettingsFolder(work);
   for (const QString& language : {QStringLiteral("German"), QStringLiteral("English")})

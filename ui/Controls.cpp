@@ -1,0 +1,68 @@
+#include "ui/Controls.h"
+
+#include <QLineEdit>
+
+#include "ui/RadioGroup.h"
+#include "widgets/ColorButton.h"
+
+namespace pictrim::controls {
+
+QVBoxLayout* TightColumn(QWidget* Parent, int Margin, int Spacing) {
+  auto* layout = new QVBoxLayout(Parent);
+  layout->setContentsMargins(Margin, Margin, Margin, Margin);
+  layout->setSpacing(Spacing);
+  return layout;
+}
+
+void SetBold(QWidget* Widget, bool Bold) {
+  QFont font = Widget->font();
+  font.setBold(Bold);
+  Widget->setFont(font);
+}
+
+TGradientColorButton* ExecuteButton(const char* Name) {
+  auto* button = Named(new TGradientColorButton, Name);
+  button->SetCaption(QStringLiteral("Größe ändern AUSFÜHREN"));
+  button->SetColor(TSystemColor::ActiveBorder);
+  button->setFixedHeight(ExecuteHeight);
+  return button;
+}
+
+QLineEdit* CustomSizeEdit(TRadioGroup* Group, int Entry, const char* Name) {
+  auto* edit = Named(new QLineEdit, Name);
+  edit->setFixedSize(49, EditHeight);
+  Group->AddToItem(Entry, edit);
+  return edit;
+}
+
+QStringList PresetCaptions(const std::array<int, 8>& Presets, const char* Unit) {
+  QStringList captions;
+  for (const int value : Presets)
+    captions << (value == 0 ? QString()
+                            : QStringLiteral("%1 %2").arg(value).arg(QLatin1String(Unit)));
+  return captions;
+}
+
+int SelectedPreset(const TRadioGroup* Group, const std::array<int, 8>& Presets) {
+  const int index = Group->ItemIndex();
+  return index >= 0 && index < static_cast<int>(Presets.size()) ? Presets[index] : 0;
+}
+
+QVBoxLayout* SizeTabColumn(QWidget* Tab, std::initializer_list<QWidget*> Groups, QWidget* Button) {
+  QVBoxLayout* column = TightColumn(Tab, 6, 3);
+  for (QWidget* group : Groups) column->addWidget(group);
+  column->addStretch(1);
+  column->addWidget(Button);
+  return column;
+}
+
+void InsertSharedArea(QVBoxLayout* Column, int Slot, QWidget* Area) {
+  QWidget* tab = Column->parentWidget();
+  if (Area->parentWidget() == tab) return;
+  if (QWidget* old = Area->parentWidget())
+    if (QLayout* layout = old->layout()) layout->removeWidget(Area);
+  Column->insertWidget(Slot, Area);
+  Area->show();
+}
+
+}  // namespace pictrim::controls

@@ -1,0 +1,65 @@
+// Small helpers the parts of the main window share when they build their
+// controls: names and hints, tight columns, the execute buttons and the edit
+// that stands for the custom entry of a size group.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include <array>
+#include <initializer_list>
+#include <string>
+
+class QLineEdit;
+
+namespace pictrim {
+
+class TGradientColorButton;
+class TRadioGroup;
+
+namespace controls {
+
+inline constexpr int EditHeight = 20;
+inline constexpr int ExecuteHeight = 25;
+
+inline QString Q(const std::string& Text) {
+  return QString::fromStdString(Text);
+}
+
+// Gives a control its name and, when it has one, its hint.
+template <typename T>
+T* Named(T* Widget, const char* Name, const char* Hint = nullptr) {
+  Widget->setObjectName(QString::fromLatin1(Name));
+  if (Hint) Widget->setToolTip(QString::fromUtf8(Hint));
+  return Widget;
+}
+
+// A vertical layout of Parent with equal margins all round.
+QVBoxLayout* TightColumn(QWidget* Parent, int Margin = 0, int Spacing = 4);
+
+void SetBold(QWidget* Widget, bool Bold);
+
+// An execute button: the active-border colour as the base of its face,
+// plain while disabled, a vertical gradient while enabled.
+TGradientColorButton* ExecuteButton(const char* Name);
+
+// The edit that lies in the custom entry of a size group and stands for it.
+QLineEdit* CustomSizeEdit(TRadioGroup* Group, int Entry, const char* Name);
+
+// The entries of a size group: each preset's value with Unit; the custom
+// entry (value 0) has no caption, its edit stands beside it.
+QStringList PresetCaptions(const std::array<int, 8>& Presets, const char* Unit);
+
+// The value of the selected entry of a size group; 0 for the custom entry or none.
+int SelectedPreset(const TRadioGroup* Group, const std::array<int, 8>& Presets);
+
+// The column of a size tab: Groups at the top, then room, then Button at the
+// bottom; the shared folder and option area goes in after the groups.
+QVBoxLayout* SizeTabColumn(QWidget* Tab, std::initializer_list<QWidget*> Groups, QWidget* Button);
+
+// Puts the shared area into Column after its first Slot widgets, unless it is there already.
+void InsertSharedArea(QVBoxLayout* Column, int Slot, QWidget* Area);
+
+}  // namespace controls
+}  // namespace pictrim

@@ -1,0 +1,159 @@
+#include "ui/ProgressPanel.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
+
+#include "engine/BatchSupport.h"
+#include "image/JpegImage.h"
+#include "ui/Controls.h"
+#include "ui/ElidingLabel.h"
+#include "ui/Progress.h"
+
+namespace pictrim {
+
+using namespace controls;
+
+namespace {
+
+const QColor EmptySlotColor(241, 241, 241);
+
+QPixmap EmptySlot() {
+  QPixmap pixmap(TProgressPanel::SlotSize, TProgressPanel::SlotSize);
+  pixmap.fill(EmptySlotColor);
+  return pixmap;
+}
+
+}  // namespace
+
+QImage PreviewThumbnail(const std::string& Path) {
+  constexpr int size = TProgressPanel::SlotSize;
+  try {
+    TJpegImage jpeg;
+    jpeg.LoadFromFile(Path);
+    const QImage reduced = jpeg.ToReducedBitmap(size, size);
+    if (reduced.isNull()) return {};
+    return reduced.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  } catch (...) {
+    return {};
+  }
+}
+
+TProgressPanel::TProgressPanel(int Width, QWidget* Parent) : QFrame(Parent) {
+  setObjectName(QStringLiteral("ProgressPanel"));
+  setFrameShape(QFrame::StyledPanel);
+  setAutoFillBackground(true);
+  QPalette light = palette();
+  light.setColor(QPalette::Window, QColor(227, 227, 227));
+  setPalette(light);
+  auto* layout = TightColumn(this, 8, 8);
+
+  ProgressLabel = Named(new QLabel(QStringLiteral("Fortschritt:")), "ProgressLabel");
+  PreViewCheckBox = Named(new QCheckBox(QStringLiteral("Vorschau anzeigen")), "PreViewCheckBox");
+  PreViewCheckBox->setChecked(true);
+  auto* top = new QHBoxLayout;
+  top->addWidget(ProgressLabel, 1);
+  top->addWidget(PreViewCheckBox);
+  layout->addLayout(top);
+
+  FileNameLabel = Named(new TElidingLabel(QStringLiteral("FileName")), "FileNameLabel");
+  FileNameLabel->setFixedWidth(Width - 16);
+  FileNameLabel->setTextFormat(Qt::PlainText);
+  layout->addWidget(FileNameLabel);
+  ProgressBar1 = Named(new QProgressBar, "ProgressBar1");
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setTextVisible(false);
+  layout->addWidget(ProgressBar1);
+
+  Panel2 = BuildStrip();
+  layout->addStretch(1);
+  layout->addWidget(Panel2, 0, Qt::AlignHCenter);
+  layout->addStretch(2);
+
+  AbbrechenBitBtn = Named(new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                          QStringLiteral("abbrechen")),
+                          "AbbrechenBitBtn");
+  AbbrechenBitBtn->setMinimumWidth(100);
+  layout->addWidget(AbbrechenBitBtn, 0, Qt::AlignHCenter);
+  connect(PreViewCheckBox, &QCheckBox::toggled, this, &TProgressPanel::PreViewCheckBoxClick);
+}
+
+QFrame* TProgressPanel::BuildStrip() {
+  auto* panel = Named(new QFrame, "Panel2");
+  panel->setFrameShape(QFrame::StyledPanel);
+  auto* strip = new QHBoxLayout(panel);
+  strip->setContentsMargins(8, 8, 8, 8);
+  strip->setSpacing(10);
+  for (size_t i = 0; i < ImgViews.size(); ++i) {
+    auto* column = new QVBoxLayout;
+    column->setSpacing(3);
+    ImgViews[i] = new QLabel;
+    ImgViews[i]->setObjectName(QStringLiteral("ImgView0%1").arg(i + 1));
+    ImgViews[i]->setFixedSize(SlotSize, SlotSize);
+    ImgViews[i]->setPixmap(EmptySlot());
+    NumLabels[i] = new QLabel(QString::number(i + 1));
+    NumLabels[i]->setObjectName(QStringLiteral("NumLabel%1").arg(i + 1));
+    NumLabels[i]->setAlignment(Qt::AlignHCenter);
+    SetBold(NumLabels[i], true);
+    column->addWidget(ImgViews[i], 0, Qt::AlignHCenter);
+    column->addWidget(NumLabels[i]);
+    strip->addLayout(column);
+  }
+  return panel;
+}
+
+// A long path loses its middle, so that its folder and name both stay in sight.
+void TProgressPanel::ShowFileName(const std::string& Path) {
+  FileNameLabel->SetText(Q(Path));
+}
+
+void TProgressPanel::ResetNumLabels() {
+  for (size_t i = 0; i < NumLabels.size(); ++i) NumLabels[i]->setText(QString::number(i + 1));
+}
+
+void TProgressPanel::ShowProgress(int64_t Done, int64_t Total, const std::string& Path) {
+  const int maximum = static_cast<int>(std::clamp<int64_t>(Total, 1, INT_MAX));
+  ProgressBar1->setRange(0, maximum);
+  ProgressBar1->setValue(static_cast<int>(std::clamp<int64_t>(Done, 0, maximum)));
+  ShowFileName(Path);
+  if (Done == 1) ClearPreview();
+  ProgressLabel->setText(ProgressText(Done, Total));
+  if (!PreViewCheckBox->isChecked()) return;
+  const bool exists = batch::FileExists(Path);
+  const QImage thumbnail = exists ? PreviewThumbnail(Path) : QImage();
+  if (Done == 1) {
+    if (exists) SetSlot(0, thumbnail);
+    return;
+  }
+  const int64_t position = Done % 5;
+  if (position == 1) ClearPreview();
+  const int slot = position == 0 ? 4 : static_cast<int>(position) - 1;
+  NumLabels[slot]->setText(QString::number(Done));
+  if (exists) SetSlot(slot, thumbnail);
+}
+
+void TProgressPanel::SetSlot(int Slot, const QImage& Thumbnail) {
+  if (Thumbnail.isNull())
+    ImgViews[Slot]->setPixmap(EmptySlot());
+  else
+    ImgViews[Slot]->setPixmap(QPixmap::fromImage(Thumbnail));
+}
+
+void TProgressPanel::ClearPreview() {
+  for (QLabel* view : ImgViews) view->setPixmap(EmptySlot());
+}
+
+void TProgressPanel::PreViewCheckBoxClick() {
+  if (!PreViewCheckBox->isChecked()) ClearPreview();
+}
+
+}  // namespace pictrim

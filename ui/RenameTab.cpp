@@ -1,0 +1,77 @@
+#include "ui/RenameTab.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPalette>
+#include <QStyle>
+#include <QToolButton>
+
+#include <string>
+
+#include "settings/CreateLanguageINI.h"
+#include "ui/Controls.h"
+#include "ui/RadioGroup.h"
+
+namespace pictrim {
+
+using namespace controls;
+
+TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
+  setObjectName(QStringLiteral("TabSheet3"));
+  auto* layout = TightColumn(this, 6, 6);
+  GroupBox4 = Named(new QGroupBox(QStringLiteral("Datum im Dateinamen anpassen")), "GroupBox4");
+  GroupBox4->setAutoFillBackground(true);
+  QPalette white = GroupBox4->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  GroupBox4->setPalette(white);
+  SetBold(GroupBox4, true);
+  auto* info = TightColumn(GroupBox4, 6, 1);
+  const std::array<const char*, 5> texts = {
+      "Die Änderung des Datums im Dateinamen funktioniert zur Zeit ",
+      "nur für drei Formate (CASIO, \"IMGxxxx\" und \"Olympus\")",
+      "Haben Ihre Bilder im Dateinamen ein anderes Datumsformat ?",
+      nullptr,  // Label11 names the support address
+      "am besten mit Beispiel-Bilddatei !"};
+  const std::string support = std::string("Bitte senden Sie eine Email an ") + SupportAddress + "!";
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const std::string name = "Label" + std::to_string(8 + i);
+    InfoLabels[i] = new QLabel(QString::fromUtf8(texts[i] ? texts[i] : support.c_str()));
+    InfoLabels[i]->setObjectName(Q(name));
+    InfoLabels[i]->setWordWrap(true);
+    SetBold(InfoLabels[i], false);
+    info->addWidget(InfoLabels[i]);
+  }
+  RadioGroup3 = Named(
+      new TRadioGroup(QStringLiteral("Neues Datumsformat im Datei-Namen"),
+                      {QStringLiteral("2006-01-28  0001  = Jahr-Monat-Tag  Nummer"),
+                       QStringLiteral("20060128042723  = Jahr-Monat-Tag-Stunde-Minute-Sekunde"),
+                       QStringLiteral("wie zuvor - aber mit angehängtem altem Dateinamen")},
+                      1),
+      "RadioGroup3");
+  GroupBox5 = Named(new QGroupBox(QStringLiteral("Einstellungen")), "GroupBox5");
+  SetBold(GroupBox5, true);
+  GroupBox5Layout_ = TightColumn(GroupBox5, 8, 2);
+  EditFileNameButton = Named(new QToolButton, "EditFileNameButton");
+  EditFileNameButton->setText(QStringLiteral("Ausführen"));
+  EditFileNameButton->setAutoRaise(true);
+  // Flat, with an icon so that it still reads as a button.
+  EditFileNameButton->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+  EditFileNameButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  EditFileNameButton->setFixedHeight(ExecuteHeight);
+  layout->addWidget(GroupBox4);
+  layout->addWidget(RadioGroup3);
+  layout->addWidget(GroupBox5);
+  layout->addStretch(1);
+  layout->addWidget(EditFileNameButton, 0, Qt::AlignHCenter);
+}
+
+void TRenameTab::TakeLanguageBox(QComboBox* Box) {
+  if (Box->parentWidget() == GroupBox5) return;
+  if (QWidget* old = Box->parentWidget())
+    if (QLayout* oldLayout = old->layout()) oldLayout->removeWidget(Box);
+  GroupBox5Layout_->addWidget(Box, 0, Qt::AlignLeft);
+  Box->show();
+}
+
+}  // namespace pictrim
