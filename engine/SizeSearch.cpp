@@ -12,7 +12,9 @@ uint32_t ClampWidth(int64_t Width) {
 
 }  // namespace
 
-int64_t RoundHalfEven(double Value) { return static_cast<int64_t>(std::nearbyint(Value)); }
+int64_t RoundHalfEven(double Value) {
+  return static_cast<int64_t>(std::nearbyint(Value));
+}
 
 TSizeSearch::TSizeSearch(uint32_t TargetKB, uint32_t Width, uint32_t Height, int64_t FullSize,
                          bool Strict)
@@ -25,7 +27,8 @@ TSizeSearch::TSizeSearch(uint32_t TargetKB, uint32_t Width, uint32_t Height, int
   // The first width from the size ratio of the full-size save; never wider
   // than the picture itself, since a smaller file is wanted.
   const double pixels = static_cast<double>(static_cast<uint64_t>(Width) * Height);
-  const int64_t first = FullSize > 0 ? RoundHalfEven(TargetKB * pixels / static_cast<double>(FullSize)) : 1;
+  const int64_t first =
+      FullSize > 0 ? RoundHalfEven(TargetKB * pixels / static_cast<double>(FullSize)) : 1;
   A_ = ClampWidth(std::min<int64_t>(first, Width));
 }
 
@@ -34,7 +37,9 @@ uint32_t TSizeSearch::TrialHeight() const {
   return ClampWidth(RoundHalfEven(static_cast<double>(static_cast<uint64_t>(A_) * H0_) / W0_));
 }
 
-bool TSizeSearch::ExifFits() const { return TargetKB_ > 9 && ExifExtra / 1024 + 9 < TargetKB_; }
+bool TSizeSearch::ExifFits() const {
+  return TargetKB_ > 9 && ExifExtra / 1024 + 9 < TargetKB_;
+}
 
 void TSizeSearch::Next(int64_t Size, uint32_t ActualWidth, uint32_t ActualHeight) {
   ++Trial_;
@@ -54,6 +59,8 @@ void TSizeSearch::Next(int64_t Size, uint32_t ActualWidth, uint32_t ActualHeight
   }
   PrevA_ = A_;
 
+  // The tolerance is at least 1024 bytes, so from here on every trial is at
+  // least 1024 bytes away from the target, above or below.
   const int64_t tolerance = std::max<int64_t>(Size / 100, 1024);
   if (std::llabs(Size - TargetBytes_) < tolerance && (!Strict_ || Size <= TargetBytes_))
     Finished_ = true;
@@ -66,19 +73,11 @@ void TSizeSearch::Next(int64_t Size, uint32_t ActualWidth, uint32_t ActualHeight
       Finished_ = true;
       return;
     }
-    if (Size - TargetBytes_ < 1024) {
-      a -= std::max<int64_t>(1, a / 30);
-    } else {
-      const double hi = Hi_, lo = Lo_;
-      a = RoundHalfEven(std::sqrt((hi * hi + lo * lo) / 2.0));
-    }
+    const double hi = Hi_, lo = Lo_;
+    a = RoundHalfEven(std::sqrt((hi * hi + lo * lo) / 2.0));
     a = std::min<int64_t>(a, Hi_);
     if (Lo_ >= a) a = (int64_t{Hi_} + Lo_) / 2;
   } else {
-    if (TargetBytes_ <= Size + 1023) {
-      Finished_ = true;
-      return;
-    }
     Lo_ = A_;
     const int64_t ratio = RoundHalfEven(static_cast<double>(Size) * 100.0 / TargetBytes_);
     if (TargetBytes_ - Size < 2048) {

@@ -41,7 +41,12 @@ class TMemoryBudget {
   // Waits until Bytes fit beside what others hold (or nothing is held).
   TMemoryLease Acquire(uint64_t Bytes) {
     std::unique_lock<std::mutex> lock(Mutex_);
-    Freed_.wait(lock, [&] { return Used_ == 0 || Used_ + Bytes <= Capacity_; });
+    const auto fits = [&] { return Used_ == 0 || Used_ + Bytes <= Capacity_; };
+    if (!fits()) {
+      ++Waiting_;
+      Freed_.wait(lock, fits);
+      --Waiting_;
+    }
     Used_ += Bytes;
     if (Used_ > Peak_) Peak_ = Used_;
     return TMemoryLease(this, Bytes);
@@ -81,6 +86,11 @@ class TMemoryBudget {
     std::lock_guard<std::mutex> lock(Mutex_);
     return Used_;
   }
+  // Requests that wait for others to give bytes back.
+  int Waiting() {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    return Waiting_;
+  }
   // The most ever held at once.
   uint64_t Peak() {
     std::lock_guard<std::mutex> lock(Mutex_);
@@ -102,6 +112,7 @@ class TMemoryBudget {
   std::condition_variable Freed_;
   uint64_t Used_ = 0;
   uint64_t Peak_ = 0;
+  int Waiting_ = 0;
 };
 
 inline TMemoryLease& TMemoryLease::operator=(TMemoryLease&& Other) noexcept {

@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <exception>
 #include <functional>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -48,6 +48,13 @@ class TOrderedWork {
     return std::move(*result);
   }
 
+  // Worker threads waiting for the caller to take results before they may
+  // begin another item.
+  unsigned Idle() {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    return Idle_;
+  }
+
   // No further item begins; returns when the items in work are finished.
   void Stop() {
     {
@@ -72,7 +79,14 @@ class TOrderedWork {
       size_t index;
       {
         std::unique_lock<std::mutex> lock(Mutex_);
-        Changed_.wait(lock, [&] { return Stopped_ || Next_ >= Count_ || Next_ < Taken_ + Window_; });
+        const auto mayGoOn = [&] {
+          return Stopped_ || Next_ >= Count_ || Next_ < Taken_ + Window_;
+        };
+        if (!mayGoOn()) {
+          ++Idle_;
+          Changed_.wait(lock, mayGoOn);
+          --Idle_;
+        }
         if (Stopped_ || Next_ >= Count_) return;
         index = Next_++;
       }
@@ -102,6 +116,7 @@ class TOrderedWork {
   size_t Next_ = 0;   // next item to begin
   size_t Taken_ = 0;  // items the caller has taken
   bool Stopped_ = false;
+  unsigned Idle_ = 0;  // workers held back by the window
   std::vector<std::thread> Threads_;
 };
 

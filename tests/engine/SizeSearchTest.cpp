@@ -51,6 +51,34 @@ TEST(SizeSearch, aTrialJustBelowTheTargetFinishes) {
   EXPECT_TRUE(search.Finished());
 }
 
+// The tolerance is strict: a trial exactly Tol bytes away goes on searching,
+// one byte closer ends it. Tol is 1 % of the trial's size, at least 1024.
+TEST(SizeSearch, aTrialExactlyTheToleranceAwayDoesNotFinish) {
+  const int64_t target = 100 * 1024;
+  struct TCase {
+    int64_t Size;
+    bool Finishes;
+  };
+  const TCase cases[] = {
+      {target - 1024, false},  // below: Tol = 1024
+      {target - 1023, true},
+      {target + 1034, false},  // above: Tol = 103434 div 100 = 1034
+      {target + 1033, true},
+      {target + 1025, true},  // more than 1024 away, but within 1 % of its size
+  };
+  for (const TCase& c : cases) {
+    TSizeSearch search(100, 4000, 3000, 2000000);
+    search.Next(c.Size, 600, 450);
+    EXPECT_EQ(search.Finished(), c.Finishes) << c.Size;
+  }
+  // Not finished below the target: the width grows as for any trial that is
+  // too small by less than 2048 bytes.
+  TSizeSearch below(100, 4000, 3000, 2000000);
+  ASSERT_EQ(below.TrialWidth(), 600u);
+  below.Next(target - 1024, 600, 450);
+  EXPECT_EQ(below.TrialWidth(), 624u);
+}
+
 TEST(SizeSearch, tooBigTakesTheQuadraticMeanOfTheRange) {
   TSizeSearch first(10, 4000, 3000, 2000000);
   ASSERT_EQ(first.TrialWidth(), 60u);
@@ -61,7 +89,7 @@ TEST(SizeSearch, tooBigTakesTheQuadraticMeanOfTheRange) {
   TSizeSearch second(100, 4000, 3000, 2000000);
   ASSERT_EQ(second.TrialWidth(), 600u);
   second.Next(100 * 1024 + 1100, 600, 450);  // Tol = 1035
-  EXPECT_EQ(second.TrialWidth(), 424u);  // sqrt((600^2 + 1) / 2) = 424.26
+  EXPECT_EQ(second.TrialWidth(), 424u);      // sqrt((600^2 + 1) / 2) = 424.26
 }
 
 TEST(SizeSearch, slightlyTooSmallGrowsByATwentyFifth) {
@@ -69,6 +97,36 @@ TEST(SizeSearch, slightlyTooSmallGrowsByATwentyFifth) {
   ASSERT_EQ(search.TrialWidth(), 600u);
   search.Next(100 * 1024 - 1500, 600, 450);  // 1500 below: beyond Tol, within 2048
   EXPECT_EQ(search.TrialWidth(), 624u);      // 600 + round(600 / 25)
+}
+
+// From 2048 bytes short on, the width grows by the square root of the
+// ratio, which is the trial's share of the target in whole percent, rounded.
+TEST(SizeSearch, twoKilobytesShortOrMoreGrowsByTheRoundedRatio) {
+  const int64_t target = 100 * 1024;
+  struct TCase {
+    int64_t Size;
+    uint32_t Width;
+  };
+  const TCase cases[] = {
+      {target - 2047, 624},  // within 2048: 600 + 600 / 25
+      {target - 2048, 612},  // ratio 98: 606 x sqrt(100 / 98) = 612.2
+      {26214, 1188},         // 25.6 % rounds to 26: 606 x sqrt(100 / 26) = 1188.46
+      {26112, 1188},         // 25.5 % to the even 26 as well
+      {26009, 1212},         // 25.4 % to 25: 606 x 2
+  };
+  for (const TCase& c : cases) {
+    TSizeSearch search(100, 4000, 3000, 2000000);
+    ASSERT_EQ(search.TrialWidth(), 600u);
+    search.Next(c.Size, 600, 450);
+    EXPECT_EQ(search.TrialWidth(), c.Width) << c.Size;
+  }
+}
+
+TEST(SizeSearch, aNarrowTrialJustShortGrowsByAtLeastOnePixel) {
+  TSizeSearch search(100, 4000, 3000, 120000000);  // first width 10
+  ASSERT_EQ(search.TrialWidth(), 10u);
+  search.Next(100 * 1024 - 1500, 10, 8);  // 10 / 25 rounds to 0
+  EXPECT_EQ(search.TrialWidth(), 11u);
 }
 
 TEST(SizeSearch, tooSmallGrowsByTheSquareRootOfTheRatio) {
@@ -117,12 +175,32 @@ TEST(SizeSearch, aWidthRepeatedBelowTheTargetIsNudgedPastTheStall) {
   EXPECT_EQ(search.TrialWidth(), 102u);
 }
 
+TEST(SizeSearch, aWidthRepeatedAboveTheTargetIsNudgedDownAndTheRangeWidened) {
+  TSizeSearch search(100, 1000, 1000, 1010101);  // first width 99
+  ASSERT_EQ(search.TrialWidth(), 99u);
+  search.Next(50 * 1024, 99, 99);  // too small: Lo = 99, then 99 x 1.01 x sqrt(2)
+  ASSERT_EQ(search.TrialWidth(), 141u);
+  // Twice the target each time: the quadratic mean of Hi and Lo = 99 closes
+  // in on 100, where it rounds back to Hi itself and the same width comes twice.
+  const uint32_t expected[] = {122, 111, 105, 102, 101, 100, 100};
+  for (uint32_t width : expected) {
+    search.Next(200 * 1024, search.TrialWidth(), search.TrialWidth());
+    ASSERT_EQ(search.TrialWidth(), width);
+  }
+  // The repeat: A - 1 = 99 and Lo + 2 = 101; then Hi = 99, and with Lo above
+  // it the middle of the two: (99 + 101) div 2.
+  search.Next(200 * 1024, 100, 100);
+  EXPECT_EQ(search.TrialWidth(), 100u);
+  EXPECT_FALSE(search.Finished());
+}
+
 TEST(SizeSearch, stopsAfterTwentyTrials) {
   TSizeSearch search(100, 4000, 3000, 2000000);
   int trials = 0;
   while (!search.Finished() && trials < 100) {
     // Alternate far too big and far too small so that it never settles.
-    search.Next(trials % 2 == 0 ? 400 * 1024 : 10 * 1024, search.TrialWidth(), search.TrialHeight());
+    search.Next(trials % 2 == 0 ? 400 * 1024 : 10 * 1024, search.TrialWidth(),
+                search.TrialHeight());
     ++trials;
   }
   EXPECT_EQ(trials, 20);

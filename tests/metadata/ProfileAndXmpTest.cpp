@@ -256,6 +256,23 @@ TEST_F(ProfileAndXmp, keepsTheFirstXmpPacketAndItsExtensionWhenComplete) {
   EXPECT_TRUE(Metadata_.ExtendedXmpSections().empty());
 }
 
+// The pieces must cover the extension once: pieces whose lengths add up to
+// the full length but that overlap or repeat leave a gap elsewhere.
+TEST_F(ProfileAndXmp, leavesOutAnExtensionWhosePiecesOverlapOrRepeat) {
+  const TBytes xmp = XmpSegment(XmpPacket(SizeProperties(40, 30), 50));
+  const TBytes head = ExtensionSegment(Guid, 10, 0, "abcdef");
+  ASSERT_TRUE(Read({ExifBlock(4, 3), xmp, head, ExtensionSegment(Guid, 10, 6, "ghij")}));
+  EXPECT_EQ(Metadata_.ExtendedXmpSections().size(), 2u);
+  ASSERT_TRUE(Read({ExifBlock(4, 3), xmp, head, ExtensionSegment(Guid, 10, 2, "cdef")}));
+  EXPECT_TRUE(Metadata_.ExtendedXmpSections().empty());
+  const TBytes half = ExtensionSegment(Guid, 10, 0, "abcde");
+  ASSERT_TRUE(Read({ExifBlock(4, 3), xmp, half, half}));
+  EXPECT_TRUE(Metadata_.ExtendedXmpSections().empty());
+  // Pieces that disagree on the full length belong to no one extension.
+  ASSERT_TRUE(Read({ExifBlock(4, 3), xmp, head, ExtensionSegment(Guid, 4, 6, "ghij")}));
+  EXPECT_TRUE(Metadata_.ExtendedXmpSections().empty());
+}
+
 TEST_F(ProfileAndXmp, writesEverySegmentOnceInItsPlaceAndByteForByteButTheSize) {
   const std::vector<TBytes> icc =
       IccChunks(ProfileWithDescription(TextDescription("Wide"), 2000), 3);
@@ -303,12 +320,16 @@ TEST_F(ProfileAndXmp, patchesTheStoredSizeOnlyWhereThePacketKeepsItsLength) {
   // Longer numbers take blanks from the padding.
   EXPECT_EQ(patched(XmpPacket(SizeProperties(40, 30), 14), 12000, 9000),
             XmpPacket(SizeProperties(12000, 9000), 4));
+  // Ten more digits: a padding of exactly ten is used up, nine is too short.
+  EXPECT_EQ(patched(XmpPacket(SizeProperties(40, 30), 10), 12000, 9000),
+            XmpPacket(SizeProperties(12000, 9000), 0));
   const std::string tight = XmpPacket(SizeProperties(40, 30), 9);
   EXPECT_EQ(patched(tight, 12000, 9000), tight);
   // Without the closing instruction only numbers of the same length change.
   const std::string open = "<x exif:PixelXDimension=\"40\" tiff:ImageLength='30'/>";
   EXPECT_EQ(patched(open, 12, 34), "<x exif:PixelXDimension=\"12\" tiff:ImageLength='34'/>");
   EXPECT_EQ(patched(open, 120, 34), open);
+  EXPECT_EQ(patched(open, 4, 34), open);
   // Look-alike names, closing tags and values that are no plain number stay.
   const std::string others = XmpPacket(
       " exif:PixelXDimensions=\"40\" xexif:PixelYDimension=\"30\" exif:PixelYDimension=\"3a\">"

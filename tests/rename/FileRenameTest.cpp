@@ -204,6 +204,27 @@ TEST_F(CameraFileRenaming, theTimeIsTheLocalTimeToTheSecond) {
   EXPECT_TRUE(fs::exists(Dir / "20060129042723.JPG"));
 }
 
+// Hours, minutes and seconds below ten keep their leading zero, and the file
+// system gives the true second of the time stamp, odd or even.
+TEST_F(CameraFileRenaming, timesBelowTenKeepTwoDigitsAndTheSecondsStayOdd) {
+  Make("P1280001.JPG", LocalStamp(2006, 2, 3, 4, 27, 5));
+  Make("sub/P1280002.JPG", LocalStamp(2006, 2, 3, 0, 7, 9));
+  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 6), 2);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"20060128042705 P1280001.JPG",
+                                               "sub/20060128000709 P1280002.JPG"}));
+}
+
+// The extension from the first dot must be ".jpg" itself: an editor's
+// backup or a longer extension that the listing takes in keeps its name.
+TEST_F(CameraFileRenaming, aBackupOrALongerExtensionIsNotACandidate) {
+  Make("IMG_1234.jpg~");
+  Make("P128001.jpgx");
+  const std::string before = test::TreeSnapshot(Dir.Path());
+  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 0);
+  EXPECT_EQ(test::TreeSnapshot(Dir.Path()), before);
+  EXPECT_EQ(Messages.size(), 2u);
+}
+
 TEST_F(CameraFileRenaming, aNameThatIsTakenIsNeverReplaced) {
   // Two pictures of the same second (mode 2), two equal counters of one day
   // (mode 1), and a file that already carries the new name.
@@ -282,6 +303,19 @@ TEST(CameraFileNames, modeFlagsAndHexadecimalMonths) {
   EXPECT_EQ(extension, ".JPG");
   EXPECT_FALSE(SplitCameraFileName("P1280001", stem, extension));
   EXPECT_EQ(RecogniseCameraName("DSC01234", stamp).Convention, TCameraConvention::None);
+}
+
+TEST(CameraFileNames, everyNumberOfTheNameHasItsFullWidth) {
+  EXPECT_EQ(NewCameraFileName("P1280001.jpg", LocalTm(2006, 2, 3, 4, 27, 5), 2),
+            "20060128042705.jpg");
+  EXPECT_EQ(NewCameraFileName("IMG_0001.jpg", LocalTm(2006, 1, 2, 3, 4, 5), 2),
+            "20060102030405.jpg");
+  EXPECT_EQ(NewCameraFileName("IMG_0001.jpg", LocalTm(2006, 11, 12, 13, 14, 15), 2),
+            "20061112131415.jpg");
+  EXPECT_EQ(NewCameraFileName("IMG_0001.jpg", LocalTm(2006, 1, 2, 0, 0, 0), 1),
+            "2006-01-02 _0001.jpg");
+  EXPECT_EQ(NewCameraFileName("P9010001.jpg", LocalTm(2006, 1, 2, 0, 0, 0), 1),
+            "2006-09-01 0001.jpg");
 }
 
 TEST(RenamingWithoutReplacing, bothWaysRefuseAnExistingTargetAndMoveOtherwise) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 
@@ -9,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/WaitFor.h"
 #include "ui/JobThread.h"
 #include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
@@ -16,7 +18,9 @@
 namespace pictrim {
 namespace {
 
-TBatchMessage Progress(int64_t Done, int64_t Total) { return {WM_BATCH_PROGRESS, Done, Total, {}}; }
+TBatchMessage Progress(int64_t Done, int64_t Total) {
+  return {WM_BATCH_PROGRESS, Done, Total, {}};
+}
 
 // Runs the GUI's events until Job and its Finished are through.
 void RunJob(TJobThread& Thread, std::function<void()> Job, std::function<void()> Finished) {
@@ -71,7 +75,8 @@ TEST(WindowBatchTarget, pumpOnTheGuiThreadHandlesAtOnce) {
 // handled then; the final one waits for the job to return.
 TEST(WindowBatchTarget, theWindowsOwnPumpLeavesWhatTheJobHasNotPumpedYet) {
   std::vector<uint32_t> handled;
-  TWindowBatchTarget target([&](const TBatchMessage& Message) { handled.push_back(Message.Message); });
+  TWindowBatchTarget target(
+      [&](const TBatchMessage& Message) { handled.push_back(Message.Message); });
   std::atomic<bool> finalPosted{false}, windowPumped{false};
   std::vector<uint32_t> seenByWindowPump;
   QTimer poll;
@@ -95,72 +100,114 @@ TEST(WindowBatchTarget, theWindowsOwnPumpLeavesWhatTheJobHasNotPumpedYet) {
       },
       [&] { target.deliver(); });
   EXPECT_EQ(seenByWindowPump, (std::vector<uint32_t>{WM_BATCH_PROGRESS, WM_BATCH_CANCEL}));
-  EXPECT_EQ(handled, (std::vector<uint32_t>{WM_BATCH_PROGRESS, WM_BATCH_CANCEL, WM_BATCH_PROGRESS}));
+  EXPECT_EQ(handled,
+            (std::vector<uint32_t>{WM_BATCH_PROGRESS, WM_BATCH_CANCEL, WM_BATCH_PROGRESS}));
 }
 
 TEST(JobThread, oneJobAtATimeAndTheWindowStaysResponsiveMeanwhile) {
   TJobThread thread;
-  std::atomic<bool> release{false};
-  int timerTicks = 0;
+  std::atomic<int> ticks{0};
   QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    if (++timerTicks == 5) release = true;
-  });
-  ticker.start(5);
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(1);
   bool finished = false;
-  ASSERT_TRUE(thread.Start(
-      [&] {
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      },
-      [&] { finished = true; }));
+  bool ticksSeenByTheJob = false;
+  // The timer ticks only while the window handles events: the job sees
+  // them only when the window stays responsive while it works.
+  ASSERT_TRUE(thread.Start([&] { ticksSeenByTheJob = test::WaitUntil([&] { return ticks >= 5; }); },
+                           [&] { finished = true; }));
   EXPECT_TRUE(thread.Running());
   EXPECT_FALSE(thread.Start([] {}, [] {}));  // refused while the first one runs
   thread.WaitWhileHandlingEvents();
+  EXPECT_TRUE(ticksSeenByTheJob);
   EXPECT_TRUE(finished);
   EXPECT_FALSE(thread.Running());
-  EXPECT_GE(timerTicks, 5);  // the event loop ran while the job was busy
   EXPECT_TRUE(thread.Start([] {}, [] {}));
   thread.WaitWhileHandlingEvents();
 }
 
-// Closes every message box that opens, a little after it opened.
-class TMessageCloser {
- public:
-  TMessageCloser() {
-    QObject::connect(&Timer_, &QTimer::timeout, [this] {
-      if (QWidget* box = QApplication::activeModalWidget()) {
-        ++Closed;
-        box->close();
-      }
-    });
-    Timer_.start(20);
-  }
-  int Closed = 0;
+// A click handled inside Finished (behind a message box) cannot start the
+// next job before this one is wound up.
+TEST(JobThread, isStillRunningWhileItsFinishedRuns) {
+  TJobThread thread;
+  bool runningInFinished = false;
+  bool startedFromFinished = false;
+  RunJob(
+      thread, [] {},
+      [&] {
+        runningInFinished = thread.Running();
+        startedFromFinished = thread.Start([] {}, [] {});
+      });
+  EXPECT_TRUE(runningInFinished);
+  EXPECT_FALSE(startedFromFinished);
+  EXPECT_FALSE(thread.Running());
+  thread.WaitWhileHandlingEvents();  // nothing runs: returns at once
+}
 
- private:
-  QTimer Timer_;
-};
+// The job's error lines join the window's log before its final
+// notification is handled, so that the notification finds them all.
+TEST(JobThread, theJobsLinesJoinTheWindowsLogBeforeItsLastNotification) {
+  TErrorLog windowLog{"earlier\r\n"};
+  TErrorLog jobLog;
+  std::vector<size_t> linesSeen;
+  TWindowBatchTarget target([&](const TBatchMessage&) { linesSeen.push_back(windowLog.size()); });
+  TJobThread thread;
+  RunJob(
+      thread,
+      [&] {
+        AddErrorLogEntry("first", jobLog);
+        AddErrorLogEntry("second", jobLog);
+        target.post(Progress(2, 0));
+      },
+      [&] { HandOverJobEnd(jobLog, windowLog, target); });
+  EXPECT_EQ(windowLog, (TErrorLog{"earlier\r\n", "first\r\n", "second\r\n"}));
+  EXPECT_TRUE(jobLog.empty());
+  EXPECT_EQ(linesSeen, std::vector<size_t>{3});
+}
+
+// The message box in front, if one is open.
+QMessageBox* ActiveMessageBox() {
+  return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+}
 
 TEST(WindowMessages, aJobsMessageAndOneOfTheWindowsOwnBothShowWithoutDeadlock) {
   QWidget window;
   const TMessageHandler oldMessage = SetMessageHandler(nullptr);
   const TFolderHandler oldFolder = SetFolderHandler(nullptr);
   InstallWindowHandlers(&window);
-  TMessageCloser closer;
+  const QString fromJob = QStringLiteral("from the job\nsecond line");
+  const QString fromWindow = QStringLiteral("from the window");
+  bool windowRaised = false;
+  std::vector<QString> closed;
+  // While the job's box is open the window raises one of its own; that one
+  // is closed first, then the job's.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    QMessageBox* box = ActiveMessageBox();
+    if (box == nullptr) return;
+    if (box->text() == fromJob && !windowRaised) {
+      windowRaised = true;
+      QTimer::singleShot(0, &window, [] { ShowMessage("from the window"); });
+      return;
+    }
+    if (box->text() == fromWindow || (box->text() == fromJob && !closed.empty())) {
+      closed.push_back(box->text());
+      box->close();
+    }
+  });
+  watch.start(1);
   TJobThread thread;
   bool jobReturned = false;
-  // While the job's message box is open, the window raises one of its own.
-  QTimer::singleShot(5, [] { ShowMessage("from the window"); });
   RunJob(
       thread,
       [&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
         ShowMessage("from the job\r\nsecond line");
         jobReturned = true;
       },
       [] {});
   EXPECT_TRUE(jobReturned);
-  EXPECT_GE(closer.Closed, 2);
+  EXPECT_TRUE(windowRaised);
+  EXPECT_EQ(closed, (std::vector<QString>{fromWindow, fromJob}));
   SetMessageHandler(oldMessage);
   SetFolderHandler(oldFolder);
 }

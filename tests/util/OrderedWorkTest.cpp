@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/common/WaitFor.h"
 #include "util/OrderedWork.h"
 
 namespace pictrim {
@@ -23,26 +24,22 @@ TEST(OrderedWork, resultsComeInListOrderWhateverOrderTheWorkEndsIn) {
   }
 }
 
-// Waits (up to five seconds) until Count reaches Wanted, then a little
-// longer, so that a count going beyond it would be seen.
-size_t CountSettledAt(const std::atomic<size_t>& Count, size_t Wanted) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (Count.load() < Wanted && std::chrono::steady_clock::now() < end)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  return Count.load();
-}
-
 TEST(OrderedWork, neverBeginsMoreThanTheWindowAheadOfTheCaller) {
   std::atomic<size_t> begun{0};
   TOrderedWork<int> work(30, 3, 4, [&](size_t i, unsigned) {
     ++begun;
     return static_cast<int>(i);
   });
-  EXPECT_EQ(CountSettledAt(begun, 4), 4u);  // nothing taken yet: the window is full
+  // Once all three workers are held back, nothing more can begin.
+  const auto settled = [&](size_t Wanted) {
+    return test::WaitUntil([&] { return begun >= Wanted && work.Idle() == 3; });
+  };
+  ASSERT_TRUE(settled(4));
+  EXPECT_EQ(begun.load(), 4u);  // nothing taken yet: the window is full
   work.Take(0);
   work.Take(1);
-  EXPECT_EQ(CountSettledAt(begun, 6), 6u);
+  ASSERT_TRUE(settled(6));
+  EXPECT_EQ(begun.load(), 6u);
 }
 
 TEST(OrderedWork, stopLetsNoNewItemBeginAndWaitsForThoseInWork) {

@@ -79,18 +79,34 @@ TEST(ColorArithmetic, paletteRunsFromWhiteThroughTheBaseToBlack) {
   const TGradientPalette up = GradientPalette(Grey(128), TGradientDirection::gdUpLeft);
   for (int i = 0; i <= 255; ++i) ASSERT_EQ(up[i], Grey(i)) << i;
 
+  // A colour, worked by hand. Light half: 255 - round(x (256 - c)); dark
+  // half: the luminance times x, which for a colour of luminance up to one
+  // half scales every channel by x.
   const QRgb base = qRgb(180, 120, 40);
   const TGradientPalette p = GradientPalette(base, TGradientDirection::gdDownRight);
   EXPECT_EQ(p[0], Grey(255));
-  EXPECT_EQ(p[126], Lighten(base, 126 / 128.0));
-  EXPECT_EQ(p[127], base);
-  EXPECT_EQ(p[128], Darken(base, 127 / 128.0));
+  EXPECT_EQ(p[64], qRgb(217, 187, 147));  // x = 1/2: 255 - 38, 255 - 68, 255 - 108
+  EXPECT_EQ(p[126], qRgb(180, 121, 42));  // x = 126/128: 74.8, 133.9, 212.6
+  EXPECT_EQ(p[127], base);                // the dark half starts here with x = 1
+  EXPECT_EQ(p[128], qRgb(179, 119, 40));  // x = 127/128: 178.6, 119.1, 39.7
+  EXPECT_EQ(p[191], qRgb(90, 60, 20));    // x = 64/128
   EXPECT_EQ(p[255], Grey(0));
   const TGradientPalette q = GradientPalette(base, TGradientDirection::gdUpLeft);
   EXPECT_EQ(q[0], Grey(0));
-  EXPECT_EQ(q[127], Darken(base, 127 / 128.0));
-  EXPECT_EQ(q[128], Lighten(base, 127 / 128.0));
+  EXPECT_EQ(q[127], qRgb(179, 119, 40));  // dark, x = 127/128
+  EXPECT_EQ(q[128], qRgb(180, 120, 41));  // light, x = 127/128: 75.4, 134.9, 214.3
   EXPECT_EQ(q[255], Grey(255));
+}
+
+TEST(ColorArithmetic, aLightColourDarkensThroughItsLuminanceNotChannelByChannel) {
+  // 240, 200, 120: luminance 0.706, saturation 0.8, hue 1/9. Half the
+  // luminance, 0.353: m2 = 0.353 x 1.8 = 0.635 (red), m1 = 0.071 (blue),
+  // green m1 + (m2 - m1) x 6 x 1/9 = 0.447.
+  EXPECT_EQ(DarkColor(qRgb(240, 200, 120), 5), qRgb(162, 114, 18));
+  // 0.4 of it: 0.282 x 1.8 = 0.508, m1 = 0.056, green 0.358.
+  EXPECT_EQ(DarkColor(qRgb(240, 200, 120), 6), qRgb(130, 91, 14));
+  const TGradientPalette p = GradientPalette(qRgb(240, 200, 120), TGradientDirection::gdDownRight);
+  EXPECT_EQ(p[191], qRgb(162, 114, 18));
 }
 
 TEST(GradientGeometry, twentyFivePixelVerticalGradientPutsTwelveBandsOnRowZero) {

@@ -1,68 +1,40 @@
 // Renders the colour button as the main window uses it, in its plain and its
 // gradient look, enabled and disabled, released and pressed, into PNG files
-// (and one sheet with all of them) in the colorbutton-demo folder of the
-// build tree, for a person to look at.
-#include <gtest/gtest.h>
-
+// (and one sheet with all of them), and the other gradients and glyph layouts
+// onto a second sheet, for a person to look at:
+//   pictrim_colorbutton_demo OUTPUT_FOLDER
+#include <QApplication>
 #include <QDir>
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
 
+#include <cstdio>
 #include <vector>
 
+#include "tests/widgets/ExecuteButtonLooks.h"
 #include "widgets/ColorButton.h"
 
 namespace pictrim {
 namespace {
 
-struct TDemoLook {
-  const char* Name;
-  TGradientStyle Style;
-  bool Enabled;
-  bool Down;
-};
+// Saves Image as Folder/Name; false (with a line on stderr) when it cannot.
+bool Save(const QImage& Image, const QString& Folder, const QString& Name) {
+  if (Image.save(Folder + "/" + Name)) return true;
+  std::fprintf(stderr, "could not write %s/%s\n", qPrintable(Folder), qPrintable(Name));
+  return false;
+}
 
-TEST(ColorButtonDemo, rendersThePlainAndGradientLooksIntoPngFiles) {
-  const QString folder = PICTRIM_WIDGETS_DEMO_DIR;
-  ASSERT_TRUE(QDir().mkpath(folder));
-
-  const std::vector<TDemoLook> looks = {
-      {"plain-enabled-released", TGradientStyle::gsNone, true, false},
-      {"plain-enabled-pressed", TGradientStyle::gsNone, true, true},
-      {"plain-disabled-released", TGradientStyle::gsNone, false, false},
-      {"plain-disabled-pressed", TGradientStyle::gsNone, false, true},
-      {"gradient-enabled-released", TGradientStyle::gsVertical, true, false},
-      {"gradient-enabled-pressed", TGradientStyle::gsVertical, true, true},
-      {"gradient-disabled-released", TGradientStyle::gsVertical, false, false},
-      {"gradient-disabled-pressed", TGradientStyle::gsVertical, false, true},
-  };
-
+bool RenderTheExecuteButtonsLooks(const QString& folder) {
   QWidget form;
   std::vector<QImage> images;
-  for (const TDemoLook& look : looks) {
-    // The main window's execute button: a grouped button stays down when
-    // disabled, so the disabled pressed look can be shown too.
-    auto* button = new TGradientColorButton(&form);
-    button->resize(180, 25);
-    button->SetColor(TSystemColor::ActiveBorder);
-    button->SetCaption(QString::fromUtf8("Größe ändern AUSFÜHREN"));
-    button->SetGradientStyle(look.Style);
-    button->SetGrouped(true);
-    button->SetGroupIndex(static_cast<int>(images.size()) + 1);
-    button->SetDown(look.Down);
-    button->setEnabled(look.Enabled);
-    ASSERT_EQ(button->Down(), look.Down);
+  for (const test::TExecuteButtonLook& look : test::ExecuteButtonLooks) {
+    TGradientColorButton* button =
+        test::MakeExecuteButton(&form, look, static_cast<int>(images.size()) + 1);
     const QImage image = button->grab().toImage();
-    ASSERT_TRUE(image.save(folder + "/" + look.Name + ".png")) << look.Name;
+    if (!Save(image, folder, QString(look.Name) + ".png")) return false;
     images.push_back(image);
-  }
-
-  // Every look differs from every other one.
-  for (size_t i = 0; i < images.size(); ++i) {
-    for (size_t j = i + 1; j < images.size(); ++j) {
-      EXPECT_NE(images[i], images[j]) << looks[i].Name << " / " << looks[j].Name;
-    }
   }
 
   // The sheet: plain looks on the left, gradient looks on the right, scaled
@@ -78,13 +50,11 @@ TEST(ColorButtonDemo, rendersThePlainAndGradientLooksIntoPngFiles) {
     painter.drawImage(QRect(at, cell), images[i]);
   }
   painter.end();
-  EXPECT_TRUE(sheet.save(folder + "/sheet.png"));
+  return Save(sheet, folder, "sheet.png");
 }
 
 // The other gradients, a coloured base and the glyph layouts, on one sheet.
-TEST(ColorButtonDemo, rendersTheOtherStylesOntoASheet) {
-  const QString folder = PICTRIM_WIDGETS_DEMO_DIR;
-  ASSERT_TRUE(QDir().mkpath(folder));
+bool RenderTheOtherStyles(const QString& folder) {
   QImage glyph(32, 16, QImage::Format_RGB32);
   glyph.fill(Qt::magenta);  // the bottom-left colour: transparent
   QPainter strip(&glyph);
@@ -121,8 +91,26 @@ TEST(ColorButtonDemo, rendersTheOtherStylesOntoASheet) {
     }
   }
   painter.end();
-  EXPECT_TRUE(sheet.save(folder + "/styles.png"));
+  return Save(sheet, folder, "styles.png");
 }
 
 }  // namespace
 }  // namespace pictrim
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: pictrim_colorbutton_demo OUTPUT_FOLDER\n");
+    return 2;
+  }
+  QFont font("DejaVu Sans");
+  font.setPixelSize(11);
+  QApplication::setFont(font);
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  if (!QDir().mkpath(folder)) {
+    std::fprintf(stderr, "could not create %s\n", argv[1]);
+    return 1;
+  }
+  return pictrim::RenderTheExecuteButtonsLooks(folder) && pictrim::RenderTheOtherStyles(folder) ? 0
+                                                                                                : 1;
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QSignalSpy>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/widgets/ExecuteButtonLooks.h"
 #include "util/MoreDialogs.h"
 #include "widgets/ColorButton.h"
 
@@ -358,25 +360,29 @@ TEST_F(ColorButton, groupKeepsOneButtonDown) {
 
 TEST_F(ColorButton, repeatTimerClicksWhileHeld) {
   Button->SetAllowTimer(true);
-  // A long first delay, so that a busy machine cannot make the check within it late.
   Button->SetTimerDelay(300);
   Button->SetTimerInterval(10);
   QSignalSpy clicks(Button, &TGradientColorButton::Clicked);
+  QElapsedTimer sincePress;
+  qint64 firstClickAfter = -1;
+  QObject::connect(Button, &TGradientColorButton::Clicked, [&] {
+    if (firstClickAfter < 0) firstClickAfter = sincePress.elapsed();
+  });
+  sincePress.start();
   Press(*Button);
   ASSERT_NE(Button->RepeatTimer(), nullptr);
   EXPECT_EQ(Button->RepeatTimer()->interval(), 300);
   EXPECT_TRUE(Button->RepeatTimer()->isActive());
-  QTest::qWait(30);
-  EXPECT_EQ(clicks.count(), 0);  // still within the delay
-  QTest::qWait(450);
-  const int held = clicks.count();
-  EXPECT_GE(held, 3);
+  EXPECT_EQ(clicks.count(), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return clicks.count() >= 3; }, 60000));
+  // The first click waits for the delay (a coarse timer may fire up to 5 %
+  // early), the next ones follow at the interval.
+  EXPECT_GE(firstClickAfter, 285);
   EXPECT_EQ(Button->RepeatTimer()->interval(), 10);
+  const int held = clicks.count();
   Release(*Button);
   EXPECT_EQ(clicks.count(), held + 1);
   EXPECT_FALSE(Button->RepeatTimer()->isActive());
-  QTest::qWait(50);
-  EXPECT_EQ(clicks.count(), held + 1);
   // A tick that arrives after the release clicks no more.
   Button->TimerTick();
   EXPECT_EQ(clicks.count(), held + 1);
@@ -396,8 +402,9 @@ TEST_F(ColorButton, aFailingRepeatedClickStopsTheTimerAndIsReported) {
   const TMessageHandler saved =
       SetMessageHandler([&messages](const std::string& Text) { messages.push_back(Text); });
   Press(*Button);
-  QTest::qWait(60);
+  const bool reported = QTest::qWaitFor([&] { return !messages.empty(); }, 60000);
   SetMessageHandler(saved);
+  EXPECT_TRUE(reported);
   EXPECT_EQ(messages, std::vector<std::string>{"click failed"});
   EXPECT_FALSE(Button->RepeatTimer()->isActive());
 }
@@ -444,6 +451,25 @@ TEST_F(ColorButton, acceleratorArrivesThroughTheKeyboard) {
   QTest::keyClick(&Form, Qt::Key_T, Qt::AltModifier);
   QTest::keyClick(&Form, Qt::Key_S, Qt::AltModifier);
   EXPECT_EQ(clicks.count(), 2);
+}
+
+// The main window's execute button in its eight looks: plain and gradient,
+// enabled and disabled, released and pressed. A grouped button stays down
+// when disabled, so the disabled pressed look exists too. No two look alike.
+TEST_F(ColorButton, theExecuteButtonsEightLooksAllDiffer) {
+  std::vector<QImage> images;
+  for (const test::TExecuteButtonLook& look : test::ExecuteButtonLooks) {
+    TGradientColorButton* button =
+        test::MakeExecuteButton(&Form, look, static_cast<int>(images.size()) + 1);
+    ASSERT_EQ(button->Down(), look.Down) << look.Name;
+    images.push_back(Render(*button));
+  }
+  for (size_t i = 0; i < images.size(); ++i) {
+    for (size_t j = i + 1; j < images.size(); ++j) {
+      EXPECT_NE(images[i], images[j])
+          << test::ExecuteButtonLooks[i].Name << " / " << test::ExecuteButtonLooks[j].Name;
+    }
+  }
 }
 
 TEST_F(ColorButton, paintsAnySizeAndStyleWithoutFault) {
