@@ -107,7 +107,8 @@ void ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TComm
   }
   if (Args.Has("--quality")) {
     uint32_t quality = 0;
-    if (!ReadNumberOption(Args, "--quality", static_cast<uint32_t>(MaxJobQuality), quality, Command))
+    if (!ReadNumberOption(Args, "--quality", static_cast<uint32_t>(MaxJobQuality), quality,
+                          Command))
       return;
     Command.Choices.Quality = static_cast<int>(quality);
   }
@@ -177,8 +178,9 @@ TCommandLine ParseJob(const std::vector<std::string>& Args) {
   const std::string& job = Args[0];
   TJobArguments parsed;
   if (job == "resize") {
-    parsed = SplitJobArguments(Args, {"--width", "--height", "--edge", "--text", "--top", "--bottom",
-                                      "--overwrite", "--quality", "--no-enlarge", "--out"});
+    parsed =
+        SplitJobArguments(Args, {"--width", "--height", "--edge", "--text", "--top", "--bottom",
+                                 "--overwrite", "--quality", "--no-enlarge", "--out"});
   } else if (job == "shrink") {
     parsed = SplitJobArguments(Args, {"--kb", "--text", "--top", "--bottom", "--overwrite",
                                       "--quality", "--strict", "--out"});

@@ -49,7 +49,8 @@ int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostr
 
 // A job's --out folder: refused (with a line on Err) inside the source tree.
 bool CheckOutputFolder(const TCommandLine& Command, std::ostream& Err) {
-  if (Command.OutputFolder.empty() || !batch::OutputInsideSource(Command.OutputFolder, Command.Folder))
+  if (Command.OutputFolder.empty() ||
+      !batch::OutputInsideSource(Command.OutputFolder, Command.Folder))
     return true;
   Err << "pictrim: the output folder " << Command.OutputFolder << " lies inside the source folder "
       << Command.Folder << '\n';
@@ -63,10 +64,10 @@ int RunResize(const TCommandLine& Command, TConsoleReport& Report, std::ostream&
   TJobAccount account;
   // A Ctrl-C that came before the job began still cancels it.
   CancelRequested = CancelSignal() != 0;
-  const int result = ConvertPICsWholeTree(
-      &Report, Command.Folder, Command.OutputFolder, Command.MaxWidth, Command.MaxHeight,
-      Command.PictureText, Command.TextPosition, ProgressMsg, FileMsg, Command.Overwrite, errorLog,
-      &account, Command.Choices);
+  const int result = ConvertPICsWholeTree(&Report, Command.Folder, Command.OutputFolder,
+                                          Command.MaxWidth, Command.MaxHeight, Command.PictureText,
+                                          Command.TextPosition, ProgressMsg, FileMsg,
+                                          Command.Overwrite, errorLog, &account, Command.Choices);
   Report.Finish(errorLog);
   if (result != 0) PrintRefusal("the resize job", result, Err);
   if (result == 0) PrintAccount(account, JobOverwriteOption, Err);
@@ -84,10 +85,10 @@ int RunShrink(const TCommandLine& Command, TConsoleReport& Report, std::ostream&
   TJobAccount account;
   // A Ctrl-C that came before the job began still cancels it.
   CancelRequested = CancelSignal() != 0;
-  const int result = ConvertPICsWholeTree2(
-      &Report, Command.Folder, Command.OutputFolder, "", Command.TargetKB, Command.PictureText,
-      Command.TextPosition, ProgressMsg, FileMsg, Command.Overwrite, false, errorLog, &account,
-      Command.Choices);
+  const int result =
+      ConvertPICsWholeTree2(&Report, Command.Folder, Command.OutputFolder, "", Command.TargetKB,
+                            Command.PictureText, Command.TextPosition, ProgressMsg, FileMsg,
+                            Command.Overwrite, false, errorLog, &account, Command.Choices);
   Report.Finish(errorLog);
   if (result != 0) PrintRefusal("the file-size job", result, Err);
   if (result == 0) PrintAccount(account, JobOverwriteOption, Err);

@@ -62,9 +62,12 @@ int main(int argc, char** argv) {
     if (opt == "--kb" && i + 1 < argc) target = static_cast<uint32_t>(std::atoi(argv[++i]));
     else if (opt == "--threads" && i + 1 < argc) pictrim::BatchThreads = static_cast<unsigned>(std::atoi(argv[++i]));
     else if (opt == "--full-master") pictrim::ShrinkFromReducedMaster = false;
-    else if (opt == "--strict") choices.StrictSize = true;
-    else if (opt == "--quality" && i + 1 < argc) choices.Quality = std::atoi(argv[++i]);
-    else if (opt == "--camera" && i + 1 < argc) pictrim::bench::MakeCameraTree(folder, std::atoi(argv[++i]));
+    else if (opt == "--strict")
+      choices.StrictSize = true;
+    else if (opt == "--quality" && i + 1 < argc)
+      choices.Quality = std::atoi(argv[++i]);
+    else if (opt == "--camera" && i + 1 < argc)
+      pictrim::bench::MakeCameraTree(folder, std::atoi(argv[++i]));
   }
 
   // Trials by output name, in the order they were announced.
@@ -77,8 +80,8 @@ int main(int argc, char** argv) {
   });
   pictrim::TErrorLog log;
   const auto start = std::chrono::steady_clock::now();
-  pictrim::ConvertPICsWholeTree2(&window, folder, "", "", target, "", 0, 1025, 1026, true, false, log,
-                                nullptr, choices);
+  pictrim::ConvertPICsWholeTree2(&window, folder, "", "", target, "", 0, 1025, 1026, true, false,
+                                 log, nullptr, choices);
   window.pump();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

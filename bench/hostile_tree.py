@@ -2,12 +2,16 @@
 """Runs pictrim over a tree of hostile files and reports time and peak memory.
 
     bench/hostile_tree.py PICTRIM [--keep DIR] [--job resize|shrink|unattended]
+                          [--tree mixed|jpeg]
 
 The tree is written at run time: two PNG bombs below the pixel limit
 (15000 x 15000, a few hundred kilobytes each), one far above it (30000 x
 30000), a JPEG whose frame claims 65500 x 65500, a 1.5 GB sparse film, empty
 and truncated pictures, a folder named x.jpg and a link loop, beside a few
-good pictures. Peak memory is the largest sum of the resident sizes of
+good pictures. The jpeg tree holds JPEG bombs instead: progressive
+15000 x 15000 frames of 150 bytes (four with full colour, one with 600
+DC-only scans and half colour), baseline ones, a camera photo with two bytes
+of its scan data set to FF 4A, and a sparse 2 GB JPEG. Peak memory is the largest sum of the resident sizes of
 pictrim and its decoder processes, sampled every 20 ms.
 """
 import argparse
@@ -67,6 +71,53 @@ def write_tree(folder):
     os.symlink("loop1.jpg", os.path.join(folder, "loop2.jpg"))
 
 
+def segment(code, body):
+    return b"\xff" + bytes([code]) + struct.pack(">H", len(body) + 2) + body
+
+
+def claiming_jpeg(width, height, scans=1, subsampled=False, progressive=True):
+    """A JPEG whose frame claims width x height pixels but whose scans hold two
+    bytes each: progressive DC-only scans, or one baseline scan."""
+    frame = struct.pack(">BHHB", 8, height, width, 3)
+    for c in (1, 2, 3):
+        frame += bytes([c, 0x22 if c == 1 and subsampled else 0x11, 0])
+    one_code = bytes([1] + [0] * 15) + b"\0"  # one code of one bit, for the symbol 0
+    jpeg = b"\xff\xd8" + segment(0xDB, b"\0" + b"\1" * 64)
+    jpeg += segment(0xC2 if progressive else 0xC0, frame)
+    jpeg += segment(0xC4, b"\x00" + one_code + (b"" if progressive else b"\x10" + one_code))
+    scan = bytes([3, 1, 0, 2, 0, 3, 0]) + (b"\0\0\0" if progressive else b"\0\x3f\0")
+    for _ in range(scans if progressive else 1):
+        jpeg += segment(0xDA, scan) + b"\0\0"
+    return jpeg + b"\xff\xd9"
+
+
+def with_damaged_scan(jpeg):
+    """The JPEG with two bytes in the middle of its first scan's data set to FF 4A."""
+    at = 2
+    while jpeg[at] == 0xFF and jpeg[at + 1] != 0xDA:
+        at += 2 + struct.unpack(">H", jpeg[at + 2:at + 4])[0]
+    data = at + 2 + struct.unpack(">H", jpeg[at + 2:at + 4])[0]
+    middle = data + (len(jpeg) - data) // 2
+    return jpeg[:middle] + b"\xff\x4a" + jpeg[middle + 2:]
+
+
+def write_jpeg_tree(folder):
+    os.makedirs(folder, exist_ok=True)
+    for name in ("IMG_0042.JPG", "P1280001.JPG"):
+        shutil.copy(os.path.join(SAMPLES, name), folder)
+    for i in range(1, 5):
+        open(os.path.join(folder, "frame%d.jpg" % i), "wb").write(claiming_jpeg(15000, 15000))
+        open(os.path.join(folder, "baseline%d.jpg" % i), "wb").write(
+            claiming_jpeg(15000, 15000, progressive=False))
+    open(os.path.join(folder, "scans.jpg"), "wb").write(
+        claiming_jpeg(15000, 15000, scans=600, subsampled=True))
+    camera = open(os.path.join(SAMPLES, "IMG_0042.JPG"), "rb").read()
+    open(os.path.join(folder, "damaged.jpg"), "wb").write(with_damaged_scan(camera))
+    with open(os.path.join(folder, "sparse.jpg"), "wb") as f:
+        f.write(camera)
+        f.truncate(2 << 30)
+
+
 def tree_rss_kib(root_pid):
     """Resident KiB of root_pid and every process below it."""
     children = {}
@@ -94,12 +145,13 @@ def main():
     parser.add_argument("pictrim")
     parser.add_argument("--keep")
     parser.add_argument("--job", default="resize", choices=["resize", "shrink", "unattended"])
+    parser.add_argument("--tree", default="mixed", choices=["mixed", "jpeg"])
     parser.add_argument("--timeout", type=float, default=300)
     args = parser.parse_args()
     base = args.keep or tempfile.mkdtemp(prefix="pictrim-hostile-")
     source = os.path.join(base, "hostile")
     if not os.path.isdir(source):
-        write_tree(source)
+        (write_jpeg_tree if args.tree == "jpeg" else write_tree)(source)
     for name in os.listdir(base):
         if name != "hostile":
             shutil.rmtree(os.path.join(base, name), ignore_errors=True)

@@ -7,6 +7,7 @@
 #include "engine/Resize.h"
 #include "image/CheckFileTypes.h"
 #include "platform/Paths.h"
+#include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
 
 namespace pictrim::batch {
@@ -29,6 +30,53 @@ bool StartsAsJpeg(const std::string& Path) {
   std::vector<uint8_t> head;
   ReadFileHead(Path, head, 1);
   return head.size() >= 2 && head[0] == 0xFF && head[1] == 0xD8;
+}
+
+std::string OverlongPathLine(const std::string& Source, const std::string& OutputPath) {
+  if (const std::string problem = PathLengthProblem(Source); !problem.empty()) {
+    return "File " + Source + " was skipped: " + problem;
+  }
+  if (const std::string problem = PathLengthProblem(OutputPath); !problem.empty()) {
+    return "File " + Source + " was skipped: its copy " + OutputPath + " cannot be made, " +
+           problem;
+  }
+  return {};
+}
+
+bool WritesIntoSourceTree(const std::string& OutputPath, const std::string& SourceFolder) {
+  return LiesInside(ExtractFilePath(OutputPath), SourceFolder);
+}
+
+std::string IntoSourceTreeLine(const std::string& Source, const std::string& OutputPath) {
+  return "File " + Source + " was not written: its copy " + OutputPath +
+         " would land in the source folder";
+}
+
+bool RefuseOutputInsideSource(const std::string& SourceFolder, const std::string& OutputFolder) {
+  if (!OutputInsideSource(OutputFolder, SourceFolder)) return false;
+  ShowMessage("The output folder " + OutputFolder + " lies inside the source folder " +
+              SourceFolder + ": nothing was done. Choose an output folder outside it.");
+  return true;
+}
+
+std::unique_ptr<TFileList> ListSourceTree(const std::string& SourceFolder, const std::string& Masks,
+                                          TErrorLog& ErrorLog) {
+  std::unique_ptr<TFileList> files;
+  std::vector<std::string> unlisted;
+  GetFileListEx(files, SourceFolder, "", Masks, true, true, &unlisted);
+  for (const std::string& folder : unlisted) {
+    AddErrorLogEntry("Folder " + folder + " was not searched: " + PathLengthProblem(folder),
+                     ErrorLog);
+  }
+  return files;
+}
+
+std::optional<TJpegImage> OpenJpegSource(const std::string& Path) {
+  if (!StartsAsJpeg(Path)) return std::nullopt;
+  std::optional<TJpegImage> jpeg(std::in_place);
+  jpeg->SetCancelFlag(&CancelRequested);
+  jpeg->LoadFromFile(Path);
+  return jpeg;
 }
 
 void TAccountKeeper::Written(const std::string& Source, const std::string& OutputPath,
@@ -68,24 +116,7 @@ void TRunReport::ReportDone(const std::string& OutputPath) {
 }
 
 bool OutputInsideSource(const std::string& OutputFolder, const std::string& SourceFolder) {
-  namespace fs = std::filesystem;
-  const auto resolved = [](const std::string& Folder) {
-    std::error_code ec;
-    const fs::path path = fs::absolute(fs::path(Folder), ec).lexically_normal();
-    const fs::path real = fs::weakly_canonical(path, ec);
-    return ec ? path : real;
-  };
-  const fs::path output = resolved(OutputFolder);
-  const fs::path source = resolved(SourceFolder);
-  // Compared step by step, so that "/a/b2" does not count as inside "/a/b".
-  auto out = output.begin();
-  for (const fs::path& step : source) {
-    if (step.empty()) continue;  // the closing delimiter
-    while (out != output.end() && out->empty()) ++out;
-    if (out == output.end() || *out != step) return false;
-    ++out;
-  }
-  return true;
+  return LiesInside(OutputFolder, SourceFolder);
 }
 
 std::string OutputBase(const std::string& SourceFolder) {

@@ -4,15 +4,18 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/JobAccount.h"
 #include "engine/Resize.h"
+#include "image/JpegImage.h"
 #include "platform/BatchTarget.h"
 #include "util/ErrorLog.h"
 #include "util/OrderedWork.h"
+#include "util/SystemUtils.h"
 
 namespace pictrim::batch {
 
@@ -32,8 +35,35 @@ bool StartsAsJpeg(const std::string& Path);
 
 // True when OutputFolder is SourceFolder or lies below it (links and "."
 // or ".." steps resolved where the folders exist): copies written there
-// would become sources of later runs, or replace sources.
+// would become sources of later runs, or replace sources. The start guard
+// of every batch and of a job's own output folder.
 bool OutputInsideSource(const std::string& OutputFolder, const std::string& SourceFolder);
+
+// The line of a file whose own path or whose copy's path is too long for
+// the file system; "" when both fit.
+std::string OverlongPathLine(const std::string& Source, const std::string& OutputPath);
+
+// True when a copy written to OutputPath would land in the source tree: its
+// folder, resolved, lies inside the resolved source folder (a link in the
+// output tree may lead there). Such a copy is never written.
+bool WritesIntoSourceTree(const std::string& OutputPath, const std::string& SourceFolder);
+// The line of such a copy.
+std::string IntoSourceTreeLine(const std::string& Source, const std::string& OutputPath);
+
+// The start guard of every batch: true, after telling the user, when the
+// output folder lies inside the source folder (OutputInsideSource).
+bool RefuseOutputInsideSource(const std::string& SourceFolder, const std::string& OutputFolder);
+
+// Lists the files of the tree as GetFileListEx does; a folder that cannot be
+// searched because its path is too long gets a line in ErrorLog.
+std::unique_ptr<TFileList> ListSourceTree(const std::string& SourceFolder, const std::string& Masks,
+                                          TErrorLog& ErrorLog);
+
+// The source as a JPEG picture read from its file as it is decoded, its
+// decodes stopped by a cancel, when the file starts as a JPEG; nothing
+// otherwise. Raises EInOutError when the file cannot be opened (or is no
+// regular file) and EJpegError as TJpegImage::LoadFromFile does.
+std::optional<TJpegImage> OpenJpegSource(const std::string& Path);
 
 // The source folder without its closing delimiter, to which an output
 // folder's suffix is appended; the root folder keeps it.

@@ -2,6 +2,7 @@
 // JPEG file, written as a JPEG whose longer edge is the given size. They check
 // each file's type from its first bytes, scale with the smooth stretch of
 // screen bitmaps and encode with the JPEG picture object.
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 
@@ -19,11 +20,11 @@
 #include "metadata/Exif.h"
 #include "platform/FileTimes.h"
 #include "platform/Paths.h"
+#include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
+#include "util/SourceFile.h"
 #include "util/SystemUtils.h"
-
-namespace fs = std::filesystem;
 
 namespace pictrim {
 namespace {
@@ -33,20 +34,6 @@ const std::string JpegBatchFailedMessage = "Exception in SaveJPEGtreeDownSized C
 const std::string OneLineHighText = "Due to a BUG in the programming language, File  ";
 // Why a BMP that ends before its pixel data is named as damaged.
 const std::string BmpEndsEarlyDamage = "the file ends before its picture does";
-
-// True when Path names a file that already exists inside the source tree
-// (the output folder may lie in it, or be the source folder itself). Such a
-// file is a source of this run or of the next batch and is never replaced.
-bool IsFileOfSourceTree(const std::string& Path, const std::string& SourceFolder) {
-  std::error_code ec;
-  if (!fs::exists(fs::path(Path), ec)) return false;
-  const fs::path file = fs::canonical(fs::path(Path), ec);
-  if (ec) return true;  // cannot tell: better left alone
-  const fs::path folder = fs::canonical(fs::path(SourceFolder), ec);
-  if (ec) return true;
-  const std::string prefix = IncludeTrailingDelimiter(folder.string());
-  return file.string().compare(0, prefix.size(), prefix) == 0;
-}
 
 // What a BMP file's headers state.
 struct TBmpHeader {
@@ -112,6 +99,20 @@ bool BmpEndsEarly(const std::string& Path) {
   }
 }
 
+// The BMP file's picture, read from a descriptor opened as sources are (a
+// regular file only, never waiting); a null image when it cannot be read.
+QImage ReadBmp(const std::string& Path) {
+  try {
+    const TSourceFile file(Path);
+    QFile device;
+    if (!device.open(file.Fd(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) return {};
+    QImageReader reader(&device, "BMP");
+    return reader.read();
+  } catch (const EInOutError&) {
+    return {};
+  }
+}
+
 // The notifications of one entry: the source's path, then the progress.
 void PostEntry(TBatchTarget* Window, uint32_t ProgressMsg, uint32_t FileMsg,
                const std::string& Path, size_t Index, size_t Count) {
@@ -148,11 +149,14 @@ class TCommandLineRun {
 
   // The tree's files with this extension mask, sorted; the account counts them.
   std::unique_ptr<TFileList> List(const std::string& Mask) {
-    std::unique_ptr<TFileList> files;
-    GetFileListEx(files, Source_, "", Mask, true, true);
+    std::unique_ptr<TFileList> files = batch::ListSourceTree(Source_, Mask, ErrorLog_);
     Account.SetListed(files->Count());
     return files;
   }
+
+  // The start guard: true (the user told) when the output folder lies
+  // inside the source tree.
+  bool RefusesOutputFolder() const { return batch::RefuseOutputInsideSource(Source_, Output_); }
 
   // Checks the entry's type; on success posts its notifications and returns
   // the output path of Relative, or nothing when the entry is done with (and
@@ -194,6 +198,10 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
                                                     const std::string& Relative,
                                                     const std::string& InvalidText, size_t Index,
                                                     size_t Count) {
+  const std::string outputPath = Output_ + Relative;
+  if (const std::string line = batch::OverlongPathLine(Path, outputPath); !line.empty()) {
+    return Failed(line);
+  }
   ValidationInfoStruct info;
   try {
     CheckFileType(Path, info);
@@ -201,7 +209,6 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
     return Failed("File " + Path + " could not be loaded");
   }
   if (!info.FileIsValid) return Failed(InvalidText + Path);
-  const std::string outputPath = Output_ + Relative;
   if (batch::IsFolder(outputPath)) return Failed(batch::FolderOutputLine(Path, outputPath));
   PostEntry(Window_, ProgressMsg_, FileMsg_, Path, Index, Count);
   if (Account.NameTaken(Path, outputPath)) return std::nullopt;
@@ -209,8 +216,8 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
     Account.Existing(Path, outputPath);
     return std::nullopt;
   }
-  if (IsFileOfSourceTree(outputPath, Source_)) {
-    return Failed("File " + outputPath + " belongs to the source folder and was not overwritten");
+  if (batch::WritesIntoSourceTree(outputPath, Source_)) {
+    return Failed(batch::IntoSourceTreeLine(Path, outputPath));
   }
   return outputPath;
 }
@@ -227,8 +234,7 @@ void ConvertOneBmp(TCommandLineRun& Run, const std::string& Path, size_t Index, 
       Run.Prepare(Path, ReplaceExtension(Run.RelativePath(Path), "jpg"),
                   "Not a valid BMP V3:   ", Index, Count);
   if (!output) return;
-  QImageReader reader(QString::fromStdString(Path), "BMP");
-  QImage bitmap = reader.read();
+  QImage bitmap = ReadBmp(Path);
   if (bitmap.isNull()) {
     const std::optional<TBmpHeader> stated = ReadBmpHeader(Path);
     if (stated && (stated->Size.Width == 0 || stated->Size.Height == 0)) {
@@ -275,8 +281,8 @@ class TJpegDownSizer {
   void Convert(const std::string& Path, size_t Index, size_t Count);
 
  private:
-  void Write(const std::string& Path, const std::string& Output, TJpegImage& Jpeg, QImage& Bitmap,
-             const std::string& Damage);
+  void Write(const std::string& Path, const std::string& Output, TPictureSize Size,
+             TJpegImage& Jpeg, QImage& Bitmap, const std::string& Damage);
 
   TCommandLineRun& Run_;
   uint32_t MaxHeight_;
@@ -288,8 +294,11 @@ void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count
       Run_.Prepare(Path, Run_.RelativePath(Path), "Not a valid JPG:   ", Index, Count);
   if (!output) return;
   TJpegImage jpeg;
+  jpeg.SetCancelFlag(&CancelRequested);
   try {
     jpeg.LoadFromFile(Path);
+  } catch (const EJpegCancelled&) {
+    return;
   } catch (const std::exception&) {
     Run_.Log("EXCEPTION in SaveJPEGtreeDownSized - j.loadFromFile()) with  File \"" + Path + "\"");
   }
@@ -302,10 +311,15 @@ void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count
     Run_.Failed(OneLineHighText + Path + "  cannot be resized");
     return;
   }
+  // The copy's size comes from the frame; the pixels are decoded here, at a
+  // reduced scale where that size allows (never below it), so that a large
+  // picture is not held whole only to be stretched down.
+  const TPictureSize size = DownSize(Run_.MaxEdge(), MaxHeight_, jpeg.Width(), jpeg.Height());
   QImage bitmap;
   try {
-    // The pixels are decoded here.
-    jpeg.AssignTo(bitmap);
+    bitmap = jpeg.ToReducedBitmap(size.Width, size.Height);
+  } catch (const EJpegCancelled&) {
+    return;
   } catch (const std::exception&) {
     Run_.Failed("EXCEPTION in SaveJPEGtreeDownSized - TB.assign( j) with  File \"" + Path + "\"");
     return;
@@ -314,15 +328,12 @@ void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count
     Run_.Failed("File " + Path + " could not be loaded");
     return;
   }
-  Write(Path, *output, jpeg, bitmap, jpeg.DecodeWarnings() > 0 ? CorruptJpegDamage() : "");
+  Write(Path, *output, size, jpeg, bitmap, jpeg.DecodeWarnings() > 0 ? CorruptJpegDamage() : "");
 }
 
-void TJpegDownSizer::Write(const std::string& Path, const std::string& Output, TJpegImage& Jpeg,
-                           QImage& Bitmap, const std::string& Damage) {
-  const TPictureSize size =
-      DownSize(Run_.MaxEdge(), MaxHeight_, static_cast<uint32_t>(Bitmap.width()),
-               static_cast<uint32_t>(Bitmap.height()));
-  if (StretchBitmap(Bitmap, size.Width, size.Height, "") != 0 || Bitmap.isNull()) {
+void TJpegDownSizer::Write(const std::string& Path, const std::string& Output, TPictureSize Size,
+                           TJpegImage& Jpeg, QImage& Bitmap, const std::string& Damage) {
+  if (StretchBitmap(Bitmap, Size.Width, Size.Height, "") != 0 || Bitmap.isNull()) {
     Run_.Failed(NotSavedLine(Path));
     return;
   }
@@ -389,6 +400,7 @@ int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return BmpBatchRefused;
   TCommandLineRun run(Window, SourceFolder, OutputFolder, MaxEdge, ProgressMsg, FileMsg, Overwrite,
                       ErrorLog);
+  if (run.RefusesOutputFolder()) return BmpBatchRefused;
   std::unique_ptr<TFileList> files = run.List("bmp");
   const size_t count = files->Count();
   size_t index = 0;
@@ -412,6 +424,7 @@ int SaveJPEGtreeDownSized(TBatchTarget* Window, const std::string& SourceFolder,
   if (SourceFolder.empty()) return JpegBatchNoSource;
   TCommandLineRun run(Window, SourceFolder, OutputFolder, MaxEdge, ProgressMsg, FileMsg, Overwrite,
                       ErrorLog);
+  if (run.RefusesOutputFolder()) return JpegBatchOutputInsideSource;
   TJpegDownSizer downSizer(run, MaxHeight);
   std::unique_ptr<TFileList> files = run.List("jpg");
   const size_t count = files->Count();

@@ -10,7 +10,6 @@
 
 #include "engine/BatchSupport.h"
 #include "image/ImageBitmap.h"
-#include "image/JpegCodec.h"
 #include "image/JpegImage.h"
 #include "metadata/Exif.h"
 #include "metadata/ExifFacts.h"
@@ -45,6 +44,7 @@ struct TResizeEntry {
   std::string Source;
   std::string Extension;  // lower-cased, after the last "." of the whole path
   std::string OutputPath;
+  std::string PathLine;  // why the paths are too long; "" when they fit
 };
 
 std::string LoaderLine(const TResizeEntry& Entry) { return LoaderLine(Entry.Source); }
@@ -59,6 +59,7 @@ TResizeEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
   entry.Source = Source;
   entry.Extension = LowerCase(ExtractExtension(Source));
   entry.OutputPath = OutputFolder + ReplaceExtension(batch::RelativePath(Source, SourceFolder), "jpg");
+  entry.PathLine = batch::OverlongPathLine(Source, entry.OutputPath);
   return entry;
 }
 
@@ -101,17 +102,15 @@ class TCopyWorker {
   TCopyResult Make(const TResizeEntry& Entry);
 
  private:
-  int ReadCarriedMetadata(const TResizeEntry& Entry, const std::vector<uint8_t>& Source);
+  int ReadCarriedMetadata(const TResizeEntry& Entry);
   TPictureSize Target(uint32_t Width, uint32_t Height, int Orientation) const {
     return FitNewSize(MaxWidth_, MaxHeight_, Width, Height, Choices_.NoEnlarge, Orientation);
   }
-  TCopyResult MakeFromJpeg(const TResizeEntry& Entry, std::vector<uint8_t> Source,
+  TCopyResult MakeFromJpeg(const TResizeEntry& Entry, const TJpegImage& Source,
                            TPictureSize Target);
-  bool LoadPicture(const TResizeEntry& Entry, const std::vector<uint8_t>& Bytes,
-                   TCopyResult& Result);
+  bool LoadPicture(const TResizeEntry& Entry, TCopyResult& Result);
   void RescalePicture(const TResizeEntry& Entry, TPictureSize Target, TCopyResult& Result);
-  void FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
-                  const TPictureMetadata& Carried, TCopyResult& Result);
+  void FinishCopy(const TResizeEntry& Entry, const TPictureMetadata& Carried, TCopyResult& Result);
 
   uint32_t MaxWidth_;
   uint32_t MaxHeight_;
@@ -126,32 +125,42 @@ class TCopyWorker {
 TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   TCopyResult result;
   if (Entry.Extension == "db" || Entry.Extension == "txt" || Entry.Extension == "doc") return result;
+  if (!Entry.PathLine.empty()) return result;
   if (!Overwrite_ && FileExists(Entry.OutputPath)) {
     result.Kind = TCopyResult::Existing;
     return result;
   }
-  std::vector<uint8_t> source;
+  // A JPEG is read from its file as it is decoded; the image library reads
+  // other files itself, after telling their type from their first bytes.
+  std::optional<TJpegImage> jpeg;
   try {
-    // Only JPEG files are read whole here; the image library reads others
-    // itself, after telling their type from their first bytes.
-    if (batch::StartsAsJpeg(Entry.Source)) source = ReadFileBytes(Entry.Source);
+    jpeg = batch::OpenJpegSource(Entry.Source);
+  } catch (const EJpegCancelled&) {
+    result.Kind = TCopyResult::Cancelled;
+    return result;
+  } catch (const EJpegLimitError&) {
+    result.Kind = TCopyResult::Unreadable;
+    result.LoadLines.push_back(LoaderLine(Entry));
+    return result;
+  } catch (const EJpegError&) {
+    jpeg.reset();  // a header libjpeg cannot read: the image library judges it
   } catch (const std::exception&) {
     result.Kind = TCopyResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
     return result;
   }
-  const int orientation = ReadCarriedMetadata(Entry, source);
+  const int orientation = ReadCarriedMetadata(Entry);
   // A JPEG with a usable target takes the quick road: decoded at a reduced
   // scale, area-averaged to the target, encoded once.
-  if (const std::optional<TPictureSize> header = JpegFrameSize(source);
-      header && header->Width > 1 && header->Height > 1) {
-    const TPictureSize target = Target(header->Width, header->Height, orientation);
+  if (jpeg && jpeg->Width() > 1 && jpeg->Height() > 1) {
+    const TPictureSize target = Target(jpeg->Width(), jpeg->Height(), orientation);
     if (target.Width > 0 && target.Height > 0 && target.Width <= MaxBitmapEdge &&
         target.Height <= MaxBitmapEdge) {
-      return MakeFromJpeg(Entry, std::move(source), target);
+      return MakeFromJpeg(Entry, *jpeg, target);
     }
   }
-  if (!LoadPicture(Entry, source, result)) return result;
+  jpeg.reset();
+  if (!LoadPicture(Entry, result)) return result;
   const TPictureMetadata carried = Picture_.DecodedMetadata();
   result.Damage = Picture_.DecodeDamage();
   const TPictureSize original{Picture_.GetWidth(), Picture_.GetHeight()};
@@ -175,38 +184,37 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
                  Picture_.SaveToBytes(FIF_JPEG, result.Plain,
                                       batch::CopyQuality(Choices_, TJpegImage::LibraryQuality));
   Picture_.Clear();
-  if (result.Saved) FinishCopy(Entry, source, carried, result);
+  if (result.Saved) FinishCopy(Entry, carried, result);
   return result;
 }
 
 // Reads the metadata a copy of Entry carries: those of a JPEG source named as
 // one. Returns the Orientation the copy is shown in (1 for a copy without a
 // tag, which is shown as stored).
-int TCopyWorker::ReadCarriedMetadata(const TResizeEntry& Entry,
-                                     const std::vector<uint8_t>& Source) {
+int TCopyWorker::ReadCarriedMetadata(const TResizeEntry& Entry) {
   Metadata_.Reset();
-  if (!IsJpegExtension(Entry.Extension) || Source.empty()) return 1;
-  Metadata_.ReadMetadataFromBytes(Entry.Source, Source);
+  if (!IsJpegExtension(Entry.Extension)) return 1;
+  Metadata_.ReadMetadata(Entry.Source);
   const TExifInfo* exif = Metadata_.ExifInfo();
   return exif != nullptr ? ExifOrientation(*exif) : 1;
 }
 
 // The source's metadata are those ReadCarriedMetadata read.
-TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uint8_t> Source,
+TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, const TJpegImage& Source,
                                       TPictureSize Target) {
   TCopyResult result;
   const bool carryMetadata = IsJpegExtension(Entry.Extension);
   const bool hasMetadata = carryMetadata && Metadata_.HasMetadata();
   QImage picture;
-  bool grey = false;
+  const bool grey = Source.IsGreyscale();
   try {
-    TJpegImage source;
-    source.LoadFromBytes(std::move(Source));
-    grey = source.IsGreyscale();
-    picture = source.ToReducedBitmap(Target.Width, Target.Height, true)
+    picture = Source.ToReducedBitmap(Target.Width, Target.Height, true)
                   .scaled(static_cast<int>(Target.Width), static_cast<int>(Target.Height),
                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (source.DecodeWarnings() > 0) result.Damage = CorruptJpegDamage();
+    if (Source.DecodeWarnings() > 0) result.Damage = CorruptJpegDamage();
+  } catch (const EJpegCancelled&) {
+    result.Kind = TCopyResult::Cancelled;
+    return result;
   } catch (const std::exception&) {
     result.Kind = TCopyResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
@@ -242,12 +250,10 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uin
 // nothing: a file it recognised but could not decode gets the loader line,
 // one it did not recognise is a picture that cannot be read when its
 // extension says it is one, else no picture.
-bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, const std::vector<uint8_t>& Bytes,
-                              TCopyResult& Result) {
+bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, TCopyResult& Result) {
   bool loaded = false;
   try {
-    loaded = Bytes.empty() ? Picture_.Load(Entry.Source, JPEG_DEFAULT)
-                           : Picture_.LoadFromBytes(Bytes, Entry.Source, JPEG_DEFAULT);
+    loaded = Picture_.Load(Entry.Source, JPEG_DEFAULT);
     if (!loaded && Picture_.DecodeFailed()) Result.LoadLines.push_back(LoaderLine(Entry));
   } catch (const std::exception&) {
     Picture_.Clear();
@@ -277,10 +283,11 @@ void TCopyWorker::RescalePicture(const TResizeEntry& Entry, TPictureSize Target,
 
 // The copy as it will be written: the text stamped in (encoded anew at
 // quality 90) and the source's metadata in front of the encoded picture
-// (which is not decoded again for that): a JPEG's segments, or the blocks
-// the decoder carried (the picture comes upright from it).
-void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_t>& Source,
-                             const TPictureMetadata& Carried, TCopyResult& Result) {
+// (which is not decoded again for that): a JPEG's segments, as
+// ReadCarriedMetadata read them, or the blocks the decoder carried (the
+// picture comes upright from it).
+void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const TPictureMetadata& Carried,
+                             TCopyResult& Result) {
   try {
     TJpegImage jpeg;
     jpeg.LoadFromBytes(Result.Plain);
@@ -293,7 +300,7 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
     if (!Carried.Empty() && Metadata_.ReadDecodedBlocks(Entry.Source, Carried, true)) {
       Result.Final = Metadata_.JpegWithMetadata(jpeg, true);
     } else if (IsJpegExtension(Entry.Extension)) {
-      Result.Final = Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source)
+      Result.Final = Metadata_.HasMetadata()
                          ? Metadata_.JpegWithMetadata(jpeg, true)
                          : jpeg.EncodedData();
     } else if (!PictureText_.empty()) {
@@ -308,14 +315,16 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
 
 class TResizeRun : public batch::TRunReport {
  public:
-  TResizeRun(TBatchTarget* Window, bool Overwrite, size_t Total, TErrorLog& ErrorLog)
-      : TRunReport(Window, Total, ErrorLog), Overwrite_(Overwrite) {}
+  TResizeRun(TBatchTarget* Window, const std::string& SourceFolder, bool Overwrite, size_t Total,
+             TErrorLog& ErrorLog)
+      : TRunReport(Window, Total, ErrorLog), SourceFolder_(SourceFolder), Overwrite_(Overwrite) {}
 
   bool ReportEntry(const TResizeEntry& Entry, const std::function<TCopyResult()>& Take);
 
  private:
   bool WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result);
 
+  std::string SourceFolder_;
   bool Overwrite_;
 };
 
@@ -329,6 +338,11 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
   const bool present = FileExists(Entry.OutputPath);
   TCopyResult result = Take();
   if (result.Kind == TCopyResult::Cancelled) return false;
+  if (!Entry.PathLine.empty()) {
+    Log(Entry.PathLine);
+    Account_.Failed();
+    return true;
+  }
   if (result.Kind == TCopyResult::NotPicture) {
     Account_.NotPicture();
     return true;
@@ -345,6 +359,11 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
   }
   if (result.Kind == TCopyResult::Unreadable) {
     Log(result.LoadLines);
+    Account_.Failed();
+    return true;
+  }
+  if (batch::WritesIntoSourceTree(Entry.OutputPath, SourceFolder_)) {
+    Log(batch::IntoSourceTreeLine(Entry.Source, Entry.OutputPath));
     Account_.Failed();
     return true;
   }
@@ -408,13 +427,6 @@ bool TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result)
 unsigned BatchThreadCount() {
   if (BatchThreads > 0) return BatchThreads;
   return std::max(1u, std::thread::hardware_concurrency());
-}
-
-std::optional<TPictureSize> JpegFrameSize(const std::vector<uint8_t>& Bytes) {
-  if (Bytes.size() < 4 || Bytes[0] != 0xFF || Bytes[1] != 0xD8) return std::nullopt;
-  jpegcodec::THeader header;
-  if (!jpegcodec::ReadHeader(Bytes.data(), Bytes.size(), &header, nullptr, 0)) return std::nullopt;
-  return TPictureSize{header.Width, header.Height};
 }
 
 TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height) {
@@ -487,15 +499,15 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
   const std::string source = IncludeTrailingDelimiter(SourceFolder);
   const std::string output =
       OutputFolder.empty() ? ResizeOutputFolder(source, MaxWidth, MaxHeight) : OutputFolder;
-  std::unique_ptr<TFileList> files;
-  GetFileListEx(files, source, "", "", true, true);
+  if (batch::RefuseOutputInsideSource(source, output)) return ResizeRefused;
+  std::unique_ptr<TFileList> files = batch::ListSourceTree(source, "", ErrorLog);
   std::vector<TResizeEntry> entries;
   for (const std::string& path : *files) {
     entries.push_back(DeriveEntry(path, source, IncludeTrailingDelimiter(output)));
   }
   files.reset();
 
-  TResizeRun run(Window, Overwrite, entries.size(), ErrorLog);
+  TResizeRun run(Window, source, Overwrite, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(
       entries,
       [&] {

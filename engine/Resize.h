@@ -55,10 +55,6 @@ struct TPictureSize {
   bool operator==(const TPictureSize&) const = default;
 };
 
-// Width and height from a JPEG's frame header, read from its bytes; nothing
-// when the bytes are not a JPEG.
-std::optional<TPictureSize> JpegFrameSize(const std::vector<uint8_t>& Bytes);
-
 // The new size of a W x H picture for the resize batch: MaxWidth = MaxHeight
 // brings the longer edge to that size, MaxHeight = 0 the width, MaxWidth = 0
 // the height; the other edge keeps the aspect ratio (truncated). Smaller
@@ -126,6 +122,7 @@ inline constexpr int JpegBatchBadSize = 200201;
 inline constexpr int JpegBatchBadProgressMsg = 200202;
 inline constexpr int JpegBatchBadFileMsg = 200203;
 inline constexpr int JpegBatchNoSource = 200204;
+inline constexpr int JpegBatchOutputInsideSource = 200205;
 inline constexpr uint32_t MaxCommandLineEdge = 10000;
 // StretchBitmap's result for a target edge of 0.
 inline constexpr int StretchRefused = -12002;

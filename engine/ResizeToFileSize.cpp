@@ -2,10 +2,6 @@
 // found by trying smaller pixel sizes of the picture. The trials are made
 // and measured in memory on a few threads; only the copy that remains is
 // written.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -26,6 +22,7 @@
 #include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
+#include "util/SourceFile.h"
 #include "util/SystemUtils.h"
 
 namespace pictrim {
@@ -47,12 +44,7 @@ bool CarriesMetadata(const TMetadata& Metadata) {
 bool CanWriteFile(const std::string& Path) {
   std::error_code ec;
   if (std::filesystem::is_directory(std::filesystem::path(Path), ec)) return false;
-  const std::string probe = Path + ".pictrim-part";
-  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return errno == EEXIST;
-  ::close(fd);
-  ::unlink(probe.c_str());
-  return true;
+  return CanCreateFileIn(ExtractFilePath(Path));
 }
 
 bool IsSkippedExtension(const std::string& Extension) {
@@ -68,6 +60,7 @@ struct TShrinkEntry {
   std::string Source;
   std::string Extension;  // lower-cased, after the last "." of the whole path
   std::string OutputPath;
+  std::string PathLine;  // why the paths are too long; "" when they fit
 };
 
 // JPEG sources keep their names; others become Name.exEXT.jpg.
@@ -80,12 +73,17 @@ TShrinkEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
   entry.OutputPath = OutputFolder + (IsJpegExtension(entry.Extension)
                                          ? relative
                                          : ReplaceExtension(relative, "ex" + UpperCase(entry.Extension) + ".jpg"));
+  entry.PathLine = batch::OverlongPathLine(Source, entry.OutputPath);
   return entry;
 }
 
 bool CopiesItsSource(const TShrinkEntry& Entry, int64_t TargetBytes) {
   const std::string extension = LowerCase(ExtractExtension(ExtractFileName(Entry.Source)));
   return IsJpegExtension(extension) && GetFileSizeByName(Entry.Source) <= TargetBytes;
+}
+
+std::string LoaderLine(const TShrinkEntry& Entry) {
+  return "EXCEPTION in ConvertPICsWholeTree2 - FBitmap.Load() with  File \"" + Entry.Source + "\"";
 }
 
 std::string ExifLine(const TShrinkEntry& Entry) {
@@ -147,14 +145,14 @@ class TShrinkWorker {
   TShrinkResult Make(const TShrinkEntry& Entry);
 
  private:
-  bool MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>& Source, TShrinkResult& Result);
-  void MakeFromContainer(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source,
-                         TShrinkResult& Result);
-  void LoadMaster(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source, TShrinkResult& Result);
+  void MakeCopy(const TShrinkEntry& Entry, TShrinkResult& Result);
+  bool MakeFromJpeg(const TShrinkEntry& Entry, TJpegImage& Source, TShrinkResult& Result);
+  void MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& Result);
+  void LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result);
   void TakeCarriedMetadata(const TShrinkEntry& Entry);
   std::vector<uint8_t> WithCarriedMetadata(std::vector<uint8_t> FullSave);
   void TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t> FullSave,
-                    const std::vector<uint8_t>* Source, TShrinkResult& Result);
+                    TShrinkResult& Result);
   void Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height, TTrialMaster& Master,
               TShrinkResult& Result);
   void FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial, TSizeSearch& Search);
@@ -175,22 +173,21 @@ class TShrinkWorker {
 
 TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
   TShrinkResult result;
-  if (IsSkippedExtension(Entry.Extension)) return result;
+  if (IsSkippedExtension(Entry.Extension) || !Entry.PathLine.empty()) return result;
   if (!Overwrite_ && FileExists(Entry.OutputPath)) {
     result.Kind = TShrinkResult::Existing;
     return result;
   }
   SourceExif_.reset();
   try {
-    std::vector<uint8_t> source;
-    try {
-      // Only JPEG files are read whole here; the container's loader judges
-      // others by their first bytes.
-      if (batch::StartsAsJpeg(Entry.Source)) source = ReadFileBytes(Entry.Source);
-    } catch (const EInOutError&) {
-      // the container's loader reports it below
-    }
-    if (!MakeFromJpeg(Entry, source, result)) MakeFromContainer(Entry, source, result);
+    MakeCopy(Entry, result);
+  } catch (const EJpegCancelled&) {
+    result = TShrinkResult();
+    result.Kind = TShrinkResult::Cancelled;
+  } catch (const EJpegLimitError&) {
+    result = TShrinkResult();
+    result.Kind = TShrinkResult::Unreadable;
+    result.LoadLines.push_back(LoaderLine(Entry));
   } catch (const std::exception&) {
     result.Kind = TShrinkResult::Tiny;
     result.Lines.push_back("File " + Entry.Source + " caused an Exception while resizing");
@@ -199,56 +196,63 @@ TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
   return result;
 }
 
+// A JPEG is read from its file as it is decoded; the container's loader
+// takes other files, and JPEGs this road does not take. A file that cannot
+// be opened as a regular file gets the loader's line at once.
+void TShrinkWorker::MakeCopy(const TShrinkEntry& Entry, TShrinkResult& Result) {
+  std::optional<TJpegImage> jpeg;
+  try {
+    jpeg = batch::OpenJpegSource(Entry.Source);
+  } catch (const EJpegStopped&) {
+    throw;
+  } catch (const EJpegError&) {
+    jpeg.reset();  // a header libjpeg cannot read: the container's loader judges it
+  } catch (const EInOutError&) {
+    Result.Kind = TShrinkResult::Unreadable;
+    Result.LoadLines.push_back(LoaderLine(Entry));
+    return;
+  }
+  if (!jpeg || !MakeFromJpeg(Entry, *jpeg, Result)) MakeFromContainer(Entry, Result);
+}
+
 // A colour JPEG: the full-size save is made row by row, and the trials
 // come from a picture decoded at a reduced scale. False when the source is
 // not such a JPEG, so the image container takes it.
-bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>& Source,
+bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, TJpegImage& Source,
                                  TShrinkResult& Result) {
-  const std::optional<TPictureSize> header = JpegFrameSize(Source);
-  if (!header || header->Width < 2 || header->Height < 2 ||
-      static_cast<uint64_t>(header->Width) * header->Height > INT32_MAX) {
-    return false;
-  }
+  const uint32_t width = Source.Width();
+  const uint32_t height = Source.Height();
+  if (width < 2 || height < 2 || static_cast<uint64_t>(width) * height > INT32_MAX) return false;
   QImage half, whole;
-  const bool keepWhole = ShrinkFromReducedMaster &&
-                         uint64_t{header->Width} * header->Height <= WholePictureLimit;
-  int warnings = 0;
+  const bool keepWhole = ShrinkFromReducedMaster && uint64_t{width} * height <= WholePictureLimit;
   std::optional<std::vector<uint8_t>> fullSave =
-      FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr, &warnings, Quality_);
+      FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr, Quality_);
   if (!fullSave) return false;
-  if (warnings > 0) Result.Damage = CorruptJpegDamage();
+  if (Source.DecodeWarnings() > 0) Result.Damage = CorruptJpegDamage();
   Result.SourceTime = GetFileModTime(Entry.Source);
   const int64_t fullSize = static_cast<int64_t>(fullSave->size());
   if (fullSize <= TargetBytes_) {
-    TakeFullSave(Entry, std::move(*fullSave), &Source, Result);
+    TakeFullSave(Entry, std::move(*fullSave), Result);
     return true;
   }
   Result.FullSave = std::move(*fullSave);
   Result.Kind = TShrinkResult::Searched;
   if (!ShrinkFromReducedMaster) {
-    if (!Master_.LoadFromBytes(Source, Entry.Source, JPEG_DEFAULT)) return false;
+    if (!Master_.Load(Entry.Source, JPEG_DEFAULT)) return false;
     if (Result.Damage.empty()) Result.Damage = Master_.DecodeDamage();
     TContainerMaster master(Master_, Quality_);
-    Search(Entry, header->Width, header->Height, master, Result);
+    Search(Entry, width, height, master, Result);
     return true;
-  }
-  try {
-    Metadata_.ReadHasMetadataFromBytes(Entry.Source, Source);
-    SourceExif_ = CarriesMetadata(Metadata_);
-  } catch (const std::exception&) {
-    SourceExif_ = false;
   }
   TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half), std::move(whole),
                             Quality_);
-  Search(Entry, header->Width, header->Height, master, Result);
+  Search(Entry, width, height, master, Result);
   return true;
 }
 
-// Source: the file's bytes when it was read whole (a JPEG), else empty.
-void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source,
-                                      TShrinkResult& Result) {
+void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& Result) {
   Result = TShrinkResult();
-  LoadMaster(Entry, Source, Result);
+  LoadMaster(Entry, Result);
   if (!Master_.IsValid()) {
     if (Master_.DecodeCancelled()) {
       Result.Kind = TShrinkResult::Cancelled;
@@ -283,7 +287,7 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, const std::vect
     return;
   }
   if (static_cast<int64_t>(fullSave.size()) <= TargetBytes_) {
-    TakeFullSave(Entry, WithCarriedMetadata(std::move(fullSave)), nullptr, Result);
+    TakeFullSave(Entry, WithCarriedMetadata(std::move(fullSave)), Result);
     return;
   }
   Result.FullSave = std::move(fullSave);
@@ -292,8 +296,7 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, const std::vect
   Search(Entry, width, height, master, Result);
 }
 
-void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, const std::vector<uint8_t>& Source,
-                               TShrinkResult& Result) {
+void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result) {
   Master_.Clear();
   try {
     if (Entry.Extension == "wmf") {
@@ -302,15 +305,13 @@ void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, const std::vector<uint
       Master_.ConvertTo24Bits();
       return;
     }
-    const bool loaded = Source.empty() ? Master_.Load(Entry.Source, 0)
-                                       : Master_.LoadFromBytes(Source, Entry.Source, 0);
+    const bool loaded = Master_.Load(Entry.Source, 0);
     if (!loaded && Master_.DecodeFailed()) {
       throw EInOutError("cannot decode " + Entry.Source);
     }
   } catch (const std::exception&) {
     Master_.Clear();
-    Result.LoadLines.push_back("EXCEPTION in ConvertPICsWholeTree2 - FBitmap.Load() with  File \"" +
-                               Entry.Source + "\"");
+    Result.LoadLines.push_back(LoaderLine(Entry));
   }
 }
 
@@ -340,12 +341,12 @@ std::vector<uint8_t> TShrinkWorker::WithCarriedMetadata(std::vector<uint8_t> Ful
 // The full-size save fits: a JPEG source that fits itself is copied byte
 // for byte (metadata and time stamp included); otherwise the save stands.
 void TShrinkWorker::TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t> FullSave,
-                                 const std::vector<uint8_t>* Source, TShrinkResult& Result) {
+                                 TShrinkResult& Result) {
   Result.Kind = TShrinkResult::Fits;
   Result.FullSave = std::move(FullSave);
   try {
     if (!CopiesItsSource(Entry, TargetBytes_)) return;
-    Result.SourceCopy = Source != nullptr && !Source->empty() ? *Source : ReadFileBytes(Entry.Source);
+    Result.SourceCopy = TSourceFile(Entry.Source).ReadAll(static_cast<uint64_t>(TargetBytes_));
   } catch (const std::exception&) {
     Result.SourceCopy.clear();
     Result.Lines.push_back("File " + Entry.Source + " caused an Exception while copying");
@@ -441,9 +442,10 @@ enum class TStep {
 // did one file after the other would show them.
 class TShrinkRun : public batch::TRunReport {
  public:
-  TShrinkRun(TBatchTarget* Window, uint32_t TargetKB, bool Overwrite, bool Quiet, size_t Total,
-             TErrorLog& ErrorLog)
+  TShrinkRun(TBatchTarget* Window, const std::string& SourceFolder, uint32_t TargetKB,
+             bool Overwrite, bool Quiet, size_t Total, TErrorLog& ErrorLog)
       : TRunReport(Window, Total, ErrorLog),
+        SourceFolder_(SourceFolder),
         TargetKB_(TargetKB),
         Overwrite_(Overwrite),
         Quiet_(Quiet) {}
@@ -457,6 +459,8 @@ class TShrinkRun : public batch::TRunReport {
   bool Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& Bytes);
   TStep SaveFailed(const TShrinkEntry& Entry) {
     ShowMessage("Error with " + Entry.OutputPath + "\r" + Entry.OutputPath);
+    Log("File " + Entry.Source + " could not be saved as " + Entry.OutputPath +
+        "; the run ended there");
     Account_.Failed();
     return TStep::End;
   }
@@ -470,6 +474,7 @@ class TShrinkRun : public batch::TRunReport {
     return Step;
   }
 
+  std::string SourceFolder_;
   uint32_t TargetKB_;
   bool Overwrite_;
   bool Quiet_;
@@ -482,6 +487,11 @@ TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TSh
   const bool present = FileExists(Entry.OutputPath);
   const TShrinkResult result = Take();
   if (result.Kind == TShrinkResult::Cancelled) return TStep::End;
+  if (!Entry.PathLine.empty() && !IsSkippedExtension(Entry.Extension)) {
+    Log(Entry.PathLine);
+    Account_.Failed();
+    return TStep::Next;
+  }
   if (IsSkippedExtension(Entry.Extension) || result.Kind == TShrinkResult::NotPicture) {
     Account_.NotPicture();
     return TStep::Next;
@@ -508,9 +518,15 @@ TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TSh
 }
 
 TStep TShrinkRun::ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Result) {
+  if (batch::WritesIntoSourceTree(Entry.OutputPath, SourceFolder_)) {
+    Log(batch::IntoSourceTreeLine(Entry.Source, Entry.OutputPath));
+    Account_.Failed();
+    return TStep::Next;
+  }
   const std::string folder = ExtractFilePath(Entry.OutputPath);
   if (!MakeFolderPath(folder)) {
     ShowMessage("ForceDirectories failed with\r" + folder);
+    Log(FolderNotMadeLine(folder));
     Account_.Failed();
     return TStep::Report;
   }
@@ -591,13 +607,13 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
                                  ? batch::OutputBase(source) + "_SIZE" + std::to_string(TargetKB) +
                                        " kB" + PathDelimiter
                                  : IncludeTrailingDelimiter(OutputFolder);
-  std::unique_ptr<TFileList> files;
-  GetFileListEx(files, source, "", ExtensionFilter, true, true);
+  if (batch::RefuseOutputInsideSource(source, output)) return ShrinkRefused;
+  std::unique_ptr<TFileList> files = batch::ListSourceTree(source, ExtensionFilter, ErrorLog);
   std::vector<TShrinkEntry> entries;
   for (const std::string& path : *files) entries.push_back(DeriveEntry(path, source, output));
   files.reset();
 
-  TShrinkRun run(Window, TargetKB, Overwrite, Quiet, entries.size(), ErrorLog);
+  TShrinkRun run(Window, source, TargetKB, Overwrite, Quiet, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(
       entries,
       [&] {

@@ -338,28 +338,23 @@ TRoundedMean::TRoundedMean(uint32_t Count) : Count_(Count) {
   Bias_ = Count * reciprocal;
 }
 
-TReducedJpegMaster::TReducedJpegMaster(std::vector<uint8_t> Source,
-                                       const std::vector<uint8_t>& FullSave, QImage Half, QImage Whole,
-                                       int Quality)
-    : Half_(std::move(Half)),
+TReducedJpegMaster::TReducedJpegMaster(TJpegImage Source, const std::vector<uint8_t>& FullSave,
+                                       QImage Half, QImage Whole, int Quality)
+    : Source_(std::move(Source)),
+      Half_(std::move(Half)),
       Whole_(std::move(Whole)),
       FullSave_(FullSave),
       LibraryHeader_(FullSave.begin(),
                      FullSave.begin() + static_cast<std::ptrdiff_t>(LeadingSegmentsEnd(FullSave))),
-      Quality_(Quality) {
-  Source_.LoadFromBytes(std::move(Source));
-}
+      Quality_(Quality) {}
 
 QImage TReducedJpegMaster::ShrinkWhole(uint32_t Width, uint32_t Height) {
   if (Width < Source_.Width() && Height < Source_.Height()) {
     if (!Whole_.isNull()) return BoxShrink(Whole_, Width, Height);
-    const std::vector<uint8_t>& bytes = Source_.EncodedData();
     TBoxShrinker shrinker(Width, Height);
     ++Decodes_;
-    if (jpegcodec::DecodeRows(bytes.data(), bytes.size(), ShrinkRow, &shrinker).Ok) {
-      return shrinker.Finish();
-    }
-    return QImage();
+    Source_.DecodeRows(ShrinkRow, &shrinker);
+    return shrinker.Finish();
   }
   // Wider or higher than the picture itself (the search widens its range
   // past the edge): rescaled from the whole decoded picture.
@@ -402,20 +397,17 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
   return trial;
 }
 
-std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
-                                                     QImage& Half, QImage* Whole, int* Warnings,
-                                                     int Quality) {
+std::optional<std::vector<uint8_t>> FullSizeJpegSave(const TJpegImage& Source, QImage& Half,
+                                                     QImage* Whole, int Quality) {
   TRowKeeper keeper{THalver(Half), Whole};
-  jpegcodec::TEncodeResult r =
-      jpegcodec::Transcode(Source.data(), Source.size(), Quality, KeepRow, &keeper);
-  if (!r.Ok) {
+  try {
+    return Source.Transcode(Quality, KeepRow, &keeper);
+  } catch (const EJpegStopped&) {
+    throw;
+  } catch (const EJpegError&) {
     if (Whole != nullptr) *Whole = QImage();
     return std::nullopt;
   }
-  if (Warnings != nullptr) *Warnings = r.Warnings;
-  std::vector<uint8_t> bytes(r.Data, r.Data + r.Size);
-  jpegcodec::FreeEncoded(r);
-  return bytes;
 }
 
 size_t LeadingSegmentsEnd(const std::vector<uint8_t>& Jpeg) {

@@ -92,8 +92,8 @@ class TReducedJpegMaster : public TTrialMaster {
   // FullSave: the source's full-size library save, kept by the caller while
   // this lives; Half and Whole: the pictures FullSizeJpegSave made. Without
   // the whole picture, trials wider than the half-size picture decode the
-  // source again.
-  TReducedJpegMaster(std::vector<uint8_t> Source, const std::vector<uint8_t>& FullSave, QImage Half,
+  // source again (and raise as TJpegImage's decodes do).
+  TReducedJpegMaster(TJpegImage Source, const std::vector<uint8_t>& FullSave, QImage Half,
                      QImage Whole = QImage(), int Quality = TJpegImage::LibraryQuality);
   TTrialPicture Make(uint32_t Width, uint32_t Height) override;
   // How often the source was decoded again for a trial.
@@ -115,11 +115,11 @@ class TReducedJpegMaster : public TTrialMaster {
 // Half receives the half-size picture on the way, and Whole, when given,
 // the decoded picture itself (null when there is no memory for it).
 // Nothing when the source is not a three-component colour JPEG or cannot be
-// decoded. Warnings, when given, receives the number of corrupt-data
-// warnings the decode met; Quality is the save's.
-std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
-                                                     QImage& Half, QImage* Whole = nullptr,
-                                                     int* Warnings = nullptr,
+// decoded; a decode stopped by a limit or a cancel raises EJpegStopped.
+// Quality is the save's; Source.DecodeWarnings() tells afterwards how many
+// corrupt-data warnings the decode met.
+std::optional<std::vector<uint8_t>> FullSizeJpegSave(const TJpegImage& Source, QImage& Half,
+                                                     QImage* Whole = nullptr,
                                                      int Quality = TJpegImage::LibraryQuality);
 
 // Sources of up to this many pixels (12-megapixel cameras, 39 MB) are kept

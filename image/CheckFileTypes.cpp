@@ -7,6 +7,7 @@
 #include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
+#include "util/SourceFile.h"
 
 namespace pictrim {
 namespace {
@@ -17,39 +18,25 @@ constexpr size_t BmpHeadBytes = 8;
 // segment length, the sample precision and the two height bytes.
 constexpr uint64_t FrameHeaderBytes = 7;
 
-struct TFileCloser {
-  void operator()(std::FILE* File) const { std::fclose(File); }
-};
-
-// A file opened for reading, read at chosen positions. Reads past the end
-// are range errors.
+// A source file read at chosen positions (opened without blocking, regular
+// files only). Reads past the end are range errors.
 class TProbeFile {
  public:
-  explicit TProbeFile(const std::string& FileName) : File_(std::fopen(FileName.c_str(), "rb")) {
-    if (!File_) throw EInOutError("Cannot open file \"" + FileName + "\"");
-    if (std::fseek(File_.get(), 0, SEEK_END) != 0)
-      throw EInOutError("Cannot read \"" + FileName + "\"");
-    const long size = std::ftell(File_.get());
-    if (size < 0) throw EInOutError("Cannot read \"" + FileName + "\"");
-    Size_ = static_cast<uint64_t>(size);
-    Seek(0);
-  }
+  explicit TProbeFile(const std::string& FileName)
+      : File_(std::make_unique<TSourceFile>(FileName)) {}
 
-  uint64_t Size() const { return Size_; }
+  uint64_t Size() const { return File_->Size(); }
   uint64_t Position() const { return Position_; }
   void Close() { File_.reset(); }
 
   void Seek(uint64_t Position) {
-    if (Position > Size_) throw ERangeError("seek past the end of the file");
-    if (std::fseek(File_.get(), static_cast<long>(Position), SEEK_SET) != 0) {
-      throw EInOutError("seek failed");
-    }
+    if (Position > Size()) throw ERangeError("seek past the end of the file");
     Position_ = Position;
   }
 
   // Reads up to Count bytes; returns how many were there.
   size_t ReadAvailable(uint8_t* Buffer, size_t Count) {
-    const size_t got = std::fread(Buffer, 1, Count, File_.get());
+    const size_t got = File_->ReadAt(Position_, Buffer, Count);
     Position_ += got;
     return got;
   }
@@ -66,8 +53,7 @@ class TProbeFile {
   }
 
  private:
-  std::unique_ptr<std::FILE, TFileCloser> File_;
-  uint64_t Size_ = 0;
+  std::unique_ptr<TSourceFile> File_;
   uint64_t Position_ = 0;
 };
 

@@ -21,8 +21,9 @@ struct ValidationInfoStruct {
 
 // Picks a check by the file name's extension (jpg, jpeg, jpe, jfif, jif: the
 // JPEG probe; bmp: the BMP check) and runs it. Any other extension leaves
-// FileIsValid false without opening the file. A file that cannot be opened
-// raises EInOutError.
+// FileIsValid false without opening the file. A file that cannot be opened,
+// or is no regular file (a FIFO, a device), raises EInOutError; opening
+// never waits.
 void CheckFileType(const std::string& FileName, ValidationInfoStruct& Info);
 
 // The JPEG probe: valid when the file starts with FF D8 and its marker chain

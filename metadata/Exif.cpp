@@ -13,6 +13,7 @@
 #include "platform/Paths.h"
 #include "util/Errors.h"
 #include "util/MoreStr.h"
+#include "util/SourceFile.h"
 #include "util/SystemUtils.h"
 
 namespace pictrim {
@@ -216,8 +217,7 @@ void TMetadata::ReadFileInfo(const std::string& FileName) {
 
 bool TMetadata::ReadJpegFile(const std::string& FileName) {
   TiffSource_ = false;
-  std::ifstream in(FileName, std::ios::binary);
-  if (!in) throw EInOutError("Cannot open " + FileName);
+  TSourceStream in(FileName);
   return ScanJpeg(in);
 }
 
@@ -377,12 +377,9 @@ void TMetadata::ParseExifSection() {
 }
 
 bool TMetadata::ReadTiffFile(const std::string& FileName) {
+  TiffSource_ = false;
+  TSourceStream in(FileName);
   TiffSource_ = true;
-  std::ifstream in(FileName, std::ios::binary);
-  if (!in) {
-    TiffSource_ = false;
-    throw EInOutError("Cannot open " + FileName);
-  }
   bool found = false;
   try {
     found = ScanTiffFile(in);

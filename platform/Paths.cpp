@@ -32,6 +32,39 @@ std::string ExecutableFolder() {
   return IncludeTrailingDelimiter(exe.parent_path().string());
 }
 
+std::string PathLengthProblem(const std::string& Path) {
+  if (Path.size() > MaxPathBytes) {
+    return "the path is longer than " + std::to_string(MaxPathBytes) + " bytes";
+  }
+  size_t start = 0;
+  while (start < Path.size()) {
+    size_t end = Path.find(PathDelimiter, start);
+    if (end == std::string::npos) end = Path.size();
+    if (end - start > MaxNameBytes) {
+      return "a name in the path is longer than " + std::to_string(MaxNameBytes) + " bytes";
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
+std::string ResolvedPath(const std::string& Path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path resolved = fs::weakly_canonical(fs::path(Path), ec);
+  if (ec) resolved = fs::absolute(fs::path(Path), ec).lexically_normal();
+  std::string text = resolved.string();
+  // A trailing delimiter stands for an empty last name; drop it but at the root.
+  while (text.size() > 1 && text.back() == PathDelimiter) text.pop_back();
+  return text;
+}
+
+bool LiesInside(const std::string& Path, const std::string& Folder) {
+  const std::string path = IncludeTrailingDelimiter(ResolvedPath(Path));
+  const std::string folder = IncludeTrailingDelimiter(ResolvedPath(Folder));
+  return path.compare(0, folder.size(), folder) == 0;
+}
+
 std::string ExtractFileName(const std::string& Path) {
   const size_t pos = Path.rfind(PathDelimiter);
   return pos == std::string::npos ? Path : Path.substr(pos + 1);

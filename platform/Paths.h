@@ -2,6 +2,7 @@
 // that stands for "a drive root", and the folder the program runs from.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace pictrim {
@@ -24,6 +25,23 @@ std::string CanonicalFolder(const std::string& Folder);
 
 // The folder that holds the running executable, ending with the delimiter.
 std::string ExecutableFolder();
+
+// The longest path and the longest name of a folder entry, in bytes, that
+// the file system takes.
+inline constexpr size_t MaxPathBytes = 4095;
+inline constexpr size_t MaxNameBytes = 255;
+
+// Why Path cannot be used because of its length, in a few words; "" when
+// its length is fine.
+std::string PathLengthProblem(const std::string& Path);
+
+// Path made absolute, with every link, "." and ".." resolved as far as the
+// path exists; the rest, not there yet, is resolved by its text alone.
+std::string ResolvedPath(const std::string& Path);
+
+// True when Path is Folder or lies below it, both resolved: links and ".."
+// cannot hide that one lies in the other.
+bool LiesInside(const std::string& Path, const std::string& Folder);
 
 // The file name of a path: everything after its last delimiter.
 std::string ExtractFileName(const std::string& Path);

@@ -4,6 +4,9 @@
 // picture larger than the whole budget still runs, alone.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -43,6 +46,25 @@ class TMemoryBudget {
       ++Waiting_;
       Freed_.wait(lock, fits);
       --Waiting_;
+    }
+    Used_ += Bytes;
+    if (Used_ > Peak_) Peak_ = Used_;
+    return TMemoryLease(this, Bytes);
+  }
+
+  // As Acquire, but waits no longer than Patience, and not at all once Stop
+  // is set; then the bytes are held all the same. A thread that holds part
+  // of the budget while it asks for more cannot wait for ever that way.
+  TMemoryLease AcquireWaitingAtMost(uint64_t Bytes, std::chrono::milliseconds Patience,
+                                    const std::atomic<bool>* Stop = nullptr) {
+    const auto until = std::chrono::steady_clock::now() + Patience;
+    std::unique_lock<std::mutex> lock(Mutex_);
+    while (!(Used_ == 0 || Used_ + Bytes <= Capacity_)) {
+      if (Stop != nullptr && Stop->load()) break;
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= until) break;
+      Freed_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(
+                                until - now, std::chrono::milliseconds(50)));
     }
     Used_ += Bytes;
     if (Used_ > Peak_) Peak_ = Used_;

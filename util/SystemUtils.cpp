@@ -1,14 +1,19 @@
 #include "util/SystemUtils.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <fnmatch.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <limits>
+#include <random>
 #include <system_error>
 
 #include "platform/Collation.h"
@@ -16,6 +21,7 @@
 #include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
+#include "util/SourceFile.h"
 
 namespace fs = std::filesystem;
 
@@ -76,31 +82,42 @@ bool IsHiddenName(const std::string& Name) { return !Name.empty() && Name[0] == 
 
 // Calls Visit(name, isFile, isFolder) for every entry of one folder, in the
 // order the directory delivers them. Links to folders count as neither; an
-// unreadable folder delivers nothing.
+// unreadable folder delivers nothing. Entries are looked at through the
+// folder's descriptor, so that their own paths may be longer than a path
+// the system would open.
 template <typename TVisit>
 void ForEachEntry(const std::string& Folder, TVisit Visit) {
-  std::error_code ec;
-  fs::directory_iterator it(fs::path(Folder), fs::directory_options::skip_permission_denied, ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    std::error_code sec;
-    const fs::file_status linkStatus = it->symlink_status(sec);
-    if (sec) continue;
-    const bool isFolder = fs::is_directory(linkStatus);
-    const bool isFile = !isFolder && fs::is_regular_file(it->status(sec)) && !sec;
+  DIR* dir = ::opendir(Folder.c_str());
+  if (dir == nullptr) return;
+  const int fd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat link {};
+    if (::fstatat(fd, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    const bool isFolder = S_ISDIR(link.st_mode);
+    struct stat target {};
+    const bool isFile = !isFolder && ::fstatat(fd, name.c_str(), &target, 0) == 0 && S_ISREG(target.st_mode);
     Visit(name, isFile, isFolder);
   }
+  ::closedir(dir);
 }
 
 void WalkTree(TFileList& List, const std::string& Folder, const std::string& NameFilter,
-              const std::string& Mask) {
+              const std::string& Mask, std::vector<std::string>* Unlisted) {
   std::vector<std::string> subFolders;
   ForEachEntry(Folder, [&](const std::string& name, bool isFile, bool isFolder) {
     if (isFile && NameFitsMask(name, NameFilter, Mask)) List.Add(Folder + name);
     if (isFolder && !IsHiddenName(name)) subFolders.push_back(name);
   });
   for (const std::string& name : subFolders) {
-    WalkTree(List, IncludeTrailingDelimiter(Folder + name), NameFilter, Mask);
+    const std::string sub = IncludeTrailingDelimiter(Folder + name);
+    // A folder the system cannot open by its path is named, not passed over.
+    if (!PathLengthProblem(sub).empty()) {
+      if (Unlisted != nullptr) Unlisted->push_back(sub);
+      continue;
+    }
+    WalkTree(List, sub, NameFilter, Mask, Unlisted);
   }
 }
 
@@ -127,12 +144,15 @@ bool NameFitsMask(const std::string& Name, const std::string& NameFilter, const 
 
 int GetFileListEx(std::unique_ptr<TFileList>& List, const std::string& Folder,
                   const std::string& NameFilter, const std::string& Masks, bool ClearList,
-                  bool Recurse) {
+                  bool Recurse, std::vector<std::string>* Unlisted) {
   PrepareList(List, ClearList);
   if (Recurse) {
     const std::vector<std::string> masks = SplitMasks(Masks);
     const bool allFiles = masks.size() == 1 && masks[0].empty();
-    for (const std::string& mask : masks) WalkTree(*List, Folder, NameFilter, allFiles ? "*" : mask);
+    for (const std::string& mask : masks) {
+      WalkTree(*List, Folder, NameFilter, allFiles ? "*" : mask,
+               mask == masks.front() ? Unlisted : nullptr);
+    }
   } else {
     ShowMessage("DRAGONS:  a workaround HACK in SystemUtils line 598 !!!");
     const std::string mask = Masks.substr(0, Masks.find('.'));
@@ -170,48 +190,68 @@ bool IsSameFile(const std::string& A, const std::string& B) {
 int64_t GetFileSizeByName(const std::string& Path) {
   std::error_code ec;
   if (!fs::exists(fs::path(Path), ec) || fs::is_directory(fs::path(Path), ec)) return -1;
-  std::ifstream in(Path, std::ios::binary | std::ios::ate);
-  if (!in) throw EInOutError("Cannot open file " + Path);
-  const std::streamoff size = in.tellg();
-  if (size < 0) throw EInOutError("Cannot measure file " + Path);
-  return static_cast<int64_t>(size);
+  return static_cast<int64_t>(TSourceFile(Path).Size());
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& FileName) {
-  std::ifstream in(FileName, std::ios::binary);
-  if (!in) throw EInOutError("Cannot open " + FileName);
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0) throw EInOutError("Cannot read " + FileName);
-  in.seekg(0, std::ios::beg);
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
-    throw EInOutError("Cannot read " + FileName);
-  }
-  return bytes;
+  return TSourceFile(FileName).ReadAll(std::numeric_limits<size_t>::max());
 }
 
-void WriteFileBytes(const std::string& FileName, const uint8_t* Data, size_t Size) {
-  const std::string temp = FileName + ".pictrim-part";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) throw EInOutError("Cannot create " + FileName + ": " + std::strerror(errno));
+namespace {
+
+// Makes a new file with a short name of its own in Folder and opens it for
+// writing; -1 (errno set) when none can be made. Name receives its path.
+int CreateTemporaryFile(const std::string& Folder, std::string& Name) {
+  static std::atomic<uint32_t> counter{0};
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%08x", random() ^ counter.fetch_add(0x9E3779B9u));
+    Name = Folder + ".pictrim-" + suffix;
+    const int fd = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+bool WriteAll(int Fd, const uint8_t* Data, size_t Size) {
   size_t written = 0;
   while (written < Size) {
-    const ssize_t n = ::write(fd, Data + written, Size - written);
+    const ssize_t n = ::write(Fd, Data + written, Size - written);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error));
-    }
+    if (n <= 0) return false;
     written += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void WriteFileBytes(const std::string& FileName, const uint8_t* Data, size_t Size) {
+  std::string temp;
+  const int fd = CreateTemporaryFile(ExtractFilePath(FileName), temp);
+  if (fd < 0) throw EInOutError("Cannot create " + FileName + ": " + std::strerror(errno));
+  if (!WriteAll(fd, Data, Size)) {
+    const int error = errno;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error));
   }
   if (::close(fd) != 0 || ::rename(temp.c_str(), FileName.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp.c_str());
     throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error));
   }
+}
+
+bool CanCreateFileIn(const std::string& Folder) {
+  std::string temp;
+  const int fd =
+      CreateTemporaryFile(Folder.empty() ? std::string() : IncludeTrailingDelimiter(Folder), temp);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(temp.c_str());
+  return true;
 }
 
 }  // namespace pictrim

@@ -40,9 +40,11 @@ bool FileListLess(const std::string& A, const std::string& B);
 // and, ahead of it, NameFilter. Subfolders whose names begin with "." are not
 // entered, nor are links to folders. Creates the list when List is empty and
 // empties it first when ClearList is set. Returns the number of entries.
+// Unlisted, when given, receives the subfolders that could not be searched
+// because their paths are too long for the file system.
 int GetFileListEx(std::unique_ptr<TFileList>& List, const std::string& Folder,
                   const std::string& NameFilter, const std::string& Masks, bool ClearList,
-                  bool Recurse);
+                  bool Recurse, std::vector<std::string>* Unlisted = nullptr);
 
 // Lists the bare names of the plain (not hidden) files of one folder with the
 // given extension ("" or "." = any) whose names begin with NamePrefix
@@ -51,15 +53,20 @@ int ListFilesInFolder(std::unique_ptr<TFileList>& List, const std::string& Folde
                       const std::string& NamePrefix, bool ClearList, const std::string& Extension);
 
 // The size of a file in bytes, -1 when no file of that name exists. A file
-// that exists but cannot be opened raises EInOutError.
+// that exists but cannot be opened (or is no regular file) raises EInOutError.
 int64_t GetFileSizeByName(const std::string& Path);
 
-// Reads a whole file into memory; raises EInOutError.
+// Reads a whole regular file into memory; raises EInOutError.
 std::vector<uint8_t> ReadFileBytes(const std::string& FileName);
 
-// Writes bytes to a file through a temporary file beside it, so that the file
-// is either replaced whole or left as it was; raises EInOutError.
+// Writes bytes to a file through a temporary file with a short name of its
+// own in the same folder, so that the file is either replaced whole or left
+// as it was, whatever the length of its name; raises EInOutError.
 void WriteFileBytes(const std::string& FileName, const uint8_t* Data, size_t Size);
+
+// True when a new file can be made in Folder ("" = the current folder): a
+// short temporary file is made there and removed again.
+bool CanCreateFileIn(const std::string& Folder);
 
 // True when both paths name one existing file (through links or different
 // spellings of the same path).

@@ -236,12 +236,15 @@ TEST(CommandLine, theJobsTakeTheirChoicesAndOnlyTheirOwn) {
   EXPECT_FALSE(c.Choices.NoEnlarge);
   EXPECT_EQ(Parse({"resize", "--edge", "8", "--quality", "100", "/a"}).Choices.Quality, 100);
   for (const char* quality : {"0", "101", "x", "-5", ""})
-    EXPECT_EQ(ErrorOf({"resize", "--edge", "8", "--quality", quality, "/a"}),
-              "--quality must be a whole number from 1 to 100, not \"" + std::string(quality) + "\"");
-  EXPECT_EQ(ErrorOf({"resize", "--edge", "8", "--strict", "/a"}), "resize: unknown option --strict");
+    EXPECT_EQ(
+        ErrorOf({"resize", "--edge", "8", "--quality", quality, "/a"}),
+        "--quality must be a whole number from 1 to 100, not \"" + std::string(quality) + "\"");
+  EXPECT_EQ(ErrorOf({"resize", "--edge", "8", "--strict", "/a"}),
+            "resize: unknown option --strict");
   EXPECT_EQ(ErrorOf({"shrink", "--kb", "8", "--no-enlarge", "/a"}),
             "shrink: unknown option --no-enlarge");
-  EXPECT_EQ(ErrorOf({"rename", "--format", "1", "--out", "/b", "/a"}), "rename: unknown option --out");
+  EXPECT_EQ(ErrorOf({"rename", "--format", "1", "--out", "/b", "/a"}),
+            "rename: unknown option --out");
   EXPECT_EQ(ErrorOf({"shrink", "--kb", "8", "--out=", "/a"}), "--out needs a folder");
   for (const char* word : {"--quality", "--no-enlarge", "--strict", "--out"})
     EXPECT_NE(UsageText().find(word), std::string::npos) << word;

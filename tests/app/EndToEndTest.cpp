@@ -24,7 +24,16 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 using test::PictureSize;
 using test::RunPictrim;
+using test::RunProgram;
 using test::TRun;
+
+// As RunPictrim, with every file the run writes limited to FileBytes: a
+// write beyond fails as on a full disk (root may write anywhere else).
+TRun RunPictrimWithFileLimit(int FileBytes, const QStringList& Args) {
+  const QString script =
+      "trap '' XFSZ; exec prlimit --fsize=" + QString::number(FileBytes) + " -- \"$@\"";
+  return RunProgram("/bin/sh", QStringList{"-c", script, "sh", PICTRIM_EXE} + Args);
+}
 
 QString Q(const std::string& Text) {
   return QString::fromStdString(Text);
@@ -115,15 +124,14 @@ TEST_F(PictrimProcess, aSizeTheJpegBatchRefusesStillRunsTheBmpBatchAndGivesStatu
   EXPECT_FALSE(fs::exists(Dir / "Strip_SIZE10001/photo.jpg"));
 }
 
-TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceNeverChangesASourceFile) {
+TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceIsRefusedWithStatusTwo) {
   test::WriteJpeg(Dir / "Same/a.jpg", 300, 200);
   test::WriteJpeg(Dir / "Same/sub/b.jpg", 300, 200);
   const std::string before = test::TreeSnapshot(Dir / "Same/");
   const TRun run =
       RunPictrim({"/s:" + Q(Dir / "Same"), "/d:" + Q(Dir / "Same"), "/o:ja", "/p:100"});
-  EXPECT_EQ(run.Status, 1);
-  EXPECT_TRUE(Contains(run.Err, "File " + Dir / "Same/a.jpg" +
-                                    " belongs to the source folder and was not overwritten\n"));
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_TRUE(Contains(run.Err, "lies inside the source folder")) << run.Err;
   EXPECT_EQ(test::TreeSnapshot(Dir / "Same/"), before);
 }
 
@@ -192,6 +200,21 @@ TEST_F(PictrimProcess, shrinkWritesCopiesNearTheTargetSize) {
     ASSERT_TRUE(fs::exists(output + name)) << name;
     EXPECT_LE(fs::file_size(output + name), 11u * 1024) << name;
   }
+}
+
+TEST_F(PictrimProcess, aRunEndedOrCutShortByAnErrorMessageExitsWithOne) {
+  test::WritePicture(Dir / "Pics/a.png", 200, 150, FIF_PNG);
+  test::WritePicture(Dir / "Pics/b.png", 64, 48, FIF_PNG);
+  // The copy of a.png cannot be written: "Error with ..." ends the run.
+  TRun run = RunPictrimWithFileLimit(2000, {"shrink", "--kb", "100", Q(Dir / "Pics")});
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "Error with " + Dir / "Pics_SIZE100 kB/a.exPNG.jpg")) << run.Err;
+  // A file stands where the output folder would be made.
+  test::WriteTextFile(Dir / "Pics_MAXSIZE32", "not a folder");
+  run = RunPictrim({"resize", "--edge", "32", Q(Dir / "Pics")});
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "Folder " + Dir / "Pics_MAXSIZE32/ could not be created"))
+      << run.Err;
 }
 
 TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileRenamedAndTheAccount) {

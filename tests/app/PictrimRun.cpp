@@ -4,7 +4,7 @@
 
 namespace pictrim::test {
 
-TRun RunPictrim(const QStringList& Args, const std::string& WorkingFolder,
+TRun RunProgram(const QString& Program, const QStringList& Args, const std::string& WorkingFolder,
                 const std::vector<std::pair<std::string, std::string>>& Environment) {
   QProcess process;
   if (!WorkingFolder.empty()) process.setWorkingDirectory(QString::fromStdString(WorkingFolder));
@@ -14,13 +14,18 @@ TRun RunPictrim(const QStringList& Args, const std::string& WorkingFolder,
   for (const auto& [name, value] : Environment)
     environment.insert(QString::fromStdString(name), QString::fromStdString(value));
   process.setProcessEnvironment(environment);
-  process.start(PICTRIM_EXE, Args);
+  process.start(Program, Args);
   TRun run;
   if (!process.waitForFinished(180000) || process.exitStatus() != QProcess::NormalExit) return run;
   run.Status = process.exitCode();
   run.Out = process.readAllStandardOutput().toStdString();
   run.Err = process.readAllStandardError().toStdString();
   return run;
+}
+
+TRun RunPictrim(const QStringList& Args, const std::string& WorkingFolder,
+                const std::vector<std::pair<std::string, std::string>>& Environment) {
+  return RunProgram(PICTRIM_EXE, Args, WorkingFolder, Environment);
 }
 
 }  // namespace pictrim::test

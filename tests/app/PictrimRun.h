@@ -16,6 +16,12 @@ struct TRun {
   std::string Err;
 };
 
+// Runs Program with Args, in WorkingFolder when one is given; Environment
+// adds or replaces variables. No display is passed on.
+TRun RunProgram(const QString& Program, const QStringList& Args,
+                const std::string& WorkingFolder = "",
+                const std::vector<std::pair<std::string, std::string>>& Environment = {});
+
 // Runs pictrim with Args, in WorkingFolder when one is given; Environment
 // adds or replaces variables.
 TRun RunPictrim(const QStringList& Args, const std::string& WorkingFolder = "",

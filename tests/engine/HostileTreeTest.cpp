@@ -256,8 +256,11 @@ TEST(GreyJpegCopy, aGreySourceGivesAGreyCopyOnTheQuickRoad) {
     for (const auto& [name, channels] : {std::pair{"grey.jpg", 1}, std::pair{"colour.jpg", 3}}) {
       const std::string bytes = ReadWholeFile(dir / ("src_MAXSIZE100/" + std::string(name)));
       jpegcodec::THeader header;
-      ASSERT_TRUE(jpegcodec::ReadHeader(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                        bytes.size(), &header, nullptr, 0));
+      ASSERT_TRUE(
+          jpegcodec::ReadHeader(jpegcodec::TInput::Memory(
+                                    reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                                &header)
+              .Ok);
       EXPECT_EQ(header.Components, channels) << name << " " << text;
       EXPECT_EQ(header.Width, 100u);
     }

@@ -157,11 +157,13 @@ TEST_F(ParallelShrink, aJpegWhoseFullSizeSaveFitsGetsTheLibrarysSave) {
 TEST_F(ParallelShrink, reducedTrialsMeasureLikeTrialsFromTheFullSizePicture) {
   WriteJpeg(Source + "a.jpg", 1600, 1200, 92, 8);
   const std::vector<uint8_t> bytes = ReadFileBytes(Source + "a.jpg");
+  TJpegImage source;
+  source.LoadFromFile(Source + "a.jpg");
   QImage half;
-  const std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(bytes, half);
+  const std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(source, half);
   ASSERT_TRUE(fullSave);
   EXPECT_EQ(half.size(), QSize(800, 600));
-  TReducedJpegMaster reduced(bytes, *fullSave, half);
+  TReducedJpegMaster reduced(source, *fullSave, half);
   TDisplayBitmap picture;
   ASSERT_TRUE(picture.Load(Source + "a.jpg"));
   TContainerMaster whole(picture);

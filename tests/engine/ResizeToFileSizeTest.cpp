@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 
 #include "engine/Resize.h"
@@ -254,16 +257,45 @@ TEST_F(FileSizeBatch, skippedExtensionsAndExistingOutputsPostOnlyTheirStatus) {
                          "PROGRESS 4 0"}));
 }
 
-TEST_F(FileSizeBatch, aFullSizeSaveThatLeavesNoFileEndsTheRunWithAMessage) {
+TEST_F(FileSizeBatch, aCopyWhoseNameWouldBeTooLongGetsALineAndTheRunGoesOn) {
   // The copy's name (the source's, with ".exPNG.jpg") is longer than a file
-  // name may be, so the save leaves no file.
+  // name may be.
   const std::string longName(246, 'a');
   WritePicture(Source + longName + ".png", 64, 48, FIF_PNG);
   WritePicture(Source + "b.png", 64, 48, FIF_PNG);
   FreezeSource();
   Run(100, /*Overwrite=*/true);
   const std::string out = Out(longName + ".exPNG.jpg", 100);
+  EXPECT_TRUE(Messages.empty());
+  EXPECT_EQ(Log(),
+            (std::vector<std::string>{
+                "File src/" + longName + ".png was skipped: its copy src_SIZE100 kB/" + longName +
+                ".exPNG.jpg cannot be made, a name in the path is longer than 255 bytes"}));
+  EXPECT_TRUE(fs::exists(Out("b.exPNG.jpg", 100)));
+}
+
+// A full-size save that cannot be written ends the run with the message and
+// a line that says so. Root may write anywhere, so the process's limit on
+// file sizes makes the write fail.
+TEST_F(FileSizeBatch, aFullSizeSaveThatCannotBeWrittenEndsTheRunWithAMessageAndALine) {
+  WritePicture(Source + "a.png", 200, 150, FIF_PNG);
+  WritePicture(Source + "b.png", 64, 48, FIF_PNG);
+  FreezeSource();
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = 2000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  Run(100, /*Overwrite=*/true);
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, previous);
+  const std::string out = Out("a.exPNG.jpg", 100);
   EXPECT_EQ(Messages, (std::vector<std::string>{"Error with " + out + "\r" + out}));
+  EXPECT_EQ(Log(), (std::vector<std::string>{
+                       "File src/a.png could not be written to src_SIZE100 kB/a.exPNG.jpg",
+                       "File src/a.png could not be saved as src_SIZE100 kB/a.exPNG.jpg; "
+                       "the run ended there"}));
   EXPECT_FALSE(fs::exists(Out("b.exPNG.jpg", 100)));
   EXPECT_EQ(Notes().back(), "PROGRESS 1 0");
   EXPECT_EQ(Notes()[Notes().size() - 2],

@@ -67,11 +67,13 @@ TEST(RoundedMean, inSinglePrecisionAgreesForEveryBoxUpToItsLargestCount) {
   }
 }
 
-std::vector<uint8_t> NaturalJpeg(int Width, int Height) {
+TJpegImage NaturalJpeg(int Width, int Height) {
   TJpegImage jpeg;
   jpeg.SetCompressionQuality(92);
   jpeg.Assign(test::MakeNaturalImage(Width, Height, 5));
-  return jpeg.EncodedData();
+  TJpegImage loaded;
+  loaded.LoadFromBytes(jpeg.EncodedData());
+  return loaded;
 }
 
 // The mean of the pixels of Picture's 2 x 2 block at (X, Y) that exist (a
@@ -98,7 +100,7 @@ QRgb BlockMean(const QImage& Picture, int X, int Y) {
 TEST(ReducedJpegMaster, theHalfSizePictureIsTheMeanOfEachBlockUpToTheOddEdges) {
   for (const QSize& size : {QSize(37, 23), QSize(36, 24), QSize(35, 1), QSize(1, 9)}) {
     SCOPED_TRACE(size.width() * 1000 + size.height());
-    const std::vector<uint8_t> source = NaturalJpeg(size.width(), size.height());
+    const TJpegImage source = NaturalJpeg(size.width(), size.height());
     QImage half, whole;
     ASSERT_TRUE(FullSizeJpegSave(source, half, &whole));
     ASSERT_EQ(whole.size(), size);
@@ -114,11 +116,11 @@ TEST(ReducedJpegMaster, theHalfSizePictureIsTheMeanOfEachBlockUpToTheOddEdges) {
 // A trial of the picture's own size is its full-size save; one pixel less
 // in either edge is a trial of its own.
 TEST(ReducedJpegMaster, onlyTheFullSizeItselfIsTheFullSizeSave) {
-  const std::vector<uint8_t> source = NaturalJpeg(64, 48);
+  TJpegImage source = NaturalJpeg(64, 48);
   QImage half, whole;
   const std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(source, half, &whole);
   ASSERT_TRUE(fullSave);
-  TReducedJpegMaster master(source, *fullSave, half, whole);
+  TReducedJpegMaster master(std::move(source), *fullSave, half, whole);
   EXPECT_EQ(master.Make(64, 48).Bytes, *fullSave);
   for (const QSize& size : {QSize(64, 47), QSize(63, 48)}) {
     const TTrialPicture trial = master.Make(size.width(), size.height());
@@ -151,7 +153,7 @@ TEST(LeadingSegments, areTheApplicationSegmentsBehindTheStartOfImage) {
 // decoded again for each trial or from the whole picture kept in memory;
 // both give the same bytes.
 TEST(ReducedJpegMaster, makesTheSameWideTrialsStreamedOrFromTheWholePicture) {
-  const std::vector<uint8_t> source = NaturalJpeg(1203, 901);
+  const TJpegImage source = NaturalJpeg(1203, 901);
   QImage half, whole;
   const std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(source, half, &whole);
   ASSERT_TRUE(fullSave);

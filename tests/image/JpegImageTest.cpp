@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <atomic>
 #include <filesystem>
 #include <sstream>
 
+#include "image/IsolatedDecode.h"
 #include "image/JpegCodec.h"
 #include "image/JpegImage.h"
+#include "tests/common/HostileJpegs.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
 #include "util/Errors.h"
@@ -154,6 +160,72 @@ TEST_F(JpegPicture, foreignOrMissingFilesRaise) {
   EXPECT_TRUE(jpeg.Empty());
   EXPECT_THROW(jpeg.EncodedData(), EJpegError);
   EXPECT_THROW(jpeg.SaveToFile(Dir / "nothing.jpg"), EJpegError);
+}
+
+TEST_F(JpegPicture, aPictureIsAdmittedByWhatItsDecodeNeedsAtTheScaleDecoded) {
+  test::WriteJpeg(Dir / "a.jpg", 2000, 1500);
+  TDecodeLimits limits;
+  limits.BudgetBytes = uint64_t(4) << 20;
+  SetDecodeLimits(limits);
+  TJpegImage jpeg;
+  jpeg.LoadFromFile(Dir / "a.jpg");
+  // 1/4: 500 x 375 x 4 bytes fit; the whole picture (9 MB) does not.
+  EXPECT_EQ(jpeg.ToReducedBitmap(500, 375).size(), QSize(500, 375));
+  EXPECT_THROW(jpeg.ToBitmap(), EJpegLimitError);
+  SetDecodeLimits(TDecodeLimits());
+  EXPECT_EQ(jpeg.ToBitmap().size(), QSize(2000, 1500));
+  EXPECT_EQ(PictureBudget().Used(), 0u);
+}
+
+TEST_F(JpegPicture, progressiveFramesThatClaimTooMuchAreRefusedBeforeTheirDecode) {
+  test::WriteTextFile(Dir / "bomb.jpg", test::ClaimingJpeg(15000, 15000, 1));
+  test::WriteTextFile(Dir / "scans.jpg", test::ClaimingJpeg(800, 800, MaxJpegScans + 1));
+  TJpegImage bomb, scans;
+  bomb.LoadFromFile(Dir / "bomb.jpg");
+  scans.LoadFromFile(Dir / "scans.jpg");
+  EXPECT_THROW(bomb.ToReducedBitmap(100, 100), EJpegLimitError);
+  EXPECT_THROW(scans.ToReducedBitmap(100, 100), EJpegLimitError);
+  EXPECT_GT(scans.DecodeWarnings(), 0);  // counted up to the stop
+  test::WriteTextFile(Dir / "scans.jpg", test::ClaimingJpeg(800, 800, MaxJpegScans));
+  scans.LoadFromFile(Dir / "scans.jpg");
+  EXPECT_EQ(scans.ToReducedBitmap(100, 100).size(), QSize(100, 100));
+}
+
+TEST_F(JpegPicture, aCancelStopsTheDecodesOfAPictureThatWatchesTheFlag) {
+  test::WriteJpeg(Dir / "a.jpg", 300, 200);
+  std::atomic<bool> cancel{false};
+  TJpegImage jpeg;
+  jpeg.SetCancelFlag(&cancel);
+  jpeg.LoadFromFile(Dir / "a.jpg");
+  cancel = true;
+  EXPECT_THROW(jpeg.ToBitmap(), EJpegCancelled);
+  EXPECT_THROW(jpeg.Transcode(75), EJpegCancelled);
+  TJpegImage unwatched;
+  unwatched.LoadFromFile(Dir / "a.jpg");
+  EXPECT_EQ(unwatched.ToBitmap().size(), QSize(300, 200));
+}
+
+TEST_F(JpegPicture, aLargeFileIsReadAsItIsDecodedNeverWhole) {
+  // A real picture followed by 2 GB of nothing (a sparse file costs no disk).
+  test::WriteJpeg(Dir / "big.jpg", 640, 480);
+  std::filesystem::resize_file(Dir / "big.jpg", uint64_t(2) << 30);
+  rusage before{};
+  ::getrusage(RUSAGE_SELF, &before);
+  TJpegImage jpeg;
+  jpeg.LoadFromFile(Dir / "big.jpg");
+  EXPECT_EQ(jpeg.ToReducedBitmap(160, 120).size(), QSize(160, 120));
+  EXPECT_THROW(jpeg.EncodedData(), EJpegLimitError);
+  rusage after{};
+  ::getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes more at the peak";
+}
+
+TEST_F(JpegPicture, onlyRegularFilesAreOpenedAndAFifoIsRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo((Dir / "pipe.jpg").c_str(), 0644), 0);
+  TJpegImage jpeg;
+  EXPECT_THROW(jpeg.LoadFromFile(Dir / "pipe.jpg"), EInOutError);
+  EXPECT_THROW(jpeg.LoadFromFile(Dir.Path()), EInOutError);
+  EXPECT_THROW(jpeg.LoadFromFile("/dev/zero"), EInOutError);
 }
 
 TEST_F(JpegPicture, greyscaleJpegsDecodeToColourPixels) {
