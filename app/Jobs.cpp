@@ -36,7 +36,7 @@ int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostr
   const int bmp = RunBmpBatch(Command, Report, errorLog);
   Report.pump();
   const int jpeg = RunJpegBatch(Command, Report, errorLog);
-  if (CancelRequested) Report.post({WM_BATCH_STATUS, 0, 0, batch::CancelledStatusText});
+  if (CancelRequested) Report.post({WM_BATCH_STATUS, 0, 0, batch::CancelledStatusText()});
   Report.Finish(errorLog);
   return FinishUnattended(Command, bmp, jpeg, errorLog, Out, Err);
 }

@@ -7,6 +7,7 @@
 #include "image/CheckFileTypes.h"
 #include "platform/Paths.h"
 #include "util/MoreStr.h"
+#include "util/Texts.h"
 
 namespace pictrim::batch {
 
@@ -46,10 +47,13 @@ std::string RelativePath(const std::string& Entry, const std::string& SourceFold
   return RightChars(Entry, Entry.size() - SourceFolder.size());
 }
 
+std::string CancelledStatusText() {
+  return Text(TTextId::CancelledStatus);
+}
+
 void FinishBatch(TBatchTarget* Window, const std::string& SourceFolder, int64_t Index) {
-  StatusText = CancelRequested
-                   ? std::string(CancelledStatusText)
-                   : "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + SourceFolder;
+  StatusText =
+      CancelRequested ? CancelledStatusText() : Text(TTextId::AllResizedStatus, {SourceFolder});
   PostStatus(Window, StatusText);
   PostFinished(Window, Index);
 }

@@ -14,6 +14,7 @@
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
 #include "util/SystemUtils.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 
@@ -161,7 +162,7 @@ int TreeRenameCameraFiles(TBatchTarget* Window, uint8_t Mode) {
 }
 
 std::string RenameStatusText(int Count) {
-  return "Letzte Aktion =  Umbenennen von " + std::to_string(Count) + " Dateien";
+  return Text(TTextId::RenamedStatus, {std::to_string(Count)});
 }
 
 }  // namespace pictrim

@@ -27,9 +27,6 @@ TFolderHandler SetFolderHandler(TFolderHandler Handler);
 // shows messages one at a time (the window's and the terminal's handlers do).
 void ShowMessage(const std::string& Text);
 
-// The title of both folder choosers.
-inline constexpr const char* SelectFolderTitle = "Bitte wählen Sie einen Ordner aus:";
-
 // Lets the user pick a folder; Result becomes it, ending with the delimiter.
 // On cancel Result stays as it was.
 void SelectFolder(std::string& Result);

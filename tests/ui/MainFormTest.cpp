@@ -31,7 +31,9 @@
 #include "ui/RadioGroup.h"
 #include "ui/RenameTab.h"
 #include "ui/ResizeTab.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
+#include "util/Texts.h"
 #include "widgets/ColorButton.h"
 
 namespace fs = std::filesystem;
@@ -62,6 +64,8 @@ class MainForm : public ::testing::Test {
   void SetUp() override {
     fs::create_directories(Temp / "settings");
     SetSettingsFolder(Temp / "settings/");
+    // German, the language of the window's design: position 1 of English, German.
+    test::WriteTextFile(Temp / "settings/pictrim.ini", "[Settings]\nLanguageCode=1\n");
     PreviousMessage_ =
         SetMessageHandler([this](const std::string& Text) { Messages.push_back(Text); });
     PreviousFolder_ = SetFolderHandler([this](const std::string&, const std::string&) {
@@ -78,6 +82,8 @@ class MainForm : public ::testing::Test {
     Form.reset();
     SetMessageHandler(std::move(PreviousMessage_));
     SetFolderHandler(std::move(PreviousFolder_));
+    UseBuiltInTexts(TLanguage::German);
+    UseQtTranslations("");
   }
 
   // A folder of Count small JPEGs, named in the order the job meets them.
@@ -440,7 +446,9 @@ TEST_F(MainForm, thePathButtonCaptionFollowsTheLanguageInUse) {
   };
   pick("Aaa");
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Ordner A");
-  QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(2), Qt::LeftButton);
+  // The file gives the entry no caption: only its round button can be clicked.
+  QRadioButton* fromList = Form->SharedArea->PathRadioGroup->Item(2);
+  QTest::mouseClick(fromList, Qt::LeftButton, {}, QPoint(6, fromList->height() / 2));
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Liste A");
   pick("German");
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Verzeichnis-Liste bearbeiten");
