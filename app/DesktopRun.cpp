@@ -51,7 +51,8 @@ class TDesktopRun {
         },
         JpegResult_);
     if (const int hold = HoldAfterRun(); hold > 0) {
-      QTimer::singleShot(hold, [] { QApplication::quit(); });
+      // exit, not quit: a quit would close the window first, as its user might.
+      QTimer::singleShot(hold, [] { QApplication::exit(0); });
       QApplication::exec();
     }
     SetMessageHandler(nullptr);

@@ -132,6 +132,9 @@ void TFolderAndOptions::ApplyTexts() {
   CheckBoxBottom->setText(T(TTextId::TextAtBottom));
   QualityLabel->setText(T(TTextId::QualityCaption));
   QualitySpinBox->setSpecialValueText(T(TTextId::QualityDefault));
+  // Room for the word and a cursor after it, so it never scrolls out of sight.
+  QualitySpinBox->setMinimumWidth(QualitySpinBox->sizeHint().width() +
+                                  QualitySpinBox->fontMetrics().averageCharWidth() * 2);
   QualitySpinBox->setToolTip(T(TTextId::QualityHint));
   QualityLabel->setToolTip(T(TTextId::QualityHint));
   NoEnlargeCheckBox->setText(T(TTextId::NoEnlargeCaption));

@@ -41,7 +41,13 @@ void TJobResultBar::ApplyTexts() {
   ShowTexts();
 }
 
+void TJobResultBar::ShowRunning() {
+  Running_ = true;
+  ShowTexts();
+}
+
 void TJobResultBar::ShowResult(const std::string& Account, const std::string& OutputFolder) {
+  Running_ = false;
   HasResult_ = true;
   Account_ = Account;
   OutputFolder_ = FolderExists(OutputFolder) ? OutputFolder : std::string();
@@ -49,15 +55,16 @@ void TJobResultBar::ShowResult(const std::string& Account, const std::string& Ou
 }
 
 void TJobResultBar::ShowTexts() {
-  if (!HasResult_) {
-    AccountLabel->SetText(T(TTextId::DropHint));
-    OutputLabel->SetText(QString());
+  if (Running_ || !HasResult_) {
+    AccountLabel->SetText(Running_ ? QString() : T(TTextId::DropHint));
+    OutputLabel->hide();
     OpenFolderButton->hide();
     return;
   }
   AccountLabel->SetText(Q(Account_));
   OutputLabel->SetText(OutputFolder_.empty() ? QString()
                                              : Q(Text(TTextId::OutputFolder, {OutputFolder_})));
+  OutputLabel->setVisible(!OutputFolder_.empty());
   OpenFolderButton->setVisible(!OutputFolder_.empty());
 }
 

@@ -20,6 +20,8 @@ class TJobResultBar : public QFrame {
 
   // Captions of the language in use.
   void ApplyTexts();
+  // A job runs: nothing to tell until it ends.
+  void ShowRunning();
   // Shows Account and, when the job made it, OutputFolder with the button
   // that opens it.
   void ShowResult(const std::string& Account, const std::string& OutputFolder);
@@ -34,6 +36,7 @@ class TJobResultBar : public QFrame {
  private:
   void ShowTexts();
 
+  bool Running_ = false;
   bool HasResult_ = false;
   std::string Account_;
   std::string OutputFolder_;

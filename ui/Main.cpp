@@ -435,6 +435,7 @@ void TMainForm::JPEGbutton2Click() {
 void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job) {
   JobLog_.clear();
   JobCopies_ = 0;
+  ResultBar->ShowRunning();
   Jobs_->Start(
       [this, Job = std::move(Job)] {
         try {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "metadata/Exif.h"
 #include "platform/FileTimes.h"
@@ -27,11 +28,24 @@ struct TRun {
   std::string Err;
 };
 
-TRun RunPictrim(const QStringList& Args) {
+// The locale of a run: the program speaks German where it begins with "de".
+struct TLocale {
+  const char* LcAll = nullptr;
+  const char* LcMessages = nullptr;
+  const char* Lang = "de_DE.UTF-8";
+};
+
+TRun RunPictrim(const QStringList& Args, const TLocale& Locale = {}) {
   QProcess process;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     environment.remove(name);
+  for (const auto& [name, value] :
+       {std::pair{"LC_ALL", Locale.LcAll}, std::pair{"LC_MESSAGES", Locale.LcMessages},
+        std::pair{"LANG", Locale.Lang}}) {
+    environment.remove(name);
+    if (value) environment.insert(name, value);
+  }
   process.setProcessEnvironment(environment);
   process.start(PICTRIM_EXE, Args);
   TRun run;
@@ -151,6 +165,38 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
   }
   EXPECT_EQ(top, 0);
   EXPECT_GT(bottom, 20);
+}
+
+TEST_F(PictrimProcess, speaksEnglishUnlessTheLocaleIsGermanAndKeepsTheErrorLinesAsTheyAre) {
+  test::WriteJpeg(Dir / "Mixed/a.jpg", 300, 200);
+  test::WriteTextFile(Dir / "Mixed/broken.jpg", "no picture");
+  const std::string logLine =
+      "EXCEPTION in ConvertPICsWholeTree - FBitmap.Load() with  File \"" + Dir / "Mixed/broken.jpg";
+  struct TCase {
+    TLocale Locale;
+    std::string Status;
+  };
+  const std::string german = "Letze Aktion = Größenänderung aller Dateien im Verzeichnis ";
+  const std::string english = "Last action = all files in folder " + Dir / "Mixed/" + " resized";
+  const TCase cases[] = {
+      {{nullptr, nullptr, "C.UTF-8"}, english},
+      {{nullptr, nullptr, nullptr}, english},
+      {{nullptr, nullptr, "de_CH.UTF-8"}, german},
+      {{nullptr, "de_AT.UTF-8", "en_GB.UTF-8"}, german},
+      {{"en_US.UTF-8", "de_DE.UTF-8", "de_DE.UTF-8"}, english},
+      {{"de_DE.UTF-8", "en_US.UTF-8", "en_US.UTF-8"}, german},
+      {{"", "", "de_DE.UTF-8"}, german},  // empty variables do not count
+  };
+  for (const TCase& c : cases) {
+    const TRun run =
+        RunPictrim({"resize", "--edge", "100", "--overwrite", Q(Dir / "Mixed")}, c.Locale);
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_TRUE(Contains(run.Err, c.Status)) << run.Err;
+    EXPECT_TRUE(Contains(run.Err, logLine)) << run.Err;
+    if (c.Status == english) {
+      EXPECT_FALSE(Contains(run.Err, "Letz")) << run.Err;
+    }
+  }
 }
 
 TEST_F(PictrimProcess, shrinkWritesCopiesNearTheTargetSize) {
