@@ -186,6 +186,10 @@ void TMainForm::ApplyTexts() {
   ResultBar->ApplyTexts();
   ProgressWin_->ApplyTexts();
   if (!StatusWritten_) StatusPanel->SetText(T(TTextId::StatusStart));
+  // The example stamp text follows the language until the user writes their own.
+  const QString example = T(TTextId::StampTextExample);
+  if (SharedArea->PictureText->text() == StampExample_) SharedArea->PictureText->setText(example);
+  StampExample_ = example;
 }
 
 // ---------------------------------------------------------------------------

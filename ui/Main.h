@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/BatchTarget.h"
+#include "settings/Ini.h"
 #include "ui/ElidingLabel.h"
 #include "util/ErrorLog.h"
 
@@ -163,6 +164,8 @@ class TMainForm : public QMainWindow {
   bool Closing_ = false;
   bool Renaming_ = false;
   bool StatusWritten_ = false;  // the status panel still shows its first text while false
+  // The example stamp text of the language in use; the settings' first one is German.
+  QString StampExample_ = QString::fromStdString(TSettings().CopyrightText);
   // The running job: where its copies go and how many it has reported.
   std::string JobOutput_;
   int64_t JobCopies_ = 0;

@@ -32,6 +32,7 @@ enum class TTextId {
   DateFormatSeconds,
   DateFormatWithOldName,
   FavouritesPlaceholder,
+  StampTextExample,
   StatusStart,
   ExecuteHint,
   // The progress panel and the end of a job.
@@ -118,6 +119,8 @@ inline constexpr std::array<TTextRow, static_cast<std::size_t>(TTextId::Count)> 
      "as before - with the old file name added"},
     {TTextId::FavouritesPlaceholder, MainFormTexts, "PathComboBox.Placeholder",
      "- Bitte Verzeichnis wählen -", "- Please choose a folder -"},
+    {TTextId::StampTextExample, MainFormTexts, "PictureText.Text", "Copyright Max Beispiel",
+     "Copyright Jane Doe"},
     {TTextId::StatusStart, MainFormTexts, "StatusBar1.Caption",
      "Letzte Aktion = ", "Last action = "},
     {TTextId::ExecuteHint, MainFormTexts, "ResizeButton.Hint",

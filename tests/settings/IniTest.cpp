@@ -10,6 +10,7 @@
 #include "settings/SettingsFolder.h"
 #include "tests/common/TempDir.h"
 #include "tests/settings/SettingsTestSupport.h"
+#include "util/TextTable.h"
 
 namespace fs = std::filesystem;
 
@@ -32,6 +33,10 @@ class SettingsFile : public ::testing::Test {
 TEST_F(SettingsFile, firstStartWithoutAFileGivesEveryDefault) {
   EXPECT_EQ(LoadSettings(Dir.Path()), TSettings());
   EXPECT_FALSE(fs::exists(Dir / SettingsFileName));  // loading writes nothing
+  // The first stamp text is the German example, which the window swaps for
+  // the example of the language in use.
+  EXPECT_EQ(TSettings().CopyrightText,
+            TextTable[static_cast<size_t>(TTextId::StampTextExample)].German);
 }
 
 TEST_F(SettingsFile, storedValuesOutsideTheirRangesSelectSomethingSensible) {

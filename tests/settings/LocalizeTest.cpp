@@ -8,6 +8,7 @@
 #include "settings/IniFile.h"
 #include "settings/LanguageTable.h"
 #include "settings/Localize.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TempDir.h"
 #include "tests/settings/SettingsTestSupport.h"
 #include "util/Texts.h"
@@ -205,17 +206,15 @@ TEST_F(LanguageFiles, applyingALanguageMakesItsTextsTheOnesInUseAndAMissingTextS
 
 // The English file is read by people who read no German: not one German word
 // or letter in it, in the original captions or in the texts added since.
-TEST(BuiltInLanguages, theEnglishColumnHoldsNoGerman) {
-  const std::vector<std::string> german = {
-      "ä",     "ö",     "ü",      "ß",       " und ", "oder",      "Datei", "Verzeichnis",
-      "Bild",  "Größe", "wählen", "Aktion",  "Text oben", "abbrechen", "Vorschau", "Fortschritt",
-      "Jahr",  "Tag ",  "Nummer", "Sekunde", "Breite", "Höhe",     "maximale", "Letz"};
-  auto check = [&](const std::string& Key, const std::string& English) {
-    for (const std::string& word : german)
-      EXPECT_EQ(English.find(word), std::string::npos) << Key << ": " << English;
-  };
-  for (const TLanguageRow& row : LanguageTable) check(row.EnglishKey, row.English);
-  for (const TTextRow& row : TextTable) check(row.Key, row.English);
+TEST(BuiltInLanguages, theEnglishColumnHoldsNoGermanAndTheGermanOneIsRecognised) {
+  for (const TLanguageRow& row : LanguageTable)
+    EXPECT_FALSE(test::LooksGerman(row.English)) << row.EnglishKey << ": " << row.English;
+  for (const TTextRow& row : TextTable)
+    EXPECT_FALSE(test::LooksGerman(row.English)) << row.Key << ": " << row.English;
+  // The check itself finds German where there is some.
+  int german = 0;
+  for (const TTextRow& row : TextTable) german += test::LooksGerman(row.German) ? 1 : 0;
+  EXPECT_GT(german, static_cast<int>(TextTable.size()) / 2);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "settings/SettingsFolder.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
+#include "tests/ui/MainFormFixture.h"
 #include "ui/FileSizeTab.h"
 #include "ui/FolderAndOptions.h"
 #include "ui/Main.h"
@@ -41,15 +42,9 @@ namespace fs = std::filesystem;
 namespace pictrim {
 namespace {
 
-const QRgb EmptySlotRgb = qRgb(241, 241, 241);
+using test::FilesIn;
 
-int FilesIn(const std::string& Folder) {
-  if (!fs::is_directory(Folder)) return 0;
-  int count = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(Folder))
-    count += entry.is_regular_file() ? 1 : 0;
-  return count;
-}
+const QRgb EmptySlotRgb = qRgb(241, 241, 241);
 
 bool SlotIsEmpty(const QLabel* Slot) {
   const QImage image = Slot->pixmap().toImage();
@@ -58,74 +53,6 @@ bool SlotIsEmpty(const QLabel* Slot) {
       if (image.pixel(x, y) != EmptySlotRgb) return false;
   return true;
 }
-
-class MainForm : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directories(Temp / "settings");
-    SetSettingsFolder(Temp / "settings/");
-    // German, the language of the window's design: position 1 of English, German.
-    test::WriteTextFile(Temp / "settings/pictrim.ini", "[Settings]\nLanguageCode=1\n");
-    PreviousMessage_ =
-        SetMessageHandler([this](const std::string& Text) { Messages.push_back(Text); });
-    PreviousFolder_ = SetFolderHandler([this](const std::string&, const std::string&) {
-      ++FolderAsks;
-      return Answer;
-    });
-    Form = std::make_unique<TMainForm>();
-    Form->FormCreate();
-    Form->show();
-  }
-
-  void TearDown() override {
-    Form->WaitForJob();
-    Form.reset();
-    SetMessageHandler(std::move(PreviousMessage_));
-    SetFolderHandler(std::move(PreviousFolder_));
-    UseBuiltInTexts(TLanguage::German);
-    UseQtTranslations("");
-  }
-
-  // A folder of Count small JPEGs, named in the order the job meets them.
-  std::string MakeTree(const std::string& Name, int Count, int Width = 120, int Height = 90) {
-    const std::string folder = Temp / (Name + "/");
-    fs::create_directories(folder);
-    for (int i = 0; i < Count; ++i)
-      test::WriteJpeg(folder + "P" + std::to_string(100 + i) + ".jpg", Width, Height, 90,
-                      static_cast<unsigned>(i + 1));
-    return folder;
-  }
-
-  void ChooseFolder(const std::string& Folder) {
-    Answer = Folder;
-    QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(1), Qt::LeftButton);
-    QTest::mouseClick(Form->SharedArea->PathButton, Qt::LeftButton);
-  }
-
-  // Clicks an execute button and waits until its job has ended.
-  void Execute(TGradientColorButton* Button) {
-    QTest::mouseClick(Button, Qt::LeftButton);
-    Form->WaitForJob();
-  }
-
-  void TypeInto(QLineEdit* Edit, const QString& Text) {
-    Edit->selectAll();
-    QTest::keyClick(Edit, Qt::Key_Delete);
-    QTest::keyClicks(Edit, Text);
-  }
-
-  std::string Status() const { return Form->StatusPanel->text().toStdString(); }
-
-  test::TTempDir Temp;
-  std::unique_ptr<TMainForm> Form;
-  std::vector<std::string> Messages;
-  std::optional<std::string> Answer;
-  int FolderAsks = 0;
-
- private:
-  TMessageHandler PreviousMessage_;
-  TFolderHandler PreviousFolder_;
-};
 
 TEST_F(MainForm, customPixelSizesAreClampedWrittenBackAndUsedAndANonNumberStopsTheStart) {
   const std::string source = MakeTree("src", 1, 60, 40);
@@ -435,25 +362,17 @@ TEST_F(MainForm, storedSelectionsWinOverTheEditsThatAreFilledBeforeThem) {
 TEST_F(MainForm, thePathButtonCaptionFollowsTheLanguageInUse) {
   test::WriteTextFile(Temp / "settings/LANGUAGE_Aaa.ini",
                       "[MainForm]\nPathButton.caption1=Ordner A\nPathButton.caption2=Liste A\n");
-  Form = std::make_unique<TMainForm>();
-  Form->FormCreate();
-  Form->show();
-  auto pick = [&](const QString& Language) {
-    const int index = Form->SharedArea->LanguageComboBox1->findText(Language);
-    ASSERT_GE(index, 0);
-    Form->SharedArea->LanguageComboBox1->setCurrentIndex(index);
-    emit Form->SharedArea->LanguageComboBox1->activated(index);
-  };
-  pick("Aaa");
+  Restart();
+  PickLanguage("Aaa");
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Ordner A");
   // The file gives the entry no caption: only its round button can be clicked.
   QRadioButton* fromList = Form->SharedArea->PathRadioGroup->Item(2);
   QTest::mouseClick(fromList, Qt::LeftButton, {}, QPoint(6, fromList->height() / 2));
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Liste A");
-  pick("German");
+  PickLanguage("German");
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Verzeichnis-Liste bearbeiten");
   EXPECT_EQ(Form->SharedArea->TextCheckBox->text(), "Text ins Bild einkopieren");
-  pick("English");
+  PickLanguage("English");
   QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(1), Qt::LeftButton);
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Select Path");
 }
