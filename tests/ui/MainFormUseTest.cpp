@@ -113,6 +113,7 @@ TEST_F(MainFormUse, escStopsARunningJobAtItsNextCheckPoint) {
   Execute(Form->TabSheet1->ResizeButton1);
   EXPECT_LT(FilesIn(ResizeOutputFolder(source, 640, 0)), 12);
   EXPECT_EQ(Status(), "Letze Aktion = Prozess abgebrochen");
+  Form->SetNotificationObserver(nullptr);
 
   // Without a job Esc stops nothing that comes later.
   QTest::keyClick(Form.get(), Qt::Key_Escape);
