@@ -1,8 +1,10 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 
+#include "engine/Resize.h"
 #include "platform/Paths.h"
 #include "util/MoreStr.h"
 
@@ -101,7 +103,7 @@ void ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TComm
     Command = Wrong(Job + " needs one folder");
     return;
   }
-  Command.Folder = IncludeTrailingDelimiter(Args.Operands[0]);
+  Command.Folder = CanonicalFolder(Args.Operands[0]);
   Command.Overwrite = Args.Has("--overwrite");
   if (Args.Has("--text")) Command.PictureText = Args.Options.at("--text");
   Command.TextPosition =
@@ -148,7 +150,7 @@ TCommandLine ParseRename(const TJobArguments& Args) {
   command.RenameMode = static_cast<uint8_t>(format[0] - '0');
   if (Args.Operands.size() != 1 || Args.Operands[0].empty())
     return Wrong("rename needs one folder");
-  command.Folder = IncludeTrailingDelimiter(Args.Operands[0]);
+  command.Folder = CanonicalFolder(Args.Operands[0]);
   return command;
 }
 
@@ -181,9 +183,15 @@ TCommandLine ParseJob(const std::vector<std::string>& Args) {
   return info;
 }
 
-// A folder switch's value with a closing delimiter; empty stays empty.
+// A folder switch's value made whole, with a closing delimiter; empty stays empty.
 std::string FolderValue(const std::string& Value) {
-  return Value.empty() ? Value : IncludeTrailingDelimiter(Value);
+  return CanonicalFolder(Value);
+}
+
+// True for an argument that is one of the unattended run's switches.
+bool IsSwitch(const std::string& Arg) {
+  const std::string key = LowerCase(Arg.substr(0, 3));
+  return key == "/s:" || key == "/d:" || key == "/o:" || key == "/p:";
 }
 
 TCommandLine ParseSwitches(const std::vector<std::string>& Args) {
@@ -232,6 +240,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Args) {
   if (first == "resize" || first == "shrink" || first == "rename" || first == "info") {
     return ParseJob(Args);
   }
+  // Without a single switch, a first word that is no option is a command
+  // this program does not have (a mistyped one, or "help").
+  if (first.rfind('-', 0) != 0 && std::none_of(Args.begin(), Args.end(), IsSwitch)) {
+    return Wrong("unknown command '" + first + "' (pictrim --help lists the commands)");
+  }
   return ParseSwitches(Args);
 }
 
@@ -243,9 +256,13 @@ std::string UsageText() {
   return R"(Usage:
   pictrim /s:FOLDER [/d:FOLDER] [/o:yes] /p:PIXELS
       Unattended run: writes every BMP file and then every JPEG file below
-      the source folder as a JPEG whose longer edge is PIXELS (1 to 10000),
-      into /d: or into FOLDER_SIZE<PIXELS> beside the source. /o:yes (or ja,
-      y) replaces copies that exist already.
+      the source folder as a JPEG whose longer edge is PIXELS (1 to )" +
+         std::to_string(MaxJpegEdge) + R"(;
+      above )" +
+         std::to_string(MaxCommandLineEdge) +
+         R"( the JPEG files are refused), into /d: or into
+      FOLDER_SIZE<PIXELS> beside the source. /o:yes (or ja, y) replaces
+      copies that exist already.
   pictrim resize (--width N | --height N | --edge N) [--text T] [--top]
                  [--bottom] [--overwrite] FOLDER
       Writes a JPEG copy of every picture with the width, the height or the
@@ -264,9 +281,10 @@ std::string UsageText() {
 
 --text T stamps a line of text into every copy, at the top unless --bottom
 is given (--top --bottom: both). Sources are never changed by resize and
-shrink. Progress goes to stderr, the error lines at the end; the output
-folder is printed on stdout. Exit status: 0 done, 1 done with error lines,
-2 wrong arguments or a job that refused to start.
+shrink. Progress goes to stderr, then the error lines, then the account of
+the listed files, ending with "N written, N skipped, N failed"; the output
+folder is printed on stdout. Exit status: 0 done, 1 done with error lines or
+failed files, 2 wrong arguments or a job that refused to start.
 )";
 }
 

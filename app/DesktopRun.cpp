@@ -40,16 +40,8 @@ class TDesktopRun {
   int Run(std::ostream& Out, std::ostream& Err) {
     InstallWindowHandlers(&Progress_);
     CancelRequested = false;
-    RunBatch(
-        [this] {
-          return RunBmpBatch(Command_, Target_, JobLog_);
-        },
-        BmpResult_);
-    RunBatch(
-        [this] {
-          return RunJpegBatch(Command_, Target_, JobLog_);
-        },
-        JpegResult_);
+    RunBatch([this] { return RunBmpBatch(Command_, Target_, JobLog_, Account_); }, BmpResult_);
+    RunBatch([this] { return RunJpegBatch(Command_, Target_, JobLog_, Account_); }, JpegResult_);
     if (const int hold = HoldAfterRun(); hold > 0) {
       // exit, not quit: a quit would close the window first, as its user might.
       QTimer::singleShot(hold, [] { QApplication::exit(0); });
@@ -71,12 +63,13 @@ class TDesktopRun {
 
   int Report(std::ostream& Out, std::ostream& Err) {
     for (const std::string& line : WindowLog_) Err << OneLine(line) << '\n';
-    return FinishUnattended(Command_, BmpResult_, JpegResult_, WindowLog_, Out, Err);
+    return FinishUnattended(Command_, BmpResult_, JpegResult_, WindowLog_, Account_, Out, Err);
   }
 
   const TCommandLine& Command_;
   TErrorLog WindowLog_;
   TErrorLog JobLog_;
+  TJobAccount Account_;  // written by the batches on the job thread, read once they are done
   TProgressWin Progress_;
   TWindowBatchTarget Target_;
   TJobThread Jobs_;

@@ -89,9 +89,9 @@ void TConsoleReport::Finish(const TErrorLog& ErrorLog) {
   Err_ << std::flush;
 }
 
-int ExitStatus(bool Refused, const TErrorLog& ErrorLog) {
+int ExitStatus(bool Refused, const TErrorLog& ErrorLog, const TJobAccount& Account) {
   if (Refused) return 2;
-  return ErrorLog.empty() ? 0 : 1;
+  return ErrorLog.empty() && Account.Failed == 0 ? 0 : 1;
 }
 
 std::string OneLine(const std::string& Text) {

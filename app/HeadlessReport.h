@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "engine/JobAccount.h"
 #include "platform/BatchTarget.h"
 #include "util/ErrorLog.h"
 
@@ -43,8 +44,8 @@ class TConsoleReport : public TQueuedBatchTarget {
 };
 
 // The exit status of a run: 2 when a batch refused to start, else 1 when the
-// error log holds lines, else 0.
-int ExitStatus(bool Refused, const TErrorLog& ErrorLog);
+// error log holds lines or a file failed, else 0.
+int ExitStatus(bool Refused, const TErrorLog& ErrorLog, const TJobAccount& Account = {});
 
 // Text as one line: every run of carriage returns and line feeds becomes one
 // blank; those at the end are dropped.

@@ -8,6 +8,7 @@
 #include "engine/Resize.h"
 #include "metadata/Exif.h"
 #include "metadata/Xmp.h"
+#include "platform/Paths.h"
 #include "rename/FileRename.h"
 #include "util/MoreDialogs.h"
 
@@ -17,6 +18,10 @@ namespace {
 // The notification identifiers every caller hands the batches.
 constexpr uint32_t ProgressMsg = WM_BATCH_PROGRESS;
 constexpr uint32_t FileMsg = WM_BATCH_FILE;
+
+// What replaces existing copies, as the account names it.
+const std::string JobOverwriteOption = "--overwrite";
+const std::string UnattendedOverwriteOption = "/o:yes";
 
 // Prints where the copies went, when the batch made the folder.
 void PrintOutputFolder(const std::string& Folder, std::ostream& Out) {
@@ -33,43 +38,48 @@ int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostr
                   std::ostream& Err) {
   if (!CheckFolder(Command.SourceFolder, Err)) return 2;
   TErrorLog errorLog;
-  const int bmp = RunBmpBatch(Command, Report, errorLog);
+  TJobAccount account;
+  const int bmp = RunBmpBatch(Command, Report, errorLog, account);
   Report.pump();
-  const int jpeg = RunJpegBatch(Command, Report, errorLog);
+  const int jpeg = RunJpegBatch(Command, Report, errorLog, account);
   if (CancelRequested) Report.post({WM_BATCH_STATUS, 0, 0, batch::CancelledStatusText()});
   Report.Finish(errorLog);
-  return FinishUnattended(Command, bmp, jpeg, errorLog, Out, Err);
+  return FinishUnattended(Command, bmp, jpeg, errorLog, account, Out, Err);
 }
 
 int RunResize(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
               std::ostream& Err) {
   if (!CheckFolder(Command.Folder, Err)) return 2;
   TErrorLog errorLog;
+  TJobAccount account;
   // A Ctrl-C that came before the job began still cancels it.
   CancelRequested = CancelSignal() != 0;
   const int result = ConvertPICsWholeTree(
       &Report, Command.Folder, "", Command.MaxWidth, Command.MaxHeight, Command.PictureText,
-      Command.TextPosition, ProgressMsg, FileMsg, Command.Overwrite, errorLog);
+      Command.TextPosition, ProgressMsg, FileMsg, Command.Overwrite, errorLog, &account);
   Report.Finish(errorLog);
   if (result != 0) PrintRefusal("the resize job", result, Err);
+  if (result == 0) PrintAccount(account, JobOverwriteOption, Err);
   PrintOutputFolder(ResizeOutputFolder(Command.Folder, Command.MaxWidth, Command.MaxHeight), Out);
-  return ExitStatus(result != 0, errorLog);
+  return ExitStatus(result != 0, errorLog, account);
 }
 
 int RunShrink(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
               std::ostream& Err) {
   if (!CheckFolder(Command.Folder, Err)) return 2;
   TErrorLog errorLog;
+  TJobAccount account;
   // A Ctrl-C that came before the job began still cancels it.
   CancelRequested = CancelSignal() != 0;
   const int result = ConvertPICsWholeTree2(&Report, Command.Folder, "", "", Command.TargetKB,
                                            Command.PictureText, Command.TextPosition, ProgressMsg,
-                                           FileMsg, Command.Overwrite, false, errorLog);
+                                           FileMsg, Command.Overwrite, false, errorLog, &account);
   Report.Finish(errorLog);
   if (result != 0) PrintRefusal("the file-size job", result, Err);
+  if (result == 0) PrintAccount(account, JobOverwriteOption, Err);
   PrintOutputFolder(
       batch::OutputBase(Command.Folder) + "_SIZE" + std::to_string(Command.TargetKB) + " kB/", Out);
-  return ExitStatus(result != 0, errorLog);
+  return ExitStatus(result != 0, errorLog, account);
 }
 
 int RunRename(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Err) {
@@ -86,15 +96,22 @@ int RunRename(const TCommandLine& Command, TConsoleReport& Report, std::ostream&
   return 0;
 }
 
+// Lists every file given; each argument that is no file is named on Err
+// (the status is then 2).
 int RunInfo(const TCommandLine& Command, std::ostream& Out, std::ostream& Err) {
+  int status = 0;
   for (const std::string& file : Command.Files) {
-    if (!batch::FileExists(file) || FolderExists(file)) {
+    if (FolderExists(file)) {
+      Err << "pictrim: " << file << " is a folder, not a file\n";
+      status = 2;
+    } else if (!batch::FileExists(file)) {
       Err << "pictrim: file not found: " << file << '\n';
-      return 2;
+      status = 2;
+    } else {
+      Out << file << '\n' << MetadataText(file) << '\n';
     }
   }
-  for (const std::string& file : Command.Files) Out << file << '\n' << MetadataText(file) << '\n';
-  return 0;
+  return status;
 }
 
 // A listing of "\r\n"-separated entries as indented lines.
@@ -112,33 +129,47 @@ std::string IndentedLines(const std::string& Listing) {
 
 }  // namespace
 
-int RunBmpBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog) {
+int RunBmpBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog,
+                TJobAccount& Account) {
   return ConvertBMPtoJPEGtree(&Target, Command.SourceFolder, Command.OutputFolder,
                               Command.PixelSize, "", ProgressMsg, FileMsg, Command.Overwrite,
-                              ErrorLog);
+                              ErrorLog, &Account);
 }
 
-int RunJpegBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog) {
+int RunJpegBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog,
+                 TJobAccount& Account) {
   return SaveJPEGtreeDownSized(&Target, Command.SourceFolder, Command.OutputFolder,
                                Command.PixelSize, 0, "", ProgressMsg, FileMsg, Command.Overwrite,
-                               ErrorLog);
+                               ErrorLog, &Account);
 }
 
 bool CheckFolder(const std::string& Folder, std::ostream& Err) {
   if (FolderExists(Folder)) return true;
-  Err << "pictrim: folder not found: " << Folder << '\n';
+  // The folder as a file would be named: without its closing delimiter.
+  const std::string file = Folder.substr(0, Folder.find_last_not_of(PathDelimiter) + 1);
+  if (!file.empty() && batch::FileExists(file)) {
+    Err << "pictrim: " << file << " is a file, not a folder\n";
+  } else {
+    Err << "pictrim: folder not found: " << Folder << '\n';
+  }
   return false;
 }
 
 int FinishUnattended(const TCommandLine& Command, int Bmp, int Jpeg, const TErrorLog& ErrorLog,
-                     std::ostream& Out, std::ostream& Err) {
+                     const TJobAccount& Account, std::ostream& Out, std::ostream& Err) {
   if (Bmp != 0) PrintRefusal("the BMP batch", Bmp, Err);
   if (Jpeg != 0) PrintRefusal("the JPEG batch", Jpeg, Err);
+  if (Bmp == 0 || Jpeg == 0) PrintAccount(Account, UnattendedOverwriteOption, Err);
   PrintOutputFolder(Command.OutputFolder.empty()
                         ? SizeOutputFolder(Command.SourceFolder, Command.PixelSize)
                         : Command.OutputFolder,
                     Out);
-  return ExitStatus(Bmp != 0 || Jpeg != 0, ErrorLog);
+  return ExitStatus(Bmp != 0 || Jpeg != 0, ErrorLog, Account);
+}
+
+void PrintAccount(const TJobAccount& Account, const std::string& OverwriteHint, std::ostream& Err) {
+  for (const std::string& line : AccountLines(Account, OverwriteHint)) Err << line << '\n';
+  Err << std::flush;
 }
 
 std::string MetadataText(const std::string& FileName) {

@@ -19,19 +19,25 @@ int RunJob(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Ou
            std::ostream& Err);
 
 // The two batches of the unattended run (Command's source, output folder,
-// edge and overwrite switch), reporting to Target. Their results.
-int RunBmpBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog);
-int RunJpegBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog);
+// edge and overwrite switch), reporting to Target and adding to Account.
+// Their results.
+int RunBmpBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog,
+                TJobAccount& Account);
+int RunJpegBatch(const TCommandLine& Command, TBatchTarget& Target, TErrorLog& ErrorLog,
+                 TJobAccount& Account);
 
-// The one-line complaint about a missing folder; false when Folder does not
-// exist.
+// The one-line complaint about a folder that is missing or is a file; false
+// when Folder is no folder.
 bool CheckFolder(const std::string& Folder, std::ostream& Err);
 
 // The end of an unattended run once its error lines are out: the refusals of
-// its two batches (their results Bmp and Jpeg) on Err, where the copies went
-// on Out. Returns the run's exit status.
+// its two batches (their results Bmp and Jpeg) and the account on Err, where
+// the copies went on Out. Returns the run's exit status.
 int FinishUnattended(const TCommandLine& Command, int Bmp, int Jpeg, const TErrorLog& ErrorLog,
-                     std::ostream& Out, std::ostream& Err);
+                     const TJobAccount& Account, std::ostream& Out, std::ostream& Err);
+
+// The account's lines on Err; OverwriteHint names what replaces existing copies.
+void PrintAccount(const TJobAccount& Account, const std::string& OverwriteHint, std::ostream& Err);
 
 // The metadata of one file as text: its EXIF listing, its maker-note listing
 // and its IPTC entries, each under a heading, or why nothing was read.

@@ -1,5 +1,6 @@
 #include "engine/BatchSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -29,6 +30,35 @@ bool StartsAsJpeg(const std::string& Path) {
   std::vector<uint8_t> head;
   ReadFileHead(Path, head, 1);
   return head.size() >= 2 && head[0] == 0xFF && head[1] == 0xD8;
+}
+
+void TAccountKeeper::Written(const std::string& Source, const std::string& OutputPath,
+                             const std::string& Damage) {
+  ++Account_.Written;
+  CopySources_[OutputPath] = Source;
+  if (Damage.empty()) return;
+  ++Account_.Damaged;
+  AddErrorLogEntry(DamagedSourceLine(Source, Damage), ErrorLog_);
+}
+
+void TAccountKeeper::Existing(const std::string& Source, const std::string& OutputPath) {
+  ++Account_.Existing;
+  CopySources_.emplace(OutputPath, Source);
+}
+
+bool TAccountKeeper::NameTaken(const std::string& Source, const std::string& OutputPath) {
+  const auto taken = CopySources_.find(OutputPath);
+  if (taken == CopySources_.end()) return false;
+  AddErrorLogEntry(NameTakenLine(Source, OutputPath, taken->second), ErrorLog_);
+  Failed();
+  return true;
+}
+
+void TAccountKeeper::AddTo(TJobAccount* Account) const {
+  if (Account == nullptr) return;
+  TJobAccount account = Account_;
+  account.NotReached = std::max<int64_t>(0, Listed_ - account.Total());
+  *Account += account;
 }
 
 void TRunReport::ReportDone(const std::string& OutputPath) {

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "engine/JobAccount.h"
 #include "engine/Resize.h"
 #include "platform/BatchTarget.h"
 #include "util/ErrorLog.h"
@@ -35,12 +37,49 @@ std::string OutputBase(const std::string& SourceFolder);
 // A listed path relative to the source folder it was listed from.
 std::string RelativePath(const std::string& Entry, const std::string& SourceFolder);
 
+// Counts what becomes of a batch's listed entries, each entry once, and
+// remembers which source each copy of this run was made from, so that a
+// later source whose copy would take the same name gets none.
+class TAccountKeeper {
+ public:
+  TAccountKeeper(size_t Listed, TErrorLog& ErrorLog)
+      : Listed_(static_cast<int64_t>(Listed)), ErrorLog_(ErrorLog) {}
+  void SetListed(size_t Listed) { Listed_ = static_cast<int64_t>(Listed); }
+
+  // A copy was written; a damaged source (Damage says why) gets its line.
+  void Written(const std::string& Source, const std::string& OutputPath,
+               const std::string& Damage = {});
+  // The copy of Source at OutputPath exists and is not to be replaced.
+  void Existing(const std::string& Source, const std::string& OutputPath);
+  void NotPicture() { ++Account_.NotPictures; }
+  // No copy; the error log already says why.
+  void Failed() { ++Account_.Failed; }
+  // True when OutputPath belongs to the copy of an earlier entry of this run
+  // (written, or there already): the entry is then logged and counted as
+  // failed.
+  bool NameTaken(const std::string& Source, const std::string& OutputPath);
+  // Adds the account to *Account (when given); entries not counted were
+  // not reached.
+  void AddTo(TJobAccount* Account) const;
+
+ private:
+  TJobAccount Account_;
+  int64_t Listed_;
+  TErrorLog& ErrorLog_;
+  std::unordered_map<std::string, std::string> CopySources_;  // output path -> source
+};
+
 // What the reporting side of the picture batches shares: the window, the
-// error log and the count of the copies reported.
+// error log, the account and the count of the copies reported.
 class TRunReport {
  public:
   TRunReport(TBatchTarget* Window, size_t Total, TErrorLog& ErrorLog)
-      : Window_(Window), ErrorLog_(ErrorLog), Total_(static_cast<int64_t>(Total)) {}
+      : Window_(Window),
+        Account_(Total, ErrorLog),
+        ErrorLog_(ErrorLog),
+        Total_(static_cast<int64_t>(Total)) {}
+
+  void AddAccount(TJobAccount* Account) const { Account_.AddTo(Account); }
 
  protected:
   void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
@@ -52,6 +91,7 @@ class TRunReport {
   void ReportDone(const std::string& OutputPath);
 
   TBatchTarget* Window_;
+  TAccountKeeper Account_;
 
  private:
   TErrorLog& ErrorLog_;

@@ -31,6 +31,8 @@ namespace {
 const std::string BmpWriteFailedMessage = "EXCEPTION in 'ConvertBMPtoJPEGtree' line 1053";
 const std::string JpegBatchFailedMessage = "Exception in SaveJPEGtreeDownSized Code 620";
 const std::string OneLineHighText = "Due to a BUG in the programming language, File  ";
+// Why a BMP that ends before its pixel data is named as damaged.
+const std::string BmpEndsEarlyDamage = "the file ends before its picture does";
 
 // True when Path names a file that already exists inside the source tree
 // (the output folder may lie in it, or be the source folder itself). Such a
@@ -46,24 +48,68 @@ bool IsFileOfSourceTree(const std::string& Path, const std::string& SourceFolder
   return file.string().compare(0, prefix.size(), prefix) == 0;
 }
 
-// Width and height as a BMP file's info header states them; nothing when the
-// header cannot be read.
-std::optional<TPictureSize> BmpHeaderSize(const std::string& Path) {
+// What a BMP file's headers state.
+struct TBmpHeader {
+  TPictureSize Size;        // the height as stored (bottom-up or top-down)
+  uint32_t DataOffset = 0;  // where the pixel data begins
+  uint32_t BitsPerPixel = 0;
+  uint32_t Compression = 0;
+  uint32_t DataSize = 0;  // of compressed data; 0 when not stated
+};
+
+// The headers of a BMP file; nothing when they cannot be read.
+std::optional<TBmpHeader> ReadBmpHeader(const std::string& Path) {
   std::vector<uint8_t> head;
   try {
-    ReadFileHead(Path, head, 25);
+    ReadFileHead(Path, head, 37);
   } catch (const std::exception&) {
     return std::nullopt;
   }
   if (head.size() < 26) return std::nullopt;
   const auto le = [&head](size_t At, size_t Count) {
     uint32_t value = 0;
+    if (At + Count > head.size()) return value;
     for (size_t i = Count; i-- > 0;) value = value << 8 | head[At + i];
     return value;
   };
-  const uint32_t infoSize = le(14, 4);
-  if (infoSize == 12) return TPictureSize{le(18, 2), le(20, 2)};  // the old core header
-  return TPictureSize{le(18, 4), le(22, 4)};
+  TBmpHeader header;
+  header.DataOffset = le(10, 4);
+  if (le(14, 4) == 12) {  // the old core header
+    header.Size = {le(18, 2), le(20, 2)};
+    header.BitsPerPixel = le(24, 2);
+    return header;
+  }
+  header.Size = {le(18, 4), le(22, 4)};
+  header.BitsPerPixel = le(28, 2);
+  header.Compression = le(30, 4);
+  header.DataSize = le(34, 4);
+  return header;
+}
+
+// True when the BMP file ends before the pixel data its headers announce:
+// such a file still loads, with the missing rows left empty. Files whose
+// data size cannot be told from the headers are not judged.
+bool BmpEndsEarly(const std::string& Path) {
+  const std::optional<TBmpHeader> header = ReadBmpHeader(Path);
+  if (!header) return false;
+  uint64_t needed = 0;
+  if (header->Compression == 0 || header->Compression == 3) {
+    // Rows of whole 32-bit words; a negative (top-down) height counts by its size.
+    const uint64_t height = static_cast<uint32_t>(
+        std::abs(static_cast<int64_t>(static_cast<int32_t>(header->Size.Height))));
+    const uint64_t row = (uint64_t{header->Size.Width} * header->BitsPerPixel + 31) / 32 * 4;
+    if (__builtin_mul_overflow(row, height, &needed)) return false;
+  } else if (header->Compression == 1 || header->Compression == 2) {
+    needed = header->DataSize;
+  } else {
+    return false;
+  }
+  const uint64_t end = std::min<uint64_t>(needed + header->DataOffset, INT64_MAX);
+  try {
+    return GetFileSizeByName(Path) < static_cast<int64_t>(end);
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 // The notifications of one entry: the source's path, then the progress.
@@ -82,13 +128,15 @@ void PostEnd(TBatchTarget* Window, uint32_t ProgressMsg, size_t Index) {
   Window->post({ProgressMsg, static_cast<int64_t>(Index) + 1, 0, {}});
 }
 
-// What both batches share: the folders, the guard values, the error log.
+// What both batches share: the folders, the guard values, the error log and
+// the account of the listed files.
 class TCommandLineRun {
  public:
   TCommandLineRun(TBatchTarget* Window, const std::string& SourceFolder,
                   const std::string& OutputFolder, uint32_t MaxEdge, uint32_t ProgressMsg,
                   uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog)
-      : Window_(Window),
+      : Account(0, ErrorLog),
+        Window_(Window),
         Source_(IncludeTrailingDelimiter(SourceFolder)),
         Output_(OutputFolder.empty() ? SizeOutputFolder(Source_, MaxEdge)
                                      : IncludeTrailingDelimiter(OutputFolder)),
@@ -98,20 +146,28 @@ class TCommandLineRun {
         Overwrite_(Overwrite),
         ErrorLog_(ErrorLog) {}
 
-  // The tree's files with this extension mask, sorted.
-  std::unique_ptr<TFileList> List(const std::string& Mask) const {
+  // The tree's files with this extension mask, sorted; the account counts them.
+  std::unique_ptr<TFileList> List(const std::string& Mask) {
     std::unique_ptr<TFileList> files;
     GetFileListEx(files, Source_, "", Mask, true, true);
+    Account.SetListed(files->Count());
     return files;
   }
 
   // Checks the entry's type; on success posts its notifications and returns
-  // the output path of Relative, or nothing when the entry is done with.
+  // the output path of Relative, or nothing when the entry is done with (and
+  // counted).
   std::optional<std::string> Prepare(const std::string& Path, const std::string& Relative,
                                      const std::string& InvalidText, size_t Index, size_t Count);
   bool MakeOutputFolder(const std::string& OutputPath);
 
   void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
+  // Logs why the entry got no copy and counts it as failed.
+  std::nullopt_t Failed(const std::string& Message) {
+    Log(Message);
+    Account.Failed();
+    return std::nullopt;
+  }
   const std::string& Source() const { return Source_; }
   const std::string& Output() const { return Output_; }
   uint32_t MaxEdge() const { return MaxEdge_; }
@@ -120,6 +176,8 @@ class TCommandLineRun {
   std::string RelativePath(const std::string& Path) const {
     return batch::RelativePath(Path, Source_);
   }
+
+  batch::TAccountKeeper Account;
 
  private:
   TBatchTarget* Window_;
@@ -140,23 +198,19 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
   try {
     CheckFileType(Path, info);
   } catch (const std::exception&) {
-    Log("File " + Path + " could not be loaded");
-    return std::nullopt;
+    return Failed("File " + Path + " could not be loaded");
   }
-  if (!info.FileIsValid) {
-    Log(InvalidText + Path);
-    return std::nullopt;
-  }
+  if (!info.FileIsValid) return Failed(InvalidText + Path);
   const std::string outputPath = Output_ + Relative;
-  if (batch::IsFolder(outputPath)) {
-    Log(batch::FolderOutputLine(Path, outputPath));
+  if (batch::IsFolder(outputPath)) return Failed(batch::FolderOutputLine(Path, outputPath));
+  PostEntry(Window_, ProgressMsg_, FileMsg_, Path, Index, Count);
+  if (Account.NameTaken(Path, outputPath)) return std::nullopt;
+  if (!Overwrite_ && batch::FileExists(outputPath)) {
+    Account.Existing(Path, outputPath);
     return std::nullopt;
   }
-  PostEntry(Window_, ProgressMsg_, FileMsg_, Path, Index, Count);
-  if (!Overwrite_ && batch::FileExists(outputPath)) return std::nullopt;
   if (IsFileOfSourceTree(outputPath, Source_)) {
-    Log("File " + outputPath + " belongs to the source folder and was not overwritten");
-    return std::nullopt;
+    return Failed("File " + outputPath + " belongs to the source folder and was not overwritten");
   }
   return outputPath;
 }
@@ -164,7 +218,7 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
 bool TCommandLineRun::MakeOutputFolder(const std::string& OutputPath) {
   const std::string folder = ExtractFilePath(OutputPath);
   if (MakeFolderPath(folder)) return true;
-  Log("Folder " + folder + " could not be created");
+  Failed(FolderNotMadeLine(folder));
   return false;
 }
 
@@ -176,26 +230,31 @@ void ConvertOneBmp(TCommandLineRun& Run, const std::string& Path, size_t Index, 
   QImageReader reader(QString::fromStdString(Path), "BMP");
   QImage bitmap = reader.read();
   if (bitmap.isNull()) {
-    const std::optional<TPictureSize> stated = BmpHeaderSize(Path);
-    if (stated && (stated->Width == 0 || stated->Height == 0)) {
-      Run.Log("File " + Path + " was empty");
+    const std::optional<TBmpHeader> stated = ReadBmpHeader(Path);
+    if (stated && (stated->Size.Width == 0 || stated->Size.Height == 0)) {
+      Run.Failed("File " + Path + " was empty");
     } else {
-      Run.Log("File " + Path + " could not be loaded");
+      Run.Failed("File " + Path + " could not be loaded");
     }
     return;
   }
   if (bitmap.width() == 0 || bitmap.height() == 0) {
-    Run.Log("File " + Path + " was empty");
+    Run.Failed("File " + Path + " was empty");
   } else if (bitmap.height() == 1) {
-    Run.Log(OneLineHighText + Path + "  cannot be resized");
+    Run.Failed(OneLineHighText + Path + "  cannot be resized");
   } else if (Run.MakeOutputFolder(*output)) {
     const std::optional<TFileTime> time = GetFileModTime(Path);
     std::string destination = *output;
     try {
-      SaveBitmapAsJPEG(bitmap, destination, "", time, Run.MaxEdge(), TJpegImage::DefaultQuality);
+      if (SaveBitmapAsJPEG(bitmap, destination, "", time, Run.MaxEdge(),
+                           TJpegImage::DefaultQuality)) {
+        Run.Account.Written(Path, destination, BmpEndsEarly(Path) ? BmpEndsEarlyDamage : "");
+      } else {
+        Run.Failed(NotSavedLine(Path));
+      }
     } catch (const std::exception&) {
       ShowMessage(BmpWriteFailedMessage);
-      Run.Log("File " + destination + " could not be written");
+      Run.Failed("File " + destination + " could not be written");
     }
   }
 }
@@ -216,7 +275,8 @@ class TJpegDownSizer {
   void Convert(const std::string& Path, size_t Index, size_t Count);
 
  private:
-  void Write(const std::string& Path, const std::string& Output, TJpegImage& Jpeg, QImage& Bitmap);
+  void Write(const std::string& Path, const std::string& Output, TJpegImage& Jpeg, QImage& Bitmap,
+             const std::string& Damage);
 
   TCommandLineRun& Run_;
   uint32_t MaxHeight_;
@@ -235,11 +295,11 @@ void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count
   }
   Metadata_.ReadMetadata(Path);
   if (jpeg.Empty()) {
-    Run_.Log("File " + Path + " was empty");
+    Run_.Failed("File " + Path + " was empty");
     return;
   }
   if (jpeg.Height() == 1) {
-    Run_.Log(OneLineHighText + Path + "  cannot be resized");
+    Run_.Failed(OneLineHighText + Path + "  cannot be resized");
     return;
   }
   QImage bitmap;
@@ -247,28 +307,36 @@ void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count
     // The pixels are decoded here.
     jpeg.AssignTo(bitmap);
   } catch (const std::exception&) {
-    Run_.Log("EXCEPTION in SaveJPEGtreeDownSized - TB.assign( j) with  File \"" + Path + "\"");
+    Run_.Failed("EXCEPTION in SaveJPEGtreeDownSized - TB.assign( j) with  File \"" + Path + "\"");
+    return;
   }
-  if (bitmap.isNull()) return;
-  Write(Path, *output, jpeg, bitmap);
+  if (bitmap.isNull()) {
+    Run_.Failed("File " + Path + " could not be loaded");
+    return;
+  }
+  Write(Path, *output, jpeg, bitmap, jpeg.DecodeWarnings() > 0 ? CorruptJpegDamage() : "");
 }
 
 void TJpegDownSizer::Write(const std::string& Path, const std::string& Output, TJpegImage& Jpeg,
-                           QImage& Bitmap) {
+                           QImage& Bitmap, const std::string& Damage) {
   const TPictureSize size =
       DownSize(Run_.MaxEdge(), MaxHeight_, static_cast<uint32_t>(Bitmap.width()),
                static_cast<uint32_t>(Bitmap.height()));
-  if (StretchBitmap(Bitmap, size.Width, size.Height, "") != 0 || Bitmap.isNull()) return;
+  if (StretchBitmap(Bitmap, size.Width, size.Height, "") != 0 || Bitmap.isNull()) {
+    Run_.Failed(NotSavedLine(Path));
+    return;
+  }
   if (!Run_.MakeOutputFolder(Output)) return;
   const std::optional<TFileTime> time = GetFileModTime(Path);
   Jpeg.Assign(Bitmap);
   try {
     Metadata_.WriteJpegWithMetadata(Jpeg, Output, true);
   } catch (const std::exception&) {
-    Run_.Log("File " + Output + " could not be written");
+    Run_.Failed("File " + Output + " could not be written");
     return;
   }
   if (time) SetFileModTime(Output, *time);
+  Run_.Account.Written(Path, Output, Damage);
 }
 
 }  // namespace
@@ -317,7 +385,7 @@ bool SaveBitmapAsJPEG(QImage& Bitmap, std::string& DestPath, const std::string& 
 int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
                          const std::string& OutputFolder, uint32_t MaxEdge,
                          const std::string& /*PictureText*/, uint32_t ProgressMsg, uint32_t FileMsg,
-                         bool Overwrite, TErrorLog& ErrorLog) {
+                         bool Overwrite, TErrorLog& ErrorLog, TJobAccount* Account) {
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return BmpBatchRefused;
   TCommandLineRun run(Window, SourceFolder, OutputFolder, MaxEdge, ProgressMsg, FileMsg, Overwrite,
                       ErrorLog);
@@ -328,6 +396,7 @@ int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
     ConvertOneBmp(run, (*files)[index], index, count);
   }
   files.reset();
+  run.Account.AddTo(Account);
   PostEnd(Window, ProgressMsg, index);
   return 0;
 }
@@ -335,7 +404,8 @@ int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
 int SaveJPEGtreeDownSized(TBatchTarget* Window, const std::string& SourceFolder,
                           const std::string& OutputFolder, uint32_t MaxEdge, uint32_t MaxHeight,
                           const std::string& /*PictureText*/, uint32_t ProgressMsg,
-                          uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog) {
+                          uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog,
+                          TJobAccount* Account) {
   if (MaxEdge == 0 || MaxEdge > MaxCommandLineEdge) return JpegBatchBadSize;
   if (ProgressMsg < WM_USER) return JpegBatchBadProgressMsg;
   if (FileMsg < WM_USER) return JpegBatchBadFileMsg;
@@ -353,9 +423,10 @@ int SaveJPEGtreeDownSized(TBatchTarget* Window, const std::string& SourceFolder,
   } catch (const std::exception&) {
     // Whatever a single file's steps did not catch ends the loop.
     ShowMessage(JpegBatchFailedMessage);
-    run.Log(JpegBatchFailedMessage);
+    run.Failed(JpegBatchFailedMessage);
   }
   files.reset();
+  run.Account.AddTo(Account);
   PostEnd(Window, ProgressMsg, index);
   return 0;
 }

@@ -65,12 +65,15 @@ TResizeEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
 // lines and the writing happen afterwards, in list order.
 struct TCopyResult {
   enum TKind {
-    Skipped,  // nothing to do (extension, output present, unknown or unreadable)
-    Tiny,     // 0 or 1 pixel: a log line, no copy
-    Picture,  // a copy to write
+    NotPicture,  // no picture, by its extension or its bytes: only counted
+    Existing,    // its copy exists and is not to be replaced: not loaded
+    Unreadable,  // a picture that could not be read: LoadLines say why
+    Tiny,        // 0 or 1 pixel: a log line, no copy
+    Picture,     // a copy to write
   };
-  TKind Kind = Skipped;
+  TKind Kind = NotPicture;
   std::vector<std::string> LoadLines;  // lines of a file that could not be loaded
+  std::string Damage;                  // the source is damaged: why the copy may be incomplete
   std::vector<std::string> Lines;      // lines of the picture work
   bool Saved = false;                  // the library encoded the copy
   std::vector<uint8_t> Plain;          // the copy as the library encoded it
@@ -115,13 +118,17 @@ class TCopyWorker {
 TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   TCopyResult result;
   if (Entry.Extension == "db" || Entry.Extension == "txt" || Entry.Extension == "doc") return result;
-  if (!Overwrite_ && FileExists(Entry.OutputPath)) return result;
+  if (!Overwrite_ && FileExists(Entry.OutputPath)) {
+    result.Kind = TCopyResult::Existing;
+    return result;
+  }
   std::vector<uint8_t> source;
   try {
     // Only JPEG files are read whole here; the image library reads others
     // itself, after telling their type from their first bytes.
     if (batch::StartsAsJpeg(Entry.Source)) source = ReadFileBytes(Entry.Source);
   } catch (const std::exception&) {
+    result.Kind = TCopyResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
     return result;
   }
@@ -136,6 +143,7 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
     }
   }
   if (!LoadPicture(Entry, source, result)) return result;
+  result.Damage = Picture_.DecodeDamage();
   const TPictureSize original{Picture_.GetWidth(), Picture_.GetHeight()};
   if (original.Width == 0 || original.Height == 0) {
     Picture_.Clear();
@@ -173,7 +181,9 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uin
     picture = source.ToReducedBitmap(Target.Width, Target.Height, true)
                   .scaled(static_cast<int>(Target.Width), static_cast<int>(Target.Height),
                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (source.DecodeWarnings() > 0) result.Damage = CorruptJpegDamage();
   } catch (const std::exception&) {
+    result.Kind = TCopyResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
     return result;
   }
@@ -201,7 +211,9 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uin
 }
 
 // Loads the picture through the image library. False when it produced
-// nothing; a file it recognised but could not decode gets the loader line.
+// nothing: a file it recognised but could not decode gets the loader line,
+// one it did not recognise is a picture that cannot be read when its
+// extension says it is one, else no picture.
 bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, const std::vector<uint8_t>& Bytes,
                               TCopyResult& Result) {
   bool loaded = false;
@@ -213,6 +225,9 @@ bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, const std::vector<uint8
     Picture_.Clear();
     Result.LoadLines.push_back(LoaderLine(Entry));
   }
+  if (!loaded && Result.LoadLines.empty() && IsPictureExtension(Entry.Extension))
+    Result.LoadLines.push_back(UnreadablePictureLine(Entry.Source));
+  if (!loaded && !Result.LoadLines.empty()) Result.Kind = TCopyResult::Unreadable;
   return loaded;
 }
 
@@ -255,7 +270,7 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
   }
 }
 
-class TResizeRun : batch::TRunReport {
+class TResizeRun : public batch::TRunReport {
  public:
   TResizeRun(TBatchTarget* Window, bool Overwrite, size_t Total, TErrorLog& ErrorLog)
       : TRunReport(Window, Total, ErrorLog), Overwrite_(Overwrite) {}
@@ -263,7 +278,7 @@ class TResizeRun : batch::TRunReport {
   bool ReportEntry(const TResizeEntry& Entry, const std::function<TCopyResult()>& Take);
 
  private:
-  void WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result);
+  bool WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result);
 
   bool Overwrite_;
 };
@@ -277,21 +292,41 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
   // An earlier entry of this run may have written the same output by now.
   const bool present = FileExists(Entry.OutputPath);
   TCopyResult result = Take();
+  if (result.Kind == TCopyResult::NotPicture) {
+    Account_.NotPicture();
+    return true;
+  }
+  if (Account_.NameTaken(Entry.Source, Entry.OutputPath)) return true;
   if (batch::IsFolder(Entry.OutputPath)) {
     Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
+    Account_.Failed();
     return true;
   }
-  if (!Overwrite_ && present) return true;
-  if (result.Kind == TCopyResult::Skipped) {
+  if (!Overwrite_ && (present || result.Kind == TCopyResult::Existing)) {
+    Account_.Existing(Entry.Source, Entry.OutputPath);
+    return true;
+  }
+  if (result.Kind == TCopyResult::Unreadable) {
     Log(result.LoadLines);
+    Account_.Failed();
     return true;
   }
-  if (!MakeFolderPath(ExtractFilePath(Entry.OutputPath))) return true;
+  const std::string folder = ExtractFilePath(Entry.OutputPath);
+  if (!MakeFolderPath(folder)) {
+    Log(FolderNotMadeLine(folder));
+    Account_.Failed();
+    return true;
+  }
   if (result.Kind == TCopyResult::Picture) {
     if (CancelRequested) return false;
-    WriteCopy(Entry, result);
+    if (WriteCopy(Entry, result)) {
+      Account_.Written(Entry.Source, Entry.OutputPath, result.Damage);
+    } else {
+      Account_.Failed();
+    }
   } else {
     Log(result.Lines);
+    Account_.Failed();
   }
   ReportDone(Entry.OutputPath);
   return true;
@@ -299,19 +334,23 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
 
 // Writes the copy whole; when the finished copy cannot be written the
 // library's own stands, and a copy that would replace its source is refused.
-void TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result) {
+// True when a copy was written.
+bool TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result) {
   Log(Result.Lines);
-  if (!Result.Saved) return;
+  if (!Result.Saved) {
+    Log(NotSavedLine(Entry.Source));
+    return false;
+  }
   if (IsSameFile(Entry.OutputPath, Entry.Source)) {
     Log("File " + Entry.Source + " was not written: the copy would replace its source");
-    return;
+    return false;
   }
   bool failed = Result.FinalFailed;
   if (!Result.Final.empty()) {
     try {
       WriteFileBytes(Entry.OutputPath, Result.Final.data(), Result.Final.size());
       if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
-      return;
+      return true;
     } catch (const std::exception&) {
       Log(ExifLine(Entry));
       failed = true;
@@ -320,8 +359,10 @@ void TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result)
   try {
     WriteFileBytes(Entry.OutputPath, Result.Plain.data(), Result.Plain.size());
     if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
+    return true;
   } catch (const std::exception&) {
-    if (!failed) Log(ExifLine(Entry));
+    Log(failed ? NotWrittenLine(Entry.Source, Entry.OutputPath) : ExifLine(Entry));
+    return false;
   }
 }
 
@@ -383,7 +424,8 @@ std::string ResizeOutputFolder(const std::string& SourceFolder, uint32_t MaxWidt
 int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
                          const std::string& OutputFolder, uint32_t MaxWidth, uint32_t MaxHeight,
                          const std::string& PictureText, uint8_t TextPosition, uint32_t ProgressMsg,
-                         uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog) {
+                         uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog,
+                         TJobAccount* Account) {
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return ResizeRefused;
   if (MaxWidth > 0 && MaxHeight > 0 && MaxWidth != MaxHeight) {
     ShowMessage("Error:  both Size values > 0  AND not equal -  EXIT !!");
@@ -407,6 +449,7 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
       [&](const TResizeEntry& Entry, const std::function<TCopyResult()>& Take) {
         return run.ReportEntry(Entry, Take);
       });
+  run.AddAccount(Account);
   batch::FinishBatch(Window, SourceFolder, index);
   return 0;
 }

@@ -16,6 +16,8 @@
 
 namespace pictrim {
 
+struct TJobAccount;
+
 // The engine's one status text, posted with WM_BATCH_STATUS.
 extern std::string StatusText;
 
@@ -55,11 +57,13 @@ TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, 
 // Writes a JPEG copy of every picture below SourceFolder into the output
 // folder (derived from the source folder and the size when OutputFolder is
 // empty), brought to MaxWidth, MaxHeight or both. Returns 0, or -26001 when it
-// refused to start.
+// refused to start. Each batch adds the account of what became of the files
+// it listed to *Account, when given.
 int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
                          const std::string& OutputFolder, uint32_t MaxWidth, uint32_t MaxHeight,
                          const std::string& PictureText, uint8_t TextPosition, uint32_t ProgressMsg,
-                         uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog);
+                         uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog,
+                         TJobAccount* Account = nullptr);
 
 // Refusal code of ConvertPICsWholeTree2.
 inline constexpr int ShrinkRefused = -26101;
@@ -73,7 +77,7 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
                           const std::string& OutputFolder, const std::string& ExtensionFilter,
                           uint32_t TargetKB, const std::string& PictureText, uint8_t TextPosition,
                           uint32_t ProgressMsg, uint32_t FileMsg, bool Overwrite, bool Quiet,
-                          TErrorLog& ErrorLog);
+                          TErrorLog& ErrorLog, TJobAccount* Account = nullptr);
 
 // The output folder of the resize batch for a source folder (ending with the
 // delimiter) and its sizes.
@@ -111,7 +115,7 @@ std::string SizeOutputFolder(const std::string& SourceFolder, uint32_t MaxEdge);
 int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
                          const std::string& OutputFolder, uint32_t MaxEdge,
                          const std::string& PictureText, uint32_t ProgressMsg, uint32_t FileMsg,
-                         bool Overwrite, TErrorLog& ErrorLog);
+                         bool Overwrite, TErrorLog& ErrorLog, TJobAccount* Account = nullptr);
 
 // The same for every JPEG file, carrying the source's metadata over; with
 // MaxHeight > 0 the width becomes MaxEdge unless the height would exceed
@@ -119,7 +123,7 @@ int ConvertBMPtoJPEGtree(TBatchTarget* Window, const std::string& SourceFolder,
 int SaveJPEGtreeDownSized(TBatchTarget* Window, const std::string& SourceFolder,
                           const std::string& OutputFolder, uint32_t MaxEdge, uint32_t MaxHeight,
                           const std::string& PictureText, uint32_t ProgressMsg, uint32_t FileMsg,
-                          bool Overwrite, TErrorLog& ErrorLog);
+                          bool Overwrite, TErrorLog& ErrorLog, TJobAccount* Account = nullptr);
 
 // Writes Bitmap as a JPEG at Quality to DestPath (a .bmp name becomes .jpg;
 // any name but .jpg is refused), its longer edge brought to MaxEdge unless

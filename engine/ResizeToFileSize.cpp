@@ -106,14 +106,17 @@ struct TTrialRecord {
 // here; that happens in list order when the entry is reported.
 struct TShrinkResult {
   enum TKind {
-    Skipped,    // extension, output present, or no picture
-    Tiny,       // empty or one pixel high: log lines, no copy
-    NotSaved,   // the full-size save failed: the run ends
-    Fits,       // the full-size save fits the target
-    Searched,   // the trials of the width search
+    NotPicture,  // no picture, by its extension or its bytes: only counted
+    Existing,    // its copy exists and is not to be replaced: not loaded
+    Unreadable,  // a picture that could not be read: LoadLines say why
+    Tiny,        // empty or one pixel high: log lines, no copy
+    NotSaved,    // the full-size save failed: the run ends
+    Fits,        // the full-size save fits the target
+    Searched,    // the trials of the width search
   };
-  TKind Kind = Skipped;
+  TKind Kind = NotPicture;
   std::vector<std::string> LoadLines;  // a file that could not be loaded
+  std::string Damage;                  // the source is damaged: why the copy may be incomplete
   std::vector<std::string> Lines;      // lines of a Tiny picture
   std::vector<uint8_t> FullSave;       // the library's full-size save
   std::vector<uint8_t> SourceCopy;     // Fits: the source, copied as it is
@@ -161,7 +164,10 @@ class TShrinkWorker {
 TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
   TShrinkResult result;
   if (IsSkippedExtension(Entry.Extension)) return result;
-  if (!Overwrite_ && FileExists(Entry.OutputPath)) return result;
+  if (!Overwrite_ && FileExists(Entry.OutputPath)) {
+    result.Kind = TShrinkResult::Existing;
+    return result;
+  }
   SourceExif_.reset();
   try {
     std::vector<uint8_t> source;
@@ -194,8 +200,11 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   QImage half, whole;
   const bool keepWhole = ShrinkFromReducedMaster &&
                          uint64_t{header->Width} * header->Height <= WholePictureLimit;
-  std::optional<std::vector<uint8_t>> fullSave = FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr);
+  int warnings = 0;
+  std::optional<std::vector<uint8_t>> fullSave =
+      FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr, &warnings);
   if (!fullSave) return false;
+  if (warnings > 0) Result.Damage = CorruptJpegDamage();
   Result.SourceTime = GetFileModTime(Entry.Source);
   const int64_t fullSize = static_cast<int64_t>(fullSave->size());
   if (fullSize <= TargetBytes_) {
@@ -206,6 +215,7 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   Result.Kind = TShrinkResult::Searched;
   if (!ShrinkFromReducedMaster) {
     if (!Master_.LoadFromBytes(Source, Entry.Source, JPEG_DEFAULT)) return false;
+    if (Result.Damage.empty()) Result.Damage = Master_.DecodeDamage();
     TContainerMaster master(Master_);
     Search(Entry, header->Width, header->Height, master, Result);
     return true;
@@ -226,7 +236,13 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, const std::vect
                                       TShrinkResult& Result) {
   Result = TShrinkResult();
   LoadMaster(Entry, Source, Result);
-  if (!Master_.IsValid()) return;
+  if (!Master_.IsValid()) {
+    if (Result.LoadLines.empty() && IsPictureExtension(Entry.Extension))
+      Result.LoadLines.push_back(UnreadablePictureLine(Entry.Source));
+    if (!Result.LoadLines.empty()) Result.Kind = TShrinkResult::Unreadable;
+    return;
+  }
+  Result.Damage = Master_.DecodeDamage();
   // Depths and pixel types that JPEG cannot hold become 24 bits in memory.
   Master_.ConvertForJpeg();
   const uint32_t width = Master_.GetWidth();
@@ -361,7 +377,7 @@ enum class TStep {
 // Replays the results in list order: the notifications, the error-log
 // lines, the cancel checks and the one write of each copy, as a run that
 // did one file after the other would show them.
-class TShrinkRun : batch::TRunReport {
+class TShrinkRun : public batch::TRunReport {
  public:
   TShrinkRun(TBatchTarget* Window, bool Overwrite, bool Quiet, size_t Total, TErrorLog& ErrorLog)
       : TRunReport(Window, Total, ErrorLog), Overwrite_(Overwrite), Quiet_(Quiet) {}
@@ -375,7 +391,17 @@ class TShrinkRun : batch::TRunReport {
   bool Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& Bytes);
   TStep SaveFailed(const TShrinkEntry& Entry) {
     ShowMessage("Error with " + Entry.OutputPath + "\r" + Entry.OutputPath);
+    Account_.Failed();
     return TStep::End;
+  }
+  // Counts the entry as written, or as failed when the write failed.
+  TStep Wrote(const TShrinkEntry& Entry, const TShrinkResult& Result, bool Written, TStep Step) {
+    if (Written) {
+      Account_.Written(Entry.Source, Entry.OutputPath, Result.Damage);
+    } else {
+      Account_.Failed();
+    }
+    return Step;
   }
 
   bool Overwrite_;
@@ -388,14 +414,25 @@ TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TSh
   // An earlier entry of this run may have written the same output by now.
   const bool present = FileExists(Entry.OutputPath);
   const TShrinkResult result = Take();
-  if (IsSkippedExtension(Entry.Extension)) return TStep::Next;
-  if (batch::IsFolder(Entry.OutputPath)) {
-    Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
+  if (IsSkippedExtension(Entry.Extension) || result.Kind == TShrinkResult::NotPicture) {
+    Account_.NotPicture();
     return TStep::Next;
   }
-  if (!Overwrite_ && present) return TStep::Next;
+  if (Account_.NameTaken(Entry.Source, Entry.OutputPath)) return TStep::Next;
+  if (batch::IsFolder(Entry.OutputPath)) {
+    Log(batch::FolderOutputLine(Entry.Source, Entry.OutputPath));
+    Account_.Failed();
+    return TStep::Next;
+  }
+  if (!Overwrite_ && (present || result.Kind == TShrinkResult::Existing)) {
+    Account_.Existing(Entry.Source, Entry.OutputPath);
+    return TStep::Next;
+  }
   Log(result.LoadLines);
-  if (result.Kind == TShrinkResult::Skipped) return TStep::Next;
+  if (result.Kind == TShrinkResult::Unreadable) {
+    Account_.Failed();
+    return TStep::Next;
+  }
   const TStep step = ReportCopy(Entry, result);
   if (step != TStep::Report) return step;
   ReportDone(Entry.OutputPath);
@@ -406,14 +443,19 @@ TStep TShrinkRun::ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Res
   const std::string folder = ExtractFilePath(Entry.OutputPath);
   if (!MakeFolderPath(folder)) {
     ShowMessage("ForceDirectories failed with\r" + folder);
+    Account_.Failed();
     return TStep::Report;
   }
   Log(Result.Lines);
-  if (Result.Kind == TShrinkResult::Tiny) return TStep::Report;
+  if (Result.Kind == TShrinkResult::Tiny) {
+    Account_.Failed();
+    return TStep::Report;
+  }
   if (CancelRequested) return TStep::End;
   if (Result.Kind == TShrinkResult::NotSaved) return SaveFailed(Entry);
   if (IsSameFile(Entry.OutputPath, Entry.Source)) {
     Log("File " + Entry.Source + " was not written: the copy would replace its source");
+    Account_.Failed();
     return TStep::Report;
   }
   if (Result.Kind == TShrinkResult::Fits) return ReportFit(Entry, Result);
@@ -427,11 +469,12 @@ TStep TShrinkRun::ReportFit(const TShrinkEntry& Entry, const TShrinkResult& Resu
   if (!Result.SourceCopy.empty()) {
     if (Write(Entry, Result.SourceCopy)) {
       if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
-      return TStep::Report;
+      return Wrote(Entry, Result, true, TStep::Report);
     }
     Log("File " + Entry.Source + " caused an Exception while copying");
   }
-  return Write(Entry, Result.FullSave) ? TStep::Report : SaveFailed(Entry);
+  return Write(Entry, Result.FullSave) ? Wrote(Entry, Result, true, TStep::Report)
+                                       : SaveFailed(Entry);
 }
 
 // Announces every trial; a cancel after a trial leaves that trial as the
@@ -445,17 +488,13 @@ TStep TShrinkRun::ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& R
                  std::to_string(trial.Width) + " x " + std::to_string(trial.Height);
     PostStatus(Window_, StatusText);
     if (trial.Saved) onDisk = &trial.Plain;
-    if (CancelRequested) {
-      Write(Entry, *onDisk);
-      return TStep::End;
-    }
+    if (CancelRequested) return Wrote(Entry, Result, Write(Entry, *onDisk), TStep::End);
     Log(trial.Lines);
     if (trial.Saved && !trial.Finished.empty()) onDisk = &trial.Finished;
   }
-  if (Write(Entry, *onDisk) && Result.SourceTime) {
-    SetFileModTime(Entry.OutputPath, *Result.SourceTime);
-  }
-  return TStep::Report;
+  const bool written = Write(Entry, *onDisk);
+  if (written && Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
+  return Wrote(Entry, Result, written, TStep::Report);
 }
 
 // Writes a copy whole; a copy that cannot be written gets a log line.
@@ -464,7 +503,7 @@ bool TShrinkRun::Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& By
     WriteFileBytes(Entry.OutputPath, Bytes.data(), Bytes.size());
     return true;
   } catch (const std::exception&) {
-    Log("File " + Entry.Source + " could not be written to " + Entry.OutputPath);
+    Log(NotWrittenLine(Entry.Source, Entry.OutputPath));
     return false;
   }
 }
@@ -480,7 +519,7 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
                           const std::string& OutputFolder, const std::string& ExtensionFilter,
                           uint32_t TargetKB, const std::string& PictureText, uint8_t TextPosition,
                           uint32_t ProgressMsg, uint32_t FileMsg, bool Overwrite, bool Quiet,
-                          TErrorLog& ErrorLog) {
+                          TErrorLog& ErrorLog, TJobAccount* Account) {
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return ShrinkRefused;
   const std::string source = IncludeTrailingDelimiter(SourceFolder);
   const std::string output = OutputFolder.empty() ? FileSizeOutputFolder(source, TargetKB)
@@ -497,6 +536,7 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
       [&](const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
         return run.ReportEntry(Entry, Take) != TStep::End;
       });
+  run.AddAccount(Account);
   batch::FinishBatch(Window, SourceFolder, index);
   return 0;
 }

@@ -400,7 +400,7 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
 }
 
 std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
-                                                     QImage& Half, QImage* Whole) {
+                                                     QImage& Half, QImage* Whole, int* Warnings) {
   TRowKeeper keeper{THalver(Half), Whole};
   jpegcodec::TEncodeResult r = jpegcodec::Transcode(Source.data(), Source.size(),
                                                     TJpegImage::LibraryQuality, KeepRow, &keeper);
@@ -408,6 +408,7 @@ std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>&
     if (Whole != nullptr) *Whole = QImage();
     return std::nullopt;
   }
+  if (Warnings != nullptr) *Warnings = r.Warnings;
   std::vector<uint8_t> bytes(r.Data, r.Data + r.Size);
   jpegcodec::FreeEncoded(r);
   return bytes;

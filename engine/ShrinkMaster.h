@@ -111,9 +111,11 @@ class TReducedJpegMaster : public TTrialMaster {
 // Half receives the half-size picture on the way, and Whole, when given,
 // the decoded picture itself (null when there is no memory for it).
 // Nothing when the source is not a three-component colour JPEG or cannot be
-// decoded.
+// decoded. Warnings, when given, receives the number of corrupt-data
+// warnings the decode met.
 std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
-                                                     QImage& Half, QImage* Whole = nullptr);
+                                                     QImage& Half, QImage* Whole = nullptr,
+                                                     int* Warnings = nullptr);
 
 // Sources of up to this many pixels (12-megapixel cameras, 39 MB) are kept
 // whole in memory for their search, so that wide trials need no second

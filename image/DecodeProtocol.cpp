@@ -185,8 +185,9 @@ TAnswer ReadPicture(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& Adm
       return Failed("the decoder's answer broke off");
     }
   }
-  if (!GetMagic(Source, EndMagic)) return Failed("the decoder's answer is garbled");
   TAnswer answer;
+  if (!GetText(Source, MaxFailureText, answer.Damage) || !GetMagic(Source, EndMagic))
+    return Failed("the decoder's answer is garbled");
   answer.Picture = dib.release();
   return answer;
 }
@@ -240,7 +241,7 @@ bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t Bits
          Put32(Sink, Height) && Put32(Sink, BitsPerPixel);
 }
 
-bool WritePicture(TByteSink& Sink, FIBITMAP* Picture) {
+bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage) {
   const uint32_t width = FreeImage_GetWidth(Picture), height = FreeImage_GetHeight(Picture);
   const uint32_t bpp = FreeImage_GetBPP(Picture);
   const uint32_t colours = FreeImage_GetImageType(Picture) == FIT_BITMAP && bpp <= 8 &&
@@ -271,7 +272,7 @@ bool WritePicture(TByteSink& Sink, FIBITMAP* Picture) {
   for (uint32_t y = 0; ok && y < height; ++y) {
     ok = Sink.Write(FreeImage_GetScanLine(Picture, static_cast<int>(y)), line);
   }
-  return ok && Sink.Write(EndMagic, 4);
+  return ok && PutText(Sink, Damage.substr(0, MaxFailureText)) && Sink.Write(EndMagic, 4);
 }
 
 bool WriteFailure(TByteSink& Sink, const std::string& Text) {

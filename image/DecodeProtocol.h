@@ -94,7 +94,9 @@ bool ReadRequest(TByteSource& Source, TRequest& Request);
 
 // The decoder's side. A size of 0 x 0 says the header could not tell it.
 bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel);
-bool WritePicture(TByteSink& Sink, FIBITMAP* Picture);
+// Damage, when not empty, says that the loader met a damaged file and gave
+// what it could read: the picture may be incomplete.
+bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage = {});
 bool WriteFailure(TByteSink& Sink, const std::string& Text);
 
 // Bytes a Width x Height picture of BitsPerPixel takes in memory (rows
@@ -109,6 +111,7 @@ using TAdmitFn = std::function<bool(uint64_t Bytes, bool Final)>;
 struct TAnswer {
   FIBITMAP* Picture = nullptr;  // owned by the caller
   std::string Failure;          // why there is no picture
+  std::string Damage;           // the file is damaged: the picture may be incomplete
 };
 
 // Reads the decoder's answer. A picture of more than MaxPixels pixels, an

@@ -14,7 +14,10 @@
 
 #include <FreeImage.h>
 
+#include <algorithm>
+#include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -101,30 +104,116 @@ void Misbehave(const std::string& Kind, TByteSink& Sink) {
   }
 }
 
+// Formats whose loaders read exactly the bytes the file declares: a read
+// that comes back short means the file ends before its picture does. (The
+// JPEG loader reads in blocks and says so itself when the data runs out.)
+bool ReadsExactly(FREE_IMAGE_FORMAT Format) {
+  switch (Format) {
+    case FIF_BMP:
+    case FIF_TARGA:
+    case FIF_PBM:
+    case FIF_PBMRAW:
+    case FIF_PGM:
+    case FIF_PGMRAW:
+    case FIF_PPM:
+    case FIF_PPMRAW:
+    case FIF_PNG:
+    case FIF_GIF:
+    case FIF_TIFF:
+    case FIF_WEBP:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The file (or the bytes sent) as the library's loaders read it, noting
+// every read that got less than it asked for.
 class TLoader {
  public:
   explicit TLoader(TRequest& Request) : Request_(Request) {
-    if (Request_.FromBytes) {
-      Stream_ =
-          FreeImage_OpenMemory(Request_.Bytes.data(), static_cast<DWORD>(Request_.Bytes.size()));
-    }
+    if (!Request_.FromBytes) File_ = std::fopen(Request_.Path.c_str(), "rb");
   }
   ~TLoader() {
-    if (Stream_ != nullptr) FreeImage_CloseMemory(Stream_);
+    if (File_ != nullptr) std::fclose(File_);
   }
 
   FIBITMAP* Load(int Flags) {
     const auto format = static_cast<FREE_IMAGE_FORMAT>(Request_.Format);
-    if (!Request_.FromBytes) return FreeImage_Load(format, Request_.Path.c_str(), Flags);
-    if (Stream_ == nullptr) return nullptr;
-    FreeImage_SeekMemory(Stream_, 0, SEEK_SET);
-    return FreeImage_LoadFromMemory(format, Stream_, Flags);
+    if (!Request_.FromBytes && File_ == nullptr) return nullptr;
+    Position_ = 0;
+    if (File_ != nullptr) std::fseek(File_, 0, SEEK_SET);
+    ShortReads_ = 0;
+    FreeImageIO io{ReadProc, WriteProc, SeekProc, TellProc};
+    return FreeImage_LoadFromHandle(format, &io, static_cast<fi_handle>(this), Flags);
   }
 
+  // True when the last load wanted bytes beyond the end of the file.
+  bool RanShort() const { return ShortReads_ > 0; }
+
  private:
+  static TLoader& Of(fi_handle Handle) { return *static_cast<TLoader*>(Handle); }
+
+  static unsigned DLL_CALLCONV ReadProc(void* Buffer, unsigned Size, unsigned Count,
+                                        fi_handle Handle) {
+    TLoader& self = Of(Handle);
+    if (Size == 0 || Count == 0) return 0;
+    unsigned items = 0;
+    if (self.File_ != nullptr) {
+      items = static_cast<unsigned>(std::fread(Buffer, Size, Count, self.File_));
+    } else {
+      const std::vector<uint8_t>& bytes = self.Request_.Bytes;
+      const size_t left = self.Position_ < bytes.size() ? bytes.size() - self.Position_ : 0;
+      items = static_cast<unsigned>(std::min<size_t>(Count, left / Size));
+      if (items > 0) {
+        std::memcpy(Buffer, bytes.data() + self.Position_, size_t{items} * Size);
+        self.Position_ += size_t{items} * Size;
+      }
+    }
+    if (items < Count) ++self.ShortReads_;
+    return items;
+  }
+
+  static unsigned DLL_CALLCONV WriteProc(void*, unsigned, unsigned, fi_handle) { return 0; }
+
+  static int DLL_CALLCONV SeekProc(fi_handle Handle, long Offset, int Origin) {
+    TLoader& self = Of(Handle);
+    if (self.File_ != nullptr) return std::fseek(self.File_, Offset, Origin);
+    const auto size = static_cast<long>(self.Request_.Bytes.size());
+    const long base = Origin == SEEK_SET   ? 0
+                      : Origin == SEEK_CUR ? static_cast<long>(self.Position_)
+                                           : size;
+    if (Offset < -base || Offset > LONG_MAX - base) return -1;
+    self.Position_ = static_cast<size_t>(base + Offset);
+    return 0;
+  }
+
+  static long DLL_CALLCONV TellProc(fi_handle Handle) {
+    TLoader& self = Of(Handle);
+    if (self.File_ != nullptr) return std::ftell(self.File_);
+    return static_cast<long>(self.Position_);
+  }
+
   TRequest& Request_;
-  FIMEMORY* Stream_ = nullptr;
+  std::FILE* File_ = nullptr;
+  size_t Position_ = 0;  // in the bytes sent
+  int ShortReads_ = 0;
 };
+
+// True when the library's messages hold one of the JPEG decoder's warnings
+// about the data of the file (its errors end a load, and those of an
+// embedded thumbnail do not concern the picture).
+bool HasJpegDataWarning(const std::string& Messages) {
+  return Messages.find("Premature end of JPEG file") != std::string::npos ||
+         Messages.find("Corrupt JPEG data") != std::string::npos;
+}
+
+// Why a picture that did load may be incomplete; empty when nothing says so.
+std::string DamageOf(FREE_IMAGE_FORMAT Format, const TLoader& Loader) {
+  if (Format == FIF_JPEG && HasJpegDataWarning(LibraryMessages)) return LibraryMessages;
+  if (ReadsExactly(Format) && Loader.RanShort()) return "the file ends before its picture does";
+  return {};
+}
 
 std::string FailureText() {
   return LibraryMessages.empty() ? std::string("the library could not decode the file")
@@ -155,12 +244,13 @@ int Decode(TRequest& Request, TByteSource& Source, TByteSink& Sink) {
   if (uint64_t{width} * height > Request.MaxPixels) return 0;  // the reader refuses it
   uint8_t go = 0;
   if (!Source.Read(&go, 1) || go != GoAhead) return 0;
+  LibraryMessages.clear();
   FIBITMAP* picture = loader.Load(Request.Flags);
   if (picture == nullptr) return WriteFailure(Sink, FailureText()) ? 0 : 1;
   const uint64_t pixels = uint64_t{FreeImage_GetWidth(picture)} * FreeImage_GetHeight(picture);
   const bool sent = pixels > Request.MaxPixels
                         ? WriteFailure(Sink, "the picture has more pixels than allowed")
-                        : WritePicture(Sink, picture);
+                        : WritePicture(Sink, picture, DamageOf(format, loader));
   FreeImage_Unload(picture);
   return sent ? 0 : 1;
 }

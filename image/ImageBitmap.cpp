@@ -171,6 +171,7 @@ bool TImageBitmap::TakeLoaded(FREE_IMAGE_FORMAT Format, int Flags, const std::st
                               const std::vector<uint8_t>* Bytes) {
   DecodeFailed_ = false;
   DecodeFailure_.clear();
+  DecodeDamage_.clear();
   if (Format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(Format)) return false;
   if (Handle_ != nullptr) FreeImage_Unload(Handle_);
   Handle_ = nullptr;
@@ -179,6 +180,7 @@ bool TImageBitmap::TakeLoaded(FREE_IMAGE_FORMAT Format, int Flags, const std::st
   Handle_ = decoded.Picture;
   Lease_ = std::move(decoded.Lease);
   DecodeFailure_ = std::move(decoded.Failure);
+  DecodeDamage_ = std::move(decoded.Damage);
   DecodeFailed_ = Handle_ == nullptr;
   Change();
   return IsValid();

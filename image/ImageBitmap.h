@@ -48,6 +48,9 @@ class TImageBitmap : public TImageObject {
   bool DecodeFailed() const { return DecodeFailed_; }
   // Why the last decode failed, in a few words (empty after a success).
   const std::string& DecodeFailure() const { return DecodeFailure_; }
+  // Why the picture of the last load may be incomplete (a damaged file the
+  // library still read in part); empty when nothing says so.
+  const std::string& DecodeDamage() const { return DecodeDamage_; }
   // Saves in the format of the file name's extension; false when the picture
   // cannot be saved in that format or the library failed. The library's own
   // copy of the source's metadata is never written: metadata is carried by
@@ -91,6 +94,7 @@ class TImageBitmap : public TImageObject {
   FIBITMAP* Handle_ = nullptr;
   bool DecodeFailed_ = false;
   std::string DecodeFailure_;
+  std::string DecodeDamage_;
   TMemoryLease Lease_;  // the loaded picture's share of the picture budget
 };
 

@@ -292,6 +292,7 @@ TIsolatedDecode DecodeIsolated(FREE_IMAGE_FORMAT Format, int Flags, const std::s
   channel.Close();
   if (answer.Picture != nullptr) {
     result.Picture = answer.Picture;
+    result.Damage = std::move(answer.Damage);
     return result;
   }
   if (channel.TimedOut()) {

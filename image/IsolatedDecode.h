@@ -46,6 +46,7 @@ bool ExceedsPixelLimit(uint64_t Width, uint64_t Height);
 struct TIsolatedDecode {
   FIBITMAP* Picture = nullptr;  // owned by the caller
   std::string Failure;          // why there is none
+  std::string Damage;           // the file is damaged: the picture may be incomplete
   TMemoryLease Lease;           // the picture's share of the budget
 };
 

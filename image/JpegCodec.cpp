@@ -338,6 +338,7 @@ TEncodeResult Transcode(const uint8_t* Data, size_t Size, int Quality, TRowSinkF
   jpeg_destroy_compress(&out);
   std::free(row);
   std::free(icc);
+  result.Warnings = err.Warnings;
   result.Ok = true;
   result.Data = buffer;
   result.Size = size;

@@ -41,6 +41,7 @@ struct TEncodeResult {
   bool Ok = false;
   uint8_t* Data = nullptr;  // malloc'd by libjpeg; free with FreeEncoded
   unsigned long Size = 0;
+  int Warnings = 0;  // Transcode: corrupt-data warnings the decoder met
   char Message[200] = {};
 };
 

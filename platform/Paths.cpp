@@ -14,6 +14,17 @@ std::string IncludeTrailingDelimiter(const std::string& Folder) {
   return Folder + PathDelimiter;
 }
 
+std::string CanonicalFolder(const std::string& Folder) {
+  if (Folder.empty()) return Folder;
+  std::error_code ec;
+  std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(Folder), ec);
+  if (ec) path = std::filesystem::path(Folder);
+  std::string text = path.lexically_normal().string();
+  // lexically_normal keeps one trailing delimiter after a named folder.
+  while (text.size() > 1 && text.back() == PathDelimiter) text.pop_back();
+  return IncludeTrailingDelimiter(text);
+}
+
 std::string ExecutableFolder() {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);

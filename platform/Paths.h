@@ -16,6 +16,12 @@ bool IsRootFolder(const std::string& Folder);
 // Appends the delimiter when the text does not end with one already.
 std::string IncludeTrailingDelimiter(const std::string& Folder);
 
+// A folder as given on a command line made whole: absolute (taken from the
+// working folder when relative), "." and ".." steps and repeated delimiters
+// resolved by their text (links are kept), ending with one delimiter.
+// Empty stays empty.
+std::string CanonicalFolder(const std::string& Folder);
+
 // The folder that holds the running executable, ending with the delimiter.
 std::string ExecutableFolder();
 

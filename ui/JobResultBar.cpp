@@ -46,7 +46,8 @@ void TJobResultBar::ShowRunning() {
   ShowTexts();
 }
 
-void TJobResultBar::ShowResult(const std::string& Account, const std::string& OutputFolder) {
+void TJobResultBar::ShowResult(const std::vector<std::string>& Account,
+                               const std::string& OutputFolder) {
   Running_ = false;
   HasResult_ = true;
   Account_ = Account;
@@ -55,13 +56,17 @@ void TJobResultBar::ShowResult(const std::string& Account, const std::string& Ou
 }
 
 void TJobResultBar::ShowTexts() {
-  if (Running_ || !HasResult_) {
+  if (Running_ || !HasResult_ || Account_.empty()) {
     AccountLabel->SetText(Running_ ? QString() : T(TTextId::DropHint));
+    AccountLabel->setToolTip(QString());
     OutputLabel->hide();
     OpenFolderButton->hide();
     return;
   }
-  AccountLabel->SetText(Q(Account_));
+  AccountLabel->SetText(Q(Account_.back()));
+  QStringList lines;
+  for (const std::string& line : Account_) lines << Q(line);
+  if (Account_.size() > 1) AccountLabel->setToolTip(lines.join(QLatin1Char('\n')));
   OutputLabel->SetText(OutputFolder_.empty() ? QString()
                                              : Q(Text(TTextId::OutputFolder, {OutputFolder_})));
   OutputLabel->setVisible(!OutputFolder_.empty());

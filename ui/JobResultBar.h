@@ -7,6 +7,7 @@
 #include <QFrame>
 
 #include <string>
+#include <vector>
 
 class QPushButton;
 
@@ -22,9 +23,10 @@ class TJobResultBar : public QFrame {
   void ApplyTexts();
   // A job runs: nothing to tell until it ends.
   void ShowRunning();
-  // Shows Account and, when the job made it, OutputFolder with the button
+  // Shows the account of a job (its lines, the counts last; the lines above
+  // them as the hint) and, when the job made it, OutputFolder with the button
   // that opens it.
-  void ShowResult(const std::string& Account, const std::string& OutputFolder);
+  void ShowResult(const std::vector<std::string>& Account, const std::string& OutputFolder);
   // Opens the output folder; a folder that cannot be opened is reported.
   void OpenFolderButtonClick();
   const std::string& OutputFolder() const { return OutputFolder_; }
@@ -38,7 +40,7 @@ class TJobResultBar : public QFrame {
 
   bool Running_ = false;
   bool HasResult_ = false;
-  std::string Account_;
+  std::vector<std::string> Account_;
   std::string OutputFolder_;
 };
 

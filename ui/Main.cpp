@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -63,6 +64,13 @@ std::optional<std::string> DroppedFolder(const QMimeData* Data) {
     if (FolderExists(path)) return path;
   }
   return std::nullopt;
+}
+
+// A caption as the account names it, without its accelerator mark.
+std::string Quoted(const QString& Caption) {
+  QString text = Caption;
+  text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+  return "\"" + text.toStdString() + "\"";
 }
 
 }  // namespace
@@ -411,9 +419,9 @@ void TMainForm::ResizeButton1Click() {
   JobOutput_ = ResizeOutputFolder(SourceFolder, MaxWidth, MaxHeight);
   RunJob([Source = SourceFolder, Output = OutputFolder, W = MaxWidth, H = MaxHeight,
           Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
-          Replace = Overwrite](TBatchTarget& Target, TErrorLog& Log) {
+          Replace = Overwrite](TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
     ConvertPICsWholeTree(&Target, Source, Output, W, H, Text, Position, WM_BATCH_PROGRESS,
-                         WM_BATCH_FILE, Replace, Log);
+                         WM_BATCH_FILE, Replace, Log, &Account);
   });
 }
 
@@ -427,23 +435,23 @@ void TMainForm::JPEGbutton2Click() {
     target = *custom;
   }
   JobOutput_ = FileSizeOutputFolder(SourceFolder, static_cast<uint32_t>(target));
-  RunJob(
-      [Source = SourceFolder, KB = static_cast<uint32_t>(target),
-       Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
-       Replace = SharedArea->OverwriteCheckBox->isChecked()](TBatchTarget& Target, TErrorLog& Log) {
-        ConvertPICsWholeTree2(&Target, Source, "", "", KB, Text, Position, WM_BATCH_PROGRESS,
-                              WM_BATCH_FILE, Replace, false, Log);
-      });
+  RunJob([Source = SourceFolder, KB = static_cast<uint32_t>(target),
+          Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
+          Replace = SharedArea->OverwriteCheckBox->isChecked()](
+             TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
+    ConvertPICsWholeTree2(&Target, Source, "", "", KB, Text, Position, WM_BATCH_PROGRESS,
+                          WM_BATCH_FILE, Replace, false, Log, &Account);
+  });
 }
 
-void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job) {
+void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&, TJobAccount&)> Job) {
   JobLog_.clear();
-  JobCopies_ = 0;
+  JobAccount_ = {};
   ResultBar->ShowRunning();
   Jobs_->Start(
       [this, Job = std::move(Job)] {
         try {
-          Job(*Target_, JobLog_);
+          Job(*Target_, JobLog_, JobAccount_);
         } catch (const std::exception& Error) {
           AddErrorLogEntry(Error.what(), JobLog_);
         }
@@ -489,7 +497,6 @@ void TMainForm::HandleNotification(const TBatchMessage& Message) {
       if (Message.WParam == 0) {
         LastFile = Message.Text;
         ProgressPanel->ShowFileName(Message.Text);
-        ++JobCopies_;
       }
       break;
     case WM_BATCH_STATUS:
@@ -518,7 +525,10 @@ void TMainForm::ShowJobEnd() {
   MainStack->setCurrentWidget(PageControl1);
   ProgressPanel->ClearPreview();
   ProgressPanel->ResetNumLabels();
-  ResultBar->ShowResult(Text(TTextId::CopiesWritten, {std::to_string(JobCopies_)}), JobOutput_);
+  // The job has returned before its final notification is handled: its
+  // account is complete.
+  ResultBar->ShowResult(AccountLines(JobAccount_, Quoted(SharedArea->OverwriteCheckBox->text())),
+                        JobOutput_);
   if (!ErrorLog_.empty())
     ProgressWin_->ShowErrorLayout(TProgressWin::MainErrorWidth, TProgressWin::MainErrorOkLeft);
   else

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/JobAccount.h"
 #include "platform/BatchTarget.h"
 #include "settings/Ini.h"
 #include "ui/ElidingLabel.h"
@@ -148,7 +149,7 @@ class TMainForm : public QMainWindow {
   std::optional<int> CustomSize(QLineEdit* Edit, int Min, int Max);
   // Runs Job on the worker thread with a log of its own; Job gets the target
   // to report to.
-  void RunJob(std::function<void(TBatchTarget&, TErrorLog&)> Job);
+  void RunJob(std::function<void(TBatchTarget&, TErrorLog&, TJobAccount&)> Job);
   void JobFinished();
   void ShowJobEnd();
   // Qt's own dialogs follow the language in use.
@@ -166,12 +167,12 @@ class TMainForm : public QMainWindow {
   bool StatusWritten_ = false;  // the status panel still shows its first text while false
   // The example stamp text of the language in use; the settings' first one is German.
   QString StampExample_ = QString::fromStdString(TSettings().CopyrightText);
-  // The running job: where its copies go and how many it has reported.
+  // Where the copies of the running job go.
   std::string JobOutput_;
-  int64_t JobCopies_ = 0;
 
   TErrorLog ErrorLog_;
-  TErrorLog JobLog_;  // written only by the running job
+  TErrorLog JobLog_;        // written only by the running job
+  TJobAccount JobAccount_;  // likewise
   std::unique_ptr<TProgressWin> ProgressWin_;
   std::unique_ptr<TWindowBatchTarget> Target_;
   std::unique_ptr<TJobThread> Jobs_;

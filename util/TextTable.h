@@ -1,6 +1,8 @@
 // Every text of the table of Texts.h: its name in the program, where the
 // language files keep it (section and key), and its German and English
-// wording. The language files are written in this order.
+// wording. The language files are written in this order. A language file
+// keeps no blanks at the ends of a text, so what matters begins and ends
+// with something else.
 #pragma once
 
 #include <array>
@@ -40,7 +42,6 @@ enum class TTextId {
   PreviewCaption,
   CancelCaption,
   TimeLeft,
-  CopiesWritten,
   OutputFolder,
   OpenFolderCaption,
   OpenFolderHint,
@@ -61,6 +62,18 @@ enum class TTextId {
   CancelledStatus,
   SelectFolderTitle,
   OpenFolderFailed,
+  // The account at the end of a job; "One" for a count of 1.
+  AccountSummary,
+  AccountDamagedOne,
+  AccountDamagedMany,
+  AccountExistingOne,
+  AccountExistingMany,
+  AccountReplacesOne,
+  AccountReplacesMany,
+  AccountNotPictureOne,
+  AccountNotPictureMany,
+  AccountNotReachedOne,
+  AccountNotReachedMany,
   Count
 };
 
@@ -132,8 +145,6 @@ inline constexpr std::array<TTextRow, static_cast<std::size_t>(TTextId::Count)> 
      "Show preview"},
     {TTextId::CancelCaption, MainFormTexts, "AbbrechenBitBtn.Caption", "abbrechen", "Cancel"},
     {TTextId::TimeLeft, MainFormTexts, "TimeLeftLabel.Caption", "noch etwa %1", "about %1 left"},
-    {TTextId::CopiesWritten, MainFormTexts, "AccountLabel.Caption", "%1 Kopien geschrieben",
-     "%1 copies written"},
     {TTextId::OutputFolder, MainFormTexts, "OutputLabel.Caption", "Kopien in %1", "Copies in %1"},
     {TTextId::OpenFolderCaption, MainFormTexts, "OpenFolderButton.Caption", "&Ordner öffnen",
      "&Open folder"},
@@ -169,6 +180,30 @@ inline constexpr std::array<TTextRow, static_cast<std::size_t>(TTextId::Count)> 
      "Bitte wählen Sie einen Ordner aus:", "Please choose a folder:"},
     {TTextId::OpenFolderFailed, MessageTexts, "OpenFolderFailed",
      "Das Verzeichnis %1 konnte nicht geöffnet werden.", "The folder %1 could not be opened."},
+    {TTextId::AccountSummary, MessageTexts, "Account",
+     "%1 geschrieben, %2 übersprungen, %3 fehlgeschlagen", "%1 written, %2 skipped, %3 failed"},
+    {TTextId::AccountDamagedOne, MessageTexts, "AccountDamaged1",
+     "%1 aus einer beschädigten Quelle geschrieben: die Kopie kann unvollständig sein",
+     "%1 written from a damaged source: the copy may be incomplete"},
+    {TTextId::AccountDamagedMany, MessageTexts, "AccountDamaged",
+     "%1 aus beschädigten Quellen geschrieben: die Kopien können unvollständig sein",
+     "%1 written from damaged sources: the copies may be incomplete"},
+    {TTextId::AccountExistingOne, MessageTexts, "AccountExisting1",
+     "%1 übersprungen: die Kopie gibt es schon", "%1 skipped: its copy exists"},
+    {TTextId::AccountExistingMany, MessageTexts, "AccountExisting",
+     "%1 übersprungen: die Kopien gibt es schon", "%1 skipped: their copies exist"},
+    {TTextId::AccountReplacesOne, MessageTexts, "AccountReplaces1", "(%1 ersetzt sie)",
+     "(%1 replaces it)"},
+    {TTextId::AccountReplacesMany, MessageTexts, "AccountReplaces", "(%1 ersetzt sie)",
+     "(%1 replaces them)"},
+    {TTextId::AccountNotPictureOne, MessageTexts, "AccountNotPicture1", "%1 kein Bild",
+     "%1 not a picture"},
+    {TTextId::AccountNotPictureMany, MessageTexts, "AccountNotPicture", "%1 keine Bilder",
+     "%1 not pictures"},
+    {TTextId::AccountNotReachedOne, MessageTexts, "AccountNotReached1",
+     "%1 nicht bearbeitet: der Auftrag endete vorher", "%1 not done: the job stopped before it"},
+    {TTextId::AccountNotReachedMany, MessageTexts, "AccountNotReached",
+     "%1 nicht bearbeitet: der Auftrag endete vorher", "%1 not done: the job stopped before them"},
 }};
 
 // Each row stands at the place of its name, so a name finds its row directly.

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "engine/Resize.h"
 
 namespace pictrim {
 namespace {
@@ -12,6 +14,12 @@ using Args = std::vector<std::string>;
 
 TCommandLine Parse(const Args& A) {
   return ParseCommandLine(A);
+}
+
+// The working folder, ending with the delimiter.
+std::string Cwd() {
+  std::string folder = std::filesystem::current_path().string();
+  return folder.back() == '/' ? folder : folder + '/';
 }
 
 // The error of a wrong command line, "" when it is not wrong.
@@ -42,7 +50,7 @@ TEST(CommandLine, switchesKeepTheLetterCaseOfPathsAndGetOneClosingDelimiter) {
   EXPECT_TRUE(c.Overwrite);
   EXPECT_EQ(c.PixelSize, 800u);
   EXPECT_EQ(Parse({"/s:/Fotos/", "/p:1"}).SourceFolder, "/Fotos/");
-  EXPECT_EQ(Parse({"/s:rel/Dir", "/p:1"}).SourceFolder, "rel/Dir/");
+  EXPECT_EQ(Parse({"/s:rel/Dir", "/p:1"}).SourceFolder, Cwd() + "rel/Dir/");
   EXPECT_EQ(Parse({"/s:/a", "/p:1"}).OutputFolder, "");
 }
 
@@ -95,7 +103,7 @@ TEST(CommandLine, resizeTakesOneSizeModeAndOneFolder) {
   c = Parse({"resize", "--edge", "10000", "--", "-odd"});
   EXPECT_EQ(c.MaxWidth, 10000u);
   EXPECT_EQ(c.MaxHeight, 10000u);
-  EXPECT_EQ(c.Folder, "-odd/");
+  EXPECT_EQ(c.Folder, Cwd() + "-odd/");
   EXPECT_EQ(ErrorOf({"resize", "/a"}), "resize needs exactly one of --width, --height or --edge");
   EXPECT_EQ(ErrorOf({"resize", "--width", "8", "--edge", "8", "/a"}),
             "resize needs exactly one of --width, --height or --edge");
@@ -155,6 +163,52 @@ TEST(CommandLine, infoTakesOneOrMoreFiles) {
   EXPECT_EQ(c.Files, (std::vector<std::string>{"a.jpg", "B.JPG"}));
   EXPECT_EQ(ErrorOf({"info"}), "info needs at least one file");
   EXPECT_EQ(ErrorOf({"info", "--all", "a.jpg"}), "info: unknown option --all");
+}
+
+// Relative folders, "." and ".." steps and doubled or closing delimiters
+// never put the output folder inside the source folder.
+TEST(CommandLine, folderArgumentsAreMadeAbsoluteAndPlain) {
+  const std::string cwd = Cwd();
+  const std::string parent = std::filesystem::current_path().parent_path().string() + "/";
+  for (const auto& [given, whole] :
+       std::vector<std::pair<std::string, std::string>>{{".", cwd},
+                                                        {"./", cwd},
+                                                        {"./S//", cwd + "S/"},
+                                                        {"S/./T/../U", cwd + "S/U/"},
+                                                        {"..", parent},
+                                                        {"/Fotos//Urlaub///", "/Fotos/Urlaub/"},
+                                                        {"//", "/"}}) {
+    EXPECT_EQ(Parse({"resize", "--edge", "8", given}).Folder, whole) << given;
+    EXPECT_EQ(Parse({"shrink", "--kb", "8", given}).Folder, whole) << given;
+    EXPECT_EQ(Parse({"rename", "--format", "1", given}).Folder, whole) << given;
+    EXPECT_EQ(Parse({"/s:" + given, "/d:" + given, "/p:8"}).SourceFolder, whole) << given;
+    EXPECT_EQ(Parse({"/s:" + given, "/d:" + given, "/p:8"}).OutputFolder, whole) << given;
+  }
+  EXPECT_EQ(ResizeOutputFolder(Parse({"resize", "--edge", "800", "."}).Folder, 800, 800),
+            cwd.substr(0, cwd.size() - 1) + "_MAXSIZE800/");
+}
+
+TEST(CommandLine, aWordThatIsNoCommandIsNamedWithAPointerToTheHelp) {
+  for (const char* word : {"foo", "help", "Resize", "/tmp/Fotos"}) {
+    EXPECT_EQ(ErrorOf({word}),
+              "unknown command '" + std::string(word) + "' (pictrim --help lists the commands)");
+    EXPECT_EQ(ErrorOf({word, "--edge", "8", "/a"}).rfind("unknown command '", 0), 0u);
+  }
+  // Among the switches of the unattended run other words are passed over.
+  EXPECT_EQ(Parse({"/s:/a", "/p:8", "foo"}).Kind, TCommandKind::Unattended);
+  EXPECT_EQ(Parse({"foo", "/s:/a", "/p:8"}).Kind, TCommandKind::Unattended);
+}
+
+// The help states the range the parser takes, whatever it is.
+TEST(CommandLine, theHelpAndTheParserAgreeOnTheRangeOfTheEdge) {
+  const std::string range = "PIXELS (1 to " + std::to_string(MaxJpegEdge) + ";";
+  EXPECT_NE(UsageText().find(range), std::string::npos) << UsageText();
+  EXPECT_EQ(Parse({"/s:/a", "/p:1"}).PixelSize, 1u);
+  EXPECT_EQ(Parse({"/s:/a", "/p:" + std::to_string(MaxJpegEdge)}).PixelSize, MaxJpegEdge);
+  EXPECT_NE(ErrorOf({"/s:/a", "/p:" + std::to_string(MaxJpegEdge + 1)}), "");
+  EXPECT_NE(UsageText().find("above " + std::to_string(MaxCommandLineEdge) +
+                             " the JPEG files are refused"),
+            std::string::npos);
 }
 
 }  // namespace

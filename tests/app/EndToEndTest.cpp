@@ -28,15 +28,19 @@ struct TRun {
   std::string Err;
 };
 
-// The locale of a run: the program speaks German where it begins with "de".
+// The locale of a run: the program speaks German where it begins with "de",
+// English (the default here) otherwise.
 struct TLocale {
   const char* LcAll = nullptr;
   const char* LcMessages = nullptr;
-  const char* Lang = "de_DE.UTF-8";
+  const char* Lang = "C.UTF-8";
 };
+const TLocale German{nullptr, nullptr, "de_DE.UTF-8"};
 
-TRun RunPictrim(const QStringList& Args, const TLocale& Locale = {}) {
+TRun RunPictrim(const QStringList& Args, const std::string& WorkingFolder = "",
+                const TLocale& Locale = {}) {
   QProcess process;
+  if (!WorkingFolder.empty()) process.setWorkingDirectory(QString::fromStdString(WorkingFolder));
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     environment.remove(name);
@@ -100,7 +104,8 @@ TEST_F(PictrimProcess, theUnattendedRunWritesBmpsAndJpegsBesideTheSourceAndEndsW
   EXPECT_EQ(metadata.ExifInfo()->MakeText(), "Canon");
   // Plain progress lines (stderr is no terminal), nothing else.
   EXPECT_EQ(run.Err, "[1/1] " + source + "Scan.bmp\n" + "[1/2] " + source + "IMG_0001.jpg\n" +
-                         "[2/2] " + source + "sub/P1280001.JPG\n");
+                         "[2/2] " + source + "sub/P1280001.JPG\n" +
+                         "3 written, 0 skipped, 0 failed\n");
   EXPECT_EQ(test::TreeSnapshot(source), before);
 }
 
@@ -112,7 +117,8 @@ TEST_F(PictrimProcess, errorLinesArePrintedAtTheEndAndGiveStatusOne) {
   const TRun run = RunPictrim({"/s:" + Q(source), "/p:200", "/o:yes"});
   EXPECT_EQ(run.Status, 1);
   const std::string tail = "Not a valid BMP V3:   " + source + "broken.bmp\n" +
-                           "Not a valid JPG:   " + source + "sub/empty.jpg\n";
+                           "Not a valid JPG:   " + source + "sub/empty.jpg\n" +
+                           "3 written, 0 skipped, 2 failed\n";
   ASSERT_GE(run.Err.size(), tail.size());
   EXPECT_EQ(run.Err.substr(run.Err.size() - tail.size()), tail);
   EXPECT_EQ(PictureSize(Dir / "Fotos_SIZE200/Scan.jpg"), QSize(200, 150));
@@ -147,7 +153,8 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
   fs::create_directories(Dir / "White");
   ASSERT_TRUE(white.save(Q(Dir / "White/white.png"), "PNG"));
   const TRun run =
-      RunPictrim({"resize", "--edge", "200", "--text", "MMMM", "--bottom", Q(Dir / "White")});
+      RunPictrim({"resize", "--edge", "200", "--text", "MMMM", "--bottom", Q(Dir / "White")}, "",
+                 German);
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, Dir / "White_MAXSIZE200/\n");
   EXPECT_TRUE(Contains(run.Err, "[1/1] " + Dir / "White_MAXSIZE200/white.jpg\n"));
@@ -189,7 +196,7 @@ TEST_F(PictrimProcess, speaksEnglishUnlessTheLocaleIsGermanAndKeepsTheErrorLines
   };
   for (const TCase& c : cases) {
     const TRun run =
-        RunPictrim({"resize", "--edge", "100", "--overwrite", Q(Dir / "Mixed")}, c.Locale);
+        RunPictrim({"resize", "--edge", "100", "--overwrite", Q(Dir / "Mixed")}, "", c.Locale);
     EXPECT_EQ(run.Status, 1) << run.Err;
     EXPECT_TRUE(Contains(run.Err, c.Status)) << run.Err;
     EXPECT_TRUE(Contains(run.Err, logLine)) << run.Err;
@@ -217,7 +224,7 @@ TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileAndTheCount) {
   test::WriteJpeg(folder + "P1280001.JPG", 16, 16);
   test::WriteJpeg(folder + "notes.jpg", 16, 16);
   SetFileModTime(folder + "P1280001.JPG", TFileTime{1138449600, 0});  // 2006-01-28, midday
-  const TRun run = RunPictrim({"rename", "--format", "1", Q(folder)});
+  const TRun run = RunPictrim({"rename", "--format", "1", Q(folder)}, "", German);
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_TRUE(fs::exists(folder + "2006-01-28 0001.JPG"));
   EXPECT_FALSE(fs::exists(folder + "P1280001.JPG"));
@@ -312,7 +319,7 @@ TEST_F(PictrimProcess, theCommittedSamplesAreSmallAndEveryJobTakesThemCleanly) {
 
   run = RunPictrim({"rename", "--format", "6", Q(copy)});
   EXPECT_EQ(run.Status, 0) << run.Err;
-  EXPECT_TRUE(Contains(run.Err, "Letzte Aktion =  Umbenennen von 4 Dateien\n")) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "Last action =  4 files renamed\n")) << run.Err;
 }
 
 TEST_F(PictrimProcess, helpVersionAndWrongArgumentsAnswerWithoutRunningAnything) {
@@ -344,6 +351,98 @@ TEST_F(PictrimProcess, helpVersionAndWrongArgumentsAnswerWithoutRunningAnything)
   EXPECT_EQ(run.Status, 2);
   EXPECT_EQ(Lines(run.Err), 1);
   EXPECT_FALSE(fs::exists(Dir / "nope"));
+}
+
+// The last line of a text.
+std::string LastLine(const std::string& Text) {
+  const size_t end = Text.empty() || Text.back() != '\n' ? Text.size() : Text.size() - 1;
+  const size_t start = Text.rfind('\n', end == 0 ? 0 : end - 1);
+  return Text.substr(start == std::string::npos ? 0 : start + 1,
+                     end - (start == std::string::npos ? 0 : start + 1));
+}
+
+TEST_F(PictrimProcess, everyJobEndsWithTheAccountOfItsFilesAsItsLastLine) {
+  const std::string source = Dir / "Mix/";
+  test::WriteJpeg(source + "a.jpg", 120, 90);
+  test::WritePicture(source + "a.png", 90, 120, FIF_PNG);
+  test::WritePicture(source + "sub/b.bmp", 100, 100, FIF_BMP);
+  test::WriteTextFile(source + "clip.mp4", "no picture");
+  test::WriteTextFile(source + "notes.txt", "no picture");
+  TRun run = RunPictrim({"resize", "--edge", "64", Q(source)});
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_EQ(LastLine(run.Err), "2 written, 2 skipped, 1 failed");
+  EXPECT_TRUE(Contains(run.Err, "\n2 not pictures\n")) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "File " + source + "a.png got no copy: its copy's name"))
+      << run.Err;
+
+  // The second run says why nothing was written; the PNG is named again.
+  run = RunPictrim({"resize", "--edge", "64", Q(source)});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Contains(run.Err, "\n2 skipped: their copies exist (--overwrite replaces them)\n"))
+      << run.Err;
+  EXPECT_EQ(LastLine(run.Err), "0 written, 4 skipped, 1 failed");
+
+  fs::remove(source + "a.png");
+  run = RunPictrim({"shrink", "--kb", "50", Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(LastLine(run.Err), "2 written, 2 skipped, 0 failed");
+  run = RunPictrim({"/s:" + Q(source), "/p:50"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  run = RunPictrim({"/s:" + Q(source), "/p:50"});
+  EXPECT_EQ(LastLine(run.Err), "0 written, 2 skipped, 0 failed");
+  EXPECT_TRUE(Contains(run.Err, "2 skipped: their copies exist (/o:yes replaces them)\n"));
+}
+
+TEST_F(PictrimProcess, aCutJpegIsCopiedNamedAndGivesStatusOne) {
+  const std::string source = Dir / "Cut/";
+  test::WriteJpeg(source + "cut.jpg", 800, 600);
+  fs::resize_file(source + "cut.jpg", fs::file_size(source + "cut.jpg") / 2);
+  const TRun run = RunPictrim({"resize", "--edge", "200", Q(source)});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Contains(run.Err, "File " + source + "cut.jpg is damaged (")) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "1 written from a damaged source: the copy may be incomplete\n"));
+  EXPECT_EQ(LastLine(run.Err), "1 written, 0 skipped, 0 failed");
+  EXPECT_EQ(PictureSize(Dir / "Cut_MAXSIZE200/cut.jpg"), QSize(200, 150));
+}
+
+TEST_F(PictrimProcess, theFolderOfARelativeOrDottedArgumentGoesBesideTheSourceNeverInsideIt) {
+  const std::string source = Dir / "Fotos/";
+  test::WriteJpeg(source + "a.jpg", 120, 90);
+  TRun run = RunPictrim({"resize", "--edge", "60", "."}, source);
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, Dir / "Fotos_MAXSIZE60/\n");
+  EXPECT_TRUE(fs::exists(Dir / "Fotos_MAXSIZE60/a.jpg"));
+  run = RunPictrim({"shrink", "--kb", "30", "./Fotos//"}, Dir.Path());
+  EXPECT_EQ(run.Out, Dir / "Fotos_SIZE30 kB/\n");
+  run = RunPictrim({"/s:../Fotos/", "/p:40"}, source);
+  EXPECT_EQ(run.Out, Dir / "Fotos_SIZE40/\n");
+  // Nothing was written into the source folder.
+  for (const auto& entry : fs::recursive_directory_iterator(source))
+    EXPECT_EQ(entry.path().filename(), "a.jpg") << entry.path();
+}
+
+TEST_F(PictrimProcess, wrongArgumentsAreNamedForWhatTheyAre) {
+  test::WriteJpeg(Dir / "one.jpg", 16, 16);
+  for (const QStringList& args : {QStringList{"resize", "--edge", "10", Q(Dir / "one.jpg")},
+                                  QStringList{"shrink", "--kb", "10", Q(Dir / "one.jpg/")},
+                                  QStringList{"rename", "--format", "2", Q(Dir / "one.jpg")},
+                                  QStringList{"/s:" + Q(Dir / "one.jpg"), "/p:10"}}) {
+    const TRun run = RunPictrim(args);
+    EXPECT_EQ(run.Status, 2) << args.join(' ').toStdString();
+    EXPECT_EQ(run.Err, "pictrim: " + Dir / "one.jpg is a file, not a folder\n");
+  }
+  for (const char* word : {"foo", "help"}) {
+    const TRun run = RunPictrim({word});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err, "pictrim: unknown command '" + std::string(word) +
+                           "' (pictrim --help lists the commands)\n");
+  }
+  // info lists what it can and names every argument that is no file.
+  const TRun run = RunPictrim({"info", Q(Dir / "missing.jpg"), Q(Dir / "one.jpg"), Q(Dir.Path())});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Out.rfind(Dir / "one.jpg\n", 0), 0u) << run.Out;
+  EXPECT_EQ(run.Err, "pictrim: file not found: " + Dir / "missing.jpg\n" +
+                         "pictrim: " + Dir.Path() + " is a folder, not a file\n");
 }
 
 }  // namespace

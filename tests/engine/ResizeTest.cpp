@@ -109,14 +109,16 @@ TEST_F(ResizeBatch, onePixelEdgesCannotBeResizedAndGiveNoCopy) {
   EXPECT_FALSE(fs::exists(Out("line.jpg")));
 }
 
-TEST_F(ResizeBatch, twoSourcesOfOneNameWriteTheFirstAndReplaceOnlyWithOverwrite) {
+TEST_F(ResizeBatch, twoSourcesOfOneNameWriteTheFirstAndNeverReplaceItWithTheSecond) {
   WriteJpeg(Source + "a.jpg", 200, 300);  // listed first
   WritePicture(Source + "a.png", 300, 200, FIF_PNG);
   FreezeSource();
   Run(100, 100);
   EXPECT_EQ(PictureSize(Out("a.jpg", 100)), QSize(66, 100));
   Run(100, 100, /*Overwrite=*/true);
-  EXPECT_EQ(PictureSize(Out("a.jpg", 100)), QSize(100, 66));
+  EXPECT_EQ(PictureSize(Out("a.jpg", 100)), QSize(66, 100));
+  ASSERT_EQ(Log().size(), 2u);  // the PNG is named in each run
+  EXPECT_NE(Log()[1].find("src/a.png got no copy"), std::string::npos);
 }
 
 TEST_F(ResizeBatch, extensionsAreReplacedAppendedAndTextFilesNeverLoaded) {

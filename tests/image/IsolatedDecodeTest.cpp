@@ -132,6 +132,64 @@ TEST(DecoderAnswer, brokenOrOutOfRangeAnswersGiveNoPicture) {
   EXPECT_EQ(ReadAnswer(source, 1000, [](uint64_t, bool) { return false; }).Picture, nullptr);
 }
 
+TEST(DecoderAnswer, aPictureCarriesTheLoadersNoteOfDamage) {
+  FIBITMAP* sent = Sample(FIT_BITMAP, 24);
+  TMemorySink sink;
+  ASSERT_TRUE(WriteHeader(sink, 7, 5, 24));
+  ASSERT_TRUE(WritePicture(sink, sent, "the file ends before its picture does"));
+  const TAnswer answer = Parse(sink.Bytes);
+  ASSERT_NE(answer.Picture, nullptr) << answer.Failure;
+  EXPECT_EQ(answer.Damage, "the file ends before its picture does");
+  EXPECT_TRUE(SamePixels(sent, answer.Picture));
+  FreeImage_Unload(answer.Picture);
+  const TAnswer plain = Parse(AnswerFor(sent));
+  EXPECT_EQ(plain.Damage, "");
+  FreeImage_Unload(plain.Picture);
+  // A note longer than an answer may carry garbles the answer.
+  std::vector<uint8_t> long_note = sink.Bytes;
+  const size_t at = long_note.size() - 4 - 4 - 37;  // the note's length, before note and end
+  long_note[at + 3] = 0x7F;
+  EXPECT_EQ(Parse(long_note).Picture, nullptr);
+  FreeImage_Unload(sent);
+}
+
+// A file that ends early still loads, in part; the container says why it
+// may be incomplete. Whole files, camera files among them, say nothing.
+TEST(DamagedLoad, aCutFileLoadsInPartAndIsNotedAsDamaged) {
+  test::TTempDir dir;
+  TImageBitmap picture;
+  for (const auto& [name, format] :
+       {std::pair{"p.bmp", FIF_BMP}, std::pair{"p.tga", FIF_TARGA}, std::pair{"p.ppm", FIF_PPMRAW},
+        std::pair{"p.jpg", FIF_JPEG}}) {
+    const std::string path = dir / name;
+    test::WritePicture(path, 120, 80, format);
+    ASSERT_TRUE(picture.Load(path)) << name;
+    EXPECT_EQ(picture.DecodeDamage(), "") << name;
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) * 6 / 10);
+    ASSERT_TRUE(picture.Load(path)) << name;
+    EXPECT_EQ(picture.GetWidth(), 120u);
+    EXPECT_NE(picture.DecodeDamage(), "") << name;
+    // The same from bytes already read.
+    const std::string bytes = test::ReadWholeFile(path);
+    ASSERT_TRUE(picture.LoadFromBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()), path));
+    EXPECT_NE(picture.DecodeDamage(), "") << name;
+  }
+  // A failed load leaves no note of an earlier one behind.
+  test::WriteTextFile(dir / "none.png", "\x89PNG\r\n\x1a\n but nothing more");
+  EXPECT_FALSE(picture.Load(dir / "none.png"));
+  EXPECT_EQ(picture.DecodeDamage(), "");
+}
+
+TEST(DamagedLoad, cameraFilesLoadWithoutANoteOfDamage) {
+  PICTRIM_REQUIRE_TESTDATA();
+  TImageBitmap picture;
+  for (const auto& entry : std::filesystem::directory_iterator(test::TestDataDir())) {
+    if (entry.path().extension() != ".jpg") continue;
+    ASSERT_TRUE(picture.Load(entry.path().string())) << entry.path();
+    EXPECT_EQ(picture.DecodeDamage(), "") << entry.path();
+  }
+}
+
 class IsolatedLoad : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -26,6 +26,7 @@
 #include "tests/ui/MainFormFixture.h"
 #include "ui/FileSizeTab.h"
 #include "ui/FolderAndOptions.h"
+#include "ui/JobResultBar.h"
 #include "ui/Main.h"
 #include "ui/Progress.h"
 #include "ui/ProgressPanel.h"
@@ -170,6 +171,33 @@ TEST_F(MainForm, aJobWithErrorLinesShowsThemInTheProgressWindow) {
   ASSERT_FALSE(Form->ErrorLog().empty());
   EXPECT_TRUE(Form->ProgressWindow()->isVisible());
   EXPECT_EQ(Form->ProgressWindow()->frameGeometry().width(), 653);
+}
+
+TEST_F(MainForm, aJobEndsWithTheAccountOfItsFilesBelowTheTabs) {
+  const std::string source = MakeTree("src", 2);
+  test::WriteTextFile(source + "broken.jpg", "not a picture");
+  test::WriteTextFile(source + "clip.mp4", "not a picture either");
+  const QLabel* account = Form->ResultBar->AccountLabel;
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(account->text().toStdString(), "2 geschrieben, 1 übersprungen, 1 fehlgeschlagen");
+  EXPECT_NE(account->toolTip().toStdString().find("1 kein Bild"), std::string::npos);
+  // The status bar keeps its own text.
+  EXPECT_EQ(Status(), "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + source);
+
+  Form->PageControl1->setCurrentIndex(1);
+  ChooseFolder(source);
+  Execute(Form->TabSheet2->ResizeButton2);
+  EXPECT_EQ(account->text().toStdString(), "2 geschrieben, 1 übersprungen, 1 fehlgeschlagen");
+  Form->PageControl1->setCurrentIndex(0);
+  PickLanguage("English");
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(account->text().toStdString(), "0 written, 3 skipped, 1 failed");
+  EXPECT_NE(account->toolTip().toStdString().find(
+                "2 skipped: their copies exist (\"Overwrite Files if exist\" replaces them)"),
+            std::string::npos)
+      << account->toolTip().toStdString();
 }
 
 TEST_F(MainForm, anEmptyTreeShowsTheProgressPanelAndHidesItAtOnce) {

@@ -183,7 +183,7 @@ TEST_F(MainFormUse, theOpenFolderButtonHandsTheOutputFolderToTheDesktop) {
   ChooseFolder(source);
   Execute(Form->TabSheet2->ResizeButton2);
   const std::string output = FileSizeOutputFolder(source, 100);
-  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "3 Kopien geschrieben");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "3 geschrieben, 0 übersprungen, 0 fehlgeschlagen");
   EXPECT_EQ(Form->ResultBar->OutputLabel->text().toStdString(), "Kopien in " + output);
   ASSERT_TRUE(Form->ResultBar->OpenFolderButton->isVisible());
   QTest::mouseClick(Form->ResultBar->OpenFolderButton, Qt::LeftButton);

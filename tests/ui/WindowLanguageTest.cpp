@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/JobAccount.h"
 #include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/ui/CaptionCheck.h"
@@ -98,7 +99,7 @@ TEST_F(MainForm, aJobInEnglishReportsInEnglishFromTheFirstFileToTheEnd) {
   EXPECT_EQ(german, TStrings{});
   EXPECT_EQ(Status(), "Last action = all files in folder " + source + " resized");
   EXPECT_EQ(GermanTexts(Form->ResultBar), TStrings{});
-  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "4 copies written");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "4 written, 0 skipped, 0 failed");
 
   TypeInto(Form->TabSheet1->SizeEdit1, "abc");
   ChooseFolder(source);
@@ -150,7 +151,9 @@ TEST_F(MainForm, everyCaptionOfEveryWindowIsWholeInBothBuiltInLanguages) {
     ForEveryPage(*Form, [&](const std::string& Page) {
       EXPECT_EQ(CutCaptions(Form.get()), TStrings{}) << language << ", " << Page;
     });
-    Form->ResultBar->ShowResult(Text(TTextId::CopiesWritten, {"99999"}), Temp.Path());
+    Form->ResultBar->ShowResult(
+        AccountLines(TJobAccount{.Written = 99999, .Existing = 99999, .Failed = 99999}, ""),
+        Temp.Path());
     QApplication::processEvents();
     EXPECT_EQ(CutCaptions(Form->ResultBar), TStrings{}) << language;
 

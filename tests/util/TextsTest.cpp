@@ -90,6 +90,12 @@ TEST(TextTableRows, haveTheirPlacesKeysAndBothWordings) {
   for (const TTextRow& row : TextTable) {
     EXPECT_NE(std::string(row.German), "") << row.Key;
     EXPECT_NE(std::string(row.English), "") << row.Key;
+    // The language files lose blanks at the ends of a text; none may matter.
+    for (const std::string text : {row.German, row.English}) {
+      if (text.front() == ' ' || (text.back() == ' ' && row.Id != TTextId::EdgeBoth &&
+                                  row.Id != TTextId::StatusStart))
+        ADD_FAILURE() << row.Key << ": \"" << text << "\"";
+    }
     ++keys[std::string(row.Section) + "/" + row.Key];
     // A placeholder one language has, the other has as well.
     for (const char* place : {"%1", "%2", "%3"}) {

@@ -1,0 +1,104 @@
+#include "engine/JobAccount.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
+#include "util/Texts.h"
+
+namespace pictrim {
+namespace {
+
+// Picture formats by extension, camera raws included.
+constexpr std::string_view PictureExtensions[] = {
+    "3fr",  "ari", "arw", "avif", "bay", "bmp", "cr2",  "cr3",  "crw",  "dcr", "dcs", "dib",
+    "dng",  "erf", "exr", "fff",  "gif", "hdr", "heic", "heif", "hif",  "ico", "iiq", "j2k",
+    "jfif", "jp2", "jpe", "jpeg", "jpg", "jxl", "k25",  "kdc",  "mef",  "mos", "mrw", "nef",
+    "nrw",  "orf", "pbm", "pcx",  "pef", "pgm", "png",  "ppm",  "psd",  "raf", "raw", "rw2",
+    "rwl",  "sr2", "srf", "srw",  "tga", "tif", "tiff", "wdp",  "webp", "x3f",
+};
+
+// The text for a count of one or the text for many, with the count in it.
+std::string Count(int64_t N, TTextId One, TTextId Many) {
+  return Text(N == 1 ? One : Many, {std::to_string(N)});
+}
+
+}  // namespace
+
+TJobAccount& TJobAccount::operator+=(const TJobAccount& Other) {
+  Written += Other.Written;
+  Damaged += Other.Damaged;
+  Existing += Other.Existing;
+  NotPictures += Other.NotPictures;
+  Failed += Other.Failed;
+  NotReached += Other.NotReached;
+  return *this;
+}
+
+std::vector<std::string> AccountLines(const TJobAccount& Account,
+                                      const std::string& OverwriteHint) {
+  std::vector<std::string> lines;
+  if (Account.Damaged > 0)
+    lines.push_back(
+        Count(Account.Damaged, TTextId::AccountDamagedOne, TTextId::AccountDamagedMany));
+  if (Account.Existing > 0) {
+    const bool one = Account.Existing == 1;
+    std::string line =
+        Count(Account.Existing, TTextId::AccountExistingOne, TTextId::AccountExistingMany);
+    if (!OverwriteHint.empty())
+      line += ' ' + Text(one ? TTextId::AccountReplacesOne : TTextId::AccountReplacesMany,
+                         {OverwriteHint});
+    lines.push_back(line);
+  }
+  if (Account.NotPictures > 0)
+    lines.push_back(
+        Count(Account.NotPictures, TTextId::AccountNotPictureOne, TTextId::AccountNotPictureMany));
+  if (Account.NotReached > 0)
+    lines.push_back(
+        Count(Account.NotReached, TTextId::AccountNotReachedOne, TTextId::AccountNotReachedMany));
+  lines.push_back(AccountSummary(Account));
+  return lines;
+}
+
+std::string AccountSummary(const TJobAccount& Account) {
+  return Text(TTextId::AccountSummary,
+              {std::to_string(Account.Written), std::to_string(Account.Skipped()),
+               std::to_string(Account.Failed)});
+}
+
+bool IsPictureExtension(const std::string& Extension) {
+  return std::find(std::begin(PictureExtensions), std::end(PictureExtensions), Extension) !=
+         std::end(PictureExtensions);
+}
+
+std::string CorruptJpegDamage() {
+  return "premature end or corrupt data";
+}
+
+std::string DamagedSourceLine(const std::string& Source, const std::string& Why) {
+  return "File " + Source + " is damaged (" + Why + "): its copy may be incomplete";
+}
+
+std::string UnreadablePictureLine(const std::string& Source) {
+  return "File " + Source + " got no copy: it cannot be read as a picture";
+}
+
+std::string NameTakenLine(const std::string& Source, const std::string& OutputPath,
+                          const std::string& TakenBy) {
+  return "File " + Source + " got no copy: its copy's name " + OutputPath +
+         " is taken by the copy of " + TakenBy;
+}
+
+std::string FolderNotMadeLine(const std::string& Folder) {
+  return "Folder " + Folder + " could not be created";
+}
+
+std::string NotSavedLine(const std::string& Source) {
+  return "File " + Source + " got no copy: its picture cannot be saved as a JPEG";
+}
+
+std::string NotWrittenLine(const std::string& Source, const std::string& OutputPath) {
+  return "File " + Source + " could not be written to " + OutputPath;
+}
+
+}  // namespace pictrim
