@@ -36,13 +36,14 @@ bool IsExecutable(const std::string& Path) {
          ::access(Path.c_str(), X_OK) == 0;
 }
 
-std::string BesideThisProgram() {
+// Relative (a path from the running program's folder) made absolute.
+std::string FromThisProgram(const std::string& Relative) {
   char path[4096];
   const ssize_t size = ::readlink("/proc/self/exe", path, sizeof path - 1);
   if (size <= 0) return {};
   const std::string self(path, static_cast<size_t>(size));
   const size_t slash = self.rfind('/');
-  return slash == std::string::npos ? std::string() : self.substr(0, slash + 1) + "pictrim-decoder";
+  return slash == std::string::npos ? std::string() : self.substr(0, slash + 1) + Relative;
 }
 
 // The socket to the decoder, read and written against a deadline.
@@ -231,8 +232,14 @@ std::string DecoderProgram() {
     if (!ProgramOverride.empty()) return ProgramOverride;
   }
   if (const char* set = std::getenv("PICTRIM_DECODER"); set != nullptr && *set != '\0') return set;
-  const std::string beside = BesideThisProgram();
+  // Beside the program in the build tree and in a portable copy; in its
+  // private folder when installed.
+  const std::string beside = FromThisProgram("pictrim-decoder");
   if (IsExecutable(beside)) return beside;
+#ifdef PICTRIM_DECODER_INSTALLED
+  const std::string installed = FromThisProgram(PICTRIM_DECODER_INSTALLED);
+  if (IsExecutable(installed)) return installed;
+#endif
 #ifdef PICTRIM_DECODER_BUILD_PATH
   return PICTRIM_DECODER_BUILD_PATH;
 #else

@@ -12,6 +12,7 @@ packages=(
   fonts-dejavu-core
   libgtest-dev
   xvfb xauth
+  dpkg-dev desktop-file-utils appstream
 )
 
 SUDO=""

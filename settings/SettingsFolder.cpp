@@ -1,6 +1,7 @@
 #include "settings/SettingsFolder.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <optional>
 
 #include "platform/Paths.h"
+#include "settings/Ini.h"
 #include "util/MoreDialogs.h"
 
 namespace pictrim {
@@ -16,8 +18,12 @@ namespace {
 std::mutex FolderMutex;
 std::optional<std::string> ChosenFolder;
 
-bool IsWritableFolder(const std::string& Folder) {
-  return FolderExists(Folder) && ::access(Folder.c_str(), W_OK | X_OK) == 0;
+// A settings file beside the executable marks a portable copy. A folder of
+// that name does not: nothing could be saved into it.
+bool HoldsSettingsFile(const std::string& Folder) {
+  struct stat info {};
+  const std::string path = Folder + SettingsFileName;
+  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 std::string EnvironmentValue(const char* Name) {
@@ -41,7 +47,7 @@ std::string HomeFolder() {
 std::string ChooseSettingsFolder(const std::string& ExecutableFolder,
                                  const std::string& XdgConfigHome, const std::string& Home) {
   const std::string exeFolder = IncludeTrailingDelimiter(ExecutableFolder);
-  if (IsWritableFolder(exeFolder)) return exeFolder;
+  if (HoldsSettingsFile(exeFolder)) return exeFolder;
   // A relative configuration home is to be ignored.
   if (!XdgConfigHome.empty() && XdgConfigHome.front() == PathDelimiter) {
     return IncludeTrailingDelimiter(XdgConfigHome) + "pictrim/";
@@ -50,13 +56,19 @@ std::string ChooseSettingsFolder(const std::string& ExecutableFolder,
   return exeFolder;
 }
 
+std::string OpenSettingsFolder(const std::string& ExecutableFolder,
+                               const std::string& XdgConfigHome, const std::string& Home) {
+  const std::string folder = ChooseSettingsFolder(ExecutableFolder, XdgConfigHome, Home);
+  // When it cannot be created, saving reports that later.
+  MakeFolderPath(folder);
+  return folder;
+}
+
 std::string SettingsFolder() {
   std::lock_guard<std::mutex> lock(FolderMutex);
   if (!ChosenFolder) {
-    ChosenFolder = ChooseSettingsFolder(pictrim::ExecutableFolder(),
-                                        EnvironmentValue("XDG_CONFIG_HOME"), HomeFolder());
-    // When it cannot be created, saving reports that later.
-    MakeFolderPath(*ChosenFolder);
+    ChosenFolder = OpenSettingsFolder(pictrim::ExecutableFolder(),
+                                      EnvironmentValue("XDG_CONFIG_HOME"), HomeFolder());
   }
   return *ChosenFolder;
 }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -7,7 +6,6 @@
 #include "settings/Ini.h"
 #include "settings/IniFile.h"
 #include "settings/Localize.h"
-#include "settings/SettingsFolder.h"
 #include "tests/common/TempDir.h"
 #include "tests/settings/SettingsTestSupport.h"
 #include "util/TextTable.h"
@@ -177,29 +175,6 @@ TEST_F(SettingsFile, aFailedSaveKeepsTheOldFileAndTellsTheUser) {
   EXPECT_FALSE(SaveSettings(Dir / "folder", TSettings()));
   EXPECT_TRUE(fs::is_directory(blocked));
   EXPECT_EQ(recorder.Messages.size(), 2u);
-}
-
-TEST(SettingsFolder, aWritableExecutableFolderHoldsTheFilesElseTheConfigurationFolder) {
-  TTempDir dir;
-  EXPECT_EQ(ChooseSettingsFolder(dir / "bin", "/cfg", "/home/u"), "/cfg/pictrim/")
-      << "a folder that does not exist cannot be written";
-  fs::create_directory(dir / "bin");
-  EXPECT_EQ(ChooseSettingsFolder(dir / "bin", "/cfg", "/home/u"), dir / "bin/");
-
-  WriteTextFile(dir / "file", "x");  // nothing can be written below a file, also as root
-  const std::string unwritable = dir / "file/bin/";
-  EXPECT_EQ(ChooseSettingsFolder(unwritable, "/cfg/", "/home/u"), "/cfg/pictrim/");
-  EXPECT_EQ(ChooseSettingsFolder(unwritable, "", "/home/u"), "/home/u/.config/pictrim/");
-  EXPECT_EQ(ChooseSettingsFolder(unwritable, "relative", "/home/u"), "/home/u/.config/pictrim/");
-  EXPECT_EQ(ChooseSettingsFolder(unwritable, "", ""), unwritable);
-
-  if (::geteuid() != 0) {  // root writes into read-only folders
-    fs::permissions(dir / "bin", fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_EQ(ChooseSettingsFolder(dir / "bin", "/cfg", "/home/u"), "/cfg/pictrim/");
-  }
-
-  SetSettingsFolder(dir / "chosen");
-  EXPECT_EQ(SettingsFolder(), dir / "chosen/");
 }
 
 }  // namespace
