@@ -15,7 +15,8 @@ namespace {
 const std::map<std::string, bool> JobOptions = {
     {"--width", true},  {"--height", true}, {"--edge", true},    {"--kb", true},
     {"--text", true},   {"--top", false},   {"--bottom", false}, {"--overwrite", false},
-    {"--format", true}, {"--help", false},
+    {"--format", true}, {"--help", false},  {"--quality", true}, {"--no-enlarge", false},
+    {"--strict", false}, {"--out", true},
 };
 
 // A job's arguments sorted into options and operands.
@@ -97,11 +98,25 @@ bool ReadNumberOption(const TJobArguments& Args, const std::string& Name, uint32
   return true;
 }
 
-// The folder operand and the stamp options shared by resize and shrink.
+// The folder operand and the options shared by resize and shrink: the
+// stamp, --overwrite, --quality and --out.
 void ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TCommandLine& Command) {
   if (Args.Operands.size() != 1 || Args.Operands[0].empty()) {
     Command = Wrong(Job + " needs one folder");
     return;
+  }
+  if (Args.Has("--quality")) {
+    uint32_t quality = 0;
+    if (!ReadNumberOption(Args, "--quality", static_cast<uint32_t>(MaxJobQuality), quality, Command))
+      return;
+    Command.Choices.Quality = static_cast<int>(quality);
+  }
+  if (Args.Has("--out")) {
+    if (Args.Options.at("--out").empty()) {
+      Command = Wrong("--out needs a folder");
+      return;
+    }
+    Command.OutputFolder = CanonicalFolder(Args.Options.at("--out"));
   }
   Command.Folder = CanonicalFolder(Args.Operands[0]);
   Command.Overwrite = Args.Has("--overwrite");
@@ -125,6 +140,7 @@ TCommandLine ParseResize(const TJobArguments& Args) {
   if (!ReadNumberOption(Args, name, MaxResizePixels, size, command)) return command;
   command.MaxWidth = name == "--height" ? 0 : size;
   command.MaxHeight = name == "--width" ? 0 : size;
+  command.Choices.NoEnlarge = Args.Has("--no-enlarge");
   ReadFolderAndStamp("resize", Args, command);
   return command;
 }
@@ -135,6 +151,7 @@ TCommandLine ParseShrink(const TJobArguments& Args) {
   if (!Args.Has("--kb")) return Wrong("shrink needs --kb");
   if (!ReadNumberOption(Args, "--kb", MaxShrinkKilobytes, command.TargetKB, command))
     return command;
+  command.Choices.StrictSize = Args.Has("--strict");
   ReadFolderAndStamp("shrink", Args, command);
   return command;
 }
@@ -158,10 +175,11 @@ TCommandLine ParseJob(const std::vector<std::string>& Args) {
   const std::string& job = Args[0];
   TJobArguments parsed;
   if (job == "resize") {
-    parsed = SplitJobArguments(
-        Args, {"--width", "--height", "--edge", "--text", "--top", "--bottom", "--overwrite"});
+    parsed = SplitJobArguments(Args, {"--width", "--height", "--edge", "--text", "--top", "--bottom",
+                                      "--overwrite", "--quality", "--no-enlarge", "--out"});
   } else if (job == "shrink") {
-    parsed = SplitJobArguments(Args, {"--kb", "--text", "--top", "--bottom", "--overwrite"});
+    parsed = SplitJobArguments(Args, {"--kb", "--text", "--top", "--bottom", "--overwrite",
+                                      "--quality", "--strict", "--out"});
   } else if (job == "rename") {
     parsed = SplitJobArguments(Args, {"--format"});
   } else {
@@ -263,14 +281,19 @@ std::string UsageText() {
          R"( the JPEG files are refused), into /d: or into
       FOLDER_SIZE<PIXELS> beside the source. /o:yes (or ja, y) replaces
       copies that exist already.
-  pictrim resize (--width N | --height N | --edge N) [--text T] [--top]
-                 [--bottom] [--overwrite] FOLDER
+  pictrim resize (--width N | --height N | --edge N) [--no-enlarge] [--text T]
+                 [--top] [--bottom] [--quality Q] [--out DIR] [--overwrite]
+                 FOLDER
       Writes a JPEG copy of every picture with the width, the height or the
       longer edge at N pixels (1 to 10000) into FOLDER_MAXWIDTH<N>,
-      FOLDER_MAXHEIGHT<N> or FOLDER_MAXSIZE<N>.
-  pictrim shrink --kb N [--text T] [--top] [--bottom] [--overwrite] FOLDER
+      FOLDER_MAXHEIGHT<N> or FOLDER_MAXSIZE<N>. --no-enlarge: a picture
+      whose edge is N or less already keeps its size.
+  pictrim shrink --kb N [--strict] [--text T] [--top] [--bottom] [--quality Q]
+                 [--out DIR] [--overwrite] FOLDER
       Writes a JPEG copy of every picture close to, and as a rule not above,
-      N kilobytes (1 to 100000) into "FOLDER_SIZE<N> kB".
+      N kilobytes (1 to 100000) into "FOLDER_SIZE<N> kB". --strict: no copy
+      above N kilobytes where a smaller size reaches it; a copy that cannot
+      get down to it gets an error line.
   pictrim rename --format 1|2|6 FOLDER
       Renames camera-numbered JPEG files in place so that their names carry
       the date: 1 "2006-01-28 0001.jpg", 2 "20060128042723.jpg",
@@ -280,8 +303,10 @@ std::string UsageText() {
   pictrim --help | --version
 
 --text T stamps a line of text into every copy, at the top unless --bottom
-is given (--top --bottom: both). Sources are never changed by resize and
-shrink. Progress goes to stderr, then the error lines, then the account of
+is given (--top --bottom: both). --quality Q encodes the copies at JPEG
+quality Q (1 to 100; without it 75, and 90 for stamped copies). --out DIR
+writes the copies below DIR instead, the subfolders repeated; DIR must not
+lie inside FOLDER. Sources are never changed by resize and shrink. Progress goes to stderr, then the error lines, then the account of
 the listed files, ending with "N written, N skipped, N failed"; the output
 folder is printed on stdout. Exit status: 0 done, 1 done with error lines or
 failed files, 2 wrong arguments or a job that refused to start.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/Resize.h"
+
 namespace pictrim {
 
 enum class TCommandKind {
@@ -27,7 +29,7 @@ struct TCommandLine {
 
   // The unattended run.
   std::string SourceFolder;  // ends with the delimiter when given
-  std::string OutputFolder;  // ends with the delimiter when given
+  std::string OutputFolder;  // ends with the delimiter when given; also the jobs' --out
   bool Overwrite = false;    // also the jobs' --overwrite
   uint32_t PixelSize = 0;
 
@@ -39,6 +41,7 @@ struct TCommandLine {
   std::string PictureText;
   uint8_t TextPosition = 0;
   uint8_t RenameMode = 0;
+  TJobChoices Choices;  // --quality, --no-enlarge, --strict
   std::vector<std::string> Files;
 };
 

@@ -47,38 +47,54 @@ int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostr
   return FinishUnattended(Command, bmp, jpeg, errorLog, account, Out, Err);
 }
 
+// A job's --out folder: refused (with a line on Err) inside the source tree.
+bool CheckOutputFolder(const TCommandLine& Command, std::ostream& Err) {
+  if (Command.OutputFolder.empty() || !batch::OutputInsideSource(Command.OutputFolder, Command.Folder))
+    return true;
+  Err << "pictrim: the output folder " << Command.OutputFolder << " lies inside the source folder "
+      << Command.Folder << '\n';
+  return false;
+}
+
 int RunResize(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
               std::ostream& Err) {
-  if (!CheckFolder(Command.Folder, Err)) return 2;
+  if (!CheckFolder(Command.Folder, Err) || !CheckOutputFolder(Command, Err)) return 2;
   TErrorLog errorLog;
   TJobAccount account;
   // A Ctrl-C that came before the job began still cancels it.
   CancelRequested = CancelSignal() != 0;
   const int result = ConvertPICsWholeTree(
-      &Report, Command.Folder, "", Command.MaxWidth, Command.MaxHeight, Command.PictureText,
-      Command.TextPosition, ProgressMsg, FileMsg, Command.Overwrite, errorLog, &account);
+      &Report, Command.Folder, Command.OutputFolder, Command.MaxWidth, Command.MaxHeight,
+      Command.PictureText, Command.TextPosition, ProgressMsg, FileMsg, Command.Overwrite, errorLog,
+      &account, Command.Choices);
   Report.Finish(errorLog);
   if (result != 0) PrintRefusal("the resize job", result, Err);
   if (result == 0) PrintAccount(account, JobOverwriteOption, Err);
-  PrintOutputFolder(ResizeOutputFolder(Command.Folder, Command.MaxWidth, Command.MaxHeight), Out);
+  PrintOutputFolder(Command.OutputFolder.empty()
+                        ? ResizeOutputFolder(Command.Folder, Command.MaxWidth, Command.MaxHeight)
+                        : Command.OutputFolder,
+                    Out);
   return ExitStatus(result != 0, errorLog, account);
 }
 
 int RunShrink(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
               std::ostream& Err) {
-  if (!CheckFolder(Command.Folder, Err)) return 2;
+  if (!CheckFolder(Command.Folder, Err) || !CheckOutputFolder(Command, Err)) return 2;
   TErrorLog errorLog;
   TJobAccount account;
   // A Ctrl-C that came before the job began still cancels it.
   CancelRequested = CancelSignal() != 0;
-  const int result = ConvertPICsWholeTree2(&Report, Command.Folder, "", "", Command.TargetKB,
-                                           Command.PictureText, Command.TextPosition, ProgressMsg,
-                                           FileMsg, Command.Overwrite, false, errorLog, &account);
+  const int result = ConvertPICsWholeTree2(
+      &Report, Command.Folder, Command.OutputFolder, "", Command.TargetKB, Command.PictureText,
+      Command.TextPosition, ProgressMsg, FileMsg, Command.Overwrite, false, errorLog, &account,
+      Command.Choices);
   Report.Finish(errorLog);
   if (result != 0) PrintRefusal("the file-size job", result, Err);
   if (result == 0) PrintAccount(account, JobOverwriteOption, Err);
-  PrintOutputFolder(
-      batch::OutputBase(Command.Folder) + "_SIZE" + std::to_string(Command.TargetKB) + " kB/", Out);
+  PrintOutputFolder(Command.OutputFolder.empty() ? batch::OutputBase(Command.Folder) + "_SIZE" +
+                                                       std::to_string(Command.TargetKB) + " kB/"
+                                                 : Command.OutputFolder,
+                    Out);
   return ExitStatus(result != 0, errorLog, account);
 }
 

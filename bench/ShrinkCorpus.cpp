@@ -2,12 +2,15 @@
 // trials of its search and where it ended: the widths tried, the final
 // width and size, and whether it is within the tolerance above the target.
 //
-//   bench_shrink_corpus FOLDER --kb N [--threads T] [--full-master]
+//   bench_shrink_corpus FOLDER --kb N [--threads T] [--full-master] [--strict]
+//                       [--quality Q] [--camera N]
 //
 // Prints one line per copy ("file <name> trials <n> widths <a,b,..> width
 // <w> bytes <s> within <0|1>") and a summary line. --full-master makes the
 // trials of JPEG sources from the full-size picture instead of the reduced
-// decode, so that the two can be compared.
+// decode, so that the two can be compared. --strict and --quality are the
+// job's choices; --camera N first writes N camera-sized photographs (12 and
+// 24 megapixels) into FOLDER unless they are there.
 #include <QGuiApplication>
 
 #include <algorithm>
@@ -19,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchPictures.h"
 #include "engine/Resize.h"
 #include "image/JpegImage.h"
 #include "util/SystemUtils.h"
@@ -52,11 +56,15 @@ int main(int argc, char** argv) {
   std::string folder = argv[1];
   if (folder.back() != '/') folder += '/';
   uint32_t target = 200;
+  pictrim::TJobChoices choices;
   for (int i = 2; i < argc; ++i) {
     const std::string opt = argv[i];
     if (opt == "--kb" && i + 1 < argc) target = static_cast<uint32_t>(std::atoi(argv[++i]));
     else if (opt == "--threads" && i + 1 < argc) pictrim::BatchThreads = static_cast<unsigned>(std::atoi(argv[++i]));
     else if (opt == "--full-master") pictrim::ShrinkFromReducedMaster = false;
+    else if (opt == "--strict") choices.StrictSize = true;
+    else if (opt == "--quality" && i + 1 < argc) choices.Quality = std::atoi(argv[++i]);
+    else if (opt == "--camera" && i + 1 < argc) pictrim::bench::MakeCameraTree(folder, std::atoi(argv[++i]));
   }
 
   // Trials by output name, in the order they were announced.
@@ -69,7 +77,8 @@ int main(int argc, char** argv) {
   });
   pictrim::TErrorLog log;
   const auto start = std::chrono::steady_clock::now();
-  pictrim::ConvertPICsWholeTree2(&window, folder, "", "", target, "", 0, 1025, 1026, true, false, log);
+  pictrim::ConvertPICsWholeTree2(&window, folder, "", "", target, "", 0, 1025, 1026, true, false, log,
+                                nullptr, choices);
   window.pump();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

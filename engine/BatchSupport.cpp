@@ -68,6 +68,27 @@ void TRunReport::ReportDone(const std::string& OutputPath) {
   ++Done_;
 }
 
+bool OutputInsideSource(const std::string& OutputFolder, const std::string& SourceFolder) {
+  namespace fs = std::filesystem;
+  const auto resolved = [](const std::string& Folder) {
+    std::error_code ec;
+    const fs::path path = fs::absolute(fs::path(Folder), ec).lexically_normal();
+    const fs::path real = fs::weakly_canonical(path, ec);
+    return ec ? path : real;
+  };
+  const fs::path output = resolved(OutputFolder);
+  const fs::path source = resolved(SourceFolder);
+  // Compared step by step, so that "/a/b2" does not count as inside "/a/b".
+  auto out = output.begin();
+  for (const fs::path& step : source) {
+    if (step.empty()) continue;  // the closing delimiter
+    while (out != output.end() && out->empty()) ++out;
+    if (out == output.end() || *out != step) return false;
+    ++out;
+  }
+  return true;
+}
+
 std::string OutputBase(const std::string& SourceFolder) {
   if (IsRootFolder(SourceFolder)) return SourceFolder;
   return LeftChars(SourceFolder, SourceFolder.size() - 1);

@@ -30,9 +30,19 @@ std::string FolderOutputLine(const std::string& Source, const std::string& Outpu
 // reads two bytes. Raises EInOutError when the file cannot be opened.
 bool StartsAsJpeg(const std::string& Path);
 
+// True when OutputFolder is SourceFolder or lies below it (links and "."
+// or ".." steps resolved where the folders exist): copies written there
+// would become sources of later runs, or replace sources.
+bool OutputInsideSource(const std::string& OutputFolder, const std::string& SourceFolder);
+
 // The source folder without its closing delimiter, to which an output
 // folder's suffix is appended; the root folder keeps it.
 std::string OutputBase(const std::string& SourceFolder);
+
+// The JPEG quality of a copy: the one chosen, else Own (the job's own).
+inline int CopyQuality(const TJobChoices& Choices, int Own) {
+  return Choices.Quality > 0 ? Choices.Quality : Own;
+}
 
 // A listed path relative to the source folder it was listed from.
 std::string RelativePath(const std::string& Entry, const std::string& SourceFolder);

@@ -101,4 +101,9 @@ std::string NotWrittenLine(const std::string& Source, const std::string& OutputP
   return "File " + Source + " could not be written to " + OutputPath;
 }
 
+std::string AboveTargetLine(const std::string& Source, size_t CopyBytes, uint32_t TargetKB) {
+  return "File " + Source + " could not get down to " + std::to_string(TargetKB) +
+         " kB: its copy has " + std::to_string(CopyBytes) + " bytes";
+}
+
 }  // namespace pictrim

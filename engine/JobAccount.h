@@ -5,6 +5,7 @@
 // nowhere else.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,5 +49,6 @@ std::string NameTakenLine(const std::string& Source, const std::string& OutputPa
 std::string FolderNotMadeLine(const std::string& Folder);
 std::string NotSavedLine(const std::string& Source);
 std::string NotWrittenLine(const std::string& Source, const std::string& OutputPath);
+std::string AboveTargetLine(const std::string& Source, size_t CopyBytes, uint32_t TargetKB);
 
 }  // namespace pictrim

@@ -88,12 +88,13 @@ struct TCopyResult {
 class TCopyWorker {
  public:
   TCopyWorker(uint32_t MaxWidth, uint32_t MaxHeight, const std::string& PictureText,
-              uint8_t TextPosition, bool Overwrite)
+              uint8_t TextPosition, bool Overwrite, const TJobChoices& Choices)
       : MaxWidth_(MaxWidth),
         MaxHeight_(MaxHeight),
         PictureText_(PictureText),
         TextPosition_(TextPosition),
-        Overwrite_(Overwrite) {}
+        Overwrite_(Overwrite),
+        Choices_(Choices) {}
 
   TCopyResult Make(const TResizeEntry& Entry);
 
@@ -111,6 +112,7 @@ class TCopyWorker {
   const std::string& PictureText_;
   uint8_t TextPosition_;
   bool Overwrite_;
+  TJobChoices Choices_;
   TDisplayBitmap Picture_;
   TMetadata Metadata_{255};
 };
@@ -136,7 +138,8 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   // scale, area-averaged to the target, encoded once.
   if (const std::optional<TPictureSize> header = JpegFrameSize(source);
       header && header->Width > 1 && header->Height > 1) {
-    const TPictureSize target = CalcNewSize(MaxWidth_, MaxHeight_, header->Width, header->Height);
+    const TPictureSize target =
+        FitNewSize(MaxWidth_, MaxHeight_, header->Width, header->Height, Choices_.NoEnlarge);
     if (target.Width > 0 && target.Height > 0 && target.Width <= MaxBitmapEdge &&
         target.Height <= MaxBitmapEdge) {
       return MakeFromJpeg(Entry, std::move(source), target);
@@ -158,9 +161,14 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
     return result;
   }
   result.Kind = TCopyResult::Picture;
-  RescalePicture(Entry, CalcNewSize(MaxWidth_, MaxHeight_, original.Width, original.Height), result);
+  RescalePicture(Entry,
+                 FitNewSize(MaxWidth_, MaxHeight_, original.Width, original.Height, Choices_.NoEnlarge),
+                 result);
   result.SourceTime = GetFileModTime(Entry.Source);
-  result.Saved = Picture_.ConvertForJpeg() && Picture_.SaveToBytes(FIF_JPEG, result.Plain, JPEG_DEFAULT);
+  // The library's save takes its quality as the flags.
+  result.Saved = Picture_.ConvertForJpeg() &&
+                 Picture_.SaveToBytes(FIF_JPEG, result.Plain,
+                                      batch::CopyQuality(Choices_, TJpegImage::LibraryQuality));
   Picture_.Clear();
   if (result.Saved) FinishCopy(Entry, source, result);
   return result;
@@ -191,9 +199,12 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, std::vector<uin
   result.SourceTime = GetFileModTime(Entry.Source);
   try {
     TJpegImage copy;
+    // Unstamped copies are encoded as the library saves them, stamped ones
+    // as the JPEG picture object does.
     if (PictureText_.empty()) {
-      copy.SetCompressionQuality(TJpegImage::LibraryQuality);
+      copy.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::LibraryQuality));
     } else {
+      copy.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::DefaultQuality));
       StampText(picture, PictureText_, TextPosition_);
     }
     // A grey source gives a grey copy (the stamp draws greys only).
@@ -254,6 +265,7 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const std::vector<uint8_
     if (!PictureText_.empty()) {
       QImage bitmap = jpeg.ToBitmap();
       StampText(bitmap, PictureText_, TextPosition_);
+      jpeg.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::DefaultQuality));
       jpeg.Assign(bitmap);
     }
     if (IsJpegExtension(Entry.Extension)) {
@@ -404,6 +416,13 @@ TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, 
   return size;
 }
 
+TPictureSize FitNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height,
+                        bool NoEnlarge) {
+  const TPictureSize size = CalcNewSize(MaxWidth, MaxHeight, Width, Height);
+  if (NoEnlarge && size.Width >= Width && size.Height >= Height) return {Width, Height};
+  return size;
+}
+
 std::string ResizeOutputFolder(const std::string& SourceFolder, uint32_t MaxWidth,
                                uint32_t MaxHeight) {
   std::string suffix;
@@ -425,7 +444,7 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
                          const std::string& OutputFolder, uint32_t MaxWidth, uint32_t MaxHeight,
                          const std::string& PictureText, uint8_t TextPosition, uint32_t ProgressMsg,
                          uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog,
-                         TJobAccount* Account) {
+                         TJobAccount* Account, const TJobChoices& Choices) {
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return ResizeRefused;
   if (MaxWidth > 0 && MaxHeight > 0 && MaxWidth != MaxHeight) {
     ShowMessage("Error:  both Size values > 0  AND not equal -  EXIT !!");
@@ -445,7 +464,10 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
   TResizeRun run(Window, Overwrite, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(
       entries,
-      [&] { return std::make_unique<TCopyWorker>(MaxWidth, MaxHeight, PictureText, TextPosition, Overwrite); },
+      [&] {
+        return std::make_unique<TCopyWorker>(MaxWidth, MaxHeight, PictureText, TextPosition,
+                                             Overwrite, Choices);
+      },
       [&](const TResizeEntry& Entry, const std::function<TCopyResult()>& Take) {
         return run.ReportEntry(Entry, Take);
       });

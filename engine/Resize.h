@@ -18,6 +18,17 @@ namespace pictrim {
 
 struct TJobAccount;
 
+// Choices beyond the classic job parameters; the defaults keep the classic behaviour.
+struct TJobChoices {
+  int Quality = 0;          // 1..100; 0 keeps the job's own quality
+  bool NoEnlarge = false;   // a picture already within the size keeps its size
+  bool StrictSize = false;  // file-size job: no copy above the target where one can be reached
+};
+
+// Bounds of TJobChoices::Quality.
+inline constexpr int MinJobQuality = 1;
+inline constexpr int MaxJobQuality = 100;
+
 // The engine's one status text, posted with WM_BATCH_STATUS.
 extern std::string StatusText;
 
@@ -54,16 +65,22 @@ std::optional<TPictureSize> JpegFrameSize(const std::vector<uint8_t>& Bytes);
 // pictures are enlarged.
 TPictureSize CalcNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height);
 
+// CalcNewSize, except that with NoEnlarge a picture whose constrained edge is
+// within the size already keeps its own size.
+TPictureSize FitNewSize(uint32_t MaxWidth, uint32_t MaxHeight, uint32_t Width, uint32_t Height,
+                        bool NoEnlarge);
+
 // Writes a JPEG copy of every picture below SourceFolder into the output
 // folder (derived from the source folder and the size when OutputFolder is
 // empty), brought to MaxWidth, MaxHeight or both. Returns 0, or -26001 when it
 // refused to start. Each batch adds the account of what became of the files
-// it listed to *Account, when given.
+// it listed to *Account, when given. Choices: the JPEG quality of the copies
+// and whether smaller pictures keep their size.
 int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
                          const std::string& OutputFolder, uint32_t MaxWidth, uint32_t MaxHeight,
                          const std::string& PictureText, uint8_t TextPosition, uint32_t ProgressMsg,
                          uint32_t FileMsg, bool Overwrite, TErrorLog& ErrorLog,
-                         TJobAccount* Account = nullptr);
+                         TJobAccount* Account = nullptr, const TJobChoices& Choices = {});
 
 // Refusal code of ConvertPICsWholeTree2.
 inline constexpr int ShrinkRefused = -26101;
@@ -71,13 +88,16 @@ inline constexpr int ShrinkRefused = -26101;
 // Writes a JPEG copy of every picture below SourceFolder whose file comes
 // close to, and as a rule not above, TargetKB kilobytes, found by trying
 // smaller pixel sizes. Non-JPEG sources are named Name.exEXT.jpg. Quiet
-// leaves out the per-file status text. Returns 0, or -26101 when it refused
-// to start.
+// leaves out the per-file status text. Choices: the JPEG quality of the
+// trials, and StrictSize: only a trial at or below the target is kept where
+// one was reached (a copy that stays above it gets a line). Returns 0, or
+// -26101 when it refused to start.
 int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
                           const std::string& OutputFolder, const std::string& ExtensionFilter,
                           uint32_t TargetKB, const std::string& PictureText, uint8_t TextPosition,
                           uint32_t ProgressMsg, uint32_t FileMsg, bool Overwrite, bool Quiet,
-                          TErrorLog& ErrorLog, TJobAccount* Account = nullptr);
+                          TErrorLog& ErrorLog, TJobAccount* Account = nullptr,
+                          const TJobChoices& Choices = {});
 
 // The output folder of the resize batch for a source folder (ending with the
 // delimiter) and its sizes.

@@ -100,6 +100,8 @@ struct TTrialRecord {
   std::vector<uint8_t> Plain;      // the library's save
   std::vector<uint8_t> Finished;   // with stamp and metadata, as measured; empty: Plain
   std::vector<std::string> Lines;  // error-log lines of this trial
+  // The bytes the copy would have: the finished trial, else the plain one.
+  const std::vector<uint8_t>& Copy() const { return Finished.empty() ? Plain : Finished; }
 };
 
 // What the picture work made of one entry. Nothing is written or shown
@@ -121,6 +123,8 @@ struct TShrinkResult {
   std::vector<uint8_t> FullSave;       // the library's full-size save
   std::vector<uint8_t> SourceCopy;     // Fits: the source, copied as it is
   std::vector<TTrialRecord> Trials;
+  int Chosen = -1;           // the trial that is written; -1: the last one
+  bool AboveTarget = false;  // strict search: no trial got down to the target
   std::optional<TFileTime> SourceTime;
 };
 
@@ -130,12 +134,14 @@ struct TShrinkResult {
 class TShrinkWorker {
  public:
   TShrinkWorker(uint32_t TargetKB, const std::string& PictureText, uint8_t TextPosition,
-                bool Overwrite)
+                bool Overwrite, const TJobChoices& Choices)
       : TargetKB_(TargetKB),
         TargetBytes_(static_cast<int64_t>(TargetKB) * 1024),
         PictureText_(PictureText),
         TextPosition_(TextPosition),
-        Overwrite_(Overwrite) {}
+        Overwrite_(Overwrite),
+        Choices_(Choices),
+        Quality_(batch::CopyQuality(Choices, TJpegImage::LibraryQuality)) {}
 
   TShrinkResult Make(const TShrinkEntry& Entry);
 
@@ -149,6 +155,7 @@ class TShrinkWorker {
   void Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height, TTrialMaster& Master,
               TShrinkResult& Result);
   void FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial, TSizeSearch& Search);
+  void ChooseWithinTarget(TShrinkResult& Result) const;
   bool SourceHasExif(const std::string& Source);
 
   uint32_t TargetKB_;
@@ -156,6 +163,8 @@ class TShrinkWorker {
   const std::string& PictureText_;
   uint8_t TextPosition_;
   bool Overwrite_;
+  TJobChoices Choices_;
+  int Quality_;  // of the library's saves
   TDisplayBitmap Master_;
   TMetadata Metadata_{255};
   std::optional<bool> SourceExif_;  // read once per file, when first needed
@@ -202,7 +211,7 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
                          uint64_t{header->Width} * header->Height <= WholePictureLimit;
   int warnings = 0;
   std::optional<std::vector<uint8_t>> fullSave =
-      FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr, &warnings);
+      FullSizeJpegSave(Source, half, keepWhole ? &whole : nullptr, &warnings, Quality_);
   if (!fullSave) return false;
   if (warnings > 0) Result.Damage = CorruptJpegDamage();
   Result.SourceTime = GetFileModTime(Entry.Source);
@@ -216,7 +225,7 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   if (!ShrinkFromReducedMaster) {
     if (!Master_.LoadFromBytes(Source, Entry.Source, JPEG_DEFAULT)) return false;
     if (Result.Damage.empty()) Result.Damage = Master_.DecodeDamage();
-    TContainerMaster master(Master_);
+    TContainerMaster master(Master_, Quality_);
     Search(Entry, header->Width, header->Height, master, Result);
     return true;
   }
@@ -226,7 +235,8 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, std::vector<uint8_t>
   } catch (const std::exception&) {
     SourceExif_ = false;
   }
-  TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half), std::move(whole));
+  TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half), std::move(whole),
+                            Quality_);
   Search(Entry, header->Width, header->Height, master, Result);
   return true;
 }
@@ -259,7 +269,8 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, const std::vect
   }
   Result.SourceTime = GetFileModTime(Entry.Source);
   std::vector<uint8_t> fullSave;
-  if (!Master_.SaveToBytes(FIF_JPEG, fullSave, JPEG_DEFAULT)) {
+  // The library's save takes its quality as the flags.
+  if (!Master_.SaveToBytes(FIF_JPEG, fullSave, Quality_)) {
     Result.Kind = TShrinkResult::NotSaved;
     return;
   }
@@ -269,7 +280,7 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, const std::vect
   }
   Result.FullSave = std::move(fullSave);
   Result.Kind = TShrinkResult::Searched;
-  TContainerMaster master(Master_);
+  TContainerMaster master(Master_, Quality_);
   Search(Entry, width, height, master, Result);
 }
 
@@ -312,7 +323,8 @@ void TShrinkWorker::TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t>
 
 void TShrinkWorker::Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t Height,
                            TTrialMaster& Master, TShrinkResult& Result) {
-  TSizeSearch search(TargetKB_, Width, Height, static_cast<int64_t>(Result.FullSave.size()));
+  TSizeSearch search(TargetKB_, Width, Height, static_cast<int64_t>(Result.FullSave.size()),
+                     Choices_.StrictSize);
   while (!search.Finished()) {
     TTrialRecord& trial = Result.Trials.emplace_back();
     trial.Width = search.TrialWidth();
@@ -322,9 +334,27 @@ void TShrinkWorker::Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t H
     if (!trial.Saved) break;
     trial.Plain = std::move(picture.Bytes);
     FinishTrial(Entry, trial, search);
-    const size_t size = trial.Finished.empty() ? trial.Plain.size() : trial.Finished.size();
-    search.Next(static_cast<int64_t>(size), picture.Width, picture.Height);
+    search.Next(static_cast<int64_t>(trial.Copy().size()), picture.Width, picture.Height);
   }
+  if (Choices_.StrictSize) ChooseWithinTarget(Result);
+}
+
+// The strict search keeps the largest trial at or below the target; when no
+// trial got there, the smallest one, marked as above the target.
+void TShrinkWorker::ChooseWithinTarget(TShrinkResult& Result) const {
+  int within = -1, smallest = -1;
+  for (int i = 0; i < static_cast<int>(Result.Trials.size()); ++i) {
+    const TTrialRecord& trial = Result.Trials[static_cast<size_t>(i)];
+    if (!trial.Saved) continue;
+    const size_t size = trial.Copy().size();
+    if (static_cast<int64_t>(size) <= TargetBytes_ &&
+        (within < 0 || size > Result.Trials[static_cast<size_t>(within)].Copy().size()))
+      within = i;
+    if (smallest < 0 || size < Result.Trials[static_cast<size_t>(smallest)].Copy().size())
+      smallest = i;
+  }
+  Result.Chosen = within >= 0 ? within : smallest;
+  Result.AboveTarget = within < 0;
 }
 
 // Stamps the text into a trial and carries the source's EXIF into it, so
@@ -337,6 +367,7 @@ void TShrinkWorker::FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial,
     if (!PictureText_.empty()) {
       QImage bitmap = jpeg.ToBitmap();
       StampText(bitmap, PictureText_, TextPosition_);
+      jpeg.SetCompressionQuality(batch::CopyQuality(Choices_, TJpegImage::DefaultQuality));
       jpeg.Assign(bitmap);
       Trial.Finished = jpeg.EncodedData();
     }
@@ -379,8 +410,12 @@ enum class TStep {
 // did one file after the other would show them.
 class TShrinkRun : public batch::TRunReport {
  public:
-  TShrinkRun(TBatchTarget* Window, bool Overwrite, bool Quiet, size_t Total, TErrorLog& ErrorLog)
-      : TRunReport(Window, Total, ErrorLog), Overwrite_(Overwrite), Quiet_(Quiet) {}
+  TShrinkRun(TBatchTarget* Window, uint32_t TargetKB, bool Overwrite, bool Quiet, size_t Total,
+             TErrorLog& ErrorLog)
+      : TRunReport(Window, Total, ErrorLog),
+        TargetKB_(TargetKB),
+        Overwrite_(Overwrite),
+        Quiet_(Quiet) {}
 
   TStep ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take);
 
@@ -404,6 +439,7 @@ class TShrinkRun : public batch::TRunReport {
     return Step;
   }
 
+  uint32_t TargetKB_;
   bool Overwrite_;
   bool Quiet_;
 };
@@ -492,6 +528,8 @@ TStep TShrinkRun::ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& R
     Log(trial.Lines);
     if (trial.Saved && !trial.Finished.empty()) onDisk = &trial.Finished;
   }
+  if (Result.Chosen >= 0) onDisk = &Result.Trials[static_cast<size_t>(Result.Chosen)].Copy();
+  if (Result.AboveTarget) Log(AboveTargetLine(Entry.Source, onDisk->size(), TargetKB_));
   const bool written = Write(Entry, *onDisk);
   if (written && Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
   return Wrote(Entry, Result, written, TStep::Report);
@@ -519,7 +557,7 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
                           const std::string& OutputFolder, const std::string& ExtensionFilter,
                           uint32_t TargetKB, const std::string& PictureText, uint8_t TextPosition,
                           uint32_t ProgressMsg, uint32_t FileMsg, bool Overwrite, bool Quiet,
-                          TErrorLog& ErrorLog, TJobAccount* Account) {
+                          TErrorLog& ErrorLog, TJobAccount* Account, const TJobChoices& Choices) {
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return ShrinkRefused;
   const std::string source = IncludeTrailingDelimiter(SourceFolder);
   const std::string output = OutputFolder.empty() ? FileSizeOutputFolder(source, TargetKB)
@@ -530,9 +568,13 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
   for (const std::string& path : *files) entries.push_back(DeriveEntry(path, source, output));
   files.reset();
 
-  TShrinkRun run(Window, Overwrite, Quiet, entries.size(), ErrorLog);
+  TShrinkRun run(Window, TargetKB, Overwrite, Quiet, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(
-      entries, [&] { return std::make_unique<TShrinkWorker>(TargetKB, PictureText, TextPosition, Overwrite); },
+      entries,
+      [&] {
+        return std::make_unique<TShrinkWorker>(TargetKB, PictureText, TextPosition, Overwrite,
+                                               Choices);
+      },
       [&](const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
         return run.ReportEntry(Entry, Take) != TStep::End;
       });

@@ -18,7 +18,8 @@ TTrialPicture TContainerMaster::Make(uint32_t Width, uint32_t Height) {
   TTrialPicture trial;
   Working_.Assign(&Master_);
   Working_.Rescale(Width, Height, FILTER_BOX);
-  trial.Saved = Working_.SaveToBytes(FIF_JPEG, trial.Bytes, JPEG_DEFAULT);
+  // The library's save takes its quality as the flags.
+  trial.Saved = Working_.SaveToBytes(FIF_JPEG, trial.Bytes, Quality_);
   trial.Width = Working_.GetWidth();
   trial.Height = Working_.GetHeight();
   Working_.Clear();
@@ -338,12 +339,14 @@ TRoundedMean::TRoundedMean(uint32_t Count) : Count_(Count) {
 }
 
 TReducedJpegMaster::TReducedJpegMaster(std::vector<uint8_t> Source,
-                                       const std::vector<uint8_t>& FullSave, QImage Half, QImage Whole)
+                                       const std::vector<uint8_t>& FullSave, QImage Half, QImage Whole,
+                                       int Quality)
     : Half_(std::move(Half)),
       Whole_(std::move(Whole)),
       FullSave_(FullSave),
       LibraryHeader_(FullSave.begin(),
-                     FullSave.begin() + static_cast<std::ptrdiff_t>(LeadingSegmentsEnd(FullSave))) {
+                     FullSave.begin() + static_cast<std::ptrdiff_t>(LeadingSegmentsEnd(FullSave))),
+      Quality_(Quality) {
   Source_.LoadFromBytes(std::move(Source));
 }
 
@@ -385,7 +388,7 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
   TTrialPicture trial;
   if (scaled.isNull()) return trial;
   TJpegImage jpeg;
-  jpeg.SetCompressionQuality(TJpegImage::LibraryQuality);
+  jpeg.SetCompressionQuality(Quality_);
   jpeg.Assign(scaled);
   const std::vector<uint8_t>& encoded = jpeg.EncodedData();
   // The codec's own JFIF header gives way to the one the library writes.
@@ -400,10 +403,11 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
 }
 
 std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
-                                                     QImage& Half, QImage* Whole, int* Warnings) {
+                                                     QImage& Half, QImage* Whole, int* Warnings,
+                                                     int Quality) {
   TRowKeeper keeper{THalver(Half), Whole};
-  jpegcodec::TEncodeResult r = jpegcodec::Transcode(Source.data(), Source.size(),
-                                                    TJpegImage::LibraryQuality, KeepRow, &keeper);
+  jpegcodec::TEncodeResult r =
+      jpegcodec::Transcode(Source.data(), Source.size(), Quality, KeepRow, &keeper);
   if (!r.Ok) {
     if (Whole != nullptr) *Whole = QImage();
     return std::nullopt;

@@ -1,6 +1,7 @@
 // The pictures the file-size batch makes its trials from. A trial is the
 // picture rescaled to a trial size and encoded the way the image library
-// saves a JPEG (its default quality); only its bytes are kept, in memory.
+// saves a JPEG (at its default quality unless another is chosen); only its
+// bytes are kept, in memory.
 #pragma once
 
 #include <QImage>
@@ -31,11 +32,13 @@ class TTrialMaster {
 // rescaled with the box filter and saved by the library.
 class TContainerMaster : public TTrialMaster {
  public:
-  explicit TContainerMaster(TDisplayBitmap& Master) : Master_(Master) {}
+  explicit TContainerMaster(TDisplayBitmap& Master, int Quality = TJpegImage::LibraryQuality)
+      : Master_(Master), Quality_(Quality) {}
   TTrialPicture Make(uint32_t Width, uint32_t Height) override;
 
  private:
   TDisplayBitmap& Master_;
+  int Quality_;
   TDisplayBitmap Working_;
 };
 
@@ -91,7 +94,7 @@ class TReducedJpegMaster : public TTrialMaster {
   // the whole picture, trials wider than the half-size picture decode the
   // source again.
   TReducedJpegMaster(std::vector<uint8_t> Source, const std::vector<uint8_t>& FullSave, QImage Half,
-                     QImage Whole = QImage());
+                     QImage Whole = QImage(), int Quality = TJpegImage::LibraryQuality);
   TTrialPicture Make(uint32_t Width, uint32_t Height) override;
   // How often the source was decoded again for a trial.
   int Decodes() const { return Decodes_; }
@@ -104,6 +107,7 @@ class TReducedJpegMaster : public TTrialMaster {
   QImage Whole_;
   const std::vector<uint8_t>& FullSave_;
   std::vector<uint8_t> LibraryHeader_;
+  int Quality_;
   int Decodes_ = 0;
 };
 
@@ -112,10 +116,11 @@ class TReducedJpegMaster : public TTrialMaster {
 // the decoded picture itself (null when there is no memory for it).
 // Nothing when the source is not a three-component colour JPEG or cannot be
 // decoded. Warnings, when given, receives the number of corrupt-data
-// warnings the decode met.
+// warnings the decode met; Quality is the save's.
 std::optional<std::vector<uint8_t>> FullSizeJpegSave(const std::vector<uint8_t>& Source,
                                                      QImage& Half, QImage* Whole = nullptr,
-                                                     int* Warnings = nullptr);
+                                                     int* Warnings = nullptr,
+                                                     int Quality = TJpegImage::LibraryQuality);
 
 // Sources of up to this many pixels (12-megapixel cameras, 39 MB) are kept
 // whole in memory for their search, so that wide trials need no second

@@ -14,9 +14,11 @@ uint32_t ClampWidth(int64_t Width) {
 
 int64_t RoundHalfEven(double Value) { return static_cast<int64_t>(std::nearbyint(Value)); }
 
-TSizeSearch::TSizeSearch(uint32_t TargetKB, uint32_t Width, uint32_t Height, int64_t FullSize)
+TSizeSearch::TSizeSearch(uint32_t TargetKB, uint32_t Width, uint32_t Height, int64_t FullSize,
+                         bool Strict)
     : TargetKB_(TargetKB),
       TargetBytes_(static_cast<int64_t>(TargetKB) * 1024),
+      Strict_(Strict),
       W0_(Width),
       H0_(Height),
       Hi_(Width) {
@@ -53,7 +55,8 @@ void TSizeSearch::Next(int64_t Size, uint32_t ActualWidth, uint32_t ActualHeight
   PrevA_ = A_;
 
   const int64_t tolerance = std::max<int64_t>(Size / 100, 1024);
-  if (std::llabs(Size - TargetBytes_) < tolerance) Finished_ = true;
+  if (std::llabs(Size - TargetBytes_) < tolerance && (!Strict_ || Size <= TargetBytes_))
+    Finished_ = true;
   if (Finished_) return;
 
   int64_t a = A_;

@@ -16,8 +16,10 @@ class TSizeSearch {
   static constexpr int MaxTrials = 20;
 
   // TargetKB: the target in kilobytes; Width, Height: the full-size picture;
-  // FullSize: bytes of its full-size save (above the target).
-  TSizeSearch(uint32_t TargetKB, uint32_t Width, uint32_t Height, int64_t FullSize);
+  // FullSize: bytes of its full-size save (above the target). Strict: a
+  // trial above the target never ends the search as close enough.
+  TSizeSearch(uint32_t TargetKB, uint32_t Width, uint32_t Height, int64_t FullSize,
+              bool Strict = false);
 
   // The size of the next trial. The height keeps the aspect ratio; neither
   // edge goes below 1.
@@ -39,6 +41,7 @@ class TSizeSearch {
  private:
   uint32_t TargetKB_;
   int64_t TargetBytes_;
+  bool Strict_;
   uint32_t W0_;
   uint32_t H0_;
   uint32_t Hi_;

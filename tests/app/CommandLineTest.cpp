@@ -199,6 +199,36 @@ TEST(CommandLine, aWordThatIsNoCommandIsNamedWithAPointerToTheHelp) {
   EXPECT_EQ(Parse({"foo", "/s:/a", "/p:8"}).Kind, TCommandKind::Unattended);
 }
 
+TEST(CommandLine, theJobsTakeTheirChoicesAndOnlyTheirOwn) {
+  TCommandLine c = Parse({"resize", "--edge", "800", "--quality", "85", "--no-enlarge", "--out",
+                          "/Klein//neu", "/Fotos"});
+  ASSERT_EQ(c.Kind, TCommandKind::Resize);
+  EXPECT_EQ(c.Choices.Quality, 85);
+  EXPECT_TRUE(c.Choices.NoEnlarge);
+  EXPECT_FALSE(c.Choices.StrictSize);
+  EXPECT_EQ(c.OutputFolder, "/Klein/neu/");
+  c = Parse({"shrink", "--kb", "200", "--strict", "--quality=1", "/Fotos"});
+  ASSERT_EQ(c.Kind, TCommandKind::Shrink);
+  EXPECT_TRUE(c.Choices.StrictSize);
+  EXPECT_EQ(c.Choices.Quality, 1);
+  EXPECT_EQ(c.OutputFolder, "");
+  // Without them, the classic behaviour.
+  c = Parse({"resize", "--edge", "800", "/Fotos"});
+  EXPECT_EQ(c.Choices.Quality, 0);
+  EXPECT_FALSE(c.Choices.NoEnlarge);
+  EXPECT_EQ(Parse({"resize", "--edge", "8", "--quality", "100", "/a"}).Choices.Quality, 100);
+  for (const char* quality : {"0", "101", "x", "-5", ""})
+    EXPECT_EQ(ErrorOf({"resize", "--edge", "8", "--quality", quality, "/a"}),
+              "--quality must be a whole number from 1 to 100, not \"" + std::string(quality) + "\"");
+  EXPECT_EQ(ErrorOf({"resize", "--edge", "8", "--strict", "/a"}), "resize: unknown option --strict");
+  EXPECT_EQ(ErrorOf({"shrink", "--kb", "8", "--no-enlarge", "/a"}),
+            "shrink: unknown option --no-enlarge");
+  EXPECT_EQ(ErrorOf({"rename", "--format", "1", "--out", "/b", "/a"}), "rename: unknown option --out");
+  EXPECT_EQ(ErrorOf({"shrink", "--kb", "8", "--out=", "/a"}), "--out needs a folder");
+  for (const char* word : {"--quality", "--no-enlarge", "--strict", "--out"})
+    EXPECT_NE(UsageText().find(word), std::string::npos) << word;
+}
+
 // The help states the range the parser takes, whatever it is.
 TEST(CommandLine, theHelpAndTheParserAgreeOnTheRangeOfTheEdge) {
   const std::string range = "PIXELS (1 to " + std::to_string(MaxJpegEdge) + ";";

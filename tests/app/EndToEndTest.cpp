@@ -445,5 +445,39 @@ TEST_F(PictrimProcess, wrongArgumentsAreNamedForWhatTheyAre) {
                          "pictrim: " + Dir.Path() + " is a folder, not a file\n");
 }
 
+TEST_F(PictrimProcess, anOutputFolderOfOnesOwnTakesTheMirroredTreeButNeverInsideTheSource) {
+  const std::string source = Dir / "Fotos/";
+  test::WriteJpeg(source + "a.jpg", 300, 200);
+  test::WriteJpeg(source + "sub/b.jpg", 200, 300);
+  const std::string before = test::TreeSnapshot(source);
+  TRun run = RunPictrim({"resize", "--edge", "100", "--out", Q(Dir / "web"), Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, Dir / "web/\n");
+  EXPECT_EQ(PictureSize(Dir / "web/a.jpg"), QSize(100, 66));
+  EXPECT_EQ(PictureSize(Dir / "web/sub/b.jpg"), QSize(66, 100));
+  run = RunPictrim({"shrink", "--kb", "5", "--strict", "--out", Q(Dir / "mail"), Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_LE(fs::file_size(Dir / "mail/sub/b.jpg"), 5u * 1024);
+  for (const std::string& inside : {source, source + "web", source + "sub/../new"}) {
+    run = RunPictrim({"resize", "--edge", "100", "--out", Q(inside), Q(source)});
+    EXPECT_EQ(run.Status, 2) << inside;
+    EXPECT_TRUE(Contains(run.Err, "lies inside the source folder " + source)) << run.Err;
+  }
+  EXPECT_EQ(test::TreeSnapshot(source), before);
+}
+
+TEST_F(PictrimProcess, aSmallPictureKeepsItsSizeWithNoEnlargeAndTheQualityIsTheChosenOne) {
+  const std::string source = Dir / "Small/";
+  test::WriteJpeg(source + "small.jpg", 300, 200);
+  TRun run = RunPictrim({"resize", "--edge", "1024", "--no-enlarge", "--quality", "30", Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  const std::string copy = Dir / "Small_MAXSIZE1024/small.jpg";
+  EXPECT_EQ(PictureSize(copy), QSize(300, 200));
+  const uintmax_t low = fs::file_size(copy);
+  run = RunPictrim({"resize", "--edge", "1024", "--no-enlarge", "--overwrite", Q(source)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_GT(fs::file_size(copy), low);
+}
+
 }  // namespace
 }  // namespace pictrim

@@ -154,16 +154,19 @@ TEST(BashCompletion, offersEveryOptionOfTheHelpTextFirstOrAfterSomeJob) {
 }
 
 TEST(BashCompletion, offersEachJobItsOwnOptionsAndTheirValues) {
-  EXPECT_EQ(Complete({"resize", "--o"}), (TOffer{"--overwrite"}));
+  EXPECT_EQ(Complete({"resize", "--ov"}), (TOffer{"--overwrite"}));
+  EXPECT_EQ(Complete({"resize", "--o"}), (TOffer{"--out", "--overwrite"}));
+  EXPECT_EQ(Complete({"shrink", "--s"}), (TOffer{"--strict"}));
+  EXPECT_TRUE(Complete({"shrink", "--n"}).empty()) << "--no-enlarge belongs to resize";
   EXPECT_EQ(Complete({"shrink", "--k"}), (TOffer{"--kb"}));
   EXPECT_TRUE(Complete({"resize", "--k"}).empty()) << "--kb belongs to shrink";
   EXPECT_EQ(Complete({"rename", "-"}), (TOffer{"--format", "--help"}));
   EXPECT_EQ(Complete({"rename", "--format", ""}), (TOffer{"1", "2", "6"}));
   EXPECT_EQ(Complete({"rename", "--format", "=", ""}), (TOffer{"1", "2", "6"}));
   // A number or a text is not guessed (in "/", folders would be offered).
-  for (const char* option : {"--width", "--height", "--edge", "--text"})
+  for (const char* option : {"--width", "--height", "--edge", "--text", "--quality"})
     EXPECT_TRUE(Complete({"resize", option, ""}).empty()) << option;
-  for (const char* option : {"--kb", "--text"})
+  for (const char* option : {"--kb", "--text", "--quality"})
     EXPECT_TRUE(Complete({"shrink", option, ""}).empty()) << option;
 }
 
@@ -194,6 +197,11 @@ TEST_F(BashCompletionInAFolder, offersFoldersAfterTheFolderSwitches) {
   EXPECT_EQ(In({"/p", ":", "800", "/D", ":", "Fotos/"}), (TOffer{"Fotos/Urlaub"}));
   EXPECT_EQ(In({"/s", ":", "Fotos", "/o", ":", "y"}), (TOffer{"y", "yes"}));
   EXPECT_EQ(In({"/s", ":", "Fotos", "/"}), (TOffer{"/d:", "/o:", "/p:", "/s:"}));
+}
+
+TEST_F(BashCompletionInAFolder, offersFoldersAfterOut) {
+  EXPECT_EQ(In({"resize", "--edge", "8", "--out", "Fo"}), (TOffer{"Fotos", "Fotos alt"}));
+  EXPECT_EQ(In({"shrink", "--out", "Fotos/"}), (TOffer{"Fotos/Urlaub"}));
 }
 
 }  // namespace

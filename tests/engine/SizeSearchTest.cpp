@@ -35,6 +35,16 @@ TEST(SizeSearch, aTrialWithinTheToleranceFinishesEvenAboveTheTarget) {
   EXPECT_TRUE(search.Finished());
 }
 
+TEST(SizeSearch, aStrictSearchGoesOnBelowATrialWithinTheToleranceAboveTheTarget) {
+  TSizeSearch search(100, 4000, 3000, 2000000, /*Strict=*/true);
+  ASSERT_EQ(search.TrialWidth(), 600u);
+  search.Next(100 * 1024 + 1, 600, 450);  // one byte above
+  EXPECT_FALSE(search.Finished());
+  EXPECT_LT(search.TrialWidth(), 600u);
+  search.Next(100 * 1024, 590, 442);  // at the target exactly
+  EXPECT_TRUE(search.Finished());
+}
+
 TEST(SizeSearch, aTrialJustBelowTheTargetFinishes) {
   TSizeSearch search(100, 4000, 3000, 2000000);
   search.Next(100 * 1024 - 1023, 60, 45);
