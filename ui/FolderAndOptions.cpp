@@ -100,7 +100,7 @@ void TFolderAndOptions::BuildOptionsGroup() {
   CheckBoxBottom->setEnabled(false);
   QualityLabel = Named(new QLabel, "QualityLabel");
   QualitySpinBox = Named(new QSpinBox, "QualitySpinBox");
-  QualitySpinBox->setRange(0, 100);
+  QualitySpinBox->setRange(0, MaxJobQuality);  // 0: the jobs' own qualities
   QualitySpinBox->setFixedHeight(EditHeight);
   QualityLabel->setBuddy(QualitySpinBox);
   NoEnlargeCheckBox = Named(new QCheckBox, "NoEnlargeCheckBox");
@@ -193,6 +193,14 @@ uint8_t TFolderAndOptions::StampPosition() const {
 
 int TFolderAndOptions::Quality() const {
   return QualitySpinBox->value();
+}
+
+TJobChoices TFolderAndOptions::ChoicesFor(TJob Job) const {
+  TJobChoices choices;
+  choices.Quality = Quality();
+  choices.NoEnlarge = Job == TJob::Resize && NoEnlargeCheckBox->isChecked();
+  choices.StrictSize = Job == TJob::FileSize && StrictSizeCheckBox->isChecked();
+  return choices;
 }
 
 void TFolderAndOptions::TakeLanguageBoxBack() {

@@ -23,6 +23,7 @@ class QSpinBox;
 namespace pictrim {
 
 class TRadioGroup;
+struct TJobChoices;
 
 class TFolderAndOptions : public QWidget {
  public:
@@ -55,6 +56,9 @@ class TFolderAndOptions : public QWidget {
   uint8_t StampPosition() const;
   // The quality the jobs write with, 1...100; 0 for their own qualities.
   int Quality() const;
+  // The JPEG choices a job of Job's tab gets: the quality, and the option
+  // that tab shows.
+  TJobChoices ChoicesFor(TJob Job) const;
   // Puts the language box back beside the folder button.
   void TakeLanguageBoxBack();
 

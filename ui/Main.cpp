@@ -419,9 +419,11 @@ void TMainForm::ResizeButton1Click() {
   JobOutput_ = ResizeOutputFolder(SourceFolder, MaxWidth, MaxHeight);
   RunJob([Source = SourceFolder, Output = OutputFolder, W = MaxWidth, H = MaxHeight,
           Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
-          Replace = Overwrite](TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
+          Replace = Overwrite,
+          Choices = SharedArea->ChoicesFor(TFolderAndOptions::TJob::Resize)](
+             TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
     ConvertPICsWholeTree(&Target, Source, Output, W, H, Text, Position, WM_BATCH_PROGRESS,
-                         WM_BATCH_FILE, Replace, Log, &Account);
+                         WM_BATCH_FILE, Replace, Log, &Account, Choices);
   });
 }
 
@@ -437,10 +439,11 @@ void TMainForm::JPEGbutton2Click() {
   JobOutput_ = FileSizeOutputFolder(SourceFolder, static_cast<uint32_t>(target));
   RunJob([Source = SourceFolder, KB = static_cast<uint32_t>(target),
           Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
-          Replace = SharedArea->OverwriteCheckBox->isChecked()](
+          Replace = SharedArea->OverwriteCheckBox->isChecked(),
+          Choices = SharedArea->ChoicesFor(TFolderAndOptions::TJob::FileSize)](
              TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
     ConvertPICsWholeTree2(&Target, Source, "", "", KB, Text, Position, WM_BATCH_PROGRESS,
-                          WM_BATCH_FILE, Replace, false, Log, &Account);
+                          WM_BATCH_FILE, Replace, false, Log, &Account, Choices);
   });
 }
 

@@ -183,7 +183,8 @@ TEST_F(MainFormUse, theOpenFolderButtonHandsTheOutputFolderToTheDesktop) {
   ChooseFolder(source);
   Execute(Form->TabSheet2->ResizeButton2);
   const std::string output = FileSizeOutputFolder(source, 100);
-  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "3 geschrieben, 0 übersprungen, 0 fehlgeschlagen");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(),
+            "3 geschrieben, 0 übersprungen, 0 fehlgeschlagen");
   EXPECT_EQ(Form->ResultBar->OutputLabel->text().toStdString(), "Kopien in " + output);
   ASSERT_TRUE(Form->ResultBar->OpenFolderButton->isVisible());
   QTest::mouseClick(Form->ResultBar->OpenFolderButton, Qt::LeftButton);
@@ -237,6 +238,40 @@ TEST_F(MainFormUse, theJpegChoicesAreStoredAtCloseAndComeBackAtTheNextStart) {
   const TIniFile again(Temp / "settings/pictrim.ini");
   EXPECT_EQ(again.ReadInteger("Settings", "Quality", -1), 0);
   EXPECT_FALSE(again.ReadBool("Settings", "NoEnlarge", true));
+}
+
+TEST_F(MainFormUse, theJpegChoicesReachTheJobsOfTheirTabs) {
+  const std::string source = Temp / "src/";
+  test::WriteJpeg(source + "small.jpg", 300, 200);
+  test::WriteJpeg(source + "large.jpg", 1600, 1200);
+  const std::string output = ResizeOutputFolder(source, 640, 0);
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);  // the classic job first
+  EXPECT_EQ(test::PictureSize(output + "small.jpg"), QSize(640, 426));
+  EXPECT_EQ(test::FirstQuantizer(output + "large.jpg"), 8);  // quality 75
+
+  Form->SharedArea->OverwriteCheckBox->setChecked(true);
+  Form->SharedArea->QualitySpinBox->setValue(30);
+  QTest::mouseClick(Form->SharedArea->NoEnlargeCheckBox, Qt::LeftButton);
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(test::PictureSize(output + "small.jpg"), QSize(300, 200));
+  EXPECT_EQ(test::PictureSize(output + "large.jpg"), QSize(640, 480));
+  EXPECT_EQ(test::FirstQuantizer(output + "large.jpg"), 27);  // quality 30
+
+  // The file-size tab: never above the target, do not enlarge has no say there.
+  Form->PageControl1->setCurrentIndex(1);
+  QTest::mouseClick(Form->SharedArea->StrictSizeCheckBox, Qt::LeftButton);
+  Form->TabSheet2->RadioGroup2->SetItemIndex(5);  // 20 kB
+  for (int i = 0; i < 6; ++i)
+    test::WriteJpeg(source + "photo" + std::to_string(i) + ".jpg", 1200 + 40 * i, 900, 92,
+                    static_cast<unsigned>(i + 7));
+  ChooseFolder(source);
+  Execute(Form->TabSheet2->ResizeButton2);
+  const std::string shrunk = FileSizeOutputFolder(source, 20);
+  EXPECT_EQ(FilesIn(shrunk), 8);
+  for (const auto& copy : fs::directory_iterator(shrunk))
+    EXPECT_LE(fs::file_size(copy.path()), 20u * 1024) << copy.path();
 }
 
 TEST_F(MainFormUse, theChooserOpensWhereTheLastFolderWasAlsoAfterARestart) {
