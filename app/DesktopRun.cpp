@@ -43,7 +43,8 @@ class TDesktopRun {
     RunBatch([this] { return RunBmpBatch(Command_, Target_, JobLog_, Account_); }, BmpResult_);
     RunBatch([this] { return RunJpegBatch(Command_, Target_, JobLog_, Account_); }, JpegResult_);
     if (const int hold = HoldAfterRun(); hold > 0) {
-      QTimer::singleShot(hold, [] { QApplication::quit(); });
+      // exit, not quit: a quit would close the window first, as its user might.
+      QTimer::singleShot(hold, [] { QApplication::exit(0); });
       QApplication::exec();
     }
     SetMessageHandler(nullptr);

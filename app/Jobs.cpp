@@ -42,7 +42,7 @@ int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostr
   const int bmp = RunBmpBatch(Command, Report, errorLog, account);
   Report.pump();
   const int jpeg = RunJpegBatch(Command, Report, errorLog, account);
-  if (CancelRequested) Report.post({WM_BATCH_STATUS, 0, 0, batch::CancelledStatusText});
+  if (CancelRequested) Report.post({WM_BATCH_STATUS, 0, 0, batch::CancelledStatusText()});
   Report.Finish(errorLog);
   return FinishUnattended(Command, bmp, jpeg, errorLog, account, Out, Err);
 }

@@ -23,6 +23,7 @@
 #include "ui/Main.h"
 #include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
+#include "util/Texts.h"
 
 namespace {
 
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // A run from the command line speaks the language of the user's locale.
+  UseBuiltInTexts(LanguageOfEnvironment());
   // Qt gets no arguments of ours to interpret; the text stamp needs its fonts.
   qInstallMessageHandler(PassOnQtErrors);
   int qtArgc = 1;
@@ -97,6 +100,7 @@ int main(int argc, char** argv) {
   if (command.Kind == TCommandKind::Unattended && HasDisplay()) {
     QApplication app(qtArgc, qtArgv);
     PrepareWindows();
+    UseQtTranslations(LanguageOfEnvironment() == TLanguage::German ? "de" : "en");
     return RunUnattendedOnDesktop(command, std::cout, std::cerr);
   }
   UseOffscreenWithoutDisplay();

@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
+#include "util/Texts.h"
 
 namespace pictrim::batch {
 
@@ -128,10 +129,13 @@ std::string RelativePath(const std::string& Entry, const std::string& SourceFold
   return RightChars(Entry, Entry.size() - SourceFolder.size());
 }
 
+std::string CancelledStatusText() {
+  return Text(TTextId::CancelledStatus);
+}
+
 void FinishBatch(TBatchTarget* Window, const std::string& SourceFolder, int64_t Index) {
-  StatusText = CancelRequested
-                   ? std::string(CancelledStatusText)
-                   : "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + SourceFolder;
+  StatusText =
+      CancelRequested ? CancelledStatusText() : Text(TTextId::AllResizedStatus, {SourceFolder});
   PostStatus(Window, StatusText);
   PostFinished(Window, Index);
 }

@@ -20,7 +20,7 @@
 namespace pictrim::batch {
 
 // The closing status text of a cancelled run.
-inline constexpr const char* CancelledStatusText = "Letze Aktion = Prozess abgebrochen";
+std::string CancelledStatusText();
 
 bool FileExists(const std::string& Path);
 

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <string_view>
 
+#include "util/Texts.h"
+
 namespace pictrim {
 namespace {
 
@@ -16,9 +18,9 @@ constexpr std::string_view PictureExtensions[] = {
     "rwl",  "sr2", "srf", "srw",  "tga", "tif", "tiff", "wdp",  "webp", "x3f",
 };
 
-// "1 thing" or "N things".
-std::string Count(int64_t N, const std::string& One, const std::string& Many) {
-  return std::to_string(N) + ' ' + (N == 1 ? One : Many);
+// The text for a count of one or the text for many, with the count in it.
+std::string Count(int64_t N, TTextId One, TTextId Many) {
+  return Text(N == 1 ? One : Many, {std::to_string(N)});
 }
 
 }  // namespace
@@ -36,32 +38,32 @@ TJobAccount& TJobAccount::operator+=(const TJobAccount& Other) {
 std::vector<std::string> AccountLines(const TJobAccount& Account,
                                       const std::string& OverwriteHint) {
   std::vector<std::string> lines;
-  if (Account.Damaged > 0) {
-    lines.push_back(Count(Account.Damaged,
-                          "written from a damaged source: the copy may be incomplete",
-                          "written from damaged sources: the copies may be incomplete"));
-  }
+  if (Account.Damaged > 0)
+    lines.push_back(
+        Count(Account.Damaged, TTextId::AccountDamagedOne, TTextId::AccountDamagedMany));
   if (Account.Existing > 0) {
     const bool one = Account.Existing == 1;
     std::string line =
-        Count(Account.Existing, "skipped: its copy exists", "skipped: their copies exist");
+        Count(Account.Existing, TTextId::AccountExistingOne, TTextId::AccountExistingMany);
     if (!OverwriteHint.empty())
-      line += " (" + OverwriteHint + (one ? " replaces it)" : " replaces them)");
+      line += ' ' + Text(one ? TTextId::AccountReplacesOne : TTextId::AccountReplacesMany,
+                         {OverwriteHint});
     lines.push_back(line);
   }
   if (Account.NotPictures > 0)
-    lines.push_back(Count(Account.NotPictures, "not a picture", "not pictures"));
-  if (Account.NotReached > 0) {
-    lines.push_back(Count(Account.NotReached, "not done: the job stopped before it",
-                          "not done: the job stopped before them"));
-  }
+    lines.push_back(
+        Count(Account.NotPictures, TTextId::AccountNotPictureOne, TTextId::AccountNotPictureMany));
+  if (Account.NotReached > 0)
+    lines.push_back(
+        Count(Account.NotReached, TTextId::AccountNotReachedOne, TTextId::AccountNotReachedMany));
   lines.push_back(AccountSummary(Account));
   return lines;
 }
 
 std::string AccountSummary(const TJobAccount& Account) {
-  return std::to_string(Account.Written) + " written, " + std::to_string(Account.Skipped()) +
-         " skipped, " + std::to_string(Account.Failed) + " failed";
+  return Text(TTextId::AccountSummary,
+              {std::to_string(Account.Written), std::to_string(Account.Skipped()),
+               std::to_string(Account.Failed)});
 }
 
 bool IsPictureExtension(const std::string& Extension) {

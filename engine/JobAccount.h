@@ -26,8 +26,8 @@ struct TJobAccount {
   bool operator==(const TJobAccount&) const = default;
 };
 
-// The account for the user: the lines that explain it, then last the line
-// "N written, N skipped, N failed". OverwriteHint names what replaces
+// The account for the user, in the language in use (util/Texts.h): the lines
+// that explain it, then last the line "N written, N skipped, N failed". OverwriteHint names what replaces
 // existing copies (e.g. "--overwrite"); empty leaves that out.
 std::vector<std::string> AccountLines(const TJobAccount& Account, const std::string& OverwriteHint);
 // Only the last of those lines.

@@ -107,6 +107,8 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
 // delimiter) and its sizes.
 std::string ResizeOutputFolder(const std::string& SourceFolder, uint32_t MaxWidth,
                                uint32_t MaxHeight);
+// The output folder of the file-size batch: "_SIZE" + kilobytes + " kB" beside the source.
+std::string FileSizeOutputFolder(const std::string& SourceFolder, uint32_t TargetKB);
 
 // Notification helpers; all but PostFinished let the window handle its
 // pending notifications before they return.

@@ -596,6 +596,11 @@ bool TShrinkRun::Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& By
 
 }  // namespace
 
+std::string FileSizeOutputFolder(const std::string& SourceFolder, uint32_t TargetKB) {
+  return batch::OutputBase(IncludeTrailingDelimiter(SourceFolder)) + "_SIZE" +
+         std::to_string(TargetKB) + " kB" + PathDelimiter;
+}
+
 int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
                           const std::string& OutputFolder, const std::string& ExtensionFilter,
                           uint32_t TargetKB, const std::string& PictureText, uint8_t TextPosition,
@@ -603,10 +608,8 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
                           TErrorLog& ErrorLog, TJobAccount* Account, const TJobChoices& Choices) {
   if (ProgressMsg < WM_USER || FileMsg < WM_USER || SourceFolder.empty()) return ShrinkRefused;
   const std::string source = IncludeTrailingDelimiter(SourceFolder);
-  const std::string output = OutputFolder.empty()
-                                 ? batch::OutputBase(source) + "_SIZE" + std::to_string(TargetKB) +
-                                       " kB" + PathDelimiter
-                                 : IncludeTrailingDelimiter(OutputFolder);
+  const std::string output = OutputFolder.empty() ? FileSizeOutputFolder(source, TargetKB)
+                                                  : IncludeTrailingDelimiter(OutputFolder);
   if (batch::RefuseOutputInsideSource(source, output)) return ShrinkRefused;
   std::unique_ptr<TFileList> files = batch::ListSourceTree(source, ExtensionFilter, ErrorLog);
   std::vector<TShrinkEntry> entries;

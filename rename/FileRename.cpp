@@ -18,6 +18,7 @@
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
 #include "util/SystemUtils.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 
@@ -298,7 +299,7 @@ int TreeRenameCameraFiles(TBatchTarget* Window, uint8_t Mode) {
 }
 
 std::string RenameStatusText(int Count) {
-  return "Letzte Aktion =  Umbenennen von " + std::to_string(Count) + " Dateien";
+  return Text(TTextId::RenamedStatus, {std::to_string(Count)});
 }
 
 std::string RenameAccountText(const TRenameAccount& Account, bool DryRun) {

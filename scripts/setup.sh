@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ninja-build
   libfreeimage-dev libjpeg62-turbo-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   libsimpleini-dev libicu-dev
   libwmf-dev fonts-urw-base35
   libheif-dev

@@ -10,10 +10,14 @@ namespace {
 enum class TColumn { German, English };
 
 void WriteColumn(TIniFile& Ini, TColumn Column) {
+  const bool german = Column == TColumn::German;
+  Ini.WriteString(LanguageLabelSection, LanguageLocaleKey, german ? "de" : "en");
   for (const TLanguageRow& row : LanguageTable) {
-    const bool german = Column == TColumn::German;
     Ini.WriteString(row.Section, german ? row.GermanKey : row.EnglishKey,
                     german ? row.German : row.English);
+  }
+  for (const TTextRow& row : TextTable) {
+    Ini.WriteString(row.Section, row.Key, german ? row.German : row.English);
   }
 }
 

@@ -19,8 +19,9 @@ void WriteDefaultLanguageFiles(const std::string& Folder);
 
 // Writes Label under LocalStrings/String_CurrentLanguage into
 // Folder + "LANGUAGE_" + FileName; the label "Deutsch" adds the German
-// captions, "English" the English ones, any other label nothing more. A file
-// that exists but cannot be read is left alone.
+// captions and texts, "English" the English ones (each with the locale of
+// Qt's own dialogs under LocalStrings/Locale), any other label nothing more.
+// A file that exists but cannot be read is left alone.
 void WriteLanguageFile(const std::string& Folder, const std::string& FileName,
                        const std::string& Label);
 

@@ -36,6 +36,11 @@ int FolderMode(int Stored) {
   return Stored == 2 ? 2 : 1;
 }
 
+// A quality outside 1..100 stands for the jobs' own qualities.
+int JpegQuality(int Stored) {
+  return Stored >= 1 && Stored <= 100 ? Stored : 0;
+}
+
 int PageIndex(int Stored) {
   return Stored >= 0 && Stored <= LastPage ? Stored : 0;
 }
@@ -62,6 +67,10 @@ TSettings LoadSettings(const std::string& Folder) {
   s.PreViewCheckBox = ini.ReadBool(SettingsSection, "PreViewCheckBox", s.PreViewCheckBox);
   s.ActivePageIndex = PageIndex(ini.ReadInteger(SettingsSection, "ActivePageIndex", 0));
   s.PreView = ini.ReadBool(SettingsSection, "PreView", s.PreView);
+  s.Quality = JpegQuality(ini.ReadInteger(SettingsSection, "Quality", s.Quality));
+  s.NoEnlarge = ini.ReadBool(SettingsSection, "NoEnlarge", s.NoEnlarge);
+  s.StrictSize = ini.ReadBool(SettingsSection, "StrictSize", s.StrictSize);
+  s.LastFolder = ini.ReadString(SettingsSection, "LastFolder", s.LastFolder);
   s.ExifDateCheckBox = ini.ReadBool(SettingsSection, "ExifDateCheckBox", s.ExifDateCheckBox);
   for (int n = 1; n <= MaxFavourites; ++n) {
     const std::string folder = ini.ReadString(PathSection, FavouriteKey(n), "");
@@ -93,6 +102,10 @@ bool SaveSettings(const std::string& Folder, const TSettings& Settings) {
     ini.WriteBool(SettingsSection, "CopyrigthTextCheckbox", Settings.TextCheckBox);
     ini.WriteBool(SettingsSection, "PreViewCheckBox", Settings.PreViewCheckBox);
     ini.WriteBool(SettingsSection, "PreView", Settings.PreView);
+    ini.WriteInteger(SettingsSection, "Quality", Settings.Quality);
+    ini.WriteBool(SettingsSection, "NoEnlarge", Settings.NoEnlarge);
+    ini.WriteBool(SettingsSection, "StrictSize", Settings.StrictSize);
+    ini.WriteString(SettingsSection, "LastFolder", Settings.LastFolder);
     ini.WriteBool(SettingsSection, "ExifDateCheckBox", Settings.ExifDateCheckBox);
     const int stored = std::min<int>(MaxFavourites, static_cast<int>(Settings.Paths.size()));
     for (int i = 0; i < stored; ++i) {

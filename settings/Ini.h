@@ -24,7 +24,13 @@ struct TSettings {
   bool Overwrite = false;
   bool TextCheckBox = false;
   bool PreViewCheckBox = false;
-  bool PreView = false;           // kept unchanged between loading and saving
+  bool PreView = false;  // kept unchanged between loading and saving
+  // Keys added later, at the end of the section; without them a file gives
+  // the program's earlier behaviour.
+  int Quality = 0;          // JPEG quality of the copies, 1..100; 0 = the jobs' own qualities
+  bool NoEnlarge = false;   // resize: a picture already within the size keeps it
+  bool StrictSize = false;  // file size: no copy above the target
+  std::string LastFolder;   // where the folder chooser opens
   bool ExifDateCheckBox = false;  // renaming by the EXIF time taken
   // The favourite folders in file order; after loading only those that exist.
   // On saving, position i is stored as Path<i+1>; empty entries leave a gap

@@ -1,18 +1,23 @@
 // The captions of the built-in language files, in writing order, and the keys
-// the main window takes its captions from, in the order it applies them.
+// the main window takes its captions from, in the order it applies them. The
+// other texts of the files follow in the order of the text table
+// (util/TextTable.h).
 #pragma once
 
 #include <array>
 #include <string_view>
 
 #include "settings/CreateLanguageINI.h"
+#include "util/TextTable.h"
 
 namespace pictrim {
 
 inline constexpr const char* LanguageLabelSection = "LocalStrings";
 inline constexpr const char* LanguageLabelKey = "String_CurrentLanguage";
 inline constexpr const char* MainFormSection = "MainForm";
-inline constexpr const char* PathWindowSection = "PathWindow";
+inline constexpr const char* PathWindowSection = PathWindowTexts;
+// The label of a language for Qt's own dialogs and buttons ("de", "en").
+inline constexpr const char* LanguageLocaleKey = "Locale";
 
 struct TLanguageRow {
   const char* Section;
@@ -24,6 +29,11 @@ struct TLanguageRow {
   // shows the German text rather than none.
   bool GermanWhenMissing = false;
 };
+
+constexpr TLanguageRow PathWindowRow(TTextId Id) {
+  const TTextRow& row = TextTable[static_cast<std::size_t>(Id)];
+  return {PathWindowSection, row.Key, row.Key, row.German, row.English};
+}
 
 inline constexpr std::array<TLanguageRow, 32> LanguageTable{{
     {MainFormSection, "Pages[0].Caption", "Pages[0].Caption", "Größe ändern", "Change Size"},
@@ -40,8 +50,8 @@ inline constexpr std::array<TLanguageRow, 32> LanguageTable{{
      "Select Path"},
     {MainFormSection, "PathButton.caption2", "PathButton.caption2", "Verzeichnis-Liste bearbeiten",
      "Edit Path List"},
-    {MainFormSection, "ResizeButton1.caption", "ResizeButton1.caption", "Größe ändern AUSFÜHREN",
-     "EXECUTE File Resize"},
+    {MainFormSection, "ResizeButton1.caption", "ResizeButton1.caption", "Größe ändern &AUSFÜHREN",
+     "&EXECUTE File Resize"},
     {MainFormSection, "RadioGroup1.caption", "RadioGroup1.caption", "Größte Kantenlänge",
      "Largest Edge Length"},
     {MainFormSection, "GroupBox1.caption", "GroupBox1.caption", "Optionen", "Options"},
@@ -53,8 +63,8 @@ inline constexpr std::array<TLanguageRow, 32> LanguageTable{{
      "Copy Text into Picture :"},
     {MainFormSection, "RadioGroup2.caption", "RadioGroup2.caption", "Dateigröße", "File Size"},
     {MainFormSection, "PathButton2.caption", "GroupBox2.caption", "Verzeichnis wählen", "Options"},
-    {MainFormSection, "ResizeButton2.caption", "ResizeButton2.caption", "Größe ändern AUSFÜHREN",
-     "EXECUTE File Resize"},
+    {MainFormSection, "ResizeButton2.caption", "ResizeButton2.caption", "Größe ändern &AUSFÜHREN",
+     "&EXECUTE File Resize"},
     {MainFormSection, "CheckBox1.Caption", "CheckBox1.Caption",
      "Dateien überschreiben falls schon vorhanden", "Overwrite Files if exist"},
     {MainFormSection, "CheckBox3.Caption", "CheckBox3.Caption",
@@ -66,7 +76,7 @@ inline constexpr std::array<TLanguageRow, 32> LanguageTable{{
      "Changing the Date in the Filename at the moment works"},
     {MainFormSection, "Label9.caption", "Label9.caption",
      "nur für drei Formate (CASIO, \"IMGxxxx\" und \"Olympus\")",
-     "only for three formats (CASIO, \"IMGxxxx\" und \"Olympus\")"},
+     "only for three formats (CASIO, \"IMGxxxx\" and \"Olympus\")"},
     {MainFormSection, "Label10.caption", "Label10.caption",
      "Haben Ihre Bilder im Dateinamen ein anderes Datumsformat ?",
      "Do Your pictures have a different Date Format in the filename ?"},
@@ -79,15 +89,15 @@ inline constexpr std::array<TLanguageRow, 32> LanguageTable{{
      "Neues Datumsformat im Datei-Namen", "New Date Format in Filename"},
     {MainFormSection, "GroupBox5.caption", "GroupBox5.caption", "Einstellungen", "Settings"},
     {MainFormSection, "EditFileNameButton.caption", "EditFileNameButton.caption",
-     "Dateinamen ändern AUSFÜHREN", "EXECUTE File Renaming"},
+     "Dateinamen ändern &AUSFÜHREN", "&EXECUTE File Renaming"},
     {MainFormSection, "ExifDateCheckBox.caption", "ExifDateCheckBox.caption",
      "Aufnahmezeit aus EXIF verwenden", "Use the time taken from EXIF", true},
     {MainFormSection, "RenameMessages.CheckBox", "RenameMessages.CheckBox",
      "Keine weiteren Meldungen in diesem Lauf", "No more messages in this run", true},
-    {PathWindowSection, "LabelDescription.caption", "LabelDescription.caption",
-     "Verzeichnis - Liste", "List of Paths"},
-    {PathWindowSection, "AddPathButton.caption", "AddPathButton.caption",
-     "neues Verzeichnis hinzufügen", "Add new Path"},
+    // The path list window's two captions are texts of the text table as well,
+    // which the window takes them from.
+    PathWindowRow(TTextId::PathListHeading),
+    PathWindowRow(TTextId::AddPathCaption),
 }};
 
 // The support-address row must carry the address the program names elsewhere.

@@ -11,6 +11,7 @@
 #include "settings/LanguageTable.h"
 #include "util/MoreDialogs.h"
 #include "util/SystemUtils.h"
+#include "util/Texts.h"
 
 namespace fs = std::filesystem;
 
@@ -32,6 +33,17 @@ bool CouldLeaveFolder(const std::string& Name) {
   return Name.find(PathDelimiter) != std::string::npos || Name.find('\0') != std::string::npos;
 }
 
+// The file of language Name; nothing when it does not exist or Name could
+// leave the folder.
+std::optional<std::string> LanguageFile(const std::string& Folder, const std::string& Name) {
+  if (CouldLeaveFolder(Name)) return std::nullopt;
+  std::string path =
+      IncludeTrailingDelimiter(Folder) + LanguageFilePrefix + Name + std::string(IniExtension);
+  std::error_code ec;
+  if (!fs::exists(fs::path(path), ec)) return std::nullopt;
+  return path;
+}
+
 }  // namespace
 
 std::vector<std::string> FillLanguageList(const std::string& Folder) {
@@ -50,12 +62,9 @@ std::vector<std::string> FillLanguageList(const std::string& Folder) {
 
 std::optional<std::vector<TCaption>> ApplyLanguage(const std::string& Folder,
                                                    const std::string& Name) {
-  if (CouldLeaveFolder(Name)) return std::nullopt;
-  const std::string path =
-      IncludeTrailingDelimiter(Folder) + LanguageFilePrefix + Name + std::string(IniExtension);
-  std::error_code ec;
-  if (!fs::exists(fs::path(path), ec)) return std::nullopt;
-  const TIniFile ini(path);
+  const std::optional<std::string> path = LanguageFile(Folder, Name);
+  if (!path) return std::nullopt;
+  const TIniFile ini(*path);
   if (!ini.Loaded()) {
     ShowMessage(LanguageLoadErrorText);
     return std::nullopt;
@@ -65,7 +74,19 @@ std::optional<std::vector<TCaption>> ApplyLanguage(const std::string& Folder,
   for (const char* key : AppliedCaptionKeys) {
     captions.push_back({key, ini.ReadString(MainFormSection, key, MissingCaption(key))});
   }
+  UseTexts([&ini](const char* Section, const char* Key) -> std::optional<std::string> {
+    if (!ini.KeyExists(Section, Key)) return std::nullopt;
+    return ini.ReadString(Section, Key, "");
+  });
   return captions;
+}
+
+std::string LanguageLocale(const std::string& Folder, const std::string& Name) {
+  constexpr const char* german = "de";
+  const std::optional<std::string> path = LanguageFile(Folder, Name);
+  if (!path) return german;
+  const TIniFile ini(*path);
+  return ini.ReadString(LanguageLabelSection, LanguageLocaleKey, german);
 }
 
 bool IsSelectableLanguage(const std::string& Name, const std::vector<std::string>& List) {

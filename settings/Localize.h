@@ -28,10 +28,16 @@ std::vector<std::string> FillLanguageList(const std::string& Folder);
 // The captions of language Name in the order the window applies them, both
 // path-button captions at the path button's place; a key the file lacks gives
 // an empty text, or the German one for the captions added to the program
-// after the first language files were made. Nothing when no such file exists or Name could leave
-// the folder; nothing and the load-error message when the file cannot be read.
+// after the first language files were made. The file's other texts become
+// the ones in use (util/Texts.h), a text it lacks staying German. Nothing,
+// and no text changed, when no such file exists or Name could leave the
+// folder; nothing and the load-error message when the file cannot be read.
 std::optional<std::vector<TCaption>> ApplyLanguage(const std::string& Folder,
                                                    const std::string& Name);
+
+// The locale Qt's own dialogs and buttons speak with language Name ("de",
+// "en", ...): LocalStrings/Locale of its file; "de" when the file does not say.
+std::string LanguageLocale(const std::string& Folder, const std::string& Name);
 
 // True when Name is one of the listed languages and holds no "/", so a name
 // typed into the combo can never become a path elsewhere.

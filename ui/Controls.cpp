@@ -35,12 +35,13 @@ QLineEdit* CustomSizeEdit(TRadioGroup* Group, int Entry, const char* Name) {
   return edit;
 }
 
-QStringList PresetCaptions(const std::array<int, 8>& Presets, const char* Unit) {
-  QStringList captions;
-  for (const int value : Presets)
-    captions << (value == 0 ? QString()
-                            : QStringLiteral("%1 %2").arg(value).arg(QLatin1String(Unit)));
-  return captions;
+void SetPresetCaptions(TRadioGroup* Group, const std::array<int, 8>& Presets,
+                       const std::string& Pattern) {
+  for (size_t i = 0; i < Presets.size(); ++i) {
+    const int value = Presets[i];
+    Group->SetItemCaption(static_cast<int>(i),
+                          value == 0 ? QString() : Q(FormatText(Pattern, {std::to_string(value)})));
+  }
 }
 
 int SelectedPreset(const TRadioGroup* Group, const std::array<int, 8>& Presets) {

@@ -11,6 +11,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "util/Texts.h"
+
 class QLineEdit;
 
 namespace pictrim {
@@ -25,6 +27,10 @@ inline constexpr int ExecuteHeight = 25;
 
 inline QString Q(const std::string& Text) {
   return QString::fromStdString(Text);
+}
+// A text of the language in use.
+inline QString T(TTextId Id) {
+  return Q(Text(Id));
 }
 
 // Gives a control its name and, when it has one, its hint.
@@ -47,9 +53,11 @@ TGradientColorButton* ExecuteButton(const char* Name);
 // The edit that lies in the custom entry of a size group and stands for it.
 QLineEdit* CustomSizeEdit(TRadioGroup* Group, int Entry, const char* Name);
 
-// The entries of a size group: each preset's value with Unit; the custom
-// entry (value 0) has no caption, its edit stands beside it.
-QStringList PresetCaptions(const std::array<int, 8>& Presets, const char* Unit);
+// Gives the entries of a size group their captions: each preset's value put
+// into Pattern ("%1 kB"); the custom entry (value 0) has no caption, its edit
+// stands beside it.
+void SetPresetCaptions(TRadioGroup* Group, const std::array<int, 8>& Presets,
+                       const std::string& Pattern);
 
 // The value of the selected entry of a size group; 0 for the custom entry or none.
 int SelectedPreset(const TRadioGroup* Group, const std::array<int, 8>& Presets);

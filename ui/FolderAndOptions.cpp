@@ -2,11 +2,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
+
+#include <algorithm>
 
 #include "engine/Resize.h"
 #include "ui/Controls.h"
@@ -18,7 +21,18 @@ using namespace controls;
 
 namespace {
 
-constexpr const char* NoFolderText = "- Bitte Verzeichnis wählen -";
+// The folder button is never narrower than this, whatever its captions.
+constexpr int PathButtonMinWidth = 145;
+constexpr int PathButtonHeight = 21;
+
+// The width Button needs to show Caption whole.
+int WidthFor(QPushButton* Button, const QString& Caption) {
+  const QString before = Button->text();
+  Button->setText(Caption);
+  const int width = Button->sizeHint().width();
+  Button->setText(before);
+  return width;
+}
 
 }  // namespace
 
@@ -32,6 +46,10 @@ TFolderAndOptions::TFolderAndOptions(QWidget* Parent) : QWidget(Parent) {
   connect(TextCheckBox, &QCheckBox::toggled, this, &TFolderAndOptions::TextCheckBoxClick);
   connect(CheckBoxTop, &QCheckBox::toggled, this, &TFolderAndOptions::CheckBoxTopClick);
   connect(CheckBoxBottom, &QCheckBox::toggled, this, &TFolderAndOptions::CheckBoxBottomClick);
+  SetPathCaptions(QStringLiteral("Verzeichnis wählen"),
+                  QStringLiteral("Verzeichnis-Liste bearbeiten"));
+  ShowOptionsOf(TJob::Resize);
+  ApplyTexts();
 }
 
 void TFolderAndOptions::BuildFolderGroup() {
@@ -42,24 +60,24 @@ void TFolderAndOptions::BuildFolderGroup() {
       "PathRadioGroup");
   // The placeholder entry keeps its index but is never seen or chosen.
   PathRadioGroup->Item(0)->hide();
-  PathButton = Named(new QPushButton(QStringLiteral("Verzeichnis wählen")), "PathButton");
-  PathButton->setFixedSize(145, 21);
+  PathButton = Named(new QPushButton, "PathButton");
+  PathButton->setFixedHeight(PathButtonHeight);
   LanguageComboBox1 = Named(new QComboBox, "LanguageComboBox1");
   LanguageComboBox1->setMinimumWidth(110);
-  LanguageComboBox1->setFixedHeight(21);
+  LanguageComboBox1->setFixedHeight(PathButtonHeight);
+  // Its own weight, so that the bold group it sits in on tab 3 leaves it plain.
+  SetBold(LanguageComboBox1, false);
   PathRadioGroup->AddToItem(0, PathButton);
   PathRadioGroup->ItemCell(0)->addWidget(LanguageComboBox1);
   PathEdit = Named(new QLineEdit, "PathEdit");
   PathEdit->setReadOnly(true);
   PathEdit->setFixedHeight(EditHeight);
   PathRadioGroup->AddToItem(1, PathEdit, 1);
+  // A list to pick from: its placeholder shows while nothing is picked and
+  // is no text anybody could edit.
   PathComboBox = Named(new QComboBox, "PathComboBox");
-  PathComboBox->setEditable(true);
   PathComboBox->setFixedHeight(EditHeight + 1);
-  PathComboBox->setInsertPolicy(QComboBox::NoInsert);
   PathComboBox->setEnabled(false);
-  PathComboBox->installEventFilter(this);
-  PathComboBox->lineEdit()->installEventFilter(this);
   PathRadioGroup->AddToItem(2, PathComboBox, 1);
 }
 
@@ -76,10 +94,18 @@ void TFolderAndOptions::BuildOptionsGroup() {
   PictureText->setMaxLength(255);
   PictureText->setFixedHeight(EditHeight);
   PictureText->setEnabled(false);
-  CheckBoxTop = Named(new QCheckBox(QStringLiteral("Text oben")), "CheckBoxTop");
+  CheckBoxTop = Named(new QCheckBox, "CheckBoxTop");
   CheckBoxTop->setEnabled(false);
-  CheckBoxBottom = Named(new QCheckBox(QStringLiteral("Text unten")), "CheckBoxBottom");
+  CheckBoxBottom = Named(new QCheckBox, "CheckBoxBottom");
   CheckBoxBottom->setEnabled(false);
+  QualityLabel = Named(new QLabel, "QualityLabel");
+  QualitySpinBox = Named(new QSpinBox, "QualitySpinBox");
+  QualitySpinBox->setRange(0, MaxJobQuality);  // 0: the jobs' own qualities
+  QualitySpinBox->setFixedHeight(EditHeight);
+  QualityLabel->setBuddy(QualitySpinBox);
+  NoEnlargeCheckBox = Named(new QCheckBox, "NoEnlargeCheckBox");
+  StrictSizeCheckBox = Named(new QCheckBox, "StrictSizeCheckBox");
+
   auto* textRow = new QHBoxLayout;
   textRow->addWidget(TextCheckBox);
   textRow->addWidget(PictureText, 1);
@@ -88,9 +114,55 @@ void TFolderAndOptions::BuildOptionsGroup() {
   positionRow->addSpacing(16);
   positionRow->addWidget(CheckBoxBottom);
   positionRow->addStretch(1);
+  auto* qualityRow = new QHBoxLayout;
+  qualityRow->addWidget(QualityLabel);
+  qualityRow->addWidget(QualitySpinBox);
+  qualityRow->addSpacing(16);
+  qualityRow->addWidget(NoEnlargeCheckBox);
+  qualityRow->addWidget(StrictSizeCheckBox);
+  qualityRow->addStretch(1);
   options->addWidget(OverwriteCheckBox);
   options->addLayout(textRow);
   options->addLayout(positionRow);
+  options->addLayout(qualityRow);
+}
+
+void TFolderAndOptions::ApplyTexts() {
+  CheckBoxTop->setText(T(TTextId::TextAtTop));
+  CheckBoxBottom->setText(T(TTextId::TextAtBottom));
+  QualityLabel->setText(T(TTextId::QualityCaption));
+  QualitySpinBox->setSpecialValueText(T(TTextId::QualityDefault));
+  // Room for the word and a cursor after it, so it never scrolls out of sight.
+  QualitySpinBox->setMinimumWidth(QualitySpinBox->sizeHint().width() +
+                                  QualitySpinBox->fontMetrics().averageCharWidth() * 2);
+  QualitySpinBox->setToolTip(T(TTextId::QualityHint));
+  QualityLabel->setToolTip(T(TTextId::QualityHint));
+  NoEnlargeCheckBox->setText(T(TTextId::NoEnlargeCaption));
+  NoEnlargeCheckBox->setToolTip(T(TTextId::NoEnlargeHint));
+  StrictSizeCheckBox->setText(T(TTextId::StrictSizeCaption));
+  StrictSizeCheckBox->setToolTip(T(TTextId::StrictSizeHint));
+  PathComboBox->setPlaceholderText(T(TTextId::FavouritesPlaceholder));
+}
+
+void TFolderAndOptions::SetPathCaptions(const QString& Chooser, const QString& Favourites) {
+  ChooserCaption_ = Chooser;
+  FavouritesCaption_ = Favourites;
+  PathButton->setFixedWidth(std::max(
+      {PathButtonMinWidth, WidthFor(PathButton, Chooser), WidthFor(PathButton, Favourites)}));
+  ShowPathCaption();
+}
+
+void TFolderAndOptions::ShowPathCaption() {
+  PathButton->setText(PathRadioGroup->ItemIndex() == 2 ? FavouritesCaption_ : ChooserCaption_);
+}
+
+void TFolderAndOptions::ShowOptionsOf(TJob Job) {
+  NoEnlargeCheckBox->setVisible(Job == TJob::Resize);
+  StrictSizeCheckBox->setVisible(Job == TJob::FileSize);
+}
+
+void TFolderAndOptions::ClearFavouritePick() {
+  PathComboBox->setCurrentIndex(-1);
 }
 
 void TFolderAndOptions::TextCheckBoxClick() {
@@ -119,24 +191,24 @@ uint8_t TFolderAndOptions::StampPosition() const {
                               (CheckBoxBottom->isChecked() ? TextAtBottom : 0));
 }
 
+int TFolderAndOptions::Quality() const {
+  return QualitySpinBox->value();
+}
+
+TJobChoices TFolderAndOptions::ChoicesFor(TJob Job) const {
+  TJobChoices choices;
+  choices.Quality = Quality();
+  choices.NoEnlarge = Job == TJob::Resize && NoEnlargeCheckBox->isChecked();
+  choices.StrictSize = Job == TJob::FileSize && StrictSizeCheckBox->isChecked();
+  return choices;
+}
+
 void TFolderAndOptions::TakeLanguageBoxBack() {
   if (LanguageComboBox1->parentWidget() == PathRadioGroup) return;
   if (QWidget* old = LanguageComboBox1->parentWidget())
     if (QLayout* oldLayout = old->layout()) oldLayout->removeWidget(LanguageComboBox1);
   PathRadioGroup->ItemCell(0)->addWidget(LanguageComboBox1);
   LanguageComboBox1->show();
-}
-
-void TFolderAndOptions::PathComboBoxKeyUp() {
-  if (PathComboBox->currentText().isEmpty())
-    PathComboBox->setEditText(QString::fromUtf8(NoFolderText));
-}
-
-bool TFolderAndOptions::eventFilter(QObject* Watched, QEvent* Event) {
-  if (Event->type() == QEvent::KeyRelease &&
-      (Watched == PathComboBox || Watched == PathComboBox->lineEdit()))
-    PathComboBoxKeyUp();
-  return QWidget::eventFilter(Watched, Event);
 }
 
 }  // namespace pictrim

@@ -1,9 +1,12 @@
 // The part of the main window that tabs 1 and 2 share and that moves onto
 // whichever of them is active: the folder choice (chooser or favourites list,
 // with the language box beside the folder button) and the options group
-// (overwrite, the text stamp and its position).
+// (overwrite, the text stamp and its position, the JPEG quality, and the
+// choice that belongs to the active tab: do not enlarge on tab 1, never above
+// the target on tab 2).
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
@@ -12,27 +15,50 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace pictrim {
 
 class TRadioGroup;
+struct TJobChoices;
 
 class TFolderAndOptions : public QWidget {
  public:
+  // The tab whose options show.
+  enum class TJob { Resize, FileSize };
+
   explicit TFolderAndOptions(QWidget* Parent = nullptr);
 
   // Handlers, named after their controls.
   void TextCheckBoxClick();
   void CheckBoxTopClick();
   void CheckBoxBottomClick();
-  void PathComboBoxKeyUp();
+
+  // Captions, hints and the favourites' placeholder of the language in use.
+  void ApplyTexts();
+  // PathButton's captions for the two folder modes; the button shows the one
+  // of the mode selected and is wide enough for either.
+  void SetPathCaptions(const QString& Chooser, const QString& Favourites);
+  void ShowPathCaption();
+  const QString& ChooserCaption() const { return ChooserCaption_; }
+  const QString& FavouritesCaption() const { return FavouritesCaption_; }
+  // Shows the option of Job's tab and hides the other tab's.
+  void ShowOptionsOf(TJob Job);
+  // No favourite picked: the list shows its placeholder.
+  void ClearFavouritePick();
 
   // The stamp text a job gets: the edit's text while the stamp is on, else empty.
   std::string StampTextForJob() const;
   // 1 for the top, 2 for the bottom, 3 for both.
   uint8_t StampPosition() const;
+  // The quality the jobs write with, 1...100; 0 for their own qualities.
+  int Quality() const;
+  // The JPEG choices a job of Job's tab gets: the quality, and the option
+  // that tab shows.
+  TJobChoices ChoicesFor(TJob Job) const;
   // Puts the language box back beside the folder button.
   void TakeLanguageBoxBack();
 
@@ -47,13 +73,17 @@ class TFolderAndOptions : public QWidget {
   QLineEdit* PictureText = nullptr;
   QCheckBox* CheckBoxTop = nullptr;
   QCheckBox* CheckBoxBottom = nullptr;
-
- protected:
-  bool eventFilter(QObject* Watched, QEvent* Event) override;
+  QLabel* QualityLabel = nullptr;
+  QSpinBox* QualitySpinBox = nullptr;  // 0 shows "default"
+  QCheckBox* NoEnlargeCheckBox = nullptr;
+  QCheckBox* StrictSizeCheckBox = nullptr;
 
  private:
   void BuildFolderGroup();
   void BuildOptionsGroup();
+
+  QString ChooserCaption_;
+  QString FavouritesCaption_;
 };
 
 }  // namespace pictrim

@@ -4,22 +4,31 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QShortcut>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <climits>
 
 #include "engine/Resize.h"
+#include "platform/Paths.h"
 #include "rename/FileRename.h"
 #include "ui/Controls.h"
 #include "ui/FileSizeTab.h"
 #include "ui/FolderAndOptions.h"
+#include "ui/JobResultBar.h"
 #include "ui/JobThread.h"
 #include "ui/Progress.h"
 #include "ui/ProgressPanel.h"
@@ -27,6 +36,7 @@
 #include "ui/RenameTab.h"
 #include "ui/ResizeTab.h"
 #include "ui/SelectPathWindow.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
 #include "widgets/ColorButton.h"
 
@@ -36,14 +46,32 @@ using namespace controls;
 namespace {
 
 // Window and panel sizes. The stand-in face of the window font runs wider
-// than the original's, so the window is a little wider than 394 pixels to keep
-// every caption whole.
+// than the original's, so the window is a little wider than 394 pixels to
+// keep every caption whole, and taller for the JPEG options and the strip
+// that tells how the last job ended.
 constexpr int ClientWidth = 420;
-constexpr int ClientHeight = 395;
 constexpr int PageWidth = 403;
-constexpr int PageHeight = 361;
+constexpr int PageHeight = 381;
+constexpr int ResultBarHeight = 38;
+constexpr int ClientHeight = 8 + PageHeight + 4 + ResultBarHeight + 22;
 
-constexpr const char* FolderChosenText = "Letzte Aktion = Verzeichnis gewählt";
+// The folder a drop names: the first local folder among its URLs.
+std::optional<std::string> DroppedFolder(const QMimeData* Data) {
+  if (Data == nullptr || !Data->hasUrls()) return std::nullopt;
+  for (const QUrl& url : Data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const std::string path = url.toLocalFile().toStdString();
+    if (FolderExists(path)) return path;
+  }
+  return std::nullopt;
+}
+
+// A caption as the account names it, without its accelerator mark.
+std::string Quoted(const QString& Caption) {
+  QString text = Caption;
+  text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+  return "\"" + text.toStdString() + "\"";
+}
 
 }  // namespace
 
@@ -68,10 +96,10 @@ std::optional<int> ClampedInteger(const std::string& Text, int Min, int Max) {
 TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Pictrim"));
-  PathCaption1_ = QStringLiteral("Verzeichnis wählen");
-  PathCaption2_ = QStringLiteral("Verzeichnis-Liste bearbeiten");
+  setAcceptDrops(true);
   BuildWindow();
   ConnectHandlers();
+  AddShortcuts();
   ProgressWin_ = std::make_unique<TProgressWin>(ErrorLog_);
   Target_ = std::make_unique<TWindowBatchTarget>(
       [this](const TBatchMessage& Message) { HandleNotification(Message); });
@@ -97,7 +125,11 @@ void TMainForm::BuildWindow() {
   layout->setContentsMargins(8, 8, ClientWidth - 8 - PageWidth, 0);
   MainStack = Named(new QStackedWidget(central), "MainStack");
   MainStack->setFixedSize(PageWidth, PageHeight);
+  layout->setSpacing(4);
   layout->addWidget(MainStack);
+  ResultBar = new TJobResultBar;
+  ResultBar->setFixedSize(PageWidth, ResultBarHeight);
+  layout->addWidget(ResultBar);
   layout->addStretch(1);
   setCentralWidget(central);
 
@@ -118,11 +150,9 @@ void TMainForm::BuildWindow() {
 
   auto* status = Named(new QStatusBar(this), "StatusBar1");
   status->setSizeGripEnabled(false);
-  StatusPanel = Named(new TElidingLabel(QStringLiteral("Letzte Aktion = ")), "StatusPanel");
+  StatusPanel = Named(new TElidingLabel(T(TTextId::StatusStart)), "StatusPanel");
   StatusPanel->setMinimumWidth(1);
   status->addWidget(StatusPanel, 1);
-  AccountPanel = Named(new QLabel, "AccountPanel");
-  status->addPermanentWidget(AccountPanel);
   setStatusBar(status);
   setFixedSize(ClientWidth, ClientHeight);
   SetExecuteButtons(false);
@@ -147,6 +177,29 @@ void TMainForm::ConnectHandlers() {
           &TMainForm::LanguageComboBox1Change);
 }
 
+void TMainForm::AddShortcuts() {
+  auto* cancel = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  cancel->setContext(Qt::WindowShortcut);
+  connect(cancel, &QShortcut::activated, this, [this] {
+    if (Jobs_->Running()) AbbrechenBitBtnClick();
+  });
+}
+
+void TMainForm::ApplyTexts() {
+  TabSheet1->ApplyTexts();
+  TabSheet2->ApplyTexts();
+  TabSheet3->ApplyTexts();
+  SharedArea->ApplyTexts();
+  ProgressPanel->ApplyTexts();
+  ResultBar->ApplyTexts();
+  ProgressWin_->ApplyTexts();
+  if (!StatusWritten_) StatusPanel->SetText(T(TTextId::StatusStart));
+  // The example stamp text follows the language until the user writes their own.
+  const QString example = T(TTextId::StampTextExample);
+  if (SharedArea->PictureText->text() == StampExample_) SharedArea->PictureText->setText(example);
+  StampExample_ = example;
+}
+
 // ---------------------------------------------------------------------------
 // Start and end
 
@@ -163,7 +216,7 @@ void TMainForm::showEvent(QShowEvent* Event) {
 }
 
 void TMainForm::FormShow() {
-  SharedArea->PathComboBox->setEditText(QString());
+  SharedArea->ClearFavouritePick();
   PageControl1Change();
 }
 
@@ -192,10 +245,12 @@ void TMainForm::PageControl1Change() {
     case 0:
       TabSheet1->TakeSharedArea(SharedArea);
       SharedArea->TakeLanguageBoxBack();
+      SharedArea->ShowOptionsOf(TFolderAndOptions::TJob::Resize);
       break;
     case 1:
       TabSheet2->TakeSharedArea(SharedArea);
       SharedArea->TakeLanguageBoxBack();
+      SharedArea->ShowOptionsOf(TFolderAndOptions::TJob::FileSize);
       break;
     default:
       TabSheet3->TakeLanguageBox(SharedArea->LanguageComboBox1);
@@ -223,22 +278,25 @@ void TMainForm::PathRadioGroupClick() {
   const bool chooser = group->ItemIndex() == 1;
   SharedArea->PathEdit->setVisible(chooser);
   SharedArea->PathComboBox->setVisible(!chooser);
-  SharedArea->PathButton->setText(chooser ? PathCaption1_ : PathCaption2_);
+  SharedArea->ShowPathCaption();
   SharedArea->PathEdit->clear();
-  SharedArea->PathComboBox->setEditText(QString());
+  SharedArea->ClearFavouritePick();
   SetExecuteButtons(false);
 }
 
 void TMainForm::PathButtonClick() {
   SetExecuteButtons(false);
   if (SharedArea->PathRadioGroup->ItemIndex() == 1) {
+    // The chooser opens at the folder of the last job, or at the one shown.
+    const std::string shown = SharedArea->PathEdit->text().toStdString();
     std::string chosen;
-    SelectFolderFrom(SharedArea->PathEdit->text().toStdString(), chosen);
+    SelectFolderFrom(shown.empty() ? LastFolder : shown, chosen);
     SourceFolder = chosen;
     // A cancelled chooser leaves the last status as it was.
     if (chosen.empty()) return;
     SharedArea->PathEdit->setText(Q(chosen));
-    SetExecuteButtons(true);
+    LastFolder = chosen;
+    FolderReady();
   } else {
     QComboBox* favourites = SharedArea->PathComboBox;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -246,15 +304,35 @@ void TMainForm::PathButtonClick() {
     QApplication::restoreOverrideCursor();
     window.exec();
     favourites->showPopup();
-    favourites->setEditText(QString());
+    SharedArea->ClearFavouritePick();
   }
-  SetStatus(FolderChosenText);
+  SetStatus(Text(TTextId::FolderChosenStatus));
 }
 
 void TMainForm::PathComboBoxClick(int Index) {
   SourceFolder =
       Index >= 0 ? SharedArea->PathComboBox->itemText(Index).toStdString() : std::string();
-  if (!SourceFolder.empty()) SetExecuteButtons(true);
+  if (!SourceFolder.empty()) FolderReady();
+}
+
+bool TMainForm::ChooseFolder(const std::string& Folder) {
+  if (JobRunning() || !FolderExists(Folder)) return false;
+  if (SharedArea->PathRadioGroup->ItemIndex() != 1) SharedArea->PathRadioGroup->SetItemIndex(1);
+  SourceFolder = IncludeTrailingDelimiter(Folder);
+  SharedArea->PathEdit->setText(Q(SourceFolder));
+  LastFolder = SourceFolder;
+  FolderReady();
+  SetStatus(Text(TTextId::FolderChosenStatus));
+  return true;
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* Event) {
+  if (!JobRunning() && DroppedFolder(Event->mimeData())) Event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* Event) {
+  const std::optional<std::string> folder = DroppedFolder(Event->mimeData());
+  if (folder && ChooseFolder(*folder)) Event->acceptProposedAction();
 }
 
 // ---------------------------------------------------------------------------
@@ -267,8 +345,23 @@ void TMainForm::SetExecuteButtons(bool Enabled) {
   }
 }
 
-void TMainForm::SetStatus(const std::string& Text) {
-  StatusPanel->SetText(Q(Text));
+void TMainForm::FolderReady() {
+  SetExecuteButtons(true);
+  switch (PageControl1->currentIndex()) {
+    case 0:
+      TabSheet1->ResizeButton1->setFocus();
+      break;
+    case 1:
+      TabSheet2->ResizeButton2->setFocus();
+      break;
+    default:
+      break;
+  }
+}
+
+void TMainForm::SetStatus(const std::string& Status) {
+  StatusWritten_ = true;
+  StatusPanel->SetText(Q(Status));
 }
 
 bool TMainForm::JobRunning() const {
@@ -287,12 +380,12 @@ bool TMainForm::StartCommon() {
   if (JobRunning() || SourceFolder.empty()) return false;
   CancelRequested = false;
   SetExecuteButtons(false);
-  SharedArea->PathComboBox->setEditText(QString());
+  SharedArea->ClearFavouritePick();
   SharedArea->PathEdit->clear();
   // A favourite (or a chosen folder) may have gone since it was picked; a
   // job on it would report a run over nothing as done.
   if (!FolderExists(SourceFolder)) {
-    ShowMessage("Das Verzeichnis " + SourceFolder + " gibt es nicht.");
+    ShowMessage(Text(TTextId::MissingFolderMessage, {SourceFolder}));
     return false;
   }
   return true;
@@ -302,7 +395,7 @@ std::optional<int> TMainForm::CustomSize(QLineEdit* Edit, int Min, int Max) {
   const std::string text = Edit->text().toStdString();
   const std::optional<int> size = ClampedInteger(text, Min, Max);
   if (!size) {
-    ShowMessage("Bitte geben Sie statt " + text + " eine Zahl ein");
+    ShowMessage(Text(TTextId::NotANumberMessage, {text}));
     return std::nullopt;
   }
   Edit->setText(QString::number(*size));
@@ -323,11 +416,14 @@ void TMainForm::ResizeButton1Click() {
   MaxHeight = edge == 1 || edge == 2 ? static_cast<uint32_t>(size) : 0;
   OutputFolder.clear();
   Overwrite = SharedArea->OverwriteCheckBox->isChecked();
+  JobOutput_ = ResizeOutputFolder(SourceFolder, MaxWidth, MaxHeight);
   RunJob([Source = SourceFolder, Output = OutputFolder, W = MaxWidth, H = MaxHeight,
           Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
-          Replace = Overwrite](TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
+          Replace = Overwrite,
+          Choices = SharedArea->ChoicesFor(TFolderAndOptions::TJob::Resize)](
+             TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
     ConvertPICsWholeTree(&Target, Source, Output, W, H, Text, Position, WM_BATCH_PROGRESS,
-                         WM_BATCH_FILE, Replace, Log, &Account);
+                         WM_BATCH_FILE, Replace, Log, &Account, Choices);
   });
 }
 
@@ -340,19 +436,21 @@ void TMainForm::JPEGbutton2Click() {
     if (!custom) return;
     target = *custom;
   }
+  JobOutput_ = FileSizeOutputFolder(SourceFolder, static_cast<uint32_t>(target));
   RunJob([Source = SourceFolder, KB = static_cast<uint32_t>(target),
           Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
-          Replace = SharedArea->OverwriteCheckBox->isChecked()](
+          Replace = SharedArea->OverwriteCheckBox->isChecked(),
+          Choices = SharedArea->ChoicesFor(TFolderAndOptions::TJob::FileSize)](
              TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
     ConvertPICsWholeTree2(&Target, Source, "", "", KB, Text, Position, WM_BATCH_PROGRESS,
-                          WM_BATCH_FILE, Replace, false, Log, &Account);
+                          WM_BATCH_FILE, Replace, false, Log, &Account, Choices);
   });
 }
 
 void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&, TJobAccount&)> Job) {
   JobLog_.clear();
   JobAccount_ = {};
-  AccountPanel->clear();
+  ResultBar->ShowRunning();
   Jobs_->Start(
       [this, Job = std::move(Job)] {
         try {
@@ -367,7 +465,6 @@ void TMainForm::RunJob(std::function<void(TBatchTarget&, TErrorLog&, TJobAccount
 // On the GUI thread once the job has returned: its error lines join the
 // window's log, then its final notification is handled.
 void TMainForm::JobFinished() {
-  ShowAccount(JobAccount_);
   HandOverJobEnd(JobLog_, ErrorLog_, *Target_);
   // A job that ended without its final notification must not leave the panel up.
   if (MainStack->currentWidget() != PageControl1) ShowJobEnd();
@@ -396,8 +493,9 @@ void TMainForm::EditFileNameButtonClick() {
   SetStatus(RenameStatusText(account.Renamed));
   // The account of a run that listed files; a run that found none says nothing.
   const bool listed = account.Renamed + account.Skipped + account.Failed > 0;
-  AccountPanel->setText(listed ? Q(RenameAccountText(account, false)) : QString());
-  AccountPanel->setToolTip(QString());
+  ResultBar->ShowResult(listed ? std::vector<std::string>{RenameAccountText(account, false)}
+                               : std::vector<std::string>(),
+                        std::string());
   ShowErrorLines();
   button->setEnabled(true);
 }
@@ -426,8 +524,11 @@ void TMainForm::HandleNotification(const TBatchMessage& Message) {
       break;
     case WM_BATCH_PROGRESS:
       // The first file brings up the panel; ShowProgress sets the bar and
-      // clears the strip.
-      if (Message.WParam == 1) MainStack->setCurrentWidget(ProgressPanel);
+      // clears the strip. Esc or the cancel button's own keys stop the job.
+      if (Message.WParam == 1) {
+        MainStack->setCurrentWidget(ProgressPanel);
+        ProgressPanel->AbbrechenBitBtn->setFocus();
+      }
       ProgressPanel->ShowProgress(Message.WParam, Message.LParam, LastFile);
       if (Message.LParam == 0) ShowJobEnd();
       break;
@@ -441,6 +542,10 @@ void TMainForm::ShowJobEnd() {
   MainStack->setCurrentWidget(PageControl1);
   ProgressPanel->ClearPreview();
   ProgressPanel->ResetNumLabels();
+  // The job has returned before its final notification is handled: its
+  // account is complete.
+  ResultBar->ShowResult(AccountLines(JobAccount_, Quoted(SharedArea->OverwriteCheckBox->text())),
+                        JobOutput_);
   ShowErrorLines();
 }
 
@@ -450,17 +555,6 @@ void TMainForm::ShowErrorLines() {
     ProgressWin_->ShowErrorLayout(TProgressWin::MainErrorWidth, TProgressWin::MainErrorOkLeft);
   else
     ProgressWin_->hide();
-}
-
-// The account of the job that ended: its last line in the status bar, the
-// lines that explain it as the hint.
-void TMainForm::ShowAccount(const TJobAccount& Account) {
-  const std::vector<std::string> lines =
-      AccountLines(Account, "\"" + SharedArea->OverwriteCheckBox->text().toStdString() + "\"");
-  AccountPanel->setText(Q(lines.back()));
-  std::string hint;
-  for (const std::string& line : lines) hint += (hint.empty() ? "" : "\n") + line;
-  AccountPanel->setToolTip(Q(hint));
 }
 
 }  // namespace pictrim

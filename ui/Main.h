@@ -1,9 +1,11 @@
 // The main window: three tabs that start the three jobs (resize to an edge,
 // reduce to a file size, rename camera files), the progress panel with the
-// preview strip that takes the tabs' place while a job runs, and the status
-// bar. Resize and file-size jobs run on a worker thread; their notifications
-// are handled here on the GUI thread in the order the job posted them, and the
-// job waits at each pump until they have been.
+// preview strip that takes the tabs' place while a job runs, the strip that
+// tells how the last job ended, and the status bar. Resize and file-size jobs
+// run on a worker thread; their notifications are handled here on the GUI
+// thread in the order the job posted them, and the job waits at each pump
+// until they have been. A folder dropped onto the window is chosen as if the
+// folder chooser had given it; Esc cancels a running job.
 #pragma once
 
 #include <QMainWindow>
@@ -17,9 +19,12 @@
 
 #include "engine/JobAccount.h"
 #include "platform/BatchTarget.h"
+#include "settings/Ini.h"
 #include "ui/ElidingLabel.h"
 #include "util/ErrorLog.h"
 
+class QDragEnterEvent;
+class QDropEvent;
 class QLineEdit;
 class QStackedWidget;
 class QTabWidget;
@@ -28,6 +33,7 @@ namespace pictrim {
 
 class TFileSizeTab;
 class TFolderAndOptions;
+class TJobResultBar;
 class TJobThread;
 class TProgressPanel;
 class TProgressWin;
@@ -79,6 +85,11 @@ class TMainForm : public QMainWindow {
 
   // Sets the captions of a language; keys as the language files spell them.
   void ApplyCaptions(const std::vector<TCaption>& Captions);
+  // Sets every other caption, hint and text of the windows from the texts in use.
+  void ApplyTexts();
+  // Makes Folder the source of the next job, as the folder chooser does;
+  // false (nothing changed) while a job runs or when it is no folder.
+  bool ChooseFolder(const std::string& Folder);
 
   // True while a job runs (on the worker thread or, renaming, here).
   bool JobRunning() const;
@@ -98,8 +109,8 @@ class TMainForm : public QMainWindow {
   TRenameTab* TabSheet3 = nullptr;
   TFolderAndOptions* SharedArea = nullptr;  // on tab 1 or tab 2, whichever is active
   TProgressPanel* ProgressPanel = nullptr;
+  TJobResultBar* ResultBar = nullptr;
   TElidingLabel* StatusPanel = nullptr;
-  QLabel* AccountPanel = nullptr;  // the account of the last job
 
   // State.
   std::string SourceFolder;
@@ -111,17 +122,25 @@ class TMainForm : public QMainWindow {
   uint32_t MaxHeight = 0;
   bool PreView = false;
   int LanguageIndex = 0;
+  std::string LastFolder;  // where the folder chooser opens
 
  protected:
   void showEvent(QShowEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
 
  private:
   void BuildWindow();
   void ConnectHandlers();
+  // The keys of the whole window: Esc cancels a running job.
+  void AddShortcuts();
 
   void FormShow();
   void SetExecuteButtons(bool Enabled);
+  // A folder has been chosen: the buttons are enabled and the active tab's
+  // execute button takes the keyboard focus.
+  void FolderReady();
   void SetStatus(const std::string& Text);
   // The common start of both execute buttons; false when no job may start.
   bool StartCommon();
@@ -132,22 +151,27 @@ class TMainForm : public QMainWindow {
   // to report to.
   void RunJob(std::function<void(TBatchTarget&, TErrorLog&, TJobAccount&)> Job);
   void JobFinished();
-  void ShowAccount(const TJobAccount& Account);
   void ShowJobEnd();
   void ShowErrorLines();
+  // Qt's own dialogs follow the language in use.
+  void ApplyLanguageOfQt(const std::string& Language);
 
   // Settings, in one place (MainSettings.cpp).
   void ApplySettingsAndLanguage();
+  // Captions and texts of language Name, for this window and Qt's own dialogs.
+  void UseLanguage(const std::string& Folder, const std::string& Name);
   void SaveSettingsNow();
 
   bool Shown_ = false;
   bool Closing_ = false;
   bool Renaming_ = false;
-  // PathButton's captions for the two folder modes, from the language in use.
-  QString PathCaption1_;
-  QString PathCaption2_;
   // The check box of the renaming's message boxes that ends them for the run.
   std::string RenameMessagesCaption_ = "Keine weiteren Meldungen in diesem Lauf";
+  bool StatusWritten_ = false;  // the status panel still shows its first text while false
+  // The example stamp text of the language in use; the settings' first one is German.
+  QString StampExample_ = QString::fromStdString(TSettings().CopyrightText);
+  // Where the copies of the running job go.
+  std::string JobOutput_;
 
   TErrorLog ErrorLog_;
   TErrorLog JobLog_;        // written only by the running job

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -25,6 +26,7 @@
 #include "ui/RadioGroup.h"
 #include "ui/RenameTab.h"
 #include "ui/ResizeTab.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreStr.h"
 #include "widgets/ColorButton.h"
 
@@ -54,6 +56,10 @@ void TMainForm::ApplySettingsAndLanguage() {
   ProgressPanel->PreViewCheckBox->setChecked(settings.PreViewCheckBox);
   PageControl1->setCurrentIndex(settings.ActivePageIndex);
   PreView = settings.PreView;
+  SharedArea->QualitySpinBox->setValue(settings.Quality);
+  SharedArea->NoEnlargeCheckBox->setChecked(settings.NoEnlarge);
+  SharedArea->StrictSizeCheckBox->setChecked(settings.StrictSize);
+  LastFolder = settings.LastFolder;
   TabSheet3->ExifDateCheckBox->setChecked(settings.ExifDateCheckBox);
   for (const std::string& path : settings.Paths) SharedArea->PathComboBox->addItem(Q(path));
   SharedArea->PathComboBox->setEnabled(SharedArea->PathComboBox->count() > 0);
@@ -63,9 +69,15 @@ void TMainForm::ApplySettingsAndLanguage() {
   for (const std::string& name : languages) SharedArea->LanguageComboBox1->addItem(Q(name));
   LanguageIndex = LanguageIndexOrDefault(LanguageIndex, languages.size());
   SharedArea->LanguageComboBox1->setCurrentIndex(LanguageIndex);
-  if (const auto captions =
-          ApplyLanguage(folder, SharedArea->LanguageComboBox1->currentText().toStdString()))
-    ApplyCaptions(*captions);
+  UseLanguage(folder, SharedArea->LanguageComboBox1->currentText().toStdString());
+}
+
+void TMainForm::UseLanguage(const std::string& Folder, const std::string& Name) {
+  const auto captions = ApplyLanguage(Folder, Name);
+  if (!captions) return;
+  ApplyCaptions(*captions);
+  ApplyTexts();
+  UseQtTranslations(LanguageLocale(Folder, Name));
 }
 
 void TMainForm::SaveSettingsNow() {
@@ -83,6 +95,10 @@ void TMainForm::SaveSettingsNow() {
   settings.TextCheckBox = SharedArea->TextCheckBox->isChecked();
   settings.PreViewCheckBox = ProgressPanel->PreViewCheckBox->isChecked();
   settings.PreView = PreView;
+  settings.Quality = SharedArea->Quality();
+  settings.NoEnlarge = SharedArea->NoEnlargeCheckBox->isChecked();
+  settings.StrictSize = SharedArea->StrictSizeCheckBox->isChecked();
+  settings.LastFolder = LastFolder;
   settings.ExifDateCheckBox = TabSheet3->ExifDateCheckBox->isChecked();
   for (int i = 0; i < SharedArea->PathComboBox->count(); ++i)
     settings.Paths.push_back(SharedArea->PathComboBox->itemText(i).toStdString());
@@ -91,9 +107,7 @@ void TMainForm::SaveSettingsNow() {
 
 void TMainForm::LanguageComboBox1Change() {
   LanguageIndex = SharedArea->LanguageComboBox1->currentIndex();
-  if (const auto captions = ApplyLanguage(
-          SettingsFolder(), SharedArea->LanguageComboBox1->currentText().toStdString()))
-    ApplyCaptions(*captions);
+  UseLanguage(SettingsFolder(), SharedArea->LanguageComboBox1->currentText().toStdString());
 }
 
 void TMainForm::ApplyCaptions(const std::vector<TCaption>& Captions) {
@@ -113,19 +127,17 @@ void TMainForm::ApplyCaptions(const std::vector<TCaption>& Captions) {
     };
   };
   // PathButton keeps both captions; the folder mode picks one now and at every switch.
-  auto pathButton = [this](QString* Caption) {
-    return [this, Caption](const QString& Text) {
-      *Caption = Text;
-      SharedArea->PathButton->setText(SharedArea->PathRadioGroup->ItemIndex() == 1 ? PathCaption1_
-                                                                                   : PathCaption2_);
-    };
+  QString chooser = SharedArea->ChooserCaption();
+  QString favourites = SharedArea->FavouritesCaption();
+  auto pathButton = [](QString* Caption) {
+    return [Caption](const QString& Text) { *Caption = Text; };
   };
   const std::map<std::string, TSetter> setters = {
       {"pages[0].caption", page(0)},
       {"pages[1].caption", page(1)},
       {"pages[2].caption", page(2)},
-      {"pathbutton.caption1", pathButton(&PathCaption1_)},
-      {"pathbutton.caption2", pathButton(&PathCaption2_)},
+      {"pathbutton.caption1", pathButton(&chooser)},
+      {"pathbutton.caption2", pathButton(&favourites)},
       {"pathradiogroup1.items[1]", pathEntry(1)},
       {"pathradiogroup1.items[2]", pathEntry(2)},
       {"radiogroup1.caption", box(TabSheet1->RadioGroup1)},
@@ -153,6 +165,7 @@ void TMainForm::ApplyCaptions(const std::vector<TCaption>& Captions) {
     const auto setter = setters.find(LowerCase(caption.Key));
     if (setter != setters.end()) setter->second(Q(caption.Text));
   }
+  SharedArea->SetPathCaptions(chooser, favourites);
 }
 
 }  // namespace pictrim

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMoveEvent>
 #include <QPlainTextEdit>
@@ -17,6 +18,7 @@
 
 #include "ui/ElidingLabel.h"
 #include "ui/WindowHandlers.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 namespace {
@@ -39,7 +41,8 @@ int ErrorMemoHeight() {
 }  // namespace
 
 QString ProgressText(int64_t Done, int64_t Total) {
-  return QStringLiteral("Fortschritt:  %1 von  %2  Dateien").arg(Done).arg(Total);
+  return QString::fromStdString(
+      Text(TTextId::ProgressCount, {std::to_string(Done), std::to_string(Total)}));
 }
 
 std::string ErrorLineForDisplay(const std::string& Line) {
@@ -55,7 +58,7 @@ std::string ErrorLineForDisplay(const std::string& Line) {
 TProgressWin::TProgressWin(TErrorLog& ErrorLog, QWidget* Parent)
     : QWidget(Parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ErrorLog_(ErrorLog) {
-  setWindowTitle(QString::fromUtf8("Fortschrittsanzeige"));
+  ApplyTexts();
   ResizeOuter(ProgressWidth, DesignHeight);
 
   ErrorLogMemo = new QPlainTextEdit(this);
@@ -82,6 +85,14 @@ TProgressWin::TProgressWin(TErrorLog& ErrorLog, QWidget* Parent)
   FileNameLabel->setObjectName("FileNameLabel");
   FileNameLabel->setGeometry(8, 50, 329, 16);
   ShowProgressControls(false);
+}
+
+void TProgressWin::ApplyTexts() {
+  setWindowTitle(QString::fromStdString(Text(TTextId::ProgressWindowCaption)));
+}
+
+bool TProgressWin::ShowsErrors() const {
+  return !isHidden() && !OKbutton->isHidden();
 }
 
 void TProgressWin::ShowProgressControls(bool Visible) {
@@ -141,6 +152,9 @@ void TProgressWin::ShowErrorLayout(int Width, int OkLeft) {
   ErrorLogMemo->setGeometry(ErrorMemoMargin, ErrorMemoMargin, Width - 18, ErrorMemoHeight());
   ErrorLogMemo->show();
   AppendUnshownLines();
+  // Enter or Esc dismisses the lines at once.
+  activateWindow();
+  OKbutton->setFocus();
 }
 
 void TProgressWin::AppendUnshownLines() {
@@ -175,8 +189,23 @@ void TProgressWin::ResizeOuter(int Width, int Height) {
 }
 
 void TProgressWin::closeEvent(QCloseEvent* Event) {
+  // The window is never closed, only hidden; closed while it shows the error
+  // lines it does what OK does, so the next job does not show them again.
   Event->ignore();
-  hide();
+  if (ShowsErrors())
+    OKbuttonClick();
+  else
+    hide();
+}
+
+void TProgressWin::keyPressEvent(QKeyEvent* Event) {
+  const int key = Event->key();
+  if (ShowsErrors() && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) {
+    Event->accept();
+    OKbuttonClick();
+    return;
+  }
+  QWidget::keyPressEvent(Event);
 }
 
 void TProgressWin::moveEvent(QMoveEvent* Event) {

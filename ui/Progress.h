@@ -17,6 +17,7 @@
 #include "util/ErrorLog.h"
 
 class QCloseEvent;
+class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -55,9 +56,14 @@ class TProgressWin : public QWidget {
   // memo. Lines already shown stay shown once.
   void ShowErrorLayout(int Width, int OkLeft);
 
-  // The OK button: hides the window, empties the memo, removes the lines it
-  // showed from the log and sets the width back to ProgressWidth.
+  // The OK button, and Enter, Esc or a close request while the error lines
+  // show: hides the window, empties the memo, removes the lines it showed
+  // from the log and sets the width back to ProgressWidth.
   void OKbuttonClick();
+  // True while the window shows the error lines.
+  bool ShowsErrors() const;
+  // The caption of the language in use.
+  void ApplyTexts();
 
   // How many of the log's first lines the memo shows.
   size_t ShownLineCount() const { return ShownLines_; }
@@ -72,6 +78,7 @@ class TProgressWin : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
   void moveEvent(QMoveEvent* Event) override;
 
@@ -94,7 +101,8 @@ class TProgressWin : public QWidget {
   bool Centred_ = false;
 };
 
-// "Fortschritt:  n von  t  Dateien", the count both progress displays show.
+// "Fortschritt:  n von  t  Dateien" in the language in use, the count both
+// progress displays show.
 QString ProgressText(int64_t Done, int64_t Total);
 
 // The text of one error-log line as the memo shows it: without its closing

@@ -10,7 +10,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <cmath>
 
 #include "engine/BatchSupport.h"
 #include "image/JpegImage.h"
@@ -26,6 +28,14 @@ namespace {
 
 const QColor EmptySlotColor(241, 241, 241);
 
+// The files after the first whose pace an estimate needs.
+constexpr int64_t PacedFiles = 2;
+
+double SteadySeconds() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
 QPixmap EmptySlot() {
   QPixmap pixmap(TProgressPanel::SlotSize, TProgressPanel::SlotSize);
   pixmap.fill(EmptySlotColor);
@@ -33,6 +43,22 @@ QPixmap EmptySlot() {
 }
 
 }  // namespace
+
+std::optional<int64_t> SecondsLeft(double SinceFirst, int64_t Done, int64_t Total) {
+  const int64_t paced = Done - 1;
+  if (paced < PacedFiles || Done >= Total || !(SinceFirst > 0)) return std::nullopt;
+  const double left = SinceFirst / static_cast<double>(paced) * static_cast<double>(Total - Done);
+  return static_cast<int64_t>(std::ceil(std::min(left, 1e12)));
+}
+
+std::string DurationText(int64_t Seconds) {
+  const int64_t hours = Seconds / 3600;
+  const int64_t minutes = Seconds % 3600 / 60;
+  const int64_t seconds = Seconds % 60;
+  if (hours > 0) return std::to_string(hours) + " h " + std::to_string(minutes) + " min";
+  if (minutes > 0) return std::to_string(minutes) + " min " + std::to_string(seconds) + " s";
+  return std::to_string(seconds) + " s";
+}
 
 QImage PreviewThumbnail(const std::string& Path) {
   constexpr int size = TProgressPanel::SlotSize;
@@ -47,7 +73,7 @@ QImage PreviewThumbnail(const std::string& Path) {
   }
 }
 
-TProgressPanel::TProgressPanel(int Width, QWidget* Parent) : QFrame(Parent) {
+TProgressPanel::TProgressPanel(int Width, QWidget* Parent) : QFrame(Parent), Clock_(SteadySeconds) {
   setObjectName(QStringLiteral("ProgressPanel"));
   setFrameShape(QFrame::StyledPanel);
   setAutoFillBackground(true);
@@ -56,8 +82,8 @@ TProgressPanel::TProgressPanel(int Width, QWidget* Parent) : QFrame(Parent) {
   setPalette(light);
   auto* layout = TightColumn(this, 8, 8);
 
-  ProgressLabel = Named(new QLabel(QStringLiteral("Fortschritt:")), "ProgressLabel");
-  PreViewCheckBox = Named(new QCheckBox(QStringLiteral("Vorschau anzeigen")), "PreViewCheckBox");
+  ProgressLabel = Named(new QLabel, "ProgressLabel");
+  PreViewCheckBox = Named(new QCheckBox, "PreViewCheckBox");
   PreViewCheckBox->setChecked(true);
   auto* top = new QHBoxLayout;
   top->addWidget(ProgressLabel, 1);
@@ -73,18 +99,38 @@ TProgressPanel::TProgressPanel(int Width, QWidget* Parent) : QFrame(Parent) {
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
   layout->addWidget(ProgressBar1);
+  TimeLeftLabel = Named(new QLabel, "TimeLeftLabel");
+  TimeLeftLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  layout->addWidget(TimeLeftLabel);
 
   Panel2 = BuildStrip();
   layout->addStretch(1);
   layout->addWidget(Panel2, 0, Qt::AlignHCenter);
   layout->addStretch(2);
 
-  AbbrechenBitBtn = Named(new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                                          QStringLiteral("abbrechen")),
-                          "AbbrechenBitBtn");
+  AbbrechenBitBtn =
+      Named(new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QString()),
+            "AbbrechenBitBtn");
   AbbrechenBitBtn->setMinimumWidth(100);
   layout->addWidget(AbbrechenBitBtn, 0, Qt::AlignHCenter);
   connect(PreViewCheckBox, &QCheckBox::toggled, this, &TProgressPanel::PreViewCheckBoxClick);
+  ApplyTexts();
+}
+
+void TProgressPanel::ApplyTexts() {
+  ProgressLabel->setText(ProgressText(0, 0));
+  PreViewCheckBox->setText(T(TTextId::PreviewCaption));
+  AbbrechenBitBtn->setText(T(TTextId::CancelCaption));
+}
+
+void TProgressPanel::SetClock(std::function<double()> Clock) {
+  Clock_ = std::move(Clock);
+}
+
+void TProgressPanel::ShowTimeLeft(int64_t Done, int64_t Total) {
+  if (Done == 1) FirstFileAt_ = Clock_();
+  const std::optional<int64_t> left = SecondsLeft(Clock_() - FirstFileAt_, Done, Total);
+  TimeLeftLabel->setText(left ? Q(Text(TTextId::TimeLeft, {DurationText(*left)})) : QString());
 }
 
 QFrame* TProgressPanel::BuildStrip() {
@@ -127,6 +173,7 @@ void TProgressPanel::ShowProgress(int64_t Done, int64_t Total, const std::string
   ShowFileName(Path);
   if (Done == 1) ClearPreview();
   ProgressLabel->setText(ProgressText(Done, Total));
+  ShowTimeLeft(Done, Total);
   if (!PreViewCheckBox->isChecked()) return;
   const bool exists = batch::FileExists(Path);
   const QImage thumbnail = exists ? PreviewThumbnail(Path) : QImage();

@@ -1,6 +1,7 @@
 // The panel that takes the tabs' place while a resize or file-size job runs:
-// the count, the file just written, the progress bar, the preview strip of
-// the five most recent copies and the cancel button.
+// the count, the file just written, the progress bar with the time left once
+// it can be told, the preview strip of the five most recent copies and the
+// cancel button.
 #pragma once
 
 #include <QFrame>
@@ -8,6 +9,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -26,19 +29,24 @@ class TProgressPanel : public QFrame {
   // Width is the panel's fixed width, which the file-name label fills.
   explicit TProgressPanel(int Width, QWidget* Parent = nullptr);
 
-  // Bar, count, file name and, when previews are on, the thumbnail of Path
-  // in its slot of the strip.
+  // Captions of the language in use.
+  void ApplyTexts();
+  // Bar, count, time left, file name and, when previews are on, the thumbnail
+  // of Path in its slot of the strip.
   void ShowProgress(int64_t Done, int64_t Total, const std::string& Path);
   void ClearPreview();
   // Sets the number labels back to 1...5.
   void ResetNumLabels();
   void ShowFileName(const std::string& Path);
   void PreViewCheckBoxClick();
+  // The clock the time left is measured with, in seconds (tests set their own).
+  void SetClock(std::function<double()> Clock);
 
   QLabel* ProgressLabel = nullptr;
   QCheckBox* PreViewCheckBox = nullptr;
   TElidingLabel* FileNameLabel = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
+  QLabel* TimeLeftLabel = nullptr;
   QFrame* Panel2 = nullptr;
   std::array<QLabel*, 5> ImgViews{};
   std::array<QLabel*, 5> NumLabels{};
@@ -47,7 +55,20 @@ class TProgressPanel : public QFrame {
  private:
   QFrame* BuildStrip();
   void SetSlot(int Slot, const QImage& Thumbnail);
+  void ShowTimeLeft(int64_t Done, int64_t Total);
+
+  std::function<double()> Clock_;
+  double FirstFileAt_ = 0;  // when the job's first file was reported
 };
+
+// The seconds a job still needs after Done of Total files, SinceFirst seconds
+// after its first file: the pace of the files since the first, two of them at
+// least, times the files left. Nothing before that, when none are left, or
+// when the clock has not moved.
+std::optional<int64_t> SecondsLeft(double SinceFirst, int64_t Done, int64_t Total);
+
+// "45 s", "3 min 20 s", "2 h 5 min".
+std::string DurationText(int64_t Seconds);
 
 // The thumbnail of a produced picture: the JPEG decoded at a reduced scale and
 // brought to exactly 50 x 50. Null when the file cannot be loaded.

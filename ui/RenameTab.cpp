@@ -43,13 +43,9 @@ TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
     SetBold(InfoLabels[i], false);
     info->addWidget(InfoLabels[i]);
   }
-  RadioGroup3 = Named(
-      new TRadioGroup(QStringLiteral("Neues Datumsformat im Datei-Namen"),
-                      {QStringLiteral("2006-01-28  0001  = Jahr-Monat-Tag  Nummer"),
-                       QStringLiteral("20060128042723  = Jahr-Monat-Tag-Stunde-Minute-Sekunde"),
-                       QStringLiteral("wie zuvor - aber mit angehängtem altem Dateinamen")},
-                      1),
-      "RadioGroup3");
+  RadioGroup3 = Named(new TRadioGroup(QStringLiteral("Neues Datumsformat im Datei-Namen"),
+                                      QStringList(RenameModes.size(), QString()), 1),
+                      "RadioGroup3");
   GroupBox5 = Named(new QGroupBox(QStringLiteral("Einstellungen")), "GroupBox5");
   SetBold(GroupBox5, true);
   GroupBox5Layout_ = TightColumn(GroupBox5, 8, 2);
@@ -69,6 +65,13 @@ TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
   layout->addWidget(GroupBox5);
   layout->addStretch(1);
   layout->addWidget(EditFileNameButton, 0, Qt::AlignHCenter);
+  ApplyTexts();
+}
+
+void TRenameTab::ApplyTexts() {
+  RadioGroup3->SetItemCaption(0, T(TTextId::DateFormatDayNumber));
+  RadioGroup3->SetItemCaption(1, T(TTextId::DateFormatSeconds));
+  RadioGroup3->SetItemCaption(2, T(TTextId::DateFormatWithOldName));
 }
 
 void TRenameTab::TakeLanguageBox(QComboBox* Box) {

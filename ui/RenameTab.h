@@ -27,6 +27,8 @@ class TRenameTab : public QWidget {
 
   explicit TRenameTab(QWidget* Parent = nullptr);
 
+  // Captions of the language in use.
+  void ApplyTexts();
   // Takes the language box into the settings group.
   void TakeLanguageBox(QComboBox* Box);
 

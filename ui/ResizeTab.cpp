@@ -12,20 +12,28 @@ using namespace controls;
 
 TResizeTab::TResizeTab(QWidget* Parent) : QWidget(Parent) {
   setObjectName(QStringLiteral("TabSheet1"));
-  RadioGroup4 = Named(new TRadioGroup(QStringLiteral("maximale ..."),
-                                      {QStringLiteral("Breite (X)"), QStringLiteral("Höhe (Y)"),
-                                       QStringLiteral("Breite und Höhe ")},
-                                      3),
-                      "RadioGroup4");
+  RadioGroup4 = Named(new TRadioGroup(QString(), QStringList(3, QString()), 3), "RadioGroup4");
   RadioGroup4->SetItemIndex(0);
   RadioGroup1 =
-      Named(new TRadioGroup(QStringLiteral("Pixel"), PresetCaptions(PixelPresets, "Pixel"), 3),
-            "RadioGroup1", "Hier stellen Sie die maximale Seitenlänge eines Bildes ein.");
+      Named(new TRadioGroup(QStringLiteral("Pixel"),
+                            QStringList(static_cast<int>(PixelPresets.size()), QString()), 3),
+            "RadioGroup1");
   SizeEdit1 = CustomSizeEdit(RadioGroup1, CustomPixelEntry, "SizeEdit1");
   ResizeButton1 = ExecuteButton("ResizeButton1");
   Column_ = SizeTabColumn(this, {RadioGroup4, RadioGroup1}, ResizeButton1);
   connect(SizeEdit1, &QLineEdit::textChanged, this,
           [this] { RadioGroup1->SetItemIndex(CustomPixelEntry); });
+  ApplyTexts();
+}
+
+void TResizeTab::ApplyTexts() {
+  RadioGroup4->setTitle(T(TTextId::EdgeGroupCaption));
+  RadioGroup4->SetItemCaption(0, T(TTextId::EdgeWidth));
+  RadioGroup4->SetItemCaption(1, T(TTextId::EdgeHeight));
+  RadioGroup4->SetItemCaption(2, T(TTextId::EdgeBoth));
+  RadioGroup1->setToolTip(T(TTextId::PixelGroupHint));
+  SetPresetCaptions(RadioGroup1, PixelPresets, Text(TTextId::PixelEntry));
+  ResizeButton1->setToolTip(T(TTextId::ExecuteHint));
 }
 
 int TResizeTab::SelectedPreset() const {

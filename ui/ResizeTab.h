@@ -25,6 +25,8 @@ class TResizeTab : public QWidget {
 
   explicit TResizeTab(QWidget* Parent = nullptr);
 
+  // Captions and hints of the language in use.
+  void ApplyTexts();
   // The value of the selected preset; 0 for the custom entry or none.
   int SelectedPreset() const;
   // Puts the shared folder and option area below the size groups.

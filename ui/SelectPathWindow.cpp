@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "util/MoreDialogs.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 namespace {
@@ -19,9 +20,13 @@ namespace {
 constexpr int ClientWidth = 373;
 constexpr int ClientHeight = 209;
 
-QToolButton* FlatButton(const char* Caption, const QRect& Geometry, QWidget* Parent) {
+QString T(TTextId Id) {
+  return QString::fromStdString(Text(Id));
+}
+
+QToolButton* FlatButton(TTextId Caption, const QRect& Geometry, QWidget* Parent) {
   auto* button = new QToolButton(Parent);
-  button->setText(QString::fromUtf8(Caption));
+  button->setText(T(Caption));
   button->setAutoRaise(true);
   button->setGeometry(Geometry);
   return button;
@@ -37,7 +42,7 @@ bool IsAbsoluteFolder(const std::string& Folder) {
 
 TPathWindow::TPathWindow(QComboBox* PathComboBox, QWidget* Parent)
     : QDialog(Parent), PathComboBox_(PathComboBox) {
-  setWindowTitle(QString::fromUtf8("Verzeichnis-Liste bearbeiten"));
+  setWindowTitle(T(TTextId::PathWindowCaption));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setFixedSize(ClientWidth, ClientHeight);
 
@@ -45,7 +50,7 @@ TPathWindow::TPathWindow(QComboBox* PathComboBox, QWidget* Parent)
   Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
   Bevel1->setGeometry(16, 16, 345, 145);
 
-  LabelDescription = new QLabel("Verzeichnis - Liste", this);
+  LabelDescription = new QLabel(T(TTextId::PathListHeading), this);
   LabelDescription->move(24, 24);
 
   PathListBox = new QListWidget(this);
@@ -56,11 +61,11 @@ TPathWindow::TPathWindow(QComboBox* PathComboBox, QWidget* Parent)
   menuColour.setColor(QPalette::Base, menuColour.color(QPalette::Window));
   PathListBox->setPalette(menuColour);
 
-  AddPathButton = FlatButton("neues Verzeichnis hinzufügen", QRect(24, 128, 161, 22), this);
+  AddPathButton = FlatButton(TTextId::AddPathCaption, QRect(24, 128, 161, 22), this);
   AddPathButton->setObjectName("AddPathButton");
   connect(AddPathButton, &QToolButton::clicked, this, [this] { AddPathButtonClick(); });
 
-  DeletePathButton = FlatButton("Verzeichnis entfernen", QRect(192, 128, 153, 22), this);
+  DeletePathButton = FlatButton(TTextId::DeletePathCaption, QRect(192, 128, 153, 22), this);
   FitButtonsIntoTheBevel();
   DeletePathButton->setObjectName("DeletePathButton");
   connect(DeletePathButton, &QToolButton::clicked, this, [this] { DeletePathButtonClick(); });

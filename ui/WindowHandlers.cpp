@@ -2,15 +2,20 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFont>
 #include <QFontInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
+#include <QTranslator>
+#include <QUrl>
 
+#include <memory>
 #include <mutex>
 
 #include "util/MoreDialogs.h"
@@ -18,11 +23,21 @@
 namespace pictrim {
 namespace {
 
-bool OnGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
+bool OnGuiThread() {
+  return QThread::currentThread() == QCoreApplication::instance()->thread();
+}
 
 // Job threads wait here for their turn, so that their message boxes come one
 // after another; the GUI thread never takes this lock.
 std::mutex JobMessageMutex;
+
+// The desktop's file manager unless a test installed its own opener.
+TFolderOpener& FolderOpener() {
+  static TFolderOpener opener = [](const std::string& Folder) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Folder)));
+  };
+  return opener;
+}
 
 }  // namespace
 
@@ -88,6 +103,30 @@ void UseWindowFont() {
     font.setPixelSize(11);
   }
   QApplication::setFont(font);
+}
+
+TFolderOpener SetFolderOpener(TFolderOpener Opener) {
+  std::swap(FolderOpener(), Opener);
+  return Opener;
+}
+
+bool OpenInFileManager(const std::string& Folder) {
+  return FolderOpener() && FolderOpener()(Folder);
+}
+
+bool UseQtTranslations(const std::string& Locale) {
+  static std::unique_ptr<QTranslator> installed;
+  if (installed) {
+    QCoreApplication::removeTranslator(installed.get());
+    installed.reset();
+  }
+  auto translator = std::make_unique<QTranslator>();
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  if (!translator->load(QStringLiteral("qtbase_") + QString::fromStdString(Locale), folder))
+    return false;
+  QCoreApplication::installTranslator(translator.get());
+  installed = std::move(translator);
+  return true;
 }
 
 void InstallWindowHandlers(QWidget* Parent) {

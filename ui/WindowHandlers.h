@@ -2,6 +2,7 @@
 // folder: a QMessageBox over the window and the Qt folder dialog.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -34,5 +35,17 @@ void UseWindowFont();
 
 // CR LF and single CR as "\n".
 std::string MessageLines(const std::string& Text);
+
+// Opens a folder in the desktop's file manager; false when that failed.
+using TFolderOpener = std::function<bool(const std::string& Folder)>;
+// Installs the opener and returns the one installed before; the first one
+// asks the desktop (QDesktopServices). Tests install their own.
+TFolderOpener SetFolderOpener(TFolderOpener Opener);
+// Opens Folder with the installed opener (GUI thread).
+bool OpenInFileManager(const std::string& Folder);
+
+// Qt's own dialogs and buttons speak the language of Locale ("de", "en", ...)
+// when Qt has a translation for it, else English. False when none was found.
+bool UseQtTranslations(const std::string& Locale);
 
 }  // namespace pictrim

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/Paths.h"
+#include "util/Texts.h"
 
 namespace fs = std::filesystem;
 
@@ -41,7 +42,7 @@ std::optional<std::string> AskForFolder(const std::string& StartFolder) {
     handler = FolderHandler();
   }
   if (!handler) return std::nullopt;
-  return handler(SelectFolderTitle, StartFolder);
+  return handler(Text(TTextId::SelectFolderTitle), StartFolder);
 }
 
 }  // namespace

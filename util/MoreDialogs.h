@@ -38,9 +38,6 @@ void ShowMessage(const std::string& Text);
 // when the user checked it.
 bool ShowCheckedMessage(const std::string& Text, const std::string& CheckCaption);
 
-// The title of both folder choosers.
-inline constexpr const char* SelectFolderTitle = "Bitte wählen Sie einen Ordner aus:";
-
 // Lets the user pick a folder; Result becomes it, ending with the delimiter.
 // On cancel Result stays as it was.
 void SelectFolder(std::string& Result);

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
@@ -336,6 +337,8 @@ TGradientColorButton::TGradientColorButton(QWidget* Parent) : QWidget(Parent) {
   // The paint step covers every pixel, so nothing is erased beforehand.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
+  // Reached with Tab as well as with the mouse; Space and Enter press it.
+  setFocusPolicy(Qt::StrongFocus);
   resize(sizeHint());
   UpdateColors();
   UpdatePalette();
@@ -568,6 +571,43 @@ void TGradientColorButton::mousePressEvent(QMouseEvent* Event) {
   Event->accept();
 }
 
+bool TGradientColorButton::IsPressKey(const QKeyEvent* Event) {
+  if (Event->modifiers() & ~Qt::KeypadModifier) return false;
+  return Event->key() == Qt::Key_Space || Event->key() == Qt::Key_Return ||
+         Event->key() == Qt::Key_Enter;
+}
+
+void TGradientColorButton::keyPressEvent(QKeyEvent* Event) {
+  if (!IsPressKey(Event)) {
+    QWidget::keyPressEvent(Event);
+    return;
+  }
+  Event->accept();
+  if (Event->isAutoRepeat() || !isEnabled()) return;
+  // Space clicks when it is let go, as a mouse button does; Enter at once.
+  Press();
+  if (Event->key() != Qt::Key_Space) Release();
+}
+
+void TGradientColorButton::keyReleaseEvent(QKeyEvent* Event) {
+  if (!IsPressKey(Event)) {
+    QWidget::keyReleaseEvent(Event);
+    return;
+  }
+  Event->accept();
+  if (Event->key() == Qt::Key_Space && !Event->isAutoRepeat() && isEnabled() && Down_) Release();
+}
+
+void TGradientColorButton::focusInEvent(QFocusEvent* Event) {
+  QWidget::focusInEvent(Event);
+  update();
+}
+
+void TGradientColorButton::focusOutEvent(QFocusEvent* Event) {
+  QWidget::focusOutEvent(Event);
+  update();
+}
+
 void TGradientColorButton::mouseDoubleClickEvent(QMouseEvent* Event) {
   emit DoubleClicked();
   mousePressEvent(Event);
@@ -657,7 +697,20 @@ void TGradientColorButton::paintEvent(QPaintEvent*) {
     QPainter painter(&Frame_);
     PaintWhole(painter);
   }
-  QPainter(this).drawImage(QPoint(0, 0), Frame_);
+  QPainter painter(this);
+  painter.drawImage(QPoint(0, 0), Frame_);
+  // The keyboard focus is drawn over the picture, never into it, so the face
+  // shift of a press still starts from the button's own pixels.
+  if (hasFocus()) DrawFocusFrame(painter);
+}
+
+void TGradientColorButton::DrawFocusFrame(QPainter& Painter) const {
+  const int inset = BevelWidth_ + (BorderStyle_ == TBorderStyle::bsFlat ? 0 : 1) + 2;
+  const QRect frame = rect().adjusted(inset, inset, -inset - 1, -inset - 1);
+  if (frame.width() <= 0 || frame.height() <= 0) return;
+  Painter.setPen(QPen(QColor(Dark_), 1, Qt::DotLine));
+  Painter.setBrush(Qt::NoBrush);
+  Painter.drawRect(frame);
 }
 
 void TGradientColorButton::PaintWhole(QPainter& Painter) const {

@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <vector>
 
+class QKeyEvent;
 class QTimer;
 
 namespace pictrim {
@@ -189,7 +190,8 @@ QChar AcceleratorChar(const QString& Caption);
 // ---------------------------------------------------------------------------
 
 // The button. It draws into its parent's surface (no native window of its
-// own); a new button is 75 x 25 pixels.
+// own); a new button is 75 x 25 pixels. It takes the keyboard focus with Tab
+// or a click; Space (when let go) and Enter then click it.
 class TGradientColorButton : public QWidget {
   Q_OBJECT
 
@@ -283,6 +285,10 @@ class TGradientColorButton : public QWidget {
   void paintEvent(QPaintEvent* Event) override;
   void resizeEvent(QResizeEvent* Event) override;
   void mousePressEvent(QMouseEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
+  void keyReleaseEvent(QKeyEvent* Event) override;
+  void focusInEvent(QFocusEvent* Event) override;
+  void focusOutEvent(QFocusEvent* Event) override;
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
   void mouseMoveEvent(QMouseEvent* Event) override;
   void mouseReleaseEvent(QMouseEvent* Event) override;
@@ -303,6 +309,10 @@ class TGradientColorButton : public QWidget {
   void DrawGradient(QPainter& Painter) const;
   void DrawGlyphAndCaption(QPainter& Painter, const TRect& Face, bool Gradient) const;
   void DrawBorderAndBevel(QPainter& Painter) const;
+  // A dotted frame inside the bevel while the button has the keyboard focus.
+  void DrawFocusFrame(QPainter& Painter) const;
+  // Space, Return and Enter without Shift, Ctrl or Alt.
+  static bool IsPressKey(const QKeyEvent* Event);
 
   TColor Color_{TSystemColor::ButtonFace};
   int BevelWidth_ = 1;

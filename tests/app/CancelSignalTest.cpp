@@ -27,6 +27,10 @@ void StartPictrim(QProcess& Process, const std::string& Folder, const std::strin
                   const std::string& Mark) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.remove("DISPLAY");
+  // German status texts, whatever the locale of the machine.
+  environment.remove("LC_ALL");
+  environment.remove("LC_MESSAGES");
+  environment.insert("LANG", "de_DE.UTF-8");
   environment.insert("PICTRIM_DECODER_MISBEHAVE", QString::fromStdString(Misbehave));
   environment.insert("PICTRIM_TEST_MARK", QString::fromStdString(Mark));
   Process.setProcessEnvironment(environment);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "metadata/Exif.h"
 #include "metadata/ExifFacts.h"
@@ -23,16 +24,35 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 using test::PictureSize;
-using test::RunPictrim;
 using test::RunProgram;
 using test::TRun;
+
+// The locale of a run: the program speaks German where it begins with "de",
+// English (the default here) otherwise. A variable not given is left empty,
+// which counts as not set.
+struct TLocale {
+  const char* LcAll = nullptr;
+  const char* LcMessages = nullptr;
+  const char* Lang = "C.UTF-8";
+};
+const TLocale German{nullptr, nullptr, "de_DE.UTF-8"};
+
+TRun RunPictrim(const QStringList& Args, const std::string& WorkingFolder = "",
+                const TLocale& Locale = {}) {
+  const auto value = [](const char* Text) { return std::string(Text != nullptr ? Text : ""); };
+  return test::RunPictrim(Args, WorkingFolder,
+                          {{"LC_ALL", value(Locale.LcAll)},
+                           {"LC_MESSAGES", value(Locale.LcMessages)},
+                           {"LANG", value(Locale.Lang)}});
+}
 
 // As RunPictrim, with every file the run writes limited to FileBytes: a
 // write beyond fails as on a full disk (root may write anywhere else).
 TRun RunPictrimWithFileLimit(int FileBytes, const QStringList& Args) {
   const QString script =
       "trap '' XFSZ; exec prlimit --fsize=" + QString::number(FileBytes) + " -- \"$@\"";
-  return RunProgram("/bin/sh", QStringList{"-c", script, "sh", PICTRIM_EXE} + Args);
+  return RunProgram("/bin/sh", QStringList{"-c", script, "sh", PICTRIM_EXE} + Args, "",
+                    {{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "C.UTF-8"}});
 }
 
 QString Q(const std::string& Text) {
@@ -141,7 +161,8 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
   fs::create_directories(Dir / "White");
   ASSERT_TRUE(white.save(Q(Dir / "White/white.png"), "PNG"));
   const TRun run =
-      RunPictrim({"resize", "--edge", "200", "--text", "MMMM", "--bottom", Q(Dir / "White")});
+      RunPictrim({"resize", "--edge", "200", "--text", "MMMM", "--bottom", Q(Dir / "White")}, "",
+                 German);
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, Dir / "White_MAXSIZE200/\n");
   EXPECT_TRUE(Contains(run.Err, "[1/1] " + Dir / "White_MAXSIZE200/white.jpg\n"));
@@ -189,6 +210,38 @@ TEST_F(PictrimProcess, widthAndHeightAreThoseOfThePictureAsShownInEveryOrientati
   }
 }
 
+TEST_F(PictrimProcess, speaksEnglishUnlessTheLocaleIsGermanAndKeepsTheErrorLinesAsTheyAre) {
+  test::WriteJpeg(Dir / "Mixed/a.jpg", 300, 200);
+  test::WriteTextFile(Dir / "Mixed/broken.jpg", "no picture");
+  const std::string logLine =
+      "EXCEPTION in ConvertPICsWholeTree - FBitmap.Load() with  File \"" + Dir / "Mixed/broken.jpg";
+  struct TCase {
+    TLocale Locale;
+    std::string Status;
+  };
+  const std::string german = "Letze Aktion = Größenänderung aller Dateien im Verzeichnis ";
+  const std::string english = "Last action = all files in folder " + Dir / "Mixed/" + " resized";
+  const TCase cases[] = {
+      {{nullptr, nullptr, "C.UTF-8"}, english},
+      {{nullptr, nullptr, nullptr}, english},
+      {{nullptr, nullptr, "de_CH.UTF-8"}, german},
+      {{nullptr, "de_AT.UTF-8", "en_GB.UTF-8"}, german},
+      {{"en_US.UTF-8", "de_DE.UTF-8", "de_DE.UTF-8"}, english},
+      {{"de_DE.UTF-8", "en_US.UTF-8", "en_US.UTF-8"}, german},
+      {{"", "", "de_DE.UTF-8"}, german},  // empty variables do not count
+  };
+  for (const TCase& c : cases) {
+    const TRun run =
+        RunPictrim({"resize", "--edge", "100", "--overwrite", Q(Dir / "Mixed")}, "", c.Locale);
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_TRUE(Contains(run.Err, c.Status)) << run.Err;
+    EXPECT_TRUE(Contains(run.Err, logLine)) << run.Err;
+    if (c.Status == english) {
+      EXPECT_FALSE(Contains(run.Err, "Letz")) << run.Err;
+    }
+  }
+}
+
 TEST_F(PictrimProcess, shrinkWritesCopiesNearTheTargetSize) {
   PICTRIM_REQUIRE_TESTDATA();
   const std::string source = MakePhotoTree();
@@ -224,7 +277,7 @@ TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileRenamedAndTheAccount
     test::WriteJpeg(folder + name, 16, 16);
   }
   SetFileModTime(folder + "P1280001.JPG", TFileTime{1138449600, 0});  // 2006-01-28, midday
-  const TRun run = RunPictrim({"rename", "--format", "1", Q(folder)});
+  const TRun run = RunPictrim({"rename", "--format", "1", Q(folder)}, "", German);
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(FileNames(folder),
             (std::vector<std::string>{"100_0001.JPG", "2006-01-28 0001.JPG", "P1000123.JPG",
@@ -372,7 +425,7 @@ TEST_F(PictrimProcess, theCommittedSamplesAreSmallAndEveryJobTakesThemCleanly) {
 
   run = RunPictrim({"rename", "--format", "6", Q(copy)});
   EXPECT_EQ(run.Status, 0) << run.Err;
-  EXPECT_TRUE(Contains(run.Err, "Letzte Aktion =  Umbenennen von 4 Dateien\n")) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "Last action =  4 files renamed\n")) << run.Err;
 }
 
 TEST_F(PictrimProcess, helpVersionAndWrongArgumentsAnswerWithoutRunningAnything) {

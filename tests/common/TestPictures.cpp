@@ -9,6 +9,7 @@
 
 #include "image/ImageBitmap.h"
 #include "image/JpegImage.h"
+#include "tests/common/TempDir.h"
 
 namespace pictrim::test {
 
@@ -110,6 +111,13 @@ QSize PictureSize(const std::string& Path) {
   TImageBitmap picture;
   if (!picture.Load(Path)) return QSize(0, 0);
   return QSize(static_cast<int>(picture.GetWidth()), static_cast<int>(picture.GetHeight()));
+}
+
+int FirstQuantizer(const std::string& Path) {
+  const std::string bytes = ReadWholeFile(Path);
+  const size_t at = bytes.find("\xff\xdb");
+  if (at == std::string::npos || at + 5 >= bytes.size()) return 0;
+  return static_cast<uint8_t>(bytes[at + 5]);
 }
 
 }  // namespace pictrim::test

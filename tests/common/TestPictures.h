@@ -29,4 +29,8 @@ int DarkPixelsOfTopStamp(const QImage& Picture);
 // Width and height of a picture file as FreeImage reads it (0 x 0 when unreadable).
 QSize PictureSize(const std::string& Path);
 
+// The first luminance quantizer of a JPEG file: 8 at quality 75, 3 at 90,
+// 27 at 30 with the codec's standard tables; 0 when there is none.
+int FirstQuantizer(const std::string& Path);
+
 }  // namespace pictrim::test

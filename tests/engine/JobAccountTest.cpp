@@ -12,6 +12,7 @@
 #include "engine/Resize.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 
@@ -36,7 +37,14 @@ void Cut(const std::string& Path, double Size) {
   fs::resize_file(Path, static_cast<uintmax_t>(Size < 1 ? whole * Size : Size));
 }
 
+// The account in English for the time of a test.
+struct TEnglishTexts {
+  TEnglishTexts() { UseBuiltInTexts(TLanguage::English); }
+  ~TEnglishTexts() { UseBuiltInTexts(TLanguage::German); }
+};
+
 TEST(JobAccountLines, endWithTheCountsAndExplainWhatIsNotPlainlyWritten) {
+  const TEnglishTexts english;
   const TJobAccount mixed{
       .Written = 3, .Damaged = 1, .Existing = 2, .NotPictures = 1, .Failed = 1, .NotReached = 4};
   EXPECT_EQ(AccountLines(mixed, "--overwrite"),
@@ -62,6 +70,13 @@ TEST(JobAccountLines, endWithTheCountsAndExplainWhatIsNotPlainlyWritten) {
                                .Failed = 1,
                                .NotReached = 5}));
   EXPECT_EQ(both.Total(), mixed.Total() + plural.Total());
+}
+
+TEST(JobAccountLines, speakTheLanguageInUse) {
+  const TJobAccount mixed{.Written = 1, .Existing = 2, .NotPictures = 1, .Failed = 1};
+  EXPECT_EQ(AccountLines(mixed, "\"Dateien überschreiben\""),
+            (Lines{"2 übersprungen: die Kopien gibt es schon (\"Dateien überschreiben\" ersetzt sie)",
+                   "1 kein Bild", "1 geschrieben, 3 übersprungen, 1 fehlgeschlagen"}));
 }
 
 TEST(JobAccountLines, knowPicturesByTheirExtensionCameraRawsIncluded) {

@@ -20,14 +20,7 @@ using test::PictureSize;
 using test::WriteJpeg;
 using test::WritePicture;
 
-// The first luminance quantizer of a JPEG file: 8 at quality 75, 3 at 90,
-// 27 at 30 with the codec's standard tables; 0 when there is none.
-int FirstQuantizer(const std::string& Path) {
-  const std::string bytes = test::ReadWholeFile(Path);
-  const size_t at = bytes.find("\xff\xdb");
-  if (at == std::string::npos || at + 5 >= bytes.size()) return 0;
-  return static_cast<uint8_t>(bytes[at + 5]);
-}
+using test::FirstQuantizer;
 
 TEST(FitNewSize, keepsASmallerPictureOnlyWhenAsked) {
   EXPECT_EQ(FitNewSize(1024, 1024, 300, 200, false), (TPictureSize{1024, 682}));

@@ -8,6 +8,7 @@
 #include "settings/Localize.h"
 #include "tests/common/TempDir.h"
 #include "tests/settings/SettingsTestSupport.h"
+#include "util/TextTable.h"
 
 namespace fs = std::filesystem;
 
@@ -30,6 +31,10 @@ class SettingsFile : public ::testing::Test {
 TEST_F(SettingsFile, firstStartWithoutAFileGivesEveryDefault) {
   EXPECT_EQ(LoadSettings(Dir.Path()), TSettings());
   EXPECT_FALSE(fs::exists(Dir / SettingsFileName));  // loading writes nothing
+  // The first stamp text is the German example, which the window swaps for
+  // the example of the language in use.
+  EXPECT_EQ(TSettings().CopyrightText,
+            TextTable[static_cast<size_t>(TTextId::StampTextExample)].German);
 }
 
 TEST_F(SettingsFile, storedValuesOutsideTheirRangesSelectSomethingSensible) {
@@ -58,6 +63,13 @@ TEST_F(SettingsFile, storedValuesOutsideTheirRangesSelectSomethingSensible) {
       {"CopyrigthTextCheckbox=1", &TSettings::TextCheckBox, 1},
       {"CopyrightTextCheckbox=1", &TSettings::TextCheckBox, 0},  // only the misspelt key counts
       {"PreView=-2", &TSettings::PreView, 1},
+      {"Quality=1", &TSettings::Quality, 1},
+      {"Quality=100", &TSettings::Quality, 100},
+      {"Quality=101", &TSettings::Quality, 0},
+      {"Quality=-5", &TSettings::Quality, 0},
+      {"Quality=high", &TSettings::Quality, 0},
+      {"NoEnlarge=1", &TSettings::NoEnlarge, 1},
+      {"StrictSize=yes", &TSettings::StrictSize, 0},
       {"ExifDateCheckBox=1", &TSettings::ExifDateCheckBox, 1},
       {"ExifDateCheckBox=yes", &TSettings::ExifDateCheckBox, 0},
   };
@@ -81,16 +93,39 @@ TEST_F(SettingsFile, savingWritesEveryKeyInOrderAndNeverReopensTheRenamingTab) {
   s.ActivePageIndex = 2;
   s.TextCheckBox = true;
   s.PreView = true;
+  s.Quality = 85;
+  s.StrictSize = true;
+  s.LastFolder = "/photos/2024/";
   s.ExifDateCheckBox = true;
   s.Paths = {"/a/", "/b/", "/c/", "/d/"};
   ASSERT_TRUE(SaveSettings(Dir.Path(), s));
+  // The keys added later stand after those of the original list.
   EXPECT_EQ(ReadWholeFile(Dir / SettingsFileName),
             "[Settings]\nExtensions=\nCopyrightText=© Anna\nSizeEdit1=abc\nSizeEdit2=30\n"
             "SizeSelected1=4\nSizeSelected2=-1\nSizeSelected3=0\nPath=2\nLanguageCode=1\n"
             "ActivePageIndex=1\nOverwrite=0\nCopyrigthTextCheckbox=1\nPreViewCheckBox=0\n"
-            "PreView=1\nExifDateCheckBox=1\n\n\n[Path]\nPath1=/a/\nPath2=/b/\nPath3=/c/\n");
-  EXPECT_EQ(LoadSettings(Dir.Path()).ActivePageIndex, 1);  // opens on the file-size tab
-  EXPECT_TRUE(LoadSettings(Dir.Path()).ExifDateCheckBox);
+            "PreView=1\nQuality=85\nNoEnlarge=0\nStrictSize=1\nLastFolder=/photos/2024/\n"
+            "ExifDateCheckBox=1\n\n\n[Path]\nPath1=/a/\nPath2=/b/\nPath3=/c/\n");
+  const TSettings loaded = LoadSettings(Dir.Path());
+  EXPECT_EQ(loaded.ActivePageIndex, 1);  // opens on the file-size tab
+  EXPECT_EQ(loaded.Quality, 85);
+  EXPECT_FALSE(loaded.NoEnlarge);
+  EXPECT_TRUE(loaded.StrictSize);
+  EXPECT_EQ(loaded.LastFolder, "/photos/2024/");
+  EXPECT_TRUE(loaded.ExifDateCheckBox);
+}
+
+TEST_F(SettingsFile, aFileWrittenBeforeTheJpegChoicesKeepsTheEarlierBehaviour) {
+  const TSettings s = LoadFrom(
+      "[Settings]\nExtensions=\nCopyrightText=x\nSizeEdit1=720\nSizeEdit2=30\n"
+      "SizeSelected1=4\nSizeSelected2=1\nSizeSelected3=0\nPath=1\nLanguageCode=0\n"
+      "ActivePageIndex=0\nOverwrite=1\nCopyrigthTextCheckbox=0\nPreViewCheckBox=0\nPreView=0\n");
+  EXPECT_TRUE(s.Overwrite);
+  EXPECT_EQ(s.Quality, 0);
+  EXPECT_FALSE(s.NoEnlarge);
+  EXPECT_FALSE(s.StrictSize);
+  EXPECT_EQ(s.LastFolder, "");
+  EXPECT_FALSE(s.ExifDateCheckBox);
 }
 
 TEST_F(SettingsFile, aDeletedFavouriteIsDroppedAndTheRestRenumberedOnSaving) {

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "settings/CreateLanguageINI.h"
 #include "settings/IniFile.h"
 #include "settings/LanguageTable.h"
 #include "settings/Localize.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TempDir.h"
 #include "tests/settings/SettingsTestSupport.h"
+#include "util/Texts.h"
 
 namespace fs = std::filesystem;
 
@@ -18,18 +22,32 @@ using test::ReadWholeFile;
 using test::TTempDir;
 using test::WriteTextFile;
 
-// A built-in file as it is written: the label, then the table's rows of one
-// column, each section opened once in the table's order.
+// A built-in file as it is written: the label and the locale, the caption
+// rows of one column, then the texts of the text table; each section and each
+// key stands where it was first written.
 std::string ExpectedFile(const std::string& Label, bool German) {
-  std::string text = "[LocalStrings]\nString_CurrentLanguage=" + Label + "\n";
-  std::string section;
-  for (const TLanguageRow& row : LanguageTable) {
-    if (row.Section != section) {
-      section = row.Section;
-      text += "\n\n[" + section + "]\n";
-    }
-    text += std::string(German ? row.GermanKey : row.EnglishKey) + "=" +
-            (German ? row.German : row.English) + "\n";
+  using TKeys = std::vector<std::pair<std::string, std::string>>;
+  std::vector<std::pair<std::string, TKeys>> sections;
+  auto put = [&](const std::string& Section, const std::string& Key, const std::string& Value) {
+    auto section = std::find_if(sections.begin(), sections.end(),
+                                [&](const auto& S) { return S.first == Section; });
+    if (section == sections.end()) section = sections.insert(sections.end(), {Section, {}});
+    auto key = std::find_if(section->second.begin(), section->second.end(),
+                            [&](const auto& K) { return K.first == Key; });
+    if (key == section->second.end())
+      section->second.push_back({Key, Value});
+    else
+      key->second = Value;
+  };
+  put("LocalStrings", "String_CurrentLanguage", Label);
+  put("LocalStrings", "Locale", German ? "de" : "en");
+  for (const TLanguageRow& row : LanguageTable)
+    put(row.Section, German ? row.GermanKey : row.EnglishKey, German ? row.German : row.English);
+  for (const TTextRow& row : TextTable) put(row.Section, row.Key, German ? row.German : row.English);
+  std::string text;
+  for (const auto& [name, keys] : sections) {
+    text += (text.empty() ? "[" : "\n\n[") + name + "]\n";
+    for (const auto& [key, value] : keys) text += key + "=" + value + "\n";
   }
   return text;
 }
@@ -44,6 +62,7 @@ std::string Caption(const std::vector<TCaption>& Captions, const std::string& Ke
 
 class LanguageFiles : public ::testing::Test {
  protected:
+  void TearDown() override { UseBuiltInTexts(TLanguage::German); }
   TTempDir Dir;
   test::TMessageRecorder Recorder;
 };
@@ -159,6 +178,49 @@ TEST_F(LanguageFiles, anExistingFileThatCannotBeReadIsReported) {
   EXPECT_FALSE(ApplyLanguage(Dir.Path(), "Broken"));
   EXPECT_EQ(Recorder.Messages,
             std::vector<std::string>{"Fatal error: could not load Language INI file(s)"});
+}
+
+TEST_F(LanguageFiles, applyingALanguageMakesItsTextsTheOnesInUseAndAMissingTextStaysGerman) {
+  WriteDefaultLanguageFiles(Dir.Path());
+  ASSERT_TRUE(ApplyLanguage(Dir.Path(), "English"));
+  EXPECT_EQ(Text(TTextId::CancelledStatus), "Last action = process cancelled");
+  EXPECT_EQ(Text(TTextId::AddPathCaption), "Add new Path");
+  EXPECT_EQ(LanguageLocale(Dir.Path(), "English"), "en");
+  ASSERT_TRUE(ApplyLanguage(Dir.Path(), "German"));
+  EXPECT_EQ(Text(TTextId::CancelledStatus), "Letze Aktion = Prozess abgebrochen");
+  EXPECT_EQ(LanguageLocale(Dir.Path(), "German"), "de");
+
+  // A file made by hand before these texts existed: its captions apply, every
+  // other text stays German, an empty value is taken as it stands.
+  WriteTextFile(Dir / "LANGUAGE_Francais.ini",
+                "[MainForm]\nPages[0].Caption=Taille\nCheckBoxTop.Caption=\n"
+                "[Messages]\nCancelled=Interrompu\n");
+  ASSERT_TRUE(ApplyLanguage(Dir.Path(), "English"));
+  const auto captions = ApplyLanguage(Dir.Path(), "Francais");
+  ASSERT_TRUE(captions);
+  EXPECT_EQ(Caption(*captions, "Pages[0].Caption"), "Taille");
+  EXPECT_EQ(Text(TTextId::CancelledStatus), "Interrompu");
+  EXPECT_EQ(Text(TTextId::TextAtTop), "");
+  EXPECT_EQ(Text(TTextId::PreviewCaption), "Vorschau anzeigen");
+  EXPECT_EQ(Text(TTextId::AddPathCaption), "neues Verzeichnis hinzufügen");
+  EXPECT_EQ(LanguageLocale(Dir.Path(), "Francais"), "de");
+
+  // A language without a file changes no text.
+  EXPECT_FALSE(ApplyLanguage(Dir.Path(), "Klingon"));
+  EXPECT_EQ(Text(TTextId::CancelledStatus), "Interrompu");
+}
+
+// The English file is read by people who read no German: not one German word
+// or letter in it, in the original captions or in the texts added since.
+TEST(BuiltInLanguages, theEnglishColumnHoldsNoGermanAndTheGermanOneIsRecognised) {
+  for (const TLanguageRow& row : LanguageTable)
+    EXPECT_FALSE(test::LooksGerman(row.English)) << row.EnglishKey << ": " << row.English;
+  for (const TTextRow& row : TextTable)
+    EXPECT_FALSE(test::LooksGerman(row.English)) << row.Key << ": " << row.English;
+  // The check itself finds German where there is some.
+  int german = 0;
+  for (const TTextRow& row : TextTable) german += test::LooksGerman(row.German) ? 1 : 0;
+  EXPECT_GT(german, static_cast<int>(TextTable.size()) / 2);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "app/DesktopRun.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 namespace {
@@ -44,7 +45,9 @@ TEST(UnattendedRunOnADesktop, aCleanTreeEndsWithStatusZeroAndAMissingFolderWithT
   test::TTempDir dir;
   test::WriteJpeg(dir / "Fotos/a.jpg", 64, 48);
   std::ostringstream out, err;
+  UseBuiltInTexts(TLanguage::English);  // as in an English locale
   EXPECT_EQ(RunUnattendedOnDesktop(UnattendedOn(dir / "Fotos/", 32), out, err), 0);
+  UseBuiltInTexts(TLanguage::German);
   EXPECT_EQ(err.str(), "1 written, 0 skipped, 0 failed\n");
   EXPECT_EQ(RunUnattendedOnDesktop(UnattendedOn(dir / "nicht da/", 32), out, err), 2);
 }

@@ -25,15 +25,19 @@
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
 #include "tests/metadata/MetadataBytes.h"
+#include "tests/ui/MainFormFixture.h"
 #include "ui/FileSizeTab.h"
 #include "ui/FolderAndOptions.h"
+#include "ui/JobResultBar.h"
 #include "ui/Main.h"
 #include "ui/Progress.h"
 #include "ui/ProgressPanel.h"
 #include "ui/RadioGroup.h"
 #include "ui/RenameTab.h"
 #include "ui/ResizeTab.h"
+#include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
+#include "util/Texts.h"
 #include "widgets/ColorButton.h"
 
 namespace fs = std::filesystem;
@@ -41,15 +45,9 @@ namespace fs = std::filesystem;
 namespace pictrim {
 namespace {
 
-const QRgb EmptySlotRgb = qRgb(241, 241, 241);
+using test::FilesIn;
 
-int FilesIn(const std::string& Folder) {
-  if (!fs::is_directory(Folder)) return 0;
-  int count = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(Folder))
-    count += entry.is_regular_file() ? 1 : 0;
-  return count;
-}
+const QRgb EmptySlotRgb = qRgb(241, 241, 241);
 
 bool SlotIsEmpty(const QLabel* Slot) {
   const QImage image = Slot->pixmap().toImage();
@@ -58,78 +56,6 @@ bool SlotIsEmpty(const QLabel* Slot) {
       if (image.pixel(x, y) != EmptySlotRgb) return false;
   return true;
 }
-
-class MainForm : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directories(Temp / "settings");
-    SetSettingsFolder(Temp / "settings/");
-    PreviousMessage_ =
-        SetMessageHandler([this](const std::string& Text) { Messages.push_back(Text); });
-    PreviousFolder_ = SetFolderHandler([this](const std::string&, const std::string&) {
-      ++FolderAsks;
-      return Answer;
-    });
-    Form = std::make_unique<TMainForm>();
-    Form->FormCreate();
-    Form->show();
-  }
-
-  void TearDown() override {
-    Form->WaitForJob();
-    Form.reset();
-    SetMessageHandler(std::move(PreviousMessage_));
-    SetFolderHandler(std::move(PreviousFolder_));
-  }
-
-  // A folder of Count small JPEGs, named in the order the job meets them.
-  std::string MakeTree(const std::string& Name, int Count, int Width = 120, int Height = 90) {
-    const std::string folder = Temp / (Name + "/");
-    fs::create_directories(folder);
-    for (int i = 0; i < Count; ++i)
-      test::WriteJpeg(folder + "P" + std::to_string(100 + i) + ".jpg", Width, Height, 90,
-                      static_cast<unsigned>(i + 1));
-    return folder;
-  }
-
-  void ChooseFolder(const std::string& Folder) {
-    Answer = Folder;
-    QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(1), Qt::LeftButton);
-    QTest::mouseClick(Form->SharedArea->PathButton, Qt::LeftButton);
-  }
-
-  // Clicks an execute button and waits until its job has ended.
-  void Execute(TGradientColorButton* Button) {
-    QTest::mouseClick(Button, Qt::LeftButton);
-    Form->WaitForJob();
-  }
-
-  void TypeInto(QLineEdit* Edit, const QString& Text) {
-    Edit->selectAll();
-    QTest::keyClick(Edit, Qt::Key_Delete);
-    QTest::keyClicks(Edit, Text);
-  }
-
-  std::string Status() const { return Form->StatusPanel->text().toStdString(); }
-
-  // Picks a language in the language box as the user does.
-  void PickLanguage(const QString& Language) {
-    const int index = Form->SharedArea->LanguageComboBox1->findText(Language);
-    ASSERT_GE(index, 0);
-    Form->SharedArea->LanguageComboBox1->setCurrentIndex(index);
-    emit Form->SharedArea->LanguageComboBox1->activated(index);
-  }
-
-  test::TTempDir Temp;
-  std::unique_ptr<TMainForm> Form;
-  std::vector<std::string> Messages;
-  std::optional<std::string> Answer;
-  int FolderAsks = 0;
-
- private:
-  TMessageHandler PreviousMessage_;
-  TFolderHandler PreviousFolder_;
-};
 
 TEST_F(MainForm, customPixelSizesAreClampedWrittenBackAndUsedAndANonNumberStopsTheStart) {
   const std::string source = MakeTree("src", 1, 60, 40);
@@ -249,27 +175,31 @@ TEST_F(MainForm, aJobWithErrorLinesShowsThemInTheProgressWindow) {
   EXPECT_EQ(Form->ProgressWindow()->frameGeometry().width(), 653);
 }
 
-TEST_F(MainForm, aJobEndsWithTheAccountOfItsFilesInTheStatusBar) {
+TEST_F(MainForm, aJobEndsWithTheAccountOfItsFilesBelowTheTabs) {
   const std::string source = MakeTree("src", 2);
   test::WriteTextFile(source + "broken.jpg", "not a picture");
   test::WriteTextFile(source + "clip.mp4", "not a picture either");
+  const QLabel* account = Form->ResultBar->AccountLabel;
   ChooseFolder(source);
   Execute(Form->TabSheet1->ResizeButton1);
-  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "2 written, 1 skipped, 1 failed");
-  EXPECT_NE(Form->AccountPanel->toolTip().toStdString().find("1 not a picture"), std::string::npos);
-  // The status bar keeps its own text beside it.
+  EXPECT_EQ(account->text().toStdString(), "2 geschrieben, 1 übersprungen, 1 fehlgeschlagen");
+  EXPECT_NE(account->toolTip().toStdString().find("1 kein Bild"), std::string::npos);
+  // The status bar keeps its own text.
   EXPECT_EQ(Status(), "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + source);
 
   Form->PageControl1->setCurrentIndex(1);
   ChooseFolder(source);
   Execute(Form->TabSheet2->ResizeButton2);
-  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "2 written, 1 skipped, 1 failed");
+  EXPECT_EQ(account->text().toStdString(), "2 geschrieben, 1 übersprungen, 1 fehlgeschlagen");
   Form->PageControl1->setCurrentIndex(0);
+  PickLanguage("English");
   ChooseFolder(source);
   Execute(Form->TabSheet1->ResizeButton1);
-  EXPECT_EQ(Form->AccountPanel->text().toStdString(), "0 written, 3 skipped, 1 failed");
-  EXPECT_NE(Form->AccountPanel->toolTip().toStdString().find("2 skipped: their copies exist"),
-            std::string::npos);
+  EXPECT_EQ(account->text().toStdString(), "0 written, 3 skipped, 1 failed");
+  EXPECT_NE(account->toolTip().toStdString().find(
+                "2 skipped: their copies exist (\"Overwrite Files if exist\" replaces them)"),
+            std::string::npos)
+      << account->toolTip().toStdString();
 }
 
 TEST_F(MainForm, anEmptyTreeShowsTheProgressPanelAndHidesItAtOnce) {
@@ -462,12 +392,12 @@ TEST_F(MainForm, storedSelectionsWinOverTheEditsThatAreFilledBeforeThem) {
 TEST_F(MainForm, thePathButtonCaptionFollowsTheLanguageInUse) {
   test::WriteTextFile(Temp / "settings/LANGUAGE_Aaa.ini",
                       "[MainForm]\nPathButton.caption1=Ordner A\nPathButton.caption2=Liste A\n");
-  Form = std::make_unique<TMainForm>();
-  Form->FormCreate();
-  Form->show();
+  Restart();
   PickLanguage("Aaa");
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Ordner A");
-  QTest::mouseClick(Form->SharedArea->PathRadioGroup->Item(2), Qt::LeftButton);
+  // The file gives the entry no caption: only its round button can be clicked.
+  QRadioButton* fromList = Form->SharedArea->PathRadioGroup->Item(2);
+  QTest::mouseClick(fromList, Qt::LeftButton, {}, QPoint(6, fromList->height() / 2));
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Liste A");
   PickLanguage("German");
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Verzeichnis-Liste bearbeiten");
@@ -525,7 +455,7 @@ TEST_F(RenamingTab, aBoxComesForEveryFileUntilTheUserAsksForNoMore) {
   EXPECT_EQ(Boxes.size(), 5u);
   EXPECT_EQ(Boxes[0], "result:\tNewFileList =\t" + folder + "2006-01-28 0001.JPG");
   EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 4 Dateien");
-  EXPECT_EQ(Form->AccountPanel->text(), "4 renamed, 1 skipped, 0 failed");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "4 renamed, 1 skipped, 0 failed");
 
   Boxes.clear();
   CheckAtBox = 2;
@@ -573,7 +503,7 @@ TEST_F(RenamingTab, theTimeTakenIsUsedWhenCheckedAndTheChoiceIsKept) {
   EXPECT_TRUE(fs::exists(folder + "2019-06-15 0001.JPG"));
   // The second picture of that day and counter keeps its name, and says why.
   ASSERT_EQ(Form->ErrorLog().size(), 1u);
-  EXPECT_EQ(Form->AccountPanel->text(), "1 renamed, 0 skipped, 1 failed");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "1 renamed, 0 skipped, 1 failed");
   EXPECT_EQ(Form->ErrorLog()[0], "File " + folder + "DSC_0001.JPG was not renamed: " + folder +
                                      "2019-06-15 0001.JPG exists\r\n");
   EXPECT_TRUE(Form->ProgressWindow()->isVisible());

@@ -2,10 +2,20 @@
 // the error log shown once and kept until OK, and its refusal to close.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
+
+#include <climits>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "ui/Progress.h"
+#include "ui/ProgressPanel.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 namespace {
@@ -129,6 +139,90 @@ TEST_F(ProgressWindow, ignoresStatusTextsAndOtherFilesAndOnlyHidesOnClose) {
   EXPECT_TRUE(Window.isHidden());
   Progress(1, 1);
   EXPECT_TRUE(Window.isVisible());
+}
+
+// Mended: closed by its title bar the window kept the lines, so the next job
+// showed them again, and Enter and Esc did nothing.
+TEST_F(ProgressWindow, closingItEnterAndEscAllDismissTheLinesAsOkDoes) {
+  Window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
+  auto showLines = [&] {
+    AddErrorLogEntry("EXCEPTION in ConvertPICsWholeTree - FBitmap.Load()", Log);
+    Window.ShowErrorLayout(653, 300);
+    ASSERT_TRUE(Window.ShowsErrors());
+  };
+  auto expectDismissed = [&](const char* How) {
+    EXPECT_TRUE(Window.isHidden()) << How;
+    EXPECT_TRUE(Log.empty()) << How;
+    EXPECT_TRUE(Memo().isEmpty()) << How;
+    EXPECT_EQ(Window.frameGeometry().width(), 353) << How;
+  };
+  showLines();
+  EXPECT_FALSE(Window.close());  // the window stays, hidden
+  expectDismissed("close");
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+    showLines();
+    QTest::keyClick(Window.ErrorLogMemo, key);
+    expectDismissed("key");
+  }
+  showLines();
+  QTest::keyClick(&Window, Qt::Key_Space);  // other keys leave the lines
+  EXPECT_TRUE(Window.ShowsErrors());
+  EXPECT_EQ(Log.size(), 1u);
+}
+
+TEST_F(ProgressWindow, speaksTheLanguageInUse) {
+  UseBuiltInTexts(TLanguage::English);
+  Window.ApplyTexts();
+  File("/photos/a.jpg");
+  Progress(3, 12);
+  EXPECT_EQ(Window.windowTitle(), "Progress");
+  EXPECT_EQ(Window.ProgressLabel->text(), "Progress:  3 of  12  files");
+  UseBuiltInTexts(TLanguage::German);
+  Window.ApplyTexts();
+  EXPECT_EQ(Window.windowTitle(), "Fortschrittsanzeige");
+}
+
+TEST(TimeLeft, isTheFilesLeftAtThePaceSinceTheFirstOnceTwoMoreHaveBeenWritten) {
+  EXPECT_EQ(SecondsLeft(10, 1, 10), std::nullopt);
+  EXPECT_EQ(SecondsLeft(10, 2, 10), std::nullopt);  // one pace is no pace yet
+  EXPECT_EQ(SecondsLeft(10, 3, 10), 35);            // 5 s a file, 7 to go
+  EXPECT_EQ(SecondsLeft(10, 3, 4), 5);
+  EXPECT_EQ(SecondsLeft(10, 4, 4), std::nullopt);   // nothing left
+  EXPECT_EQ(SecondsLeft(10, 5, 4), std::nullopt);
+  EXPECT_EQ(SecondsLeft(0, 3, 10), std::nullopt);   // the clock has not moved
+  EXPECT_EQ(SecondsLeft(-1, 3, 10), std::nullopt);
+  EXPECT_EQ(SecondsLeft(0.1, 3, 10), 1);            // a started second counts
+  EXPECT_EQ(SecondsLeft(1e9, 3, INT64_MAX), 1000000000000);  // capped, no overflow
+
+  EXPECT_EQ(DurationText(0), "0 s");
+  EXPECT_EQ(DurationText(59), "59 s");
+  EXPECT_EQ(DurationText(60), "1 min 0 s");
+  EXPECT_EQ(DurationText(3599), "59 min 59 s");
+  EXPECT_EQ(DurationText(3600), "1 h 0 min");
+  EXPECT_EQ(DurationText(7505), "2 h 5 min");
+}
+
+TEST(TimeLeft, showsOnThePanelFromTheThirdFileAndGoesAtTheEnd) {
+  TProgressPanel panel(403);
+  double now = 100;
+  panel.SetClock([&now] { return now; });
+  panel.PreViewCheckBox->setChecked(false);
+  std::vector<std::string> shown;
+  for (int64_t done = 1; done <= 4; ++done, now += 2) {
+    panel.ShowProgress(done, 10, "/photos/a.jpg");
+    shown.push_back(panel.TimeLeftLabel->text().toStdString());
+  }
+  // 2 s a file since the first: 7 files left after the third, 6 after the fourth.
+  EXPECT_EQ(shown, (std::vector<std::string>{"", "", "noch etwa 14 s", "noch etwa 12 s"}));
+  panel.ShowProgress(5, 0, "/photos/a.jpg");
+  EXPECT_EQ(panel.TimeLeftLabel->text(), "");
+  // A new job measures from its own first file.
+  now = 1000;
+  panel.ShowProgress(1, 3, "/photos/a.jpg");
+  now = 1001;
+  panel.ShowProgress(2, 3, "/photos/a.jpg");
+  EXPECT_EQ(panel.TimeLeftLabel->text(), "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Takes pictures of the main window as a user sees it on a real X display
-// (run by scripts/screenshots.sh under Xvfb): each tab in German and in
-// English, and the progress panel with its preview strip during a resize job.
+// (run by scripts/screenshots.sh under Xvfb), in German and in English: each
+// tab, the favourites mode, a chosen folder, the progress panel with its
+// preview strip during a resize job, and the window after the job.
 //
 //   pictrim_screenshots OUTPUT_FOLDER
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/Resize.h"
 #include "image/ImageBitmap.h"
 #include "settings/SettingsFolder.h"
 #include "tests/common/TestPictures.h"
@@ -67,13 +69,19 @@ void ShootTabs(const QString& Output, const QString& Language) {
     form.PageControl1->setCurrentIndex(tab);
     Shoot(form, QStringLiteral("%1/main-%2-tab%3.png").arg(Output, Language).arg(tab + 1));
   }
+  // The favourites mode, with its longer folder button caption.
+  form.PageControl1->setCurrentIndex(0);
+  form.SharedArea->PathRadioGroup->SetItemIndex(2);
+  Shoot(form, QStringLiteral("%1/main-%2-favourites.png").arg(Output, Language));
+  form.SharedArea->PathRadioGroup->SetItemIndex(1);
 }
 
 // A resize job over Count pictures, photographed while file Count - 2 is shown.
-void ShootProgress(const QString& Output, const std::string& Pictures, int Count) {
+void ShootProgress(const QString& Output, const std::string& Pictures, int Count,
+                   const QString& Language) {
   TMainForm form;
   form.FormCreate();
-  UseLanguage(form, QStringLiteral("German"));
+  UseLanguage(form, Language);
   form.move(40, 40);
   form.show();
   QTest::qWait(300);
@@ -84,15 +92,16 @@ void ShootProgress(const QString& Output, const std::string& Pictures, int Count
   form.SharedArea->PathButton->click();
   form.ProgressPanel->PreViewCheckBox->setChecked(true);
   form.TabSheet1->RadioGroup1->SetItemIndex(2);
-  Shoot(form, Output + QStringLiteral("/main-folder-chosen.png"));
+  Shoot(form, QStringLiteral("%1/main-%2-folder-chosen.png").arg(Output, Language));
   form.SetNotificationObserver([&](const TBatchMessage& Message) {
     if (Message.Message == WM_BATCH_PROGRESS && Message.WParam == Count - 2 && Message.LParam > 0)
-      Shoot(form, Output + QStringLiteral("/progress-panel.png"));
+      Shoot(form, QStringLiteral("%1/progress-panel-%2.png").arg(Output, Language));
   });
   form.TabSheet1->ResizeButton1->Click();
   form.WaitForJob();
-  Shoot(form, Output + QStringLiteral("/main-after-job.png"));
+  Shoot(form, QStringLiteral("%1/main-%2-after-job.png").arg(Output, Language));
   SetFolderHandler(std::move(previous));
+  std::filesystem::remove_all(ResizeOutputFolder(Pictures, 800, 0));
 }
 
 }  // namespace
@@ -120,7 +129,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < count; ++i)
     test::WriteJpeg(work + "pictures/IMG_" + std::to_string(1000 + i) + ".jpg", 1600, 1200, 90,
                     static_cast<unsigned>(i + 3));
-  ShootProgress(output, work + "pictures/", count);
+  for (const QString& language : {QStringLiteral("German"), QStringLiteral("English")})
+    ShootProgress(output, work + "pictures/", count, language);
   std::filesystem::remove_all(work);
   return 0;
 }

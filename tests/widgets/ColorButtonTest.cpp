@@ -1,12 +1,14 @@
 // The colour button as a widget on Qt's offscreen platform: property rules,
 // rendered pixels, the down state with its face shift, groups, the repeat
-// timer and the accelerator key.
+// timer, the accelerator key and the keyboard.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QKeyEvent>
 #include <QPalette>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -470,6 +472,62 @@ TEST_F(ColorButton, theExecuteButtonsEightLooksAllDiffer) {
           << test::ExecuteButtonLooks[i].Name << " / " << test::ExecuteButtonLooks[j].Name;
     }
   }
+}
+
+TEST_F(ColorButton, tabReachesItAndSpaceOrEnterClickIt) {
+  auto* before = new QPushButton("Before", &Form);
+  before->move(0, 30);
+  QSignalSpy clicks(Button, &TGradientColorButton::Clicked);
+  Form.show();
+  Form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
+  before->setFocus();
+  QTest::keyClick(before, Qt::Key_Tab);
+  ASSERT_TRUE(Button->hasFocus());
+
+  // Space clicks when let go, as the mouse button does: down in between.
+  QTest::keyPress(Button, Qt::Key_Space);
+  EXPECT_TRUE(Button->Down());
+  EXPECT_EQ(clicks.count(), 0);
+  QTest::keyRelease(Button, Qt::Key_Space);
+  EXPECT_FALSE(Button->Down());
+  EXPECT_EQ(clicks.count(), 1);
+  QTest::keyClick(Button, Qt::Key_Return);
+  QTest::keyClick(Button, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(clicks.count(), 3);
+  EXPECT_FALSE(Button->Down());
+
+  // Held keys do not click again; other keys and modifiers are not for it.
+  QTest::keyPress(Button, Qt::Key_Space);
+  QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ", true);
+  QApplication::sendEvent(Button, &repeat);
+  QTest::keyRelease(Button, Qt::Key_Space);
+  QTest::keyClick(Button, Qt::Key_Return, Qt::ControlModifier);
+  QTest::keyClick(Button, Qt::Key_X);
+  EXPECT_EQ(clicks.count(), 4);
+
+  Button->setEnabled(false);
+  QTest::keyClick(Button, Qt::Key_Return);
+  EXPECT_EQ(clicks.count(), 4);
+}
+
+TEST_F(ColorButton, theKeyboardFocusIsDrawnOverThePictureAndGoesWithTheFocus) {
+  Button->SetCaption("Go");
+  Form.show();
+  Form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
+  Button->clearFocus();  // the window gave it the focus as its only control
+  const QImage plain = Render(*Button);
+  Button->setFocus();
+  const QImage focused = Render(*Button);
+  EXPECT_NE(focused, plain);
+  // Only the inside changes: border and bevel stay as they are.
+  for (int x = 0; x < plain.width(); ++x) {
+    EXPECT_EQ(focused.pixel(x, 0), plain.pixel(x, 0));
+    EXPECT_EQ(focused.pixel(x, plain.height() - 1), plain.pixel(x, plain.height() - 1));
+  }
+  Button->clearFocus();
+  EXPECT_EQ(Render(*Button), plain);
 }
 
 TEST_F(ColorButton, paintsAnySizeAndStyleWithoutFault) {

@@ -1,0 +1,32 @@
+// What a person reads in a window, and whether it is whole: for tests that a
+// window speaks one language and that none of its captions is cut.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace pictrim::test {
+
+// A text of a window: the control that shows it and the text.
+struct TShownText {
+  std::string Control;
+  std::string Text;
+};
+
+// Every caption, title, hint, placeholder and edit text of Window and its
+// controls, shown or hidden; accelerator marks removed.
+std::vector<TShownText> ShownTexts(QWidget* Window);
+
+// The texts of ShownTexts that look German, as "control: text".
+std::vector<std::string> GermanTexts(QWidget* Window);
+
+// The captions of Window's visible controls that are wider than the room
+// their control gives them, as "control: text (needs N, has M)": labels,
+// push, tool, check and radio buttons, the colour buttons, group titles, tabs,
+// spin boxes and combo boxes. Labels that shorten long paths by design are
+// not captions.
+std::vector<std::string> CutCaptions(QWidget* Window);
+
+}  // namespace pictrim::test

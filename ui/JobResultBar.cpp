@@ -1,0 +1,82 @@
+#include "ui/JobResultBar.h"
+
+#include <QGridLayout>
+#include <QPushButton>
+#include <QStyle>
+
+#include "ui/Controls.h"
+#include "ui/ElidingLabel.h"
+#include "ui/WindowHandlers.h"
+#include "util/MoreDialogs.h"
+
+namespace pictrim {
+
+using namespace controls;
+
+TJobResultBar::TJobResultBar(QWidget* Parent) : QFrame(Parent) {
+  setObjectName(QStringLiteral("JobResultBar"));
+  setFrameShape(QFrame::StyledPanel);
+  AccountLabel = Named(new TElidingLabel(QString()), "AccountLabel");
+  AccountLabel->setTextFormat(Qt::PlainText);
+  OutputLabel = Named(new TElidingLabel(QString()), "OutputLabel");
+  OutputLabel->setTextFormat(Qt::PlainText);
+  OpenFolderButton =
+      Named(new QPushButton(style()->standardIcon(QStyle::SP_DirOpenIcon), QString()),
+            "OpenFolderButton");
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(6, 2, 4, 2);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(0);
+  grid->addWidget(AccountLabel, 0, 0);
+  grid->addWidget(OutputLabel, 1, 0);
+  grid->addWidget(OpenFolderButton, 0, 1, 2, 1, Qt::AlignVCenter);
+  grid->setColumnStretch(0, 1);
+  connect(OpenFolderButton, &QPushButton::clicked, this, [this] { OpenFolderButtonClick(); });
+  ApplyTexts();
+}
+
+void TJobResultBar::ApplyTexts() {
+  OpenFolderButton->setText(T(TTextId::OpenFolderCaption));
+  OpenFolderButton->setToolTip(T(TTextId::OpenFolderHint));
+  ShowTexts();
+}
+
+void TJobResultBar::ShowRunning() {
+  Running_ = true;
+  ShowTexts();
+}
+
+void TJobResultBar::ShowResult(const std::vector<std::string>& Account,
+                               const std::string& OutputFolder) {
+  Running_ = false;
+  HasResult_ = true;
+  Account_ = Account;
+  OutputFolder_ = FolderExists(OutputFolder) ? OutputFolder : std::string();
+  ShowTexts();
+}
+
+void TJobResultBar::ShowTexts() {
+  if (Running_ || !HasResult_ || Account_.empty()) {
+    AccountLabel->SetText(Running_ ? QString() : T(TTextId::DropHint));
+    AccountLabel->setToolTip(QString());
+    OutputLabel->hide();
+    OpenFolderButton->hide();
+    return;
+  }
+  AccountLabel->SetText(Q(Account_.back()));
+  QStringList lines;
+  for (const std::string& line : Account_) lines << Q(line);
+  if (Account_.size() > 1) AccountLabel->setToolTip(lines.join(QLatin1Char('\n')));
+  OutputLabel->SetText(OutputFolder_.empty() ? QString()
+                                             : Q(Text(TTextId::OutputFolder, {OutputFolder_})));
+  OutputLabel->setVisible(!OutputFolder_.empty());
+  OpenFolderButton->setVisible(!OutputFolder_.empty());
+}
+
+void TJobResultBar::OpenFolderButtonClick() {
+  if (OutputFolder_.empty()) return;
+  if (!OpenInFileManager(OutputFolder_))
+    ShowMessage(Text(TTextId::OpenFolderFailed, {OutputFolder_}));
+}
+
+}  // namespace pictrim
