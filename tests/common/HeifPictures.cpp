@@ -2,8 +2,12 @@
 
 #include <libheif/heif.h>
 
+#include <QPainter>
+
 #include <filesystem>
 #include <stdexcept>
+
+#include "tests/common/TempDir.h"
 
 namespace pictrim::test {
 namespace {
@@ -77,10 +81,14 @@ std::vector<size_t> AppendDirectory(std::vector<uint8_t>& Out, const std::vector
   return fields;
 }
 
+heif_error AppendBytes(heif_context*, const void* Data, size_t Size, void* Out) {
+  static_cast<std::string*>(Out)->append(static_cast<const char*>(Data), Size);
+  return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
+}
+
 }  // namespace
 
-void WriteHeif(const std::string& Path, const QImage& Stored, const THeifOptions& Options) {
-  std::filesystem::create_directories(std::filesystem::path(Path).parent_path());
+std::string EncodeHeif(const QImage& Stored, const THeifOptions& Options) {
   const bool alpha = Stored.hasAlphaChannel();
   const QImage pixels =
       Stored.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
@@ -88,6 +96,7 @@ void WriteHeif(const std::string& Path, const QImage& Stored, const THeifOptions
   heif_encoder* encoder = nullptr;
   heif_image* image = nullptr;
   heif_encoding_options* options = heif_encoding_options_alloc();
+  std::string file;
   try {
     Check(heif_context_get_encoder_for_format(
               context, Options.Avif ? heif_compression_AV1 : heif_compression_HEVC, &encoder),
@@ -124,8 +133,16 @@ void WriteHeif(const std::string& Path, const QImage& Stored, const THeifOptions
             "profile");
     }
     options->image_orientation = static_cast<heif_orientation>(Options.Orientation);
+    options->macOS_compatibility_workaround = Options.CropByGrid ? 1 : 0;
     heif_image_handle* handle = nullptr;
     Check(heif_context_encode_image(context, image, encoder, options, &handle), "encode");
+    if (Options.ThumbnailSide > 0) {
+      heif_image_handle* thumbnail = nullptr;
+      Check(heif_context_encode_thumbnail(context, image, handle, encoder, options,
+                                          Options.ThumbnailSide, &thumbnail),
+            "thumbnail");
+      if (thumbnail != nullptr) heif_image_handle_release(thumbnail);
+    }
     if (!Options.Exif.empty()) {
       Check(heif_context_add_exif_metadata(context, handle, Options.Exif.data(),
                                            static_cast<int>(Options.Exif.size())),
@@ -137,7 +154,8 @@ void WriteHeif(const std::string& Path, const QImage& Stored, const THeifOptions
             "xmp");
     }
     heif_image_handle_release(handle);
-    Check(heif_context_write_to_file(context, Path.c_str()), "write");
+    heif_writer writer{1, &AppendBytes};
+    Check(heif_context_write(context, &writer, &file), "write");
   } catch (...) {
     heif_encoding_options_free(options);
     if (image != nullptr) heif_image_release(image);
@@ -149,6 +167,227 @@ void WriteHeif(const std::string& Path, const QImage& Stored, const THeifOptions
   heif_image_release(image);
   heif_encoder_release(encoder);
   heif_context_free(context);
+  return file;
+}
+
+void WriteHeif(const std::string& Path, const QImage& Stored, const THeifOptions& Options) {
+  WriteTextFile(Path, EncodeHeif(Stored, Options));
+}
+
+namespace {
+
+// Boxes of the container written big-endian, each with its size in front.
+class TBoxes {
+ public:
+  size_t Begin(const char* Type) {
+    const size_t at = Out.size();
+    U32(0);
+    Out.append(Type, 4);
+    return at;
+  }
+  size_t BeginFull(const char* Type, uint8_t Version, uint32_t Flags) {
+    const size_t at = Begin(Type);
+    U32(uint32_t{Version} << 24 | Flags);
+    return at;
+  }
+  void End(size_t At) { Put32(At, static_cast<uint32_t>(Out.size() - At)); }
+  void U8(uint8_t Value) { Out.push_back(static_cast<char>(Value)); }
+  void U16(uint16_t Value) {
+    U8(static_cast<uint8_t>(Value >> 8));
+    U8(static_cast<uint8_t>(Value));
+  }
+  void U32(uint32_t Value) {
+    U16(static_cast<uint16_t>(Value >> 16));
+    U16(static_cast<uint16_t>(Value));
+  }
+  void Put32(size_t At, uint32_t Value) {
+    for (int i = 0; i < 4; ++i) Out[At + i] = static_cast<char>(Value >> (24 - 8 * i));
+  }
+  std::string Out;
+};
+
+// The whole box of Type in a file libheif wrote (the first one found);
+// empty when there is none.
+std::string BoxOf(const std::string& File, const char* Type) {
+  const size_t at = File.find(Type);
+  if (at == std::string::npos || at < 4) return {};
+  const auto byte = [&](size_t I) { return uint32_t(static_cast<uint8_t>(File[at - 4 + I])); };
+  const uint32_t size = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+  return File.substr(at - 4, size);
+}
+
+// The coded data of a file libheif wrote with one picture and nothing else:
+// all that its media data box holds.
+std::string CodedDataOf(const std::string& File) {
+  const size_t at = File.rfind("mdat");
+  if (at == std::string::npos || at < 4) throw std::runtime_error("no media data");
+  return File.substr(at + 4);
+}
+
+// The rotation box's angle (counter-clockwise, in quarter turns) that shows
+// the stored pixels as Orientation does; orientations with a mirror are not
+// made here.
+uint8_t QuarterTurnsFor(int Orientation) {
+  switch (Orientation) {
+    case 3:
+      return 2;
+    case 6:
+      return 3;
+    case 8:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+struct TItem {
+  uint16_t Id;
+  const char* Type;
+  std::string Data;
+  bool Hidden;
+};
+
+}  // namespace
+
+void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, int Rows,
+                   const THeifOptions& Options) {
+  const int tileWidth = (Stored.width() + Columns - 1) / Columns;
+  const int tileHeight = (Stored.height() + Rows - 1) / Rows;
+  THeifOptions tileOptions;
+  tileOptions.Quality = Options.Quality;
+  std::vector<TItem> items;
+  std::string config, colour;
+  for (int row = 0; row < Rows; ++row) {
+    for (int column = 0; column < Columns; ++column) {
+      // The last tiles reach past the picture; the grid's size crops them.
+      QImage tile(tileWidth, tileHeight, QImage::Format_RGB888);
+      tile.fill(Qt::black);
+      QPainter painter(&tile);
+      painter.drawImage(QPoint(-column * tileWidth, -row * tileHeight), Stored);
+      painter.end();
+      const std::string file = EncodeHeif(tile, tileOptions);
+      if (config.empty()) {
+        config = BoxOf(file, "hvcC");
+        colour = BoxOf(file, "colr");
+        if (config.empty()) throw std::runtime_error("a tile without its coder's set-up");
+      }
+      items.push_back({static_cast<uint16_t>(items.size() + 1), "hvc1", CodedDataOf(file), true});
+    }
+  }
+  const auto tiles = static_cast<uint16_t>(items.size());
+  const uint16_t gridId = tiles + 1;
+  TBoxes descriptor;  // version, flags, rows and columns less one, output size
+  descriptor.U16(0);
+  descriptor.U8(static_cast<uint8_t>(Rows - 1));
+  descriptor.U8(static_cast<uint8_t>(Columns - 1));
+  descriptor.U16(static_cast<uint16_t>(Stored.width()));
+  descriptor.U16(static_cast<uint16_t>(Stored.height()));
+  items.push_back({gridId, "grid", descriptor.Out, false});
+  const uint16_t exifId = gridId + 1;
+  if (!Options.Exif.empty()) {
+    std::string item(4, '\0');  // no bytes before the TIFF header
+    item.append(Options.Exif.begin(), Options.Exif.end());
+    items.push_back({exifId, "Exif", item, true});
+  }
+
+  const auto meta = [&](uint32_t DataStart) {
+    TBoxes b;
+    const size_t metaBox = b.BeginFull("meta", 0, 0);
+    const size_t hdlr = b.BeginFull("hdlr", 0, 0);
+    b.U32(0);
+    b.Out += "pict";
+    for (int i = 0; i < 3; ++i) b.U32(0);
+    b.U8(0);
+    b.End(hdlr);
+    const size_t pitm = b.BeginFull("pitm", 0, 0);
+    b.U16(gridId);
+    b.End(pitm);
+    const size_t iinf = b.BeginFull("iinf", 0, 0);
+    b.U16(static_cast<uint16_t>(items.size()));
+    for (const TItem& item : items) {
+      const size_t infe = b.BeginFull("infe", 2, item.Hidden && item.Id <= tiles ? 1 : 0);
+      b.U16(item.Id);
+      b.U16(0);
+      b.Out.append(item.Type, 4);
+      b.U8(0);
+      b.End(infe);
+    }
+    b.End(iinf);
+    const size_t iref = b.BeginFull("iref", 0, 0);
+    const size_t dimg = b.Begin("dimg");
+    b.U16(gridId);
+    b.U16(tiles);
+    for (uint16_t id = 1; id <= tiles; ++id) b.U16(id);
+    b.End(dimg);
+    if (!Options.Exif.empty()) {
+      const size_t cdsc = b.Begin("cdsc");
+      b.U16(exifId);
+      b.U16(1);
+      b.U16(gridId);
+      b.End(cdsc);
+    }
+    b.End(iref);
+    // Properties: 1 the coder's set-up, 2 the tile size, 3 the grid's size,
+    // 4 the rotation, 5 the colours (when the tiles state them).
+    const size_t iprp = b.Begin("iprp");
+    const size_t ipco = b.Begin("ipco");
+    b.Out += config;
+    for (const auto& [w, h] :
+         {std::pair{tileWidth, tileHeight}, std::pair{Stored.width(), Stored.height()}}) {
+      const size_t ispe = b.BeginFull("ispe", 0, 0);
+      b.U32(static_cast<uint32_t>(w));
+      b.U32(static_cast<uint32_t>(h));
+      b.End(ispe);
+    }
+    const size_t irot = b.Begin("irot");
+    b.U8(QuarterTurnsFor(Options.Orientation));
+    b.End(irot);
+    b.Out += colour;
+    b.End(ipco);
+    const size_t ipma = b.BeginFull("ipma", 0, 0);
+    b.U32(static_cast<uint32_t>(tiles) + 1);
+    for (uint16_t id = 1; id <= tiles; ++id) {
+      b.U16(id);
+      b.U8(2);
+      b.U8(0x80 | 1);
+      b.U8(2);
+    }
+    b.U16(gridId);
+    b.U8(colour.empty() ? 2 : 3);
+    b.U8(3);
+    b.U8(0x80 | 4);
+    if (!colour.empty()) b.U8(5);
+    b.End(ipma);
+    b.End(iprp);
+    // Where each item's data lies in the media data box.
+    const size_t iloc = b.BeginFull("iloc", 0, 0);
+    b.U8(0x44);  // offsets and lengths of four bytes
+    b.U8(0x00);  // no base offset
+    b.U16(static_cast<uint16_t>(items.size()));
+    uint32_t at = DataStart;
+    for (const TItem& item : items) {
+      b.U16(item.Id);
+      b.U16(0);
+      b.U16(1);
+      b.U32(at);
+      b.U32(static_cast<uint32_t>(item.Data.size()));
+      at += static_cast<uint32_t>(item.Data.size());
+    }
+    b.End(iloc);
+    b.End(metaBox);
+    return b.Out;
+  };
+
+  TBoxes file;
+  const size_t ftyp = file.Begin("ftyp");
+  file.Out += std::string("heic\0\0\0\0mif1heic", 16);
+  file.End(ftyp);
+  const size_t head = file.Out.size() + meta(0).size();
+  file.Out += meta(static_cast<uint32_t>(head + 8));
+  const size_t mdat = file.Begin("mdat");
+  for (const TItem& item : items) file.Out += item.Data;
+  file.End(mdat);
+  WriteTextFile(Path, file.Out);
 }
 
 std::vector<uint8_t> PhoneExifBlock(const TPhoneExif& Exif) {

@@ -18,12 +18,22 @@ struct THeifOptions {
   std::vector<uint8_t> ColourProfile;  // an ICC profile
   std::string Xmp;                     // an XMP packet
   int Quality = 90;
-  int BitDepth = 8;  // 8, or 10 as some phones write (no alpha then)
+  int BitDepth = 8;         // 8, or 10 as some phones write (no alpha then)
+  int ThumbnailSide = 0;    // > 0: a thumbnail that fits a square of this side
+  bool CropByGrid = false;  // a size the coder pads is cropped by a grid of one tile
 };
 
 // Encodes Stored (the pixels as stored; with alpha when it has an alpha
-// channel) into Path.
+// channel) into Path; EncodeHeif gives the file's bytes.
 void WriteHeif(const std::string& Path, const QImage& Stored, const THeifOptions& Options = {});
+std::string EncodeHeif(const QImage& Stored, const THeifOptions& Options = {});
+
+// A HEIC file as phone cameras write their photos: Stored cut into Columns x
+// Rows tiles, each coded on its own, put together by a grid (the last tiles
+// cropped), shown turned by a rotation of the container (Orientation 1, 3, 6
+// or 8), with the EXIF block of Options as an item describing the grid.
+void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, int Rows,
+                   const THeifOptions& Options = {});
 
 // What a phone's EXIF block says about a photo.
 struct TPhoneExif {

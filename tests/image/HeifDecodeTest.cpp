@@ -251,6 +251,51 @@ TEST_F(HeifLoad, anAlphaChannelComesAsThirtyTwoBits) {
   EXPECT_GT(ColourAt(picture, {28, 20}).blue(), 200);
 }
 
+TEST_F(HeifLoad, aPhonesPhotoComesWholeFromItsTilesTurnedAndWithItsExif) {
+  // Four tiles of 64 x 48, the grid cropped to 120 x 90, turned to portrait.
+  constexpr int W = 120, H = 90;
+  THeifOptions options;
+  options.Orientation = 6;
+  options.Exif = test::PhoneExifBlock({6, "2024:01:02 03:04:05", W, H});
+  test::WriteHeifGrid(Dir / "IMG_0001.HEIC", Marked(W, H), 2, 2, options);
+  auto decoding = std::make_unique<TDisplayBitmap>();
+  TDisplayBitmap& picture = *decoding;
+  ASSERT_TRUE(picture.Load(Dir / "IMG_0001.HEIC")) << picture.DecodeFailure();
+  EXPECT_EQ(picture.GetWidth(), uint32_t(H));
+  EXPECT_EQ(picture.GetHeight(), uint32_t(W));
+  // Both marks sit where the picture is shown: the right column cropped,
+  // not stretched or shifted.
+  EXPECT_TRUE(IsRed(ColourAt(picture, Shown(6, 7, 7, W, H))));
+  EXPECT_TRUE(IsGreen(ColourAt(picture, Shown(6, W - 8, 7, W, H))));
+  EXPECT_EQ(ColourAt(picture, Shown(6, W - 30, H - 4, W, H)).green() / 16, 128 / 16);
+  EXPECT_EQ(picture.DecodedMetadata().Exif, options.Exif);
+  // The grid's size counts against the pixel limit, not a tile's.
+  TDecodeLimits limits;
+  limits.MaxPixels = W * H - 1;
+  SetDecodeLimits(limits);
+  EXPECT_FALSE(picture.Load(Dir / "IMG_0001.HEIC"));
+  EXPECT_EQ(picture.DecodeFailure(), "the picture has more pixels than allowed");
+  SetDecodeLimits(TDecodeLimits());
+
+  // A size the coder pads, cropped by a grid of one tile; and a file with a
+  // thumbnail: the primary picture is the one taken, at its own size.
+  THeifOptions odd;
+  odd.CropByGrid = true;
+  odd.ThumbnailSide = 24;
+  odd.Orientation = 3;
+  test::WriteHeif(Dir / "odd.heic", Marked(61, 45), odd);
+  const std::string oddFile = test::ReadWholeFile(Dir / "odd.heic");
+  ASSERT_NE(oddFile.find("grid"), std::string::npos);
+  ASSERT_NE(oddFile.find("thmb"), std::string::npos);
+  ASSERT_TRUE(picture.Load(Dir / "odd.heic")) << picture.DecodeFailure();
+  EXPECT_EQ(picture.GetWidth(), 61u);
+  EXPECT_EQ(picture.GetHeight(), 45u);
+  EXPECT_TRUE(IsRed(ColourAt(picture, Shown(3, 7, 7, 61, 45))));
+  EXPECT_TRUE(IsGreen(ColourAt(picture, Shown(3, 61 - 8, 7, 61, 45))));
+  decoding.reset();
+  EXPECT_TRUE(NoChildLeft());
+}
+
 // The file with every 'ispe' box (the coded size of the picture and of its
 // tiles, when it has them) saying Width x Height.
 std::string WithCodedSize(std::string File, uint32_t Width, uint32_t Height) {
