@@ -53,6 +53,26 @@ TEST_F(HeifJobs, resizeCopiesEveryPictureEvenWhenTheDecoderCrashesBetweenFiles) 
   EXPECT_EQ(test::PictureSize(Dir / "Handy_MAXHEIGHT60/scan.jpg"), QSize(120, 60));
 }
 
+TEST_F(HeifJobs, aHeicUnderAnotherNameIsCopiedAsShownByEveryJob) {
+  // A phone photo (stored 120 x 80, shown 80 x 120) named as a JPEG, and one
+  // without an extension.
+  const std::string folder = Dir / "Umbenannt/";
+  fs::create_directories(folder);
+  fs::copy_file(Source + "IMG_0001.HEIC", folder + "photo.jpg");
+  fs::copy_file(Source + "IMG_0001.HEIC", folder + "photo2");
+  const TRun resize = RunPictrim({"resize", "--width", "60", Q(folder)});
+  EXPECT_EQ(resize.Status, 0) << resize.Err;
+  EXPECT_EQ(test::PictureSize(Dir / "Umbenannt_MAXWIDTH60/photo.jpg"), QSize(60, 90)) << resize.Out;
+  EXPECT_EQ(test::PictureSize(Dir / "Umbenannt_MAXWIDTH60/photo2.jpg"), QSize(60, 90))
+      << resize.Out;
+  const TRun shrink = RunPictrim({"shrink", "--kb", "200", Q(folder)});
+  EXPECT_EQ(shrink.Status, 0) << shrink.Err;
+  EXPECT_EQ(test::PictureSize(Dir / "Umbenannt_SIZE200 kB/photo.jpg"), QSize(80, 120))
+      << shrink.Out;
+  EXPECT_EQ(test::PictureSize(Dir / "Umbenannt_SIZE200 kB/photo2.ex.jpg"), QSize(80, 120))
+      << shrink.Out;
+}
+
 TEST_F(HeifJobs, infoListsTheExifOfAHeicFile) {
   const TRun run = RunPictrim({"info", Q(Source + "IMG_0001.HEIC")});
   EXPECT_EQ(run.Status, 0) << run.Err;
