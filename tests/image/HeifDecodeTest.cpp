@@ -332,6 +332,13 @@ TEST_F(HeifLoad, damagedFilesAndBombsAreFailedDecodesWithinTheLimits) {
   test::WriteTextFile(Dir / "bomb.heic", WithCodedSize(good, 60000, 60000));
   EXPECT_FALSE(picture.Load(Dir / "bomb.heic"));
   EXPECT_EQ(picture.DecodeFailure(), "the picture has more pixels than allowed");
+  // The same behind a crop to a small size.
+  test::WriteHeif(Dir / "cropped.heic", test::MakeNaturalImage(61, 45));
+  const std::string cropped = test::ReadWholeFile(Dir / "cropped.heic");
+  ASSERT_NE(cropped.find("clap"), std::string::npos);
+  test::WriteTextFile(Dir / "bomb2.heic", WithCodedSize(cropped, 60000, 60000));
+  EXPECT_FALSE(picture.Load(Dir / "bomb2.heic"));
+  EXPECT_EQ(picture.DecodeFailure(), "the picture has more pixels than allowed");
   // And a true size just above a lowered limit.
   limits.MaxPixels = 96 * 64 - 1;
   SetDecodeLimits(limits);
