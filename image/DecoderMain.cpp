@@ -9,8 +9,10 @@
 //   pictrim-decoder --decode MEMORY_LIMIT_BYTES
 //
 // For tests, PICTRIM_DECODER_MISBEHAVE="crash:a.png,hang:b.tif,memory:c.gif,
-// garbage:d.bmp,crashafter:e.png" makes it misbehave on purpose for the files
-// so named (crashafter: it answers, then crashes before the next request).
+// garbage:d.bmp,crashafter:e.png,chatterafter:f.png" makes it misbehave on
+// purpose for the files so named (crashafter: it answers, then crashes before
+// the next request; chatterafter: it answers, then writes bytes nobody asked
+// for and waits for the next request).
 #include <malloc.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -290,5 +292,6 @@ int main(int argc, char** argv) {
                                : ServeImageLibrary(request, channel, channel);
     if (served != TServed::Whole) return served == TServed::Broken ? 1 : 0;
     if (misbehaviour == "crashafter") std::raise(SIGSEGV);
+    if (misbehaviour == "chatterafter" && !WriteAnswerStart(channel)) return 1;
   }
 }

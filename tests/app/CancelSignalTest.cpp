@@ -73,6 +73,7 @@ TEST(CancelSignal, ctrlCAndSigtermEndTheRunAsACancelWithWholeFiles) {
       err += process.readAllStandardError().toStdString();
       return err.find("[2/") != std::string::npos;
     }));
+    ASSERT_GT(process.processId(), 0);
     ::kill(static_cast<pid_t>(process.processId()), signal);
     ASSERT_TRUE(process.waitForFinished(30000));
     err += process.readAllStandardError().toStdString();
@@ -105,6 +106,7 @@ TEST(CancelSignal, aCtrlCEndsAWaitOnAStuckDecoderAndNoDecoderStays) {
     StartPictrim(process, source, "hang:a.png", dir.Path());
     // pictrim and the decoder that hangs on a.png.
     ASSERT_TRUE(WaitFor([&] { return ProcessesMarked(dir.Path()) == 2; }));
+    ASSERT_GT(process.processId(), 0);  // 0 would signal this test's own group
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < ctrlCs; ++i) ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(5000));

@@ -559,12 +559,20 @@ TEST_F(IsolatedLoad, aColourPaletteBelowEightBitsIsRescaledInColourAGreyOneInGre
   EXPECT_EQ(picture.GetBitsPerPixel(), 8u);
 }
 
+// True when the process Pid is blocked reading (its next request, for a
+// decoder that has answered).
+bool WaitsForRequest(int Pid) {
+  std::ifstream call("/proc/" + std::to_string(Pid) + "/syscall");
+  std::string number;
+  return call >> number && number == "0";
+}
+
 // A decoder session over the pictures of the fixture's folder.
 class DecoderSession : public IsolatedLoad {
  protected:
   void SetUp() override {
     IsolatedLoad::SetUp();
-    for (const char* name : {"a.png", "b.png", "c.png", "crashafter.png"})
+    for (const char* name : {"a.png", "b.png", "c.png", "crashafter.png", "chatter.png"})
       std::filesystem::copy_file(Dir / "good.png", Dir / name);
   }
   // Why the file could not be decoded; "" when it came back as a picture.
@@ -605,7 +613,8 @@ TEST_F(DecoderSession, oneDecoderServesFileAfterFileUntilItsTurnIsOver) {
 TEST_F(DecoderSession, aCrashCostsOnlyItsFileAndADecoderGoneBetweenFilesCostsNone) {
   TDecodeLimits limits;
   limits.Seconds = 5;
-  TScopedDecoding scoped(limits, "crash:crash.png,crashafter:crashafter.png");
+  TScopedDecoding scoped(limits,
+                         "crash:crash.png,crashafter:crashafter.png,chatterafter:chatter.png");
   ASSERT_TRUE(Decodes("a.png"));
   EXPECT_EQ(Failure("crash.png"), "the decoder crashed (signal 11)");
   EXPECT_EQ(Session.ProcessId(), -1);
@@ -616,8 +625,16 @@ TEST_F(DecoderSession, aCrashCostsOnlyItsFileAndADecoderGoneBetweenFilesCostsNon
   const int crashing = Session.ProcessId();
   EXPECT_TRUE(Decodes("c.png"));
   EXPECT_NE(Session.ProcessId(), crashing);
+  // It answers, then writes more before the next request: its bytes are
+  // taken for no answer of a later file.
+  ASSERT_TRUE(Decodes("chatter.png"));
+  const int chattering = Session.ProcessId();
+  ASSERT_TRUE(test::WaitUntil([&] { return WaitsForRequest(chattering); }));
+  EXPECT_TRUE(Decodes("c.png"));
+  EXPECT_NE(Session.ProcessId(), chattering);
   // Killed from outside while it waits: the same.
   const int waiting = Session.ProcessId();
+  ASSERT_GT(waiting, 0);  // never -1: that would signal every process
   ASSERT_EQ(::kill(waiting, SIGKILL), 0);
   EXPECT_TRUE(Decodes("a.png"));
   EXPECT_NE(Session.ProcessId(), waiting);
