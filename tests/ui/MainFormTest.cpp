@@ -519,6 +519,18 @@ TEST_F(RenamingTab, theCheckBoxCaptionsFollowTheLanguage) {
   Rename(Temp / "cam/");
   EXPECT_EQ(BoxCaptions, (std::vector<std::string>{"Keine weiteren Meldungen in diesem Lauf",
                                                    "No more messages in this run"}));
+
+  // A hand-made language that lacks both keys keeps the German captions.
+  test::WriteTextFile(Temp / "settings/LANGUAGE_Aaa.ini", "[MainForm]\nPages[0].Caption=Taille\n");
+  Restart();
+  PickLanguage("English");
+  PickLanguage("Aaa");
+  EXPECT_EQ(Form->TabSheet3->ExifDateCheckBox->text(), "Aufnahmezeit aus EXIF verwenden");
+  Form->PageControl1->setCurrentIndex(2);
+  Form->TabSheet3->RadioGroup3->SetItemIndex(0);
+  Rename(Temp / "cam/");
+  ASSERT_EQ(BoxCaptions.size(), 3u);
+  EXPECT_EQ(BoxCaptions[2], "Keine weiteren Meldungen in diesem Lauf");
 }
 
 TEST_F(RenamingTab, theTimeTakenIsUsedWhenCheckedAndTheChoiceIsKept) {
