@@ -559,12 +559,14 @@ TEST_F(IsolatedLoad, aColourPaletteBelowEightBitsIsRescaledInColourAGreyOneInGre
   EXPECT_EQ(picture.GetBitsPerPixel(), 8u);
 }
 
-// True when the process Pid is blocked reading (its next request, for a
-// decoder that has answered).
+// True when the process Pid sleeps: for a decoder that has answered a small
+// picture, in the read of its next request (its writes had room).
 bool WaitsForRequest(int Pid) {
-  std::ifstream call("/proc/" + std::to_string(Pid) + "/syscall");
-  std::string number;
-  return call >> number && number == "0";
+  std::ifstream stat("/proc/" + std::to_string(Pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const size_t close = line.rfind(')');
+  return close != std::string::npos && line.compare(close + 1, 3, " S ") == 0;
 }
 
 // A decoder session over the pictures of the fixture's folder.
