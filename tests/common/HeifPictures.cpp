@@ -244,7 +244,7 @@ struct TItem {
   uint16_t Id;
   const char* Type;
   std::string Data;
-  bool Hidden;
+  bool Hidden;  // a part of another picture, not one to show on its own
 };
 
 }  // namespace
@@ -287,7 +287,7 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
   if (!Options.Exif.empty()) {
     std::string item(4, '\0');  // no bytes before the TIFF header
     item.append(Options.Exif.begin(), Options.Exif.end());
-    items.push_back({exifId, "Exif", item, true});
+    items.push_back({exifId, "Exif", item, false});
   }
 
   const auto meta = [&](uint32_t DataStart) {
@@ -305,7 +305,7 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
     const size_t iinf = b.BeginFull("iinf", 0, 0);
     b.U16(static_cast<uint16_t>(items.size()));
     for (const TItem& item : items) {
-      const size_t infe = b.BeginFull("infe", 2, item.Hidden && item.Id <= tiles ? 1 : 0);
+      const size_t infe = b.BeginFull("infe", 2, item.Hidden ? 1 : 0);
       b.U16(item.Id);
       b.U16(0);
       b.Out.append(item.Type, 4);
