@@ -264,7 +264,7 @@ TEST_F(PictrimProcess, aRunEndedOrCutShortByAnErrorMessageExitsWithOne) {
   EXPECT_TRUE(Contains(run.Err, "Error with " + Dir / "Pics_SIZE100 kB/a.exPNG.jpg")) << run.Err;
   // A file stands where each job's output folder would be made.
   struct TJob {
-    std::vector<std::string> Arguments;
+    QStringList Arguments;
     std::string Folder;
   };
   const TJob jobs[] = {
