@@ -106,7 +106,7 @@ class TCopyWorker {
   TPictureSize Target(uint32_t Width, uint32_t Height, int Orientation) const {
     return FitNewSize(MaxWidth_, MaxHeight_, Width, Height, Choices_.NoEnlarge, Orientation);
   }
-  TCopyResult MakeFromJpeg(const TResizeEntry& Entry, const TJpegImage& Source,
+  std::optional<TCopyResult> MakeFromJpeg(const TResizeEntry& Entry, const TJpegImage& Source,
                            TPictureSize Target);
   bool LoadPicture(const TResizeEntry& Entry, TCopyResult& Result);
   void RescalePicture(const TResizeEntry& Entry, TPictureSize Target, TCopyResult& Result);
@@ -156,7 +156,7 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
     const TPictureSize target = Target(jpeg->Width(), jpeg->Height(), orientation);
     if (target.Width > 0 && target.Height > 0 && target.Width <= MaxBitmapEdge &&
         target.Height <= MaxBitmapEdge) {
-      return MakeFromJpeg(Entry, *jpeg, target);
+      if (std::optional<TCopyResult> made = MakeFromJpeg(Entry, *jpeg, target)) return *made;
     }
   }
   jpeg.reset();
@@ -199,9 +199,13 @@ int TCopyWorker::ReadCarriedMetadata(const TResizeEntry& Entry) {
   return exif != nullptr ? ExifOrientation(*exif) : 1;
 }
 
-// The source's metadata are those ReadCarriedMetadata read.
-TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, const TJpegImage& Source,
-                                      TPictureSize Target) {
+// The source's metadata are those ReadCarriedMetadata read. Nothing when
+// libjpeg gave up on the picture's data (a damaged scan): the image library
+// then makes what it can of the file, as the file-size job does, and names
+// the copy as damaged.
+std::optional<TCopyResult> TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry,
+                                                     const TJpegImage& Source,
+                                                     TPictureSize Target) {
   TCopyResult result;
   const bool carryMetadata = IsJpegExtension(Entry.Extension);
   const bool hasMetadata = carryMetadata && Metadata_.HasMetadata();
@@ -215,6 +219,12 @@ TCopyResult TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry, const TJpegImag
   } catch (const EJpegCancelled&) {
     result.Kind = TCopyResult::Cancelled;
     return result;
+  } catch (const EJpegStopped&) {
+    result.Kind = TCopyResult::Unreadable;
+    result.LoadLines.push_back(LoaderLine(Entry));
+    return result;
+  } catch (const EJpegError&) {
+    return std::nullopt;
   } catch (const std::exception&) {
     result.Kind = TCopyResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
