@@ -484,6 +484,11 @@ TEST_F(RenamingTab, theCheckBoxCaptionsFollowTheLanguage) {
   Rename(Temp / "cam/");
   EXPECT_EQ(BoxCaptions, (std::vector<std::string>{"Keine weiteren Meldungen in diesem Lauf",
                                                    "No more messages in this run"}));
+  // The boxes and the account of the run speak the language as well.
+  ASSERT_EQ(Boxes.size(), 2u);
+  EXPECT_EQ(Boxes[0].rfind("result:\tNewFileList =\t", 0), 0u) << Boxes[0];
+  EXPECT_EQ(Boxes[1], "Result:\tnew file name =\t" + Temp / "cam/2006-01-28 0001.JPG");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "0 renamed, 1 skipped, 0 failed");
 }
 
 TEST_F(RenamingTab, theTimeTakenIsUsedWhenCheckedAndTheChoiceIsKept) {
