@@ -6,6 +6,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -211,6 +212,11 @@ TEST_F(PictrimProcess, widthAndHeightAreThoseOfThePictureAsShownInEveryOrientati
     ASSERT_NE(metadata.ExifInfo(), nullptr);
     EXPECT_EQ(ExifOrientation(*metadata.ExifInfo()), orientation);
   }
+  // Not enlarging judges the width as shown too: 300 wide turned, under 350.
+  run = RunPictrim({"resize", "--width", "350", "--no-enlarge", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(PictureSize(Dir / "Turned_MAXWIDTH350/o1.jpg"), QSize(350, 262));
+  EXPECT_EQ(PictureSize(Dir / "Turned_MAXWIDTH350/o8.jpg"), QSize(400, 300));
 }
 
 TEST_F(PictrimProcess, speaksEnglishUnlessTheLocaleIsGermanAndKeepsTheErrorLinesAsTheyAre) {
@@ -341,6 +347,35 @@ TEST_F(PictrimProcess, renameWithExifDateNamesCameraFilesByTheTimeTheyWereTaken)
                          "P1280001.JPG -> 20061022154429.JPG\n");
   EXPECT_EQ(FileNames(folder),
             (std::vector<std::string>{"20061022154429.JPG", "20080530155601.JPG"}));
+}
+
+TEST_F(PictrimProcess, renameWithExifDateFallsBackToTheNameAndTheFileTimeWhereTheDateIsNone) {
+  const std::string folder = Dir / "Cam/";
+  fs::create_directories(folder);
+  // Each file: its name, its DateTimeOriginal, its DateTime.
+  const std::vector<std::array<std::string, 3>> files = {
+      {"P1280001.JPG", "2019:13:15 10:20:30", ""},                     // month 13
+      {"DSC_0002.JPG", "2019:06:00 10:20:30", "2019/06/15 10:20:30"},  // day 00, other form
+      {"IMG_0003.JPG", "2019:06:15 10:20:3x", "    :  :     :  :  "},  // a letter, blanks
+      {"P1280004.JPG", "2019:06:15 10:20:30:99", "2020:02:29 23:59:59"},
+      {"DSC_0005.JPG", std::string(5000, 'A'), "2019:02:29 10:20:30"},  // too long, no leap year
+      {"DSC_0006.JPG", "20190615 102030", ""}};                         // another form
+  for (const auto& [name, original, dateTime] : files) {
+    test::TExifBlock block(name[0] == 'D');
+    if (!dateTime.empty()) block.AddAscii(0, 306, dateTime + '\0');
+    const int exif = block.AddDirectory();
+    block.AddPointer(0, 34665, exif);
+    block.AddAscii(exif, 36867, original + '\0');
+    test::WriteBytes(folder + name, test::JpegFile({block.App1()}));
+    SetFileModTime(folder + name, TFileTime{1138449600, 0});  // 2006-01-28, midday
+  }
+  const TRun run = RunPictrim({"rename", "--format", "1", "--exif-date", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(EndsWith(run.Err, "\n3 renamed, 3 skipped, 0 failed\n")) << run.Err;
+  EXPECT_EQ(FileNames(folder),
+            (std::vector<std::string>{"2006-01-28 0001.JPG", "2006-01-28 _0003.JPG",
+                                      "2020-02-29 0004.JPG", "DSC_0002.JPG", "DSC_0005.JPG",
+                                      "DSC_0006.JPG"}));
 }
 
 TEST_F(PictrimProcess, infoListsTheExifOfEachFile) {

@@ -165,6 +165,41 @@ TEST_F(MainForm, aResizeJobWritesItsCopiesAndLeavesTheWindowReadyForTheNextFolde
   EXPECT_FALSE(Form->TabSheet2->ResizeButton2->isEnabled());
 }
 
+TEST_F(MainForm, widthAndHeightAreThoseOfThePictureAsShownAlsoWhenNotEnlarging) {
+  // 400 x 300 stored; the one turned by a quarter is shown 300 x 400.
+  const std::string source = Temp / "turned/";
+  fs::create_directories(source);
+  for (const uint16_t orientation : {1, 6}) {
+    test::TExifBlock block(false);
+    block.AddShort(0, 274, {orientation});
+    test::WriteBytes(source + "o" + std::to_string(orientation) + ".jpg",
+                     test::WithHeader(test::EncodedPicture(400, 300), {block.App1()}));
+  }
+  const auto resize = [&](int Edge, const QString& Pixels) {
+    QTest::mouseClick(Form->TabSheet1->RadioGroup4->Item(Edge), Qt::LeftButton);
+    TypeInto(Form->TabSheet1->SizeEdit1, Pixels);
+    ChooseFolder(source);
+    Execute(Form->TabSheet1->ResizeButton1);
+  };
+  resize(0, "200");  // width
+  resize(1, "150");  // height
+  const std::string wide = ResizeOutputFolder(source, 200, 0);
+  const std::string high = ResizeOutputFolder(source, 0, 150);
+  EXPECT_EQ(test::PictureSize(wide + "o1.jpg"), QSize(200, 150));
+  EXPECT_EQ(test::PictureSize(wide + "o6.jpg"), QSize(266, 200));
+  EXPECT_EQ(test::PictureSize(high + "o1.jpg"), QSize(200, 150));
+  EXPECT_EQ(test::PictureSize(high + "o6.jpg"), QSize(150, 112));
+
+  // 350 wide: the turned picture is narrower as shown and keeps its size.
+  QTest::mouseClick(Form->SharedArea->NoEnlargeCheckBox, Qt::LeftButton);
+  ASSERT_TRUE(Form->SharedArea->NoEnlargeCheckBox->isChecked());
+  resize(0, "350");
+  const std::string kept = ResizeOutputFolder(source, 350, 0);
+  EXPECT_EQ(test::PictureSize(kept + "o1.jpg"), QSize(350, 262));
+  EXPECT_EQ(test::PictureSize(kept + "o6.jpg"), QSize(400, 300));
+  EXPECT_TRUE(Form->ErrorLog().empty());
+}
+
 TEST_F(MainForm, aJobWithErrorLinesShowsThemInTheProgressWindow) {
   const std::string source = MakeTree("src", 1);
   test::WriteTextFile(source + "broken.jpg", "not a picture");
@@ -489,6 +524,18 @@ TEST_F(RenamingTab, theCheckBoxCaptionsFollowTheLanguage) {
   EXPECT_EQ(Boxes[0].rfind("result:\tNewFileList =\t", 0), 0u) << Boxes[0];
   EXPECT_EQ(Boxes[1], "Result:\tnew file name =\t" + Temp / "cam/2006-01-28 0001.JPG");
   EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "0 renamed, 1 skipped, 0 failed");
+
+  // A hand-made language that lacks both keys keeps the German captions.
+  test::WriteTextFile(Temp / "settings/LANGUAGE_Aaa.ini", "[MainForm]\nPages[0].Caption=Taille\n");
+  Restart();
+  PickLanguage("English");
+  PickLanguage("Aaa");
+  EXPECT_EQ(Form->TabSheet3->ExifDateCheckBox->text(), "Aufnahmezeit aus EXIF verwenden");
+  Form->PageControl1->setCurrentIndex(2);
+  Form->TabSheet3->RadioGroup3->SetItemIndex(0);
+  Rename(Temp / "cam/");
+  ASSERT_EQ(BoxCaptions.size(), 3u);
+  EXPECT_EQ(BoxCaptions[2], "Keine weiteren Meldungen in diesem Lauf");
 }
 
 TEST_F(RenamingTab, theTimeTakenIsUsedWhenCheckedAndTheChoiceIsKept) {
