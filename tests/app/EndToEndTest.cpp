@@ -271,12 +271,26 @@ TEST_F(PictrimProcess, aRunEndedOrCutShortByAnErrorMessageExitsWithOne) {
   TRun run = RunPictrimWithFileLimit(2000, {"shrink", "--kb", "100", Q(Dir / "Pics")});
   EXPECT_EQ(run.Status, 1) << run.Err;
   EXPECT_TRUE(Contains(run.Err, "Error with " + Dir / "Pics_SIZE100 kB/a.exPNG.jpg")) << run.Err;
-  // A file stands where the output folder would be made.
-  test::WriteTextFile(Dir / "Pics_MAXSIZE32", "not a folder");
-  run = RunPictrim({"resize", "--edge", "32", Q(Dir / "Pics")});
-  EXPECT_EQ(run.Status, 1) << run.Err;
-  EXPECT_TRUE(Contains(run.Err, "Folder " + Dir / "Pics_MAXSIZE32/ could not be created"))
-      << run.Err;
+  // A file stands where each job's output folder would be made.
+  struct TJob {
+    QStringList Arguments;
+    std::string Folder;
+  };
+  const TJob jobs[] = {
+      {{"resize", "--edge", "32", Q(Dir / "Pics")}, "Pics_MAXSIZE32"},
+      {{"shrink", "--kb", "50", Q(Dir / "Pics")}, "Pics_SIZE50 kB"},
+      {{"/s:" + Q(Dir / "Pics"), "/p:32"}, "Pics_SIZE32"},
+  };
+  test::WritePicture(Dir / "Pics/c.bmp", 40, 30, FIF_BMP);
+  test::WriteJpeg(Dir / "Pics/d.jpg", 40, 30);
+  for (const TJob& job : jobs) {
+    test::WriteTextFile(Dir / job.Folder, "not a folder");
+    run = RunPictrim(job.Arguments);
+    EXPECT_EQ(run.Status, 1) << job.Folder << ": " << run.Err;
+    EXPECT_TRUE(Contains(run.Err, "Folder " + Dir / job.Folder + "/ could not be created"))
+        << run.Err;
+    EXPECT_EQ(test::ReadWholeFile(Dir / job.Folder), "not a folder");
+  }
 }
 
 TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileRenamedAndTheAccount) {

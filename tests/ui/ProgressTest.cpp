@@ -8,11 +8,17 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "image/IsolatedDecode.h"
+#include "tests/common/HostileJpegs.h"
+#include "tests/common/TempDir.h"
+#include "tests/common/TestPictures.h"
 #include "ui/Progress.h"
 #include "ui/ProgressPanel.h"
 #include "util/Texts.h"
@@ -223,6 +229,24 @@ TEST(TimeLeft, showsOnThePanelFromTheThirdFileAndGoesAtTheEnd) {
   now = 1001;
   panel.ShowProgress(2, 3, "/photos/a.jpg");
   EXPECT_EQ(panel.TimeLeftLabel->text(), "");
+}
+
+// The preview reads the copies the batch wrote; a copy can be its source
+// byte for byte (the file-size job's copy of a source already small
+// enough), so a hostile JPEG may reach it. It gets an empty slot, within the
+// picture limits and without waiting.
+TEST(PreviewThumbnail, aHostileJpegGivesAnEmptySlotWithinThePictureLimits) {
+  test::TTempDir dir;
+  test::WriteTextFile(dir / "frame.jpg", test::ClaimingJpeg(15000, 15000, 1));
+  test::WriteTextFile(dir / "scans.jpg", test::ClaimingJpeg(4000, 4000, 600, true));
+  ASSERT_EQ(::mkfifo((dir / "pipe.jpg").c_str(), 0644), 0);
+  test::WriteJpeg(dir / "good.jpg", 640, 480);
+  for (const char* name : {"frame.jpg", "scans.jpg", "pipe.jpg"}) {
+    EXPECT_TRUE(PreviewThumbnail(dir / name).isNull()) << name;
+  }
+  EXPECT_EQ(PreviewThumbnail(dir / "good.jpg").size(),
+            QSize(TProgressPanel::SlotSize, TProgressPanel::SlotSize));
+  EXPECT_EQ(PictureBudget().Used(), 0u);
 }
 
 }  // namespace
