@@ -11,6 +11,7 @@
 #include "platform/Paths.h"
 #include "rename/FileRename.h"
 #include "util/MoreDialogs.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 namespace {
@@ -52,8 +53,8 @@ bool CheckOutputFolder(const TCommandLine& Command, std::ostream& Err) {
   if (Command.OutputFolder.empty() ||
       !batch::OutputInsideSource(Command.OutputFolder, Command.Folder))
     return true;
-  Err << "pictrim: the output folder " << Command.OutputFolder << " lies inside the source folder "
-      << Command.Folder << '\n';
+  Err << "pictrim: "
+      << Text(TTextId::OutputInsideSourceMessage, {Command.OutputFolder, Command.Folder}) << '\n';
   return false;
 }
 

@@ -55,8 +55,7 @@ std::string IntoSourceTreeLine(const std::string& Source, const std::string& Out
 
 bool RefuseOutputInsideSource(const std::string& SourceFolder, const std::string& OutputFolder) {
   if (!OutputInsideSource(OutputFolder, SourceFolder)) return false;
-  ShowMessage("The output folder " + OutputFolder + " lies inside the source folder " +
-              SourceFolder + ": nothing was done. Choose an output folder outside it.");
+  ShowMessage(Text(TTextId::OutputInsideSourceMessage, {OutputFolder, SourceFolder}));
   return true;
 }
 

@@ -26,7 +26,6 @@ namespace {
 
 const std::string ListingFailedMessage = "TreeRenameCameraFiles:  EXCEPTION in GetFileListEx()";
 const std::string NoFileMessage = "TreeRenameCameraFiles:  DEBUG\r\rException";
-const std::string ResultMessage = "result:\tNewFileList =\t";
 
 // A number written in decimal, with leading zeros up to Width digits. A
 // negative number keeps its sign and is not padded beyond Width characters.
@@ -256,7 +255,7 @@ TRenameResult TRenameRun::RenameOne(const std::string& OldPath) {
 }  // namespace
 
 std::string RenameResultText(const TRenameResult& Result) {
-  return ResultMessage + Result.NewPath;
+  return Text(TTextId::RenameResultMessage, {Result.NewPath});
 }
 
 void ShowRenameResult(const TRenameResult& Result) {
@@ -303,9 +302,9 @@ std::string RenameStatusText(int Count) {
 }
 
 std::string RenameAccountText(const TRenameAccount& Account, bool DryRun) {
-  return std::to_string(Account.Renamed) + (DryRun ? " would be renamed, " : " renamed, ") +
-         std::to_string(Account.Skipped) + " skipped, " + std::to_string(Account.Failed) +
-         (DryRun ? " would fail" : " failed");
+  return Text(DryRun ? TTextId::RenameDryRunAccount : TTextId::RenameAccount,
+              {std::to_string(Account.Renamed), std::to_string(Account.Skipped),
+               std::to_string(Account.Failed)});
 }
 
 }  // namespace pictrim

@@ -111,7 +111,8 @@ struct TRenameAccount {
 // Hears of every listed file, in list order, once its rename is done.
 using TRenameListener = std::function<void(const TRenameResult& Result)>;
 
-// The message of a listed file: "result:\tNewFileList =\t" + its path.
+// The message of a listed file in the language in use: a heading, then its
+// path ("result:\tNewFileList =\t" + the path in German).
 std::string RenameResultText(const TRenameResult& Result);
 // Shows that message.
 void ShowRenameResult(const TRenameResult& Result);
@@ -137,8 +138,8 @@ int TreeRenameCameraFiles(TBatchTarget* Window, uint8_t Mode);
 // The status line that reports a renaming run of Count files.
 std::string RenameStatusText(int Count);
 
-// The account as one line: "3 renamed, 1 skipped, 0 failed"; for a dry run
-// "3 would be renamed, 1 skipped, 0 would fail".
+// The account as one line in the language in use: "3 renamed, 1 skipped,
+// 0 failed"; for a dry run "3 would be renamed, 1 skipped, 0 would fail".
 std::string RenameAccountText(const TRenameAccount& Account, bool DryRun);
 
 }  // namespace pictrim

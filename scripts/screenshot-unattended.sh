@@ -13,20 +13,31 @@ out="$(cd "$out" && pwd)"
 tree="$(mktemp -d)"
 trap 'rm -rf "$tree"' EXIT
 
-mkdir -p "$tree/Fotos/Urlaub"
-cp samples/*.JPG samples/Scan.bmp "$tree/Fotos/"
-cp samples/Urlaub/*.JPG "$tree/Fotos/Urlaub/"
-printf 'BM not a bitmap' > "$tree/Fotos/leer.bmp"
-head -c 2000 samples/P1280001.JPG > "$tree/Fotos/Urlaub/abgebrochen.jpg"
+# The tree of each language has names in that language, so the English
+# picture shows no German.
+make_tree() {  # FOLDER TRIP EMPTY_BMP CUT_JPEG
+  mkdir -p "$tree/$1/$2"
+  cp samples/*.JPG samples/Scan.bmp "$tree/$1/"
+  cp samples/Urlaub/*.JPG "$tree/$1/$2/"
+  printf 'BM not a bitmap' > "$tree/$1/$3"
+  head -c 2000 samples/P1280001.JPG > "$tree/$1/$2/$4"
+}
 
 for language in German English; do
   locale=C.UTF-8
-  if [ "$language" = German ]; then locale=de_DE.UTF-8; fi
+  photos=Photos
+  if [ "$language" = German ]; then
+    locale=de_DE.UTF-8
+    photos=Fotos
+    make_tree "$photos" Urlaub leer.bmp abgebrochen.jpg
+  else
+    make_tree "$photos" Holiday empty.bmp cut.jpg
+  fi
   shot="$out/unattended-errors-$language.png"
   cat > "$tree/shoot.sh" <<INNER
 #!/usr/bin/env bash
 # Inside the Xvfb session: start the run, wait for the error layout, take the picture.
-LC_ALL= LC_MESSAGES= LANG=$locale PICTRIM_SCREENSHOT_HOLD_MS=4000 "$build/app/pictrim" "/s:$tree/Fotos" /p:400 /o:yes > "$tree/stdout" 2> "$tree/stderr" &
+LC_ALL= LC_MESSAGES= LANG=$locale PICTRIM_SCREENSHOT_HOLD_MS=4000 "$build/app/pictrim" "/s:$tree/$photos" /p:400 /o:yes > "$tree/stdout" 2> "$tree/stderr" &
 pid=\$!
 sleep 2.5
 import -window root "$shot"

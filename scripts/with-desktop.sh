@@ -8,7 +8,16 @@ wm=""
 if command -v openbox >/dev/null; then
   openbox >/dev/null 2>&1 &
   wm=$!
-  sleep 0.5
+  # A window shown before the window manager runs gets no frame: wait until
+  # openbox announces itself on the root window (up to about ten seconds),
+  # then give it a moment to finish starting up.
+  if command -v xprop >/dev/null; then
+    for _ in $(seq 100); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+      sleep 0.1
+    done
+  fi
+  sleep 1
 fi
 status=0
 "$@" || status=$?

@@ -27,9 +27,11 @@ TJobResultBar::TJobResultBar(QWidget* Parent) : QFrame(Parent) {
   grid->setContentsMargins(6, 2, 4, 2);
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(0);
-  grid->addWidget(AccountLabel, 0, 0);
+  // The account has the whole width: its counts are never shortened beside
+  // the button. The folder below may be, as paths are.
+  grid->addWidget(AccountLabel, 0, 0, 1, 2);
   grid->addWidget(OutputLabel, 1, 0);
-  grid->addWidget(OpenFolderButton, 0, 1, 2, 1, Qt::AlignVCenter);
+  grid->addWidget(OpenFolderButton, 1, 1, Qt::AlignVCenter);
   grid->setColumnStretch(0, 1);
   connect(OpenFolderButton, &QPushButton::clicked, this, [this] { OpenFolderButtonClick(); });
   ApplyTexts();

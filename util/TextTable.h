@@ -74,6 +74,12 @@ enum class TTextId {
   AccountNotPictureMany,
   AccountNotReachedOne,
   AccountNotReachedMany,
+  // Renaming: the account of a run (and of a dry run) and the message per file.
+  RenameAccount,
+  RenameDryRunAccount,
+  RenameResultMessage,
+  // A job refused because its output folder lies inside its source folder.
+  OutputInsideSourceMessage,
   Count
 };
 
@@ -204,6 +210,18 @@ inline constexpr std::array<TTextRow, static_cast<std::size_t>(TTextId::Count)> 
      "%1 nicht bearbeitet: der Auftrag endete vorher", "%1 not done: the job stopped before it"},
     {TTextId::AccountNotReachedMany, MessageTexts, "AccountNotReached",
      "%1 nicht bearbeitet: der Auftrag endete vorher", "%1 not done: the job stopped before them"},
+    {TTextId::RenameAccount, MessageTexts, "RenameAccount",
+     "%1 umbenannt, %2 übersprungen, %3 fehlgeschlagen", "%1 renamed, %2 skipped, %3 failed"},
+    {TTextId::RenameDryRunAccount, MessageTexts, "RenameDryRunAccount",
+     "Probelauf: %1 umzubenennen, %2 übersprungen, %3 nicht umzubenennen",
+     "%1 would be renamed, %2 skipped, %3 would fail"},
+    {TTextId::RenameResultMessage, MessageTexts, "RenameResult", "result:\tNewFileList =\t%1",
+     "Result:\tnew file name =\t%1"},
+    {TTextId::OutputInsideSourceMessage, MessageTexts, "OutputInsideSource",
+     "Der Ausgabeordner %1 liegt im Quellordner %2: es wurde nichts getan. Bitte wählen Sie "
+     "einen Ausgabeordner außerhalb.",
+     "The output folder %1 lies inside the source folder %2: nothing was done. Choose an output "
+     "folder outside it."},
 }};
 
 // Each row stands at the place of its name, so a name finds its row directly.

@@ -153,6 +153,10 @@ TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceIsRefusedWithStatusTwo) {
       RunPictrim({"/s:" + Q(Dir / "Same"), "/d:" + Q(Dir / "Same"), "/o:ja", "/p:100"});
   EXPECT_EQ(run.Status, 2);
   EXPECT_TRUE(Contains(run.Err, "lies inside the source folder")) << run.Err;
+  const TRun german = RunPictrim(
+      {"resize", "--edge", "100", "--out", Q(Dir / "Same/sub"), Q(Dir / "Same")}, "", German);
+  EXPECT_EQ(german.Status, 2);
+  EXPECT_TRUE(Contains(german.Err, "liegt im Quellordner")) << german.Err;
   EXPECT_EQ(test::TreeSnapshot(Dir / "Same/"), before);
 }
 
@@ -161,9 +165,8 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
   white.fill(Qt::white);
   fs::create_directories(Dir / "White");
   ASSERT_TRUE(white.save(Q(Dir / "White/white.png"), "PNG"));
-  const TRun run =
-      RunPictrim({"resize", "--edge", "200", "--text", "MMMM", "--bottom", Q(Dir / "White")}, "",
-                 German);
+  const TRun run = RunPictrim(
+      {"resize", "--edge", "200", "--text", "MMMM", "--bottom", Q(Dir / "White")}, "", German);
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, Dir / "White_MAXSIZE200/\n");
   EXPECT_TRUE(Contains(run.Err, "[1/1] " + Dir / "White_MAXSIZE200/white.jpg\n"));
@@ -305,7 +308,7 @@ TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileRenamedAndTheAccount
   EXPECT_EQ(run.Out, folder + "P1280001.JPG -> 2006-01-28 0001.JPG\n");
   EXPECT_FALSE(Contains(run.Err, "result:")) << run.Err;
   EXPECT_TRUE(Contains(run.Err, "Letzte Aktion =  Umbenennen von 1 Dateien\n"));
-  EXPECT_TRUE(EndsWith(run.Err, "\n1 renamed, 4 skipped, 0 failed\n")) << run.Err;
+  EXPECT_TRUE(EndsWith(run.Err, "\n1 umbenannt, 4 übersprungen, 0 fehlgeschlagen\n")) << run.Err;
 }
 
 TEST_F(PictrimProcess, renameNeverReplacesAndADryRunForeseesItWithoutChangingAnything) {

@@ -7,7 +7,18 @@
 #include <string>
 #include <string_view>
 
+#include "util/Texts.h"
+
 namespace pictrim::test {
+
+// One built-in column of texts for the time of a test; German (the texts in
+// use before a language is chosen) again afterwards.
+struct TBuiltInTexts {
+  explicit TBuiltInTexts(TLanguage Language) { UseBuiltInTexts(Language); }
+  ~TBuiltInTexts() { UseBuiltInTexts(TLanguage::German); }
+  TBuiltInTexts(const TBuiltInTexts&) = delete;
+  TBuiltInTexts& operator=(const TBuiltInTexts&) = delete;
+};
 
 inline bool LooksGerman(std::string_view Text) {
   static constexpr std::array<std::string_view, 31> markers = {

@@ -264,7 +264,7 @@ TEST_F(CommandLineBatches, anOutputFolderInsideTheSourceIsRefusedBeforeAnythingI
     EXPECT_EQ(RunJpeg(100, true, output), 200205) << output;
   }
   EXPECT_EQ(Messages.size(), 6u);
-  EXPECT_NE(Messages.front().find("lies inside the source folder"), std::string::npos);
+  EXPECT_NE(Messages.front().find("liegt im Quellordner"), std::string::npos);
   EXPECT_TRUE(Received.empty());
   EXPECT_TRUE(Log().empty());
 }
@@ -281,11 +281,12 @@ TEST_F(CommandLineBatches, folderAndWriteFailuresAreLoggedAndTheRunGoesOn) {
   EXPECT_EQ(RunBmp(80, true), 0);
   EXPECT_EQ(RunJpeg(80, true), 0);
   EXPECT_TRUE(Messages.empty());
-  EXPECT_EQ(Log(), (std::vector<std::string>{
-                       "File src/a.bmp was not written: its output path src_SIZE80/a.jpg is a folder",
-                       "Folder src_SIZE80/sub/ could not be created",
-                       "File src/d.jpg was not written: its output path src_SIZE80/d.jpg is a folder",
-                       "Folder src_SIZE80/sub/ could not be created"}));
+  EXPECT_EQ(Log(),
+            (std::vector<std::string>{
+                "File src/a.bmp was not written: its output path src_SIZE80/a.jpg is a folder",
+                "Folder src_SIZE80/sub/ could not be created",
+                "File src/d.jpg was not written: its output path src_SIZE80/d.jpg is a folder",
+                "Folder src_SIZE80/sub/ could not be created"}));
 }
 
 TEST(StretchBitmap, keepsTheSizeRefusesAZeroEdgeAndScalesSmoothly) {

@@ -245,7 +245,7 @@ TEST_F(HostileJpegs, anOutputFolderThatLeadsBackIntoTheSourceIsRefusedByEveryBat
   EXPECT_EQ(Resize(100, true, Dir / "elsewhere/../src_SIZE100/sub/"), ResizeRefused);
   EXPECT_EQ(Messages.size(), 5u);
   for (const std::string& message : Messages) {
-    EXPECT_NE(message.find("lies inside the source folder"), std::string::npos) << message;
+    EXPECT_NE(message.find("liegt im Quellordner"), std::string::npos) << message;
   }
   EXPECT_TRUE(Received.empty());
   EXPECT_TRUE(Log().empty());

@@ -10,6 +10,7 @@
 
 #include "engine/JobAccount.h"
 #include "engine/Resize.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
 #include "util/Texts.h"
@@ -38,9 +39,8 @@ void Cut(const std::string& Path, double Size) {
 }
 
 // The account in English for the time of a test.
-struct TEnglishTexts {
-  TEnglishTexts() { UseBuiltInTexts(TLanguage::English); }
-  ~TEnglishTexts() { UseBuiltInTexts(TLanguage::German); }
+struct TEnglishTexts : test::TBuiltInTexts {
+  TEnglishTexts() : TBuiltInTexts(TLanguage::English) {}
 };
 
 TEST(JobAccountLines, endWithTheCountsAndExplainWhatIsNotPlainlyWritten) {
@@ -74,9 +74,10 @@ TEST(JobAccountLines, endWithTheCountsAndExplainWhatIsNotPlainlyWritten) {
 
 TEST(JobAccountLines, speakTheLanguageInUse) {
   const TJobAccount mixed{.Written = 1, .Existing = 2, .NotPictures = 1, .Failed = 1};
-  EXPECT_EQ(AccountLines(mixed, "\"Dateien überschreiben\""),
-            (Lines{"2 übersprungen: die Kopien gibt es schon (\"Dateien überschreiben\" ersetzt sie)",
-                   "1 kein Bild", "1 geschrieben, 3 übersprungen, 1 fehlgeschlagen"}));
+  EXPECT_EQ(
+      AccountLines(mixed, "\"Dateien überschreiben\""),
+      (Lines{"2 übersprungen: die Kopien gibt es schon (\"Dateien überschreiben\" ersetzt sie)",
+             "1 kein Bild", "1 geschrieben, 3 übersprungen, 1 fehlgeschlagen"}));
 }
 
 TEST(JobAccountLines, knowPicturesByTheirExtensionCameraRawsIncluded) {
@@ -181,7 +182,8 @@ TEST_F(AccountedResize, aJpegWithCorruptDataIsNamedAsDamaged) {
   WriteJpeg(Source + "stray.jpg", 64, 48);
   std::string stray = test::ReadWholeFile(Source + "stray.jpg");
   ASSERT_EQ(stray.substr(0, 4), "\xff\xd8\xff\xe0");
-  const size_t app0End = 4 + ((size_t{static_cast<uint8_t>(stray[4])} << 8) | static_cast<uint8_t>(stray[5]));
+  const size_t app0End =
+      4 + ((size_t{static_cast<uint8_t>(stray[4])} << 8) | static_cast<uint8_t>(stray[5]));
   stray.insert(app0End, 1, '\0');
   WriteTextFile(Source + "stray.jpg", stray);
   Run();

@@ -10,6 +10,7 @@
 #include "platform/FileTimes.h"
 #include "rename/FileRename.h"
 #include "rename/TakenNames.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TempDir.h"
 #include "tests/metadata/MetadataBytes.h"
 #include "util/MoreDialogs.h"
@@ -302,6 +303,7 @@ TEST_F(CameraFileRenaming, aNameTakenInAnotherLetterCaseIsTakenToo) {
 }
 
 TEST_F(CameraFileRenaming, aDryRunChangesNothingAndForeseesWhatTheRunDoes) {
+  const test::TBuiltInTexts english(TLanguage::English);
   Make("P1280001.JPG");                                      // its new name exists
   Make("P1280002.JPG", LocalStamp(2006, 1, 28, 5, 0, 0));    // renamed
   Make("20060128042722.JPG");                                // no camera name
@@ -333,6 +335,15 @@ TEST_F(CameraFileRenaming, aDryRunChangesNothingAndForeseesWhatTheRunDoes) {
   EXPECT_EQ(done[5], "2 renamed, 1 skipped, 2 failed");
   done[5] = foreseen[5];
   EXPECT_EQ(done, foreseen);
+
+  // The account speaks the language in use, and so does the message per file.
+  UseBuiltInTexts(TLanguage::German);
+  EXPECT_EQ(RenameAccountText({2, 1, 2}, false), "2 umbenannt, 1 übersprungen, 2 fehlgeschlagen");
+  EXPECT_EQ(RenameAccountText({2, 1, 2}, true),
+            "Probelauf: 2 umzubenennen, 1 übersprungen, 2 nicht umzubenennen");
+  EXPECT_EQ(RenameResultText({"/d/a.jpg", "/d/b.jpg"}), Result + "/d/b.jpg");
+  UseBuiltInTexts(TLanguage::English);
+  EXPECT_EQ(RenameResultText({"/d/a.jpg", "/d/b.jpg"}), "Result:\tnew file name =\t/d/b.jpg");
   EXPECT_EQ(Files(),
             (std::vector<std::string>{"01280004.jpg", "20060128042722.JPG", "20060128042730.jpg",
                                       "20060128050000.JPG", "P1280001.JPG"}));

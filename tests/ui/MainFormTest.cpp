@@ -490,7 +490,7 @@ TEST_F(RenamingTab, aBoxComesForEveryFileUntilTheUserAsksForNoMore) {
   EXPECT_EQ(Boxes.size(), 5u);
   EXPECT_EQ(Boxes[0], "result:\tNewFileList =\t" + folder + "2006-01-28 0001.JPG");
   EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 4 Dateien");
-  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "4 renamed, 1 skipped, 0 failed");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "4 umbenannt, 1 übersprungen, 0 fehlgeschlagen");
 
   Boxes.clear();
   CheckAtBox = 2;
@@ -519,6 +519,11 @@ TEST_F(RenamingTab, theCheckBoxCaptionsFollowTheLanguage) {
   Rename(Temp / "cam/");
   EXPECT_EQ(BoxCaptions, (std::vector<std::string>{"Keine weiteren Meldungen in diesem Lauf",
                                                    "No more messages in this run"}));
+  // The boxes and the account of the run speak the language as well.
+  ASSERT_EQ(Boxes.size(), 2u);
+  EXPECT_EQ(Boxes[0].rfind("result:\tNewFileList =\t", 0), 0u) << Boxes[0];
+  EXPECT_EQ(Boxes[1], "Result:\tnew file name =\t" + Temp / "cam/2006-01-28 0001.JPG");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "0 renamed, 1 skipped, 0 failed");
 
   // A hand-made language that lacks both keys keeps the German captions.
   test::WriteTextFile(Temp / "settings/LANGUAGE_Aaa.ini", "[MainForm]\nPages[0].Caption=Taille\n");
@@ -550,7 +555,7 @@ TEST_F(RenamingTab, theTimeTakenIsUsedWhenCheckedAndTheChoiceIsKept) {
   EXPECT_TRUE(fs::exists(folder + "2019-06-15 0001.JPG"));
   // The second picture of that day and counter keeps its name, and says why.
   ASSERT_EQ(Form->ErrorLog().size(), 1u);
-  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "1 renamed, 0 skipped, 1 failed");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "1 umbenannt, 0 übersprungen, 1 fehlgeschlagen");
   EXPECT_EQ(Form->ErrorLog()[0], "File " + folder + "DSC_0001.JPG was not renamed: " + folder +
                                      "2019-06-15 0001.JPG exists\r\n");
   EXPECT_TRUE(Form->ProgressWindow()->isVisible());

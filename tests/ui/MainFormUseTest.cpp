@@ -135,6 +135,9 @@ TEST_F(MainFormUse, aFolderDroppedOntoTheWindowIsChosenAndOtherDropsAreNot) {
   Form->SharedArea->PathRadioGroup->SetItemIndex(2);
   EXPECT_FALSE(
       Drop(Form.get(), {QUrl::fromLocalFile(QString::fromStdString(source + "P100.jpg"))}));
+  QMimeData file;  // a file is refused as soon as it is dragged over the window
+  file.setUrls({QUrl::fromLocalFile(QString::fromStdString(source + "P100.jpg"))});
+  EXPECT_FALSE(DragEnters(Form.get(), file));
   EXPECT_FALSE(Drop(Form.get(), {QUrl(QStringLiteral("https://example.org/photos/"))}));
   EXPECT_FALSE(Drop(Form.get(), {QUrl::fromLocalFile(QString::fromStdString(Temp / "gone"))}));
   EXPECT_FALSE(Form->TabSheet1->ResizeButton1->isEnabled());

@@ -19,10 +19,12 @@
 #include <vector>
 
 #include "engine/JobAccount.h"
+#include "rename/FileRename.h"
 #include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/ui/CaptionCheck.h"
 #include "tests/ui/MainFormFixture.h"
+#include "ui/ElidingLabel.h"
 #include "ui/FolderAndOptions.h"
 #include "ui/JobResultBar.h"
 #include "ui/Progress.h"
@@ -151,11 +153,23 @@ TEST_F(MainForm, everyCaptionOfEveryWindowIsWholeInBothBuiltInLanguages) {
     ForEveryPage(*Form, [&](const std::string& Page) {
       EXPECT_EQ(CutCaptions(Form.get()), TStrings{}) << language << ", " << Page;
     });
+    // The account is shortened only when nothing else helps: the counts of
+    // a large job, resized or renamed, are whole beside the open-folder button.
+    const auto accountIsWhole = [&] {
+      const TElidingLabel* label = Form->ResultBar->AccountLabel;
+      return label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width();
+    };
     Form->ResultBar->ShowResult(
         AccountLines(TJobAccount{.Written = 99999, .Existing = 99999, .Failed = 99999}, ""),
         Temp.Path());
     QApplication::processEvents();
     EXPECT_EQ(CutCaptions(Form->ResultBar), TStrings{}) << language;
+    EXPECT_TRUE(accountIsWhole()) << language << ": "
+                                  << Form->ResultBar->AccountLabel->text().toStdString();
+    Form->ResultBar->ShowResult({RenameAccountText({99999, 99999, 99999}, false)}, Temp.Path());
+    QApplication::processEvents();
+    EXPECT_TRUE(accountIsWhole()) << language << ": "
+                                  << Form->ResultBar->AccountLabel->text().toStdString();
 
     TProgressWin* progress = Form->ProgressWindow();
     LastFile = "/photos/IMG_0001.jpg";
