@@ -7,6 +7,7 @@
 #include "engine/Resize.h"
 #include "platform/Paths.h"
 #include "util/MoreStr.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 namespace {
@@ -48,7 +49,7 @@ TJobArguments SplitJobArguments(const std::vector<std::string>& Args,
     bool allowed = name == "--help";
     for (const std::string& a : Allowed) allowed = allowed || a == name;
     if (known == JobOptions.end() || !allowed) {
-      result.Error = Args[0] + ": unknown option " + name;
+      result.Error = Text(TTextId::CliJobUnknownOption, {Args[0], name});
       return result;
     }
     std::string value;
@@ -58,11 +59,11 @@ TJobArguments SplitJobArguments(const std::vector<std::string>& Args,
       } else if (i + 1 < Args.size()) {
         value = Args[++i];
       } else {
-        result.Error = Args[0] + ": " + name + " needs a value";
+        result.Error = Text(TTextId::CliOptionNeedsValue, {Args[0], name});
         return result;
       }
     } else if (equals != std::string::npos) {
-      result.Error = Args[0] + ": " + name + " takes no value";
+      result.Error = Text(TTextId::CliOptionTakesNoValue, {Args[0], name});
       return result;
     }
     result.Options[name] = value;
@@ -90,8 +91,8 @@ bool ReadNumberOption(const TJobArguments& Args, const std::string& Name, uint32
                       uint32_t& Value, TCommandLine& Command) {
   const std::optional<uint32_t> number = ParseNumber(Args.Options.at(Name), 1, Max);
   if (!number) {
-    Command = Wrong(Name + " must be a whole number from 1 to " + std::to_string(Max) + ", not \"" +
-                    Args.Options.at(Name) + "\"");
+    Command =
+        Wrong(Text(TTextId::CliNumberRange, {Name, std::to_string(Max), Args.Options.at(Name)}));
     return false;
   }
   Value = *number;
@@ -102,7 +103,7 @@ bool ReadNumberOption(const TJobArguments& Args, const std::string& Name, uint32
 // stamp, --overwrite, --quality and --out.
 void ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TCommandLine& Command) {
   if (Args.Operands.size() != 1 || Args.Operands[0].empty()) {
-    Command = Wrong(Job + " needs one folder");
+    Command = Wrong(Text(TTextId::CliJobNeedsFolder, {Job}));
     return;
   }
   if (Args.Has("--quality")) {
@@ -114,7 +115,7 @@ void ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TComm
   }
   if (Args.Has("--out")) {
     if (Args.Options.at("--out").empty()) {
-      Command = Wrong("--out needs a folder");
+      Command = Wrong(Text(TTextId::CliOutNeedsFolder));
       return;
     }
     Command.OutputFolder = CanonicalFolder(Args.Options.at("--out"));
@@ -133,7 +134,7 @@ TCommandLine ParseResize(const TJobArguments& Args) {
   command.Kind = TCommandKind::Resize;
   int sizes = 0;
   for (const char* name : {"--width", "--height", "--edge"}) sizes += Args.Has(name) ? 1 : 0;
-  if (sizes != 1) return Wrong("resize needs exactly one of --width, --height or --edge");
+  if (sizes != 1) return Wrong(Text(TTextId::CliResizeNeedsSize));
   uint32_t size = 0;
   const std::string name = Args.Has("--width")    ? "--width"
                            : Args.Has("--height") ? "--height"
@@ -149,7 +150,7 @@ TCommandLine ParseResize(const TJobArguments& Args) {
 TCommandLine ParseShrink(const TJobArguments& Args) {
   TCommandLine command;
   command.Kind = TCommandKind::Shrink;
-  if (!Args.Has("--kb")) return Wrong("shrink needs --kb");
+  if (!Args.Has("--kb")) return Wrong(Text(TTextId::CliShrinkNeedsKb));
   if (!ReadNumberOption(Args, "--kb", MaxShrinkKilobytes, command.TargetKB, command))
     return command;
   command.Choices.StrictSize = Args.Has("--strict");
@@ -160,14 +161,14 @@ TCommandLine ParseShrink(const TJobArguments& Args) {
 TCommandLine ParseRename(const TJobArguments& Args) {
   TCommandLine command;
   command.Kind = TCommandKind::Rename;
-  if (!Args.Has("--format")) return Wrong("rename needs --format 1, 2 or 6");
+  if (!Args.Has("--format")) return Wrong(Text(TTextId::CliRenameNeedsFormat));
   const std::string& format = Args.Options.at("--format");
   if (format != "1" && format != "2" && format != "6") {
-    return Wrong("--format must be 1, 2 or 6, not \"" + format + "\"");
+    return Wrong(Text(TTextId::CliFormatRange, {format}));
   }
   command.RenameMode = static_cast<uint8_t>(format[0] - '0');
   if (Args.Operands.size() != 1 || Args.Operands[0].empty())
-    return Wrong("rename needs one folder");
+    return Wrong(Text(TTextId::CliJobNeedsFolder, {"rename"}));
   command.Folder = CanonicalFolder(Args.Operands[0]);
   command.DryRun = Args.Has("--dry-run");
   command.ExifDate = Args.Has("--exif-date");
@@ -198,7 +199,7 @@ TCommandLine ParseJob(const std::vector<std::string>& Args) {
   if (job == "resize") return ParseResize(parsed);
   if (job == "shrink") return ParseShrink(parsed);
   if (job == "rename") return ParseRename(parsed);
-  if (parsed.Operands.empty()) return Wrong("info needs at least one file");
+  if (parsed.Operands.empty()) return Wrong(Text(TTextId::CliInfoNeedsFile));
   TCommandLine info;
   info.Kind = TCommandKind::Info;
   info.Files = parsed.Operands;
@@ -232,16 +233,15 @@ TCommandLine ParseSwitches(const std::vector<std::string>& Args) {
     } else if (key == "/p:") {
       const std::optional<uint32_t> pixels = ParseNumber(value, 1, MaxJpegEdge);
       if (!pixels) {
-        return Wrong("/p: must be a whole number of pixels from 1 to " +
-                     std::to_string(MaxJpegEdge) + ", not \"" + value + "\"");
+        return Wrong(Text(TTextId::CliPixelRange, {std::to_string(MaxJpegEdge), value}));
       }
       command.PixelSize = *pixels;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      return Wrong("unknown option " + arg);
+      return Wrong(Text(TTextId::CliUnknownOption, {arg}));
     }
   }
-  if (command.SourceFolder.empty()) return Wrong("no source folder given (/s:FOLDER)");
-  if (command.PixelSize == 0) return Wrong("no size given (/p:PIXELS)");
+  if (command.SourceFolder.empty()) return Wrong(Text(TTextId::CliNoSourceFolder));
+  if (command.PixelSize == 0) return Wrong(Text(TTextId::CliNoSize));
   return command;
 }
 
@@ -265,7 +265,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Args) {
   // Without a single switch, a first word that is no option is a command
   // this program does not have (a mistyped one, or "help").
   if (first.rfind('-', 0) != 0 && std::none_of(Args.begin(), Args.end(), IsSwitch)) {
-    return Wrong("unknown command '" + first + "' (pictrim --help lists the commands)");
+    return Wrong(Text(TTextId::CliUnknownCommand, {first}));
   }
   return ParseSwitches(Args);
 }

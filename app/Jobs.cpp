@@ -29,10 +29,9 @@ void PrintOutputFolder(const std::string& Folder, std::ostream& Out) {
   if (FolderExists(Folder)) Out << Folder << '\n';
 }
 
-void PrintRefusal(const std::string& Batch, int Code, std::ostream& Err) {
-  std::string reason;
-  if (Code == JpegBatchBadSize) reason = ": the edge must be from 1 to 10000 pixels";
-  Err << "pictrim: " << Batch << " refused to start (code " << Code << ")" << reason << '\n';
+void PrintRefusal(TTextId Batch, int Code, std::ostream& Err) {
+  const TTextId text = Code == JpegBatchBadSize ? TTextId::CliRefusedEdge : TTextId::CliRefused;
+  Err << "pictrim: " << Text(text, {Text(Batch), std::to_string(Code)}) << '\n';
 }
 
 int RunUnattended(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
@@ -70,7 +69,7 @@ int RunResize(const TCommandLine& Command, TConsoleReport& Report, std::ostream&
                                           Command.TextPosition, ProgressMsg, FileMsg,
                                           Command.Overwrite, errorLog, &account, Command.Choices);
   Report.Finish(errorLog);
-  if (result != 0) PrintRefusal("the resize job", result, Err);
+  if (result != 0) PrintRefusal(TTextId::CliResizeJob, result, Err);
   if (result == 0) PrintAccount(account, JobOverwriteOption, Err);
   PrintOutputFolder(Command.OutputFolder.empty()
                         ? ResizeOutputFolder(Command.Folder, Command.MaxWidth, Command.MaxHeight)
@@ -91,7 +90,7 @@ int RunShrink(const TCommandLine& Command, TConsoleReport& Report, std::ostream&
                             Command.PictureText, Command.TextPosition, ProgressMsg, FileMsg,
                             Command.Overwrite, false, errorLog, &account, Command.Choices);
   Report.Finish(errorLog);
-  if (result != 0) PrintRefusal("the file-size job", result, Err);
+  if (result != 0) PrintRefusal(TTextId::CliFileSizeJob, result, Err);
   if (result == 0) PrintAccount(account, JobOverwriteOption, Err);
   PrintOutputFolder(Command.OutputFolder.empty() ? batch::OutputBase(Command.Folder) + "_SIZE" +
                                                        std::to_string(Command.TargetKB) + " kB/"
@@ -134,10 +133,10 @@ int RunInfo(const TCommandLine& Command, std::ostream& Out, std::ostream& Err) {
   int status = 0;
   for (const std::string& file : Command.Files) {
     if (FolderExists(file)) {
-      Err << "pictrim: " << file << " is a folder, not a file\n";
+      Err << "pictrim: " << Text(TTextId::CliFolderNotFile, {file}) << '\n';
       status = 2;
     } else if (!batch::FileExists(file)) {
-      Err << "pictrim: file not found: " << file << '\n';
+      Err << "pictrim: " << Text(TTextId::CliFileNotFound, {file}) << '\n';
       status = 2;
     } else {
       Out << file << '\n' << MetadataText(file) << '\n';
@@ -180,17 +179,17 @@ bool CheckFolder(const std::string& Folder, std::ostream& Err) {
   // The folder as a file would be named: without its closing delimiter.
   const std::string file = Folder.substr(0, Folder.find_last_not_of(PathDelimiter) + 1);
   if (!file.empty() && batch::FileExists(file)) {
-    Err << "pictrim: " << file << " is a file, not a folder\n";
+    Err << "pictrim: " << Text(TTextId::CliFileNotFolder, {file}) << '\n';
   } else {
-    Err << "pictrim: folder not found: " << Folder << '\n';
+    Err << "pictrim: " << Text(TTextId::CliFolderNotFound, {Folder}) << '\n';
   }
   return false;
 }
 
 int FinishUnattended(const TCommandLine& Command, int Bmp, int Jpeg, const TErrorLog& ErrorLog,
                      const TJobAccount& Account, std::ostream& Out, std::ostream& Err) {
-  if (Bmp != 0) PrintRefusal("the BMP batch", Bmp, Err);
-  if (Jpeg != 0) PrintRefusal("the JPEG batch", Jpeg, Err);
+  if (Bmp != 0) PrintRefusal(TTextId::CliBmpBatch, Bmp, Err);
+  if (Jpeg != 0) PrintRefusal(TTextId::CliJpegBatch, Jpeg, Err);
   if (Bmp == 0 || Jpeg == 0) PrintAccount(Account, UnattendedOverwriteOption, Err);
   PrintOutputFolder(Command.OutputFolder.empty()
                         ? SizeOutputFolder(Command.SourceFolder, Command.PixelSize)

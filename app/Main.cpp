@@ -72,6 +72,10 @@ int RunWindow(char* Program) {
 int main(int argc, char** argv) {
   using namespace pictrim;
   const std::vector<std::string> args(argv + 1, argv + argc);
+  // A run from the command line speaks the language of the user's locale,
+  // its answers to wrong arguments included; the window takes its language
+  // from its settings.
+  if (!args.empty()) UseBuiltInTexts(LanguageOfEnvironment());
   const TCommandLine command = ParseCommandLine(args);
   switch (command.Kind) {
     case TCommandKind::Help:
@@ -91,8 +95,6 @@ int main(int argc, char** argv) {
       break;
   }
 
-  // A run from the command line speaks the language of the user's locale.
-  UseBuiltInTexts(LanguageOfEnvironment());
   // Qt gets no arguments of ours to interpret; the text stamp needs its fonts.
   qInstallMessageHandler(PassOnQtErrors);
   int qtArgc = 1;

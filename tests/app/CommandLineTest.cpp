@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "engine/Resize.h"
+#include "tests/common/Languages.h"
 
 namespace pictrim {
 namespace {
@@ -22,8 +23,9 @@ std::string Cwd() {
   return folder.back() == '/' ? folder : folder + '/';
 }
 
-// The error of a wrong command line, "" when it is not wrong.
-std::string ErrorOf(const Args& A) {
+// The error of a wrong command line in English, "" when it is not wrong.
+std::string ErrorOf(const Args& A, TLanguage Language = TLanguage::English) {
+  const test::TBuiltInTexts texts(Language);
   const TCommandLine c = Parse(A);
   return c.Kind == TCommandKind::Wrong ? c.Error : std::string();
 }
@@ -215,6 +217,21 @@ TEST(CommandLine, aWordThatIsNoCommandIsNamedWithAPointerToTheHelp) {
   // Among the switches of the unattended run other words are passed over.
   EXPECT_EQ(Parse({"/s:/a", "/p:8", "foo"}).Kind, TCommandKind::Unattended);
   EXPECT_EQ(Parse({"foo", "/s:/a", "/p:8"}).Kind, TCommandKind::Unattended);
+}
+
+// A German locale gets the answers in German, with the arguments as given.
+TEST(CommandLine, wrongArgumentsAreAnsweredInTheLanguageInUse) {
+  const TLanguage german = TLanguage::German;
+  EXPECT_EQ(ErrorOf({"shrink", "/a"}, german), "shrink braucht --kb");
+  EXPECT_EQ(ErrorOf({"resize", "--edge", "0", "/a"}, german),
+            "--edge muss eine ganze Zahl von 1 bis 10000 sein, nicht \"0\"");
+  EXPECT_EQ(ErrorOf({"resize", "/a", "--edge"}, german), "resize: --edge braucht einen Wert");
+  EXPECT_EQ(ErrorOf({"foo"}, german),
+            "unbekannter Befehl 'foo' (pictrim --help nennt die Befehle)");
+  EXPECT_EQ(ErrorOf({"/s:/a", "/p:%1"}, german),
+            "/p: muss eine ganze Zahl von Pixeln von 1 bis 65535 sein, nicht \"%1\"");
+  EXPECT_EQ(ErrorOf({"/s:/a", "/p:%1"}),
+            "/p: must be a whole number of pixels from 1 to 65535, not \"%1\"");
 }
 
 TEST(CommandLine, theJobsTakeTheirChoicesAndOnlyTheirOwn) {

@@ -251,6 +251,21 @@ TEST_F(PictrimProcess, speaksEnglishUnlessTheLocaleIsGermanAndKeepsTheErrorLines
   }
 }
 
+// Wrong arguments and missing files are answered in the locale's language.
+TEST_F(PictrimProcess, aGermanLocaleGetsItsAnswersToWrongArgumentsInGerman) {
+  TRun run = RunPictrim({"shrink", Q(Dir / "x")}, "", German);
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err, "pictrim: shrink braucht --kb\n");
+  run = RunPictrim({"info", Q(Dir / "fehlt.jpg")}, "", German);
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err, "pictrim: Datei nicht gefunden: " + Dir / "fehlt.jpg" + "\n");
+  run = RunPictrim({"resize", "--edge", "8", Q(Dir / "fehlt")}, "", German);
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err, "pictrim: Ordner nicht gefunden: " + Dir / "fehlt/" + "\n");
+  run = RunPictrim({"info", Q(Dir / "fehlt.jpg")});
+  EXPECT_EQ(run.Err, "pictrim: file not found: " + Dir / "fehlt.jpg" + "\n");
+}
+
 TEST_F(PictrimProcess, shrinkWritesCopiesNearTheTargetSize) {
   PICTRIM_REQUIRE_TESTDATA();
   const std::string source = MakePhotoTree();
