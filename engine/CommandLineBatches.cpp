@@ -16,6 +16,7 @@
 #include "engine/BatchSupport.h"
 #include "engine/Resize.h"
 #include "image/CheckFileTypes.h"
+#include "image/ImageBitmap.h"
 #include "image/JpegImage.h"
 #include "metadata/Exif.h"
 #include "platform/FileTimes.h"
@@ -283,10 +284,12 @@ class TJpegDownSizer {
  private:
   void Write(const std::string& Path, const std::string& Output, TPictureSize Size,
              TJpegImage& Jpeg, QImage& Bitmap, const std::string& Damage);
+  bool LoadThroughLibrary(const std::string& Path, QImage& Bitmap, std::string& Damage);
 
   TCommandLineRun& Run_;
   uint32_t MaxHeight_;
   TMetadata Metadata_{255};
+  TDisplayBitmap Library_;  // for JPEGs whose data libjpeg gives up on
 };
 
 void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count) {
@@ -316,19 +319,47 @@ void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count
   // picture is not held whole only to be stretched down.
   const TPictureSize size = DownSize(Run_.MaxEdge(), MaxHeight_, jpeg.Width(), jpeg.Height());
   QImage bitmap;
+  std::string damage;
+  const std::string loaderLine =
+      "EXCEPTION in SaveJPEGtreeDownSized - TB.assign( j) with  File \"" + Path + "\"";
   try {
     bitmap = jpeg.ToReducedBitmap(size.Width, size.Height);
+    if (jpeg.DecodeWarnings() > 0) damage = CorruptJpegDamage();
   } catch (const EJpegCancelled&) {
     return;
+  } catch (const EJpegStopped&) {
+    Run_.Failed(loaderLine);
+    return;
+  } catch (const EJpegError&) {
+    // A damaged scan: the copy keeps what the image library makes of it.
+    if (!LoadThroughLibrary(Path, bitmap, damage)) {
+      Run_.Failed(loaderLine);
+      return;
+    }
   } catch (const std::exception&) {
-    Run_.Failed("EXCEPTION in SaveJPEGtreeDownSized - TB.assign( j) with  File \"" + Path + "\"");
+    Run_.Failed(loaderLine);
     return;
   }
   if (bitmap.isNull()) {
     Run_.Failed("File " + Path + " could not be loaded");
     return;
   }
-  Write(Path, *output, size, jpeg, bitmap, jpeg.DecodeWarnings() > 0 ? CorruptJpegDamage() : "");
+  Write(Path, *output, size, jpeg, bitmap, damage);
+}
+
+// Bitmap := the picture as the image library decodes it, whole size; Damage
+// says why it may be incomplete. False when the library makes nothing of it.
+bool TJpegDownSizer::LoadThroughLibrary(const std::string& Path, QImage& Bitmap,
+                                        std::string& Damage) {
+  bool loaded = false;
+  try {
+    loaded = Library_.Load(Path, JPEG_DEFAULT) && Library_.CopyToBitmap(&Bitmap) == 0;
+  } catch (const std::exception&) {
+    loaded = false;
+  }
+  Damage = Library_.DecodeDamage().empty() ? CorruptJpegDamage() : Library_.DecodeDamage();
+  Library_.Clear();
+  return loaded && !Bitmap.isNull();
 }
 
 void TJpegDownSizer::Write(const std::string& Path, const std::string& Output, TPictureSize Size,
