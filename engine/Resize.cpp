@@ -85,6 +85,29 @@ struct TCopyResult {
   std::optional<TFileTime> SourceTime;
 };
 
+// Called from a handler of the exception that ended the JPEG road of Entry:
+// a cancel leaves the file not done, a limit or any other failure gives the
+// loader's line; nothing when libjpeg gave up on the file's data, which the
+// image library then judges.
+std::optional<TCopyResult> EndedJpegRoad(const TResizeEntry& Entry) {
+  TCopyResult result;
+  try {
+    throw;
+  } catch (const EJpegCancelled&) {
+    result.Kind = TCopyResult::Cancelled;
+    return result;
+  } catch (const EJpegStopped&) {
+    // a limit: the loader's line below
+  } catch (const EJpegError&) {
+    return std::nullopt;
+  } catch (const std::exception&) {
+    // any other failure: the loader's line below
+  }
+  result.Kind = TCopyResult::Unreadable;
+  result.LoadLines.push_back(LoaderLine(Entry));
+  return result;
+}
+
 // The picture work of the resize batch for one entry: load (at a reduced
 // scale where the target allows it), rescale, encode, stamp, carry the
 // metadata. One worker per thread; it touches no shared state.
@@ -135,19 +158,9 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   std::optional<TJpegImage> jpeg;
   try {
     jpeg = batch::OpenJpegSource(Entry.Source);
-  } catch (const EJpegCancelled&) {
-    result.Kind = TCopyResult::Cancelled;
-    return result;
-  } catch (const EJpegLimitError&) {
-    result.Kind = TCopyResult::Unreadable;
-    result.LoadLines.push_back(LoaderLine(Entry));
-    return result;
-  } catch (const EJpegError&) {
-    jpeg.reset();  // a header libjpeg cannot read: the image library judges it
   } catch (const std::exception&) {
-    result.Kind = TCopyResult::Unreadable;
-    result.LoadLines.push_back(LoaderLine(Entry));
-    return result;
+    if (std::optional<TCopyResult> ended = EndedJpegRoad(Entry)) return *ended;
+    jpeg.reset();  // a header libjpeg cannot read: the image library judges it
   }
   const int orientation = ReadCarriedMetadata(Entry);
   // A JPEG with a usable target takes the quick road: decoded at a reduced
@@ -216,19 +229,8 @@ std::optional<TCopyResult> TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry,
                   .scaled(static_cast<int>(Target.Width), static_cast<int>(Target.Height),
                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (Source.DecodeWarnings() > 0) result.Damage = CorruptJpegDamage();
-  } catch (const EJpegCancelled&) {
-    result.Kind = TCopyResult::Cancelled;
-    return result;
-  } catch (const EJpegStopped&) {
-    result.Kind = TCopyResult::Unreadable;
-    result.LoadLines.push_back(LoaderLine(Entry));
-    return result;
-  } catch (const EJpegError&) {
-    return std::nullopt;
   } catch (const std::exception&) {
-    result.Kind = TCopyResult::Unreadable;
-    result.LoadLines.push_back(LoaderLine(Entry));
-    return result;
+    return EndedJpegRoad(Entry);
   }
   result.Kind = TCopyResult::Picture;
   result.SourceTime = GetFileModTime(Entry.Source);
