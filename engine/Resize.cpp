@@ -11,6 +11,7 @@
 #include "engine/BatchSupport.h"
 #include "image/ImageBitmap.h"
 #include "image/JpegImage.h"
+#include "image/PictureShrink.h"
 #include "metadata/Exif.h"
 #include "metadata/ExifFacts.h"
 #include "platform/FileTimes.h"
@@ -173,10 +174,16 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
     }
   }
   jpeg.reset();
+  // The decoder may hand over a picture far larger than its copy already
+  // shrunk by a whole factor; the copy's size is judged on the whole one.
+  Picture_.SetLoadShrink([this, orientation](uint32_t Width, uint32_t Height) {
+    const TPictureSize target = Target(Width, Height, orientation);
+    return decoding::ShrinkFactorFor(Width, Height, target.Width, target.Height);
+  });
   if (!LoadPicture(Entry, result)) return result;
   const TPictureMetadata carried = Picture_.DecodedMetadata();
   result.Damage = Picture_.DecodeDamage();
-  const TPictureSize original{Picture_.GetWidth(), Picture_.GetHeight()};
+  const TPictureSize original{Picture_.LoadedWidth(), Picture_.LoadedHeight()};
   if (original.Width == 0 || original.Height == 0) {
     Picture_.Clear();
     result.Kind = TCopyResult::Tiny;

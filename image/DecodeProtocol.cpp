@@ -1,8 +1,13 @@
 #include "image/DecodeProtocol.h"
 
+#include "image/PictureShrink.h"
+
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
+
+#include "image/PictureShrink.h"
 
 namespace pictrim::decoding {
 namespace {
@@ -219,7 +224,7 @@ TAnswer ReadPicture(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& Adm
   TPictureHead head;
   std::string failure;
   if (!ReadPictureHead(Source, MaxPixels, head, failure)) return Failed(failure);
-  if (!Admit(DecodedBytes(head.Width, head.Height, head.Bpp), true)) {
+  if (!Admit(head.Width, head.Height, DecodedBytes(head.Width, head.Height, head.Bpp), true)) {
     return Failed("no memory may be had for the picture");
   }
   TPicturePtr dib(FreeImage_AllocateT(static_cast<FREE_IMAGE_TYPE>(head.Type),
@@ -260,7 +265,7 @@ TAnswer ReadAnswerBody(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& 
   }
   if (uint64_t{width} * height > MaxPixels)
     return Failed("the picture has more pixels than allowed");
-  if (bpp > 128 || !Admit(DecodedBytes(width, height, bpp), false)) {
+  if (bpp > 128 || !Admit(width, height, DecodedBytes(width, height, bpp), false)) {
     return Failed("no memory may be had for the picture");
   }
   if (!Get32(Source, kind)) return Failed("the decoder's answer broke off");
@@ -321,6 +326,20 @@ bool ReadRequest(TByteSource& Source, TRequest& Request) {
 
 bool WriteAnswerStart(TByteSink& Sink) {
   return Sink.Write(AnswerMagic, 4);
+}
+
+bool WriteGoAhead(TByteSink& Sink, uint32_t ShrinkFactor) {
+  const uint8_t bytes[] = {GoAhead, static_cast<uint8_t>(std::clamp<uint32_t>(ShrinkFactor, 1, MaxShrinkFactor))};
+  return Sink.Write(bytes, sizeof bytes);
+}
+
+bool ReadGoAhead(TByteSource& Source, uint32_t& ShrinkFactor) {
+  uint8_t bytes[2] = {};
+  if (!Source.Read(bytes, sizeof bytes) || bytes[0] != GoAhead || bytes[1] < 1 ||
+      bytes[1] > MaxShrinkFactor)
+    return false;
+  ShrinkFactor = bytes[1];
+  return true;
 }
 
 bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel) {

@@ -2,7 +2,8 @@
 // sends a request (the library to decode with, the format, the loader flags,
 // the pixel limit and the file: its path or its bytes); the decoder takes it
 // at once with the answer's first bytes, tells the picture's size from its
-// header, waits for a go-ahead, then sends the decoded picture (its pixel
+// header, waits for a go-ahead (which may let it shrink the picture by a
+// whole factor), then sends the decoded picture (its pixel
 // type, depth, masks, palette, transparency, background, resolution, colour
 // profile, rows, a note when the file is damaged, and the metadata blocks
 // the file keeps beside them) or a failure text. A request for the metadata alone is answered with
@@ -100,8 +101,14 @@ inline constexpr uint32_t MaxFailureText = 4096;
 inline constexpr uint32_t MaxProfileBytes = 16u << 20;
 inline constexpr uint32_t MaxMetadataBytes = 16u << 20;
 
-// The byte that lets the decoder go on after it has told the size.
+// The byte that lets the decoder go on after it has told the size. The
+// byte after it is the factor by which the decoder may shrink the picture
+// (1 to MaxShrinkFactor): the program will rescale it to a fraction of its
+// size anyway.
 inline constexpr uint8_t GoAhead = 'G';
+bool WriteGoAhead(TByteSink& Sink, uint32_t ShrinkFactor);
+// False when the program said no (or nonsense) instead.
+bool ReadGoAhead(TByteSource& Source, uint32_t& ShrinkFactor);
 
 bool WriteRequest(TByteSink& Sink, const TRequest& Request, const std::vector<uint8_t>* Bytes);
 bool ReadRequest(TByteSource& Source, TRequest& Request);
@@ -123,10 +130,10 @@ bool WriteMetadata(TByteSink& Sink, const TPictureMetadata& Metadata);
 // padded to 4 bytes as the library keeps them); 0 for an unknown size.
 uint64_t DecodedBytes(uint32_t Width, uint32_t Height, uint32_t BitsPerPixel);
 
-// Called with the decoded size the header announced (Final false; 0 when
-// unknown), and again with the size of the picture that arrives (Final
-// true). False stops reading: the answer becomes a failure.
-using TAdmitFn = std::function<bool(uint64_t Bytes, bool Final)>;
+// Called with the size the header announced and the bytes it takes decoded
+// (Final false; 0 when unknown), and again with those of the picture that
+// arrives (Final true). False stops reading: the answer becomes a failure.
+using TAdmitFn = std::function<bool(uint32_t Width, uint32_t Height, uint64_t Bytes, bool Final)>;
 
 struct TAnswer {
   FIBITMAP* Picture = nullptr;  // owned by the caller

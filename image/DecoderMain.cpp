@@ -32,6 +32,8 @@
 
 #include "image/DecodeProtocol.h"
 #include "image/HeifDecode.h"
+#include "image/HevcDecoder.h"
+#include "image/PictureShrink.h"
 
 namespace {
 
@@ -255,11 +257,18 @@ TServed ServeImageLibrary(TRequest& Request, TByteSource& Source, TByteSink& Sin
   if (!WriteHeader(Sink, width, height, bpp)) return TServed::Broken;
   // The reader refuses a picture above the limit from its header.
   if (uint64_t{width} * height > Request.MaxPixels) return TServed::FailureSent;
-  uint8_t go = 0;
-  if (!Source.Read(&go, 1) || go != GoAhead) return TServed::FailureSent;
+  uint32_t shrink = 1;
+  if (!ReadGoAhead(Source, shrink)) return TServed::FailureSent;
   LibraryMessages.clear();
   FIBITMAP* picture = loader.Load(Request.Flags);
   if (picture == nullptr) return SendFailure(Sink, FailureText());
+  // Shrunk only when it is the picture the header told of.
+  if (shrink > 1 && FreeImage_GetWidth(picture) == width && FreeImage_GetHeight(picture) == height) {
+    if (FIBITMAP* shrunk = ShrinkPicture(picture, shrink)) {
+      FreeImage_Unload(picture);
+      picture = shrunk;
+    }
+  }
   const uint64_t pixels = uint64_t{FreeImage_GetWidth(picture)} * FreeImage_GetHeight(picture);
   const TServed served =
       pixels > Request.MaxPixels
@@ -278,6 +287,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   FreeImage_SetOutputMessage(CollectMessage);
   heif_init(nullptr);
+  UseLibavcodecForHevc();
   TFdChannel channel;
   for (bool first = true;; first = false) {
     TRequest request;

@@ -1,5 +1,8 @@
 #include "image/HeifDecode.h"
 
+#include "image/HevcDecoder.h"
+#include "image/PictureShrink.h"
+
 #include <libheif/heif.h>
 
 #include <algorithm>
@@ -127,8 +130,9 @@ TPictureMetadata MetadataOf(const heif_image_handle* Handle) {
 }
 
 // The decoded picture as the image library keeps one: rows bottom-up, blue
-// first; null when the library's picture is not what was asked for.
-FIBITMAP* ToBitmap(const heif_image* Image, bool Alpha) {
+// first; shrunk by Shrink when it is the Width x Height picture the header
+// told of. Null when the library's picture is not what was asked for.
+FIBITMAP* ToBitmap(const heif_image* Image, bool Alpha, int Width, int Height, uint32_t Shrink) {
   const int width = heif_image_get_width(Image, heif_channel_interleaved);
   const int height = heif_image_get_height(Image, heif_channel_interleaved);
   if (width <= 0 || height <= 0 ||
@@ -138,6 +142,11 @@ FIBITMAP* ToBitmap(const heif_image* Image, bool Alpha) {
   const uint8_t* pixels = heif_image_get_plane_readonly(Image, heif_channel_interleaved, &stride);
   const int channels = Alpha ? 4 : 3;
   if (pixels == nullptr || stride < width * channels) return nullptr;
+  if (Shrink > 1 && width == Width && height == Height) {
+    if (FIBITMAP* shrunk = ShrinkRgbRows(pixels, size_t(stride), uint32_t(width), uint32_t(height),
+                                         uint32_t(channels), Shrink))
+      return shrunk;
+  }
   FIBITMAP* dib = FreeImage_Allocate(width, height, 8 * channels);
   if (dib == nullptr) return nullptr;
   for (int y = 0; y < height; ++y) {
@@ -217,16 +226,17 @@ TServed ServeHeif(const TRequest& Request, TByteSource& Source, TByteSink& Sink)
   const uint64_t coded = uint64_t(std::max(0, heif_image_handle_get_ispe_width(handle.get()))) *
                          uint64_t(std::max(0, heif_image_handle_get_ispe_height(handle.get())));
   if (uint64_t(width) * uint64_t(height) > Request.MaxPixels) return TServed::FailureSent;
-  uint8_t go = 0;
-  if (!Source.Read(&go, 1) || go != GoAhead) return TServed::FailureSent;
+  uint32_t shrink = 1;
+  if (!ReadGoAhead(Source, shrink)) return TServed::FailureSent;
   if (coded > Request.MaxPixels)
     return SendFailure(Sink, "the picture has more pixels than allowed");
+  LimitHevcPictures(Request.MaxPixels);
   TImagePtr image;
   if (const heif_error decoded = DecodePrimary(handle.get(), alpha, image);
       decoded.code != heif_error_Ok) {
     return SendFailure(Sink, LibraryFailure(decoded));
   }
-  const TBitmapPtr dib(ToBitmap(image.get(), alpha));
+  const TBitmapPtr dib(ToBitmap(image.get(), alpha, width, height, shrink));
   const std::string damage = DamageOf(image.get());
   image.reset();
   if (!dib) return SendFailure(Sink, "the library gave a picture of no known kind");

@@ -189,12 +189,15 @@ bool TImageBitmap::TakeLoaded(const uint8_t* Head, size_t HeadSize, const std::s
     return false;
   request.Flags = Flags;
   request.Bytes = Bytes;
+  request.Shrink = Shrink_;
   if (Handle_ != nullptr) FreeImage_Unload(Handle_);
   Handle_ = nullptr;
   Lease_.Release();
   if (!Decoder_) Decoder_ = std::make_unique<TDecoderSession>();
   TIsolatedDecode decoded = Decoder_->Decode(request);
   Handle_ = decoded.Picture;
+  LoadedWidth_ = Handle_ != nullptr ? decoded.FullWidth : 0;
+  LoadedHeight_ = Handle_ != nullptr ? decoded.FullHeight : 0;
   Metadata_ = std::move(decoded.Metadata);
   Lease_ = std::move(decoded.Lease);
   DecodeFailure_ = std::move(decoded.Failure);

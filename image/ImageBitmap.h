@@ -49,6 +49,15 @@ class TImageBitmap : public TImageObject {
   // Load from the file's bytes already in memory; FileName serves only to
   // detect the format by its extension.
   bool LoadFromBytes(const std::vector<uint8_t>& Bytes, const std::string& FileName, int Flags = 0);
+  // Lets the following loads give a smaller picture than decoded: Shrink
+  // tells, from the size the file's header gives, the whole factor by which
+  // the decoder may shrink it, for a picture about to be rescaled to a
+  // fraction of that size. None (as at first): pictures come whole.
+  void SetLoadShrink(TShrinkFn Shrink) { Shrink_ = std::move(Shrink); }
+  // The size of the last picture loaded, as decoded before it was shrunk
+  // (0 x 0 when the load gave none).
+  uint32_t LoadedWidth() const { return LoadedWidth_; }
+  uint32_t LoadedHeight() const { return LoadedHeight_; }
   // True when the last Load recognised the format but could not decode the file.
   bool DecodeFailed() const { return DecodeFailed_; }
   // True when the cancel flag ended the last decode before it gave a picture.
@@ -107,6 +116,9 @@ class TImageBitmap : public TImageObject {
   std::string DecodeFailure_;
   std::string DecodeDamage_;
   TPictureMetadata Metadata_;
+  TShrinkFn Shrink_;
+  uint32_t LoadedWidth_ = 0;
+  uint32_t LoadedHeight_ = 0;
   TMemoryLease Lease_;                        // the loaded picture's share of the picture budget
   std::unique_ptr<TDecoderSession> Decoder_;  // started by the first load
 };

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "image/DecodeProtocol.h"
+#include "image/PictureShrink.h"
 #include "platform/BatchTarget.h"
 
 extern char** environ;
@@ -227,24 +228,31 @@ bool IsIdleDecoder(int Fd) {
 // One request and its answer over the channel to a decoder.
 struct TExchange {
   decoding::TAnswer Answer;
+  uint32_t HeaderWidth = 0;  // the size the header told
+  uint32_t HeaderHeight = 0;
+  uint32_t Shrink = 1;  // the factor the decoder was let shrink the picture by
   TMemoryLease Lease;  // the picture's share of the budget
   bool TimedOut = false;
   bool Cancelled = false;
 };
 
 TExchange Exchange(int Fd, const decoding::TRequest& Request, const std::vector<uint8_t>* Bytes,
-                   double Seconds) {
+                   const TShrinkFn& Shrink, double Seconds) {
   TExchange out;
   TChannel channel(Fd, Seconds);
   if (decoding::WriteRequest(channel, Request, Bytes)) {
     TMemoryBudget& budget = PictureBudget();
-    const auto admit = [&](uint64_t Size, bool Final) {
+    const auto admit = [&](uint32_t Width, uint32_t Height, uint64_t Size, bool Final) {
       if (!Final) {
-        out.Lease = budget.Acquire(Size);
+        out.HeaderWidth = Width;
+        out.HeaderHeight = Height;
+        if (Shrink && Width > 0 && Height > 0)
+          out.Shrink = std::clamp<uint32_t>(Shrink(Width, Height), 1, decoding::MaxShrinkFactor);
+        out.Lease = budget.Acquire(Size / (uint64_t{out.Shrink} * out.Shrink));
         channel.Restart();
         // A decoder that has already ended cannot take the go-ahead; what it
         // wrote before is still read, and its end gives the reason.
-        channel.Write(&decoding::GoAhead, 1);
+        decoding::WriteGoAhead(channel, out.Shrink);
         return true;
       }
       if (Size > out.Lease.Bytes()) {
@@ -366,11 +374,12 @@ struct TDecoderSession::TState {
   // turns out to have gone before it took the request is replaced once, so
   // that its end costs no file.
   TExchange Serve(const TDecodeLimits& Limits, const decoding::TRequest& Request,
-                  const std::vector<uint8_t>* Bytes, double Seconds, std::string& Failure) {
+                  const std::vector<uint8_t>* Bytes, const TShrinkFn& Shrink, double Seconds,
+                  std::string& Failure) {
     for (bool retry = true;; retry = false) {
       if (!Ready(Limits, Failure)) return {};
       const bool kept = Served > 0;
-      TExchange exchange = Exchange(Fd, Request, Bytes, Seconds);
+      TExchange exchange = Exchange(Fd, Request, Bytes, Shrink, Seconds);
       if (retry && kept && !exchange.Answer.Taken && !exchange.TimedOut && !exchange.Cancelled) {
         Finish(false);
         continue;
@@ -424,10 +433,19 @@ TIsolatedDecode TDecoderSession::Decode(const TDecodeRequest& Request) {
   request.Name = NameOf(Request.Path);
   request.Path = Request.Path;
   const double seconds = TimeLimitFor(limits, FileBytesOf(Request.Path, Request.Bytes));
-  TExchange exchange = State_->Serve(limits, request, Request.Bytes, seconds, result.Failure);
+  TExchange exchange =
+      State_->Serve(limits, request, Request.Bytes, Request.Shrink, seconds, result.Failure);
   if (!State_->Process) return result;  // none could be started
   if (IsWhole(request, exchange)) {
     result.Picture = exchange.Answer.Picture;
+    result.FullWidth = FreeImage_GetWidth(result.Picture);
+    result.FullHeight = FreeImage_GetHeight(result.Picture);
+    if (exchange.Shrink > 1 &&
+        result.FullWidth == decoding::ShrunkSide(exchange.HeaderWidth, exchange.Shrink) &&
+        result.FullHeight == decoding::ShrunkSide(exchange.HeaderHeight, exchange.Shrink)) {
+      result.FullWidth = exchange.HeaderWidth;
+      result.FullHeight = exchange.HeaderHeight;
+    }
     result.Metadata = std::move(exchange.Answer.Metadata);
     result.Damage = std::move(exchange.Answer.Damage);
     result.Lease = std::move(exchange.Lease);
@@ -449,7 +467,7 @@ bool TDecoderSession::ReadHeifMetadata(const std::string& Path, TPictureMetadata
   request.Name = NameOf(Path);
   request.Path = Path;
   const double seconds = TimeLimitFor(limits, FileBytesOf(Path, nullptr));
-  TExchange exchange = State_->Serve(limits, request, nullptr, seconds, Failure);
+  TExchange exchange = State_->Serve(limits, request, nullptr, {}, seconds, Failure);
   if (!State_->Process) return false;
   if (IsWhole(request, exchange)) {
     Metadata = std::move(exchange.Answer.Metadata);

@@ -11,6 +11,7 @@
 #include <FreeImage.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,10 @@ bool ExceedsPixelLimit(uint64_t Width, uint64_t Height);
 
 struct TIsolatedDecode {
   FIBITMAP* Picture = nullptr;  // owned by the caller
+  // The picture's size as decoded, before the decoder shrank it (the size of
+  // Picture when it did not).
+  uint32_t FullWidth = 0;
+  uint32_t FullHeight = 0;
   TPictureMetadata Metadata;    // blocks the file keeps beside its pixels (HEIF)
   std::string Failure;          // why there is none
   std::string Damage;           // the file is damaged: the picture may be incomplete
@@ -63,12 +68,18 @@ struct TIsolatedDecode {
 // What to decode: the file at Path (Bytes null) or the bytes given, with
 // the image library in Format with the loader's Flags, or with libheif.
 // The file name of Path names the file in messages.
+// Given the size a picture's header tells, the whole factor by which the
+// decoder may shrink it (each pixel the average of its block) because it
+// will be rescaled to a fraction of that size anyway; 1 keeps it whole.
+using TShrinkFn = std::function<uint32_t(uint32_t Width, uint32_t Height)>;
+
 struct TDecodeRequest {
   decoding::TCodec Codec = decoding::TCodec::ImageLibrary;
   FREE_IMAGE_FORMAT Format = FIF_UNKNOWN;
   int Flags = 0;
   std::string Path;
   const std::vector<uint8_t>* Bytes = nullptr;
+  TShrinkFn Shrink;  // none: the picture comes whole
 };
 
 // A decoder process serving one caller (one thread at a time), file after

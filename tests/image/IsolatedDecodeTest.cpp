@@ -75,7 +75,7 @@ std::vector<uint8_t> AnswerFor(FIBITMAP* Dib) {
 
 TAnswer Parse(const std::vector<uint8_t>& Bytes, uint64_t MaxPixels = 1000) {
   TMemorySource source(Bytes.data(), Bytes.size());
-  return ReadAnswer(source, MaxPixels, [](uint64_t, bool) { return true; });
+  return ReadAnswer(source, MaxPixels, [](uint32_t, uint32_t, uint64_t, bool) { return true; });
 }
 
 bool SamePixels(FIBITMAP* A, FIBITMAP* B) {
@@ -164,7 +164,7 @@ TEST(DecoderAnswer, brokenOrOutOfRangeAnswersGiveNoPicture) {
   }
   // A refused admission.
   TMemorySource source(whole.data(), whole.size());
-  EXPECT_EQ(ReadAnswer(source, 1000, [](uint64_t, bool) { return false; }).Picture, nullptr);
+  EXPECT_EQ(ReadAnswer(source, 1000, [](uint32_t, uint32_t, uint64_t, bool) { return false; }).Picture, nullptr);
 }
 
 // A palette picture comes with exactly the palette its depth has; one sent

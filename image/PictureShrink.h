@@ -1,0 +1,42 @@
+// Shrinking a decoded picture by a whole factor, each pixel the average of
+// its block. The decoder process does it when the program will rescale the
+// picture to a fraction of its size anyway: a quarter of the pixels then
+// crosses to the program and goes through the rescale.
+#pragma once
+
+#include <FreeImage.h>
+
+#include <cstdint>
+
+namespace pictrim::decoding {
+
+// The largest factor a picture is shrunk by.
+inline constexpr uint32_t MaxShrinkFactor = 8;
+
+// The side of a picture shrunk by Factor: the last block of a row or column
+// takes what is left.
+inline uint32_t ShrunkSide(uint32_t Side, uint32_t Factor) {
+  return Factor == 0 ? Side : (Side + Factor - 1) / Factor;
+}
+
+// The whole factor (1 to MaxShrinkFactor) by which a Width x Height picture
+// may be shrunk before it is rescaled to TargetWidth x TargetHeight, such
+// that the rescale still only reduces: 1 when it is not much larger.
+uint32_t ShrinkFactorFor(uint32_t Width, uint32_t Height, uint32_t TargetWidth,
+                         uint32_t TargetHeight);
+
+// True for the pictures ShrinkPicture takes: 8-bit samples, 3 or 4 per pixel.
+bool CanShrink(FIBITMAP* Picture);
+
+// A new picture of Picture shrunk by Factor, with its resolution,
+// background colour and colour profile; null when Factor is below 2, the
+// picture is of another kind or there is no memory.
+FIBITMAP* ShrinkPicture(FIBITMAP* Picture, uint32_t Factor);
+
+// The same from rows of interleaved red, green, blue (and alpha, when
+// Channels is 4) samples, first row at the top, as libheif gives them; the
+// result is as the image library keeps pictures. Null as above.
+FIBITMAP* ShrinkRgbRows(const uint8_t* Pixels, size_t Stride, uint32_t Width, uint32_t Height,
+                        uint32_t Channels, uint32_t Factor);
+
+}  // namespace pictrim::decoding
