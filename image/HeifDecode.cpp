@@ -64,6 +64,10 @@ heif_error OpenPrimary(const TRequest& Request, TContextPtr& Context, THandlePtr
   Context.reset(heif_context_alloc());
   if (!Context) return {heif_error_Memory_allocation_error, heif_suberror_Unspecified, "no memory"};
   heif_context_set_maximum_image_size_limit(Context.get(), MaxSide);
+  // The tiles of a phone's photo one after the other: libheif's threads
+  // that decode them side by side now and then put wrong pixels into the
+  // picture, and each decoder process has a core of its own anyway.
+  heif_context_set_max_decoding_threads(Context.get(), 0);
   const heif_error read =
       Request.FromBytes ? heif_context_read_from_memory_without_copy(
                               Context.get(), Request.Bytes.data(), Request.Bytes.size(), nullptr)

@@ -191,6 +191,21 @@ bool CopyPlane(const AVFrame& Frame, int Plane, heif_channel Channel, const TLay
   return true;
 }
 
+// Gives the picture the colour description of the coded data (its video
+// usability information, with H.273's numbers, which libavcodec keeps):
+// libheif turns a tile into RGB by it where the container describes none.
+void SetColourDescription(const AVFrame& Frame, heif_image* Image) {
+  heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
+  if (nclx == nullptr) return;
+  heif_nclx_color_profile_set_color_primaries(nclx, static_cast<uint16_t>(Frame.color_primaries));
+  heif_nclx_color_profile_set_transfer_characteristics(nclx,
+                                                       static_cast<uint16_t>(Frame.color_trc));
+  heif_nclx_color_profile_set_matrix_coefficients(nclx, static_cast<uint16_t>(Frame.colorspace));
+  nclx->full_range_flag = Frame.color_range == AVCOL_RANGE_JPEG ? 1 : 0;
+  heif_image_set_nclx_color_profile(Image, nclx);
+  heif_nclx_color_profile_free(nclx);
+}
+
 heif_error ToHeifImage(const AVFrame& Frame, heif_image** Out) {
   const TLayout layout = LayoutOf(static_cast<AVPixelFormat>(Frame.format));
   if (layout.Chroma == heif_chroma_undefined || Frame.width <= 0 || Frame.height <= 0)
@@ -205,6 +220,7 @@ heif_error ToHeifImage(const AVFrame& Frame, heif_image** Out) {
     if (!CopyPlane(Frame, plane, Channels[plane], layout, image.get()))
       return Failure("no memory for the decoded picture");
   }
+  SetColourDescription(Frame, image.get());
   *Out = image.release();
   return Ok();
 }

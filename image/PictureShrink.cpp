@@ -1,6 +1,8 @@
 #include "image/PictureShrink.h"
 
 #include <algorithm>
+#include <cmath>
+#include <memory>
 #include <vector>
 
 namespace pictrim::decoding {
@@ -12,17 +14,17 @@ void AddRow(const uint8_t* __restrict In, size_t Samples, uint16_t* __restrict C
   for (size_t i = 0; i < Samples; ++i) Columns[i] = static_cast<uint16_t>(Columns[i] + In[i]);
 }
 
-// Divides Sum by Count, rounded, through a multiplication: exact for
-// sums below 2^15 and counts up to 512, which blocks of 8-bit samples up to
-// MaxShrinkFactor wide never exceed.
+// Divides Sum by Count, rounded half up, through a multiplication: exact
+// for counts up to MaxCount and sums of as many 8-bit samples.
 struct TDivision {
+  static constexpr uint32_t MaxCount = 4095;
   explicit TDivision(uint32_t Count)
-      : Half(Count / 2), Multiplier(((uint32_t{1} << 24) + Count - 1) / Count) {}
+      : Half(Count / 2), Multiplier(((uint64_t{1} << 32) + Count - 1) / Count) {}
   BYTE operator()(uint32_t Sum) const {
-    return static_cast<BYTE>((uint64_t{Sum + Half} * Multiplier) >> 24);
+    return static_cast<BYTE>((uint64_t{Sum + Half} * Multiplier) >> 32);
   }
   uint32_t Half;
-  uint32_t Multiplier;
+  uint64_t Multiplier;
 };
 
 // Writes the averages of one row of blocks, Rows rows high. Swap exchanges
@@ -89,6 +91,75 @@ FIBITMAP* AllocateShrunk(uint32_t Width, uint32_t Height, uint32_t Channels, uin
                             FI_RGBA_BLUE_MASK);
 }
 
+// The source pixels a box of the library's box filter averages, for each
+// pixel of a side of Target pixels made from Source ones: those whose
+// centres lie within half a target pixel of its centre.
+struct TSpan {
+  uint32_t First;
+  uint32_t Count;
+};
+
+std::vector<TSpan> BoxSpans(uint32_t Source, uint32_t Target) {
+  std::vector<TSpan> spans(Target);
+  const double scale = double(Target) / double(Source);
+  const double width = 0.5 / scale;
+  for (uint32_t u = 0; u < Target; ++u) {
+    // Worked out as the library does: where a pixel's centre lies exactly
+    // on a box's edge, the rounding of this sum decides, as it does there.
+    const double centre = double(u) / scale + 0.5 / scale;
+    const int64_t left = std::max<int64_t>(0, int64_t(centre - width + 0.5));
+    const int64_t right = std::min<int64_t>(int64_t(centre + width + 0.5), Source);
+    int64_t first = right, last = left - 1;
+    for (int64_t i = left; i < right; ++i) {
+      if (std::abs(scale * (double(i) + 0.5 - centre)) <= 0.5) {
+        first = std::min(first, i);
+        last = std::max(last, i);
+      }
+    }
+    // A box always holds the pixel under its centre.
+    if (last < first) first = last = std::min<int64_t>(int64_t(centre), Source - 1);
+    spans[u] = {uint32_t(first), uint32_t(last - first + 1)};
+  }
+  return spans;
+}
+
+bool FitsDivision(const std::vector<TSpan>& Spans) {
+  return std::all_of(Spans.begin(), Spans.end(),
+                     [](const TSpan& Span) { return Span.Count <= TDivision::MaxCount; });
+}
+
+// One row averaged across: each target pixel the average of its span.
+template <uint32_t Channels>
+void AverageAcross(const BYTE* In, const std::vector<TSpan>& Spans, BYTE* Out) {
+  for (const TSpan& span : Spans) {
+    uint32_t sums[Channels] = {};
+    const BYTE* from = In + size_t{span.First} * Channels;
+    for (uint32_t i = 0; i < span.Count; ++i, from += Channels) {
+      for (uint32_t c = 0; c < Channels; ++c) sums[c] += from[c];
+    }
+    const TDivision divide(span.Count);
+    for (uint32_t c = 0; c < Channels; ++c) Out[c] = divide(sums[c]);
+    Out += Channels;
+  }
+}
+
+// Every target row the average of the rows of its span, top to bottom as
+// the rows are kept (the boxes are symmetric, so the order does not count).
+void AverageDown(FIBITMAP* In, const std::vector<TSpan>& Spans, size_t Samples, FIBITMAP* Out) {
+  std::vector<uint32_t> sums(Samples);
+  for (uint32_t v = 0; v < Spans.size(); ++v) {
+    std::fill(sums.begin(), sums.end(), 0);
+    for (uint32_t y = Spans[v].First; y < Spans[v].First + Spans[v].Count; ++y) {
+      const BYTE* __restrict row = FreeImage_GetScanLine(In, static_cast<int>(y));
+      uint32_t* __restrict sum = sums.data();
+      for (size_t i = 0; i < Samples; ++i) sum[i] += row[i];
+    }
+    const TDivision divide(Spans[v].Count);
+    BYTE* out = FreeImage_GetScanLine(Out, static_cast<int>(v));
+    for (size_t i = 0; i < Samples; ++i) out[i] = divide(sums[i]);
+  }
+}
+
 }  // namespace
 
 uint32_t ShrinkFactorFor(uint32_t Width, uint32_t Height, uint32_t TargetWidth,
@@ -138,6 +209,44 @@ FIBITMAP* ShrinkRgbRows(const uint8_t* Pixels, size_t Stride, uint32_t Width, ui
   if (out == nullptr) return nullptr;
   AverageBlocks([&](uint32_t Y) { return Pixels + size_t{Y} * Stride; }, Width, Height, Channels,
                 Factor, FI_RGBA_RED != 0, out);
+  return out;
+}
+
+FIBITMAP* BoxRescale(FIBITMAP* Picture, uint32_t Width, uint32_t Height) {
+  if (!CanShrink(Picture) || Width == 0 || Height == 0) return nullptr;
+  const uint32_t width = FreeImage_GetWidth(Picture);
+  const uint32_t height = FreeImage_GetHeight(Picture);
+  if (Width > width || Height > height) return nullptr;
+  const std::vector<TSpan> across = BoxSpans(width, Width);
+  const std::vector<TSpan> down = BoxSpans(height, Height);
+  if (!FitsDivision(across) || !FitsDivision(down)) return nullptr;
+  const uint32_t bpp = FreeImage_GetBPP(Picture);
+  const uint32_t channels = bpp / 8;
+  // The rows first, as the library does, into a picture as high as the
+  // source, then down.
+  std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)> narrow(
+      FreeImage_Allocate(int(Width), int(height), int(bpp), FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK,
+                         FI_RGBA_BLUE_MASK),
+      &FreeImage_Unload);
+  FIBITMAP* out = FreeImage_Allocate(int(Width), int(Height), int(bpp), FI_RGBA_RED_MASK,
+                                     FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+  if (!narrow || out == nullptr) {
+    if (out != nullptr) FreeImage_Unload(out);
+    return nullptr;
+  }
+  for (uint32_t y = 0; y < height; ++y) {
+    const BYTE* in = FreeImage_GetScanLine(Picture, int(y));
+    BYTE* row = FreeImage_GetScanLine(narrow.get(), int(y));
+    if (channels == 4) {
+      AverageAcross<4>(in, across, row);
+    } else {
+      AverageAcross<3>(in, across, row);
+    }
+  }
+  AverageDown(narrow.get(), down, size_t{Width} * channels, out);
+  FreeImage_CloneMetadata(out, Picture);
+  FreeImage_SetDotsPerMeterX(out, FreeImage_GetDotsPerMeterX(Picture));
+  FreeImage_SetDotsPerMeterY(out, FreeImage_GetDotsPerMeterY(Picture));
   return out;
 }
 

@@ -1,7 +1,8 @@
-// Shrinking a decoded picture by a whole factor, each pixel the average of
-// its block. The decoder process does it when the program will rescale the
-// picture to a fraction of its size anyway: a quarter of the pixels then
-// crosses to the program and goes through the rescale.
+// Making pictures smaller by averaging their pixels. The decoder process
+// shrinks a decoded picture by a whole factor when the program will rescale
+// it to a fraction of its size anyway: a quarter of the pixels then crosses
+// to the program and goes through the rescale. The rescale itself, for the
+// common pictures, is the image library's box filter done in whole numbers.
 #pragma once
 
 #include <FreeImage.h>
@@ -38,5 +39,14 @@ FIBITMAP* ShrinkPicture(FIBITMAP* Picture, uint32_t Factor);
 // result is as the image library keeps pictures. Null as above.
 FIBITMAP* ShrinkRgbRows(const uint8_t* Pixels, size_t Stride, uint32_t Width, uint32_t Height,
                         uint32_t Channels, uint32_t Factor);
+
+// The picture rescaled to Width x Height, neither side larger than now,
+// with the image library's box filter: each pixel the average of the pixels
+// whose centres lie within its box, the rows first. The result is the
+// library's to within one step of a sample, with the library's metadata and
+// resolution and without colour profile or background, as the library's
+// rescale gives it. Null when the picture is of another kind than
+// CanShrink takes, a side would grow, or there is no memory.
+FIBITMAP* BoxRescale(FIBITMAP* Picture, uint32_t Width, uint32_t Height);
 
 }  // namespace pictrim::decoding

@@ -102,6 +102,8 @@ std::string EncodeHeif(const QImage& Stored, const THeifOptions& Options) {
               context, Options.Avif ? heif_compression_AV1 : heif_compression_HEVC, &encoder),
           "encoder");
     Check(heif_encoder_set_lossy_quality(encoder, Options.Quality), "quality");
+    if (!Options.Chroma.empty())
+      Check(heif_encoder_set_parameter(encoder, "chroma", Options.Chroma.c_str()), "chroma");
     const bool deep = Options.BitDepth > 8 && !alpha;
     const heif_chroma chroma = deep    ? heif_chroma_interleaved_RRGGBB_LE
                                : alpha ? heif_chroma_interleaved_RGBA
@@ -256,7 +258,8 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
   THeifOptions tileOptions;
   tileOptions.Quality = Options.Quality;
   std::vector<TItem> items;
-  std::string config, colour;
+  std::vector<std::string> configs;  // each tile's coder set-up, as coded with it
+  std::string colour;
   for (int row = 0; row < Rows; ++row) {
     for (int column = 0; column < Columns; ++column) {
       // The last tiles reach past the picture; the grid's size crops them.
@@ -266,11 +269,9 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
       painter.drawImage(QPoint(-column * tileWidth, -row * tileHeight), Stored);
       painter.end();
       const std::string file = EncodeHeif(tile, tileOptions);
-      if (config.empty()) {
-        config = BoxOf(file, "hvcC");
-        colour = BoxOf(file, "colr");
-        if (config.empty()) throw std::runtime_error("a tile without its coder's set-up");
-      }
+      configs.push_back(BoxOf(file, "hvcC"));
+      if (configs.back().empty()) throw std::runtime_error("a tile without its coder's set-up");
+      if (colour.empty()) colour = BoxOf(file, "colr");
       items.push_back({static_cast<uint16_t>(items.size() + 1), "hvc1", CodedDataOf(file), true});
     }
   }
@@ -327,11 +328,15 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
       b.End(cdsc);
     }
     b.End(iref);
-    // Properties: 1 the coder's set-up, 2 the tile size, 3 the grid's size,
-    // 4 the rotation, 5 the colours (when the tiles state them).
+    // Properties: 1 .. tiles each tile's coder set-up, then the tile size,
+    // the grid's size, the rotation, the colours (when the tiles state them).
+    const auto tileSize = static_cast<uint8_t>(tiles + 1);
+    const auto gridSize = static_cast<uint8_t>(tiles + 2);
+    const auto rotation = static_cast<uint8_t>(tiles + 3);
+    const auto colours = static_cast<uint8_t>(tiles + 4);
     const size_t iprp = b.Begin("iprp");
     const size_t ipco = b.Begin("ipco");
-    b.Out += config;
+    for (const std::string& config : configs) b.Out += config;
     for (const auto& [w, h] :
          {std::pair{tileWidth, tileHeight}, std::pair{Stored.width(), Stored.height()}}) {
       const size_t ispe = b.BeginFull("ispe", 0, 0);
@@ -349,14 +354,14 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
     for (uint16_t id = 1; id <= tiles; ++id) {
       b.U16(id);
       b.U8(2);
-      b.U8(0x80 | 1);
-      b.U8(2);
+      b.U8(static_cast<uint8_t>(0x80 | id));
+      b.U8(tileSize);
     }
     b.U16(gridId);
     b.U8(colour.empty() ? 2 : 3);
-    b.U8(3);
-    b.U8(0x80 | 4);
-    if (!colour.empty()) b.U8(5);
+    b.U8(gridSize);
+    b.U8(0x80 | rotation);
+    if (!colour.empty()) b.U8(colours);
     b.End(ipma);
     b.End(iprp);
     // Where each item's data lies in the media data box.

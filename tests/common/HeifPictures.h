@@ -21,6 +21,7 @@ struct THeifOptions {
   int BitDepth = 8;         // 8, or 10 as some phones write (no alpha then)
   int ThumbnailSide = 0;    // > 0: a thumbnail that fits a square of this side
   bool CropByGrid = false;  // a size the coder pads is cropped by a grid of one tile
+  std::string Chroma;       // the coder's subsampling ("420", "422", "444"); empty: its own
 };
 
 // Encodes Stored (the pixels as stored; with alpha when it has an alpha

@@ -88,6 +88,20 @@ TEST_F(ResizeBatch, widthAndHeightModesUseTheirOwnFolders) {
   EXPECT_EQ(PictureSize(Dir / "src_MAXHEIGHT150/a.jpg"), QSize(200, 150));
 }
 
+TEST_F(ResizeBatch, aPictureTheDecoderShrinksFirstGetsTheSizeOfItsWholePicture) {
+  // 200 x 101 comes from the decoder as 100 x 51 (shrunk by two); the copy
+  // is 100 x 50 as from the whole picture, not 100 x 51.
+  WritePicture(Source + "a.png", 200, 101, FIF_PNG);
+  WritePicture(Source + "b.tif", 101, 200, FIF_TIFF);
+  WritePicture(Source + "c.png", 800, 600, FIF_PNG, 32);  // shrunk by eight
+  FreezeSource();
+  EXPECT_EQ(Run(100, 100), 0);
+  EXPECT_EQ(PictureSize(Out("a.jpg", 100)), QSize(100, 50));
+  EXPECT_EQ(PictureSize(Out("b.jpg", 100)), QSize(50, 100));
+  EXPECT_EQ(PictureSize(Out("c.jpg", 100)), QSize(100, 75));
+  EXPECT_TRUE(Log().empty());
+}
+
 TEST_F(ResizeBatch, aZeroEdgeIsLoggedAndThePictureKeepsItsSize) {
   WritePicture(Source + "strip.png", 10000, 5, FIF_PNG);
   FreezeSource();

@@ -7,6 +7,7 @@
 
 #include <QColor>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -294,6 +295,25 @@ TEST_F(HeifLoad, aPhonesPhotoComesWholeFromItsTilesTurnedAndWithItsExif) {
   EXPECT_TRUE(IsGreen(ColourAt(picture, Shown(3, 61 - 8, 7, 61, 45))));
   decoding.reset();
   EXPECT_TRUE(NoChildLeft());
+}
+
+TEST_F(HeifLoad, aPhonesTiledPhotoComesOutTheSameEveryTime) {
+  // Twelve tiles: decoded side by side, libheif's threads now and then put
+  // wrong pixels into the picture.
+  test::WriteHeifGrid(Dir / "tiles.heic", test::MakeNaturalImage(160, 120, 11), 4, 3);
+  TDisplayBitmap first, again;
+  ASSERT_TRUE(first.Load(Dir / "tiles.heic")) << first.DecodeFailure();
+  const uint32_t line = FreeImage_GetLine(first.Handle());
+  for (int i = 0; i < 30; ++i) {
+    ASSERT_TRUE(again.Load(Dir / "tiles.heic")) << again.DecodeFailure();
+    ASSERT_EQ(FreeImage_GetLine(again.Handle()), line);
+    for (uint32_t y = 0; y < first.GetHeight(); ++y) {
+      ASSERT_EQ(std::memcmp(FreeImage_GetScanLine(first.Handle(), int(y)),
+                            FreeImage_GetScanLine(again.Handle(), int(y)), line),
+                0)
+          << "load " << i << ", row " << y;
+    }
+  }
 }
 
 // The file with every 'ispe' box (the coded size of the picture and of its
