@@ -23,6 +23,7 @@ ENGINE = ("test_engine", "tests/engine/test_engine")
 SEARCH = (*ENGINE, "SizeSearch*:FileSizeBatch*:ParallelShrink*")
 SHRINK = (*ENGINE, "RoundedMean*:ReducedJpegMaster*:LeadingSegments*:ParallelShrink*:FileSizeBatch*")
 IMAGE = ("test_image", "tests/image/test_image", "*")
+RESIZE = (*ENGINE, "ResizeBatch*:HeifCopies*")
 UTIL = ("test_util", "tests/util/test_util", "*")
 UI = ("pictrim_ui_tests", "tests/ui/pictrim_ui_tests", "WindowBatchTarget*:JobThread*:WindowMessages*:MainForm*")
 METADATA = ("test_metadata", "tests/metadata/test_metadata", "*")
@@ -194,6 +195,39 @@ MUTATIONS = [
     ("platform/BatchTarget.cpp", "    TBatchMessage message = std::move(Pending_.front());\n    Pending_.pop_front();",
      "    TBatchMessage message = std::move(Pending_.back());\n    Pending_.pop_back();",
      "notifications handled newest first", PLATFORM_USERS),
+    # Shrinking in the decoder, the box rescale and libavcodec behind libheif.
+    ("image/PictureShrink.h", "(Side + Factor - 1) / Factor", "Side / Factor",
+     "a shrunk side rounded down, the ragged blocks lost", [IMAGE, RESIZE]),
+    ("image/PictureShrink.cpp", ": Half(Count / 2),", ": Half(0),",
+     "averages cut down instead of rounded", [IMAGE]),
+    ("image/PictureShrink.cpp", "const TDivision& divide = columns == Factor ? whole : last;",
+     "const TDivision& divide = whole;", "the last block of a row divided by a whole block's count",
+     [IMAGE]),
+    ("image/PictureShrink.cpp", "std::min(Width / TargetWidth, Height / TargetHeight)",
+     "std::max(Width / TargetWidth, Height / TargetHeight)",
+     "the shrink factor taken from the longer side", [IMAGE, RESIZE]),
+    ("image/PictureShrink.cpp", "std::clamp<uint32_t>(factor, 1, MaxShrinkFactor)",
+     "std::max<uint32_t>(factor, 1)", "shrink factors beyond eight", [IMAGE]),
+    ("image/PictureShrink.cpp", "double(u) / scale + 0.5 / scale", "(u + 0.5) / scale",
+     "box centres worked out otherwise than the library does", [IMAGE]),
+    ("image/PictureShrink.cpp", "FI_RGBA_RED != 0, out);", "false, out);",
+     "libheif's red and blue left in its order", [IMAGE]),
+    ("image/DecodeProtocol.cpp", "bytes[1] > MaxShrinkFactor", "bytes[1] >= MaxShrinkFactor",
+     "the largest shrink factor refused by the decoder", [RESIZE]),
+    ("image/IsolatedDecode.cpp", "      result.FullWidth = exchange.HeaderWidth;\n",
+     "", "a shrunk picture's whole width forgotten", [IMAGE, RESIZE]),
+    ("image/DecoderMain.cpp", "  if (shrink > 1 && FreeImage_GetWidth(picture) == width",
+     "  if (shrink > 1 && shrink < 2 && FreeImage_GetWidth(picture) == width",
+     "the image library's pictures never shrunk", [IMAGE]),
+    ("image/HeifDecode.cpp", "  heif_context_set_max_decoding_threads(Context.get(), 0);\n", "",
+     "a phone's tiles decoded side by side", [IMAGE]),
+    ("image/HevcDecoder.cpp", "  if (!Complaint.empty() && decoder->Strict) return",
+     "  if (false && decoder->Strict) return", "strict decoding takes a damaged picture", [IMAGE]),
+    ("image/HevcDecoder.cpp", "  SetColourDescription(Frame, image.get());\n", "",
+     "the colours the coded data states not passed on", [IMAGE]),
+    ("engine/Resize.cpp", "original{Picture_.LoadedWidth(), Picture_.LoadedHeight()}",
+     "original{Picture_.GetWidth(), Picture_.GetHeight()}",
+     "the copy's size worked out from the shrunk picture", [RESIZE]),
 ]
 
 

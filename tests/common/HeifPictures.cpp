@@ -129,6 +129,14 @@ std::string EncodeHeif(const QImage& Stored, const THeifOptions& Options) {
         out[2 * i + 1] = static_cast<uint8_t>(value >> 8);
       }
     }
+    if (Options.Matrix > 0) {
+      heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
+      heif_nclx_color_profile_set_matrix_coefficients(nclx, static_cast<uint16_t>(Options.Matrix));
+      nclx->full_range_flag = Options.FullRange ? 1 : 0;
+      const heif_error set = heif_image_set_nclx_color_profile(image, nclx);
+      heif_nclx_color_profile_free(nclx);
+      Check(set, "colours");
+    }
     if (!Options.ColourProfile.empty()) {
       Check(heif_image_set_raw_color_profile(image, "prof", Options.ColourProfile.data(),
                                              Options.ColourProfile.size()),

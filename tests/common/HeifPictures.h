@@ -22,6 +22,8 @@ struct THeifOptions {
   int ThumbnailSide = 0;    // > 0: a thumbnail that fits a square of this side
   bool CropByGrid = false;  // a size the coder pads is cropped by a grid of one tile
   std::string Chroma;       // the coder's subsampling ("420", "422", "444"); empty: its own
+  int Matrix = 0;           // > 0: the colour matrix stated (H.273), with
+  bool FullRange = true;    //      the range of the samples
 };
 
 // Encodes Stored (the pixels as stored; with alpha when it has an alpha

@@ -162,6 +162,19 @@ TEST_F(HevcDecoder, givesTheSamePixelsAsLibheifsOwnForEveryKindOfHeic) {
     options.Chroma = name;
     ExpectTheSamePixels(test::EncodeHeif(photo, options), chroma, heif_chroma_interleaved_RGB, name);
   }
+  // Colours stated only in the coded data (the container's statement
+  // taken out): the decoder passes them on, and libheif turns the picture
+  // into RGB by them.
+  for (const auto& [matrix, full] : {std::pair{1, false}, std::pair{6, false}, std::pair{9, true}}) {
+    test::THeifOptions stated;
+    stated.Matrix = matrix;
+    stated.FullRange = full;
+    std::string file = test::EncodeHeif(photo, stated);
+    if (const size_t colr = file.find("colrnclx"); colr != std::string::npos)
+      file.replace(colr, 4, "xxxx");
+    ExpectTheSamePixels(file, heif_chroma_420, heif_chroma_interleaved_RGB,
+                        "matrix " + std::to_string(matrix));
+  }
   test::THeifOptions deep;
   deep.BitDepth = 10;
   ExpectTheSamePixels(test::EncodeHeif(photo, deep), heif_chroma_420, heif_chroma_interleaved_RRGGBB_LE, "10 bits");

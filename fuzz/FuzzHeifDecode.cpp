@@ -1,0 +1,80 @@
+// Fuzz target of a HEIC file's decode as the decoder process does it: the
+// container read by libheif, the HEVC pictures decoded by libavcodec behind
+// our decoder for libheif, the picture shrunk by the factor the program may
+// ask for. libheif and libavcodec are not instrumented; our decoder's
+// handling of the coded data and of the decoded frames is.
+#include <libheif/heif.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "image/HevcDecoder.h"
+#include "image/PictureShrink.h"
+
+namespace {
+
+struct TContextFree {
+  void operator()(heif_context* Context) const { heif_context_free(Context); }
+};
+struct THandleRelease {
+  void operator()(heif_image_handle* Handle) const { heif_image_handle_release(Handle); }
+};
+struct TImageRelease {
+  void operator()(heif_image* Image) const { heif_image_release(Image); }
+};
+struct TBitmapUnload {
+  void operator()(FIBITMAP* Dib) const { FreeImage_Unload(Dib); }
+};
+
+bool Setup() {
+  heif_init(nullptr);
+  pictrim::decoding::UseLibavcodecForHevc();
+  pictrim::decoding::LimitHevcPictures(1 << 22);
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  static const bool ready = Setup();
+  (void)ready;
+  if (Size < 2) return 0;
+  // The first byte: the shrink factor asked for and whether to decode strictly.
+  const uint32_t factor = 1 + Data[0] % pictrim::decoding::MaxShrinkFactor;
+  const bool strict = (Data[0] & 0x80) != 0;
+  std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
+  heif_context_set_maximum_image_size_limit(context.get(), 1 << 12);
+  heif_context_set_max_decoding_threads(context.get(), 0);
+  if (heif_context_read_from_memory_without_copy(context.get(), Data + 1, Size - 1, nullptr).code !=
+      heif_error_Ok)
+    return 0;
+  heif_image_handle* rawHandle = nullptr;
+  if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
+    return 0;
+  std::unique_ptr<heif_image_handle, THandleRelease> handle(rawHandle);
+  const int width = heif_image_handle_get_width(handle.get());
+  const int height = heif_image_handle_get_height(handle.get());
+  if (width <= 0 || height <= 0 || int64_t{width} * height > (1 << 22)) return 0;
+  const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
+  heif_decoding_options* options = heif_decoding_options_alloc();
+  options->strict_decoding = strict ? 1 : 0;
+  options->convert_hdr_to_8bit = 1;
+  heif_image* rawImage = nullptr;
+  const heif_error decoded = heif_decode_image(
+      handle.get(), &rawImage, heif_colorspace_RGB,
+      alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options);
+  heif_decoding_options_free(options);
+  std::unique_ptr<heif_image, TImageRelease> image(rawImage);
+  if (decoded.code != heif_error_Ok || !image) return 0;
+  heif_error warning{};
+  heif_image_get_decoding_warnings(image.get(), 0, &warning, 1);
+  int stride = 0;
+  const uint8_t* pixels =
+      heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+  const int shownWidth = heif_image_get_width(image.get(), heif_channel_interleaved);
+  const int shownHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
+  if (pixels == nullptr || shownWidth <= 0 || shownHeight <= 0 || stride <= 0) return 0;
+  const std::unique_ptr<FIBITMAP, TBitmapUnload> shrunk(pictrim::decoding::ShrinkRgbRows(
+      pixels, size_t(stride), uint32_t(shownWidth), uint32_t(shownHeight), alpha ? 4 : 3, factor));
+  return 0;
+}
