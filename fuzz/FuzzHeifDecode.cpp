@@ -8,20 +8,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "image/HeifHandles.h"
 #include "image/HevcDecoder.h"
 #include "image/PictureShrink.h"
 
 namespace {
 
-struct TContextFree {
-  void operator()(heif_context* Context) const { heif_context_free(Context); }
-};
-struct THandleRelease {
-  void operator()(heif_image_handle* Handle) const { heif_image_handle_release(Handle); }
-};
-struct TImageRelease {
-  void operator()(heif_image* Image) const { heif_image_release(Image); }
-};
 struct TBitmapUnload {
   void operator()(FIBITMAP* Dib) const { FreeImage_Unload(Dib); }
 };
@@ -42,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   // The first byte: the shrink factor asked for and whether to decode strictly.
   const uint32_t factor = 1 + Data[0] % pictrim::decoding::MaxShrinkFactor;
   const bool strict = (Data[0] & 0x80) != 0;
-  std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
+  pictrim::decoding::THeifContextPtr context(heif_context_alloc());
   heif_context_set_maximum_image_size_limit(context.get(), 1 << 12);
   heif_context_set_max_decoding_threads(context.get(), 0);
   if (heif_context_read_from_memory_without_copy(context.get(), Data + 1, Size - 1, nullptr).code !=
@@ -51,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   heif_image_handle* rawHandle = nullptr;
   if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
     return 0;
-  std::unique_ptr<heif_image_handle, THandleRelease> handle(rawHandle);
+  pictrim::decoding::THeifHandlePtr handle(rawHandle);
   const int width = heif_image_handle_get_width(handle.get());
   const int height = heif_image_handle_get_height(handle.get());
   if (width <= 0 || height <= 0 || int64_t{width} * height > (1 << 22)) return 0;
@@ -64,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       handle.get(), &rawImage, heif_colorspace_RGB,
       alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options);
   heif_decoding_options_free(options);
-  std::unique_ptr<heif_image, TImageRelease> image(rawImage);
+  pictrim::decoding::THeifImagePtr image(rawImage);
   if (decoded.code != heif_error_Ok || !image) return 0;
   heif_error warning{};
   heif_image_get_decoding_warnings(image.get(), 0, &warning, 1);

@@ -1,8 +1,5 @@
 #include "image/HeifDecode.h"
 
-#include "image/HevcDecoder.h"
-#include "image/PictureShrink.h"
-
 #include <libheif/heif.h>
 
 #include <algorithm>
@@ -11,27 +8,16 @@
 #include <memory>
 #include <string>
 
+#include "image/HeifHandles.h"
+#include "image/HevcDecoder.h"
+#include "image/PictureShrink.h"
+
 namespace pictrim::decoding {
 namespace {
 
-struct TContextFree {
-  void operator()(heif_context* Context) const { heif_context_free(Context); }
-};
-struct THandleRelease {
-  void operator()(heif_image_handle* Handle) const { heif_image_handle_release(Handle); }
-};
-struct TImageRelease {
-  void operator()(heif_image* Image) const { heif_image_release(Image); }
-};
-struct TOptionsFree {
-  void operator()(heif_decoding_options* Options) const { heif_decoding_options_free(Options); }
-};
 struct TBitmapUnload {
   void operator()(FIBITMAP* Dib) const { FreeImage_Unload(Dib); }
 };
-using TContextPtr = std::unique_ptr<heif_context, TContextFree>;
-using THandlePtr = std::unique_ptr<heif_image_handle, THandleRelease>;
-using TImagePtr = std::unique_ptr<heif_image, TImageRelease>;
 using TBitmapPtr = std::unique_ptr<FIBITMAP, TBitmapUnload>;
 
 // Metadata items looked at per kind, so that a file naming thousands costs little.
@@ -60,7 +46,7 @@ TServed SendFailure(TByteSink& Sink, const std::string& Text) {
 
 // Reads the container (from the file or the bytes sent) and takes its
 // primary picture.
-heif_error OpenPrimary(const TRequest& Request, TContextPtr& Context, THandlePtr& Handle) {
+heif_error OpenPrimary(const TRequest& Request, THeifContextPtr& Context, THeifHandlePtr& Handle) {
   Context.reset(heif_context_alloc());
   if (!Context) return {heif_error_Memory_allocation_error, heif_suberror_Unspecified, "no memory"};
   heif_context_set_maximum_image_size_limit(Context.get(), MaxSide);
@@ -175,8 +161,8 @@ std::string DamageOf(heif_image* Image) {
 }
 
 // Decodes the primary picture, its transformations applied, at 8 bits.
-heif_error DecodePrimary(const heif_image_handle* Handle, bool Alpha, TImagePtr& Image) {
-  std::unique_ptr<heif_decoding_options, TOptionsFree> options(heif_decoding_options_alloc());
+heif_error DecodePrimary(const heif_image_handle* Handle, bool Alpha, THeifImagePtr& Image) {
+  const THeifOptionsPtr options(heif_decoding_options_alloc());
   if (options) {
     options->ignore_transformations = 0;
     options->convert_hdr_to_8bit = 1;
@@ -209,8 +195,8 @@ std::vector<uint8_t> ExifBlockOfItem(const std::vector<uint8_t>& Item) {
 }
 
 TServed ServeHeif(const TRequest& Request, TByteSource& Source, TByteSink& Sink) {
-  TContextPtr context;
-  THandlePtr handle;
+  THeifContextPtr context;
+  THeifHandlePtr handle;
   if (const heif_error opened = OpenPrimary(Request, context, handle);
       opened.code != heif_error_Ok) {
     return SendFailure(Sink, LibraryFailure(opened));
@@ -235,7 +221,7 @@ TServed ServeHeif(const TRequest& Request, TByteSource& Source, TByteSink& Sink)
   if (coded > Request.MaxPixels)
     return SendFailure(Sink, "the picture has more pixels than allowed");
   LimitHevcPictures(Request.MaxPixels);
-  TImagePtr image;
+  THeifImagePtr image;
   if (const heif_error decoded = DecodePrimary(handle.get(), alpha, image);
       decoded.code != heif_error_Ok) {
     return SendFailure(Sink, LibraryFailure(decoded));

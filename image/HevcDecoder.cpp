@@ -22,6 +22,8 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "image/HeifHandles.h"
+
 namespace pictrim::decoding {
 namespace {
 
@@ -114,9 +116,6 @@ struct TPacketFree {
 };
 struct TFrameFree {
   void operator()(AVFrame* Frame) const { av_frame_free(&Frame); }
-};
-struct THeifImageRelease {
-  void operator()(heif_image* Image) const { heif_image_release(Image); }
 };
 
 // How a frame's planes are laid out for libheif; Chroma is undefined when
@@ -214,7 +213,7 @@ heif_error ToHeifImage(const AVFrame& Frame, heif_image** Out) {
   if (heif_image_create(Frame.width, Frame.height, layout.Space, layout.Chroma, &created).code !=
       heif_error_Ok)
     return Failure("no memory for the decoded picture");
-  std::unique_ptr<heif_image, THeifImageRelease> image(created);
+  THeifImagePtr image(created);
   static constexpr heif_channel Channels[] = {heif_channel_Y, heif_channel_Cb, heif_channel_Cr};
   for (int plane = 0; plane < layout.Planes; ++plane) {
     if (!CopyPlane(Frame, plane, Channels[plane], layout, image.get()))

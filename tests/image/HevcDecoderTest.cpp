@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "image/HeifHandles.h"
 #include "tests/common/HeifPictures.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
@@ -32,19 +33,6 @@ struct TDecoded {
   int Warnings = 0;
   std::string Colour;  // the colour description the picture came with
   std::vector<std::vector<uint8_t>> Planes;  // each plane's rows, without padding
-};
-
-struct TContextFree {
-  void operator()(heif_context* Context) const { heif_context_free(Context); }
-};
-struct THandleRelease {
-  void operator()(heif_image_handle* Handle) const { heif_image_handle_release(Handle); }
-};
-struct TImageRelease {
-  void operator()(heif_image* Image) const { heif_image_release(Image); }
-};
-struct TOptionsFree {
-  void operator()(heif_decoding_options* Options) const { heif_decoding_options_free(Options); }
 };
 
 std::vector<uint8_t> PlaneBytes(const heif_image* Image, heif_channel Channel) {
@@ -66,7 +54,7 @@ std::vector<uint8_t> PlaneBytes(const heif_image* Image, heif_channel Channel) {
 TDecoded Decode(const std::string& File, const char* Decoder, heif_colorspace Space,
                 heif_chroma Chroma, bool Strict = false) {
   TDecoded decoded;
-  std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
+  THeifContextPtr context(heif_context_alloc());
   // One tile after the other, as the decoder process decodes them.
   heif_context_set_max_decoding_threads(context.get(), 0);
   heif_error error =
@@ -74,17 +62,17 @@ TDecoded Decode(const std::string& File, const char* Decoder, heif_colorspace Sp
   heif_image_handle* rawHandle = nullptr;
   if (error.code == heif_error_Ok)
     error = heif_context_get_primary_image_handle(context.get(), &rawHandle);
-  std::unique_ptr<heif_image_handle, THandleRelease> handle(rawHandle);
+  THeifHandlePtr handle(rawHandle);
   if (error.code != heif_error_Ok) {
     decoded.Failure = error.message;
     return decoded;
   }
-  std::unique_ptr<heif_decoding_options, TOptionsFree> options(heif_decoding_options_alloc());
+  THeifOptionsPtr options(heif_decoding_options_alloc());
   options->decoder_id = Decoder;
   options->strict_decoding = Strict ? 1 : 0;
   heif_image* rawImage = nullptr;
   error = heif_decode_image(handle.get(), &rawImage, Space, Chroma, options.get());
-  std::unique_ptr<heif_image, TImageRelease> image(rawImage);
+  THeifImagePtr image(rawImage);
   if (error.code != heif_error_Ok) {
     decoded.Failure = error.message;
     return decoded;
