@@ -153,8 +153,6 @@ class TMainForm : public QMainWindow {
   void JobFinished();
   void ShowJobEnd();
   void ShowErrorLines();
-  // Qt's own dialogs follow the language in use.
-  void ApplyLanguageOfQt(const std::string& Language);
 
   // Settings, in one place (MainSettings.cpp).
   void ApplySettingsAndLanguage();
