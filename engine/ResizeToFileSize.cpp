@@ -32,6 +32,7 @@ bool ShrinkFromReducedMaster = true;
 namespace {
 
 using batch::FileExists;
+using batch::IsJpegExtension;
 
 // Whether the copies take metadata from the source: its EXIF block, colour
 // profile or XMP packet.
@@ -52,10 +53,6 @@ bool IsSkippedExtension(const std::string& Extension) {
          Extension == "mp3";
 }
 
-bool IsJpegExtension(const std::string& Extension) {
-  return Extension == "jpg" || Extension == "jpeg";
-}
-
 struct TShrinkEntry {
   std::string Source;
   std::string Extension;  // lower-cased, after the last "." of the whole path
@@ -70,10 +67,9 @@ TShrinkEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
   entry.Source = Source;
   entry.Extension = LowerCase(ExtractExtension(Source));
   const std::string relative = batch::RelativePath(Source, SourceFolder);
-  entry.OutputPath = OutputFolder + (IsJpegExtension(entry.Extension)
-                                         ? relative
-                                         : ReplaceExtension(relative, "ex" + UpperCase(entry.Extension) + ".jpg"));
-  entry.PathLine = batch::OverlongPathLine(Source, entry.OutputPath);
+  entry.OutputPath =
+      OutputFolder +
+      (IsJpegExtension(entry.Extension) ? relative : batch::ExNamedCopy(relative, entry.Extension));
   return entry;
 }
 
@@ -240,12 +236,12 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, TJpegImage& Source,
   if (!ShrinkFromReducedMaster) {
     if (!Master_.Load(Entry.Source, JPEG_DEFAULT)) return false;
     if (Result.Damage.empty()) Result.Damage = Master_.DecodeDamage();
-    TContainerMaster master(Master_, Quality_);
+    TContainerMaster master(Master_, Quality_, Choices_.Sharp);
     Search(Entry, width, height, master, Result);
     return true;
   }
   TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half), std::move(whole),
-                            Quality_);
+                            Quality_, Choices_.Sharp);
   Search(Entry, width, height, master, Result);
   return true;
 }
@@ -292,7 +288,7 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& 
   }
   Result.FullSave = std::move(fullSave);
   Result.Kind = TShrinkResult::Searched;
-  TContainerMaster master(Master_, Quality_);
+  TContainerMaster master(Master_, Quality_, Choices_.Sharp);
   Search(Entry, width, height, master, Result);
 }
 
@@ -407,7 +403,8 @@ void TShrinkWorker::FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial,
       try {
         const int64_t before = static_cast<int64_t>(jpeg.EncodedData().size());
         Trial.Finished = Metadata_.JpegWithMetadata(jpeg, true);
-        Search.ExifExtra = std::max<int64_t>(0, static_cast<int64_t>(Trial.Finished.size()) - before);
+        Search.ExifExtra =
+            std::max<int64_t>(0, static_cast<int64_t>(Trial.Finished.size()) - before);
       } catch (const std::exception&) {
         // the trial goes on without EXIF
       }
@@ -480,7 +477,8 @@ class TShrinkRun : public batch::TRunReport {
   bool Quiet_;
 };
 
-TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
+TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry,
+                              const std::function<TShrinkResult()>& Take) {
   StatusText = ExtractFileName(Entry.OutputPath);
   if (!Quiet_) PostStatus(Window_, StatusText);
   // An earlier entry of this run may have written the same output by now.
@@ -568,8 +566,9 @@ TStep TShrinkRun::ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& R
   const std::vector<uint8_t>* onDisk = &Result.FullSave;
   int number = 0;
   for (const TTrialRecord& trial : Result.Trials) {
-    StatusText = name + "  " + "No " + std::to_string(++number) + " - test Size:  " +
-                 std::to_string(trial.Width) + " x " + std::to_string(trial.Height);
+    StatusText = name + "  " + "No " + std::to_string(++number) +
+                 " - test Size:  " + std::to_string(trial.Width) + " x " +
+                 std::to_string(trial.Height);
     PostStatus(Window_, StatusText);
     if (trial.Saved) onDisk = &trial.Plain;
     if (CancelRequested) return Wrote(Entry, Result, Write(Entry, *onDisk), TStep::End);
@@ -615,6 +614,11 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
   std::vector<TShrinkEntry> entries;
   for (const std::string& path : *files) entries.push_back(DeriveEntry(path, source, output));
   files.reset();
+  batch::NameTwinsApart(entries, [&](const TShrinkEntry& Entry) {
+    return output + batch::ExNamedCopy(batch::RelativePath(Entry.Source, source), Entry.Extension);
+  });
+  for (TShrinkEntry& entry : entries)
+    entry.PathLine = batch::OverlongPathLine(entry.Source, entry.OutputPath);
 
   TShrinkRun run(Window, source, TargetKB, Overwrite, Quiet, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(

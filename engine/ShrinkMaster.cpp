@@ -11,13 +11,14 @@
 #endif
 
 #include "image/JpegCodec.h"
+#include "image/Resample.h"
 
 namespace pictrim {
 
 TTrialPicture TContainerMaster::Make(uint32_t Width, uint32_t Height) {
   TTrialPicture trial;
   Working_.Assign(&Master_);
-  Working_.Rescale(Width, Height, FILTER_BOX);
+  Working_.RescaleFor(Width, Height, Sharp_);
   // The library's save takes its quality as the flags.
   trial.Saved = Working_.SaveToBytes(FIF_JPEG, trial.Bytes, Quality_);
   trial.Width = Working_.GetWidth();
@@ -74,7 +75,8 @@ class TBoxShrinker {
 #if defined(__SSE2__)
     Gathered_.assign(size_t{Width_} * 3 + 1, 0);
     ColumnScales_.clear();
-    for (const TColumn& column : Columns_) ColumnScales_.insert(ColumnScales_.end(), 3, TShortMean::Reciprocal(column.Length));
+    for (const TColumn& column : Columns_)
+      ColumnScales_.insert(ColumnScales_.end(), 3, TShortMean::Reciprocal(column.Length));
 #endif
     return true;
   }
@@ -161,8 +163,10 @@ class TBoxShrinker {
     const __m128 row = _mm_set1_ps(rowScale);
     const __m128 bias = _mm_set1_ps(TShortMean::Bias);
     const auto means = [&](size_t i) {
-      const __m128 sum = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Gathered_.data() + i)));
-      const __m128 mean = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(sum, _mm_loadu_ps(scales + i)), row), bias);
+      const __m128 sum =
+          _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Gathered_.data() + i)));
+      const __m128 mean =
+          _mm_add_ps(_mm_mul_ps(_mm_mul_ps(sum, _mm_loadu_ps(scales + i)), row), bias);
       return _mm_cvttps_epi32(mean);
     };
     size_t i = 0;
@@ -179,7 +183,8 @@ class TBoxShrinker {
   void EmitLong(uchar* __restrict Out, uint32_t Rows) {
     Means_.clear();
     for (const uint32_t length : Lengths_) Means_.emplace_back(length * Rows);
-    const bool fast = std::all_of(Means_.begin(), Means_.end(), [](const TRoundedMean& m) { return m.Fast(); });
+    const bool fast =
+        std::all_of(Means_.begin(), Means_.end(), [](const TRoundedMean& m) { return m.Fast(); });
     const uint32_t* sums = Sums_[0].data();
     for (const TColumn& column : Columns_) {
       uint32_t acc[4];
@@ -231,10 +236,12 @@ class TBoxShrinker {
 // The box filter over a picture already in memory (Rgb24 rows).
 QImage BoxShrink(const QImage& Picture, uint32_t Width, uint32_t Height) {
   TBoxShrinker shrinker(Width, Height);
-  if (!shrinker.Start(static_cast<uint32_t>(Picture.width()), static_cast<uint32_t>(Picture.height()))) {
+  if (!shrinker.Start(static_cast<uint32_t>(Picture.width()),
+                      static_cast<uint32_t>(Picture.height()))) {
     return QImage();
   }
-  for (int y = 0; y < Picture.height(); ++y) shrinker.AddRow(static_cast<uint32_t>(y), Picture.constScanLine(y));
+  for (int y = 0; y < Picture.height(); ++y)
+    shrinker.AddRow(static_cast<uint32_t>(y), Picture.constScanLine(y));
   return shrinker.Finish();
 }
 
@@ -270,7 +277,8 @@ class THalver {
     // Each value with the same colour of the next pixel: the 2 x 2 mean
     // where a pair starts. A last odd column counts twice.
     uint8_t* __restrict means = Means_.data();
-    for (size_t i = 0; i + 3 < n; ++i) means[i] = static_cast<uint8_t>((pairs[i] + pairs[i + 3] + 2) >> 2);
+    for (size_t i = 0; i + 3 < n; ++i)
+      means[i] = static_cast<uint8_t>((pairs[i] + pairs[i + 3] + 2) >> 2);
     for (size_t i = n - 3; i < n; ++i) means[i] = static_cast<uint8_t>((2 * pairs[i] + 2) >> 2);
     uchar* out = Result_.scanLine(static_cast<int>(Y / 2));
     const uint32_t half = (Width_ + 1) / 2;
@@ -302,12 +310,14 @@ bool KeepRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const u
   auto* keeper = static_cast<TRowKeeper*>(Context);
   if (Row == nullptr) {
     if (keeper->Whole != nullptr) {
-      *keeper->Whole = QImage(static_cast<int>(Width), static_cast<int>(Height), QImage::Format_RGB888);
+      *keeper->Whole =
+          QImage(static_cast<int>(Width), static_cast<int>(Height), QImage::Format_RGB888);
       if (keeper->Whole->isNull()) keeper->Whole = nullptr;
     }
     return keeper->Halver.Start(Width, Height);
   }
-  if (keeper->Whole != nullptr) std::memcpy(keeper->Whole->scanLine(static_cast<int>(Y)), Row, size_t{Width} * 3);
+  if (keeper->Whole != nullptr)
+    std::memcpy(keeper->Whole->scanLine(static_cast<int>(Y)), Row, size_t{Width} * 3);
   keeper->Halver.AddRow(Y, Row);
   return true;
 }
@@ -317,6 +327,38 @@ bool ShrinkRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const
   if (Row == nullptr) return shrinker->Start(Width, Height);
   shrinker->AddRow(Y, Row);
   return true;
+}
+
+// The Lanczos filter over Rgb24 rows as they are decoded.
+struct TSharpRows {
+  uint32_t Width, Height;
+  QImage Result;
+  resampling::TResampler Resampler;
+};
+
+bool SharpRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const uint8_t* Row) {
+  (void)Y;
+  auto* rows = static_cast<TSharpRows*>(Context);
+  if (Row != nullptr) {
+    rows->Resampler.AddRow(Row);
+    return true;
+  }
+  rows->Result = QImage(int(rows->Width), int(rows->Height), QImage::Format_RGB888);
+  if (rows->Result.isNull()) return false;
+  return rows->Resampler.Start(resampling::TSide{Width}, resampling::TSide{Height}, {3, -1},
+                               rows->Width, rows->Height, resampling::TFilter::Lanczos3,
+                               resampling::SharpInLinearLight,
+                               [rows](uint32_t V) { return rows->Result.scanLine(int(V)); });
+}
+
+// Picture, standing for the whole picture shrunk by Factor, resampled by
+// area or, Sharp, with the Lanczos filter.
+QImage ResampledPart(const QImage& Picture, uint32_t WholeWidth, uint32_t WholeHeight,
+                     uint32_t Factor, uint32_t Width, uint32_t Height, bool Sharp) {
+  return resampling::Resampled(Picture, resampling::TSide::Shrunk(WholeWidth, Factor),
+                               resampling::TSide::Shrunk(WholeHeight, Factor), Width, Height,
+                               Sharp ? resampling::TFilter::Lanczos3 : resampling::TFilter::Area,
+                               Sharp && resampling::SharpInLinearLight);
 }
 
 }  // namespace
@@ -339,28 +381,41 @@ TRoundedMean::TRoundedMean(uint32_t Count) : Count_(Count) {
 }
 
 TReducedJpegMaster::TReducedJpegMaster(TJpegImage Source, const std::vector<uint8_t>& FullSave,
-                                       QImage Half, QImage Whole, int Quality)
+                                       QImage Half, QImage Whole, int Quality, bool Sharp)
     : Source_(std::move(Source)),
       Half_(std::move(Half)),
       Whole_(std::move(Whole)),
       FullSave_(FullSave),
       LibraryHeader_(FullSave.begin(),
                      FullSave.begin() + static_cast<std::ptrdiff_t>(LeadingSegmentsEnd(FullSave))),
-      Quality_(Quality) {}
+      Quality_(Quality),
+      Sharp_(Sharp) {}
 
 QImage TReducedJpegMaster::ShrinkWhole(uint32_t Width, uint32_t Height) {
-  if (Width < Source_.Width() && Height < Source_.Height()) {
-    if (!Whole_.isNull()) return BoxShrink(Whole_, Width, Height);
-    TBoxShrinker shrinker(Width, Height);
+  const uint32_t width = Source_.Width(), height = Source_.Height();
+  if (Width < width && Height < height) {
+    if (!Whole_.isNull()) {
+      return Sharp_ ? ResampledPart(Whole_, width, height, 1, Width, Height, true)
+                    : BoxShrink(Whole_, Width, Height);
+    }
     ++Decodes_;
+    if (Sharp_) {
+      TSharpRows rows{Width, Height, QImage(), {}};
+      Source_.DecodeRows(SharpRow, &rows);
+      if (!rows.Resampler.Finish()) return QImage();
+      return rows.Result;
+    }
+    TBoxShrinker shrinker(Width, Height);
     Source_.DecodeRows(ShrinkRow, &shrinker);
     return shrinker.Finish();
   }
   // Wider or higher than the picture itself (the search widens its range
   // past the edge): rescaled from the whole decoded picture.
   ++Decodes_;
-  return Source_.ToBitmap().scaled(static_cast<int>(Width), static_cast<int>(Height),
-                                   Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const QImage picture = Source_.ToBitmap();
+  if (Sharp_) return ResampledPart(picture, width, height, 1, Width, Height, true);
+  return picture.scaled(static_cast<int>(Width), static_cast<int>(Height), Qt::IgnoreAspectRatio,
+                        Qt::SmoothTransformation);
 }
 
 TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
@@ -373,8 +428,11 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
            Height <= static_cast<uint32_t>(Picture.height());
   };
   QImage scaled;
-  if (covers(Half_)) {
-    scaled = BoxShrink(Half_, Width, Height);
+  // The sharp filter takes the half-size picture where it still has twice
+  // the pixels it needs.
+  if (covers(Half_) && (!Sharp_ || (2 * Width <= uint32_t(Half_.width()) &&
+                                    2 * Height <= uint32_t(Half_.height())))) {
+    scaled = ResampledPart(Half_, Source_.Width(), Source_.Height(), 2, Width, Height, Sharp_);
   } else {
     // Wider than the half-size picture: filtered from the whole picture,
     // kept or streaming out of the decoder again.
@@ -413,7 +471,8 @@ std::optional<std::vector<uint8_t>> FullSizeJpegSave(const TJpegImage& Source, Q
 size_t LeadingSegmentsEnd(const std::vector<uint8_t>& Jpeg) {
   if (Jpeg.size() < 2 || Jpeg[0] != 0xFF || Jpeg[1] != 0xD8) return 0;
   size_t at = 2;
-  while (at + 4 <= Jpeg.size() && Jpeg[at] == 0xFF && Jpeg[at + 1] >= 0xE0 && Jpeg[at + 1] <= 0xEF) {
+  while (at + 4 <= Jpeg.size() && Jpeg[at] == 0xFF && Jpeg[at + 1] >= 0xE0 &&
+         Jpeg[at + 1] <= 0xEF) {
     const size_t length = (size_t{Jpeg[at + 2]} << 8) | Jpeg[at + 3];
     if (length < 2 || at + 2 + length > Jpeg.size()) break;
     at += 2 + length;

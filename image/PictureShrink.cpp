@@ -72,8 +72,8 @@ void AverageBlocks(TRowFn Row, uint32_t Width, uint32_t Height, uint32_t Factor,
 }
 
 template <typename TRowFn>
-void AverageBlocks(TRowFn Row, uint32_t Width, uint32_t Height, uint32_t Channels,
-                   uint32_t Factor, bool Swap, FIBITMAP* Out) {
+void AverageBlocks(TRowFn Row, uint32_t Width, uint32_t Height, uint32_t Channels, uint32_t Factor,
+                   bool Swap, FIBITMAP* Out) {
   if (Channels == 4) {
     AverageBlocks<4>(Row, Width, Height, Factor, Swap, Out);
   } else {
@@ -85,10 +85,9 @@ FIBITMAP* AllocateShrunk(uint32_t Width, uint32_t Height, uint32_t Channels, uin
   if (Factor < 2 || Factor > MaxShrinkFactor || Width == 0 || Height == 0 ||
       (Channels != 3 && Channels != 4))
     return nullptr;
-  return FreeImage_Allocate(static_cast<int>(ShrunkSide(Width, Factor)),
-                            static_cast<int>(ShrunkSide(Height, Factor)),
-                            static_cast<int>(8 * Channels), FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK,
-                            FI_RGBA_BLUE_MASK);
+  return FreeImage_Allocate(
+      static_cast<int>(ShrunkSide(Width, Factor)), static_cast<int>(ShrunkSide(Height, Factor)),
+      static_cast<int>(8 * Channels), FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
 }
 
 // The source pixels a box of the library's box filter averages, for each
@@ -163,10 +162,14 @@ void AverageDown(FIBITMAP* In, const std::vector<TSpan>& Spans, size_t Samples, 
 }  // namespace
 
 uint32_t ShrinkFactorFor(uint32_t Width, uint32_t Height, uint32_t TargetWidth,
-                         uint32_t TargetHeight) {
+                         uint32_t TargetHeight, bool Sharp) {
   if (TargetWidth == 0 || TargetHeight == 0) return 1;
-  const uint32_t factor = std::min(Width / TargetWidth, Height / TargetHeight);
-  return std::clamp<uint32_t>(factor, 1, MaxShrinkFactor);
+  // Twice the ratio, in whole numbers: 2 Width / TargetWidth and so on.
+  const uint64_t ratio2 =
+      std::min(2 * uint64_t{Width} / TargetWidth, 2 * uint64_t{Height} / TargetHeight);
+  uint64_t factor = Sharp ? ratio2 / 4 : ratio2 / 3;
+  if (!Sharp && factor < 2 && ratio2 >= 4) factor = 2;
+  return uint32_t(std::clamp<uint64_t>(factor, 1, MaxShrinkFactor));
 }
 
 bool CanShrink(FIBITMAP* Picture) {
@@ -189,7 +192,8 @@ FIBITMAP* ShrinkPicture(FIBITMAP* Picture, uint32_t Factor) {
   FreeImage_SetDotsPerMeterX(out, FreeImage_GetDotsPerMeterX(Picture));
   FreeImage_SetDotsPerMeterY(out, FreeImage_GetDotsPerMeterY(Picture));
   RGBQUAD background{};
-  if (FreeImage_GetBackgroundColor(Picture, &background)) FreeImage_SetBackgroundColor(out, &background);
+  if (FreeImage_GetBackgroundColor(Picture, &background))
+    FreeImage_SetBackgroundColor(out, &background);
   const FIICCPROFILE* icc = FreeImage_GetICCProfile(Picture);
   if (icc != nullptr && (icc->size > 0 || icc->flags != 0)) {
     FIICCPROFILE* copy = FreeImage_CreateICCProfile(out, icc->data, static_cast<long>(icc->size));

@@ -23,6 +23,12 @@ constexpr int WorkBits = 14;
 constexpr int32_t WorkMax = (1 << WorkBits) - 1;
 constexpr int ToWork = WorkBits - 8;
 
+}  // namespace
+
+bool SharpInLinearLight = true;
+
+namespace {
+
 std::atomic<TResampler::TVectors> VectorsAllowed{TResampler::TVectors::Widest};
 
 double Lanczos3(double X) {
@@ -592,6 +598,36 @@ bool Resample(const uint8_t* In, ptrdiff_t InStride, const TSide& Across, const 
     return false;
   for (uint32_t y = 0; y < Down.Pixels; ++y) resampler.AddRow(In + std::ptrdiff_t(y) * InStride);
   return resampler.Finish();
+}
+
+QImage Resampled(const QImage& Picture, const TSide& Across, const TSide& Down, uint32_t Width,
+                 uint32_t Height, TFilter Filter, bool Linear) {
+  if (Picture.isNull() || uint32_t(Picture.width()) != Across.Pixels ||
+      uint32_t(Picture.height()) != Down.Pixels || Width > INT32_MAX || Height > INT32_MAX)
+    return QImage();
+  QImage in = Picture;
+  TPixelKind kind{4, 3};
+  switch (in.format()) {
+    case QImage::Format_Grayscale8:
+      kind = {1, -1};
+      break;
+    case QImage::Format_RGB888:
+      kind = {3, -1};
+      break;
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+      break;
+    default:
+      in = in.convertToFormat(QImage::Format_ARGB32);
+      break;
+  }
+  QImage out(int(Width), int(Height), in.format());
+  if (out.isNull() || in.isNull()) return QImage();
+  if (in.format() == QImage::Format_Grayscale8) out.setColorTable(in.colorTable());
+  if (!Resample(in.constBits(), in.bytesPerLine(), Across, Down, kind, out.bits(),
+                out.bytesPerLine(), Width, Height, Filter, Linear))
+    return QImage();
+  return out;
 }
 
 }  // namespace pictrim::resampling

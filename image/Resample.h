@@ -10,6 +10,8 @@
 // one rescale of the whole picture, without a shift.
 #pragma once
 
+#include <QImage>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,6 +24,10 @@ enum class TFilter {
   Area,      // the box filter by area
   Lanczos3,  // windowed sinc, three lobes: sharper
 };
+
+// Whether the sharp rescale of the jobs filters in linear light (the
+// colours taken as sRGB) rather than on the stored values.
+extern bool SharpInLinearLight;
 
 // One side of a picture and where its pixels lie on the whole picture it
 // was made from: pixel i stands for the whole picture's pixels i * Factor
@@ -98,5 +104,12 @@ class TResampler {
 bool Resample(const uint8_t* In, ptrdiff_t InStride, const TSide& Across, const TSide& Down,
               TPixelKind Kind, uint8_t* Out, ptrdiff_t OutStride, uint32_t Width, uint32_t Height,
               TFilter Filter, bool Linear);
+
+// Picture (8-bit grey, 24-bit or 32-bit; others are made 32-bit first)
+// resampled to Width x Height as the whole picture its sides stand for,
+// in the same format (32-bit pictures keep their fourth byte out of
+// linear light). A null image when that cannot be made.
+QImage Resampled(const QImage& Picture, const TSide& Across, const TSide& Down, uint32_t Width,
+                 uint32_t Height, TFilter Filter, bool Linear);
 
 }  // namespace pictrim::resampling

@@ -105,6 +105,7 @@ void TFolderAndOptions::BuildOptionsGroup() {
   QualityLabel->setBuddy(QualitySpinBox);
   NoEnlargeCheckBox = Named(new QCheckBox, "NoEnlargeCheckBox");
   StrictSizeCheckBox = Named(new QCheckBox, "StrictSizeCheckBox");
+  SharpCheckBox = Named(new QCheckBox, "SharpCheckBox");
 
   auto* textRow = new QHBoxLayout;
   textRow->addWidget(TextCheckBox);
@@ -120,6 +121,7 @@ void TFolderAndOptions::BuildOptionsGroup() {
   qualityRow->addSpacing(16);
   qualityRow->addWidget(NoEnlargeCheckBox);
   qualityRow->addWidget(StrictSizeCheckBox);
+  qualityRow->addWidget(SharpCheckBox);
   qualityRow->addStretch(1);
   options->addWidget(OverwriteCheckBox);
   options->addLayout(textRow);
@@ -141,6 +143,8 @@ void TFolderAndOptions::ApplyTexts() {
   NoEnlargeCheckBox->setToolTip(T(TTextId::NoEnlargeHint));
   StrictSizeCheckBox->setText(T(TTextId::StrictSizeCaption));
   StrictSizeCheckBox->setToolTip(T(TTextId::StrictSizeHint));
+  SharpCheckBox->setText(T(TTextId::SharpCaption));
+  SharpCheckBox->setToolTip(T(TTextId::SharpHint));
   PathComboBox->setPlaceholderText(T(TTextId::FavouritesPlaceholder));
 }
 
@@ -200,6 +204,7 @@ TJobChoices TFolderAndOptions::ChoicesFor(TJob Job) const {
   choices.Quality = Quality();
   choices.NoEnlarge = Job == TJob::Resize && NoEnlargeCheckBox->isChecked();
   choices.StrictSize = Job == TJob::FileSize && StrictSizeCheckBox->isChecked();
+  choices.Sharp = SharpCheckBox->isChecked();
   return choices;
 }
 

@@ -77,6 +77,7 @@ class TFolderAndOptions : public QWidget {
   QSpinBox* QualitySpinBox = nullptr;  // 0 shows "default"
   QCheckBox* NoEnlargeCheckBox = nullptr;
   QCheckBox* StrictSizeCheckBox = nullptr;
+  QCheckBox* SharpCheckBox = nullptr;
 
  private:
   void BuildFolderGroup();

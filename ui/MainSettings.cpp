@@ -59,6 +59,7 @@ void TMainForm::ApplySettingsAndLanguage() {
   SharedArea->QualitySpinBox->setValue(settings.Quality);
   SharedArea->NoEnlargeCheckBox->setChecked(settings.NoEnlarge);
   SharedArea->StrictSizeCheckBox->setChecked(settings.StrictSize);
+  SharedArea->SharpCheckBox->setChecked(settings.Sharp);
   LastFolder = settings.LastFolder;
   TabSheet3->ExifDateCheckBox->setChecked(settings.ExifDateCheckBox);
   for (const std::string& path : settings.Paths) SharedArea->PathComboBox->addItem(Q(path));
@@ -98,6 +99,7 @@ void TMainForm::SaveSettingsNow() {
   settings.Quality = SharedArea->Quality();
   settings.NoEnlarge = SharedArea->NoEnlargeCheckBox->isChecked();
   settings.StrictSize = SharedArea->StrictSizeCheckBox->isChecked();
+  settings.Sharp = SharedArea->SharpCheckBox->isChecked();
   settings.LastFolder = LastFolder;
   settings.ExifDateCheckBox = TabSheet3->ExifDateCheckBox->isChecked();
   for (int i = 0; i < SharedArea->PathComboBox->count(); ++i)
