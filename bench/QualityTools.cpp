@@ -7,6 +7,9 @@
 //   bench_quality direct-box SOURCE OUT.jpg WIDTH HEIGHT [QUALITY]
 //       the plain box rescale of the whole picture (loaded whole, rescaled
 //       with the image library's box filter), saved as JPEG (quality 75)
+//   bench_quality resize FOLDER OUT EDGE [--sharp] [--stored-light]
+//       the resize job over FOLDER into OUT; --stored-light makes the sharp
+//       rescale filter the stored values rather than linear light
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -16,7 +19,9 @@
 #include <vector>
 
 #include "bench/DetailedPictures.h"
+#include "engine/Resize.h"
 #include "image/ImageBitmap.h"
+#include "image/Resample.h"
 #include "util/SystemUtils.h"
 
 namespace {
@@ -54,6 +59,20 @@ int DirectBox(const std::string& Source, const std::string& Out, uint32_t Width,
   return 0;
 }
 
+int ResizeJob(const std::vector<std::string>& Args) {
+  pictrim::TJobChoices choices;
+  for (size_t i = 4; i < Args.size(); ++i) {
+    if (Args[i] == "--sharp") choices.Sharp = true;
+    if (Args[i] == "--stored-light") pictrim::resampling::SharpInLinearLight = false;
+  }
+  const auto edge = uint32_t(std::atoi(Args[3].c_str()));
+  pictrim::TErrorLog log;
+  const int result = pictrim::ConvertPICsWholeTree(nullptr, Args[1], Args[2], edge, edge, "", 0,
+                                                   1025, 1026, true, log, nullptr, choices);
+  for (const std::string& line : log) std::fprintf(stderr, "%s", line.c_str());
+  return result == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,8 +87,10 @@ int main(int argc, char** argv) {
                      uint32_t(std::atoi(args[4].c_str())),
                      args.size() > 5 ? std::atoi(args[5].c_str()) : 75);
   }
+  if (args.size() >= 4 && args[0] == "resize") return ResizeJob(args);
   std::fprintf(stderr,
                "usage: bench_quality pictures DIR WIDTH HEIGHT [SEED]\n"
-               "       bench_quality direct-box SOURCE OUT.jpg WIDTH HEIGHT [QUALITY]\n");
+               "       bench_quality direct-box SOURCE OUT.jpg WIDTH HEIGHT [QUALITY]\n"
+               "       bench_quality resize FOLDER OUT EDGE [--sharp] [--stored-light]\n");
   return 2;
 }

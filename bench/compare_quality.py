@@ -15,7 +15,9 @@ made at run time into --tree (kept for later runs):
   - png and tiff: three detailed pictures of 2400 x 1600 each, brought to 1024.
 Contenders: `pictrim resize`, with --sharp, the plain box rescale of the
 whole picture (bench_quality direct-box), vipsthumbnail, ImageMagick's and
-GraphicsMagick's -resize, and with --baseline another build of pictrim.
+GraphicsMagick's -resize, with --baseline another build of pictrim, and with
+--stored-light the sharp rescale on the stored values instead of in linear
+light.
 Prints the mean PSNR per kind of source and contender, and per file with
 --files.
 
@@ -147,6 +149,13 @@ def measure(args, kind, work):
     contenders["pictrim"] = pictrim_copies(program, kind, os.path.join(work, "box"), [])
     contenders["pictrim --sharp"] = pictrim_copies(program, kind, os.path.join(work, "sharp"),
                                                    ["--sharp"])
+    if args.stored_light:
+        out = os.path.join(work, "sharp-stored")
+        shutil.rmtree(out, ignore_errors=True)
+        run([os.path.join(args.build, "bench", "bench_quality"), "resize", kind.folder, out,
+             str(kind.edge), "--sharp", "--stored-light"])
+        contenders["sharp, stored light"] = {
+            n: os.path.join(out, os.path.splitext(n)[0] + ".jpg") for n in kind.sources}
     if args.baseline:
         contenders["baseline pictrim"] = pictrim_copies(
             os.path.join(args.baseline, "app", "pictrim"), kind, os.path.join(work, "base"), [])
@@ -197,6 +206,8 @@ def main():
     parser.add_argument("--baseline")
     parser.add_argument("--kinds", default="phone,camera,detailed,png,tif")
     parser.add_argument("--files", action="store_true")
+    parser.add_argument("--stored-light", action="store_true",
+                        help="also the sharp rescale on the stored values, not in linear light")
     args = parser.parse_args()
     kinds = make_kinds(args.build, args.tree, args.kinds.split(","))
     table = []

@@ -45,9 +45,7 @@ struct TResizeEntry {
   std::string PathLine;  // why the paths are too long; "" when they fit
 };
 
-std::string LoaderLine(const TResizeEntry& Entry) {
-  return LoaderLine(Entry.Source);
-}
+std::string LoaderLine(const TResizeEntry& Entry) { return LoaderLine(Entry.Source); }
 
 std::string ExifLine(const TResizeEntry& Entry) {
   return "File " + Entry.Source + " caused an Exception while writing EXIF Data";
@@ -150,8 +148,7 @@ class TCopyWorker {
 
 TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   TCopyResult result;
-  if (Entry.Extension == "db" || Entry.Extension == "txt" || Entry.Extension == "doc")
-    return result;
+  if (Entry.Extension == "db" || Entry.Extension == "txt" || Entry.Extension == "doc") return result;
   if (!Entry.PathLine.empty()) return result;
   if (!Overwrite_ && FileExists(Entry.OutputPath)) {
     result.Kind = TCopyResult::Existing;
@@ -325,9 +322,9 @@ void TCopyWorker::RescalePicture(const TResizeEntry& Entry, TPictureSize Target,
   const uint32_t width = Picture_.GetWidth();
   const uint32_t height = Picture_.GetHeight();
   if (width != Target.Width || height != Target.Height) {
-    Result.Lines.push_back(
-        "File " + Entry.Source + " couldn't be resized properly: " + " new Width is " +
-        std::to_string(width) + " Pixel" + " new Height is " + std::to_string(height) + " Pixel");
+    Result.Lines.push_back("File " + Entry.Source + " couldn't be resized properly: " +
+                           " new Width is " + std::to_string(width) + " Pixel" +
+                           " new Height is " + std::to_string(height) + " Pixel");
   }
 }
 
@@ -350,8 +347,9 @@ void TCopyWorker::FinishCopy(const TResizeEntry& Entry, const TPictureMetadata& 
     if (!Carried.Empty() && Metadata_.ReadDecodedBlocks(Entry.Source, Carried, true)) {
       Result.Final = Metadata_.JpegWithMetadata(jpeg, true);
     } else if (IsJpegExtension(Entry.Extension)) {
-      Result.Final =
-          Metadata_.HasMetadata() ? Metadata_.JpegWithMetadata(jpeg, true) : jpeg.EncodedData();
+      Result.Final = Metadata_.HasMetadata()
+                         ? Metadata_.JpegWithMetadata(jpeg, true)
+                         : jpeg.EncodedData();
     } else if (!PictureText_.empty()) {
       Result.Final = jpeg.EncodedData();
     }

@@ -403,8 +403,7 @@ void TShrinkWorker::FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial,
       try {
         const int64_t before = static_cast<int64_t>(jpeg.EncodedData().size());
         Trial.Finished = Metadata_.JpegWithMetadata(jpeg, true);
-        Search.ExifExtra =
-            std::max<int64_t>(0, static_cast<int64_t>(Trial.Finished.size()) - before);
+        Search.ExifExtra = std::max<int64_t>(0, static_cast<int64_t>(Trial.Finished.size()) - before);
       } catch (const std::exception&) {
         // the trial goes on without EXIF
       }
@@ -477,8 +476,7 @@ class TShrinkRun : public batch::TRunReport {
   bool Quiet_;
 };
 
-TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry,
-                              const std::function<TShrinkResult()>& Take) {
+TStep TShrinkRun::ReportEntry(const TShrinkEntry& Entry, const std::function<TShrinkResult()>& Take) {
   StatusText = ExtractFileName(Entry.OutputPath);
   if (!Quiet_) PostStatus(Window_, StatusText);
   // An earlier entry of this run may have written the same output by now.
@@ -566,9 +564,8 @@ TStep TShrinkRun::ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& R
   const std::vector<uint8_t>* onDisk = &Result.FullSave;
   int number = 0;
   for (const TTrialRecord& trial : Result.Trials) {
-    StatusText = name + "  " + "No " + std::to_string(++number) +
-                 " - test Size:  " + std::to_string(trial.Width) + " x " +
-                 std::to_string(trial.Height);
+    StatusText = name + "  " + "No " + std::to_string(++number) + " - test Size:  " +
+                 std::to_string(trial.Width) + " x " + std::to_string(trial.Height);
     PostStatus(Window_, StatusText);
     if (trial.Saved) onDisk = &trial.Plain;
     if (CancelRequested) return Wrote(Entry, Result, Write(Entry, *onDisk), TStep::End);

@@ -75,8 +75,7 @@ class TBoxShrinker {
 #if defined(__SSE2__)
     Gathered_.assign(size_t{Width_} * 3 + 1, 0);
     ColumnScales_.clear();
-    for (const TColumn& column : Columns_)
-      ColumnScales_.insert(ColumnScales_.end(), 3, TShortMean::Reciprocal(column.Length));
+    for (const TColumn& column : Columns_) ColumnScales_.insert(ColumnScales_.end(), 3, TShortMean::Reciprocal(column.Length));
 #endif
     return true;
   }
@@ -163,10 +162,8 @@ class TBoxShrinker {
     const __m128 row = _mm_set1_ps(rowScale);
     const __m128 bias = _mm_set1_ps(TShortMean::Bias);
     const auto means = [&](size_t i) {
-      const __m128 sum =
-          _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Gathered_.data() + i)));
-      const __m128 mean =
-          _mm_add_ps(_mm_mul_ps(_mm_mul_ps(sum, _mm_loadu_ps(scales + i)), row), bias);
+      const __m128 sum = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Gathered_.data() + i)));
+      const __m128 mean = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(sum, _mm_loadu_ps(scales + i)), row), bias);
       return _mm_cvttps_epi32(mean);
     };
     size_t i = 0;
@@ -183,8 +180,7 @@ class TBoxShrinker {
   void EmitLong(uchar* __restrict Out, uint32_t Rows) {
     Means_.clear();
     for (const uint32_t length : Lengths_) Means_.emplace_back(length * Rows);
-    const bool fast =
-        std::all_of(Means_.begin(), Means_.end(), [](const TRoundedMean& m) { return m.Fast(); });
+    const bool fast = std::all_of(Means_.begin(), Means_.end(), [](const TRoundedMean& m) { return m.Fast(); });
     const uint32_t* sums = Sums_[0].data();
     for (const TColumn& column : Columns_) {
       uint32_t acc[4];
@@ -236,12 +232,10 @@ class TBoxShrinker {
 // The box filter over a picture already in memory (Rgb24 rows).
 QImage BoxShrink(const QImage& Picture, uint32_t Width, uint32_t Height) {
   TBoxShrinker shrinker(Width, Height);
-  if (!shrinker.Start(static_cast<uint32_t>(Picture.width()),
-                      static_cast<uint32_t>(Picture.height()))) {
+  if (!shrinker.Start(static_cast<uint32_t>(Picture.width()), static_cast<uint32_t>(Picture.height()))) {
     return QImage();
   }
-  for (int y = 0; y < Picture.height(); ++y)
-    shrinker.AddRow(static_cast<uint32_t>(y), Picture.constScanLine(y));
+  for (int y = 0; y < Picture.height(); ++y) shrinker.AddRow(static_cast<uint32_t>(y), Picture.constScanLine(y));
   return shrinker.Finish();
 }
 
@@ -277,8 +271,7 @@ class THalver {
     // Each value with the same colour of the next pixel: the 2 x 2 mean
     // where a pair starts. A last odd column counts twice.
     uint8_t* __restrict means = Means_.data();
-    for (size_t i = 0; i + 3 < n; ++i)
-      means[i] = static_cast<uint8_t>((pairs[i] + pairs[i + 3] + 2) >> 2);
+    for (size_t i = 0; i + 3 < n; ++i) means[i] = static_cast<uint8_t>((pairs[i] + pairs[i + 3] + 2) >> 2);
     for (size_t i = n - 3; i < n; ++i) means[i] = static_cast<uint8_t>((2 * pairs[i] + 2) >> 2);
     uchar* out = Result_.scanLine(static_cast<int>(Y / 2));
     const uint32_t half = (Width_ + 1) / 2;
@@ -310,14 +303,12 @@ bool KeepRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const u
   auto* keeper = static_cast<TRowKeeper*>(Context);
   if (Row == nullptr) {
     if (keeper->Whole != nullptr) {
-      *keeper->Whole =
-          QImage(static_cast<int>(Width), static_cast<int>(Height), QImage::Format_RGB888);
+      *keeper->Whole = QImage(static_cast<int>(Width), static_cast<int>(Height), QImage::Format_RGB888);
       if (keeper->Whole->isNull()) keeper->Whole = nullptr;
     }
     return keeper->Halver.Start(Width, Height);
   }
-  if (keeper->Whole != nullptr)
-    std::memcpy(keeper->Whole->scanLine(static_cast<int>(Y)), Row, size_t{Width} * 3);
+  if (keeper->Whole != nullptr) std::memcpy(keeper->Whole->scanLine(static_cast<int>(Y)), Row, size_t{Width} * 3);
   keeper->Halver.AddRow(Y, Row);
   return true;
 }
@@ -471,8 +462,7 @@ std::optional<std::vector<uint8_t>> FullSizeJpegSave(const TJpegImage& Source, Q
 size_t LeadingSegmentsEnd(const std::vector<uint8_t>& Jpeg) {
   if (Jpeg.size() < 2 || Jpeg[0] != 0xFF || Jpeg[1] != 0xD8) return 0;
   size_t at = 2;
-  while (at + 4 <= Jpeg.size() && Jpeg[at] == 0xFF && Jpeg[at + 1] >= 0xE0 &&
-         Jpeg[at + 1] <= 0xEF) {
+  while (at + 4 <= Jpeg.size() && Jpeg[at] == 0xFF && Jpeg[at + 1] >= 0xE0 && Jpeg[at + 1] <= 0xEF) {
     const size_t length = (size_t{Jpeg[at + 2]} << 8) | Jpeg[at + 3];
     if (length < 2 || at + 2 + length > Jpeg.size()) break;
     at += 2 + length;

@@ -53,9 +53,7 @@ class TRoundedMean {
   explicit TRoundedMean(uint32_t Count);
   // False when Count is too large for the multiplication.
   bool Fast() const { return Factor_ != 0; }
-  uint8_t operator()(uint32_t Sum) const {
-    return static_cast<uint8_t>((Sum * Factor_ + Bias_) >> Shift_);
-  }
+  uint8_t operator()(uint32_t Sum) const { return static_cast<uint8_t>((Sum * Factor_ + Bias_) >> Shift_); }
   uint8_t Divide(uint32_t Sum) const {
     return static_cast<uint8_t>((2 * uint64_t{Sum} + Count_) / (2 * uint64_t{Count_}));
   }
@@ -83,8 +81,7 @@ struct TShortMean {
   static float Reciprocal(uint32_t Length) { return 1.0f / static_cast<float>(Length); }
   // Sum over a box of Columns x Rows pixels, given the two reciprocals.
   static uint8_t Mean(uint32_t Sum, float ColumnScale, float RowScale) {
-    return static_cast<uint8_t>(
-        static_cast<int>(static_cast<float>(Sum) * ColumnScale * RowScale + Bias));
+    return static_cast<uint8_t>(static_cast<int>(static_cast<float>(Sum) * ColumnScale * RowScale + Bias));
   }
 };
 

@@ -114,8 +114,9 @@ FIBITMAP* ResampledPicture(FIBITMAP* Picture, uint32_t WholeWidth, uint32_t Whol
     FreeImage_Unload(out);
     return nullptr;
   }
-  for (uint32_t y = 0; y < height; ++y)
-    resampler.AddRow(FreeImage_GetScanLine(Picture, int(height - 1 - y)));
+  // The rows lie bottom up: from the top, they are a pitch apart backwards.
+  resampler.AddPicture(FreeImage_GetScanLine(Picture, int(height - 1)),
+                       -std::ptrdiff_t(FreeImage_GetPitch(Picture)));
   resampler.Finish();
   FreeImage_CloneMetadata(out, Picture);
   FreeImage_SetDotsPerMeterX(out, FreeImage_GetDotsPerMeterX(Picture));

@@ -72,8 +72,8 @@ void AverageBlocks(TRowFn Row, uint32_t Width, uint32_t Height, uint32_t Factor,
 }
 
 template <typename TRowFn>
-void AverageBlocks(TRowFn Row, uint32_t Width, uint32_t Height, uint32_t Channels, uint32_t Factor,
-                   bool Swap, FIBITMAP* Out) {
+void AverageBlocks(TRowFn Row, uint32_t Width, uint32_t Height, uint32_t Channels,
+                   uint32_t Factor, bool Swap, FIBITMAP* Out) {
   if (Channels == 4) {
     AverageBlocks<4>(Row, Width, Height, Factor, Swap, Out);
   } else {
@@ -85,9 +85,10 @@ FIBITMAP* AllocateShrunk(uint32_t Width, uint32_t Height, uint32_t Channels, uin
   if (Factor < 2 || Factor > MaxShrinkFactor || Width == 0 || Height == 0 ||
       (Channels != 3 && Channels != 4))
     return nullptr;
-  return FreeImage_Allocate(
-      static_cast<int>(ShrunkSide(Width, Factor)), static_cast<int>(ShrunkSide(Height, Factor)),
-      static_cast<int>(8 * Channels), FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+  return FreeImage_Allocate(static_cast<int>(ShrunkSide(Width, Factor)),
+                            static_cast<int>(ShrunkSide(Height, Factor)),
+                            static_cast<int>(8 * Channels), FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK,
+                            FI_RGBA_BLUE_MASK);
 }
 
 // The source pixels a box of the library's box filter averages, for each
@@ -192,8 +193,7 @@ FIBITMAP* ShrinkPicture(FIBITMAP* Picture, uint32_t Factor) {
   FreeImage_SetDotsPerMeterX(out, FreeImage_GetDotsPerMeterX(Picture));
   FreeImage_SetDotsPerMeterY(out, FreeImage_GetDotsPerMeterY(Picture));
   RGBQUAD background{};
-  if (FreeImage_GetBackgroundColor(Picture, &background))
-    FreeImage_SetBackgroundColor(out, &background);
+  if (FreeImage_GetBackgroundColor(Picture, &background)) FreeImage_SetBackgroundColor(out, &background);
   const FIICCPROFILE* icc = FreeImage_GetICCProfile(Picture);
   if (icc != nullptr && (icc->size > 0 || icc->flags != 0)) {
     FIICCPROFILE* copy = FreeImage_CreateICCProfile(out, icc->data, static_cast<long>(icc->size));

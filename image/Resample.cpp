@@ -485,6 +485,18 @@ void TResampler::AddRow(const uint8_t* Row) {
   }
 }
 
+void TResampler::AddPicture(const uint8_t* Rows, ptrdiff_t Stride) {
+  TState& s = *State_;
+  if (s.Linear) {
+    while (s.RowsIn < s.InHeight) AddRow(Rows + std::ptrdiff_t(s.RowsIn) * Stride);
+    return;
+  }
+  while (s.RowsIn < s.InHeight) {
+    ++s.RowsIn;
+    s.EmitReady([&](uint32_t Y) { return Rows + std::ptrdiff_t(Y) * Stride; });
+  }
+}
+
 bool TResampler::Finish() {
   if (!State_) return false;
   TState& s = *State_;
@@ -596,7 +608,7 @@ bool Resample(const uint8_t* In, ptrdiff_t InStride, const TSide& Across, const 
   if (!resampler.Start(Across, Down, Kind, Width, Height, Filter, Linear,
                        [&](uint32_t Y) { return Out + std::ptrdiff_t(Y) * OutStride; }))
     return false;
-  for (uint32_t y = 0; y < Down.Pixels; ++y) resampler.AddRow(In + std::ptrdiff_t(y) * InStride);
+  resampler.AddPicture(In, InStride);
   return resampler.Finish();
 }
 

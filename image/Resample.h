@@ -84,6 +84,9 @@ class TResampler {
              uint32_t Height, TFilter Filter, bool Linear, TOutRowFn OutRow);
   // The next row of the input, Across.Pixels pixels of the kind.
   void AddRow(const uint8_t* Row);
+  // Every row at once, from a picture of Down.Pixels rows Stride bytes
+  // apart that stays in memory meanwhile (read where it is).
+  void AddPicture(const uint8_t* Rows, ptrdiff_t Stride);
   // Rows that never came count as black; true when every row came.
   bool Finish();
 

@@ -72,6 +72,9 @@ TEST_F(SettingsFile, storedValuesOutsideTheirRangesSelectSomethingSensible) {
       {"StrictSize=yes", &TSettings::StrictSize, 0},
       {"ExifDateCheckBox=1", &TSettings::ExifDateCheckBox, 1},
       {"ExifDateCheckBox=yes", &TSettings::ExifDateCheckBox, 0},
+      {"SharpDownsizing=1", &TSettings::Sharp, 1},
+      {"SharpDownsizing=on", &TSettings::Sharp, 0},
+      {"Sharp=1", &TSettings::Sharp, 0},
   };
   for (const TCase& c : cases) {
     EXPECT_EQ(c.Field(LoadFrom(std::string("[Settings]\n") + c.Line + "\n")), c.Expected) << c.Line;
@@ -97,6 +100,7 @@ TEST_F(SettingsFile, savingWritesEveryKeyInOrderAndNeverReopensTheRenamingTab) {
   s.StrictSize = true;
   s.LastFolder = "/photos/2024/";
   s.ExifDateCheckBox = true;
+  s.Sharp = true;
   s.Paths = {"/a/", "/b/", "/c/", "/d/"};
   ASSERT_TRUE(SaveSettings(Dir.Path(), s));
   // The keys added later stand after those of the original list.
@@ -105,8 +109,9 @@ TEST_F(SettingsFile, savingWritesEveryKeyInOrderAndNeverReopensTheRenamingTab) {
             "SizeSelected1=4\nSizeSelected2=-1\nSizeSelected3=0\nPath=2\nLanguageCode=1\n"
             "ActivePageIndex=1\nOverwrite=0\nCopyrigthTextCheckbox=1\nPreViewCheckBox=0\n"
             "PreView=1\nQuality=85\nNoEnlarge=0\nStrictSize=1\nLastFolder=/photos/2024/\n"
-            "ExifDateCheckBox=1\n\n\n[Path]\nPath1=/a/\nPath2=/b/\nPath3=/c/\n");
+            "ExifDateCheckBox=1\nSharpDownsizing=1\n\n\n[Path]\nPath1=/a/\nPath2=/b/\nPath3=/c/\n");
   const TSettings loaded = LoadSettings(Dir.Path());
+  EXPECT_TRUE(loaded.Sharp);
   EXPECT_EQ(loaded.ActivePageIndex, 1);  // opens on the file-size tab
   EXPECT_EQ(loaded.Quality, 85);
   EXPECT_FALSE(loaded.NoEnlarge);
@@ -126,6 +131,7 @@ TEST_F(SettingsFile, aFileWrittenBeforeTheJpegChoicesKeepsTheEarlierBehaviour) {
   EXPECT_FALSE(s.StrictSize);
   EXPECT_EQ(s.LastFolder, "");
   EXPECT_FALSE(s.ExifDateCheckBox);
+  EXPECT_FALSE(s.Sharp);
 }
 
 TEST_F(SettingsFile, aDeletedFavouriteIsDroppedAndTheRestRenumberedOnSaving) {
