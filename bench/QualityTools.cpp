@@ -7,11 +7,16 @@
 //   bench_quality direct-box SOURCE OUT.jpg WIDTH HEIGHT [QUALITY]
 //       the plain box rescale of the whole picture (loaded whole, rescaled
 //       with the image library's box filter), saved as JPEG (quality 75)
+//   bench_quality roads SOURCE.jpg WIDTH...
+//       the reduced-scale decodes rescaled by area and with the Lanczos
+//       filter against the box rescale of the whole picture (PSNR)
 //   bench_quality resize FOLDER OUT EDGE [--sharp] [--stored-light]
 //       the resize job over FOLDER into OUT; --stored-light makes the sharp
 //       rescale filter the stored values rather than linear light
 #include <QGuiApplication>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,10 +26,24 @@
 #include "bench/DetailedPictures.h"
 #include "engine/Resize.h"
 #include "image/ImageBitmap.h"
+#include "image/JpegImage.h"
 #include "image/Resample.h"
 #include "util/SystemUtils.h"
 
 namespace {
+
+// PSNR of two pictures of one size, red, green and blue.
+double Psnr(const QImage& A, const QImage& B) {
+  const QImage a = A.convertToFormat(QImage::Format_RGB888);
+  const QImage b = B.convertToFormat(QImage::Format_RGB888);
+  double sum = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    const uchar* p = a.constScanLine(y);
+    const uchar* q = b.constScanLine(y);
+    for (int i = 0; i < 3 * a.width(); ++i) sum += double(p[i] - q[i]) * (p[i] - q[i]);
+  }
+  return 10 * std::log10(255.0 * 255.0 * 3.0 * a.width() * a.height() / std::max(sum, 1e-9));
+}
 
 int WritePictures(const std::string& Folder, int Width, int Height, unsigned Seed) {
   std::filesystem::create_directories(Folder);
@@ -59,6 +78,42 @@ int DirectBox(const std::string& Source, const std::string& Out, uint32_t Width,
   return 0;
 }
 
+// The reduced-scale JPEG decodes at 1/1, 1/2, 1/4 and 1/8, each rescaled
+// to Width by area and with the Lanczos filter, against the box rescale of
+// the whole picture: PSNR against the reference rescale of the whole.
+int Roads(const std::string& Source, uint32_t Width) {
+  using namespace pictrim;
+  TJpegImage jpeg;
+  jpeg.LoadFromFile(Source);
+  const QImage whole = jpeg.ToBitmap();
+  const uint32_t height = uint32_t(uint64_t(Width) * jpeg.Height() / jpeg.Width());
+  const QImage reference = resampling::Resampled(
+      whole, resampling::TSide{jpeg.Width()}, resampling::TSide{jpeg.Height()}, Width, height,
+      resampling::TFilter::Lanczos3, true);
+  TDisplayBitmap direct;
+  direct.Load(Source);
+  direct.Rescale(Width, height, FILTER_BOX);
+  QImage box;
+  direct.CopyToBitmap(&box);
+  std::printf("%s to %u: box %.2f", Source.c_str(), Width, Psnr(box, reference));
+  for (const unsigned scale : {1u, 2u, 4u, 8u}) {
+    const uint32_t side = (jpeg.Width() + scale - 1) / scale;
+    if (side < Width) break;
+    const QImage reduced = jpeg.ToScaledBitmap(scale);
+    for (const bool sharp : {false, true}) {
+      const QImage made = resampling::Resampled(
+          reduced.convertToFormat(QImage::Format_RGB888),
+          resampling::TSide::Shrunk(jpeg.Width(), scale),
+          resampling::TSide::Shrunk(jpeg.Height(), scale), Width, height,
+          sharp ? resampling::TFilter::Lanczos3 : resampling::TFilter::Area, sharp);
+      std::printf("  1/%u(%.2f)%s %.2f", scale, double(side) / Width, sharp ? "L" : "A",
+                  Psnr(made, reference));
+    }
+  }
+  std::printf("\n");
+  return 0;
+}
+
 int ResizeJob(const std::vector<std::string>& Args) {
   pictrim::TJobChoices choices;
   for (size_t i = 4; i < Args.size(); ++i) {
@@ -88,9 +143,14 @@ int main(int argc, char** argv) {
                      args.size() > 5 ? std::atoi(args[5].c_str()) : 75);
   }
   if (args.size() >= 4 && args[0] == "resize") return ResizeJob(args);
+  if (args.size() >= 3 && args[0] == "roads") {
+    for (size_t i = 2; i < args.size(); ++i) Roads(args[1], uint32_t(std::atoi(args[i].c_str())));
+    return 0;
+  }
   std::fprintf(stderr,
                "usage: bench_quality pictures DIR WIDTH HEIGHT [SEED]\n"
                "       bench_quality direct-box SOURCE OUT.jpg WIDTH HEIGHT [QUALITY]\n"
-               "       bench_quality resize FOLDER OUT EDGE [--sharp] [--stored-light]\n");
+               "       bench_quality resize FOLDER OUT EDGE [--sharp] [--stored-light]\n"
+               "       bench_quality roads SOURCE.jpg WIDTH...\n");
   return 2;
 }

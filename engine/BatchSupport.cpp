@@ -85,8 +85,10 @@ std::string ExNamedCopy(const std::string& Relative, const std::string& Extensio
 }
 
 QImage ReducedToSize(const TJpegImage& Source, uint32_t Width, uint32_t Height, bool Sharp) {
-  const unsigned scale = Source.ReducedScaleFor(Width, Height);
-  const QImage reduced = Source.ToReducedBitmap(Width, Height, true);
+  const unsigned scale = Source.HoldsLoadedData()
+                             ? jpegcodec::RoomyScaleDenom(Source.Width(), Source.Height(), Width, Height)
+                             : 1;
+  const QImage reduced = Source.ToBitmapAtScale(scale, true);
   // The decode at a reduced scale made each pixel of a block of the whole.
   const QImage sized =
       resampling::Resampled(reduced, resampling::TSide::Shrunk(Source.Width(), scale),

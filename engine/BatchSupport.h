@@ -66,9 +66,10 @@ std::unique_ptr<TFileList> ListSourceTree(const std::string& SourceFolder, const
 // regular file) and EJpegError as TJpegImage::LoadFromFile does.
 std::optional<TJpegImage> OpenJpegSource(const std::string& Path);
 
-// The JPEG source decoded at the smallest reduced scale that still covers
-// Width x Height and brought to that size with the box filter by area or,
-// Sharp, the Lanczos filter, each as a rescale of the whole picture. A
+// The JPEG source decoded at a reduced scale that leaves room for the
+// rescale (jpegcodec::RoomyScaleDenom) and brought to Width x Height with
+// the box filter by area or, Sharp, the Lanczos filter, each as a rescale
+// of the whole picture. A
 // 32-bit bitmap (8-bit grey for a grey JPEG). Raises EJpegError as the
 // decode does, and std::bad_alloc when there is no memory for the result.
 QImage ReducedToSize(const TJpegImage& Source, uint32_t Width, uint32_t Height, bool Sharp);

@@ -181,7 +181,7 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   // shrunk by a whole factor; the copy's size is judged on the whole one.
   Picture_.SetLoadShrink([this, orientation](uint32_t Width, uint32_t Height) {
     const TPictureSize target = Target(Width, Height, orientation);
-    return decoding::ShrinkFactorFor(Width, Height, target.Width, target.Height, Choices_.Sharp);
+    return decoding::ShrinkFactorFor(Width, Height, target.Width, target.Height);
   });
   if (!LoadPicture(Entry, result)) return result;
   const TPictureMetadata carried = Picture_.DecodedMetadata();

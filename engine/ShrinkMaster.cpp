@@ -414,19 +414,16 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
     // The picture at its own size is the full-size save.
     return TTrialPicture{true, FullSave_, Width, Height};
   }
-  const auto covers = [Width, Height](const QImage& Picture) {
-    return !Picture.isNull() && Width <= static_cast<uint32_t>(Picture.width()) &&
-           Height <= static_cast<uint32_t>(Picture.height());
-  };
   QImage scaled;
-  // The sharp filter takes the half-size picture where it still has twice
-  // the pixels it needs.
-  if (covers(Half_) && (!Sharp_ || (2 * Width <= uint32_t(Half_.width()) &&
-                                    2 * Height <= uint32_t(Half_.height())))) {
+  // The half-size picture serves where it still has twice the pixels a trial
+  // needs: its blocks then add little to the rescale (closer to its own
+  // size, the two steps smudge detail the box of the whole picture keeps).
+  if (!Half_.isNull() && 2 * Width <= uint32_t(Half_.width()) &&
+      2 * Height <= uint32_t(Half_.height())) {
     scaled = ResampledPart(Half_, Source_.Width(), Source_.Height(), 2, Width, Height, Sharp_);
   } else {
-    // Wider than the half-size picture: filtered from the whole picture,
-    // kept or streaming out of the decoder again.
+    // Wider than half the half-size picture: filtered from the whole
+    // picture, kept or streaming out of the decoder again.
     scaled = ShrinkWhole(Width, Height);
   }
   TTrialPicture trial;

@@ -86,13 +86,13 @@ struct TShortMean {
 };
 
 // A JPEG source whose trials come from its half-size picture (made while
-// the full-size save decoded it; rescaled by area as the part of the whole
-// picture each of its pixels stands for) and, when a trial is wider or
-// higher than that, from the full-scale picture: kept whole when it is
-// small enough, else filtered down row by row as it is decoded again.
-// Sharp trials use the Lanczos filter, from the half-size picture only when
-// they are at most half its size. Trials carry the header the library
-// writes for the source (density, ICC profile).
+// the full-size save decoded it; rescaled by area, or with the Lanczos
+// filter when Sharp, as the part of the whole picture each of its pixels
+// stands for) when they are at most half its size, and otherwise from the
+// full-scale picture with the box filter (or the Lanczos filter): kept
+// whole when it is small enough, else filtered down row by row as it is
+// decoded again. Trials carry the header the library writes for the source
+// (density, ICC profile).
 class TReducedJpegMaster : public TTrialMaster {
  public:
   // FullSave: the source's full-size library save, kept by the caller while

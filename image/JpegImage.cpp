@@ -186,16 +186,15 @@ QImage TJpegImage::ToScaledBitmap(unsigned ScaleDenom) const {
   return Decode(ScaleDenom, TPixelLayout::Rgb24);
 }
 
-unsigned TJpegImage::ReducedScaleFor(uint32_t MinWidth, uint32_t MinHeight) const {
-  if (Pixels_ || !EncodedValid_) return 1;
-  return jpegcodec::ReducedScaleDenom(Width_, Height_, MinWidth, MinHeight);
+QImage TJpegImage::ToReducedBitmap(uint32_t MinWidth, uint32_t MinHeight, bool KeepGrey) const {
+  return ToBitmapAtScale(jpegcodec::ReducedScaleDenom(Width_, Height_, MinWidth, MinHeight),
+                         KeepGrey);
 }
 
-QImage TJpegImage::ToReducedBitmap(uint32_t MinWidth, uint32_t MinHeight, bool KeepGrey) const {
+QImage TJpegImage::ToBitmapAtScale(unsigned ScaleDenom, bool KeepGrey) const {
   if (Pixels_ || !EncodedValid_) return ToBitmap().convertToFormat(QImage::Format_RGB32);
-  const unsigned denom = ReducedScaleFor(MinWidth, MinHeight);
   const bool grey = KeepGrey && IsGreyscale();
-  return Decode(denom, grey ? TPixelLayout::Grey8 : TPixelLayout::Bgrx32);
+  return Decode(ScaleDenom, grey ? TPixelLayout::Grey8 : TPixelLayout::Bgrx32);
 }
 
 void TJpegImage::DecodeRows(jpegcodec::TRowSinkFn Sink, void* Context) const {

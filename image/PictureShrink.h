@@ -22,12 +22,12 @@ inline uint32_t ShrunkSide(uint32_t Side, uint32_t Factor) {
 
 // The whole factor (1 to MaxShrinkFactor) by which a Width x Height picture
 // may be shrunk before it is rescaled to TargetWidth x TargetHeight without
-// costing the copy's sharpness: the rescale by area after it keeps a ratio
-// of at least 1.5 (a shrink by 2 only adds the width of a pixel to a box of
-// 2 to 3, and is taken from twice the target on); the sharp rescale keeps at
-// least 2, the room its lobes need. 1 when it is not much larger.
+// costing the copy its detail: the rescale after it keeps a ratio of at
+// least 2 (each block then adds little to the box or the lobes it falls
+// into; closer to 1, the two steps smudge what one rescale would keep).
+// 1 when the picture is less than 4 times the target.
 uint32_t ShrinkFactorFor(uint32_t Width, uint32_t Height, uint32_t TargetWidth,
-                         uint32_t TargetHeight, bool Sharp = false);
+                         uint32_t TargetHeight);
 
 // True for the pictures ShrinkPicture takes: 8-bit samples, 3 or 4 per pixel.
 bool CanShrink(FIBITMAP* Picture);

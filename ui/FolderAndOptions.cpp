@@ -121,12 +121,12 @@ void TFolderAndOptions::BuildOptionsGroup() {
   qualityRow->addSpacing(16);
   qualityRow->addWidget(NoEnlargeCheckBox);
   qualityRow->addWidget(StrictSizeCheckBox);
-  qualityRow->addWidget(SharpCheckBox);
   qualityRow->addStretch(1);
   options->addWidget(OverwriteCheckBox);
   options->addLayout(textRow);
   options->addLayout(positionRow);
   options->addLayout(qualityRow);
+  options->addWidget(SharpCheckBox, 0, Qt::AlignLeft);
 }
 
 void TFolderAndOptions::ApplyTexts() {

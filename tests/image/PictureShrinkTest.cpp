@@ -53,26 +53,19 @@ int LargestDifference(FIBITMAP* A, FIBITMAP* B) {
   return largest;
 }
 
-// The box rescale after the shrink keeps a ratio of at least 1.5, and a
-// shrink by 2 is taken from twice the target on; the sharp rescale keeps 2.
-TEST(ShrinkFactor, leavesTheRescaleAfterItRoomToAverage) {
-  EXPECT_EQ(ShrinkFactorFor(2400, 1600, 1024, 683), 2u);   // 2.34: by 2
-  EXPECT_EQ(ShrinkFactorFor(4608, 3456, 2048, 1536), 2u);  // 2.25: by 2, not whole
-  EXPECT_EQ(ShrinkFactorFor(4032, 3024, 1024, 768), 2u);   // 3.94: by 2, not 3
-  EXPECT_EQ(ShrinkFactorFor(4500, 3000, 1000, 666), 3u);   // 4.5: 1.5 left
-  EXPECT_EQ(ShrinkFactorFor(4499, 3000, 1000, 666), 2u);   // just under
-  EXPECT_EQ(ShrinkFactorFor(2047, 1600, 1024, 800), 1u);   // just under twice
-  EXPECT_EQ(ShrinkFactorFor(2048, 1536, 1024, 768), 2u);   // exactly twice
-  EXPECT_EQ(ShrinkFactorFor(1600, 2400, 683, 1024), 2u);   // upright
-  EXPECT_EQ(ShrinkFactorFor(6000, 100, 60, 1), 8u);        // never more than 8
+// The rescale after the shrink keeps a ratio of at least 2.
+TEST(ShrinkFactor, leavesTheRescaleAfterItTwiceTheTarget) {
+  EXPECT_EQ(ShrinkFactorFor(2400, 1600, 1024, 683), 1u);   // 2.34: whole
+  EXPECT_EQ(ShrinkFactorFor(4608, 3456, 2048, 1536), 1u);  // 2.25: whole, not by 2
+  EXPECT_EQ(ShrinkFactorFor(4032, 3024, 1024, 768), 1u);   // 3.94: whole, not by 3
+  EXPECT_EQ(ShrinkFactorFor(4096, 3072, 1024, 768), 2u);   // exactly 4
+  EXPECT_EQ(ShrinkFactorFor(4095, 3072, 1024, 768), 1u);   // just under
+  EXPECT_EQ(ShrinkFactorFor(6000, 4000, 1024, 682), 2u);   // 5.86: 2.93 left
+  EXPECT_EQ(ShrinkFactorFor(6000, 4000, 600, 400), 5u);
+  EXPECT_EQ(ShrinkFactorFor(2400, 3600, 400, 600), 3u);    // upright
+  EXPECT_EQ(ShrinkFactorFor(60000, 100, 60, 1), 8u);       // never more than 8
   EXPECT_EQ(ShrinkFactorFor(800, 600, 1024, 768), 1u);     // a copy larger than its source
   EXPECT_EQ(ShrinkFactorFor(800, 600, 0, 0), 1u);
-  // The sharp rescale: half the ratio, whole.
-  EXPECT_EQ(ShrinkFactorFor(4032, 3024, 1024, 768, true), 1u);  // 3.94
-  EXPECT_EQ(ShrinkFactorFor(4096, 3072, 1024, 768, true), 2u);  // exactly 4
-  EXPECT_EQ(ShrinkFactorFor(4608, 3456, 2048, 1536, true), 1u);
-  EXPECT_EQ(ShrinkFactorFor(6000, 4000, 600, 400, true), 5u);
-  EXPECT_EQ(ShrinkFactorFor(60000, 100, 60, 1, true), 8u);
 }
 
 // The plain arithmetic: each sample the rounded average of its block.
