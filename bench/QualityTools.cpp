@@ -87,9 +87,9 @@ int Roads(const std::string& Source, uint32_t Width) {
   jpeg.LoadFromFile(Source);
   const QImage whole = jpeg.ToBitmap();
   const uint32_t height = uint32_t(uint64_t(Width) * jpeg.Height() / jpeg.Width());
-  const QImage reference = resampling::Resampled(
-      whole, resampling::TSide{jpeg.Width()}, resampling::TSide{jpeg.Height()}, Width, height,
-      resampling::TFilter::Lanczos3, true);
+  const QImage reference = resampling::Resampled(whole, resampling::TSide{jpeg.Width()},
+                                                 resampling::TSide{jpeg.Height()}, Width, height,
+                                                 resampling::TFilter::Lanczos3, true);
   TDisplayBitmap direct;
   direct.Load(Source);
   direct.Rescale(Width, height, FILTER_BOX);
