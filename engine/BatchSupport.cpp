@@ -1,6 +1,8 @@
 #include "engine/BatchSupport.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -25,6 +27,26 @@ bool IsFolder(const std::string& Path) {
 
 std::string FolderOutputLine(const std::string& Source, const std::string& OutputPath) {
   return "File " + Source + " was not written: its output path " + OutputPath + " is a folder";
+}
+
+bool IsFolderFailure(int Error) {
+  switch (Error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EROFS:
+    case EACCES:
+    case EPERM:
+    case EIO:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string FolderWriteProblem(const std::string& OutputPath) {
+  const int error = FileCreationError(ExtractFilePath(OutputPath));
+  return error == 0 ? std::string() : std::strerror(error);
 }
 
 bool StartsAsJpeg(const std::string& Path) {

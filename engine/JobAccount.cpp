@@ -106,4 +106,17 @@ std::string AboveTargetLine(const std::string& Source, size_t CopyBytes, uint32_
          " kB: its copy has " + std::to_string(CopyBytes) + " bytes";
 }
 
+std::string SmallerCopyLine(const std::string& Source, uint32_t Width, uint32_t Height,
+                            uint32_t CopyWidth, uint32_t CopyHeight) {
+  return "File " + Source + " cannot be saved as a JPEG at " + std::to_string(Width) + " x " +
+         std::to_string(Height) + " pixels: its copy is made from " + std::to_string(CopyWidth) +
+         " x " + std::to_string(CopyHeight);
+}
+
+std::string RunEndedLine(const std::string& Source, const std::string& OutputPath,
+                         const std::string& Why) {
+  return "File " + Source + " could not be saved as " + OutputPath + " (" + Why +
+         "); the run ended there";
+}
+
 }  // namespace pictrim

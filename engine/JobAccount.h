@@ -50,5 +50,13 @@ std::string FolderNotMadeLine(const std::string& Folder);
 std::string NotSavedLine(const std::string& Source);
 std::string NotWrittenLine(const std::string& Source, const std::string& OutputPath);
 std::string AboveTargetLine(const std::string& Source, size_t CopyBytes, uint32_t TargetKB);
+// A picture JPEG cannot hold at its own Width x Height: its copy was made
+// from CopyWidth x CopyHeight.
+std::string SmallerCopyLine(const std::string& Source, uint32_t Width, uint32_t Height,
+                            uint32_t CopyWidth, uint32_t CopyHeight);
+// The copy of Source could not be written to OutputPath because the output
+// folder takes no file (Why says why): the run ended there.
+std::string RunEndedLine(const std::string& Source, const std::string& OutputPath,
+                         const std::string& Why);
 
 }  // namespace pictrim

@@ -12,7 +12,13 @@ using ERangeError = std::out_of_range;
 
 class EInOutError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EInOutError(const std::string& What, int Error = 0)
+      : std::runtime_error(What), Error_(Error) {}
+  // The system's error number of the failed operation; 0 when none is known.
+  int Error() const { return Error_; }
+
+ private:
+  int Error_;
 };
 
 }  // namespace pictrim
