@@ -153,7 +153,7 @@ class Runner:
         original = slot.read(mutant.path)
         if original[mutant.start: mutant.start + len(mutant.old)] != mutant.old:
             return Verdict(GONE, "the text is not where it was")
-        objects = [os.path.relpath(o, slot.build) for o in self.objects.get(mutant.path, [])]
+        objects = self.objects.get(mutant.path, [])
         if objects:
             for obj in objects:
                 if (obj, slot.index) not in slot.pristine:

@@ -119,7 +119,7 @@ class Slot:
     # -- what the build knows
 
     def objects(self):
-        """{source path relative to the repository: object path}."""
+        """{source path relative to the repository: [object paths relative to the build]}."""
         with open(os.path.join(self.build, "compile_commands.json")) as f:
             entries = json.load(f)
         found = {}
@@ -130,7 +130,8 @@ class Slot:
                 m = re.search(r"\s-o\s+(\S+)", entry["command"])
                 output = m.group(1) if m else None
             if output and not source.startswith(".."):
-                found.setdefault(source, []).append(os.path.join(entry["directory"], output))
+                full = os.path.normpath(os.path.join(entry["directory"], output))
+                found.setdefault(source, []).append(os.path.relpath(full, self.build))
         return found
 
     def code_digest(self, obj):
