@@ -1,13 +1,21 @@
 #include "image/HeifDecode.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <libheif/heif.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "image/HeifBoxes.h"
+#include "image/HeifGrid.h"
 #include "image/HeifHandles.h"
 #include "image/HevcDecoder.h"
 #include "image/PictureShrink.h"
@@ -152,14 +160,6 @@ FIBITMAP* ToBitmap(const heif_image* Image, bool Alpha, int Width, int Height, u
   return dib;
 }
 
-// Why the decoded picture may be incomplete: the first of the warnings the
-// library gave while it decoded a damaged file; empty when it gave none.
-std::string DamageOf(heif_image* Image) {
-  heif_error warning{};
-  if (heif_image_get_decoding_warnings(Image, 0, &warning, 1) < 1) return {};
-  return WithMessage("the file is damaged", warning);
-}
-
 // Decodes the primary picture, its transformations applied, at 8 bits.
 heif_error DecodePrimary(const heif_image_handle* Handle, bool Alpha, THeifImagePtr& Image) {
   const THeifOptionsPtr options(heif_decoding_options_alloc());
@@ -174,6 +174,53 @@ heif_error DecodePrimary(const heif_image_handle* Handle, bool Alpha, THeifImage
   Image.reset(image);
   return decoded;
 }
+
+// The file a request names, or the bytes it brought, read at any offset.
+class THeifFile {
+ public:
+  explicit THeifFile(const TRequest& Request) : Request_(Request) {
+    if (Request.FromBytes) {
+      Size_ = Request.Bytes.size();
+      return;
+    }
+    Fd_ = ::open(Request.Path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (Fd_ >= 0 && ::fstat(Fd_, &info) == 0 && S_ISREG(info.st_mode))
+      Size_ = static_cast<uint64_t>(info.st_size);
+  }
+  ~THeifFile() {
+    if (Fd_ >= 0) ::close(Fd_);
+  }
+  THeifFile(const THeifFile&) = delete;
+  THeifFile& operator=(const THeifFile&) = delete;
+
+  uint64_t Size() const { return Size_; }
+  THeifReadFn Reader() const {
+    return [this](uint64_t Offset, uint64_t Size, uint8_t* Out) { return ReadAt(Offset, Size, Out); };
+  }
+
+ private:
+  bool ReadAt(uint64_t Offset, uint64_t Size, uint8_t* Out) const {
+    if (Offset > Size_ || Size > Size_ - Offset) return false;
+    if (Request_.FromBytes) {
+      std::memcpy(Out, Request_.Bytes.data() + Offset, static_cast<size_t>(Size));
+      return true;
+    }
+    while (Size > 0) {
+      const ssize_t got = ::pread(Fd_, Out, static_cast<size_t>(Size), static_cast<off_t>(Offset));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      Out += got;
+      Offset += static_cast<uint64_t>(got);
+      Size -= static_cast<uint64_t>(got);
+    }
+    return true;
+  }
+
+  const TRequest& Request_;
+  int Fd_ = -1;
+  uint64_t Size_ = 0;
+};
 
 }  // namespace
 
@@ -208,6 +255,12 @@ TServed ServeHeif(const TRequest& Request, TByteSource& Source, TByteSink& Sink)
   const int width = heif_image_handle_get_width(handle.get());
   const int height = heif_image_handle_get_height(handle.get());
   if (width <= 0 || height <= 0) return SendFailure(Sink, "the picture has no size");
+  // A grid without alpha is decoded tile by tile, straight into the picture.
+  const THeifFile file(Request);
+  std::optional<THeifMeta> meta;
+  std::optional<THeifGridPlan> grid;
+  if (!alpha) meta = ReadHeifMeta(file.Reader(), file.Size());
+  if (meta) grid = PlanGrid(*meta, file.Reader(), file.Size(), uint32_t(width), uint32_t(height));
   if (!WriteHeader(Sink, static_cast<uint32_t>(width), static_cast<uint32_t>(height),
                    alpha ? 32 : 24))
     return TServed::Broken;
@@ -221,13 +274,21 @@ TServed ServeHeif(const TRequest& Request, TByteSource& Source, TByteSink& Sink)
   if (coded > Request.MaxPixels)
     return SendFailure(Sink, "the picture has more pixels than allowed");
   LimitHevcPictures(Request.MaxPixels);
+  if (grid) {
+    TGridDecode decoded = DecodeGrid(*meta, *grid, file.Reader(), file.Size(), shrink);
+    const TBitmapPtr dib(decoded.Picture);
+    if (!dib) return SendFailure(Sink, decoded.Failure);
+    return WritePicture(Sink, dib.get(), decoded.Damage, MetadataOf(handle.get()))
+               ? TServed::Whole
+               : TServed::Broken;
+  }
   THeifImagePtr image;
   if (const heif_error decoded = DecodePrimary(handle.get(), alpha, image);
       decoded.code != heif_error_Ok) {
     return SendFailure(Sink, LibraryFailure(decoded));
   }
   const TBitmapPtr dib(ToBitmap(image.get(), alpha, width, height, shrink));
-  const std::string damage = DamageOf(image.get());
+  const std::string damage = DecodingWarning(image.get());
   image.reset();
   if (!dib) return SendFailure(Sink, "the library gave a picture of no known kind");
   const uint64_t pixels = uint64_t{FreeImage_GetWidth(dib.get())} * FreeImage_GetHeight(dib.get());
