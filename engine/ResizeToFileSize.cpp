@@ -148,7 +148,14 @@ class TShrinkWorker {
         TextPosition_(TextPosition),
         Overwrite_(Overwrite),
         Choices_(Choices),
-        Quality_(batch::CopyQuality(Choices, TJpegImage::LibraryQuality)) {}
+        Quality_(batch::CopyQuality(Choices, TJpegImage::LibraryQuality)) {
+    // A picture far larger than any copy within the target comes shrunk;
+    // the master, its working copy and a trial are held at once.
+    Master_.SetLoadShrink([TargetKB](uint32_t Width, uint32_t Height) {
+      return MasterShrinkFactor(Width, Height, TargetKB);
+    });
+    Master_.SetLoadCopies(3);
+  }
 
   TShrinkResult Make(const TShrinkEntry& Entry);
 

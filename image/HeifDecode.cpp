@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "image/DecoderMemory.h"
 #include "image/HeifBoxes.h"
 #include "image/HeifGrid.h"
 #include "image/HeifHandles.h"
@@ -45,6 +46,7 @@ std::string WithMessage(std::string Text, const heif_error& Error) {
 }
 
 std::string LibraryFailure(const heif_error& Error) {
+  if (Error.code == heif_error_Memory_allocation_error) return OutOfGrantedMemory;
   return WithMessage("the library could not decode the file", Error);
 }
 
@@ -175,6 +177,31 @@ heif_error DecodePrimary(const heif_image_handle* Handle, bool Alpha, THeifImage
   return decoded;
 }
 
+// What libheif's decode of a whole Width x Height picture costs: the coded
+// planes (at most three full ones) in the decoder and in libheif, the
+// colour conversion's picture and its turned copy (and a deeper one first
+// for samples above 8 bits), and the picture handed over.
+TDecodeCost WholeCost(uint32_t Width, uint32_t Height, bool Alpha, uint32_t Bits) {
+  const uint64_t sample = Bits > 8 ? 2 : 1;
+  const uint64_t colour = Alpha ? 4 : 3;
+  const uint64_t perPixel = 2 * 3 * sample + 2 * colour + (Bits > 8 ? 2 * 2 * colour : 0);
+  TDecodeCost cost;
+  cost.WorkBytes = uint64_t{Width} * Height * perPixel;
+  cost.WholeCopies = 1;
+  cost.ShrunkCopies = 1;
+  return cost;
+}
+
+// What the tile road costs: one tile's decode, the picture laid out and,
+// when it is shrunk, the sums of its blocks (twice its bytes).
+TDecodeCost GridCost(const THeifGridPlan& Plan, uint32_t Bits) {
+  TDecodeCost cost;
+  cost.WorkBytes = TileDecodeBytes(Plan, Bits);
+  cost.WholeCopies = 1;
+  cost.ShrunkCopies = 3;
+  return cost;
+}
+
 // The file a request names, or the bytes it brought, read at any offset.
 class THeifFile {
  public:
@@ -261,8 +288,11 @@ TServed ServeHeif(const TRequest& Request, TByteSource& Source, TByteSink& Sink)
   std::optional<THeifGridPlan> grid;
   if (!alpha) meta = ReadHeifMeta(file.Reader(), file.Size());
   if (meta) grid = PlanGrid(*meta, file.Reader(), file.Size(), uint32_t(width), uint32_t(height));
+  const uint32_t bits = uint32_t(std::max(0, heif_image_handle_get_luma_bits_per_pixel(handle.get())));
+  const TDecodeCost cost =
+      grid ? GridCost(*grid, bits) : WholeCost(uint32_t(width), uint32_t(height), alpha, bits);
   if (!WriteHeader(Sink, static_cast<uint32_t>(width), static_cast<uint32_t>(height),
-                   alpha ? 32 : 24))
+                   alpha ? 32 : 24, cost))
     return TServed::Broken;
   // The program refuses a picture above the limit from the header; the
   // coded size (before cropping) counts as well.
@@ -270,7 +300,9 @@ TServed ServeHeif(const TRequest& Request, TByteSource& Source, TByteSink& Sink)
                          uint64_t(std::max(0, heif_image_handle_get_ispe_height(handle.get())));
   if (uint64_t(width) * uint64_t(height) > Request.MaxPixels) return TServed::FailureSent;
   uint32_t shrink = 1;
-  if (!ReadGoAhead(Source, shrink)) return TServed::FailureSent;
+  uint64_t granted = 0;
+  if (!ReadGoAhead(Source, shrink, granted)) return TServed::FailureSent;
+  const TDecodeMemoryCap cap(granted);
   if (coded > Request.MaxPixels)
     return SendFailure(Sink, "the picture has more pixels than allowed");
   LimitHevcPictures(Request.MaxPixels);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "image/DecoderMemory.h"
 #include "image/HeifHandles.h"
 #include "image/PictureShrink.h"
 
@@ -201,6 +202,7 @@ std::string DecodeTile(const std::vector<uint8_t>& Container, TTileImage& Tile) 
     Tile.Image.reset(image);
   }
   if (error.code == heif_error_Ok) return {};
+  if (error.code == heif_error_Memory_allocation_error) return OutOfGrantedMemory;
   std::string text = "the library could not decode a tile";
   if (error.message != nullptr && *error.message != '\0') text += std::string(": ") + error.message;
   return text;

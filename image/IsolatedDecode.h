@@ -37,6 +37,9 @@ struct TDecodeLimits {
   uint64_t BudgetBytes = uint64_t(1) << 30;
   // Files one decoder process serves before a fresh one takes over.
   unsigned FilesPerDecoder = 64;
+  // What a decode whose header tells no picture size may take in the
+  // decoder (a decode that would need more fails for want of memory).
+  uint64_t UnknownSizeBytes = uint64_t(256) << 20;
 };
 
 TDecodeLimits DecodeLimits();
@@ -89,6 +92,9 @@ struct TDecodeRequest {
   std::string Path;
   const std::vector<uint8_t>* Bytes = nullptr;
   TShrinkFn Shrink;  // none: the picture comes whole
+  // Pictures of the size handed over that the caller holds at once while it
+  // works on it (its rescales and conversions): admitted with the decode.
+  uint32_t HeldCopies = 1;
 };
 
 // A decoder process serving one caller (one thread at a time), file after

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
+#include <ctime>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -17,8 +17,6 @@
 
 namespace pictrim::jpegcodec {
 namespace {
-
-using TClock = std::chrono::steady_clock;
 
 // A picture's colour profile has at most 255 chunks.
 constexpr int MaxIccChunks = 255;
@@ -94,15 +92,20 @@ void TakeFailure(j_common_ptr Info, TResult& Result) {
 struct TGuard {
   jpeg_progress_mgr Public;
   const TLimits* Limits;
-  TClock::time_point Deadline;
+  double Deadline;  // in the thread's processor time
 };
+
+// The processor time this thread has used, in seconds: the limit of a
+// decode counts it, so that a busy machine does not change the outcome.
+double ThreadSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
 
 // Restarts the time allowed, from now on.
 void StartClock(TGuard& Guard) {
-  if (Guard.Limits->Seconds > 0) {
-    Guard.Deadline = TClock::now() + std::chrono::duration_cast<TClock::duration>(
-                                         std::chrono::duration<double>(Guard.Limits->Seconds));
-  }
+  if (Guard.Limits->Seconds > 0) Guard.Deadline = ThreadSeconds() + Guard.Limits->Seconds;
 }
 
 // Stops the work when it was cancelled, ran out of time or read too many
@@ -115,9 +118,10 @@ void CheckGuard(j_common_ptr Info) {
   if (limits.Cancel != nullptr && limits.Cancel->load(std::memory_order_relaxed)) {
     Stop(Info, TFailure::Cancelled, "the decode was cancelled");
   }
-  if (limits.Seconds > 0 && TClock::now() > guard->Deadline) {
+  if (limits.Seconds > 0 && ThreadSeconds() > guard->Deadline) {
     char reason[80];
-    std::snprintf(reason, sizeof reason, "the decode took longer than %.0f s", limits.Seconds);
+    std::snprintf(reason, sizeof reason, "the decode took longer than %.0f s of processor time",
+                  limits.Seconds);
     Stop(Info, TFailure::TooSlow, reason);
   }
   if (Info->is_decompressor && limits.MaxScans > 0) {

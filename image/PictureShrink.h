@@ -29,6 +29,8 @@ uint32_t ShrinkFactorFor(uint32_t Width, uint32_t Height, uint32_t TargetWidth,
 
 // True for the pictures ShrinkPicture takes: 8-bit samples, 3 or 4 per pixel.
 bool CanShrink(FIBITMAP* Picture);
+// True for the depths of such pictures (bits per pixel).
+inline bool ShrinksDepth(uint32_t BitsPerPixel) { return BitsPerPixel == 24 || BitsPerPixel == 32; }
 
 // A new picture of Picture shrunk by Factor, with its resolution,
 // background colour and colour profile; null when Factor is below 2, the
