@@ -54,7 +54,7 @@ class Slot:
     def __init__(self, root, work, index, options, jobs):
         self.root = root
         self.index = index
-        self.dir = os.path.join(work, "slot%d" % index)
+        self.dir = os.path.join(work, "slot%s" % index)
         self.build = os.path.join(self.dir, "build")
         self.options = options
         self.jobs = jobs

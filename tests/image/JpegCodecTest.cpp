@@ -150,6 +150,51 @@ TEST(JpegCodec, aTranscodeStoppedAfterItsOutputGrewGivesBackOnlyItsOwnBuffer) {
   FreeEncoded(r);
 }
 
+// Sets the cancel flag as row Row comes, and counts the rows that come
+// after it.
+struct TCancelAtRow {
+  uint32_t Row;
+  std::atomic<bool>* Cancel;
+  int After = 0;
+};
+
+bool CancelAtRow(void* Context, uint32_t, uint32_t, uint32_t Y, const uint8_t* Row) {
+  auto* at = static_cast<TCancelAtRow*>(Context);
+  if (Row == nullptr) return true;
+  if (at->Cancel->load()) ++at->After;
+  if (Y == at->Row) *at->Cancel = true;
+  return true;
+}
+
+// The rows roads look at the flag before every row: a cancel set while a
+// row is handed over is the last row there is, baseline or progressive,
+// from memory or from a file.
+TEST(JpegCodec, aCancelStopsTheRowRoadsBeforeTheNextRow) {
+  test::TTempDir dir;
+  for (const bool progressive : {false, true}) {
+    const Bytes source = EncodeJpeg(test::MakeNaturalImage(64, 600, 2), progressive);
+    test::WriteTextFile(dir / "rows.jpg", std::string(source.begin(), source.end()));
+    const int fd = ::open((dir / "rows.jpg").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    for (const TInput& input : {TInput::Memory(source.data(), source.size()), TInput::File(fd)}) {
+      std::atomic<bool> cancel{false};
+      TLimits limits;
+      limits.Cancel = &cancel;
+      TCancelAtRow rows{100, &cancel};
+      EXPECT_EQ(DecodeRows(input, CancelAtRow, &rows, limits).Failure, TFailure::Cancelled);
+      EXPECT_EQ(rows.After, 0) << progressive;
+      cancel = false;
+      TCancelAtRow transcoded{100, &cancel};
+      TEncodeResult r = Transcode(input, 75, CancelAtRow, &transcoded, limits);
+      EXPECT_EQ(r.Failure, TFailure::Cancelled);
+      EXPECT_EQ(r.Data, nullptr);
+      EXPECT_EQ(transcoded.After, 0) << progressive;
+      FreeEncoded(r);
+    }
+    ::close(fd);
+  }
+}
+
 TEST(JpegCodec, everyCutOfAFileFailsOrCarriesWarningsFromMemoryAndFromItsFile) {
   test::TTempDir dir;
   const QImage picture = test::MakeNaturalImage(96, 64, 4);
