@@ -89,8 +89,7 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
         Cancelled_ = true;
         return false;
       }
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(Deadline_ - Clock_());
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline_ - Clock_());
       if (left.count() <= 0) {
         TimedOut_ = true;
         return false;

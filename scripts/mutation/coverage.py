@@ -98,6 +98,8 @@ def make_map(root, work, options, binaries_wanted, log, workers=2):
     options["CMAKE_CXX_FLAGS"] = FLAGS
     options["CMAKE_C_FLAGS"] = FLAGS
     options["CMAKE_EXE_LINKER_FLAGS"] = "--coverage"
+    # The compiler's flow warnings see false bounds in code with coverage counters.
+    options["PICTRIM_WERROR"] = "OFF"
     slot = slotmod.Slot(root, work, "coverage", options, 2)
     slot.sync()
     kept = os.path.join(work, "coverage.json.gz")

@@ -103,8 +103,14 @@ class Slot:
             f.write("\n".join(files))
 
     def configure(self):
+        """Configures the copy's build, again when its options changed."""
         if os.path.exists(os.path.join(self.build, "build.ninja")):
-            return
+            cache = os.path.join(self.build, "CMakeCache.txt")
+            with open(cache, encoding="utf-8", errors="replace") as f:
+                text = f.read()
+            if all(re.search(r"^%s:[A-Z]+=%s$" % (re.escape(k), re.escape(v)), text, re.M)
+                   for k, v in self.options.items()):
+                return
         command = ["cmake", "-S", self.dir, "-B", self.build, "-G", "Ninja", "-DPICTRIM_BENCH=OFF",
                    "-DPICTRIM_FUZZ=OFF"]
         command += ["-D%s=%s" % item for item in sorted(self.options.items())]

@@ -58,15 +58,16 @@ class DecoderProcesses : public test::BatchTest {
     const std::string folder = Source + Name + "/";
     for (int i = 0; i < Pngs; ++i)
       test::WritePicture(folder + "p" + std::to_string(i) + ".png", 60, 40, FIF_PNG);
-    for (int i = 0; i < Jpegs; ++i) test::WriteJpeg(folder + "j" + std::to_string(i) + ".jpg", 60, 40);
+    for (int i = 0; i < Jpegs; ++i)
+      test::WriteJpeg(folder + "j" + std::to_string(i) + ".jpg", 60, 40);
     return folder;
   }
 
   // Decoders a resize of Folder to 30 pixels started, and its account.
   int Resize(const std::string& Folder, TJobAccount& Account) {
     const int before = Started();
-    ConvertPICsWholeTree(&Window, Folder, "", 30, 30, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE, false,
-                         ErrorLog, &Account);
+    ConvertPICsWholeTree(&Window, Folder, "", 30, 30, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE,
+                         false, ErrorLog, &Account);
     return Started() - before;
   }
 
@@ -87,7 +88,8 @@ TEST_F(DecoderProcesses, aFreshDecoderTakesOverRightAfterTheLastFileOfATurn) {
   TDecodeLimits limits;
   limits.FilesPerDecoder = 3;
   SetDecodeLimits(limits);
-  for (const auto& [pngs, decoders] : {std::pair{3, 1}, std::pair{4, 2}, std::pair{6, 2}, std::pair{7, 3}}) {
+  for (const auto& [pngs, decoders] :
+       {std::pair{3, 1}, std::pair{4, 2}, std::pair{6, 2}, std::pair{7, 3}}) {
     TJobAccount account;
     EXPECT_EQ(Resize(Folder("n" + std::to_string(pngs), pngs), account), decoders) << pngs;
     EXPECT_EQ(account.Written, pngs);

@@ -15,6 +15,7 @@
 #include <QImage>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <vector>
 
@@ -193,6 +194,40 @@ TEST(JpegCodec, aCancelStopsTheRowRoadsBeforeTheNextRow) {
     }
     ::close(fd);
   }
+}
+
+// Moves a clock the decode's time runs on as rows come: by the whole time
+// allowed at row 10, by a millisecond more at row 20.
+struct TClockedRows {
+  std::atomic<long long>* Millis;
+  long long Allowed;
+  int Rows = 0;
+};
+
+bool AdvanceWithRows(void* Context, uint32_t, uint32_t, uint32_t Y, const uint8_t* Row) {
+  auto* clocked = static_cast<TClockedRows*>(Context);
+  if (Row == nullptr) return true;
+  ++clocked->Rows;
+  if (Y == 10) *clocked->Millis += clocked->Allowed;
+  if (Y == 20) *clocked->Millis += 1;
+  return true;
+}
+
+// The time allowed runs out exactly at its end: a row at the deadline still
+// comes, the next one past it does not.
+TEST(JpegCodec, theTimeAllowedEndsExactlyAtItsDeadline) {
+  const Bytes source = EncodeJpeg(test::MakeNaturalImage(64, 200, 2), false);
+  const auto start = std::chrono::steady_clock::now();
+  std::atomic<long long> millis{0};
+  TLimits limits;
+  limits.Seconds = 2;
+  limits.Clock = [&] { return start + std::chrono::milliseconds(millis.load()); };
+  TClockedRows clocked{&millis, 2000};
+  const TDecodeResult r =
+      DecodeRows(TInput::Memory(source.data(), source.size()), AdvanceWithRows, &clocked, limits);
+  EXPECT_EQ(r.Failure, TFailure::TooSlow);
+  EXPECT_EQ(clocked.Rows, 21);
+  EXPECT_STREQ(r.Message, "the decode took longer than 2 s");
 }
 
 TEST(JpegCodec, everyCutOfAFileFailsOrCarriesWarningsFromMemoryAndFromItsFile) {
