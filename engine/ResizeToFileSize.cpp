@@ -25,6 +25,7 @@
 #include "util/MoreStr.h"
 #include "util/SourceFile.h"
 #include "util/SystemUtils.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 
@@ -205,9 +206,9 @@ TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
     result = TShrinkResult();
     result.Kind = TShrinkResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
-  } catch (const std::exception&) {
+  } catch (const std::exception& Error) {
     result.Kind = TShrinkResult::Tiny;
-    result.Lines.push_back("File " + Entry.Source + " caused an Exception while resizing");
+    result.Lines.push_back(Text(TTextId::LogNotResized, {Entry.Source, ReasonOf(Error)}));
   }
   Master_.Clear();
   return result;
@@ -514,7 +515,7 @@ class TShrinkRun : public batch::TRunReport {
   // The output folder takes no file (Why says why): the run ends here.
   TStep FolderFailed(const TShrinkEntry& Entry, const std::string& Why) {
     ShowMessage("Error with " + Entry.OutputPath + "\r" + Entry.OutputPath);
-    Log(RunEndedLine(Entry.Source, Entry.OutputPath, Why));
+    Log(Text(TTextId::LogRunEnded, {Entry.Source, Entry.OutputPath, Why}));
     Account_.Failed();
     return TStep::End;
   }
@@ -569,9 +570,9 @@ TStep TShrinkRun::ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Res
     return TStep::Next;
   }
   const std::string folder = ExtractFilePath(Entry.OutputPath);
-  if (!MakeFolderPath(folder)) {
+  if (std::string why; !MakeFolderPath(folder, &why)) {
     ShowMessage("ForceDirectories failed with\r" + folder);
-    Log(FolderNotMadeLine(folder));
+    Log(FolderNotMadeLine(Entry.Source, folder, why));
     Account_.Failed();
     return TStep::Report;
   }
@@ -582,7 +583,7 @@ TStep TShrinkRun::ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Res
   }
   if (CancelRequested) return TStep::End;
   if (IsSameFile(Entry.OutputPath, Entry.Source)) {
-    Log("File " + Entry.Source + " was not written: the copy would replace its source");
+    Log(Text(TTextId::LogWouldReplaceSource, {Entry.Source}));
     Account_.Failed();
     return TStep::Report;
   }
@@ -601,9 +602,8 @@ TStep TShrinkRun::ReportFit(const TShrinkEntry& Entry, const TShrinkResult& Resu
       if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
       Account_.Written(Entry.Source, Entry.OutputPath, Result.Damage);
       return TStep::Report;
-    } catch (const EInOutError& error) {
-      if (batch::IsFolderFailure(error.Error()))
-        return FolderFailed(Entry, std::strerror(error.Error()));
+    } catch (const EInOutError& Error) {
+      if (batch::IsFolderFailure(Error.Error())) return FolderFailed(Entry, Error.Reason());
       Log("File " + Entry.Source + " caused an Exception while copying");
     } catch (const std::exception&) {
       Log("File " + Entry.Source + " caused an Exception while copying");
@@ -642,13 +642,12 @@ TStep TShrinkRun::WriteCopy(const TShrinkEntry& Entry, const TShrinkResult& Resu
   try {
     WriteFileBytes(Entry.OutputPath, Bytes.data(), Bytes.size());
     Account_.Written(Entry.Source, Entry.OutputPath, Result.Damage);
-  } catch (const EInOutError& error) {
-    if (batch::IsFolderFailure(error.Error()))
-      return FolderFailed(Entry, std::strerror(error.Error()));
-    Log(NotWrittenLine(Entry.Source, Entry.OutputPath));
+  } catch (const EInOutError& Error) {
+    if (batch::IsFolderFailure(Error.Error())) return FolderFailed(Entry, Error.Reason());
+    Log(NotWrittenLine(Entry.Source, Entry.OutputPath, Error.Reason()));
     Account_.Failed();
-  } catch (const std::exception&) {
-    Log(NotWrittenLine(Entry.Source, Entry.OutputPath));
+  } catch (const std::exception& Error) {
+    Log(NotWrittenLine(Entry.Source, Entry.OutputPath, ReasonOf(Error)));
     Account_.Failed();
   }
   return TStep::Report;

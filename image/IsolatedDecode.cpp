@@ -441,6 +441,11 @@ void SetDecodeClock(TDecodeClock Clock) {
   ClockOverride = std::move(Clock);
 }
 
+TDecodeClock DecodeClockSetByTest() {
+  std::lock_guard<std::mutex> lock(SettingsMutex);
+  return ClockOverride;
+}
+
 TDecodeClock DecodeClock() {
   std::lock_guard<std::mutex> lock(SettingsMutex);
   if (ClockOverride) return ClockOverride;

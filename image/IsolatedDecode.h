@@ -55,6 +55,9 @@ TMemoryBudget& PictureBudget();
 using TDecodeClock = std::function<std::chrono::steady_clock::time_point()>;
 void SetDecodeClock(TDecodeClock Clock);
 TDecodeClock DecodeClock();
+// The clock a test set; empty when none is (the in-process decodes then
+// count their thread's processor time).
+TDecodeClock DecodeClockSetByTest();
 
 // The decoder program: the one set here, else $PICTRIM_DECODER, else
 // pictrim-decoder beside the running program, else the one of the build.

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <csetjmp>
 #include <cstdlib>
@@ -17,6 +18,8 @@
 
 namespace pictrim::jpegcodec {
 namespace {
+
+using TClock = std::chrono::steady_clock;
 
 // A picture's colour profile has at most 255 chunks.
 constexpr int MaxIccChunks = 255;
@@ -92,20 +95,25 @@ void TakeFailure(j_common_ptr Info, TResult& Result) {
 struct TGuard {
   jpeg_progress_mgr Public;
   const TLimits* Limits;
-  double Deadline;  // in the thread's processor time
+  TClock::time_point Deadline;
 };
 
-// The processor time this thread has used, in seconds: the limit of a
-// decode counts it, so that a busy machine does not change the outcome.
-double ThreadSeconds() {
-  timespec now{};
-  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+// The time a decode runs on: this thread's processor time, so that a busy
+// machine does not change the outcome (or the clock a test gives).
+TClock::time_point Now(const TLimits& Limits) {
+  if (Limits.Clock) return Limits.Clock();
+  timespec used{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+  return TClock::time_point(std::chrono::duration_cast<TClock::duration>(
+      std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec)));
 }
 
 // Restarts the time allowed, from now on.
 void StartClock(TGuard& Guard) {
-  if (Guard.Limits->Seconds > 0) Guard.Deadline = ThreadSeconds() + Guard.Limits->Seconds;
+  if (Guard.Limits->Seconds > 0) {
+    Guard.Deadline = Now(*Guard.Limits) + std::chrono::duration_cast<TClock::duration>(
+                                              std::chrono::duration<double>(Guard.Limits->Seconds));
+  }
 }
 
 // Stops the work when it was cancelled, ran out of time or read too many
@@ -118,7 +126,7 @@ void CheckGuard(j_common_ptr Info) {
   if (limits.Cancel != nullptr && limits.Cancel->load(std::memory_order_relaxed)) {
     Stop(Info, TFailure::Cancelled, "the decode was cancelled");
   }
-  if (limits.Seconds > 0 && ThreadSeconds() > guard->Deadline) {
+  if (limits.Seconds > 0 && Now(limits) > guard->Deadline) {
     char reason[80];
     std::snprintf(reason, sizeof reason, "the decode took longer than %.0f s of processor time",
                   limits.Seconds);

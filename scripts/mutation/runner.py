@@ -12,6 +12,10 @@ from . import slots as slotmod
 KILLED, SURVIVED, EQUIVALENT, NOT_BUILT, GONE = "killed", "survived", "equivalent", "did not build", "line gone"
 
 
+class NotBuilt(Exception):
+    pass
+
+
 class Verdict:
     def __init__(self, status, detail="", seconds=0.0):
         self.status, self.detail, self.seconds = status, detail, seconds
@@ -171,16 +175,32 @@ class Runner:
                 if all(slot.code_digest(os.path.join(slot.build, o)) == slot.pristine[(o, slot.index)]
                        for o in objects):
                     return Verdict(EQUIVALENT, "the compiler makes the same code")
-            ok, out = slot.make(sorted(set(binaries)))
-            if not ok:
-                return Verdict(NOT_BUILT, first_error(out))
             return self.run_tests(slot, mutant, binaries)
         finally:
             slot.write(mutant.path, original)
 
     def run_tests(self, slot, mutant, binaries):
+        """Builds each test program only when its turn comes: most mutants are
+        caught by the first, and linking the others would cost more than
+        their tests."""
+        built = set()
+
+        def build(name):
+            if name not in built:
+                ok, out = slot.make([name])
+                if not ok:
+                    raise NotBuilt(first_error(out))
+                built.add(name)
+
+        try:
+            return self._run_tests(slot, mutant, binaries, build)
+        except NotBuilt as error:
+            return Verdict(NOT_BUILT, str(error))
+
+    def _run_tests(self, slot, mutant, binaries, build):
         if mutant.tests:
             for name, gtest_filter in mutant.tests:
+                build(name)
                 code, out, _ = self.run_binary(slot, name, gtest_filter.split(":"), self.limit(name))
                 caught = judge(name, code, out)
                 if caught:
@@ -193,11 +213,13 @@ class Runner:
             if name in binaries and len(tried.setdefault(name, [])) < 12:
                 tried[name].append(test)
         for name, tests in tried.items():
+            build(name)
             code, out, _ = self.run_binary(slot, name, tests, self.limit(name))
             caught = judge(name, code, out)
             if caught:
                 return self.killed(mutant, name, out, caught)
         for name in binaries:
+            build(name)
             code, out, _ = self.run_binary(slot, name, [], self.limit(name), exclude=tried.get(name, []))
             caught = judge(name, code, out)
             if caught:

@@ -54,7 +54,7 @@ class Slot:
     def __init__(self, root, work, index, options, jobs):
         self.root = root
         self.index = index
-        self.dir = os.path.join(work, "slot%d" % index)
+        self.dir = os.path.join(work, "slot%s" % index)
         self.build = os.path.join(self.dir, "build")
         self.options = options
         self.jobs = jobs
@@ -103,8 +103,14 @@ class Slot:
             f.write("\n".join(files))
 
     def configure(self):
+        """Configures the copy's build, again when its options changed."""
         if os.path.exists(os.path.join(self.build, "build.ninja")):
-            return
+            cache = os.path.join(self.build, "CMakeCache.txt")
+            with open(cache, encoding="utf-8", errors="replace") as f:
+                text = f.read()
+            if all(re.search(r"^%s:[A-Z]+=%s$" % (re.escape(k), re.escape(v)), text, re.M)
+                   for k, v in self.options.items()):
+                return
         command = ["cmake", "-S", self.dir, "-B", self.build, "-G", "Ninja", "-DPICTRIM_BENCH=OFF",
                    "-DPICTRIM_FUZZ=OFF"]
         command += ["-D%s=%s" % item for item in sorted(self.options.items())]

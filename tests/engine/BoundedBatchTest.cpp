@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "engine/JobAccount.h"
 #include "engine/Resize.h"
 #include "image/JpegImage.h"
 #include "tests/common/DiskFull.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
 #include "util/SystemUtils.h"
@@ -53,6 +56,7 @@ class BoundedShrink : public test::BatchTest {
     return Dir / ("src_SIZE" + std::to_string(TargetKB) + " kB/" + Name);
   }
   TJobAccount Account;
+  const test::TBuiltInTexts English{TLanguage::English};
 };
 
 TEST_F(BoundedShrink, aPictureTallerThanJpegHoldsGetsACopyWithinTheTargetAndTheRunGoesOn) {
@@ -89,8 +93,8 @@ TEST_F(BoundedShrink, aFullDiskDuringTheSearchEndsTheRunToo) {
     const test::TDiskFullAbove disk(4000);
     Run(20);
   }
-  EXPECT_EQ(Log(), (Lines{"File src/a.jpg could not be saved as src_SIZE20 kB/a.jpg "
-                          "(File too large); the run ended there"}));
+  EXPECT_EQ(Log(), (Lines{"File src/a.jpg could not be saved as src_SIZE20 kB/a.jpg (" +
+                          std::string(std::strerror(EFBIG)) + "): the run ended there"}));
   EXPECT_FALSE(fs::exists(Out("a.jpg", 20)));
   EXPECT_EQ(Account, (TJobAccount{.Failed = 1, .NotReached = 1}));
 }

@@ -9,9 +9,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -99,6 +99,34 @@ TEST_F(DecodeCancel, theFileSizeJobStopsAtOnceAndCountsTheFileAsNotDone) {
     ConvertPICsWholeTree2(&Window, Source, "", "", 20, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE,
                           false, true, ErrorLog, &Account);
   });
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(Log().empty()) << Log().front();
+  EXPECT_EQ(Account, (TJobAccount{.NotReached = 2}));
+}
+
+// On the JPEG road the decode waits in the program for memory others hold:
+// the cancel ends that wait (its patience is an hour here), the decode stops
+// at its first row, and the files count as not done.
+TEST_F(DecodeCancel, theResizeJobStopsAJpegWaitingForMemoryAndCountsItAsNotDone) {
+  const std::string jpegs = Dir / "jpegs/";
+  test::WriteJpeg(jpegs + "c.jpg", 600, 400);
+  test::WriteJpeg(jpegs + "d.jpg", 600, 400);
+  TDecodeLimits limits;
+  limits.Seconds = 3600;
+  SetDecodeLimits(limits);
+  TMemoryLease held = PictureBudget().Acquire(PictureBudget().Capacity());
+  std::atomic<bool> done = false;
+  bool ended = false;
+  std::thread canceller([&] {
+    EXPECT_TRUE(test::WaitUntil([] { return PictureBudget().Waiting() == 1; }));
+    CancelRequested = true;
+    ended = test::WaitUntil([&] { return done.load(); });
+    held.Release();
+  });
+  ConvertPICsWholeTree(&Window, jpegs, "", 30, 30, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE, false,
+                       ErrorLog, &Account);
+  done = true;
+  canceller.join();
   EXPECT_TRUE(ended);
   EXPECT_TRUE(Log().empty()) << Log().front();
   EXPECT_EQ(Account, (TJobAccount{.NotReached = 2}));

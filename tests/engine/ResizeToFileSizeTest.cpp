@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 #include "engine/Resize.h"
@@ -9,6 +11,7 @@
 #include "image/JpegImage.h"
 #include "platform/FileTimes.h"
 #include "tests/common/DiskFull.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
 #include "util/SystemUtils.h"
@@ -256,6 +259,7 @@ TEST_F(FileSizeBatch, skippedExtensionsAndExistingOutputsPostOnlyTheirStatus) {
 }
 
 TEST_F(FileSizeBatch, aCopyWhoseNameWouldBeTooLongGetsALineAndTheRunGoesOn) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   // The copy's name (the source's, with ".exPNG.jpg") is longer than a file
   // name may be.
   const std::string longName(246, 'a');
@@ -285,9 +289,11 @@ TEST_F(FileSizeBatch, aFullDiskEndsTheRunWithAMessageAndALineThatSaysWhy) {
   }
   const std::string out = Out("a.exPNG.jpg", 100);
   EXPECT_EQ(Messages, (std::vector<std::string>{"Error with " + out + "\r" + out}));
+  // The lines in the language in use (German until one is chosen), with the
+  // system's reason.
   EXPECT_EQ(Log(), (std::vector<std::string>{
-                       "File src/a.png could not be saved as src_SIZE100 kB/a.exPNG.jpg "
-                       "(File too large); the run ended there"}));
+                       "Datei src/a.png ließ sich nicht als src_SIZE100 kB/a.exPNG.jpg speichern (" +
+                           std::string(std::strerror(EFBIG)) + "): der Lauf endete hier"}));
   EXPECT_FALSE(fs::exists(out));
   EXPECT_FALSE(fs::exists(Out("b.exPNG.jpg", 100)));
   EXPECT_EQ(Notes().back(), "PROGRESS 1 0");

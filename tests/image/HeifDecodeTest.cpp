@@ -356,7 +356,8 @@ TEST_F(HeifLoad, damagedFilesAndBombsAreFailedDecodesWithinTheLimits) {
   } else {
     EXPECT_TRUE(picture.DecodeFailed());
     EXPECT_NE(picture.DecodeFailure(), "");
-    EXPECT_EQ(picture.DecodeFailure().find("crashed"), std::string::npos) << picture.DecodeFailure();
+    EXPECT_EQ(picture.DecodeFailure().find("crashed"), std::string::npos)
+        << picture.DecodeFailure();
   }
   // A coded size far beyond the pixel limit: refused from the header.
   test::WriteTextFile(Dir / "bomb.heic", WithCodedSize(good, 60000, 60000));
