@@ -185,7 +185,7 @@ class TRenameRun {
 };
 
 void TRenameRun::Refuse(const std::string& OldPath, const std::string& Reason) {
-  AddErrorLogEntry("File " + OldPath + " was not renamed: " + Reason, ErrorLog_);
+  AddErrorLogEntry(Text(TTextId::LogNotRenamed, {OldPath, Reason}), ErrorLog_);
 }
 
 std::string TRenameRun::NewName(const std::string& Name, const TFileTime& Time,
@@ -207,12 +207,13 @@ bool TRenameRun::MoveTo(const std::string& Folder, const std::string& OldName,
   const std::string oldPath = Folder + OldName;
   const std::string newPath = Folder + NewName;
   if (const std::string holder = Taken_.Holder(Folder, NewName); !holder.empty()) {
-    Refuse(oldPath, holder + " exists");
+    Refuse(oldPath, Text(TTextId::ReasonExists, {holder}));
     return false;
   }
   if (!Options_.DryRun && !RenameFileNoReplace(oldPath, newPath)) {
     const int error = errno;
-    Refuse(oldPath, error == EEXIST ? newPath + " exists" : std::strerror(error));
+    Refuse(oldPath,
+           error == EEXIST ? Text(TTextId::ReasonExists, {newPath}) : std::strerror(error));
     return false;
   }
   Taken_.Rename(Folder, OldName, NewName);

@@ -59,7 +59,7 @@ TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
   // Flat, with an icon so that it still reads as a button.
   EditFileNameButton->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
   EditFileNameButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  EditFileNameButton->setFixedHeight(ExecuteHeight);
+  EditFileNameButton->setFixedHeight(Scaled(ExecuteHeight));
   layout->addWidget(GroupBox4);
   layout->addWidget(RadioGroup3);
   layout->addWidget(GroupBox5);

@@ -28,6 +28,8 @@ class TMemoryLease {
 
   uint64_t Bytes() const { return Bytes_; }
   void Release();
+  // Gives back what is held beyond Bytes.
+  void ShrinkTo(uint64_t Bytes);
 
  private:
   TMemoryBudget* Budget_ = nullptr;
@@ -63,8 +65,10 @@ class TMemoryBudget {
       if (Stop != nullptr && Stop->load()) break;
       const auto now = std::chrono::steady_clock::now();
       if (now >= until) break;
+      ++Waiting_;
       Freed_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(
                                 until - now, std::chrono::milliseconds(50)));
+      --Waiting_;
     }
     Used_ += Bytes;
     if (Used_ > Peak_) Peak_ = Used_;
@@ -124,6 +128,12 @@ inline TMemoryLease& TMemoryLease::operator=(TMemoryLease&& Other) noexcept {
     Other.Bytes_ = 0;
   }
   return *this;
+}
+
+inline void TMemoryLease::ShrinkTo(uint64_t Bytes) {
+  if (Budget_ == nullptr || Bytes >= Bytes_) return;
+  Budget_->GiveBack(Bytes_ - Bytes);
+  Bytes_ = Bytes;
 }
 
 inline void TMemoryLease::Release() {

@@ -111,6 +111,7 @@ class AccountedResize : public test::BatchTest {
 };
 
 TEST_F(AccountedResize, countsEveryListedFileOnceAndNamesEachThatGotNoCopy) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteJpeg(Source + "a.jpg", 120, 90);
   // a.png's copy, named apart from a.jpg's, would be a.exPNG.jpg, the copy of
   // a JPEG of that name.
@@ -149,6 +150,7 @@ TEST_F(AccountedResize, countsEveryListedFileOnceAndNamesEachThatGotNoCopy) {
 }
 
 TEST_F(AccountedResize, aDamagedSourceStillGetsItsCopyAndALineThatSaysItMayBeIncomplete) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteJpeg(Source + "whole.jpg", 640, 480);
   WriteJpeg(Source + "cutj.jpg", 640, 480);
   Cut(Source + "cutj.jpg", 0.5);

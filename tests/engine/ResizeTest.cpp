@@ -5,6 +5,7 @@
 #include "engine/Resize.h"
 #include "image/JpegImage.h"
 #include "platform/FileTimes.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
 #include "util/SystemUtils.h"
@@ -127,6 +128,7 @@ TEST_F(ResizeBatch, onePixelEdgesCannotBeResizedAndGiveNoCopy) {
 // that (a JPEG whose own name is the other's alternative) goes to the
 // first in list order and is never replaced by the second.
 TEST_F(ResizeBatch, aCopyNameTakenByAnEarlierCopyIsNeverReplaced) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteJpeg(Source + "a.exPNG.jpg", 200, 300);  // listed first
   WriteJpeg(Source + "a.jpg", 100, 100);
   WritePicture(Source + "a.png", 300, 200, FIF_PNG);
@@ -267,6 +269,7 @@ TEST_F(ResizeBatch, picturesJpegCannotHoldAreConvertedOntoWhite) {
 }
 
 TEST_F(ResizeBatch, aCopyThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteJpeg(Source + "a.jpg", 100, 80);
   WriteJpeg(Source + "b.jpg", 100, 80);
   fs::create_directories(Out("a.jpg/", 50));  // a folder stands where the copy would go

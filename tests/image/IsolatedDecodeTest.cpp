@@ -23,6 +23,7 @@
 #include "image/IsolatedDecode.h"
 #include "image/JpegImage.h"
 #include "platform/BatchTarget.h"
+#include "tests/common/StillClock.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
 #include "tests/common/WaitFor.h"
@@ -45,6 +46,8 @@ class TScopedDecoding {
   }
 };
 
+int ChildCount();
+
 // True when no child process of this one is left, running or unreaped.
 bool NoChildLeft() {
   return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
@@ -64,6 +67,9 @@ FIBITMAP* Sample(FREE_IMAGE_TYPE Type, int Bpp) {
   return dib;
 }
 
+// The answer's first bytes and the header: magic, kind, size, depth, cost.
+constexpr size_t HeaderBytes = 4 + 4 + 12 + 16;
+
 std::vector<uint8_t> AnswerFor(FIBITMAP* Dib) {
   TMemorySink sink;
   EXPECT_TRUE(WriteAnswerStart(sink));
@@ -75,7 +81,7 @@ std::vector<uint8_t> AnswerFor(FIBITMAP* Dib) {
 
 TAnswer Parse(const std::vector<uint8_t>& Bytes, uint64_t MaxPixels = 1000) {
   TMemorySource source(Bytes.data(), Bytes.size());
-  return ReadAnswer(source, MaxPixels, [](uint32_t, uint32_t, uint64_t, bool) { return true; });
+  return ReadAnswer(source, MaxPixels, [](const TAdmission&) { return true; });
 }
 
 bool SamePixels(FIBITMAP* A, FIBITMAP* B) {
@@ -128,9 +134,9 @@ TEST(DecoderAnswer, aFullTransparencyTableOf256EntriesComesBackAndOneMoreIsRefus
   EXPECT_EQ(std::memcmp(FreeImage_GetTransparencyTable(answer.Picture), table, 256), 0);
   FreeImage_Unload(answer.Picture);
 
-  // The count stands behind the header (20 bytes), the picture's fixed part
-  // (32 bytes), the colour count and the palette of 256 x 4 bytes.
-  const size_t countAt = 20 + 32 + 4 + 1024;
+  // The count stands behind the header, the picture's fixed part (32
+  // bytes), the colour count and the palette of 256 x 4 bytes.
+  const size_t countAt = HeaderBytes + 32 + 4 + 1024;
   ASSERT_EQ(whole[countAt], 0);
   ASSERT_EQ(whole[countAt + 1], 1);
   std::vector<uint8_t> longer = whole;
@@ -157,14 +163,14 @@ TEST(DecoderAnswer, brokenOrOutOfRangeAnswersGiveNoPicture) {
   lying[8] = 1;  // the header says 1 x 5: admitted, the picture is 7 x 5
   EXPECT_EQ(Parse(lying, 10).Failure, "the picture has more pixels than allowed");
   // An unknown pixel type, a depth the type cannot have.
-  for (size_t at : {size_t{24}, size_t{36}}) {
+  for (size_t at : {HeaderBytes + 4, HeaderBytes + 16}) {
     std::vector<uint8_t> bad = whole;
     bad[at] = 99;
     EXPECT_EQ(Parse(bad).Picture, nullptr) << at;
   }
   // A refused admission.
   TMemorySource source(whole.data(), whole.size());
-  EXPECT_EQ(ReadAnswer(source, 1000, [](uint32_t, uint32_t, uint64_t, bool) { return false; }).Picture, nullptr);
+  EXPECT_EQ(ReadAnswer(source, 1000, [](const TAdmission&) { return false; }).Picture, nullptr);
 }
 
 // A palette picture comes with exactly the palette its depth has; one sent
@@ -173,7 +179,7 @@ TEST(DecoderAnswer, aPalettePictureWithoutItsPaletteIsRefused) {
   FIBITMAP* sent = Sample(FIT_BITMAP, 8);
   const std::vector<uint8_t> whole = AnswerFor(sent);
   FreeImage_Unload(sent);
-  const size_t countAt = 20 + 32;    // behind the header and the picture's fixed part
+  const size_t countAt = HeaderBytes + 32;  // behind the header and the picture's fixed part
   ASSERT_EQ(whole[countAt + 1], 1);  // 256 colours
   std::vector<uint8_t> bare(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(countAt));
   bare.insert(bare.end(), {0, 0, 0, 0});
@@ -462,22 +468,68 @@ TEST_F(IsolatedLoad, aDecoderThatEndedWhileTheLoadWaitedForMemoryIsJudgedByWhatI
 }
 
 // The time limit is for decoding, not for waiting for memory: a load that
-// waited longer than its whole limit still gets its full time afterwards.
+// waited longer than its whole limit still gets its full time afterwards,
+// whether it waited after the header (a PNG) or only once the picture's
+// size was known (a GIF, whose header tells no size).
 TEST_F(IsolatedLoad, aLoadThatWaitedForMemoryLongerThanItsTimeLimitStillDecodes) {
-  const double seconds = 3;
-  TScopedDecoding scoped(ShortTime(seconds));
+  test::WritePicture(Dir / "good.gif", 40, 30, FIF_GIF, 8);
+  TScopedDecoding scoped(ShortTime(3));
+  for (const char* name : {"good.png", "good.gif"}) {
+    test::TStillClock clock;
+    TImageBitmap picture;
+    bool loaded = false;
+    TMemoryLease held = PictureBudget().Acquire(PictureBudget().Capacity());
+    std::thread load([&] { loaded = picture.Load(Dir / name); });
+    const bool waited = test::WaitUntil([] { return PictureBudget().Waiting() == 1; });
+    clock.Advance(std::chrono::milliseconds(3001));
+    held.Release();
+    load.join();
+    EXPECT_TRUE(waited) << name;
+    EXPECT_TRUE(loaded) << name << ": " << picture.DecodeFailure();
+    EXPECT_EQ(picture.GetWidth(), 40u) << name;
+  }
+}
+
+// A decoder that never answers is stopped once its time is up to the
+// millisecond, and not before the test's clock says so.
+TEST_F(IsolatedLoad, aHangingDecoderIsStoppedExactlyAtItsTimeLimit) {
+  TScopedDecoding scoped(ShortTime(3), "hang:hang.png");
+  test::TStillClock clock;
   TImageBitmap picture;
-  bool loaded = false;
-  TMemoryLease held = PictureBudget().Acquire(PictureBudget().Capacity());
-  const auto start = std::chrono::steady_clock::now();
-  std::thread load([&] { loaded = picture.Load(Dir / "good.png"); });
-  const bool waited = test::WaitUntil([] { return PictureBudget().Waiting() == 1; });
-  // Held until the load's time, counted from its start, has surely run out.
-  std::this_thread::sleep_until(start +
-                                std::chrono::milliseconds(static_cast<int>(seconds * 1000) + 500));
-  held.Release();
+  std::atomic<bool> done = false;
+  std::thread load([&] {
+    picture.Load(Dir / "hang.png");
+    done = true;
+  });
+  ASSERT_TRUE(test::WaitUntil([] { return ChildCount() == 1; }));
+  clock.Advance(std::chrono::milliseconds(3000));
+  const bool stopped = test::WaitUntil([&] { return done.load(); });
+  if (!stopped) clock.Advance(std::chrono::hours(1));
   load.join();
-  EXPECT_TRUE(waited);
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(picture.DecodeFailure(), "the decoder was stopped after 3 s");
+  EXPECT_TRUE(NoChildLeft());
+}
+
+// The limit counts the decoder's processor time: a decoder that keeps a
+// core busy is stopped when it has used its time, though the clock stands
+// still; one that is at work is not stopped by the clock alone, however
+// long a busy machine makes it take.
+TEST_F(IsolatedLoad, theTimeLimitCountsTheDecodersProcessorTimeNotTheClock) {
+  for (const char* name : {"spin.png", "busy.png"})
+    std::filesystem::copy_file(Dir / "good.png", Dir / name);
+  TScopedDecoding scoped(ShortTime(1), "spin:spin.png,busy:busy.png");
+  test::TStillClock clock;
+  TImageBitmap picture;
+  EXPECT_FALSE(picture.Load(Dir / "spin.png"));
+  EXPECT_EQ(picture.DecodeFailure(), "the decoder was stopped after 1 s of processor time");
+
+  SetDecodeLimits(ShortTime(3));
+  bool loaded = false;
+  std::thread load([&] { loaded = picture.Load(Dir / "busy.png"); });
+  ASSERT_TRUE(test::WaitUntil([] { return ChildCount() == 1; }));
+  clock.Advance(std::chrono::hours(1));
+  load.join();
   EXPECT_TRUE(loaded) << picture.DecodeFailure();
   EXPECT_EQ(picture.GetWidth(), 40u);
 }
@@ -613,9 +665,7 @@ TEST_F(DecoderSession, oneDecoderServesFileAfterFileUntilItsTurnIsOver) {
 }
 
 TEST_F(DecoderSession, aCrashCostsOnlyItsFileAndADecoderGoneBetweenFilesCostsNone) {
-  TDecodeLimits limits;
-  limits.Seconds = 5;
-  TScopedDecoding scoped(limits,
+  TScopedDecoding scoped(Generous(),
                          "crash:crash.png,crashafter:crashafter.png,chatterafter:chatter.png");
   ASSERT_TRUE(Decodes("a.png"));
   EXPECT_EQ(Failure("crash.png"), "the decoder crashed (signal 11)");
@@ -666,10 +716,11 @@ int ChildCount() {
   return count;
 }
 
+// With the clock standing still only the cancel can end the wait on a
+// decoder that hangs: it does, and takes the decoder with it.
 TEST_F(IsolatedLoad, aCancelEndsTheWaitOnAStuckDecoderAndTheDecoderWithIt) {
-  TDecodeLimits limits;
-  limits.Seconds = 60;
-  TScopedDecoding scoped(limits, "hang:hang.png");
+  TScopedDecoding scoped(ShortTime(3), "hang:hang.png");
+  test::TStillClock clock;
   CancelRequested = false;
   TImageBitmap picture;
   std::atomic<bool> done = false;
@@ -678,15 +729,14 @@ TEST_F(IsolatedLoad, aCancelEndsTheWaitOnAStuckDecoderAndTheDecoderWithIt) {
     done = true;
   });
   // The decoder has taken the file and hangs on it.
-  for (int i = 0; i < 1000 && ChildCount() == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_EQ(ChildCount(), 1);
+  ASSERT_TRUE(test::WaitUntil([] { return ChildCount() == 1; }));
   ASSERT_FALSE(done);
-  const auto cancelled = std::chrono::steady_clock::now();
   CancelRequested = true;
+  const bool ended = test::WaitUntil([&] { return done.load(); });
+  if (!ended) clock.Advance(std::chrono::hours(1));
   load.join();
   CancelRequested = false;
-  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(1500));
+  EXPECT_TRUE(ended);
   EXPECT_FALSE(picture.IsValid());
   EXPECT_FALSE(picture.DecodeFailed());  // no damaged file: nothing to report
   EXPECT_EQ(picture.DecodeFailure(), "the decode was cancelled");

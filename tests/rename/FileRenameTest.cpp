@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -256,14 +258,14 @@ TEST_F(CameraFileRenaming, aNameThatIsTakenIsNeverReplaced) {
   EXPECT_EQ(Messages,
             (std::vector<std::string>{
                 Result + Dir / "same/20060128042722.JPG", Result + Dir / "same/P1280002.JPG",
-                "File " + Dir / "same/P1280002.JPG" +
-                    " was not renamed: " + Dir / "same/20060128042722.JPG" + " exists"}));
+                "Datei " + Dir / "same/P1280002.JPG" + " wurde nicht umbenannt: " +
+                    Dir / "same/20060128042722.JPG" + " gibt es schon"}));
   Answer = Dir / "day/";
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 1);
   Answer = Dir / "taken/";
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 0);
-  EXPECT_EQ(Messages.back(), "File " + Dir / "taken/01280007.jpg" + " was not renamed: " +
-                                 Dir / "taken/2006-01-28 0007.jpg" + " exists");
+  EXPECT_EQ(Messages.back(), "Datei " + Dir / "taken/01280007.jpg" + " wurde nicht umbenannt: " +
+                                 Dir / "taken/2006-01-28 0007.jpg" + " gibt es schon");
 
   EXPECT_EQ(Files(), (std::vector<std::string>{"day/2006-01-28 0001.JPG", "day/P1280001.JPG",
                                                "same/20060128042722.JPG", "same/P1280002.JPG",
@@ -275,6 +277,7 @@ TEST_F(CameraFileRenaming, aNameThatIsTakenIsNeverReplaced) {
 }
 
 TEST_F(CameraFileRenaming, aNameTakenInAnotherLetterCaseIsTakenToo) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   // An earlier copy under the new name in lower case; two files of one run
   // whose new names differ in letter case only; a folder of the new name.
   Make("a/2006-01-28 0001.jpg");
@@ -367,11 +370,12 @@ TEST_F(CameraFileRenaming, aFileThatVanishedIsReportedAndTheRunGoesOn) {
     Messages.push_back(Text);
   });
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 2);
-  EXPECT_EQ(Messages,
-            (std::vector<std::string>{
-                Result + Dir / "2006-01-28 0007.jpg", "TreeRenameCameraFiles:  DEBUG\r\rException",
-                Result + Dir / "P1280001.JPG", Result + Dir / "2006-01-28 0002.JPG",
-                "File " + Dir / "P1280001.JPG" + " was not renamed: No such file or directory"}));
+  EXPECT_EQ(
+      Messages,
+      (std::vector<std::string>{
+          Result + Dir / "2006-01-28 0007.jpg", "TreeRenameCameraFiles:  DEBUG\r\rException",
+          Result + Dir / "P1280001.JPG", Result + Dir / "2006-01-28 0002.JPG",
+          "Datei " + Dir / "P1280001.JPG" + " wurde nicht umbenannt: " + std::strerror(ENOENT)}));
 }
 
 TEST_F(CameraFileRenaming, aRenameTheFolderRefusesLeavesTheFileUncounted) {
@@ -380,9 +384,10 @@ TEST_F(CameraFileRenaming, aRenameTheFolderRefusesLeavesTheFileUncounted) {
   fs::permissions(Dir / "ro", fs::perms::owner_write, fs::perm_options::remove);
   Answer = Dir / "ro/";
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 0);
-  EXPECT_EQ(Messages, (std::vector<std::string>{Result + Dir / "ro/P1280001.JPG",
-                                                "File " + Dir / "ro/P1280001.JPG" +
-                                                    " was not renamed: Permission denied"}));
+  EXPECT_EQ(Messages,
+            (std::vector<std::string>{Result + Dir / "ro/P1280001.JPG",
+                                      "Datei " + Dir / "ro/P1280001.JPG" +
+                                          " wurde nicht umbenannt: " + std::strerror(EACCES)}));
   EXPECT_EQ(Files(), std::vector<std::string>{"ro/P1280001.JPG"});
 }
 
@@ -500,6 +505,7 @@ TEST_F(RenamingByTimeTaken, everyCandidateTakesTheDateAndTimeOfTheFirstUsableTag
 }
 
 TEST_F(RenamingByTimeTaken, theFirstFormTakesTheCounterFromTheName) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   MakeTaken("DSC_0001.JPG", "2019:06:15 10:20:30");
   MakeTaken("IMG_1234.JPG", "2019:06:15 10:20:30");
   MakeTaken("sub/DSC_0001.JPG", "2019:06:15 10:20:30");

@@ -572,8 +572,9 @@ TEST_F(RenamingTab, theTimeTakenIsUsedWhenCheckedAndTheChoiceIsKept) {
   // The second picture of that day and counter keeps its name, and says why.
   ASSERT_EQ(Form->ErrorLog().size(), 1u);
   EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "1 umbenannt, 0 übersprungen, 1 fehlgeschlagen");
-  EXPECT_EQ(Form->ErrorLog()[0], "File " + folder + "DSC_0001.JPG was not renamed: " + folder +
-                                     "2019-06-15 0001.JPG exists\r\n");
+  // In the window's language, as its captions are.
+  EXPECT_EQ(Form->ErrorLog()[0], "Datei " + folder + "DSC_0001.JPG wurde nicht umbenannt: " +
+                                     folder + "2019-06-15 0001.JPG gibt es schon\r\n");
   EXPECT_TRUE(Form->ProgressWindow()->isVisible());
 
   Form->close();
