@@ -1,12 +1,15 @@
 // Telling HEIC, HEIF and AVIF files (pictures in the ISO media container)
 // apart from other files, by the brands of their leading file-type box and,
-// failing that, by their extension. Nothing here decodes them: that is the
-// decoder process's work.
+// failing that, by their extension; and finding their EXIF block among the
+// boxes. Nothing here decodes them: that is the decoder process's work.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "util/ByteWindow.h"
 
 namespace pictrim {
 
@@ -22,5 +25,13 @@ bool HasHeifExtension(const std::string& FileName);
 // True when the first bytes of the regular file at Path are a HEIF header;
 // false for anything that cannot be read.
 bool StartsAsHeif(const std::string& Path);
+
+// The TIFF block of the file's Exif item: the item found by its type in the
+// item information box, placed by the item location box (in the file or in
+// the metadata's own data box, as one extent), its leading offset to the
+// TIFF header skipped. Nothing when the window holds no HEIF file, or no
+// such item that lies inside it. Raises a range error on boxes that claim
+// what they do not hold.
+std::optional<TByteWindow> HeifExifBlock(const TByteWindow& File);
 
 }  // namespace pictrim
