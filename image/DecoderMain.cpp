@@ -81,6 +81,20 @@ void LimitThisProcess(uint64_t MemoryBytes) {
   if (::getppid() == 1) std::_Exit(3);
 }
 
+// A build for coverage (scripts/mutation-check.py) writes the counts of
+// each request's code at once: the program kills its decoder when it is
+// done with it, which leaves no end at which they would be written.
+#ifdef PICTRIM_COVERAGE
+extern "C" void __gcov_dump();
+extern "C" void __gcov_reset();
+void WriteCoverage() {
+  __gcov_dump();
+  __gcov_reset();
+}
+#else
+void WriteCoverage() {}
+#endif
+
 // The test switch: the kind of misbehaviour asked for this file name.
 std::string MisbehaviourFor(const std::string& Name) {
   const char* request = std::getenv("PICTRIM_DECODER_MISBEHAVE");
@@ -305,6 +319,7 @@ int main(int argc, char** argv) {
     const TServed served = request.Codec == TCodec::Heif
                                ? ServeHeif(request, channel, channel)
                                : ServeImageLibrary(request, channel, channel);
+    WriteCoverage();
     if (served != TServed::Whole) return served == TServed::Broken ? 1 : 0;
     if (misbehaviour == "crashafter") std::raise(SIGSEGV);
     if (misbehaviour == "chatterafter" && !WriteAnswerStart(channel)) return 1;

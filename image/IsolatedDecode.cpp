@@ -33,6 +33,7 @@ constexpr int CancelCheckMillis = 100;
 std::mutex SettingsMutex;
 TDecodeLimits Limits;
 std::string ProgramOverride;
+TDecodeClock ClockOverride;
 TMemoryBudget Budget{TDecodeLimits().BudgetBytes};
 
 bool IsExecutable(const std::string& Path) {
@@ -55,11 +56,13 @@ std::string FromThisProgram(const std::string& Relative) {
 // also ends when the cancel flag is set. The descriptor stays the caller's.
 class TChannel : public decoding::TByteSource, public decoding::TByteSink {
  public:
-  TChannel(int Fd, double Seconds) : Fd_(Fd), Seconds_(Seconds) { Restart(); }
+  TChannel(int Fd, double Seconds) : Fd_(Fd), Seconds_(Seconds), Clock_(DecodeClock()) {
+    Restart();
+  }
 
   void Restart() {
-    Deadline_ = TClock::now() + std::chrono::duration_cast<TClock::duration>(
-                                    std::chrono::duration<double>(Seconds_));
+    Deadline_ = Clock_() + std::chrono::duration_cast<TClock::duration>(
+                               std::chrono::duration<double>(Seconds_));
   }
   bool TimedOut() const { return TimedOut_; }
   bool Cancelled() const { return Cancelled_; }
@@ -86,8 +89,7 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
         Cancelled_ = true;
         return false;
       }
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(Deadline_ - TClock::now());
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline_ - Clock_());
       if (left.count() <= 0) {
         TimedOut_ = true;
         return false;
@@ -103,6 +105,7 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
 
   int Fd_;
   double Seconds_;
+  TDecodeClock Clock_;
   TClock::time_point Deadline_;
   bool TimedOut_ = false;
   bool Cancelled_ = false;
@@ -294,6 +297,17 @@ void SetDecodeLimits(const TDecodeLimits& NewLimits) {
 
 TMemoryBudget& PictureBudget() {
   return Budget;
+}
+
+void SetDecodeClock(TDecodeClock Clock) {
+  std::lock_guard<std::mutex> lock(SettingsMutex);
+  ClockOverride = std::move(Clock);
+}
+
+TDecodeClock DecodeClock() {
+  std::lock_guard<std::mutex> lock(SettingsMutex);
+  if (ClockOverride) return ClockOverride;
+  return [] { return std::chrono::steady_clock::now(); };
 }
 
 void SetDecoderProgram(const std::string& Path) {

@@ -10,6 +10,7 @@
 
 #include <FreeImage.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,6 +44,14 @@ TDecodeLimits DecodeLimits();
 void SetDecodeLimits(const TDecodeLimits& Limits);
 // The budget that admits decodes (and other large pictures).
 TMemoryBudget& PictureBudget();
+
+// The clock a decode's time limit runs on: the steady clock, unless a test
+// sets another to show what a wait does to a deadline without waiting that
+// long. An empty function gives the steady clock back. A decode takes the
+// clock set when it begins.
+using TDecodeClock = std::function<std::chrono::steady_clock::time_point()>;
+void SetDecodeClock(TDecodeClock Clock);
+TDecodeClock DecodeClock();
 
 // The decoder program: the one set here, else $PICTRIM_DECODER, else
 // pictrim-decoder beside the running program, else the one of the build.

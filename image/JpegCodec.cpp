@@ -97,11 +97,15 @@ struct TGuard {
   TClock::time_point Deadline;
 };
 
+TClock::time_point Now(const TLimits& Limits) {
+  return Limits.Clock ? Limits.Clock() : TClock::now();
+}
+
 // Restarts the time allowed, from now on.
 void StartClock(TGuard& Guard) {
   if (Guard.Limits->Seconds > 0) {
-    Guard.Deadline = TClock::now() + std::chrono::duration_cast<TClock::duration>(
-                                         std::chrono::duration<double>(Guard.Limits->Seconds));
+    Guard.Deadline = Now(*Guard.Limits) + std::chrono::duration_cast<TClock::duration>(
+                                              std::chrono::duration<double>(Guard.Limits->Seconds));
   }
 }
 
@@ -115,7 +119,7 @@ void CheckGuard(j_common_ptr Info) {
   if (limits.Cancel != nullptr && limits.Cancel->load(std::memory_order_relaxed)) {
     Stop(Info, TFailure::Cancelled, "the decode was cancelled");
   }
-  if (limits.Seconds > 0 && TClock::now() > guard->Deadline) {
+  if (limits.Seconds > 0 && Now(limits) > guard->Deadline) {
     char reason[80];
     std::snprintf(reason, sizeof reason, "the decode took longer than %.0f s", limits.Seconds);
     Stop(Info, TFailure::TooSlow, reason);

@@ -10,8 +10,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace pictrim::jpegcodec {
 
@@ -58,8 +60,9 @@ using TAdmitFn = bool (*)(void* Context, uint32_t Width, uint32_t Height, uint64
 
 // The limits of one decode (the decoding side of a transcode).
 struct TLimits {
-  int MaxScans = 0;                           // a decode that reaches more scans stops; 0: no limit
-  double Seconds = 0;                         // time allowed from admission on; 0: no limit
+  int MaxScans = 0;    // a decode that reaches more scans stops; 0: no limit
+  double Seconds = 0;  // time allowed from admission on; 0: no limit
+  std::function<std::chrono::steady_clock::time_point()> Clock;  // Seconds run on; none: steady
   const std::atomic<bool>* Cancel = nullptr;  // when set, the decode stops within moments
   TAdmitFn Admit = nullptr;                   // none: every decode is admitted
   void* AdmitContext = nullptr;

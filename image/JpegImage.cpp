@@ -126,6 +126,7 @@ jpegcodec::TLimits TJpegImage::Limits() const {
   jpegcodec::TLimits limits;
   limits.MaxScans = MaxJpegScans;
   limits.Seconds = SecondsFor(File_ ? File_->Size() : Encoded_.size());
+  limits.Clock = DecodeClock();
   limits.Cancel = Cancel_;
   limits.Admit = AdmitDecode;
   return limits;

@@ -63,8 +63,10 @@ class TMemoryBudget {
       if (Stop != nullptr && Stop->load()) break;
       const auto now = std::chrono::steady_clock::now();
       if (now >= until) break;
+      ++Waiting_;
       Freed_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(
                                 until - now, std::chrono::milliseconds(50)));
+      --Waiting_;
     }
     Used_ += Bytes;
     if (Used_ > Peak_) Peak_ = Used_;

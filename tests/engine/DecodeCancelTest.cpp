@@ -1,21 +1,26 @@
 // A cancel while a decoder hangs on a file: the resize and file-size jobs
-// end at once, the file in work counts as not done (no line blames it),
-// and no decoder is left.
+// end on it (the decoder's clock stands still, so nothing else can end the
+// wait), the file in work counts as not done (no line blames it), and no
+// decoder is left.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
 #include "engine/JobAccount.h"
 #include "engine/Resize.h"
 #include "image/IsolatedDecode.h"
+#include "tests/common/StillClock.h"
 #include "tests/common/TestPictures.h"
+#include "tests/common/WaitFor.h"
 #include "tests/engine/BatchFixture.h"
 
 namespace pictrim {
@@ -44,7 +49,7 @@ class DecodeCancel : public test::BatchTest {
     test::WritePicture(Source + "b.png", 60, 40, FIF_PNG);
     FreezeSource();
     TDecodeLimits limits;
-    limits.Seconds = 60;
+    limits.Seconds = 3;
     SetDecodeLimits(limits);
     ::setenv("PICTRIM_DECODER_MISBEHAVE", "hang:a.png", 1);
     BatchThreads = 1;
@@ -58,39 +63,71 @@ class DecodeCancel : public test::BatchTest {
   }
 
   // Runs Job while another thread sets the cancel flag once the decoder
-  // that hangs on a.png is running; returns how long the job took after that.
-  std::chrono::steady_clock::duration RunCancelled(const std::function<void()>& Job) {
-    std::chrono::steady_clock::time_point cancelled;
+  // that hangs on a.png is running. The decoder's clock stands still, so
+  // only the cancel can end the wait; false when the job did not end on it.
+  bool RunCancelled(const std::function<void()>& Job) {
+    test::TStillClock clock;
+    std::atomic<bool> done = false;
+    bool ended = false;
     std::thread canceller([&] {
-      for (int i = 0; i < 2000 && !HasChild(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      cancelled = std::chrono::steady_clock::now();
+      EXPECT_TRUE(test::WaitUntil(HasChild));
       CancelRequested = true;
+      ended = test::WaitUntil([&] { return done.load(); });
+      if (!ended) clock.Advance(std::chrono::hours(1));
     });
     Job();
+    done = true;
     canceller.join();
-    return std::chrono::steady_clock::now() - cancelled;
+    return ended;
   }
 
   TJobAccount Account;
 };
 
 TEST_F(DecodeCancel, theResizeJobStopsAtOnceAndCountsTheFileAsNotDone) {
-  const auto took = RunCancelled([&] {
+  const bool ended = RunCancelled([&] {
     ConvertPICsWholeTree(&Window, Source, "", 30, 30, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE,
                          false, ErrorLog, &Account);
   });
-  EXPECT_LT(took, std::chrono::seconds(3));
+  EXPECT_TRUE(ended);
   EXPECT_TRUE(Log().empty()) << Log().front();
   EXPECT_EQ(Account, (TJobAccount{.NotReached = 2}));
 }
 
 TEST_F(DecodeCancel, theFileSizeJobStopsAtOnceAndCountsTheFileAsNotDone) {
-  const auto took = RunCancelled([&] {
+  const bool ended = RunCancelled([&] {
     ConvertPICsWholeTree2(&Window, Source, "", "", 20, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE,
                           false, true, ErrorLog, &Account);
   });
-  EXPECT_LT(took, std::chrono::seconds(3));
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(Log().empty()) << Log().front();
+  EXPECT_EQ(Account, (TJobAccount{.NotReached = 2}));
+}
+
+// On the JPEG road the decode waits in the program for memory others hold:
+// the cancel ends that wait (its patience is an hour here), the decode stops
+// at its first row, and the files count as not done.
+TEST_F(DecodeCancel, theResizeJobStopsAJpegWaitingForMemoryAndCountsItAsNotDone) {
+  const std::string jpegs = Dir / "jpegs/";
+  test::WriteJpeg(jpegs + "c.jpg", 600, 400);
+  test::WriteJpeg(jpegs + "d.jpg", 600, 400);
+  TDecodeLimits limits;
+  limits.Seconds = 3600;
+  SetDecodeLimits(limits);
+  TMemoryLease held = PictureBudget().Acquire(PictureBudget().Capacity());
+  std::atomic<bool> done = false;
+  bool ended = false;
+  std::thread canceller([&] {
+    EXPECT_TRUE(test::WaitUntil([] { return PictureBudget().Waiting() == 1; }));
+    CancelRequested = true;
+    ended = test::WaitUntil([&] { return done.load(); });
+    held.Release();
+  });
+  ConvertPICsWholeTree(&Window, jpegs, "", 30, 30, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE, false,
+                       ErrorLog, &Account);
+  done = true;
+  canceller.join();
+  EXPECT_TRUE(ended);
   EXPECT_TRUE(Log().empty()) << Log().front();
   EXPECT_EQ(Account, (TJobAccount{.NotReached = 2}));
 }

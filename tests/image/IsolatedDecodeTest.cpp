@@ -23,6 +23,7 @@
 #include "image/IsolatedDecode.h"
 #include "image/JpegImage.h"
 #include "platform/BatchTarget.h"
+#include "tests/common/StillClock.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
 #include "tests/common/WaitFor.h"
@@ -44,6 +45,8 @@ class TScopedDecoding {
     SetDecodeLimits(TDecodeLimits());
   }
 };
+
+int ChildCount();
 
 // True when no child process of this one is left, running or unreaped.
 bool NoChildLeft() {
@@ -462,24 +465,47 @@ TEST_F(IsolatedLoad, aDecoderThatEndedWhileTheLoadWaitedForMemoryIsJudgedByWhatI
 }
 
 // The time limit is for decoding, not for waiting for memory: a load that
-// waited longer than its whole limit still gets its full time afterwards.
+// waited longer than its whole limit still gets its full time afterwards,
+// whether it waited after the header (a PNG) or only once the picture's
+// size was known (a GIF, whose header tells no size).
 TEST_F(IsolatedLoad, aLoadThatWaitedForMemoryLongerThanItsTimeLimitStillDecodes) {
-  const double seconds = 3;
-  TScopedDecoding scoped(ShortTime(seconds));
+  test::WritePicture(Dir / "good.gif", 40, 30, FIF_GIF, 8);
+  TScopedDecoding scoped(ShortTime(3));
+  for (const char* name : {"good.png", "good.gif"}) {
+    test::TStillClock clock;
+    TImageBitmap picture;
+    bool loaded = false;
+    TMemoryLease held = PictureBudget().Acquire(PictureBudget().Capacity());
+    std::thread load([&] { loaded = picture.Load(Dir / name); });
+    const bool waited = test::WaitUntil([] { return PictureBudget().Waiting() == 1; });
+    clock.Advance(std::chrono::milliseconds(3001));
+    held.Release();
+    load.join();
+    EXPECT_TRUE(waited) << name;
+    EXPECT_TRUE(loaded) << name << ": " << picture.DecodeFailure();
+    EXPECT_EQ(picture.GetWidth(), 40u) << name;
+  }
+}
+
+// A decoder that never answers is stopped once its time is up to the
+// millisecond, and not before the test's clock says so.
+TEST_F(IsolatedLoad, aHangingDecoderIsStoppedExactlyAtItsTimeLimit) {
+  TScopedDecoding scoped(ShortTime(3), "hang:hang.png");
+  test::TStillClock clock;
   TImageBitmap picture;
-  bool loaded = false;
-  TMemoryLease held = PictureBudget().Acquire(PictureBudget().Capacity());
-  const auto start = std::chrono::steady_clock::now();
-  std::thread load([&] { loaded = picture.Load(Dir / "good.png"); });
-  const bool waited = test::WaitUntil([] { return PictureBudget().Waiting() == 1; });
-  // Held until the load's time, counted from its start, has surely run out.
-  std::this_thread::sleep_until(start +
-                                std::chrono::milliseconds(static_cast<int>(seconds * 1000) + 500));
-  held.Release();
+  std::atomic<bool> done = false;
+  std::thread load([&] {
+    picture.Load(Dir / "hang.png");
+    done = true;
+  });
+  ASSERT_TRUE(test::WaitUntil([] { return ChildCount() == 1; }));
+  clock.Advance(std::chrono::milliseconds(3000));
+  const bool stopped = test::WaitUntil([&] { return done.load(); });
+  if (!stopped) clock.Advance(std::chrono::hours(1));
   load.join();
-  EXPECT_TRUE(waited);
-  EXPECT_TRUE(loaded) << picture.DecodeFailure();
-  EXPECT_EQ(picture.GetWidth(), 40u);
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(picture.DecodeFailure(), "the decoder was stopped after 3 s");
+  EXPECT_TRUE(NoChildLeft());
 }
 
 TEST_F(IsolatedLoad, withoutADecoderProgramEveryDecodeFails) {
@@ -613,9 +639,7 @@ TEST_F(DecoderSession, oneDecoderServesFileAfterFileUntilItsTurnIsOver) {
 }
 
 TEST_F(DecoderSession, aCrashCostsOnlyItsFileAndADecoderGoneBetweenFilesCostsNone) {
-  TDecodeLimits limits;
-  limits.Seconds = 5;
-  TScopedDecoding scoped(limits,
+  TScopedDecoding scoped(Generous(),
                          "crash:crash.png,crashafter:crashafter.png,chatterafter:chatter.png");
   ASSERT_TRUE(Decodes("a.png"));
   EXPECT_EQ(Failure("crash.png"), "the decoder crashed (signal 11)");
@@ -666,10 +690,11 @@ int ChildCount() {
   return count;
 }
 
+// With the clock standing still only the cancel can end the wait on a
+// decoder that hangs: it does, and takes the decoder with it.
 TEST_F(IsolatedLoad, aCancelEndsTheWaitOnAStuckDecoderAndTheDecoderWithIt) {
-  TDecodeLimits limits;
-  limits.Seconds = 60;
-  TScopedDecoding scoped(limits, "hang:hang.png");
+  TScopedDecoding scoped(ShortTime(3), "hang:hang.png");
+  test::TStillClock clock;
   CancelRequested = false;
   TImageBitmap picture;
   std::atomic<bool> done = false;
@@ -678,15 +703,14 @@ TEST_F(IsolatedLoad, aCancelEndsTheWaitOnAStuckDecoderAndTheDecoderWithIt) {
     done = true;
   });
   // The decoder has taken the file and hangs on it.
-  for (int i = 0; i < 1000 && ChildCount() == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_EQ(ChildCount(), 1);
+  ASSERT_TRUE(test::WaitUntil([] { return ChildCount() == 1; }));
   ASSERT_FALSE(done);
-  const auto cancelled = std::chrono::steady_clock::now();
   CancelRequested = true;
+  const bool ended = test::WaitUntil([&] { return done.load(); });
+  if (!ended) clock.Advance(std::chrono::hours(1));
   load.join();
   CancelRequested = false;
-  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(1500));
+  EXPECT_TRUE(ended);
   EXPECT_FALSE(picture.IsValid());
   EXPECT_FALSE(picture.DecodeFailed());  // no damaged file: nothing to report
   EXPECT_EQ(picture.DecodeFailure(), "the decode was cancelled");

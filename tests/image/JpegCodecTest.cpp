@@ -15,6 +15,7 @@
 #include <QImage>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <vector>
 
@@ -148,6 +149,85 @@ TEST(JpegCodec, aTranscodeStoppedAfterItsOutputGrewGivesBackOnlyItsOwnBuffer) {
   ASSERT_TRUE(r.Ok) << r.Message;
   EXPECT_GT(r.Size, 256u * 1024);
   FreeEncoded(r);
+}
+
+// Sets the cancel flag as row Row comes, and counts the rows that come
+// after it.
+struct TCancelAtRow {
+  uint32_t Row;
+  std::atomic<bool>* Cancel;
+  int After = 0;
+};
+
+bool CancelAtRow(void* Context, uint32_t, uint32_t, uint32_t Y, const uint8_t* Row) {
+  auto* at = static_cast<TCancelAtRow*>(Context);
+  if (Row == nullptr) return true;
+  if (at->Cancel->load()) ++at->After;
+  if (Y == at->Row) *at->Cancel = true;
+  return true;
+}
+
+// The rows roads look at the flag before every row: a cancel set while a
+// row is handed over is the last row there is, baseline or progressive,
+// from memory or from a file.
+TEST(JpegCodec, aCancelStopsTheRowRoadsBeforeTheNextRow) {
+  test::TTempDir dir;
+  for (const bool progressive : {false, true}) {
+    const Bytes source = EncodeJpeg(test::MakeNaturalImage(64, 600, 2), progressive);
+    test::WriteTextFile(dir / "rows.jpg", std::string(source.begin(), source.end()));
+    const int fd = ::open((dir / "rows.jpg").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    for (const TInput& input : {TInput::Memory(source.data(), source.size()), TInput::File(fd)}) {
+      std::atomic<bool> cancel{false};
+      TLimits limits;
+      limits.Cancel = &cancel;
+      TCancelAtRow rows{100, &cancel};
+      EXPECT_EQ(DecodeRows(input, CancelAtRow, &rows, limits).Failure, TFailure::Cancelled);
+      EXPECT_EQ(rows.After, 0) << progressive;
+      cancel = false;
+      TCancelAtRow transcoded{100, &cancel};
+      TEncodeResult r = Transcode(input, 75, CancelAtRow, &transcoded, limits);
+      EXPECT_EQ(r.Failure, TFailure::Cancelled);
+      EXPECT_EQ(r.Data, nullptr);
+      EXPECT_EQ(transcoded.After, 0) << progressive;
+      FreeEncoded(r);
+    }
+    ::close(fd);
+  }
+}
+
+// Moves a clock the decode's time runs on as rows come: by the whole time
+// allowed at row 10, by a millisecond more at row 20.
+struct TClockedRows {
+  std::atomic<long long>* Millis;
+  long long Allowed;
+  int Rows = 0;
+};
+
+bool AdvanceWithRows(void* Context, uint32_t, uint32_t, uint32_t Y, const uint8_t* Row) {
+  auto* clocked = static_cast<TClockedRows*>(Context);
+  if (Row == nullptr) return true;
+  ++clocked->Rows;
+  if (Y == 10) *clocked->Millis += clocked->Allowed;
+  if (Y == 20) *clocked->Millis += 1;
+  return true;
+}
+
+// The time allowed runs out exactly at its end: a row at the deadline still
+// comes, the next one past it does not.
+TEST(JpegCodec, theTimeAllowedEndsExactlyAtItsDeadline) {
+  const Bytes source = EncodeJpeg(test::MakeNaturalImage(64, 200, 2), false);
+  const auto start = std::chrono::steady_clock::now();
+  std::atomic<long long> millis{0};
+  TLimits limits;
+  limits.Seconds = 2;
+  limits.Clock = [&] { return start + std::chrono::milliseconds(millis.load()); };
+  TClockedRows clocked{&millis, 2000};
+  const TDecodeResult r =
+      DecodeRows(TInput::Memory(source.data(), source.size()), AdvanceWithRows, &clocked, limits);
+  EXPECT_EQ(r.Failure, TFailure::TooSlow);
+  EXPECT_EQ(clocked.Rows, 21);
+  EXPECT_STREQ(r.Message, "the decode took longer than 2 s");
 }
 
 TEST(JpegCodec, everyCutOfAFileFailsOrCarriesWarningsFromMemoryAndFromItsFile) {

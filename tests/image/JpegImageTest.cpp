@@ -6,13 +6,16 @@
 #include <atomic>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "image/IsolatedDecode.h"
 #include "image/JpegCodec.h"
 #include "image/JpegImage.h"
 #include "tests/common/HostileJpegs.h"
+#include "tests/common/StillClock.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
+#include "tests/common/WaitFor.h"
 #include "util/Errors.h"
 #include "util/SystemUtils.h"
 
@@ -116,7 +119,7 @@ TEST_F(JpegPicture, reducedDecodeIsAsSmallAsPossibleButNeverBelowTheWantedSize) 
   struct TCase {
     int W, H;
     uint32_t MinW, MinH;
-  } cases[] = {{1001, 667, 250, 166}, {1001, 667, 251, 167}, {997, 1003, 125, 126},
+  } cases[] = {{1001, 667, 250, 166},   {1001, 667, 251, 167},   {997, 1003, 125, 126},
                {2000, 1500, 1024, 768}, {1500, 2000, 768, 1024}, {803, 601, 800, 598},
                {640, 480, 80, 60},      {640, 480, 81, 60},      {33, 17, 4, 2}};
   for (const TCase& c : cases) {
@@ -203,6 +206,35 @@ TEST_F(JpegPicture, aCancelStopsTheDecodesOfAPictureThatWatchesTheFlag) {
   TJpegImage unwatched;
   unwatched.LoadFromFile(Dir / "a.jpg");
   EXPECT_EQ(unwatched.ToBitmap().size(), QSize(300, 200));
+}
+
+// The time a decode is allowed counts from its admission: a JPEG that
+// waited for memory longer than its whole time still decodes. Its patience
+// is its time (an hour, by the real clock), the time limit runs on a clock
+// the test moves.
+TEST_F(JpegPicture, aDecodeThatWaitedForMemoryLongerThanItsTimeStillDecodes) {
+  test::WriteJpeg(Dir / "a.jpg", 300, 200);
+  TDecodeLimits limits;
+  limits.Seconds = 3600;
+  SetDecodeLimits(limits);
+  test::TStillClock clock;
+  TJpegImage jpeg;
+  jpeg.LoadFromFile(Dir / "a.jpg");
+  TMemoryLease held = PictureBudget().Acquire(PictureBudget().Capacity());
+  QImage decoded;
+  std::thread decode([&] {
+    try {
+      decoded = jpeg.ToBitmap();
+    } catch (const std::exception&) {
+    }
+  });
+  const bool waited = test::WaitUntil([] { return PictureBudget().Waiting() == 1; });
+  clock.Advance(std::chrono::milliseconds(3600 * 1000 + 1));
+  held.Release();
+  decode.join();
+  SetDecodeLimits(TDecodeLimits());
+  EXPECT_TRUE(waited);
+  EXPECT_EQ(decoded.size(), QSize(300, 200));
 }
 
 TEST_F(JpegPicture, aLargeFileIsReadAsItIsDecodedNeverWhole) {
