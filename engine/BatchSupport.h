@@ -42,6 +42,9 @@ bool OutputInsideSource(const std::string& OutputFolder, const std::string& Sour
 // The line of a file whose own path or whose copy's path is too long for
 // the file system; "" when both fit.
 std::string OverlongPathLine(const std::string& Source, const std::string& OutputPath);
+// Why Path cannot be used because of its length, in a few words of the
+// language in use; "" when its length is fine.
+std::string PathLengthProblem(const std::string& Path);
 
 // True when a copy written to OutputPath would land in the source tree: its
 // folder, resolved, lies inside the resolved source folder (a link in the

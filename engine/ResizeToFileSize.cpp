@@ -24,6 +24,7 @@
 #include "util/MoreStr.h"
 #include "util/SourceFile.h"
 #include "util/SystemUtils.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 
@@ -188,9 +189,9 @@ TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
     result = TShrinkResult();
     result.Kind = TShrinkResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
-  } catch (const std::exception&) {
+  } catch (const std::exception& Error) {
     result.Kind = TShrinkResult::Tiny;
-    result.Lines.push_back("File " + Entry.Source + " caused an Exception while resizing");
+    result.Lines.push_back(Text(TTextId::LogNotResized, {Entry.Source, ReasonOf(Error)}));
   }
   Master_.Clear();
   return result;
@@ -459,8 +460,7 @@ class TShrinkRun : public batch::TRunReport {
   bool Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& Bytes);
   TStep SaveFailed(const TShrinkEntry& Entry) {
     ShowMessage("Error with " + Entry.OutputPath + "\r" + Entry.OutputPath);
-    Log("File " + Entry.Source + " could not be saved as " + Entry.OutputPath +
-        "; the run ended there");
+    Log(Text(TTextId::LogRunEnded, {Entry.Source, Entry.OutputPath}));
     Account_.Failed();
     return TStep::End;
   }
@@ -524,9 +524,9 @@ TStep TShrinkRun::ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Res
     return TStep::Next;
   }
   const std::string folder = ExtractFilePath(Entry.OutputPath);
-  if (!MakeFolderPath(folder)) {
+  if (std::string why; !MakeFolderPath(folder, &why)) {
     ShowMessage("ForceDirectories failed with\r" + folder);
-    Log(FolderNotMadeLine(folder));
+    Log(FolderNotMadeLine(Entry.Source, folder, why));
     Account_.Failed();
     return TStep::Report;
   }
@@ -538,7 +538,7 @@ TStep TShrinkRun::ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Res
   if (CancelRequested) return TStep::End;
   if (Result.Kind == TShrinkResult::NotSaved) return SaveFailed(Entry);
   if (IsSameFile(Entry.OutputPath, Entry.Source)) {
-    Log("File " + Entry.Source + " was not written: the copy would replace its source");
+    Log(Text(TTextId::LogWouldReplaceSource, {Entry.Source}));
     Account_.Failed();
     return TStep::Report;
   }
@@ -588,8 +588,8 @@ bool TShrinkRun::Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& By
   try {
     WriteFileBytes(Entry.OutputPath, Bytes.data(), Bytes.size());
     return true;
-  } catch (const std::exception&) {
-    Log(NotWrittenLine(Entry.Source, Entry.OutputPath));
+  } catch (const std::exception& Error) {
+    Log(NotWrittenLine(Entry.Source, Entry.OutputPath, ReasonOf(Error)));
     return false;
   }
 }

@@ -52,20 +52,16 @@ std::string ExecutableFolder() {
   return IncludeTrailingDelimiter(exe.parent_path().string());
 }
 
-std::string PathLengthProblem(const std::string& Path) {
-  if (Path.size() > MaxPathBytes) {
-    return "the path is longer than " + std::to_string(MaxPathBytes) + " bytes";
-  }
+TPathLength PathLengthOf(const std::string& Path) {
+  if (Path.size() > MaxPathBytes) return TPathLength::PathTooLong;
   size_t start = 0;
   while (start < Path.size()) {
     size_t end = Path.find(PathDelimiter, start);
     if (end == std::string::npos) end = Path.size();
-    if (end - start > MaxNameBytes) {
-      return "a name in the path is longer than " + std::to_string(MaxNameBytes) + " bytes";
-    }
+    if (end - start > MaxNameBytes) return TPathLength::NameTooLong;
     start = end + 1;
   }
-  return {};
+  return TPathLength::Fits;
 }
 
 std::string ResolvedPath(const std::string& Path) {

@@ -37,9 +37,10 @@ std::string HomeFolder();
 inline constexpr size_t MaxPathBytes = 4095;
 inline constexpr size_t MaxNameBytes = 255;
 
-// Why Path cannot be used because of its length, in a few words; "" when
-// its length is fine.
-std::string PathLengthProblem(const std::string& Path);
+// Whether Path can be used for its length: too long as a whole, a name in
+// it too long, or fine.
+enum class TPathLength { Fits, PathTooLong, NameTooLong };
+TPathLength PathLengthOf(const std::string& Path);
 
 // Path made absolute, with every link, "." and ".." resolved as far as the
 // path exists; the rest, not there yet, is resolved by its text alone.

@@ -11,6 +11,7 @@
 #include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/SystemUtils.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 namespace {
@@ -74,9 +75,10 @@ std::string JournalPathOf(const std::string& Folder) {
 
 void WriteRenameJournal(const std::string& Folder, const std::vector<TJournalEntry>& Entries) {
   const std::string path = JournalPathOf(Folder);
-  if (path.empty()) throw EInOutError("there is no home folder to keep the journal in");
+  if (path.empty()) throw EInOutError("No journal folder", Text(TTextId::ReasonNoHome));
   if (!MakeFolderPath(ExtractFilePath(path))) {
-    throw EInOutError("Cannot create " + ExtractFilePath(path) + ": " + std::strerror(errno));
+    const int error = errno;
+    throw EInOutError("Cannot create " + ExtractFilePath(path), std::strerror(error));
   }
   const std::string text = JournalText(JournalFolderKey(Folder), Entries);
   WriteFileBytes(path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
@@ -93,11 +95,11 @@ std::optional<std::vector<TJournalEntry>> ReadRenameJournal(const std::string& F
   const bool headed = std::getline(lines, line) && line == FirstLine &&
                       std::getline(lines, folder) &&
                       folder == FolderField + EscapeJournalText(JournalFolderKey(Folder));
-  if (!headed) throw EInOutError(path + " is no journal of " + Folder);
+  if (!headed) throw EInOutError(path, Text(TTextId::ReasonJournalOfOther));
   std::vector<TJournalEntry> entries;
   while (std::getline(lines, line)) {
     std::optional<TJournalEntry> entry = ParseEntry(line);
-    if (!entry) throw EInOutError(path + " is damaged");
+    if (!entry) throw EInOutError(path, Text(TTextId::ReasonJournalDamaged));
     entries.push_back(std::move(*entry));
   }
   return entries;

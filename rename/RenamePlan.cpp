@@ -15,6 +15,7 @@
 #include "rename/PhotoGroups.h"
 #include "rename/RenameJournal.h"
 #include "rename/TakenNames.h"
+#include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/SystemUtils.h"
 #include "util/Texts.h"
@@ -33,8 +34,8 @@ void AddLine(TErrorLog& Log, TTextId Id, const std::vector<std::string>& Args) {
 }
 
 // Why a rename was refused: the name is taken, or the system's reason.
-std::string ReasonOf(int Error, const std::string& Target) {
-  return Error == EEXIST ? Text(TTextId::RenameNameTaken, {Target}) : std::strerror(Error);
+std::string RefusalReason(int Error, const std::string& Target) {
+  return Error == EEXIST ? Text(TTextId::ReasonExists, {Target}) : std::strerror(Error);
 }
 
 void Count(TRenameAccount& Account, TRenameOutcome Outcome) {
@@ -82,7 +83,7 @@ void TPlanner::Plan(const TPhotoGroup& Listed) {
     if (!time) {
       const int error = errno;
       ShowMessage(NoFileMessage);
-      AddLine(Plan_.Lines, TTextId::RenameRefused, {path, std::strerror(error)});
+      AddLine(Plan_.Lines, TTextId::LogNotRenamed, {path, std::strerror(error)});
       failed.push_back({path, path, TRenameOutcome::Failed});
       continue;
     }
@@ -148,8 +149,8 @@ void TPlanner::Name(const TPhotoGroup& Group, const std::string& Base,
     TRenameResult& result = Results[i];
     if (!stem) {
       result.Outcome = TRenameOutcome::Failed;
-      AddLine(Plan_.Lines, TTextId::RenameRefused,
-              {result.OldPath, Text(TTextId::RenameNameTaken, {holder})});
+      AddLine(Plan_.Lines, TTextId::LogNotRenamed,
+              {result.OldPath, Text(TTextId::ReasonExists, {holder})});
       continue;
     }
     const std::string newName = *stem + Group.Members[i].Extension;
@@ -171,21 +172,22 @@ std::vector<TRenameResult> RenameGroup(const std::vector<TRenameResult>& Planned
       done.push_back(i);
       continue;
     }
-    const std::string reason = ReasonOf(errno, results[i].NewPath);
+    const std::string reason = RefusalReason(errno, results[i].NewPath);
     // Back to the old names, last first; a file that cannot go back keeps
     // its new name and stays counted as renamed.
     std::vector<bool> kept(results.size(), false);
     for (auto it = done.rbegin(); it != done.rend(); ++it) {
       if (RenameFileNoReplace(results[*it].NewPath, results[*it].OldPath)) continue;
       kept[*it] = true;
-      AddLine(ErrorLog, TTextId::RenameKeptNewName,
-              {results[*it].OldPath, results[*it].NewPath, ReasonOf(errno, results[*it].OldPath)});
+      AddLine(
+          ErrorLog, TTextId::LogKeptNewName,
+          {results[*it].OldPath, results[*it].NewPath, RefusalReason(errno, results[*it].OldPath)});
     }
     for (size_t j = 0; j < results.size(); ++j) {
       if (results[j].Outcome != TRenameOutcome::Renamed || kept[j]) continue;
-      AddLine(ErrorLog, TTextId::RenameRefused,
+      AddLine(ErrorLog, TTextId::LogNotRenamed,
               {results[j].OldPath,
-               j == i ? reason : Text(TTextId::RenameGroupRefused, {results[i].OldPath})});
+               j == i ? reason : Text(TTextId::ReasonGoesWith, {results[i].OldPath})});
       results[j].Outcome = TRenameOutcome::Failed;
       results[j].NewPath = results[j].OldPath;
     }
@@ -244,16 +246,17 @@ TRenameResult UndoEntry(const TJournalEntry& Entry, bool DryRun, TTakenNames& Ta
   TRenameResult result{Entry.NewPath, Entry.NewPath, TRenameOutcome::Failed};
   if (!Exists(Entry.NewPath)) {
     if (holder == Entry.OldPath) return {Entry.OldPath, Entry.OldPath, TRenameOutcome::Skipped};
-    AddLine(ErrorLog, TTextId::UndoMovedOn, {Entry.NewPath, Entry.OldPath});
+    AddLine(ErrorLog, TTextId::LogGoneSinceRenamed, {Entry.NewPath, Entry.OldPath});
     return result;
   }
   if (!holder.empty()) {
-    AddLine(ErrorLog, TTextId::UndoRefused,
-            {Entry.NewPath, Text(TTextId::RenameNameTaken, {holder})});
+    AddLine(ErrorLog, TTextId::LogNotGivenBack,
+            {Entry.NewPath, Text(TTextId::ReasonExists, {holder})});
     return result;
   }
   if (!DryRun && !RenameFileNoReplace(Entry.NewPath, Entry.OldPath)) {
-    AddLine(ErrorLog, TTextId::UndoRefused, {Entry.NewPath, ReasonOf(errno, Entry.OldPath)});
+    AddLine(ErrorLog, TTextId::LogNotGivenBack,
+            {Entry.NewPath, RefusalReason(errno, Entry.OldPath)});
     return result;
   }
   Taken.Rename(folder, ExtractFileName(Entry.NewPath), oldName);
@@ -307,7 +310,8 @@ TRenameAccount CarryOutRenames(const TRenamePlan& Plan, const TRenameListener& L
     try {
       WriteRenameJournal(Plan.Folder, planned);
     } catch (const std::exception& error) {
-      AddLine(ErrorLog, TTextId::RenameJournalFailed, {JournalPathOf(Plan.Folder), error.what()});
+      AddLine(ErrorLog, TTextId::LogJournalNotWritten,
+              {JournalPathOf(Plan.Folder), ReasonOf(error)});
       journaled = false;
     }
   }
@@ -332,7 +336,7 @@ std::optional<TRenameAccount> UndoRenames(const std::string& Folder, bool DryRun
   try {
     journal = ReadRenameJournal(Folder);
   } catch (const std::exception& error) {
-    AddLine(ErrorLog, TTextId::UndoJournalUnreadable, {error.what()});
+    AddLine(ErrorLog, TTextId::LogJournalUnreadable, {JournalPathOf(Folder), ReasonOf(error)});
     return TRenameAccount();
   }
   if (!journal) return std::nullopt;

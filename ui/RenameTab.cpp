@@ -63,7 +63,7 @@ TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
   // Flat, with an icon so that it still reads as a button.
   EditFileNameButton->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
   EditFileNameButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  EditFileNameButton->setFixedHeight(ExecuteHeight);
+  EditFileNameButton->setFixedHeight(Scaled(ExecuteHeight));
   PreviewBox = Named(new QGroupBox, "PreviewBox");
   auto* preview = TightColumn(PreviewBox, 6, 2);
   PreviewAccount = Named(new QLabel, "PreviewAccount");

@@ -116,11 +116,13 @@ bool FolderExists(const std::string& Folder) {
   return !Folder.empty() && fs::is_directory(fs::path(Folder), ec);
 }
 
-bool MakeFolderPath(const std::string& Folder) {
+bool MakeFolderPath(const std::string& Folder, std::string* Reason) {
   if (Folder.empty()) return false;
   std::error_code ec;
   fs::create_directories(fs::path(Folder), ec);
-  return FolderExists(Folder);
+  if (FolderExists(Folder)) return true;
+  if (Reason != nullptr) *Reason = ec ? ec.message() : std::string();
+  return false;
 }
 
 }  // namespace pictrim

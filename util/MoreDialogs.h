@@ -56,7 +56,8 @@ void SelectFolderFrom(const std::string& StartFolder, std::string& Result);
 // True when the folder exists.
 bool FolderExists(const std::string& Folder);
 
-// Creates the folder with every missing parent; true when it exists afterwards.
-bool MakeFolderPath(const std::string& Folder);
+// Creates the folder with every missing parent; true when it exists
+// afterwards. When it does not, Reason (if given) gets the system's words why.
+bool MakeFolderPath(const std::string& Folder, std::string* Reason = nullptr);
 
 }  // namespace pictrim

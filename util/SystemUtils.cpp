@@ -113,7 +113,7 @@ void WalkTree(TFileList& List, const std::string& Folder, const std::string& Nam
   for (const std::string& name : subFolders) {
     const std::string sub = IncludeTrailingDelimiter(Folder + name);
     // A folder the system cannot open by its path is named, not passed over.
-    if (!PathLengthProblem(sub).empty()) {
+    if (PathLengthOf(sub) != TPathLength::Fits) {
       if (Unlisted != nullptr) Unlisted->push_back(sub);
       continue;
     }
@@ -230,17 +230,22 @@ bool WriteAll(int Fd, const uint8_t* Data, size_t Size) {
 void WriteFileBytes(const std::string& FileName, const uint8_t* Data, size_t Size) {
   std::string temp;
   const int fd = CreateTemporaryFile(ExtractFilePath(FileName), temp);
-  if (fd < 0) throw EInOutError("Cannot create " + FileName + ": " + std::strerror(errno));
+  if (fd < 0) {
+    const std::string reason = std::strerror(errno);
+    throw EInOutError("Cannot create " + FileName + ": " + reason, reason);
+  }
   if (!WriteAll(fd, Data, Size)) {
     const int error = errno;
     ::close(fd);
     ::unlink(temp.c_str());
-    throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error));
+    throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error),
+                      std::strerror(error));
   }
   if (::close(fd) != 0 || ::rename(temp.c_str(), FileName.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp.c_str());
-    throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error));
+    throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error),
+                      std::strerror(error));
   }
 }
 

@@ -302,7 +302,8 @@ TEST_F(PictrimProcess, aRunEndedOrCutShortByAnErrorMessageExitsWithOne) {
     test::WriteTextFile(Dir / job.Folder, "not a folder");
     run = RunPictrim(job.Arguments);
     EXPECT_EQ(run.Status, 1) << job.Folder << ": " << run.Err;
-    EXPECT_TRUE(Contains(run.Err, "Folder " + Dir / job.Folder + "/ could not be created"))
+    EXPECT_TRUE(Contains(run.Err, " got no copy: the folder " + Dir / job.Folder +
+                                      "/ could not be created (File exists)"))
         << run.Err;
     EXPECT_EQ(test::ReadWholeFile(Dir / job.Folder), "not a folder");
   }

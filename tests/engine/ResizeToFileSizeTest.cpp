@@ -2,8 +2,10 @@
 
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 
 #include "engine/Resize.h"
@@ -11,6 +13,7 @@
 #include "image/ImageBitmap.h"
 #include "image/JpegImage.h"
 #include "platform/FileTimes.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
 #include "util/SystemUtils.h"
@@ -258,6 +261,7 @@ TEST_F(FileSizeBatch, skippedExtensionsAndExistingOutputsPostOnlyTheirStatus) {
 }
 
 TEST_F(FileSizeBatch, aCopyWhoseNameWouldBeTooLongGetsALineAndTheRunGoesOn) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   // The copy's name (the source's, with ".exPNG.jpg") is longer than a file
   // name may be.
   const std::string longName(246, 'a');
@@ -292,10 +296,14 @@ TEST_F(FileSizeBatch, aFullSizeSaveThatCannotBeWrittenEndsTheRunWithAMessageAndA
   std::signal(SIGXFSZ, previous);
   const std::string out = Out("a.exPNG.jpg", 100);
   EXPECT_EQ(Messages, (std::vector<std::string>{"Error with " + out + "\r" + out}));
+  // The lines in the language in use (German until one is chosen), with the
+  // system's reason.
   EXPECT_EQ(Log(), (std::vector<std::string>{
-                       "File src/a.png could not be written to src_SIZE100 kB/a.exPNG.jpg",
-                       "File src/a.png could not be saved as src_SIZE100 kB/a.exPNG.jpg; "
-                       "the run ended there"}));
+                       "Datei src/a.png bekam keine Kopie: src_SIZE100 kB/a.exPNG.jpg ließ sich "
+                       "nicht schreiben (" +
+                           std::string(std::strerror(EFBIG)) + ")",
+                       "Datei src/a.png ließ sich nicht als src_SIZE100 kB/a.exPNG.jpg speichern: "
+                       "der Lauf endete hier"}));
   EXPECT_FALSE(fs::exists(Out("b.exPNG.jpg", 100)));
   EXPECT_EQ(Notes().back(), "PROGRESS 1 0");
   EXPECT_EQ(Notes()[Notes().size() - 2],

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -270,6 +272,7 @@ TEST_F(CameraFileRenaming, aNameThatIsTakenIsNeverReplacedButNumbered) {
 }
 
 TEST_F(CameraFileRenaming, aNameTakenInAnotherLetterCaseIsTakenToo) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   // An earlier copy under the new name in lower case; two files of one run
   // whose new names differ in letter case only; a folder of the new name.
   Make("a/2006-01-28 0001.jpg");
@@ -363,7 +366,7 @@ TEST_F(CameraFileRenaming, aFileThatVanishedIsReportedAndTheRunGoesOn) {
                           Result + Dir / "2006-01-28 0007.jpg", Result + Dir / "P1280001.JPG",
                           Result + Dir / "2006-01-28 0002.JPG",
                           "Datei " + Dir / "P1280001.JPG" +
-                              " wurde nicht umbenannt: No such file or directory"}));
+                              " wurde nicht umbenannt: " + std::strerror(ENOENT)}));
 }
 
 TEST_F(CameraFileRenaming, aListedFileThatIsGoneWhenItsTimeIsReadIsReportedAndTheRunGoesOn) {
@@ -379,10 +382,9 @@ TEST_F(CameraFileRenaming, aListedFileThatIsGoneWhenItsTimeIsReadIsReportedAndTh
   EXPECT_EQ(Messages, (std::vector<std::string>{"TreeRenameCameraFiles:  DEBUG\r\rException",
                                                 "TreeRenameCameraFiles:  DEBUG\r\rException"}));
   EXPECT_EQ(plan.Account(), (TRenameAccount{3, 0, 2}));
-  EXPECT_EQ(plan.Lines, (TErrorLog{"Datei " + Dir / "gone.jpg" +
-                                       " wurde nicht umbenannt: No such file or directory\r\n",
-                                   "Datei " + Dir / "P1280003.JPG" +
-                                       " wurde nicht umbenannt: No such file or directory\r\n"}));
+  const std::string gone = std::string(" wurde nicht umbenannt: ") + std::strerror(ENOENT) + "\r\n";
+  EXPECT_EQ(plan.Lines, (TErrorLog{"Datei " + Dir / "gone.jpg" + gone,
+                                   "Datei " + Dir / "P1280003.JPG" + gone}));
   TErrorLog log;
   EXPECT_EQ(CarryOutRenames(plan, nullptr, log), (TRenameAccount{3, 0, 2}));
   EXPECT_EQ(log, plan.Lines);
@@ -396,9 +398,10 @@ TEST_F(CameraFileRenaming, aRenameTheFolderRefusesLeavesTheFileUncounted) {
   fs::permissions(Dir / "ro", fs::perms::owner_write, fs::perm_options::remove);
   Answer = Dir / "ro/";
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 0);
-  EXPECT_EQ(Messages, (std::vector<std::string>{Result + Dir / "ro/P1280001.JPG",
-                                                "Datei " + Dir / "ro/P1280001.JPG" +
-                                                    " wurde nicht umbenannt: Permission denied"}));
+  EXPECT_EQ(Messages,
+            (std::vector<std::string>{Result + Dir / "ro/P1280001.JPG",
+                                      "Datei " + Dir / "ro/P1280001.JPG" +
+                                          " wurde nicht umbenannt: " + std::strerror(EACCES)}));
   EXPECT_EQ(Files(), std::vector<std::string>{"ro/P1280001.JPG"});
 }
 
@@ -518,6 +521,7 @@ TEST_F(RenamingByTimeTaken, everyCandidateTakesTheDateAndTimeOfTheFirstUsableTag
 }
 
 TEST_F(RenamingByTimeTaken, theFirstFormTakesTheCounterFromTheName) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   MakeTaken("DSC_0001.JPG", "2019:06:15 10:20:30");
   MakeTaken("IMG_1234.JPG", "2019:06:15 10:20:30");
   MakeTaken("sub/DSC_0001.JPG", "2019:06:15 10:20:30");

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -368,8 +370,10 @@ TEST_F(RenamingGroups, aJournalThatCannotBeWrittenOrReadStopsTheRunOrTheUndo) {
   ::setenv("XDG_STATE_HOME", state.c_str(), 1);
   EXPECT_EQ(account, (TRenameAccount{0, 0, 2}));
   ASSERT_EQ(Log.size(), 1u);
-  EXPECT_EQ(Log[0].rfind("Nothing was renamed: the journal " + other / "state/pictrim/rename-", 0),
-            0u)
+  EXPECT_EQ(Log[0].rfind("File " + other / "state/pictrim/rename-", 0), 0u) << Log[0];
+  EXPECT_NE(Log[0].find(".journal (the journal) could not be written: nothing was renamed (" +
+                        std::string(std::strerror(ENOTDIR)) + ")"),
+            std::string::npos)
       << Log[0];
   EXPECT_EQ(Files(), (std::vector<std::string>{"P1280001.JPG", "P1280002.JPG"}));
 
@@ -379,10 +383,14 @@ TEST_F(RenamingGroups, aJournalThatCannotBeWrittenOrReadStopsTheRunOrTheUndo) {
   test::WriteTextFile(journal, test::ReadWholeFile(journal) + "one name only\n");
   EXPECT_EQ(Undo(), (TRenameAccount{}));
   ASSERT_EQ(Log.size(), 1u);
-  EXPECT_EQ(Log[0],
-            "Nothing was undone: the journal cannot be read (" + journal + " is damaged)\r\n");
+  EXPECT_EQ(Log[0], "File " + journal +
+                        " (the journal) cannot be read: nothing was undone (it is damaged)\r\n");
   test::WriteTextFile(journal, "pictrim rename journal\nfolder\t/elsewhere/\n");
   EXPECT_EQ(Undo(), (TRenameAccount{}));
+  EXPECT_EQ(Log,
+            (TErrorLog{"File " + journal +
+                       " (the journal) cannot be read: nothing was undone (it belongs to another "
+                       "folder)\r\n"}));
   EXPECT_EQ(Files(), (std::vector<std::string>{"2006-01-28 0001.JPG", "2006-01-28 0002.JPG"}));
 }
 
