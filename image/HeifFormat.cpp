@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "image/IsoBoxes.h"
+#include "image/HeifBoxes.h"
 #include "util/Errors.h"
 
 namespace pictrim {
@@ -31,107 +31,22 @@ bool IsHeifBrand(const uint8_t* Brand) {
   return std::find(HeifBrands.begin(), HeifBrands.end(), text) != HeifBrands.end();
 }
 
-// Where an item's bytes lie: in the file, or in the metadata's data box.
-struct TItemPlace {
-  uint16_t Method = 0;  // 0 in the file, 1 in the data box
-  uint64_t Offset = 0;
-  uint64_t Length = 0;  // 0: to the end
-};
+// The Exif item's bytes may not make a run read more than this.
+constexpr uint64_t MaxExifItemBytes = 4u << 20;
 
-// Reads the numbers of the item location box one after another.
-class TFieldReader {
- public:
-  explicit TFieldReader(const TByteWindow& Window) : Window_(Window) {}
-  // A big-endian number of Size bytes (0, 2, 4 or 8; 0 gives 0).
-  uint64_t Take(unsigned Size) {
-    uint64_t value = 0;
-    if (Size == 2) value = Window_.U16(At_, true);
-    if (Size == 4) value = Window_.U32(At_, true);
-    if (Size == 8) value = Window_.U64(At_, true);
-    At_ += Size;
-    return value;
-  }
-  void Skip(uint64_t Count) {
-    if (!Window_.Holds(At_, Count)) throw ERangeError("an item location beyond its box");
-    At_ += Count;
-  }
-
- private:
-  TByteWindow Window_;
-  uint64_t At_ = 0;
-};
-
-bool IsFieldSize(unsigned Size) {
-  return Size == 0 || Size == 4 || Size == 8;
-}
-
-// The number of the item whose type is "Exif", from the item information
-// box (entries of version 2 and 3 name their type).
-std::optional<uint32_t> ExifItemNumber(const TByteWindow& Info) {
-  const uint64_t entries = Info.U8(0) == 0 ? 6 : 8;  // version and flags, the count
-  TBoxReader reader(Info.From(entries));
-  while (std::optional<TIsoBox> box = reader.Next()) {
-    if (box->Type != FourCC("infe")) continue;
-    const TByteWindow& entry = box->Contents;
-    const uint8_t version = entry.U8(0);
-    if (version != 2 && version != 3) continue;
-    const uint64_t numberSize = version == 2 ? 2 : 4;
-    if (entry.Matches(4 + numberSize + 2, "Exif")) {
-      return version == 2 ? entry.U16(4, true) : entry.U32(4, true);
+// Reads from the window for the item box reader; false beyond its end or
+// beyond what the window's source may read.
+decoding::THeifReadFn WindowReader(const TByteWindow& File) {
+  return [&File](uint64_t Offset, uint64_t Size, uint8_t* Out) {
+    try {
+      if (!File.Holds(Offset, Size)) return false;
+      const std::vector<uint8_t> bytes = File.Bytes(Offset, static_cast<size_t>(Size));
+      std::copy(bytes.begin(), bytes.end(), Out);
+      return true;
+    } catch (const ERangeError&) {
+      return false;
     }
-  }
-  return std::nullopt;
-}
-
-// The place of item Number, from the item location box; nothing when the box
-// does not list it, or lists it in pieces.
-std::optional<TItemPlace> ItemPlace(const TByteWindow& Location, uint32_t Number) {
-  const uint8_t version = Location.U8(0);
-  if (version > 2) return std::nullopt;
-  const unsigned offsetSize = Location.U8(4) >> 4;
-  const unsigned lengthSize = Location.U8(4) & 15;
-  const unsigned baseSize = Location.U8(5) >> 4;
-  const unsigned indexSize = version == 0 ? 0 : Location.U8(5) & 15;
-  if (!IsFieldSize(offsetSize) || !IsFieldSize(lengthSize) || !IsFieldSize(baseSize) ||
-      !IsFieldSize(indexSize)) {
-    return std::nullopt;
-  }
-  const unsigned numberSize = version < 2 ? 2 : 4;
-  TFieldReader fields(Location.From(6));
-  const uint64_t count = fields.Take(numberSize);
-  // Every item takes at least six bytes, so a count the box cannot hold ends
-  // the walk at the end of the box.
-  for (uint64_t i = 0; i < count; ++i) {
-    const uint64_t number = fields.Take(numberSize);
-    const auto method = static_cast<uint16_t>(version == 0 ? 0 : fields.Take(2) & 15);
-    fields.Take(2);  // data reference: the file itself
-    const uint64_t base = fields.Take(baseSize);
-    const uint64_t extents = fields.Take(2);
-    if (number != Number) {
-      fields.Skip(extents * (indexSize + offsetSize + lengthSize));
-      continue;
-    }
-    if (extents != 1) return std::nullopt;
-    fields.Take(indexSize);
-    TItemPlace place;
-    place.Method = method;
-    if (__builtin_add_overflow(base, fields.Take(offsetSize), &place.Offset)) return std::nullopt;
-    place.Length = fields.Take(lengthSize);
-    return place;
-  }
-  return std::nullopt;
-}
-
-// The bytes of an item placed in File, or in the metadata box Meta's data box.
-std::optional<TByteWindow> ItemBytes(const TByteWindow& File, const TByteWindow& Meta,
-                                     const TItemPlace& Place) {
-  std::optional<TByteWindow> store;
-  if (Place.Method == 0) store = File;
-  if (Place.Method == 1) {
-    if (std::optional<TIsoBox> data = FindBox(Meta, FourCC("idat"))) store = data->Contents;
-  }
-  if (!store || !store->Holds(Place.Offset, Place.Length)) return std::nullopt;
-  return Place.Length == 0 ? store->From(Place.Offset) : store->Part(Place.Offset, Place.Length);
+  };
 }
 
 }  // namespace
@@ -176,25 +91,25 @@ bool StartsAsHeif(const std::string& Path) {
   return IsHeifHeader(head, got);
 }
 
-std::optional<TByteWindow> HeifExifBlock(const TByteWindow& File) {
+std::optional<std::vector<uint8_t>> HeifExifBlock(const TByteWindow& File) {
   const std::vector<uint8_t> head = File.Bytes(0, std::min<uint64_t>(File.Size(), HeaderBytes));
   if (!IsHeifHeader(head.data(), head.size())) return std::nullopt;
-  const std::optional<TIsoBox> meta = FindBox(File, FourCC("meta"));
-  if (!meta || meta->Contents.Size() < 4) return std::nullopt;
-  const TByteWindow children = meta->Contents.From(4);  // behind version and flags
-  const std::optional<TIsoBox> info = FindBox(children, FourCC("iinf"));
-  const std::optional<TIsoBox> location = FindBox(children, FourCC("iloc"));
-  if (!info || !location) return std::nullopt;
-  const std::optional<uint32_t> number = ExifItemNumber(info->Contents);
-  if (!number) return std::nullopt;
-  const std::optional<TItemPlace> place = ItemPlace(location->Contents, *number);
-  if (!place) return std::nullopt;
-  const std::optional<TByteWindow> item = ItemBytes(File, children, *place);
-  // The item begins with the offset of the TIFF header behind this number.
-  if (!item || item->Size() < 4) return std::nullopt;
-  const uint32_t header = item->U32(0, true);
-  if (header > item->Size() - 4) return std::nullopt;
-  return item->From(4 + uint64_t{header});
+  const decoding::THeifReadFn read = WindowReader(File);
+  const std::optional<decoding::THeifMeta> meta = decoding::ReadHeifMeta(read, File.Size());
+  if (!meta) return std::nullopt;
+  for (const decoding::THeifItem& item : meta->Items) {
+    if (item.Type != "Exif") continue;
+    std::optional<std::vector<uint8_t>> data =
+        decoding::ReadItemData(*meta, item, read, File.Size(), MaxExifItemBytes);
+    // The item begins with the offset of the TIFF header behind this number.
+    if (!data || data->size() < 4) return std::nullopt;
+    const uint64_t header = uint64_t{(*data)[0]} << 24 | uint64_t{(*data)[1]} << 16 |
+                            uint64_t{(*data)[2]} << 8 | (*data)[3];
+    if (header > data->size() - 4) return std::nullopt;
+    data->erase(data->begin(), data->begin() + static_cast<std::ptrdiff_t>(4 + header));
+    return data;
+  }
+  return std::nullopt;
 }
 
 }  // namespace pictrim

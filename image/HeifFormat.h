@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "util/ByteWindow.h"
 
@@ -26,12 +27,10 @@ bool HasHeifExtension(const std::string& FileName);
 // false for anything that cannot be read.
 bool StartsAsHeif(const std::string& Path);
 
-// The TIFF block of the file's Exif item: the item found by its type in the
-// item information box, placed by the item location box (in the file or in
-// the metadata's own data box, as one extent), its leading offset to the
-// TIFF header skipped. Nothing when the window holds no HEIF file, or no
-// such item that lies inside it. Raises a range error on boxes that claim
-// what they do not hold.
-std::optional<TByteWindow> HeifExifBlock(const TByteWindow& File);
+// The TIFF block of the file's Exif item (found by its type among the
+// items the item boxes describe), its leading offset to the TIFF header
+// skipped. Nothing when the window holds no HEIF file, no such item, or
+// one that does not lie inside it or is larger than 4 MiB.
+std::optional<std::vector<uint8_t>> HeifExifBlock(const TByteWindow& File);
 
 }  // namespace pictrim

@@ -64,8 +64,10 @@ TTakenDates Cr3Dates(const TByteWindow& File) {
 }
 
 TTakenDates HeifDates(const TByteWindow& File) {
-  const std::optional<TByteWindow> block = HeifExifBlock(File);
-  return block ? TiffTakenDates(*block) : TTakenDates();
+  const std::optional<std::vector<uint8_t>> block = HeifExifBlock(File);
+  if (!block) return TTakenDates();
+  const TMemorySource source(*block);
+  return TiffTakenDates(TByteWindow(source));
 }
 
 }  // namespace
