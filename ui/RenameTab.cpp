@@ -60,6 +60,7 @@ TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
   EditFileNameButton->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
   EditFileNameButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   EditFileNameButton->setFixedHeight(Scaled(ExecuteHeight));
+  PressOnEnter(EditFileNameButton);
   layout->addWidget(GroupBox4);
   layout->addWidget(RadioGroup3);
   layout->addWidget(GroupBox5);
