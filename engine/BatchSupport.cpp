@@ -1,6 +1,8 @@
 #include "engine/BatchSupport.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -37,6 +39,26 @@ std::string PathLengthProblem(const std::string& Path) {
       break;
   }
   return {};
+}
+
+bool IsFolderFailure(int Error) {
+  switch (Error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EROFS:
+    case EACCES:
+    case EPERM:
+    case EIO:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string FolderWriteProblem(const std::string& OutputPath) {
+  const int error = FileCreationError(ExtractFilePath(OutputPath));
+  return error == 0 ? std::string() : std::strerror(error);
 }
 
 bool StartsAsJpeg(const std::string& Path) {

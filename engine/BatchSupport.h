@@ -53,6 +53,14 @@ bool WritesIntoSourceTree(const std::string& OutputPath, const std::string& Sour
 // The line of such a copy.
 std::string IntoSourceTreeLine(const std::string& Source, const std::string& OutputPath);
 
+// True when a write that failed with the system's error number Error failed
+// for the output folder as a whole (a full, read-only or unwritable disk):
+// no later copy could be written either.
+bool IsFolderFailure(int Error);
+// Why no file can be created in the folder of OutputPath (the system's
+// words); empty when one can.
+std::string FolderWriteProblem(const std::string& OutputPath);
+
 // The start guard of every batch: true, after telling the user, when the
 // output folder lies inside the source folder (OutputInsideSource).
 bool RefuseOutputInsideSource(const std::string& SourceFolder, const std::string& OutputFolder);

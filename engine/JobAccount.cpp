@@ -119,4 +119,11 @@ std::string ReasonOrUnknown(const std::string& Reason) {
   return Reason.empty() ? Text(TTextId::ReasonUnknown) : Reason;
 }
 
+std::string SmallerCopyLine(const std::string& Source, uint32_t Width, uint32_t Height,
+                            uint32_t CopyWidth, uint32_t CopyHeight) {
+  return Text(TTextId::LogSmallerCopy,
+              {Source, std::to_string(Width) + " x " + std::to_string(Height),
+               std::to_string(CopyWidth) + " x " + std::to_string(CopyHeight)});
+}
+
 }  // namespace pictrim

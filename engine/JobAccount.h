@@ -60,5 +60,9 @@ std::string NotWrittenLine(const std::string& Source, const std::string& OutputP
 std::string AboveTargetLine(const std::string& Source, size_t CopyBytes, uint32_t TargetKB);
 // Reason, or the words for a failure whose reason nobody gave.
 std::string ReasonOrUnknown(const std::string& Reason);
+// A picture JPEG cannot hold at its own Width x Height: its copy was made
+// from CopyWidth x CopyHeight.
+std::string SmallerCopyLine(const std::string& Source, uint32_t Width, uint32_t Height,
+                            uint32_t CopyWidth, uint32_t CopyHeight);
 
 }  // namespace pictrim

@@ -123,7 +123,10 @@ class TCopyWorker {
         PictureText_(PictureText),
         TextPosition_(TextPosition),
         Overwrite_(Overwrite),
-        Choices_(Choices) {}
+        Choices_(Choices) {
+    // The picture and its rescaled or converted copy are held at once.
+    Picture_.SetLoadCopies(2);
+  }
 
   TCopyResult Make(const TResizeEntry& Entry);
 
