@@ -66,6 +66,7 @@ int RunWindow(char* Program, const std::vector<std::string>& Folders) {
   pictrim::SetMessageHandler(nullptr);
   pictrim::SetFolderHandler(nullptr);
   pictrim::SetCheckedMessageHandler(nullptr);
+  pictrim::SetQuestionHandler(nullptr);
   return status;
 }
 

@@ -159,6 +159,8 @@ void TMainForm::ConnectHandlers() {
           &TMainForm::JPEGbutton2Click);
   connect(TabSheet3->EditFileNameButton, &QToolButton::clicked, this,
           &TMainForm::EditFileNameButtonClick);
+  connect(TabSheet3->UndoRenameButton, &QPushButton::clicked, this,
+          &TMainForm::UndoRenameButtonClick);
   connect(ProgressPanel->AbbrechenBitBtn, &QPushButton::clicked, this,
           &TMainForm::AbbrechenBitBtnClick);
   connect(SharedArea->LanguageComboBox1, &QComboBox::activated, this,
@@ -475,40 +477,6 @@ void TMainForm::JobFinished() {
   HandOverJobEnd(JobLog_, ErrorLog_, *Target_);
   // A job that ended without its final notification must not leave the panel up.
   if (MainStack->currentWidget() != PageControl1) ShowJobEnd();
-}
-
-void TMainForm::EditFileNameButtonClick() {
-  if (JobRunning()) return;
-  QToolButton* button = TabSheet3->EditFileNameButton;
-  button->setEnabled(false);
-  TRenameAccount account;
-  const int format = TabSheet3->RadioGroup3->ItemIndex();
-  const auto& modes = TRenameTab::RenameModes;
-  if (format >= 0 && format < static_cast<int>(modes.size())) {
-    TRenameOptions options;
-    options.Mode = modes[format];
-    options.ExifDate = TabSheet3->ExifDateCheckBox->isChecked();
-    // A message box per file until the user asks for no more in this run.
-    const TRenameListener boxes =
-        [skip = false, caption = RenameMessagesCaption_](const TRenameResult& Result) mutable {
-          if (!skip) skip = ShowCheckedMessage(RenameResultText(Result), caption);
-        };
-    Renaming_ = true;
-    account = TreeRenameCameraFiles(Target_.get(), options, boxes, ErrorLog_);
-    Renaming_ = false;
-  }
-  SetStatus(RenameStatusText(account.Renamed));
-  // The account of a run that listed files; a run that found none says nothing.
-  const bool listed = account.Renamed + account.Skipped + account.Failed > 0;
-  ResultBar->ShowResult(
-      TJobEnd{[account, listed] {
-                return listed ? std::vector<std::string>{RenameAccountText(account, false)}
-                              : std::vector<std::string>();
-              },
-              account.Failed, 0},
-      std::string());
-  ShowErrorLines();
-  button->setEnabled(true);
 }
 
 void TMainForm::AbbrechenBitBtnClick() {
