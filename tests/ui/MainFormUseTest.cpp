@@ -324,6 +324,8 @@ TEST_F(MainFormUse, enterAndSpacePressEveryExecuteButton) {
   const std::string source = MakeTree("src", 1);
   const TCheckedMessageHandler previous = SetCheckedMessageHandler(
       [](const std::string&, const std::string&) { return true; });  // no more boxes
+  TQuestionHandler previousQuestion =
+      SetQuestionHandler([](const std::string&) { return true; });  // rename them
   int camera = 0;
   for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
     for (TGradientColorButton* button :
@@ -347,6 +349,7 @@ TEST_F(MainFormUse, enterAndSpacePressEveryExecuteButton) {
     EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 1 Dateien") << QTest::toString(key);
     EXPECT_FALSE(fs::exists(Temp / ("cam/" + name)));
   }
+  SetQuestionHandler(std::move(previousQuestion));
   SetCheckedMessageHandler(previous);
 }
 
