@@ -72,6 +72,7 @@ TSettings LoadSettings(const std::string& Folder) {
   s.StrictSize = ini.ReadBool(SettingsSection, "StrictSize", s.StrictSize);
   s.LastFolder = ini.ReadString(SettingsSection, "LastFolder", s.LastFolder);
   s.ExifDateCheckBox = ini.ReadBool(SettingsSection, "ExifDateCheckBox", s.ExifDateCheckBox);
+  s.OutputFolder = ini.ReadString(SettingsSection, "OutputFolder", s.OutputFolder);
   s.Sharp = ini.ReadBool(SettingsSection, "SharpDownsizing", s.Sharp);
   for (int n = 1; n <= MaxFavourites; ++n) {
     const std::string folder = ini.ReadString(PathSection, FavouriteKey(n), "");
@@ -108,6 +109,7 @@ bool SaveSettings(const std::string& Folder, const TSettings& Settings) {
     ini.WriteBool(SettingsSection, "StrictSize", Settings.StrictSize);
     ini.WriteString(SettingsSection, "LastFolder", Settings.LastFolder);
     ini.WriteBool(SettingsSection, "ExifDateCheckBox", Settings.ExifDateCheckBox);
+    ini.WriteString(SettingsSection, "OutputFolder", Settings.OutputFolder);
     ini.WriteBool(SettingsSection, "SharpDownsizing", Settings.Sharp);
     const int stored = std::min<int>(MaxFavourites, static_cast<int>(Settings.Paths.size()));
     for (int i = 0; i < stored; ++i) {
