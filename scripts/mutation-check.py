@@ -74,6 +74,11 @@ def arguments():
     parser.add_argument("--nice", type=int, default=10, help="niceness of the run (default 10)")
     parser.add_argument("--out", help="write the Markdown table here too")
     parser.add_argument("--json", help="write the results here as JSON")
+    parser.add_argument("--coverage", action="store_true",
+                        help="run only the tests that run a mutant's lines, by a map of which test runs "
+                        "which line (made once in a copy built for coverage, about half an hour, and kept)")
+    parser.add_argument("--coverage-remake", action="store_true",
+                        help="make the coverage map again when the sources or tests changed since")
     parser.add_argument("--check-equivalents", action="store_true",
                         help="run the mutants the table calls equivalent as well")
     return parser.parse_args()
@@ -170,7 +175,9 @@ def main():
 
     if mutants:
         runner = Runner(ROOT, args.work, args.slots, args.build, args.time_factor,
-                        args.tests.split(",") if args.tests else None, args.filter, log)
+                        args.tests.split(",") if args.tests else None, args.filter, log,
+                        use_coverage=args.coverage or args.coverage_remake,
+                        remake_coverage=args.coverage_remake)
         runner.prepare(sorted({m.path for m in mutants}))
         runner.run_all(mutants, report)
     results.sort(key=lambda r: (r[0].number, r[0].path, r[0].line, r[0].start))
