@@ -30,7 +30,8 @@ class JobRules : public test::BatchTest {
   static std::vector<std::string> FilesIn(const std::string& Folder) {
     std::vector<std::string> names;
     if (!fs::exists(Folder)) return names;
-    for (const auto& entry : fs::directory_iterator(Folder)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(Folder))
+      names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -52,7 +53,8 @@ TEST_F(JobRules, theFileSizeJobAlsoPassesOverSoundFiles) {
   WritePngsNamed({"a.db", "b.txt", "c.doc", "D.DOC", "e.wav", "f.MP3", "g.bin", "h.docx"});
   ConvertPICsWholeTree2(&Window, Source, "", "", 1, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE, false,
                         true, ErrorLog, &Account);
-  EXPECT_EQ(FilesIn(Dir / "src_SIZE1 kB"), (std::vector<std::string>{"g.exBIN.jpg", "h.exDOCX.jpg"}));
+  EXPECT_EQ(FilesIn(Dir / "src_SIZE1 kB"),
+            (std::vector<std::string>{"g.exBIN.jpg", "h.exDOCX.jpg"}));
   EXPECT_EQ(Account, (TJobAccount{.Written = 2, .NotPictures = 6}));
   EXPECT_TRUE(Log().empty()) << Log().front();
 }
