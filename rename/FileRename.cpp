@@ -223,14 +223,13 @@ TRenameResult TRenameRun::RenameOne(const std::string& OldPath) {
   TRenameResult result{OldPath, OldPath, TRenameOutcome::Skipped};
   const std::optional<TFileTime> time = GetFileModTime(OldPath);
   const int timeError = errno;
-  const size_t split = LastCharPos(PathDelimiter, OldPath);
   if (!time) {
     ShowMessage(NoFileMessage);
     Refuse(OldPath, std::strerror(timeError));
     result.Outcome = TRenameOutcome::Failed;
-  } else if (split != 0) {
-    const std::string folder = OldPath.substr(0, split);
-    const std::string name = OldPath.substr(split);
+  } else {
+    const std::string folder = ExtractFilePath(OldPath);
+    const std::string name = ExtractFileName(OldPath);
     const std::string newName = NewName(name, *time, OldPath);
     if (!newName.empty() && newName != name) {
       const bool moved = MoveTo(folder, name, newName);
