@@ -139,7 +139,9 @@ TEST_F(PictrimProcess, aSizeTheJpegBatchRefusesStillRunsTheBmpBatchAndGivesStatu
   test::WriteJpeg(Dir / "Strip/photo.jpg", 40, 30);
   const TRun run = RunPictrim({"/s:" + Q(Dir / "Strip/"), "/p:10001"});
   EXPECT_EQ(run.Status, 2);
-  EXPECT_TRUE(Contains(run.Err, "pictrim: the JPEG batch refused to start (code 200201)"))
+  EXPECT_TRUE(Contains(run.Err,
+                       "pictrim: the JPEG batch refused to start (code 200201): the edge must be "
+                       "from 1 to 10000 pixels\n"))
       << run.Err;
   EXPECT_EQ(PictureSize(Dir / "Strip_SIZE10001/strip.jpg"), QSize(10001, 2));
   EXPECT_FALSE(fs::exists(Dir / "Strip_SIZE10001/photo.jpg"));
@@ -153,6 +155,11 @@ TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceIsRefusedWithStatusTwo) {
       RunPictrim({"/s:" + Q(Dir / "Same"), "/d:" + Q(Dir / "Same"), "/o:ja", "/p:100"});
   EXPECT_EQ(run.Status, 2);
   EXPECT_TRUE(Contains(run.Err, "lies inside the source folder")) << run.Err;
+  // Both batches refuse, each with its own line and code.
+  EXPECT_TRUE(Contains(run.Err, "pictrim: the BMP batch refused to start (code 200301)\n"))
+      << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "pictrim: the JPEG batch refused to start (code 200205)\n"))
+      << run.Err;
   const TRun german = RunPictrim(
       {"resize", "--edge", "100", "--out", Q(Dir / "Same/sub"), Q(Dir / "Same")}, "", German);
   EXPECT_EQ(german.Status, 2);
@@ -169,8 +176,15 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
       {"resize", "--edge", "200", "--text", "MMMM", "--bottom", Q(Dir / "White")}, "", German);
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, Dir / "White_MAXSIZE200/\n");
-  EXPECT_TRUE(Contains(run.Err, "[1/1] " + Dir / "White_MAXSIZE200/white.jpg\n"));
-  EXPECT_TRUE(Contains(run.Err, "Letze Aktion = Größenänderung aller Dateien im Verzeichnis "));
+  EXPECT_EQ(run.Err, "[1/1] " + Dir / "White_MAXSIZE200/white.jpg\n" +
+                         "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " +
+                         Dir / "White/\n" + "1 geschrieben, 0 übersprungen, 0 fehlgeschlagen\n");
+  // The file-size job's lines are as few.
+  const TRun shrink = RunPictrim({"shrink", "--kb", "5", Q(Dir / "White")});
+  EXPECT_EQ(shrink.Status, 0) << shrink.Err;
+  EXPECT_EQ(shrink.Err, "[1/1] " + Dir / "White_SIZE5 kB/white.exPNG.jpg\n" +
+                            "Last action = all files in folder " +
+                            Dir / "White/ resized\n1 written, 0 skipped, 0 failed\n");
   QImage copy;
   ASSERT_TRUE(copy.load(Q(Dir / "White_MAXSIZE200/white.jpg")));
   EXPECT_EQ(copy.size(), QSize(200, 150));
@@ -356,6 +370,11 @@ TEST_F(PictrimProcess, renameNeverReplacesAndADryRunForeseesItWithoutChangingAny
                                       "P1280002.JPG"}));
   EXPECT_EQ(test::ReadWholeFile(folder + "2006-01-28 0001.JPG"), "01280001.JPG");
   EXPECT_EQ(test::ReadWholeFile(folder + "2006-01-28 0002.jpg"), "2006-01-28 0002.jpg");
+  // A single file that could not be renamed is enough for status 1.
+  fs::remove(folder + "P1280001.JPG");
+  const TRun one = RunPictrim({"rename", "--format", "1", Q(folder)});
+  EXPECT_EQ(one.Status, 1);
+  EXPECT_TRUE(EndsWith(one.Err, "0 renamed, 2 skipped, 1 failed\n")) << one.Err;
 }
 
 TEST_F(PictrimProcess, renameWithExifDateNamesCameraFilesByTheTimeTheyWereTaken) {
@@ -616,6 +635,10 @@ TEST_F(PictrimProcess, wrongArgumentsAreNamedForWhatTheyAre) {
   EXPECT_EQ(run.Out.rfind(Dir / "one.jpg\n", 0), 0u) << run.Out;
   EXPECT_EQ(run.Err, "pictrim: file not found: " + Dir / "missing.jpg\n" +
                          "pictrim: " + Dir.Path() + " is a folder, not a file\n");
+  // A folder is reason enough for status 2.
+  const TRun folder = RunPictrim({"info", Q(Dir / "one.jpg"), Q(Dir.Path())});
+  EXPECT_EQ(folder.Status, 2);
+  EXPECT_EQ(folder.Err, "pictrim: " + Dir.Path() + " is a folder, not a file\n");
 }
 
 TEST_F(PictrimProcess, anOutputFolderOfOnesOwnTakesTheMirroredTreeButNeverInsideTheSource) {
@@ -635,6 +658,8 @@ TEST_F(PictrimProcess, anOutputFolderOfOnesOwnTakesTheMirroredTreeButNeverInside
     run = RunPictrim({"resize", "--edge", "100", "--out", Q(inside), Q(source)});
     EXPECT_EQ(run.Status, 2) << inside;
     EXPECT_TRUE(Contains(run.Err, "lies inside the source folder " + source)) << run.Err;
+    // Refused before the job begins: the job itself says nothing.
+    EXPECT_FALSE(Contains(run.Err, "refused to start")) << run.Err;
   }
   EXPECT_EQ(test::TreeSnapshot(source), before);
 }
