@@ -170,8 +170,9 @@ def main():
     def report(mutant, verdict):
         done[0] += 1
         results.append((mutant, verdict))
-        log("[%d/%d] %s:%d %s: %s (%.0f s)" % (done[0], total, mutant.path, mutant.line, mutant.kind,
-                                                verdict.text(), verdict.seconds))
+        change = " " + mutant.change() if verdict.status == SURVIVED else ""
+        log("[%d/%d] %s:%d %s: %s (%.0f s)%s" % (done[0], total, mutant.path, mutant.line, mutant.kind,
+                                                  verdict.text(), verdict.seconds, change))
 
     if mutants:
         runner = Runner(ROOT, args.work, args.slots, args.build, args.time_factor,

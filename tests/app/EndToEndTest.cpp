@@ -200,6 +200,20 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
   EXPECT_GT(bottom, 20);
 }
 
+// Where a desktop is, a job given on the command line still reports on the
+// terminal; only the unattended run shows a window there. (Qt's "minimal"
+// platform stands in for a desktop: it needs no display server.)
+TEST_F(PictrimProcess, aJobRunOnADesktopReportsOnTheTerminal) {
+  test::WriteJpeg(Dir / "Desk/a.jpg", 300, 200);
+  const TRun run =
+      test::RunPictrim({"resize", "--edge", "100", Q(Dir / "Desk")}, "",
+                       {{"LANG", "C.UTF-8"}, {"DISPLAY", ":97"}, {"QT_QPA_PLATFORM", "minimal"}});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, Dir / "Desk_MAXSIZE100/\n");
+  EXPECT_TRUE(EndsWith(run.Err, "1 written, 0 skipped, 0 failed\n")) << run.Err;
+  EXPECT_EQ(PictureSize(Dir / "Desk_MAXSIZE100/a.jpg"), QSize(100, 66));
+}
+
 TEST_F(PictrimProcess, widthAndHeightAreThoseOfThePictureAsShownInEveryOrientation) {
   const std::string folder = Dir / "Turned/";
   fs::create_directories(folder);
