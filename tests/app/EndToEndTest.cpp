@@ -143,6 +143,8 @@ TEST_F(PictrimProcess, aSizeTheJpegBatchRefusesStillRunsTheBmpBatchAndGivesStatu
                        "pictrim: the JPEG batch refused to start (code 200201): the edge must be "
                        "from 1 to 10000 pixels\n"))
       << run.Err;
+  // The BMP batch ran: its account closes the lines.
+  EXPECT_TRUE(EndsWith(run.Err, "1 written, 0 skipped, 0 failed\n")) << run.Err;
   EXPECT_EQ(PictureSize(Dir / "Strip_SIZE10001/strip.jpg"), QSize(10001, 2));
   EXPECT_FALSE(fs::exists(Dir / "Strip_SIZE10001/photo.jpg"));
 }
@@ -160,6 +162,7 @@ TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceIsRefusedWithStatusTwo) {
       << run.Err;
   EXPECT_TRUE(Contains(run.Err, "pictrim: the JPEG batch refused to start (code 200205)\n"))
       << run.Err;
+  EXPECT_FALSE(Contains(run.Err, " written, ")) << run.Err;  // no batch ran: no account
   const TRun german = RunPictrim(
       {"resize", "--edge", "100", "--out", Q(Dir / "Same/sub"), Q(Dir / "Same")}, "", German);
   EXPECT_EQ(german.Status, 2);
