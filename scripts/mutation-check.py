@@ -63,6 +63,9 @@ def arguments():
     parser.add_argument("--tests", help="only these test programs, e.g. test_engine,test_image")
     parser.add_argument("--filter", help="a gtest filter for every test program run")
     parser.add_argument("--retry", metavar="JSON", help="only the mutants that survived in this earlier run")
+    parser.add_argument("--resume", metavar="JSON",
+                        help="take the verdicts of an earlier (or broken-off) run from this file and run "
+                        "only the mutants it lacks")
     parser.add_argument("--list", action="store_true", help="list the mutants, run nothing")
     parser.add_argument("--slots", type=int, default=2, help="copies working side by side (default 2)")
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutants"),
@@ -128,6 +131,15 @@ def hand_written(args):
     return mutants, gone
 
 
+def write_json(path, results):
+    """The verdicts so far, written whole each time (a run broken off can be resumed)."""
+    with open(path + ".part", "w") as f:
+        json.dump([{"key": list(m.key()), "path": m.path, "line": m.line, "kind": m.kind,
+                    "before": m.before, "after": m.after, "status": v.status, "detail": v.detail,
+                    "seconds": round(v.seconds, 1)} for m, v in results], f, indent=1)
+    os.replace(path + ".part", path)
+
+
 def row(mutant, verdict):
     where = "%s:%d" % (mutant.path, mutant.line) if mutant.line else mutant.path
     number = "%d | " % mutant.number if mutant.number else ""
@@ -157,6 +169,15 @@ def main():
             else:
                 to_run.append(m)
         mutants = to_run
+    if args.resume and os.path.exists(args.resume):
+        with open(args.resume) as f:
+            earlier = {tuple(r["key"]): r for r in json.load(f)}
+        kept = [m for m in mutants if m.key() in earlier]
+        mutants = [m for m in mutants if m.key() not in earlier]
+        for m in kept:
+            r = earlier[m.key()]
+            results.append((m, Verdict(r["status"], r["detail"], r.get("seconds", 0))))
+        log("%d verdicts taken from %s" % (len(kept), args.resume))
     if args.list:
         for m, v in results:
             print(row(m, v))
@@ -170,6 +191,8 @@ def main():
     def report(mutant, verdict):
         done[0] += 1
         results.append((mutant, verdict))
+        if args.json:
+            write_json(args.json, results)
         change = " " + mutant.change() if verdict.status == SURVIVED else ""
         log("[%d/%d] %s:%d %s: %s (%.0f s)%s" % (done[0], total, mutant.path, mutant.line, mutant.kind,
                                                   verdict.text(), verdict.seconds, change))
@@ -201,10 +224,7 @@ def main():
         with open(args.out, "w") as f:
             f.write("\n".join(lines) + "\n")
     if args.json:
-        with open(args.json, "w") as f:
-            json.dump([{"key": list(m.key()), "path": m.path, "line": m.line, "kind": m.kind,
-                        "before": m.before, "after": m.after, "status": v.status, "detail": v.detail,
-                        "seconds": round(v.seconds, 1)} for m, v in results], f, indent=1)
+        write_json(args.json, results)
     return 1 if count(SURVIVED) or count(GONE) or stale else 0
 
 
