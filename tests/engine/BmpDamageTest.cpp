@@ -26,6 +26,7 @@ struct TBmpFile {
   int32_t Height = 4;  // negative: rows stored top-down
   bool Core = false;   // the old 12-byte header of OS/2
   bool Rle8 = false;   // 8 bits, run-length coded, its data size stated
+  bool Masks = false;  // 32 bits with the colour masks of BI_BITFIELDS
   uint32_t Gap = 0;    // bytes between the headers (and palette) and the pixels
 };
 
@@ -41,11 +42,11 @@ std::string BmpBytes(const TBmpFile& F) {
     }
     Put(pixels, 0x0100, 2);  // end of the picture
   } else {
-    const uint32_t row = (static_cast<uint32_t>(F.Width) * 3 + 3) / 4 * 4;
+    const uint32_t row = (static_cast<uint32_t>(F.Width) * (F.Masks ? 4 : 3) + 3) / 4 * 4;
     for (uint32_t i = 0; i < row * rows; ++i) pixels += static_cast<char>(i * 37 % 251);
   }
   const uint32_t header = F.Core ? 12 : 40;
-  const uint32_t palette = F.Rle8 ? 256 * 4 : 0;
+  const uint32_t palette = F.Rle8 ? 256 * 4 : F.Masks ? 3 * 4 : 0;
   const uint32_t offset = 14 + header + palette + F.Gap;
   std::string out = "BM";
   Put(out, offset + static_cast<uint32_t>(pixels.size()), 4);
@@ -61,11 +62,15 @@ std::string BmpBytes(const TBmpFile& F) {
     Put(out, static_cast<uint32_t>(F.Width), 4);
     Put(out, static_cast<uint32_t>(F.Height), 4);
     Put(out, 1, 2);
-    Put(out, F.Rle8 ? 8 : 24, 2);
-    Put(out, F.Rle8 ? 1 : 0, 4);
+    Put(out, F.Rle8 ? 8 : F.Masks ? 32 : 24, 2);
+    Put(out, F.Rle8 ? 1 : F.Masks ? 3 : 0, 4);
     Put(out, F.Rle8 ? static_cast<uint32_t>(pixels.size()) : 0, 4);
     for (int i = 0; i < 4; ++i) Put(out, i < 2 ? 2835 : 0, 4);
-    for (uint32_t i = 0; i < palette / 4; ++i) Put(out, i * 0x010101, 4);
+    if (F.Masks) {
+      for (const uint32_t mask : {0xFF0000u, 0xFF00u, 0xFFu}) Put(out, mask, 4);
+    } else {
+      for (uint32_t i = 0; i < palette / 4; ++i) Put(out, i * 0x010101, 4);
+    }
   }
   out.append(F.Gap, '\0');
   return out + pixels;
@@ -97,6 +102,7 @@ TEST_F(BmpDamage, aBmpOneByteShortOfItsPixelsIsNamedAndAWholeOneIsNot) {
   WriteWholeAndCut("b-topdown.bmp", {.Height = -4});
   WriteWholeAndCut("c-os2.bmp", {.Core = true});
   WriteWholeAndCut("d-rle.bmp", {.Rle8 = true});
+  WriteWholeAndCut("f-masks.bmp", {.Masks = true});
   // Pixels that begin beyond the first 16 MiB of the file.
   WriteWholeAndCut("e-far.bmp", {.Gap = (16u << 20) + 10});
   FreezeSource();
@@ -104,8 +110,8 @@ TEST_F(BmpDamage, aBmpOneByteShortOfItsPixelsIsNamedAndAWholeOneIsNot) {
                        ErrorLog, &Account);
   EXPECT_EQ(Damaged(),
             (std::vector<std::string>{"cut-a-plain.bmp", "cut-b-topdown.bmp", "cut-c-os2.bmp",
-                                      "cut-d-rle.bmp", "cut-e-far.bmp"}));
-  EXPECT_EQ(Account, (TJobAccount{.Written = 10, .Damaged = 5}));
+                                      "cut-d-rle.bmp", "cut-e-far.bmp", "cut-f-masks.bmp"}));
+  EXPECT_EQ(Account, (TJobAccount{.Written = 12, .Damaged = 6}));
 }
 
 }  // namespace
