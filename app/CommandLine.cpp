@@ -18,6 +18,7 @@ const std::map<std::string, bool> JobOptions = {
     {"--text", true},    {"--top", false},   {"--bottom", false},  {"--overwrite", false},
     {"--format", true},  {"--help", false},  {"--quality", true},  {"--no-enlarge", false},
     {"--strict", false}, {"--out", true},    {"--dry-run", false}, {"--exif-date", false},
+    {"--undo", false},
 };
 
 // A job's arguments sorted into options and operands.
@@ -161,12 +162,17 @@ TCommandLine ParseShrink(const TJobArguments& Args) {
 TCommandLine ParseRename(const TJobArguments& Args) {
   TCommandLine command;
   command.Kind = TCommandKind::Rename;
-  if (!Args.Has("--format")) return Wrong(Text(TTextId::CliRenameNeedsFormat));
-  const std::string& format = Args.Options.at("--format");
-  if (format != "1" && format != "2" && format != "6") {
-    return Wrong(Text(TTextId::CliFormatRange, {format}));
+  command.Undo = Args.Has("--undo");
+  if (command.Undo && (Args.Has("--format") || Args.Has("--exif-date")))
+    return Wrong(Text(TTextId::CliUndoTakesNoFormat));
+  if (!command.Undo) {
+    if (!Args.Has("--format")) return Wrong(Text(TTextId::CliRenameNeedsFormat));
+    const std::string& format = Args.Options.at("--format");
+    if (format != "1" && format != "2" && format != "6") {
+      return Wrong(Text(TTextId::CliFormatRange, {format}));
+    }
+    command.RenameMode = static_cast<uint8_t>(format[0] - '0');
   }
-  command.RenameMode = static_cast<uint8_t>(format[0] - '0');
   if (Args.Operands.size() != 1 || Args.Operands[0].empty())
     return Wrong(Text(TTextId::CliJobNeedsFolder, {"rename"}));
   command.Folder = CanonicalFolder(Args.Operands[0]);
@@ -186,7 +192,7 @@ TCommandLine ParseJob(const std::vector<std::string>& Args) {
     parsed = SplitJobArguments(Args, {"--kb", "--text", "--top", "--bottom", "--overwrite",
                                       "--quality", "--strict", "--out"});
   } else if (job == "rename") {
-    parsed = SplitJobArguments(Args, {"--format", "--dry-run", "--exif-date"});
+    parsed = SplitJobArguments(Args, {"--format", "--dry-run", "--exif-date", "--undo"});
   } else {
     parsed = SplitJobArguments(Args, {});
   }
@@ -299,13 +305,21 @@ std::string UsageText() {
       above N kilobytes where a smaller size reaches it; a copy that cannot
       get down to it gets an error line.
   pictrim rename --format 1|2|6 [--exif-date] [--dry-run] FOLDER
-      Renames camera-numbered JPEG files in place so that their names carry
-      the date: 1 "2006-01-28 0001.jpg", 2 "20060128042723.jpg",
-      6 "20060128042723 P1280001.jpg". Prints "old -> new" for each file
-      renamed and an account at the end; a name that is taken is never
-      given. --exif-date takes the date and time from the time the picture
-      was taken (EXIF) where a file has one. --dry-run prints what would be
-      renamed and changes nothing.
+      Renames camera-numbered photos (JPEG, HEIC/HEIF/AVIF, camera raw files)
+      in place so that their names carry the date: 1 "2006-01-28 0001.jpg",
+      2 "20060128042723.jpg", 6 "20060128042723 P1280001.jpg". The files of
+      the same name beside a photo (raw and JPEG, .mov .mp4 .aae .xmp .thm
+      .wav) get the same new name, all or none; photos of one second are
+      numbered -1, -2, ... A name that is taken is never given. Prints
+      "old -> new" for each file renamed and an account at the end.
+      --exif-date takes the date and time from the time the picture was
+      taken (EXIF) where a file has one. --dry-run prints what would be
+      renamed and changes nothing. Each run is written to a journal in
+      $XDG_STATE_HOME/pictrim/ (~/.local/state/pictrim/) first.
+  pictrim rename --undo [--dry-run] FOLDER
+      Gives the files of the last renaming run over FOLDER their old names
+      back; a file whose old name is taken, or that has moved on since,
+      keeps its name and gets a line.
   pictrim info FILE...
       Prints the EXIF listing, the maker note and the IPTC entries of files.
   pictrim --help | --version

@@ -43,6 +43,7 @@ struct TCommandLine {
   uint8_t RenameMode = 0;
   bool DryRun = false;    // rename: tell what would be renamed, rename nothing
   bool ExifDate = false;  // rename: name by the EXIF time taken where there is one
+  bool Undo = false;      // rename: give the files of the last run their old names back
   TJobChoices Choices;    // --quality, --no-enlarge, --strict
   std::vector<std::string> Files;
 };

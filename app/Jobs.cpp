@@ -10,6 +10,7 @@
 #include "metadata/Xmp.h"
 #include "platform/Paths.h"
 #include "rename/FileRename.h"
+#include "rename/RenamePlan.h"
 #include "util/MoreDialogs.h"
 #include "util/Texts.h"
 
@@ -108,12 +109,30 @@ TRenameListener RenameLinePrinter(std::ostream& Out) {
   };
 }
 
+// Gives the files of the last run over the folder their old names back:
+// "new -> old" on Out for each, the lines and the account on Err; 1 when a
+// file kept its name or a line was written, 2 when there is nothing to undo.
+int RunRenameUndo(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
+                  std::ostream& Err) {
+  TErrorLog errorLog;
+  const std::optional<TRenameAccount> account =
+      UndoRenames(Command.Folder, Command.DryRun, RenameLinePrinter(Out), errorLog);
+  if (!account) {
+    Err << Text(TTextId::UndoNothing, {Command.Folder}) << '\n';
+    return 2;
+  }
+  Report.Finish(errorLog);
+  Err << RenameAccountText(*account, Command.DryRun) << '\n';
+  return account->Failed > 0 || !errorLog.empty() ? 1 : 0;
+}
+
 // Prints "old -> new" on Out for each file renamed (or, in a dry run, to be
 // renamed), the error lines and the account on Err; 1 when a file could not
 // be renamed.
 int RunRename(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
               std::ostream& Err) {
   if (!CheckFolder(Command.Folder, Err)) return 2;
+  if (Command.Undo) return RunRenameUndo(Command, Report, Out, Err);
   TRenameOptions options;
   options.Mode = Command.RenameMode;
   options.ExifDate = Command.ExifDate;

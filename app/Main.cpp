@@ -64,6 +64,7 @@ int RunWindow(char* Program) {
   pictrim::SetMessageHandler(nullptr);
   pictrim::SetFolderHandler(nullptr);
   pictrim::SetCheckedMessageHandler(nullptr);
+  pictrim::SetQuestionHandler(nullptr);
   return status;
 }
 

@@ -1,6 +1,8 @@
 #include "engine/BatchSupport.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -24,7 +26,39 @@ bool IsFolder(const std::string& Path) {
 }
 
 std::string FolderOutputLine(const std::string& Source, const std::string& OutputPath) {
-  return "File " + Source + " was not written: its output path " + OutputPath + " is a folder";
+  return Text(TTextId::LogOutputIsFolder, {Source, OutputPath});
+}
+
+std::string PathLengthProblem(const std::string& Path) {
+  switch (PathLengthOf(Path)) {
+    case TPathLength::PathTooLong:
+      return Text(TTextId::ReasonPathLonger, {std::to_string(MaxPathBytes)});
+    case TPathLength::NameTooLong:
+      return Text(TTextId::ReasonNameLonger, {std::to_string(MaxNameBytes)});
+    case TPathLength::Fits:
+      break;
+  }
+  return {};
+}
+
+bool IsFolderFailure(int Error) {
+  switch (Error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EROFS:
+    case EACCES:
+    case EPERM:
+    case EIO:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string FolderWriteProblem(const std::string& OutputPath) {
+  const int error = FileCreationError(ExtractFilePath(OutputPath));
+  return error == 0 ? std::string() : std::strerror(error);
 }
 
 bool StartsAsJpeg(const std::string& Path) {
@@ -35,11 +69,10 @@ bool StartsAsJpeg(const std::string& Path) {
 
 std::string OverlongPathLine(const std::string& Source, const std::string& OutputPath) {
   if (const std::string problem = PathLengthProblem(Source); !problem.empty()) {
-    return "File " + Source + " was skipped: " + problem;
+    return Text(TTextId::LogPathTooLong, {Source, problem});
   }
   if (const std::string problem = PathLengthProblem(OutputPath); !problem.empty()) {
-    return "File " + Source + " was skipped: its copy " + OutputPath + " cannot be made, " +
-           problem;
+    return Text(TTextId::LogCopyPathTooLong, {Source, OutputPath, problem});
   }
   return {};
 }
@@ -49,8 +82,7 @@ bool WritesIntoSourceTree(const std::string& OutputPath, const std::string& Sour
 }
 
 std::string IntoSourceTreeLine(const std::string& Source, const std::string& OutputPath) {
-  return "File " + Source + " was not written: its copy " + OutputPath +
-         " would land in the source folder";
+  return Text(TTextId::LogIntoSourceTree, {Source, OutputPath});
 }
 
 bool RefuseOutputInsideSource(const std::string& SourceFolder, const std::string& OutputFolder) {
@@ -65,7 +97,7 @@ std::unique_ptr<TFileList> ListSourceTree(const std::string& SourceFolder, const
   std::vector<std::string> unlisted;
   GetFileListEx(files, SourceFolder, "", Masks, true, true, &unlisted);
   for (const std::string& folder : unlisted) {
-    AddErrorLogEntry("Folder " + folder + " was not searched: " + PathLengthProblem(folder),
+    AddErrorLogEntry(Text(TTextId::LogFolderNotSearched, {folder, PathLengthProblem(folder)}),
                      ErrorLog);
   }
   return files;

@@ -42,6 +42,9 @@ bool OutputInsideSource(const std::string& OutputFolder, const std::string& Sour
 // The line of a file whose own path or whose copy's path is too long for
 // the file system; "" when both fit.
 std::string OverlongPathLine(const std::string& Source, const std::string& OutputPath);
+// Why Path cannot be used because of its length, in a few words of the
+// language in use; "" when its length is fine.
+std::string PathLengthProblem(const std::string& Path);
 
 // True when a copy written to OutputPath would land in the source tree: its
 // folder, resolved, lies inside the resolved source folder (a link in the
@@ -49,6 +52,14 @@ std::string OverlongPathLine(const std::string& Source, const std::string& Outpu
 bool WritesIntoSourceTree(const std::string& OutputPath, const std::string& SourceFolder);
 // The line of such a copy.
 std::string IntoSourceTreeLine(const std::string& Source, const std::string& OutputPath);
+
+// True when a write that failed with the system's error number Error failed
+// for the output folder as a whole (a full, read-only or unwritable disk):
+// no later copy could be written either.
+bool IsFolderFailure(int Error);
+// Why no file can be created in the folder of OutputPath (the system's
+// words); empty when one can.
+std::string FolderWriteProblem(const std::string& OutputPath);
 
 // The start guard of every batch: true, after telling the user, when the
 // output folder lies inside the source folder (OutputInsideSource).

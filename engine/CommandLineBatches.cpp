@@ -26,6 +26,7 @@
 #include "util/MoreStr.h"
 #include "util/SourceFile.h"
 #include "util/SystemUtils.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 namespace {
@@ -33,8 +34,6 @@ namespace {
 const std::string BmpWriteFailedMessage = "EXCEPTION in 'ConvertBMPtoJPEGtree' line 1053";
 const std::string JpegBatchFailedMessage = "Exception in SaveJPEGtreeDownSized Code 620";
 const std::string OneLineHighText = "Due to a BUG in the programming language, File  ";
-// Why a BMP that ends before its pixel data is named as damaged.
-const std::string BmpEndsEarlyDamage = "the file ends before its picture does";
 
 // What a BMP file's headers state.
 struct TBmpHeader {
@@ -164,7 +163,8 @@ class TCommandLineRun {
   // counted).
   std::optional<std::string> Prepare(const std::string& Path, const std::string& Relative,
                                      const std::string& InvalidText, size_t Index, size_t Count);
-  bool MakeOutputFolder(const std::string& OutputPath);
+  // Makes the folder of Path's copy OutputPath; false (logged) when it cannot be made.
+  bool MakeOutputFolder(const std::string& Path, const std::string& OutputPath);
 
   void Log(const std::string& Message) { AddErrorLogEntry(Message, ErrorLog_); }
   // Logs why the entry got no copy and counts it as failed.
@@ -206,8 +206,8 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
   ValidationInfoStruct info;
   try {
     CheckFileType(Path, info);
-  } catch (const std::exception&) {
-    return Failed("File " + Path + " could not be loaded");
+  } catch (const std::exception& Error) {
+    return Failed(Text(TTextId::LogNotLoaded, {Path, ReasonOf(Error)}));
   }
   if (!info.FileIsValid) return Failed(InvalidText + Path);
   if (batch::IsFolder(outputPath)) return Failed(batch::FolderOutputLine(Path, outputPath));
@@ -223,10 +223,11 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
   return outputPath;
 }
 
-bool TCommandLineRun::MakeOutputFolder(const std::string& OutputPath) {
+bool TCommandLineRun::MakeOutputFolder(const std::string& Path, const std::string& OutputPath) {
   const std::string folder = ExtractFilePath(OutputPath);
-  if (MakeFolderPath(folder)) return true;
-  Failed(FolderNotMadeLine(folder));
+  std::string why;
+  if (MakeFolderPath(folder, &why)) return true;
+  Failed(FolderNotMadeLine(Path, folder, why));
   return false;
 }
 
@@ -241,7 +242,7 @@ void ConvertOneBmp(TCommandLineRun& Run, const std::string& Path, size_t Index, 
     if (stated && (stated->Size.Width == 0 || stated->Size.Height == 0)) {
       Run.Failed("File " + Path + " was empty");
     } else {
-      Run.Failed("File " + Path + " could not be loaded");
+      Run.Failed(UnreadablePictureLine(Path));
     }
     return;
   }
@@ -249,19 +250,20 @@ void ConvertOneBmp(TCommandLineRun& Run, const std::string& Path, size_t Index, 
     Run.Failed("File " + Path + " was empty");
   } else if (bitmap.height() == 1) {
     Run.Failed(OneLineHighText + Path + "  cannot be resized");
-  } else if (Run.MakeOutputFolder(*output)) {
+  } else if (Run.MakeOutputFolder(Path, *output)) {
     const std::optional<TFileTime> time = GetFileModTime(Path);
     std::string destination = *output;
     try {
       if (SaveBitmapAsJPEG(bitmap, destination, "", time, Run.MaxEdge(),
                            TJpegImage::DefaultQuality)) {
-        Run.Account.Written(Path, destination, BmpEndsEarly(Path) ? BmpEndsEarlyDamage : "");
+        Run.Account.Written(Path, destination,
+                            BmpEndsEarly(Path) ? Text(TTextId::ReasonBmpEndsEarly) : "");
       } else {
         Run.Failed(NotSavedLine(Path));
       }
-    } catch (const std::exception&) {
+    } catch (const std::exception& Error) {
       ShowMessage(BmpWriteFailedMessage);
-      Run.Failed("File " + destination + " could not be written");
+      Run.Failed(NotWrittenLine(Path, destination, ReasonOf(Error)));
     }
   }
 }
@@ -341,7 +343,7 @@ void TJpegDownSizer::Convert(const std::string& Path, size_t Index, size_t Count
     return;
   }
   if (bitmap.isNull()) {
-    Run_.Failed("File " + Path + " could not be loaded");
+    Run_.Failed(UnreadablePictureLine(Path));
     return;
   }
   Write(Path, *output, size, jpeg, bitmap, damage);
@@ -368,13 +370,13 @@ void TJpegDownSizer::Write(const std::string& Path, const std::string& Output, T
     Run_.Failed(NotSavedLine(Path));
     return;
   }
-  if (!Run_.MakeOutputFolder(Output)) return;
+  if (!Run_.MakeOutputFolder(Path, Output)) return;
   const std::optional<TFileTime> time = GetFileModTime(Path);
   Jpeg.Assign(Bitmap);
   try {
     Metadata_.WriteJpegWithMetadata(Jpeg, Output, true);
-  } catch (const std::exception&) {
-    Run_.Failed("File " + Output + " could not be written");
+  } catch (const std::exception& Error) {
+    Run_.Failed(NotWrittenLine(Path, Output, ReasonOf(Error)));
     return;
   }
   if (time) SetFileModTime(Output, *time);

@@ -72,38 +72,50 @@ bool IsPictureExtension(const std::string& Extension) {
 }
 
 std::string CorruptJpegDamage() {
-  return "premature end or corrupt data";
+  return Text(TTextId::ReasonCorruptJpeg);
 }
 
 std::string DamagedSourceLine(const std::string& Source, const std::string& Why) {
-  return "File " + Source + " is damaged (" + Why + "): its copy may be incomplete";
+  return Text(TTextId::LogDamagedSource, {Source, Why});
 }
 
 std::string UnreadablePictureLine(const std::string& Source) {
-  return "File " + Source + " got no copy: it cannot be read as a picture";
+  return Text(TTextId::LogUnreadablePicture, {Source});
 }
 
 std::string NameTakenLine(const std::string& Source, const std::string& OutputPath,
                           const std::string& TakenBy) {
-  return "File " + Source + " got no copy: its copy's name " + OutputPath +
-         " is taken by the copy of " + TakenBy;
+  return Text(TTextId::LogNameTaken, {Source, OutputPath, TakenBy});
 }
 
-std::string FolderNotMadeLine(const std::string& Folder) {
-  return "Folder " + Folder + " could not be created";
+std::string FolderNotMadeLine(const std::string& Source, const std::string& Folder,
+                              const std::string& Reason) {
+  return Text(TTextId::LogFolderNotMade, {Source, Folder, ReasonOrUnknown(Reason)});
 }
 
 std::string NotSavedLine(const std::string& Source) {
-  return "File " + Source + " got no copy: its picture cannot be saved as a JPEG";
+  return Text(TTextId::LogNotSaved, {Source});
 }
 
-std::string NotWrittenLine(const std::string& Source, const std::string& OutputPath) {
-  return "File " + Source + " could not be written to " + OutputPath;
+std::string NotWrittenLine(const std::string& Source, const std::string& OutputPath,
+                           const std::string& Reason) {
+  return Text(TTextId::LogNotWritten, {Source, OutputPath, ReasonOrUnknown(Reason)});
 }
 
 std::string AboveTargetLine(const std::string& Source, size_t CopyBytes, uint32_t TargetKB) {
-  return "File " + Source + " could not get down to " + std::to_string(TargetKB) +
-         " kB: its copy has " + std::to_string(CopyBytes) + " bytes";
+  return Text(TTextId::LogAboveTarget,
+              {Source, std::to_string(TargetKB), std::to_string(CopyBytes)});
+}
+
+std::string ReasonOrUnknown(const std::string& Reason) {
+  return Reason.empty() ? Text(TTextId::ReasonUnknown) : Reason;
+}
+
+std::string SmallerCopyLine(const std::string& Source, uint32_t Width, uint32_t Height,
+                            uint32_t CopyWidth, uint32_t CopyHeight) {
+  return Text(TTextId::LogSmallerCopy,
+              {Source, std::to_string(Width) + " x " + std::to_string(Height),
+               std::to_string(CopyWidth) + " x " + std::to_string(CopyHeight)});
 }
 
 }  // namespace pictrim

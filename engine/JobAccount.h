@@ -41,14 +41,25 @@ bool IsPictureExtension(const std::string& Extension);
 // Why a JPEG whose decoder warned of its data is named as damaged.
 std::string CorruptJpegDamage();
 
-// Error-log lines of the account's files.
+// Error-log lines of the account's files, in the language in use: the file
+// first, then what happened to it and why (util/TextTable.h says how to add
+// one). A Reason is the system's or the library's own words; an empty one
+// says that none was given.
 std::string DamagedSourceLine(const std::string& Source, const std::string& Why);
 std::string UnreadablePictureLine(const std::string& Source);
 std::string NameTakenLine(const std::string& Source, const std::string& OutputPath,
                           const std::string& TakenBy);
-std::string FolderNotMadeLine(const std::string& Folder);
+std::string FolderNotMadeLine(const std::string& Source, const std::string& Folder,
+                              const std::string& Reason);
 std::string NotSavedLine(const std::string& Source);
-std::string NotWrittenLine(const std::string& Source, const std::string& OutputPath);
+std::string NotWrittenLine(const std::string& Source, const std::string& OutputPath,
+                           const std::string& Reason);
 std::string AboveTargetLine(const std::string& Source, size_t CopyBytes, uint32_t TargetKB);
+// Reason, or the words for a failure whose reason nobody gave.
+std::string ReasonOrUnknown(const std::string& Reason);
+// A picture JPEG cannot hold at its own Width x Height: its copy was made
+// from CopyWidth x CopyHeight.
+std::string SmallerCopyLine(const std::string& Source, uint32_t Width, uint32_t Height,
+                            uint32_t CopyWidth, uint32_t CopyHeight);
 
 }  // namespace pictrim

@@ -16,9 +16,11 @@
 #include "metadata/ExifFacts.h"
 #include "platform/FileTimes.h"
 #include "platform/Paths.h"
+#include "util/Errors.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
 #include "util/SystemUtils.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 
@@ -121,7 +123,10 @@ class TCopyWorker {
         PictureText_(PictureText),
         TextPosition_(TextPosition),
         Overwrite_(Overwrite),
-        Choices_(Choices) {}
+        Choices_(Choices) {
+    // The picture and its rescaled or converted copy are held at once.
+    Picture_.SetLoadCopies(2);
+  }
 
   TCopyResult Make(const TResizeEntry& Entry);
 
@@ -387,8 +392,8 @@ bool TResizeRun::ReportEntry(const TResizeEntry& Entry, const std::function<TCop
     return true;
   }
   const std::string folder = ExtractFilePath(Entry.OutputPath);
-  if (!MakeFolderPath(folder)) {
-    Log(FolderNotMadeLine(folder));
+  if (std::string why; !MakeFolderPath(folder, &why)) {
+    Log(FolderNotMadeLine(Entry.Source, folder, why));
     Account_.Failed();
     return true;
   }
@@ -417,7 +422,7 @@ bool TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result)
     return false;
   }
   if (IsSameFile(Entry.OutputPath, Entry.Source)) {
-    Log("File " + Entry.Source + " was not written: the copy would replace its source");
+    Log(Text(TTextId::LogWouldReplaceSource, {Entry.Source}));
     return false;
   }
   bool failed = Result.FinalFailed;
@@ -435,8 +440,8 @@ bool TResizeRun::WriteCopy(const TResizeEntry& Entry, const TCopyResult& Result)
     WriteFileBytes(Entry.OutputPath, Result.Plain.data(), Result.Plain.size());
     if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
     return true;
-  } catch (const std::exception&) {
-    Log(failed ? NotWrittenLine(Entry.Source, Entry.OutputPath) : ExifLine(Entry));
+  } catch (const std::exception& Error) {
+    Log(failed ? NotWrittenLine(Entry.Source, Entry.OutputPath, ReasonOf(Error)) : ExifLine(Entry));
     return false;
   }
 }

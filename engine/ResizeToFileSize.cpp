@@ -2,6 +2,7 @@
 // found by trying smaller pixel sizes of the picture. The trials are made
 // and measured in memory on a few threads; only the copy that remains is
 // written.
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -24,6 +25,7 @@
 #include "util/MoreStr.h"
 #include "util/SourceFile.h"
 #include "util/SystemUtils.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 
@@ -37,14 +39,6 @@ using batch::FileExists;
 // profile or XMP packet.
 bool CarriesMetadata(const TMetadata& Metadata) {
   return Metadata.HasExif() || Metadata.HasColourProfile() || Metadata.HasXmp();
-}
-
-// Whether a file can be written at Path: its folder takes a new file and no
-// folder stands in the way.
-bool CanWriteFile(const std::string& Path) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(std::filesystem::path(Path), ec)) return false;
-  return CanCreateFileIn(ExtractFilePath(Path));
 }
 
 bool IsSkippedExtension(const std::string& Extension) {
@@ -75,6 +69,21 @@ TShrinkEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
                                          : ReplaceExtension(relative, "ex" + UpperCase(entry.Extension) + ".jpg"));
   entry.PathLine = batch::OverlongPathLine(Source, entry.OutputPath);
   return entry;
+}
+
+// Sizes tried, each half the one before, when the encoder refuses a picture
+// within its side limit.
+constexpr int MaxSmallerSaves = 4;
+
+// The largest size of the same shape whose sides JPEG holds; the size
+// itself when it fits.
+TPictureSize WithinJpegSides(uint32_t Width, uint32_t Height) {
+  const uint32_t longer = std::max(Width, Height);
+  if (longer <= MaxJpegSide) return {Width, Height};
+  const auto scaled = [longer](uint32_t Side) {
+    return std::max<uint32_t>(1, static_cast<uint32_t>(uint64_t{Side} * MaxJpegSide / longer));
+  };
+  return {scaled(Width), scaled(Height)};
 }
 
 bool CopiesItsSource(const TShrinkEntry& Entry, int64_t TargetBytes) {
@@ -110,7 +119,7 @@ struct TShrinkResult {
     Existing,    // its copy exists and is not to be replaced: not loaded
     Unreadable,  // a picture that could not be read: LoadLines say why
     Tiny,        // empty or one pixel high: log lines, no copy
-    NotSaved,    // the full-size save failed: the run ends
+    NotSaved,    // no size of the picture could be saved: Lines say why
     Fits,        // the full-size save fits the target
     Searched,    // the trials of the width search
     Cancelled,   // the cancel ended its decode: not done
@@ -140,7 +149,14 @@ class TShrinkWorker {
         TextPosition_(TextPosition),
         Overwrite_(Overwrite),
         Choices_(Choices),
-        Quality_(batch::CopyQuality(Choices, TJpegImage::LibraryQuality)) {}
+        Quality_(batch::CopyQuality(Choices, TJpegImage::LibraryQuality)) {
+    // A picture far larger than any copy within the target comes shrunk;
+    // the master, its working copy and a trial are held at once.
+    Master_.SetLoadShrink([TargetKB](uint32_t Width, uint32_t Height) {
+      return MasterShrinkFactor(Width, Height, TargetKB);
+    });
+    Master_.SetLoadCopies(3);
+  }
 
   TShrinkResult Make(const TShrinkEntry& Entry);
 
@@ -150,6 +166,7 @@ class TShrinkWorker {
   void MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& Result);
   void LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result);
   void TakeCarriedMetadata(const TShrinkEntry& Entry);
+  std::vector<uint8_t> SaveAtLargestSize(const TShrinkEntry& Entry, TShrinkResult& Result);
   std::vector<uint8_t> WithCarriedMetadata(std::vector<uint8_t> FullSave);
   void TakeFullSave(const TShrinkEntry& Entry, std::vector<uint8_t> FullSave,
                     TShrinkResult& Result);
@@ -157,6 +174,7 @@ class TShrinkWorker {
               TShrinkResult& Result);
   void FinishTrial(const TShrinkEntry& Entry, TTrialRecord& Trial, TSizeSearch& Search);
   void ChooseWithinTarget(TShrinkResult& Result) const;
+  bool LastTrialMissedTheTarget(const TShrinkResult& Result) const;
   bool SourceHasExif(const std::string& Source);
 
   uint32_t TargetKB_;
@@ -188,9 +206,9 @@ TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
     result = TShrinkResult();
     result.Kind = TShrinkResult::Unreadable;
     result.LoadLines.push_back(LoaderLine(Entry));
-  } catch (const std::exception&) {
+  } catch (const std::exception& Error) {
     result.Kind = TShrinkResult::Tiny;
-    result.Lines.push_back("File " + Entry.Source + " caused an Exception while resizing");
+    result.Lines.push_back(Text(TTextId::LogNotResized, {Entry.Source, ReasonOf(Error)}));
   }
   Master_.Clear();
   return result;
@@ -280,10 +298,10 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& 
     return;
   }
   Result.SourceTime = GetFileModTime(Entry.Source);
-  std::vector<uint8_t> fullSave;
-  // The library's save takes its quality as the flags.
-  if (!Master_.SaveToBytes(FIF_JPEG, fullSave, Quality_)) {
+  std::vector<uint8_t> fullSave = SaveAtLargestSize(Entry, Result);
+  if (fullSave.empty()) {
     Result.Kind = TShrinkResult::NotSaved;
+    Result.Lines.push_back(NotSavedLine(Entry.Source));
     return;
   }
   if (static_cast<int64_t>(fullSave.size()) <= TargetBytes_) {
@@ -293,7 +311,32 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& 
   Result.FullSave = std::move(fullSave);
   Result.Kind = TShrinkResult::Searched;
   TContainerMaster master(Master_, Quality_);
-  Search(Entry, width, height, master, Result);
+  Search(Entry, Master_.GetWidth(), Master_.GetHeight(), master, Result);
+}
+
+// The library's save of the master at its own size; when JPEG cannot hold
+// that (a side beyond its limit, or any refusal of the encoder), the master
+// is brought within the limit and then halved until a save succeeds, and a
+// line says so: the search goes on from the size that could be saved.
+// Empty when no size could be saved.
+std::vector<uint8_t> TShrinkWorker::SaveAtLargestSize(const TShrinkEntry& Entry,
+                                                      TShrinkResult& Result) {
+  std::vector<uint8_t> save;
+  // The library's save takes its quality as the flags.
+  if (Master_.SaveToBytes(FIF_JPEG, save, Quality_)) return save;
+  const uint32_t width = Master_.GetWidth(), height = Master_.GetHeight();
+  TPictureSize size = WithinJpegSides(width, height);
+  for (int attempt = 0; attempt < MaxSmallerSaves && size.Width > 1 && size.Height > 1;
+       ++attempt) {
+    if (!Master_.Rescale(size.Width, size.Height, FILTER_BOX)) break;
+    if (Master_.SaveToBytes(FIF_JPEG, save, Quality_)) {
+      Result.Lines.push_back(
+          SmallerCopyLine(Entry.Source, width, height, Master_.GetWidth(), Master_.GetHeight()));
+      return save;
+    }
+    size = {size.Width / 2, size.Height / 2};
+  }
+  return {};
 }
 
 void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result) {
@@ -368,11 +411,21 @@ void TShrinkWorker::Search(const TShrinkEntry& Entry, uint32_t Width, uint32_t H
     FinishTrial(Entry, trial, search);
     search.Next(static_cast<int64_t>(trial.Copy().size()), picture.Width, picture.Height);
   }
-  if (Choices_.StrictSize) ChooseWithinTarget(Result);
+  if (Choices_.StrictSize || LastTrialMissedTheTarget(Result)) ChooseWithinTarget(Result);
 }
 
-// The strict search keeps the largest trial at or below the target; when no
-// trial got there, the smallest one, marked as above the target.
+// Whether the search ended (by its trial limit) on a trial above the target
+// by more than the tolerance, so that an earlier trial within the target
+// makes the better copy.
+bool TShrinkWorker::LastTrialMissedTheTarget(const TShrinkResult& Result) const {
+  if (Result.Trials.empty() || !Result.Trials.back().Saved) return false;
+  const auto size = static_cast<int64_t>(Result.Trials.back().Copy().size());
+  return size - TargetBytes_ >= std::max<int64_t>(size / 100, 1024);
+}
+
+// Keeps the largest trial at or below the target. When no trial got there,
+// the strict search keeps the smallest one, marked as above the target, and
+// the other keeps its last.
 void TShrinkWorker::ChooseWithinTarget(TShrinkResult& Result) const {
   int within = -1, smallest = -1;
   for (int i = 0; i < static_cast<int>(Result.Trials.size()); ++i) {
@@ -385,6 +438,7 @@ void TShrinkWorker::ChooseWithinTarget(TShrinkResult& Result) const {
     if (smallest < 0 || size < Result.Trials[static_cast<size_t>(smallest)].Copy().size())
       smallest = i;
   }
+  if (within < 0 && !Choices_.StrictSize) return;
   Result.Chosen = within >= 0 ? within : smallest;
   Result.AboveTarget = within < 0;
 }
@@ -456,22 +510,14 @@ class TShrinkRun : public batch::TRunReport {
   TStep ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Result);
   TStep ReportFit(const TShrinkEntry& Entry, const TShrinkResult& Result);
   TStep ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& Result);
-  bool Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& Bytes);
-  TStep SaveFailed(const TShrinkEntry& Entry) {
+  TStep WriteCopy(const TShrinkEntry& Entry, const TShrinkResult& Result,
+                  const std::vector<uint8_t>& Bytes);
+  // The output folder takes no file (Why says why): the run ends here.
+  TStep FolderFailed(const TShrinkEntry& Entry, const std::string& Why) {
     ShowMessage("Error with " + Entry.OutputPath + "\r" + Entry.OutputPath);
-    Log("File " + Entry.Source + " could not be saved as " + Entry.OutputPath +
-        "; the run ended there");
+    Log(Text(TTextId::LogRunEnded, {Entry.Source, Entry.OutputPath, Why}));
     Account_.Failed();
     return TStep::End;
-  }
-  // Counts the entry as written, or as failed when the write failed.
-  TStep Wrote(const TShrinkEntry& Entry, const TShrinkResult& Result, bool Written, TStep Step) {
-    if (Written) {
-      Account_.Written(Entry.Source, Entry.OutputPath, Result.Damage);
-    } else {
-      Account_.Failed();
-    }
-    return Step;
   }
 
   std::string SourceFolder_;
@@ -524,45 +570,50 @@ TStep TShrinkRun::ReportCopy(const TShrinkEntry& Entry, const TShrinkResult& Res
     return TStep::Next;
   }
   const std::string folder = ExtractFilePath(Entry.OutputPath);
-  if (!MakeFolderPath(folder)) {
+  if (std::string why; !MakeFolderPath(folder, &why)) {
     ShowMessage("ForceDirectories failed with\r" + folder);
-    Log(FolderNotMadeLine(folder));
+    Log(FolderNotMadeLine(Entry.Source, folder, why));
     Account_.Failed();
     return TStep::Report;
   }
   Log(Result.Lines);
-  if (Result.Kind == TShrinkResult::Tiny) {
+  if (Result.Kind == TShrinkResult::Tiny || Result.Kind == TShrinkResult::NotSaved) {
     Account_.Failed();
     return TStep::Report;
   }
   if (CancelRequested) return TStep::End;
-  if (Result.Kind == TShrinkResult::NotSaved) return SaveFailed(Entry);
   if (IsSameFile(Entry.OutputPath, Entry.Source)) {
-    Log("File " + Entry.Source + " was not written: the copy would replace its source");
+    Log(Text(TTextId::LogWouldReplaceSource, {Entry.Source}));
     Account_.Failed();
     return TStep::Report;
   }
   if (Result.Kind == TShrinkResult::Fits) return ReportFit(Entry, Result);
-  // The full-size save is measured in memory; a place where no file can be
-  // written ends the run here, as a failed save would.
-  if (!CanWriteFile(Entry.OutputPath)) return SaveFailed(Entry);
+  // The trials are measured in memory; a folder where no file can be
+  // written ends the run before they are shown.
+  if (const std::string why = batch::FolderWriteProblem(Entry.OutputPath); !why.empty())
+    return FolderFailed(Entry, why);
   return ReportSearch(Entry, Result);
 }
 
 TStep TShrinkRun::ReportFit(const TShrinkEntry& Entry, const TShrinkResult& Result) {
   if (!Result.SourceCopy.empty()) {
-    if (Write(Entry, Result.SourceCopy)) {
+    try {
+      WriteFileBytes(Entry.OutputPath, Result.SourceCopy.data(), Result.SourceCopy.size());
       if (Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
-      return Wrote(Entry, Result, true, TStep::Report);
+      Account_.Written(Entry.Source, Entry.OutputPath, Result.Damage);
+      return TStep::Report;
+    } catch (const EInOutError& Error) {
+      if (batch::IsFolderFailure(Error.Error())) return FolderFailed(Entry, Error.Reason());
+      Log("File " + Entry.Source + " caused an Exception while copying");
+    } catch (const std::exception&) {
+      Log("File " + Entry.Source + " caused an Exception while copying");
     }
-    Log("File " + Entry.Source + " caused an Exception while copying");
   }
-  return Write(Entry, Result.FullSave) ? Wrote(Entry, Result, true, TStep::Report)
-                                       : SaveFailed(Entry);
+  return WriteCopy(Entry, Result, Result.FullSave);
 }
 
-// Announces every trial; a cancel after a trial leaves that trial as the
-// library saved it. Otherwise the last trial is written, finished, once.
+// Announces every trial; a cancel during them leaves no copy, and the file
+// counts as not done. Otherwise the chosen trial is written, finished, once.
 TStep TShrinkRun::ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& Result) {
   const std::string name = ExtractFileName(Entry.OutputPath);
   const std::vector<uint8_t>* onDisk = &Result.FullSave;
@@ -571,27 +622,35 @@ TStep TShrinkRun::ReportSearch(const TShrinkEntry& Entry, const TShrinkResult& R
     StatusText = name + "  " + "No " + std::to_string(++number) + " - test Size:  " +
                  std::to_string(trial.Width) + " x " + std::to_string(trial.Height);
     PostStatus(Window_, StatusText);
-    if (trial.Saved) onDisk = &trial.Plain;
-    if (CancelRequested) return Wrote(Entry, Result, Write(Entry, *onDisk), TStep::End);
+    if (CancelRequested) return TStep::End;
     Log(trial.Lines);
-    if (trial.Saved && !trial.Finished.empty()) onDisk = &trial.Finished;
+    if (trial.Saved) onDisk = &trial.Copy();
   }
   if (Result.Chosen >= 0) onDisk = &Result.Trials[static_cast<size_t>(Result.Chosen)].Copy();
   if (Result.AboveTarget) Log(AboveTargetLine(Entry.Source, onDisk->size(), TargetKB_));
-  const bool written = Write(Entry, *onDisk);
-  if (written && Result.SourceTime) SetFileModTime(Entry.OutputPath, *Result.SourceTime);
-  return Wrote(Entry, Result, written, TStep::Report);
+  const TStep step = WriteCopy(Entry, Result, *onDisk);
+  if (step == TStep::Report && Result.SourceTime && FileExists(Entry.OutputPath))
+    SetFileModTime(Entry.OutputPath, *Result.SourceTime);
+  return step;
 }
 
-// Writes a copy whole; a copy that cannot be written gets a log line.
-bool TShrinkRun::Write(const TShrinkEntry& Entry, const std::vector<uint8_t>& Bytes) {
+// Writes a copy whole and counts it. A copy the output folder takes no
+// file for (a full or unwritable disk) ends the run; one that fails
+// otherwise gets a line and the run goes on.
+TStep TShrinkRun::WriteCopy(const TShrinkEntry& Entry, const TShrinkResult& Result,
+                            const std::vector<uint8_t>& Bytes) {
   try {
     WriteFileBytes(Entry.OutputPath, Bytes.data(), Bytes.size());
-    return true;
-  } catch (const std::exception&) {
-    Log(NotWrittenLine(Entry.Source, Entry.OutputPath));
-    return false;
+    Account_.Written(Entry.Source, Entry.OutputPath, Result.Damage);
+  } catch (const EInOutError& Error) {
+    if (batch::IsFolderFailure(Error.Error())) return FolderFailed(Entry, Error.Reason());
+    Log(NotWrittenLine(Entry.Source, Entry.OutputPath, Error.Reason()));
+    Account_.Failed();
+  } catch (const std::exception& Error) {
+    Log(NotWrittenLine(Entry.Source, Entry.OutputPath, ReasonOf(Error)));
+    Account_.Failed();
   }
+  return TStep::Report;
 }
 
 }  // namespace

@@ -16,6 +16,21 @@ int64_t RoundHalfEven(double Value) {
   return static_cast<int64_t>(std::nearbyint(Value));
 }
 
+uint64_t MostPixelsWithin(uint32_t TargetKB) {
+  // 64 pixels per 6 bits, for the target and its tolerance of 1 %.
+  const uint64_t bits = uint64_t{TargetKB} * 1024 * 8 * 101 / 100;
+  return bits * 64 / 6;
+}
+
+uint32_t MasterShrinkFactor(uint32_t Width, uint32_t Height, uint32_t TargetKB) {
+  const uint64_t needed = MostPixelsWithin(TargetKB);
+  uint32_t factor = 1;
+  while (factor < 8 && uint64_t{(Width + factor) / (factor + 1)} *
+                               ((Height + factor) / (factor + 1)) >= needed)
+    ++factor;
+  return factor;
+}
+
 TSizeSearch::TSizeSearch(uint32_t TargetKB, uint32_t Width, uint32_t Height, int64_t FullSize,
                          bool Strict)
     : TargetKB_(TargetKB),

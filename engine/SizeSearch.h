@@ -11,6 +11,16 @@ namespace pictrim {
 // Nearest integer, halves to even.
 int64_t RoundHalfEven(double Value);
 
+// The most pixels a JPEG copy of at most TargetKB kilobytes (and its
+// tolerance) can have: the encoder's standard tables spend at least 6 bits
+// on a block of 8 x 8 grey pixels, more on colour ones.
+uint64_t MostPixelsWithin(uint32_t TargetKB);
+
+// The whole factor (1 to 8) by which the file-size batch may have a Width x
+// Height picture shrunk before its search: the shrunk picture still has at
+// least as many pixels as any copy within the target can.
+uint32_t MasterShrinkFactor(uint32_t Width, uint32_t Height, uint32_t TargetKB);
+
 class TSizeSearch {
  public:
   static constexpr int MaxTrials = 20;

@@ -1,7 +1,5 @@
 #include "image/DecodeProtocol.h"
 
-#include "image/PictureShrink.h"
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -224,7 +222,13 @@ TAnswer ReadPicture(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& Adm
   TPictureHead head;
   std::string failure;
   if (!ReadPictureHead(Source, MaxPixels, head, failure)) return Failed(failure);
-  if (!Admit(head.Width, head.Height, DecodedBytes(head.Width, head.Height, head.Bpp), true)) {
+  TAdmission arriving;
+  arriving.Width = head.Width;
+  arriving.Height = head.Height;
+  arriving.BitsPerPixel = head.Bpp;
+  arriving.Bytes = DecodedBytes(head.Width, head.Height, head.Bpp);
+  arriving.Final = true;
+  if (!Admit(arriving)) {
     return Failed("no memory may be had for the picture");
   }
   TPicturePtr dib(FreeImage_AllocateT(static_cast<FREE_IMAGE_TYPE>(head.Type),
@@ -258,16 +262,18 @@ TAnswer ReadAnswerBody(TByteSource& Source, uint64_t MaxPixels, const TAdmitFn& 
   uint32_t kind = 0;
   if (!Get32(Source, kind)) return Failed("the decoder's answer broke off");
   if (kind == FailureMessage) return ReadFailure(Source);
-  uint32_t width = 0, height = 0, bpp = 0;
-  if (kind != HeaderMessage || !Get32(Source, width) || !Get32(Source, height) ||
-      !Get32(Source, bpp)) {
+  TAdmission header;
+  if (kind != HeaderMessage || !Get32(Source, header.Width) || !Get32(Source, header.Height) ||
+      !Get32(Source, header.BitsPerPixel) || !Get64(Source, header.Cost.WorkBytes) ||
+      !Get32(Source, header.Cost.WholeCopies) || !Get32(Source, header.Cost.ShrunkCopies)) {
     return Failed("the decoder's answer is garbled");
   }
-  if (uint64_t{width} * height > MaxPixels)
+  if (uint64_t{header.Width} * header.Height > MaxPixels)
     return Failed("the picture has more pixels than allowed");
-  if (bpp > 128 || !Admit(width, height, DecodedBytes(width, height, bpp), false)) {
-    return Failed("no memory may be had for the picture");
-  }
+  if (header.BitsPerPixel > 128 || header.Cost.WorkBytes > MaxCostBytes ||
+      header.Cost.WholeCopies > MaxCostCopies || header.Cost.ShrunkCopies > MaxCostCopies)
+    return Failed("the decoder's answer is garbled");
+  if (!Admit(header)) return Failed("no memory may be had for the picture");
   if (!Get32(Source, kind)) return Failed("the decoder's answer broke off");
   if (kind == FailureMessage) return ReadFailure(Source);
   if (kind != PictureMessage) return Failed("the decoder's answer is garbled");
@@ -328,23 +334,25 @@ bool WriteAnswerStart(TByteSink& Sink) {
   return Sink.Write(AnswerMagic, 4);
 }
 
-bool WriteGoAhead(TByteSink& Sink, uint32_t ShrinkFactor) {
+bool WriteGoAhead(TByteSink& Sink, uint32_t ShrinkFactor, uint64_t GrantedBytes) {
   const uint8_t bytes[] = {GoAhead, static_cast<uint8_t>(std::clamp<uint32_t>(ShrinkFactor, 1, MaxShrinkFactor))};
-  return Sink.Write(bytes, sizeof bytes);
+  return Sink.Write(bytes, sizeof bytes) && Put64(Sink, GrantedBytes);
 }
 
-bool ReadGoAhead(TByteSource& Source, uint32_t& ShrinkFactor) {
+bool ReadGoAhead(TByteSource& Source, uint32_t& ShrinkFactor, uint64_t& GrantedBytes) {
   uint8_t bytes[2] = {};
   if (!Source.Read(bytes, sizeof bytes) || bytes[0] != GoAhead || bytes[1] < 1 ||
-      bytes[1] > MaxShrinkFactor)
+      bytes[1] > MaxShrinkFactor || !Get64(Source, GrantedBytes))
     return false;
   ShrinkFactor = bytes[1];
   return true;
 }
 
-bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel) {
+bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel,
+                 const TDecodeCost& Cost) {
   return Put32(Sink, HeaderMessage) && Put32(Sink, Width) && Put32(Sink, Height) &&
-         Put32(Sink, BitsPerPixel);
+         Put32(Sink, BitsPerPixel) && Put64(Sink, Cost.WorkBytes) &&
+         Put32(Sink, Cost.WholeCopies) && Put32(Sink, Cost.ShrunkCopies);
 }
 
 bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage,

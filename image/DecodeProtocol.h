@@ -100,15 +100,36 @@ inline constexpr uint32_t MaxRequestText = 1 << 16;
 inline constexpr uint32_t MaxFailureText = 4096;
 inline constexpr uint32_t MaxProfileBytes = 16u << 20;
 inline constexpr uint32_t MaxMetadataBytes = 16u << 20;
+// The largest working memory a decoder may claim for a decode.
+inline constexpr uint64_t MaxCostBytes = uint64_t(1) << 40;
 
 // The byte that lets the decoder go on after it has told the size. The
 // byte after it is the factor by which the decoder may shrink the picture
 // (1 to MaxShrinkFactor): the program will rescale it to a fraction of its
-// size anyway.
+// size anyway; then the bytes of memory the program admitted for the
+// decoder's own work (8 bytes), which the decoder holds itself to.
 inline constexpr uint8_t GoAhead = 'G';
-bool WriteGoAhead(TByteSink& Sink, uint32_t ShrinkFactor);
+bool WriteGoAhead(TByteSink& Sink, uint32_t ShrinkFactor, uint64_t GrantedBytes);
 // False when the program said no (or nonsense) instead.
-bool ReadGoAhead(TByteSource& Source, uint32_t& ShrinkFactor);
+bool ReadGoAhead(TByteSource& Source, uint32_t& ShrinkFactor, uint64_t& GrantedBytes);
+
+// What a decode costs the decoder, told with the picture's size before
+// anything large is made: WorkBytes, and as many pictures of the size it
+// hands over as Copies says (ShrunkCopies when the program lets it shrink
+// the picture, WholeCopies when not). The program admits all of it, with
+// its own share, against the memory budget before it lets the decoder go on.
+struct TDecodeCost {
+  uint64_t WorkBytes = 0;
+  uint32_t WholeCopies = 0;
+  uint32_t ShrunkCopies = 0;
+  // The decoder's bytes for a picture handed over in HandedBytes, shrunk
+  // by Factor.
+  uint64_t DecoderBytes(uint64_t HandedBytes, uint32_t Factor) const {
+    return WorkBytes + HandedBytes * (Factor > 1 ? ShrunkCopies : WholeCopies);
+  }
+};
+// Copies a cost may name, so that a sum of them cannot overflow.
+inline constexpr uint32_t MaxCostCopies = 8;
 
 bool WriteRequest(TByteSink& Sink, const TRequest& Request, const std::vector<uint8_t>* Bytes);
 bool ReadRequest(TByteSource& Source, TRequest& Request);
@@ -118,7 +139,8 @@ bool ReadRequest(TByteSource& Source, TRequest& Request);
 // not tell it), then the picture with the file's metadata blocks, or a
 // failure at any point; or, for a request of the metadata alone, the blocks.
 bool WriteAnswerStart(TByteSink& Sink);
-bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel);
+bool WriteHeader(TByteSink& Sink, uint32_t Width, uint32_t Height, uint32_t BitsPerPixel,
+                 const TDecodeCost& Cost = {});
 // Damage, when not empty, says that the loader met a damaged file and gave
 // what it could read: the picture may be incomplete.
 bool WritePicture(TByteSink& Sink, FIBITMAP* Picture, const std::string& Damage = {},
@@ -130,10 +152,20 @@ bool WriteMetadata(TByteSink& Sink, const TPictureMetadata& Metadata);
 // padded to 4 bytes as the library keeps them); 0 for an unknown size.
 uint64_t DecodedBytes(uint32_t Width, uint32_t Height, uint32_t BitsPerPixel);
 
-// Called with the size the header announced and the bytes it takes decoded
-// (Final false; 0 when unknown), and again with those of the picture that
-// arrives (Final true). False stops reading: the answer becomes a failure.
-using TAdmitFn = std::function<bool(uint32_t Width, uint32_t Height, uint64_t Bytes, bool Final)>;
+// What the program is asked to admit: the size the header announced, the
+// bits of each pixel and what the decode costs (Final false; a size of
+// 0 x 0 when the header could not tell it), and again the picture that
+// arrives (Final true) with the bytes it takes.
+struct TAdmission {
+  uint32_t Width = 0;
+  uint32_t Height = 0;
+  uint32_t BitsPerPixel = 0;
+  uint64_t Bytes = 0;  // of the picture arriving (Final)
+  TDecodeCost Cost;
+  bool Final = false;
+};
+// False stops reading: the answer becomes a failure.
+using TAdmitFn = std::function<bool(const TAdmission& Admission)>;
 
 struct TAnswer {
   FIBITMAP* Picture = nullptr;  // owned by the caller

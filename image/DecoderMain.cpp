@@ -9,28 +9,33 @@
 //   pictrim-decoder --decode MEMORY_LIMIT_BYTES
 //
 // For tests, PICTRIM_DECODER_MISBEHAVE="crash:a.png,hang:b.tif,memory:c.gif,
-// garbage:d.bmp,crashafter:e.png,chatterafter:f.png" makes it misbehave on
-// purpose for the files so named (crashafter: it answers, then crashes before
-// the next request; chatterafter: it answers, then writes bytes nobody asked
-// for and waits for the next request).
+// garbage:d.bmp,crashafter:e.png,chatterafter:f.png,spin:g.png,busy:h.png"
+// makes it misbehave on purpose for the files so named (crashafter: it
+// answers, then crashes before the next request; chatterafter: it answers,
+// then writes bytes nobody asked for and waits for the next request; spin:
+// it uses a core for ever; busy: it uses a core for 1.5 s, then answers).
 #include <malloc.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <FreeImage.h>
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "image/DecodeProtocol.h"
+#include "image/DecoderMemory.h"
 #include "image/HeifDecode.h"
 #include "image/HevcDecoder.h"
 #include "image/PictureShrink.h"
@@ -117,6 +122,17 @@ void Misbehave(const std::string& Kind, TByteSink& Sink) {
   if (Kind == "hang") {
     for (;;) ::pause();
   }
+  if (Kind == "spin" || Kind == "busy") {
+    // Burns processor time: for ever, or for a second and a half before it
+    // decodes as asked.
+    timespec start{}, now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
+    for (;;) {
+      ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+      const double used = double(now.tv_sec - start.tv_sec) + 1e-9 * double(now.tv_nsec - start.tv_nsec);
+      if (Kind == "busy" && used > 1.5) return;
+    }
+  }
   if (Kind == "memory") {
     std::vector<char*> blocks;
     for (;;) {
@@ -128,8 +144,10 @@ void Misbehave(const std::string& Kind, TByteSink& Sink) {
   }
   if (Kind == "garbage") {
     // Follows the answer's first bytes, already written.
+    // A header (16 x 16, 24 bits, no cost), then a picture of no known type.
     static const char garbage[] =
         "\x01\x00\x00\x00\x10\x00\x00\x00\x10\x00\x00\x00\x18\x00\x00\x00"
+        "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
         "\x02\x00\x00\x00\x07\x00\x00\x00 this is no picture, nothing like one";
     Sink.Write(garbage, sizeof garbage - 1);
     std::_Exit(0);
@@ -256,6 +274,18 @@ TServed SendFailure(TByteSink& Sink, const std::string& Text) {
   return WriteFailure(Sink, Text) ? TServed::FailureSent : TServed::Broken;
 }
 
+// What the image library's load of a Width x Height picture of Bpp bits
+// costs: the whole picture, shrunk afterwards into another when asked; the
+// TIFF loader may first read the picture as 32-bit colour beside it.
+TDecodeCost LoaderCost(FREE_IMAGE_FORMAT Format, uint32_t Width, uint32_t Height, uint32_t Bpp) {
+  TDecodeCost cost;
+  cost.WorkBytes = DecodedBytes(Width, Height, Bpp);
+  if (Format == FIF_TIFF) cost.WorkBytes += DecodedBytes(Width, Height, 32);
+  cost.WholeCopies = 0;
+  cost.ShrunkCopies = 1;
+  return cost;
+}
+
 // Answers a request through the image library.
 TServed ServeImageLibrary(TRequest& Request, TByteSource& Source, TByteSink& Sink) {
   const auto format = static_cast<FREE_IMAGE_FORMAT>(Request.Format);
@@ -273,14 +303,19 @@ TServed ServeImageLibrary(TRequest& Request, TByteSource& Source, TByteSink& Sin
     bpp = FreeImage_GetBPP(header);
     FreeImage_Unload(header);
   }
-  if (!WriteHeader(Sink, width, height, bpp)) return TServed::Broken;
+  if (!WriteHeader(Sink, width, height, bpp, LoaderCost(format, width, height, bpp)))
+    return TServed::Broken;
   // The reader refuses a picture above the limit from its header.
   if (uint64_t{width} * height > Request.MaxPixels) return TServed::FailureSent;
   uint32_t shrink = 1;
-  if (!ReadGoAhead(Source, shrink)) return TServed::FailureSent;
+  uint64_t granted = 0;
+  if (!ReadGoAhead(Source, shrink, granted)) return TServed::FailureSent;
+  const TDecodeMemoryCap cap(granted);
   LibraryMessages.clear();
+  errno = 0;
   FIBITMAP* picture = loader.Load(Request.Flags);
-  if (picture == nullptr) return SendFailure(Sink, FailureText());
+  if (picture == nullptr)
+    return SendFailure(Sink, errno == ENOMEM ? OutOfGrantedMemory : FailureText());
   // Shrunk only when it is the picture the header told of.
   if (shrink > 1 && FreeImage_GetWidth(picture) == width && FreeImage_GetHeight(picture) == height) {
     if (FIBITMAP* shrunk = ShrinkPicture(picture, shrink)) {
@@ -296,6 +331,17 @@ TServed ServeImageLibrary(TRequest& Request, TByteSource& Source, TByteSink& Sin
                                                                    : TServed::Broken);
   FreeImage_Unload(picture);
   return served;
+}
+
+// Answers a request. A library that reports a want of memory by throwing
+// (libheif) has met the limit of what was admitted for the decode.
+TServed Serve(TRequest& Request, TFdChannel& Channel) {
+  try {
+    return Request.Codec == TCodec::Heif ? ServeHeif(Request, Channel, Channel)
+                                         : ServeImageLibrary(Request, Channel, Channel);
+  } catch (const std::bad_alloc&) {
+    return SendFailure(Channel, OutOfGrantedMemory);
+  }
 }
 
 }  // namespace
@@ -316,9 +362,7 @@ int main(int argc, char** argv) {
     LibraryMessages.clear();
     const std::string misbehaviour = MisbehaviourFor(request.Name);
     Misbehave(misbehaviour, channel);
-    const TServed served = request.Codec == TCodec::Heif
-                               ? ServeHeif(request, channel, channel)
-                               : ServeImageLibrary(request, channel, channel);
+    const TServed served = Serve(request, channel);
     WriteCoverage();
     if (served != TServed::Whole) return served == TServed::Broken ? 1 : 0;
     if (misbehaviour == "crashafter") std::raise(SIGSEGV);

@@ -1,13 +1,22 @@
 #include "image/HeifDecode.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <libheif/heif.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "image/DecoderMemory.h"
+#include "image/HeifBoxes.h"
+#include "image/HeifGrid.h"
 #include "image/HeifHandles.h"
 #include "image/HevcDecoder.h"
 #include "image/PictureShrink.h"
@@ -37,6 +46,7 @@ std::string WithMessage(std::string Text, const heif_error& Error) {
 }
 
 std::string LibraryFailure(const heif_error& Error) {
+  if (Error.code == heif_error_Memory_allocation_error) return OutOfGrantedMemory;
   return WithMessage("the library could not decode the file", Error);
 }
 
@@ -152,14 +162,6 @@ FIBITMAP* ToBitmap(const heif_image* Image, bool Alpha, int Width, int Height, u
   return dib;
 }
 
-// Why the decoded picture may be incomplete: the first of the warnings the
-// library gave while it decoded a damaged file; empty when it gave none.
-std::string DamageOf(heif_image* Image) {
-  heif_error warning{};
-  if (heif_image_get_decoding_warnings(Image, 0, &warning, 1) < 1) return {};
-  return WithMessage("the file is damaged", warning);
-}
-
 // Decodes the primary picture, its transformations applied, at 8 bits.
 heif_error DecodePrimary(const heif_image_handle* Handle, bool Alpha, THeifImagePtr& Image) {
   const THeifOptionsPtr options(heif_decoding_options_alloc());
@@ -174,6 +176,78 @@ heif_error DecodePrimary(const heif_image_handle* Handle, bool Alpha, THeifImage
   Image.reset(image);
   return decoded;
 }
+
+// What libheif's decode of a whole Width x Height picture costs: the coded
+// planes (at most three full ones) in the decoder and in libheif, the
+// colour conversion's picture and its turned copy (and a deeper one first
+// for samples above 8 bits), and the picture handed over.
+TDecodeCost WholeCost(uint32_t Width, uint32_t Height, bool Alpha, uint32_t Bits) {
+  const uint64_t sample = Bits > 8 ? 2 : 1;
+  const uint64_t colour = Alpha ? 4 : 3;
+  const uint64_t perPixel = 2 * 3 * sample + 2 * colour + (Bits > 8 ? 2 * 2 * colour : 0);
+  TDecodeCost cost;
+  cost.WorkBytes = uint64_t{Width} * Height * perPixel;
+  cost.WholeCopies = 1;
+  cost.ShrunkCopies = 1;
+  return cost;
+}
+
+// What the tile road costs: one tile's decode, the picture laid out and,
+// when it is shrunk, the sums of its blocks (twice its bytes).
+TDecodeCost GridCost(const THeifGridPlan& Plan, uint32_t Bits) {
+  TDecodeCost cost;
+  cost.WorkBytes = TileDecodeBytes(Plan, Bits);
+  cost.WholeCopies = 1;
+  cost.ShrunkCopies = 3;
+  return cost;
+}
+
+// The file a request names, or the bytes it brought, read at any offset.
+class THeifFile {
+ public:
+  explicit THeifFile(const TRequest& Request) : Request_(Request) {
+    if (Request.FromBytes) {
+      Size_ = Request.Bytes.size();
+      return;
+    }
+    Fd_ = ::open(Request.Path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (Fd_ >= 0 && ::fstat(Fd_, &info) == 0 && S_ISREG(info.st_mode))
+      Size_ = static_cast<uint64_t>(info.st_size);
+  }
+  ~THeifFile() {
+    if (Fd_ >= 0) ::close(Fd_);
+  }
+  THeifFile(const THeifFile&) = delete;
+  THeifFile& operator=(const THeifFile&) = delete;
+
+  uint64_t Size() const { return Size_; }
+  THeifReadFn Reader() const {
+    return [this](uint64_t Offset, uint64_t Size, uint8_t* Out) { return ReadAt(Offset, Size, Out); };
+  }
+
+ private:
+  bool ReadAt(uint64_t Offset, uint64_t Size, uint8_t* Out) const {
+    if (Offset > Size_ || Size > Size_ - Offset) return false;
+    if (Request_.FromBytes) {
+      std::memcpy(Out, Request_.Bytes.data() + Offset, static_cast<size_t>(Size));
+      return true;
+    }
+    while (Size > 0) {
+      const ssize_t got = ::pread(Fd_, Out, static_cast<size_t>(Size), static_cast<off_t>(Offset));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      Out += got;
+      Offset += static_cast<uint64_t>(got);
+      Size -= static_cast<uint64_t>(got);
+    }
+    return true;
+  }
+
+  const TRequest& Request_;
+  int Fd_ = -1;
+  uint64_t Size_ = 0;
+};
 
 }  // namespace
 
@@ -208,8 +282,17 @@ TServed ServeHeif(const TRequest& Request, TByteSource& Source, TByteSink& Sink)
   const int width = heif_image_handle_get_width(handle.get());
   const int height = heif_image_handle_get_height(handle.get());
   if (width <= 0 || height <= 0) return SendFailure(Sink, "the picture has no size");
+  // A grid without alpha is decoded tile by tile, straight into the picture.
+  const THeifFile file(Request);
+  std::optional<THeifMeta> meta;
+  std::optional<THeifGridPlan> grid;
+  if (!alpha) meta = ReadHeifMeta(file.Reader(), file.Size());
+  if (meta) grid = PlanGrid(*meta, file.Reader(), file.Size(), uint32_t(width), uint32_t(height));
+  const uint32_t bits = uint32_t(std::max(0, heif_image_handle_get_luma_bits_per_pixel(handle.get())));
+  const TDecodeCost cost =
+      grid ? GridCost(*grid, bits) : WholeCost(uint32_t(width), uint32_t(height), alpha, bits);
   if (!WriteHeader(Sink, static_cast<uint32_t>(width), static_cast<uint32_t>(height),
-                   alpha ? 32 : 24))
+                   alpha ? 32 : 24, cost))
     return TServed::Broken;
   // The program refuses a picture above the limit from the header; the
   // coded size (before cropping) counts as well.
@@ -217,17 +300,27 @@ TServed ServeHeif(const TRequest& Request, TByteSource& Source, TByteSink& Sink)
                          uint64_t(std::max(0, heif_image_handle_get_ispe_height(handle.get())));
   if (uint64_t(width) * uint64_t(height) > Request.MaxPixels) return TServed::FailureSent;
   uint32_t shrink = 1;
-  if (!ReadGoAhead(Source, shrink)) return TServed::FailureSent;
+  uint64_t granted = 0;
+  if (!ReadGoAhead(Source, shrink, granted)) return TServed::FailureSent;
+  const TDecodeMemoryCap cap(granted);
   if (coded > Request.MaxPixels)
     return SendFailure(Sink, "the picture has more pixels than allowed");
   LimitHevcPictures(Request.MaxPixels);
+  if (grid) {
+    TGridDecode decoded = DecodeGrid(*meta, *grid, file.Reader(), file.Size(), shrink);
+    const TBitmapPtr dib(decoded.Picture);
+    if (!dib) return SendFailure(Sink, decoded.Failure);
+    return WritePicture(Sink, dib.get(), decoded.Damage, MetadataOf(handle.get()))
+               ? TServed::Whole
+               : TServed::Broken;
+  }
   THeifImagePtr image;
   if (const heif_error decoded = DecodePrimary(handle.get(), alpha, image);
       decoded.code != heif_error_Ok) {
     return SendFailure(Sink, LibraryFailure(decoded));
   }
   const TBitmapPtr dib(ToBitmap(image.get(), alpha, width, height, shrink));
-  const std::string damage = DamageOf(image.get());
+  const std::string damage = DecodingWarning(image.get());
   image.reset();
   if (!dib) return SendFailure(Sink, "the library gave a picture of no known kind");
   const uint64_t pixels = uint64_t{FreeImage_GetWidth(dib.get())} * FreeImage_GetHeight(dib.get());

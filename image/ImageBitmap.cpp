@@ -191,6 +191,7 @@ bool TImageBitmap::TakeLoaded(const uint8_t* Head, size_t HeadSize, const std::s
   request.Flags = Flags;
   request.Bytes = Bytes;
   request.Shrink = Shrink_;
+  request.HeldCopies = Copies_;
   if (Handle_ != nullptr) FreeImage_Unload(Handle_);
   Handle_ = nullptr;
   Lease_.Release();

@@ -54,6 +54,10 @@ class TImageBitmap : public TImageObject {
   // the decoder may shrink it, for a picture about to be rescaled to a
   // fraction of that size. None (as at first): pictures come whole.
   void SetLoadShrink(TShrinkFn Shrink) { Shrink_ = std::move(Shrink); }
+  // How many pictures of the loaded size the caller holds at once while it
+  // works on one (the picture, its rescaled and converted copies): admitted
+  // against the picture budget with each load (1 at first).
+  void SetLoadCopies(uint32_t Copies) { Copies_ = Copies; }
   // The size of the last picture loaded, as decoded before it was shrunk
   // (0 x 0 when the load gave none).
   uint32_t LoadedWidth() const { return LoadedWidth_; }
@@ -117,6 +121,7 @@ class TImageBitmap : public TImageObject {
   std::string DecodeDamage_;
   TPictureMetadata Metadata_;
   TShrinkFn Shrink_;
+  uint32_t Copies_ = 1;
   uint32_t LoadedWidth_ = 0;
   uint32_t LoadedHeight_ = 0;
   TMemoryLease Lease_;                        // the loaded picture's share of the picture budget

@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -52,51 +54,126 @@ std::string FromThisProgram(const std::string& Relative) {
   return slash == std::string::npos ? std::string() : self.substr(0, slash + 1) + Relative;
 }
 
-// The socket to the decoder, read and written against a deadline; a wait
-// also ends when the cancel flag is set. The descriptor stays the caller's.
-class TChannel : public decoding::TByteSource, public decoding::TByteSink {
+// What a process has used: its processor time, and whether it is at work
+// (running, waiting for a core, or reading its file) rather than asleep.
+struct TProcessUse {
+  double Seconds = 0;
+  bool Working = false;
+};
+
+TProcessUse UseOf(pid_t Pid) {
+  TProcessUse use;
+  if (Pid <= 0) return use;
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(Pid));
+  std::FILE* file = std::fopen(path, "r");
+  if (file == nullptr) return use;
+  char line[1024];
+  const size_t size = std::fread(line, 1, sizeof line - 1, file);
+  std::fclose(file);
+  line[size] = '\0';
+  // The name in brackets may hold anything: the fields follow its last ')'.
+  const char* fields = std::strrchr(line, ')');
+  char state = 0;
+  unsigned long long user = 0, system = 0;
+  if (fields == nullptr ||
+      std::sscanf(fields + 1, " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &state,
+                  &user, &system) != 3)
+    return use;
+  const long ticks = ::sysconf(_SC_CLK_TCK);
+  use.Seconds = ticks > 0 ? static_cast<double>(user + system) / static_cast<double>(ticks) : 0;
+  use.Working = state == 'R' || state == 'D';
+  return use;
+}
+
+// The time limit of one decode: Seconds of the decoder's processor time,
+// however busy the machine is, so that a file's fate does not depend on
+// the load. A decoder that is found doing nothing at all (neither using a
+// core, nor waiting for one or for its file, nor moving a byte) once Seconds
+// have passed on the decode clock is stuck and stopped as well.
+class TDecodeTimer {
  public:
-  TChannel(int Fd, double Seconds) : Fd_(Fd), Seconds_(Seconds), Clock_(DecodeClock()) {
+  enum class TVerdict { Going, OverTime, Stuck };
+
+  TDecodeTimer(pid_t Pid, double Seconds, TDecodeClock Clock)
+      : Pid_(Pid), Seconds_(Seconds), Clock_(std::move(Clock)) {
     Restart();
   }
 
+  // The limit counts from now on.
   void Restart() {
-    Deadline_ = Clock_() + std::chrono::duration_cast<TClock::duration>(
-                               std::chrono::duration<double>(Seconds_));
+    Start_ = Last_ = UseOf(Pid_).Seconds;
+    Started_ = Clock_();
+    Moved_ = false;
   }
-  bool TimedOut() const { return TimedOut_; }
+  // Bytes moved between the decoder and the program.
+  void Moved() { Moved_ = true; }
+
+  TVerdict Check() {
+    const TProcessUse use = UseOf(Pid_);
+    if (use.Seconds - Start_ > Seconds_) return TVerdict::OverTime;
+    const bool busy = use.Working || use.Seconds > Last_ || Moved_;
+    Last_ = use.Seconds;
+    Moved_ = false;
+    if (busy) return TVerdict::Going;
+    const std::chrono::duration<double> waited = Clock_() - Started_;
+    return waited.count() >= Seconds_ ? TVerdict::Stuck : TVerdict::Going;
+  }
+
+ private:
+  pid_t Pid_;
+  double Seconds_;
+  TDecodeClock Clock_;
+  double Start_ = 0;
+  double Last_ = 0;
+  TClock::time_point Started_;
+  bool Moved_ = false;
+};
+
+// The socket to the decoder, read and written within the decode's time
+// limit; a wait also ends when the cancel flag is set. The descriptor stays
+// the caller's.
+class TChannel : public decoding::TByteSource, public decoding::TByteSink {
+ public:
+  TChannel(int Fd, pid_t Pid, double Seconds) : Fd_(Fd), Timer_(Pid, Seconds, DecodeClock()) {}
+
+  void Restart() { Timer_.Restart(); }
+  bool TimedOut() const { return Verdict_ != TDecodeTimer::TVerdict::Going; }
+  // True when the decoder used up its processor time (rather than hung).
+  bool OverTime() const { return Verdict_ == TDecodeTimer::TVerdict::OverTime; }
   bool Cancelled() const { return Cancelled_; }
 
   bool Read(void* Data, size_t Size) override {
     return decoding::TransferAll(static_cast<uint8_t*>(Data), Size, [&](uint8_t* At, size_t Left) {
-      return Wait(POLLIN) ? ::recv(Fd_, At, Left, 0) : ssize_t{0};
+      return Wait(POLLIN) ? Moved(::recv(Fd_, At, Left, 0)) : ssize_t{0};
     });
   }
 
   bool Write(const void* Data, size_t Size) override {
     return decoding::TransferAll(
         static_cast<const uint8_t*>(Data), Size, [&](const uint8_t* At, size_t Left) {
-          return Wait(POLLOUT) ? ::send(Fd_, At, Left, MSG_NOSIGNAL) : ssize_t{0};
+          return Wait(POLLOUT) ? Moved(::send(Fd_, At, Left, MSG_NOSIGNAL)) : ssize_t{0};
         });
   }
 
  private:
-  // Waits until the socket is ready for Events; false at the deadline, on a
-  // cancel or on an error.
+  ssize_t Moved(ssize_t Bytes) {
+    if (Bytes > 0) Timer_.Moved();
+    return Bytes;
+  }
+
+  // Waits until the socket is ready for Events; false at the time limit, on
+  // a cancel or on an error.
   bool Wait(short Events) {
     for (;;) {
       if (CancelRequested.load()) {
         Cancelled_ = true;
         return false;
       }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline_ - Clock_());
-      if (left.count() <= 0) {
-        TimedOut_ = true;
-        return false;
-      }
+      Verdict_ = Timer_.Check();
+      if (Verdict_ != TDecodeTimer::TVerdict::Going) return false;
       pollfd entry{Fd_, Events, 0};
-      const int ready =
-          ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), CancelCheckMillis)));
+      const int ready = ::poll(&entry, 1, CancelCheckMillis);
       if (ready < 0 && errno == EINTR) continue;
       if (ready < 0) return false;
       if (ready > 0) return true;
@@ -104,10 +181,8 @@ class TChannel : public decoding::TByteSource, public decoding::TByteSink {
   }
 
   int Fd_;
-  double Seconds_;
-  TDecodeClock Clock_;
-  TClock::time_point Deadline_;
-  bool TimedOut_ = false;
+  TDecodeTimer Timer_;
+  TDecodeTimer::TVerdict Verdict_ = TDecodeTimer::TVerdict::Going;
   bool Cancelled_ = false;
 };
 
@@ -235,43 +310,105 @@ struct TExchange {
   uint32_t HeaderHeight = 0;
   uint32_t Shrink = 1;  // the factor the decoder was let shrink the picture by
   TMemoryLease Lease;  // the picture's share of the budget
+  std::string Refusal;  // why the picture was not admitted
   bool TimedOut = false;
+  bool OverTime = false;  // the time limit ran out as processor time
   bool Cancelled = false;
 };
 
-TExchange Exchange(int Fd, const decoding::TRequest& Request, const std::vector<uint8_t>* Bytes,
-                   const TShrinkFn& Shrink, double Seconds) {
-  TExchange out;
-  TChannel channel(Fd, Seconds);
-  if (decoding::WriteRequest(channel, Request, Bytes)) {
+// How a decode is admitted: the shrink the caller allows and the copies of
+// the picture it will hold at once while it works on it.
+struct TAdmissionPlan {
+  TShrinkFn Shrink;
+  uint32_t HeldCopies = 1;
+  uint64_t UnknownSizeBytes = 0;  // the decoder's share when its header tells no size
+};
+
+// Admits a decode against the budget: before the decoder goes on, what it
+// will cost the decoder (its own work, at the factor allowed) and the
+// caller (its copies of the picture handed over); when the picture
+// arrives, the caller's share of it. A decode that cannot fit the budget at
+// all is refused.
+class TAdmitter {
+ public:
+  TAdmitter(const TAdmissionPlan& Plan, TChannel& Channel, TExchange& Out)
+      : Plan_(Plan), Channel_(Channel), Out_(Out) {}
+
+  bool operator()(const decoding::TAdmission& Admission) {
+    return Admission.Final ? AdmitArrival(Admission) : AdmitDecode(Admission);
+  }
+
+ private:
+  bool AdmitDecode(const decoding::TAdmission& Header) {
+    Out_.HeaderWidth = Header.Width;
+    Out_.HeaderHeight = Header.Height;
+    uint64_t decoder = Plan_.UnknownSizeBytes, handed = 0;
+    if (Header.Width > 0 && Header.Height > 0) {
+      // The decoder shrinks only pictures of whole bytes of colour.
+      if (Plan_.Shrink && decoding::ShrinksDepth(Header.BitsPerPixel))
+        Out_.Shrink = std::clamp<uint32_t>(Plan_.Shrink(Header.Width, Header.Height), 1,
+                                           decoding::MaxShrinkFactor);
+      handed = decoding::DecodedBytes(decoding::ShrunkSide(Header.Width, Out_.Shrink),
+                                      decoding::ShrunkSide(Header.Height, Out_.Shrink),
+                                      Header.BitsPerPixel);
+      decoder = Header.Cost.DecoderBytes(handed, Out_.Shrink);
+    }
+    if (!Admit(decoder + handed * Plan_.HeldCopies)) return false;
+    // A decoder that has already ended cannot take the go-ahead; what it
+    // wrote before is still read, and its end gives the reason.
+    decoding::WriteGoAhead(Channel_, Out_.Shrink, decoder);
+    return true;
+  }
+
+  bool AdmitArrival(const decoding::TAdmission& Picture) {
+    const uint64_t held = Picture.Bytes * Plan_.HeldCopies;
+    if (held <= Out_.Lease.Bytes()) return true;
+    Out_.Lease.Release();
+    return Admit(held);
+  }
+
+  // Waits until Bytes fit the budget; false, with the reason, when they
+  // never can. The time limit starts afresh once they do.
+  bool Admit(uint64_t Bytes) {
     TMemoryBudget& budget = PictureBudget();
-    const auto admit = [&](uint32_t Width, uint32_t Height, uint64_t Size, bool Final) {
-      if (!Final) {
-        out.HeaderWidth = Width;
-        out.HeaderHeight = Height;
-        if (Shrink && Width > 0 && Height > 0)
-          out.Shrink = std::clamp<uint32_t>(Shrink(Width, Height), 1, decoding::MaxShrinkFactor);
-        out.Lease = budget.Acquire(Size / (uint64_t{out.Shrink} * out.Shrink));
-        channel.Restart();
-        // A decoder that has already ended cannot take the go-ahead; what it
-        // wrote before is still read, and its end gives the reason.
-        decoding::WriteGoAhead(channel, out.Shrink);
-        return true;
-      }
-      if (Size > out.Lease.Bytes()) {
-        out.Lease.Release();
-        out.Lease = budget.Acquire(Size);
-        channel.Restart();
-      }
-      return true;
-    };
-    out.Answer = Request.MetadataOnly ? decoding::ReadMetadataAnswer(channel)
-                                      : decoding::ReadAnswer(channel, Request.MaxPixels, admit);
-    if (out.Answer.Picture == nullptr) out.Lease.Release();
+    if (Bytes > budget.Capacity()) {
+      Out_.Refusal = "the picture needs more memory than allowed";
+      return false;
+    }
+    Out_.Lease = budget.Acquire(Bytes);
+    Channel_.Restart();
+    return true;
+  }
+
+  const TAdmissionPlan& Plan_;
+  TChannel& Channel_;
+  TExchange& Out_;
+};
+
+TExchange Exchange(int Fd, pid_t Pid, const decoding::TRequest& Request,
+                   const std::vector<uint8_t>* Bytes, const TAdmissionPlan& Plan, double Seconds) {
+  TExchange out;
+  TChannel channel(Fd, Pid, Seconds);
+  if (decoding::WriteRequest(channel, Request, Bytes)) {
+    TAdmitter admit(Plan, channel, out);
+    out.Answer = Request.MetadataOnly
+                     ? decoding::ReadMetadataAnswer(channel)
+                     : decoding::ReadAnswer(channel, Request.MaxPixels, std::ref(admit));
+    if (!out.Refusal.empty()) out.Answer.Failure = out.Refusal;
+    if (out.Answer.Picture == nullptr) {
+      out.Lease.Release();
+    } else {
+      // The decoder's work is done: the caller's copies stay admitted.
+      out.Lease.ShrinkTo(decoding::DecodedBytes(FreeImage_GetWidth(out.Answer.Picture),
+                                                FreeImage_GetHeight(out.Answer.Picture),
+                                                FreeImage_GetBPP(out.Answer.Picture)) *
+                         Plan.HeldCopies);
+    }
   } else {
     out.Answer.Failure = "the decoder did not take the file";
   }
   out.TimedOut = channel.TimedOut();
+  out.OverTime = channel.OverTime();
   out.Cancelled = channel.Cancelled();
   return out;
 }
@@ -302,6 +439,11 @@ TMemoryBudget& PictureBudget() {
 void SetDecodeClock(TDecodeClock Clock) {
   std::lock_guard<std::mutex> lock(SettingsMutex);
   ClockOverride = std::move(Clock);
+}
+
+TDecodeClock DecodeClockSetByTest() {
+  std::lock_guard<std::mutex> lock(SettingsMutex);
+  return ClockOverride;
 }
 
 TDecodeClock DecodeClock() {
@@ -388,12 +530,12 @@ struct TDecoderSession::TState {
   // turns out to have gone before it took the request is replaced once, so
   // that its end costs no file.
   TExchange Serve(const TDecodeLimits& Limits, const decoding::TRequest& Request,
-                  const std::vector<uint8_t>* Bytes, const TShrinkFn& Shrink, double Seconds,
+                  const std::vector<uint8_t>* Bytes, const TAdmissionPlan& Plan, double Seconds,
                   std::string& Failure) {
     for (bool retry = true;; retry = false) {
       if (!Ready(Limits, Failure)) return {};
       const bool kept = Served > 0;
-      TExchange exchange = Exchange(Fd, Request, Bytes, Shrink, Seconds);
+      TExchange exchange = Exchange(Fd, Process->Pid(), Request, Bytes, Plan, Seconds);
       if (retry && kept && !exchange.Answer.Taken && !exchange.TimedOut && !exchange.Cancelled) {
         Finish(false);
         continue;
@@ -410,7 +552,8 @@ struct TDecoderSession::TState {
     }
     if (Exchange.TimedOut) {
       Finish(false);
-      return "the decoder was stopped after " + std::to_string(static_cast<long>(Seconds)) + " s";
+      return "the decoder was stopped after " + std::to_string(static_cast<long>(Seconds)) +
+             (Exchange.OverTime ? " s of processor time" : " s");
     }
     const std::string ended = Finish(true);
     return ended.empty() ? Exchange.Answer.Failure : ended;
@@ -447,8 +590,9 @@ TIsolatedDecode TDecoderSession::Decode(const TDecodeRequest& Request) {
   request.Name = NameOf(Request.Path);
   request.Path = Request.Path;
   const double seconds = TimeLimitFor(limits, FileBytesOf(Request.Path, Request.Bytes));
-  TExchange exchange =
-      State_->Serve(limits, request, Request.Bytes, Request.Shrink, seconds, result.Failure);
+  const TAdmissionPlan plan{Request.Shrink, std::clamp<uint32_t>(Request.HeldCopies, 1, 8),
+                            limits.UnknownSizeBytes};
+  TExchange exchange = State_->Serve(limits, request, Request.Bytes, plan, seconds, result.Failure);
   if (!State_->Process) return result;  // none could be started
   if (IsWhole(request, exchange)) {
     result.Picture = exchange.Answer.Picture;
@@ -481,7 +625,7 @@ bool TDecoderSession::ReadHeifMetadata(const std::string& Path, TPictureMetadata
   request.Name = NameOf(Path);
   request.Path = Path;
   const double seconds = TimeLimitFor(limits, FileBytesOf(Path, nullptr));
-  TExchange exchange = State_->Serve(limits, request, nullptr, {}, seconds, Failure);
+  TExchange exchange = State_->Serve(limits, request, nullptr, TAdmissionPlan(), seconds, Failure);
   if (!State_->Process) return false;
   if (IsWhole(request, exchange)) {
     Metadata = std::move(exchange.Answer.Metadata);

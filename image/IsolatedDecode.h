@@ -37,6 +37,9 @@ struct TDecodeLimits {
   uint64_t BudgetBytes = uint64_t(1) << 30;
   // Files one decoder process serves before a fresh one takes over.
   unsigned FilesPerDecoder = 64;
+  // What a decode whose header tells no picture size may take in the
+  // decoder (a decode that would need more fails for want of memory).
+  uint64_t UnknownSizeBytes = uint64_t(256) << 20;
 };
 
 TDecodeLimits DecodeLimits();
@@ -52,6 +55,9 @@ TMemoryBudget& PictureBudget();
 using TDecodeClock = std::function<std::chrono::steady_clock::time_point()>;
 void SetDecodeClock(TDecodeClock Clock);
 TDecodeClock DecodeClock();
+// The clock a test set; empty when none is (the in-process decodes then
+// count their thread's processor time).
+TDecodeClock DecodeClockSetByTest();
 
 // The decoder program: the one set here, else $PICTRIM_DECODER, else
 // pictrim-decoder beside the running program, else the one of the build.
@@ -89,6 +95,9 @@ struct TDecodeRequest {
   std::string Path;
   const std::vector<uint8_t>* Bytes = nullptr;
   TShrinkFn Shrink;  // none: the picture comes whole
+  // Pictures of the size handed over that the caller holds at once while it
+  // works on it (its rescales and conversions): admitted with the decode.
+  uint32_t HeldCopies = 1;
 };
 
 // A decoder process serving one caller (one thread at a time), file after

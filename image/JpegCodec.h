@@ -62,7 +62,8 @@ using TAdmitFn = bool (*)(void* Context, uint32_t Width, uint32_t Height, uint64
 struct TLimits {
   int MaxScans = 0;    // a decode that reaches more scans stops; 0: no limit
   double Seconds = 0;  // time allowed from admission on; 0: no limit
-  std::function<std::chrono::steady_clock::time_point()> Clock;  // Seconds run on; none: steady
+  // The clock Seconds run on; none: the decoding thread's processor time.
+  std::function<std::chrono::steady_clock::time_point()> Clock;
   const std::atomic<bool>* Cancel = nullptr;  // when set, the decode stops within moments
   TAdmitFn Admit = nullptr;                   // none: every decode is admitted
   void* AdmitContext = nullptr;

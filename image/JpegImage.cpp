@@ -126,7 +126,7 @@ jpegcodec::TLimits TJpegImage::Limits() const {
   jpegcodec::TLimits limits;
   limits.MaxScans = MaxJpegScans;
   limits.Seconds = SecondsFor(File_ ? File_->Size() : Encoded_.size());
-  limits.Clock = DecodeClock();
+  limits.Clock = DecodeClockSetByTest();
   limits.Cancel = Cancel_;
   limits.Admit = AdmitDecode;
   return limits;

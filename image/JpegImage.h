@@ -56,6 +56,9 @@ class EJpegCancelled : public EJpegStopped {
 // write about ten.
 inline constexpr int MaxJpegScans = 100;
 
+// The longest side the JPEG encoder writes.
+inline constexpr uint32_t MaxJpegSide = 65500;
+
 class TJpegImage {
  public:
   static constexpr int DefaultQuality = 90;

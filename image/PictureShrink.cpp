@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace pictrim::decoding {
@@ -209,6 +210,44 @@ FIBITMAP* ShrinkRgbRows(const uint8_t* Pixels, size_t Stride, uint32_t Width, ui
   if (out == nullptr) return nullptr;
   AverageBlocks([&](uint32_t Y) { return Pixels + size_t{Y} * Stride; }, Width, Height, Channels,
                 Factor, FI_RGBA_RED != 0, out);
+  return out;
+}
+
+TBlockAverages::TBlockAverages(uint32_t Width, uint32_t Height, uint32_t Factor)
+    : Width_(Width), Height_(Height), Factor_(Factor) {
+  if (Factor < 1 || Factor > MaxShrinkFactor || Width == 0 || Height == 0) return;
+  Columns_ = ShrunkSide(Width, Factor);
+  Rows_ = ShrunkSide(Height, Factor);
+  try {
+    ColumnOf_.resize(Width);
+    RowOf_.resize(Height);
+    for (uint32_t x = 0; x < Width; ++x) ColumnOf_[x] = x / Factor;
+    for (uint32_t y = 0; y < Height; ++y) RowOf_[y] = y / Factor;
+    Sums_.assign(size_t{Columns_} * Rows_ * 3, 0);
+  } catch (const std::bad_alloc&) {
+    Sums_.clear();
+  }
+}
+
+FIBITMAP* TBlockAverages::Finish() const {
+  if (!Valid()) return nullptr;
+  FIBITMAP* out = FreeImage_Allocate(static_cast<int>(Columns_), static_cast<int>(Rows_), 24,
+                                     FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+  if (out == nullptr) return nullptr;
+  const uint32_t lastColumns = Width_ - (Columns_ - 1) * Factor_;
+  for (uint32_t row = 0; row < Rows_; ++row) {
+    const uint32_t rows = std::min(Factor_, Height_ - row * Factor_);
+    const TDivision whole(Factor_ * rows);
+    const TDivision last(lastColumns * rows);
+    const uint16_t* sum = Sums_.data() + size_t{row} * Columns_ * 3;
+    BYTE* line = FreeImage_GetScanLine(out, static_cast<int>(Rows_ - 1 - row));
+    for (uint32_t column = 0; column < Columns_; ++column, sum += 3, line += 3) {
+      const TDivision& divide = column + 1 < Columns_ ? whole : last;
+      line[FI_RGBA_RED] = divide(sum[0]);
+      line[FI_RGBA_GREEN] = divide(sum[1]);
+      line[FI_RGBA_BLUE] = divide(sum[2]);
+    }
+  }
   return out;
 }
 

@@ -8,6 +8,7 @@
 #include <FreeImage.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace pictrim::decoding {
 
@@ -28,6 +29,8 @@ uint32_t ShrinkFactorFor(uint32_t Width, uint32_t Height, uint32_t TargetWidth,
 
 // True for the pictures ShrinkPicture takes: 8-bit samples, 3 or 4 per pixel.
 bool CanShrink(FIBITMAP* Picture);
+// True for the depths of such pictures (bits per pixel).
+inline bool ShrinksDepth(uint32_t BitsPerPixel) { return BitsPerPixel == 24 || BitsPerPixel == 32; }
 
 // A new picture of Picture shrunk by Factor, with its resolution,
 // background colour and colour profile; null when Factor is below 2, the
@@ -39,6 +42,38 @@ FIBITMAP* ShrinkPicture(FIBITMAP* Picture, uint32_t Factor);
 // result is as the image library keeps pictures. Null as above.
 FIBITMAP* ShrinkRgbRows(const uint8_t* Pixels, size_t Stride, uint32_t Width, uint32_t Height,
                         uint32_t Channels, uint32_t Factor);
+
+// The averages of the Factor x Factor blocks of a Width x Height picture
+// whose pixels come one by one, in any order (the tiles of a grid, turned):
+// the picture ShrinkRgbRows makes of the same pixels in rows. A pixel never
+// added counts as black.
+class TBlockAverages {
+ public:
+  TBlockAverages(uint32_t Width, uint32_t Height, uint32_t Factor);
+  // False when Factor is out of range or there was no memory.
+  bool Valid() const { return !Sums_.empty(); }
+  // Adds the pixel at X, Y (red, green, blue; X, Y within the picture).
+  void Add(uint32_t X, uint32_t Y, const uint8_t* Rgb) {
+    uint16_t* sum = Sums_.data() + (size_t{RowOf_[Y]} * Columns_ + ColumnOf_[X]) * 3;
+    sum[0] = static_cast<uint16_t>(sum[0] + Rgb[0]);
+    sum[1] = static_cast<uint16_t>(sum[1] + Rgb[1]);
+    sum[2] = static_cast<uint16_t>(sum[2] + Rgb[2]);
+  }
+  // The 24-bit picture of the averages, as the image library keeps
+  // pictures; null without memory.
+  FIBITMAP* Finish() const;
+  // Bytes it holds besides the picture Finish makes, for a picture of
+  // ShrunkWidth x ShrunkHeight blocks.
+  static uint64_t BytesFor(uint32_t ShrunkWidth, uint32_t ShrunkHeight) {
+    return uint64_t{ShrunkWidth} * ShrunkHeight * 3 * sizeof(uint16_t);
+  }
+
+ private:
+  uint32_t Width_, Height_, Factor_;
+  uint32_t Columns_ = 0, Rows_ = 0;
+  std::vector<uint32_t> ColumnOf_, RowOf_;
+  std::vector<uint16_t> Sums_;
+};
 
 // The picture rescaled to Width x Height, neither side larger than now,
 // with the image library's box filter: each pixel the average of the pixels

@@ -1,5 +1,9 @@
 #include "platform/Paths.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -25,6 +29,22 @@ std::string CanonicalFolder(const std::string& Folder) {
   return IncludeTrailingDelimiter(text);
 }
 
+std::string EnvironmentValue(const char* Name) {
+  const char* value = std::getenv(Name);
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string HomeFolder() {
+  std::string home = EnvironmentValue("HOME");
+  if (home.empty()) {
+    if (const passwd* entry = ::getpwuid(::getuid());
+        entry != nullptr && entry->pw_dir != nullptr) {
+      home = entry->pw_dir;
+    }
+  }
+  return home;
+}
+
 std::string ExecutableFolder() {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -32,20 +52,16 @@ std::string ExecutableFolder() {
   return IncludeTrailingDelimiter(exe.parent_path().string());
 }
 
-std::string PathLengthProblem(const std::string& Path) {
-  if (Path.size() > MaxPathBytes) {
-    return "the path is longer than " + std::to_string(MaxPathBytes) + " bytes";
-  }
+TPathLength PathLengthOf(const std::string& Path) {
+  if (Path.size() > MaxPathBytes) return TPathLength::PathTooLong;
   size_t start = 0;
   while (start < Path.size()) {
     size_t end = Path.find(PathDelimiter, start);
     if (end == std::string::npos) end = Path.size();
-    if (end - start > MaxNameBytes) {
-      return "a name in the path is longer than " + std::to_string(MaxNameBytes) + " bytes";
-    }
+    if (end - start > MaxNameBytes) return TPathLength::NameTooLong;
     start = end + 1;
   }
-  return {};
+  return TPathLength::Fits;
 }
 
 std::string ResolvedPath(const std::string& Path) {

@@ -26,14 +26,21 @@ std::string CanonicalFolder(const std::string& Folder);
 // The folder that holds the running executable, ending with the delimiter.
 std::string ExecutableFolder();
 
+// The value of an environment variable; empty when it is not set.
+std::string EnvironmentValue(const char* Name);
+
+// The user's home folder: $HOME, else the one the user database names.
+std::string HomeFolder();
+
 // The longest path and the longest name of a folder entry, in bytes, that
 // the file system takes.
 inline constexpr size_t MaxPathBytes = 4095;
 inline constexpr size_t MaxNameBytes = 255;
 
-// Why Path cannot be used because of its length, in a few words; "" when
-// its length is fine.
-std::string PathLengthProblem(const std::string& Path);
+// Whether Path can be used for its length: too long as a whole, a name in
+// it too long, or fine.
+enum class TPathLength { Fits, PathTooLong, NameTooLong };
+TPathLength PathLengthOf(const std::string& Path);
 
 // Path made absolute, with every link, "." and ".." resolved as far as the
 // path exists; the rest, not there yet, is resolved by its text alone.

@@ -1,11 +1,28 @@
 #include "ui/Controls.h"
 
+#include <QApplication>
+#include <QFontMetricsF>
 #include <QLineEdit>
+
+#include <algorithm>
+#include <cmath>
 
 #include "ui/RadioGroup.h"
 #include "widgets/ColorButton.h"
 
 namespace pictrim::controls {
+
+namespace {
+
+// The line height of the design font, DejaVu Sans at 11 pixels.
+constexpr double DesignLineHeight = 13.0;
+
+}  // namespace
+
+int Scaled(int DesignPixels) {
+  const double scale = QFontMetricsF(QApplication::font()).height() / DesignLineHeight;
+  return std::max(DesignPixels, static_cast<int>(std::lround(DesignPixels * scale)));
+}
 
 QVBoxLayout* TightColumn(QWidget* Parent, int Margin, int Spacing) {
   auto* layout = new QVBoxLayout(Parent);
@@ -24,13 +41,13 @@ TGradientColorButton* ExecuteButton(const char* Name) {
   auto* button = Named(new TGradientColorButton, Name);
   button->SetCaption(QStringLiteral("Größe ändern AUSFÜHREN"));
   button->SetColor(TSystemColor::ActiveBorder);
-  button->setFixedHeight(ExecuteHeight);
+  button->setFixedHeight(Scaled(ExecuteHeight));
   return button;
 }
 
 QLineEdit* CustomSizeEdit(TRadioGroup* Group, int Entry, const char* Name) {
   auto* edit = Named(new QLineEdit, Name);
-  edit->setFixedSize(49, EditHeight);
+  edit->setFixedSize(Scaled(49), Scaled(EditHeight));
   Group->AddToItem(Entry, edit);
   return edit;
 }

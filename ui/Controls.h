@@ -22,8 +22,14 @@ class TRadioGroup;
 
 namespace controls {
 
+// Heights at the design font (11 pixels); Scaled gives them at the font in use.
 inline constexpr int EditHeight = 20;
 inline constexpr int ExecuteHeight = 25;
+
+// Design pixels at the font in use: a font grown with the screen's font
+// resolution (QT_FONT_DPI, a desktop's text scaling) grows the controls
+// with it; never less than the design.
+int Scaled(int DesignPixels);
 
 inline QString Q(const std::string& Text) {
   return QString::fromStdString(Text);

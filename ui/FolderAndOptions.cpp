@@ -61,22 +61,22 @@ void TFolderAndOptions::BuildFolderGroup() {
   // The placeholder entry keeps its index but is never seen or chosen.
   PathRadioGroup->Item(0)->hide();
   PathButton = Named(new QPushButton, "PathButton");
-  PathButton->setFixedHeight(PathButtonHeight);
+  PathButton->setFixedHeight(Scaled(PathButtonHeight));
   LanguageComboBox1 = Named(new QComboBox, "LanguageComboBox1");
-  LanguageComboBox1->setMinimumWidth(110);
-  LanguageComboBox1->setFixedHeight(PathButtonHeight);
+  LanguageComboBox1->setMinimumWidth(Scaled(110));
+  LanguageComboBox1->setFixedHeight(Scaled(PathButtonHeight));
   // Its own weight, so that the bold group it sits in on tab 3 leaves it plain.
   SetBold(LanguageComboBox1, false);
   PathRadioGroup->AddToItem(0, PathButton);
   PathRadioGroup->ItemCell(0)->addWidget(LanguageComboBox1);
   PathEdit = Named(new QLineEdit, "PathEdit");
   PathEdit->setReadOnly(true);
-  PathEdit->setFixedHeight(EditHeight);
+  PathEdit->setFixedHeight(Scaled(EditHeight));
   PathRadioGroup->AddToItem(1, PathEdit, 1);
   // A list to pick from: its placeholder shows while nothing is picked and
   // is no text anybody could edit.
   PathComboBox = Named(new QComboBox, "PathComboBox");
-  PathComboBox->setFixedHeight(EditHeight + 1);
+  PathComboBox->setFixedHeight(Scaled(EditHeight + 1));
   PathComboBox->setEnabled(false);
   PathRadioGroup->AddToItem(2, PathComboBox, 1);
 }
@@ -92,7 +92,7 @@ void TFolderAndOptions::BuildOptionsGroup() {
       Named(new QCheckBox(QStringLiteral("Text ins Bild einkopieren :")), "TextCheckBox");
   PictureText = Named(new QLineEdit, "PictureText");
   PictureText->setMaxLength(255);
-  PictureText->setFixedHeight(EditHeight);
+  PictureText->setFixedHeight(Scaled(EditHeight));
   PictureText->setEnabled(false);
   CheckBoxTop = Named(new QCheckBox, "CheckBoxTop");
   CheckBoxTop->setEnabled(false);
@@ -101,7 +101,7 @@ void TFolderAndOptions::BuildOptionsGroup() {
   QualityLabel = Named(new QLabel, "QualityLabel");
   QualitySpinBox = Named(new QSpinBox, "QualitySpinBox");
   QualitySpinBox->setRange(0, MaxJobQuality);  // 0: the jobs' own qualities
-  QualitySpinBox->setFixedHeight(EditHeight);
+  QualitySpinBox->setFixedHeight(Scaled(EditHeight));
   QualityLabel->setBuddy(QualitySpinBox);
   NoEnlargeCheckBox = Named(new QCheckBox, "NoEnlargeCheckBox");
   StrictSizeCheckBox = Named(new QCheckBox, "StrictSizeCheckBox");
@@ -147,8 +147,8 @@ void TFolderAndOptions::ApplyTexts() {
 void TFolderAndOptions::SetPathCaptions(const QString& Chooser, const QString& Favourites) {
   ChooserCaption_ = Chooser;
   FavouritesCaption_ = Favourites;
-  PathButton->setFixedWidth(std::max(
-      {PathButtonMinWidth, WidthFor(PathButton, Chooser), WidthFor(PathButton, Favourites)}));
+  PathButton->setFixedWidth(std::max({Scaled(PathButtonMinWidth), WidthFor(PathButton, Chooser),
+                                      WidthFor(PathButton, Favourites)}));
   ShowPathCaption();
 }
 

@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <climits>
@@ -35,6 +36,7 @@
 #include "ui/RadioGroup.h"
 #include "ui/RenameTab.h"
 #include "ui/ResizeTab.h"
+#include "ui/ScreenFit.h"
 #include "ui/SelectPathWindow.h"
 #include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
@@ -45,15 +47,8 @@ using namespace controls;
 
 namespace {
 
-// Window and panel sizes. The stand-in face of the window font runs wider
-// than the original's, so the window is a little wider than 394 pixels to
-// keep every caption whole, and taller for the JPEG options and the strip
-// that tells how the last job ended.
-constexpr int ClientWidth = 420;
-constexpr int PageWidth = 403;
-constexpr int PageHeight = 381;
-constexpr int ResultBarHeight = 38;
-constexpr int ClientHeight = 8 + PageHeight + 4 + ResultBarHeight + 22;
+// The margin around the pages and the strip below them.
+constexpr int WindowMargin = 8;
 
 // The folder a drop names: the first local folder among its URLs.
 std::optional<std::string> DroppedFolder(const QMimeData* Data) {
@@ -100,7 +95,7 @@ TMainForm::TMainForm(QWidget* Parent) : QMainWindow(Parent) {
   BuildWindow();
   ConnectHandlers();
   AddShortcuts();
-  ProgressWin_ = std::make_unique<TProgressWin>(ErrorLog_);
+  ProgressWin_ = std::make_unique<TProgressWin>(ErrorLog_, this);
   Target_ = std::make_unique<TWindowBatchTarget>(
       [this](const TBatchMessage& Message) { HandleNotification(Message); });
   Jobs_ = std::make_unique<TJobThread>();
@@ -115,22 +110,16 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::BuildWindow() {
-  // A fixed frame: no maximise button, no resizing; still a main window for
-  // the task bar.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  // The window takes the size its pages ask for and follows the screen: it
+  // can be resized, and pages that do not fit scroll (ScreenFit.h).
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(8, 8, ClientWidth - 8 - PageWidth, 0);
-  MainStack = Named(new QStackedWidget(central), "MainStack");
-  MainStack->setFixedSize(PageWidth, PageHeight);
+  layout->setContentsMargins(WindowMargin, WindowMargin, WindowMargin, 0);
   layout->setSpacing(4);
-  layout->addWidget(MainStack);
+  MainStack = Named(new QStackedWidget(central), "MainStack");
+  layout->addWidget(MainStack, 1);
   ResultBar = new TJobResultBar;
-  ResultBar->setFixedSize(PageWidth, ResultBarHeight);
   layout->addWidget(ResultBar);
-  layout->addStretch(1);
   setCentralWidget(central);
 
   PageControl1 = Named(new QTabWidget, "PageControl1");
@@ -138,12 +127,12 @@ void TMainForm::BuildWindow() {
   TabSheet1 = new TResizeTab;
   TabSheet2 = new TFileSizeTab;
   TabSheet3 = new TRenameTab;
-  PageControl1->addTab(TabSheet1, QStringLiteral("Größe ändern"));
-  PageControl1->addTab(TabSheet2, QStringLiteral("Dateigröße ändern"));
-  PageControl1->addTab(TabSheet3, QStringLiteral("Dateinamen anpassen"));
+  PageControl1->addTab(new TScrollPage(TabSheet1), QStringLiteral("Größe ändern"));
+  PageControl1->addTab(new TScrollPage(TabSheet2), QStringLiteral("Dateigröße ändern"));
+  PageControl1->addTab(new TScrollPage(TabSheet3), QStringLiteral("Dateinamen anpassen"));
   SharedArea = new TFolderAndOptions;
   TabSheet1->TakeSharedArea(SharedArea);
-  ProgressPanel = new TProgressPanel(PageWidth);
+  ProgressPanel = new TProgressPanel;
   MainStack->addWidget(PageControl1);
   MainStack->addWidget(ProgressPanel);
   MainStack->setCurrentWidget(PageControl1);
@@ -154,7 +143,6 @@ void TMainForm::BuildWindow() {
   StatusPanel->setMinimumWidth(1);
   status->addWidget(StatusPanel, 1);
   setStatusBar(status);
-  setFixedSize(ClientWidth, ClientHeight);
   SetExecuteButtons(false);
 }
 
@@ -171,6 +159,8 @@ void TMainForm::ConnectHandlers() {
           &TMainForm::JPEGbutton2Click);
   connect(TabSheet3->EditFileNameButton, &QToolButton::clicked, this,
           &TMainForm::EditFileNameButtonClick);
+  connect(TabSheet3->UndoRenameButton, &QPushButton::clicked, this,
+          &TMainForm::UndoRenameButtonClick);
   connect(ProgressPanel->AbbrechenBitBtn, &QPushButton::clicked, this,
           &TMainForm::AbbrechenBitBtnClick);
   connect(SharedArea->LanguageComboBox1, &QComboBox::activated, this,
@@ -212,6 +202,11 @@ void TMainForm::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
   if (Shown_) return;
   Shown_ = true;
+  // The natural size, as far as the screen has room for it; moved to another
+  // screen, the window fits that one.
+  FitToScreen(this, sizeHint());
+  if (QWindow* handle = windowHandle())
+    connect(handle, &QWindow::screenChanged, this, [this] { FitToScreen(this, size()); });
   FormShow();
 }
 
@@ -470,36 +465,6 @@ void TMainForm::JobFinished() {
   if (MainStack->currentWidget() != PageControl1) ShowJobEnd();
 }
 
-void TMainForm::EditFileNameButtonClick() {
-  if (JobRunning()) return;
-  QToolButton* button = TabSheet3->EditFileNameButton;
-  button->setEnabled(false);
-  TRenameAccount account;
-  const int format = TabSheet3->RadioGroup3->ItemIndex();
-  const auto& modes = TRenameTab::RenameModes;
-  if (format >= 0 && format < static_cast<int>(modes.size())) {
-    TRenameOptions options;
-    options.Mode = modes[format];
-    options.ExifDate = TabSheet3->ExifDateCheckBox->isChecked();
-    // A message box per file until the user asks for no more in this run.
-    const TRenameListener boxes =
-        [skip = false, caption = RenameMessagesCaption_](const TRenameResult& Result) mutable {
-          if (!skip) skip = ShowCheckedMessage(RenameResultText(Result), caption);
-        };
-    Renaming_ = true;
-    account = TreeRenameCameraFiles(Target_.get(), options, boxes, ErrorLog_);
-    Renaming_ = false;
-  }
-  SetStatus(RenameStatusText(account.Renamed));
-  // The account of a run that listed files; a run that found none says nothing.
-  const bool listed = account.Renamed + account.Skipped + account.Failed > 0;
-  ResultBar->ShowResult(listed ? std::vector<std::string>{RenameAccountText(account, false)}
-                               : std::vector<std::string>(),
-                        std::string());
-  ShowErrorLines();
-  button->setEnabled(true);
-}
-
 void TMainForm::AbbrechenBitBtnClick() {
   Target_->post({WM_BATCH_CANCEL, 0, 0, std::string()});
   Target_->pump();
@@ -552,7 +517,7 @@ void TMainForm::ShowJobEnd() {
 // The error lines of the jobs so far, when there are any, in the progress window.
 void TMainForm::ShowErrorLines() {
   if (!ErrorLog_.empty())
-    ProgressWin_->ShowErrorLayout(TProgressWin::MainErrorWidth, TProgressWin::MainErrorOkLeft);
+    ProgressWin_->ShowErrorLayout(TProgressWin::MainErrorWidth);
   else
     ProgressWin_->hide();
 }

@@ -19,6 +19,7 @@
 
 #include "engine/JobAccount.h"
 #include "platform/BatchTarget.h"
+#include "rename/FileRename.h"
 #include "settings/Ini.h"
 #include "ui/ElidingLabel.h"
 #include "util/ErrorLog.h"
@@ -77,6 +78,7 @@ class TMainForm : public QMainWindow {
   void ResizeButton1Click();
   void JPEGbutton2Click();
   void EditFileNameButtonClick();
+  void UndoRenameButtonClick();
   void AbbrechenBitBtnClick();
   void LanguageComboBox1Change();
 
@@ -153,6 +155,12 @@ class TMainForm : public QMainWindow {
   void JobFinished();
   void ShowJobEnd();
   void ShowErrorLines();
+
+  // Renaming, in one place (MainRename.cpp): a run over Folder after its
+  // preview and the user's yes; the account of what it did.
+  TRenameAccount RenameAfterPreview(const std::string& Folder, const TRenameOptions& Options);
+  // The end of a renaming run or its undo: status, account, error lines.
+  void ShowRenameEnd(const std::string& Status, const TRenameAccount& Account);
 
   // Settings, in one place (MainSettings.cpp).
   void ApplySettingsAndLanguage();

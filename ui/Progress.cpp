@@ -1,6 +1,8 @@
 #include "ui/Progress.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -8,15 +10,16 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QString>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
 #include "ui/ElidingLabel.h"
+#include "ui/ScreenFit.h"
 #include "ui/WindowHandlers.h"
 #include "util/Texts.h"
 
@@ -24,19 +27,9 @@ namespace pictrim {
 namespace {
 
 constexpr int DesignHeight = 149;
-constexpr int ErrorMemoMargin = 4;
-constexpr int OkTop = 150;
+constexpr int Margin = 4;
 constexpr int OkWidth = 51;
-constexpr int OkHeight = 17;
-constexpr int MemoToOkGap = 6;
 constexpr int FrameSettleMs = 300;
-
-// The memo fills the window above the OK button. Its nominal height (the
-// window's height less 44) would reach below the button's top, where the
-// button would cover the last visible lines, so it ends above the button.
-int ErrorMemoHeight() {
-  return std::min(TProgressWin::ErrorHeight - 44, OkTop - MemoToOkGap - ErrorMemoMargin);
-}
 
 }  // namespace
 
@@ -58,37 +51,65 @@ std::string ErrorLineForDisplay(const std::string& Line) {
 TProgressWin::TProgressWin(TErrorLog& ErrorLog, QWidget* Parent)
     : QWidget(Parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ErrorLog_(ErrorLog) {
-  ApplyTexts();
-  ResizeOuter(ProgressWidth, DesignHeight);
-
-  ErrorLogMemo = new QPlainTextEdit(this);
-  ErrorLogMemo->setObjectName("ErrorLogMemo");
-  ErrorLogMemo->setReadOnly(true);
-  ErrorLogMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  ErrorLogMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  ErrorLogMemo->setGeometry(8, 8, 329, 73);
-
-  OKbutton = new QPushButton("OK", this);
-  OKbutton->setObjectName("OKbutton");
-  OKbutton->setGeometry(144, 88, OkWidth, OkHeight);
-  OKbutton->hide();
-  connect(OKbutton, &QPushButton::clicked, this, [this] { OKbuttonClick(); });
-
-  ProgressLabel = new QLabel(this);
+  ProgressLabel = new QLabel;
   ProgressLabel->setObjectName("ProgressLabel");
-  ProgressLabel->setGeometry(8, 8, 329, 16);
-  ProgressBar = new QProgressBar(this);
+  ProgressBar = new QProgressBar;
   ProgressBar->setObjectName("ProgressBar");
   ProgressBar->setTextVisible(false);
-  ProgressBar->setGeometry(8, 28, 329, 16);
-  FileNameLabel = new TElidingLabel(QString(), this);
+  FileNameLabel = new TElidingLabel(QString());
   FileNameLabel->setObjectName("FileNameLabel");
-  FileNameLabel->setGeometry(8, 50, 329, 16);
+
+  // Long lines wrap, at a blank where there is one and inside a path where
+  // there is none, so the reason at a line's end is always in sight.
+  ErrorLogMemo = new QPlainTextEdit;
+  ErrorLogMemo->setObjectName("ErrorLogMemo");
+  ErrorLogMemo->setReadOnly(true);
+  ErrorLogMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  ErrorLogMemo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  ErrorLogMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  ErrorLogMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+  OKbutton = new QPushButton("OK");
+  OKbutton->setObjectName("OKbutton");
+  OKbutton->setMinimumWidth(OkWidth);
+  OKbutton->setAutoDefault(true);
+  connect(OKbutton, &QPushButton::clicked, this, [this] { OKbuttonClick(); });
+  CopyButton = new QPushButton;
+  CopyButton->setObjectName("CopyButton");
+  CopyButton->setAutoDefault(true);
+  connect(CopyButton, &QPushButton::clicked, this, [this] { CopyButtonClick(); });
+
+  // OK in the middle, as the window has always had it; copying at the left.
+  auto* buttons = new QGridLayout;
+  buttons->addWidget(CopyButton, 0, 0, Qt::AlignLeft);
+  buttons->addWidget(OKbutton, 0, 1);
+  buttons->setColumnStretch(0, 1);
+  buttons->setColumnStretch(2, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(Margin, Margin, Margin, Margin);
+  layout->setSpacing(Margin);
+  layout->addWidget(ProgressLabel);
+  layout->addWidget(ProgressBar);
+  layout->addWidget(FileNameLabel);
+  layout->addWidget(ErrorLogMemo, 1);
+  layout->addLayout(buttons);
+  layout->addStretch(0);
+
+  ApplyTexts();
+  ShowErrorControls(false);
   ShowProgressControls(false);
+  ResizeOuter(ProgressWidth, DesignHeight);
 }
 
 void TProgressWin::ApplyTexts() {
   setWindowTitle(QString::fromStdString(Text(TTextId::ProgressWindowCaption)));
+  CopyButton->setText(QString::fromStdString(Text(TTextId::CopyLinesCaption)));
+  CopyButton->setToolTip(QString::fromStdString(Text(TTextId::CopyLinesHint)));
+}
+
+void TProgressWin::CopyButtonClick() {
+  if (QClipboard* clipboard = QGuiApplication::clipboard())
+    clipboard->setText(ErrorLogMemo->toPlainText());
 }
 
 bool TProgressWin::ShowsErrors() const {
@@ -99,6 +120,12 @@ void TProgressWin::ShowProgressControls(bool Visible) {
   ProgressLabel->setVisible(Visible);
   ProgressBar->setVisible(Visible);
   FileNameLabel->setVisible(Visible);
+}
+
+void TProgressWin::ShowErrorControls(bool Visible) {
+  ErrorLogMemo->setVisible(Visible);
+  OKbutton->setVisible(Visible);
+  CopyButton->setVisible(Visible);
 }
 
 void TProgressWin::HandleNotification(const TBatchMessage& Message) {
@@ -117,8 +144,7 @@ void TProgressWin::HandleNotification(const TBatchMessage& Message) {
 
 void TProgressWin::HandleProgress(int64_t Number, int64_t Total) {
   if (Number == 1) {  // a job's first file
-    OKbutton->hide();
-    ErrorLogMemo->hide();
+    ShowErrorControls(false);
     ShowProgressControls(true);
     show();
     ResizeOuter(ProgressWidth, OuterSize_.height());
@@ -131,7 +157,7 @@ void TProgressWin::HandleProgress(int64_t Number, int64_t Total) {
   if (!LastFile.empty()) add(Number, LastFile);
   if (Total == 0) {  // the job's final notification
     if (!ErrorLog_.empty()) {
-      ShowErrorLayout(OwnErrorWidth, OwnErrorOkLeft);
+      ShowErrorLayout(OwnErrorWidth);
     } else {
       hide();
     }
@@ -143,14 +169,15 @@ void TProgressWin::add(int64_t, const std::string& Path) {
   raise();
 }
 
-void TProgressWin::ShowErrorLayout(int Width, int OkLeft) {
-  if (isHidden()) show();
+void TProgressWin::ShowErrorLayout(int Width) {
   ShowProgressControls(false);
+  ShowErrorControls(true);
   ResizeOuter(Width, ErrorHeight);
-  OKbutton->setGeometry(OkLeft, OkTop, OkWidth, OkHeight);
-  OKbutton->show();
-  ErrorLogMemo->setGeometry(ErrorMemoMargin, ErrorMemoMargin, Width - 18, ErrorMemoHeight());
-  ErrorLogMemo->show();
+  if (isHidden()) {
+    show();  // centred by showEvent
+  } else {
+    CentreOnParent(this, parentWidget());
+  }
   AppendUnshownLines();
   // Enter or Esc dismisses the lines at once.
   activateWindow();
@@ -185,7 +212,7 @@ void TProgressWin::OKbuttonClick() {
 void TProgressWin::ResizeOuter(int Width, int Height) {
   OuterSize_ = QSize(Width, Height);
   FrameExtra_ = frameGeometry().size() - size();
-  resize(OuterSize_ - FrameExtra_);
+  resize(FittedSize(OuterSize_ - FrameExtra_, FrameExtra_, AvailableArea(ScreenOf(this))));
 }
 
 void TProgressWin::closeEvent(QCloseEvent* Event) {
@@ -218,7 +245,7 @@ void TProgressWin::FitOuterSize() {
   const QSize extra = frameGeometry().size() - size();
   if (extra != FrameExtra_) {
     FrameExtra_ = extra;
-    resize(OuterSize_ - extra);
+    resize(FittedSize(OuterSize_ - extra, extra, AvailableArea(ScreenOf(this))));
   }
 }
 
@@ -227,13 +254,7 @@ void TProgressWin::showEvent(QShowEvent* Event) {
   // A desktop frames a window some moments after it shows, and does not
   // always move it on doing so.
   QTimer::singleShot(FrameSettleMs, this, [this] { FitOuterSize(); });
-  if (Centred_) return;
-  Centred_ = true;
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnParent(this, parentWidget());
 }
 
 }  // namespace pictrim

@@ -1,8 +1,12 @@
 // The progress and error-log window. It is the notification target of the
 // unattended batches, which show it while they run, and it is where the lines
 // of the error log are shown when a job ends, whichever window followed the
-// job; its OK button dismisses them and empties the log. It is created once,
-// stays hidden until needed and never closes: a close request hides it.
+// job; its OK button dismisses them and empties the log, its copy button
+// puts them on the clipboard. The lines wrap, so that the reason at the end
+// of a long path stays in sight, and the memo grows with the window. It is
+// created once, stays hidden until needed and never closes: a close request
+// hides it. Each time it shows it is centred on its parent (the main window)
+// or, without one, on the screen, never larger than the screen has room for.
 #pragma once
 
 #include <QString>
@@ -33,9 +37,7 @@ class TProgressWin : public QWidget {
   // Widths and heights are outer sizes, title bar and frame included.
   static constexpr int ProgressWidth = 353;
   static constexpr int MainErrorWidth = 653;
-  static constexpr int MainErrorOkLeft = 300;
   static constexpr int OwnErrorWidth = 553;
-  static constexpr int OwnErrorOkLeft = 250;
   static constexpr int ErrorHeight = 211;
 
   // ErrorLog belongs to the main window and must outlive this window; it is
@@ -51,10 +53,10 @@ class TProgressWin : public QWidget {
   // produced file: brings the window to the front.
   void add(int64_t Number, const std::string& Path);
 
-  // Shows the window Width wide and ErrorHeight high with the OK button at
-  // OkLeft and the memo filling the rest, and puts the log's lines into the
-  // memo. Lines already shown stay shown once.
-  void ShowErrorLayout(int Width, int OkLeft);
+  // Shows the window Width wide and ErrorHeight high (as far as the screen
+  // has room) with the memo filling it above the copy and OK buttons, and
+  // puts the log's lines into the memo. Lines already shown stay shown once.
+  void ShowErrorLayout(int Width);
 
   // The OK button, and Enter, Esc or a close request while the error lines
   // show: hides the window, empties the memo, removes the lines it showed
@@ -62,14 +64,17 @@ class TProgressWin : public QWidget {
   void OKbuttonClick();
   // True while the window shows the error lines.
   bool ShowsErrors() const;
-  // The caption of the language in use.
+  // The caption and button texts of the language in use.
   void ApplyTexts();
+  // Puts the lines the memo shows on the clipboard, one a line.
+  void CopyButtonClick();
 
   // How many of the log's first lines the memo shows.
   size_t ShownLineCount() const { return ShownLines_; }
 
   QPlainTextEdit* ErrorLogMemo;
   QPushButton* OKbutton;
+  QPushButton* CopyButton;
   // While a batch runs: the count and the last produced file, so that a long
   // unattended run shows that it is getting on.
   QLabel* ProgressLabel;
@@ -85,8 +90,10 @@ class TProgressWin : public QWidget {
  private:
   void HandleProgress(int64_t Number, int64_t Total);
   void ShowProgressControls(bool Visible);
+  void ShowErrorControls(bool Visible);
   void AppendUnshownLines();
-  // Gives the window this outer size; the client area is what the frame leaves.
+  // Gives the window this outer size, as far as the screen has room for it;
+  // the client area is what the frame leaves.
   void ResizeOuter(int Width, int Height);
   // Keeps the outer size when the frame around the client area changes.
   void FitOuterSize();
@@ -98,7 +105,6 @@ class TProgressWin : public QWidget {
 
   TErrorLog& ErrorLog_;
   size_t ShownLines_ = 0;  // the first ShownLines_ lines of ErrorLog_ are in the memo
-  bool Centred_ = false;
 };
 
 // "Fortschritt:  n von  t  Dateien" in the language in use, the count both

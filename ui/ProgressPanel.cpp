@@ -19,6 +19,7 @@
 #include "ui/Controls.h"
 #include "ui/ElidingLabel.h"
 #include "ui/Progress.h"
+#include "ui/ScreenFit.h"
 
 namespace pictrim {
 
@@ -73,14 +74,17 @@ QImage PreviewThumbnail(const std::string& Path) {
   }
 }
 
-TProgressPanel::TProgressPanel(int Width, QWidget* Parent) : QFrame(Parent), Clock_(SteadySeconds) {
+TProgressPanel::TProgressPanel(QWidget* Parent) : QFrame(Parent), Clock_(SteadySeconds) {
   setObjectName(QStringLiteral("ProgressPanel"));
   setFrameShape(QFrame::StyledPanel);
   setAutoFillBackground(true);
   QPalette light = palette();
   light.setColor(QPalette::Window, QColor(227, 227, 227));
   setPalette(light);
-  auto* layout = TightColumn(this, 8, 8);
+  auto* content = new QWidget;
+  content->setObjectName(QStringLiteral("ProgressContent"));
+  TightColumn(this, 0, 0)->addWidget(new TScrollPage(content));
+  auto* layout = TightColumn(content, 8, 8);
 
   ProgressLabel = Named(new QLabel, "ProgressLabel");
   PreViewCheckBox = Named(new QCheckBox, "PreViewCheckBox");
@@ -91,7 +95,6 @@ TProgressPanel::TProgressPanel(int Width, QWidget* Parent) : QFrame(Parent), Clo
   layout->addLayout(top);
 
   FileNameLabel = Named(new TElidingLabel(QStringLiteral("FileName")), "FileNameLabel");
-  FileNameLabel->setFixedWidth(Width - 16);
   FileNameLabel->setTextFormat(Qt::PlainText);
   layout->addWidget(FileNameLabel);
   ProgressBar1 = Named(new QProgressBar, "ProgressBar1");
@@ -111,7 +114,7 @@ TProgressPanel::TProgressPanel(int Width, QWidget* Parent) : QFrame(Parent), Clo
   AbbrechenBitBtn =
       Named(new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QString()),
             "AbbrechenBitBtn");
-  AbbrechenBitBtn->setMinimumWidth(100);
+  AbbrechenBitBtn->setMinimumWidth(Scaled(100));
   layout->addWidget(AbbrechenBitBtn, 0, Qt::AlignHCenter);
   connect(PreViewCheckBox, &QCheckBox::toggled, this, &TProgressPanel::PreViewCheckBoxClick);
   ApplyTexts();

@@ -26,8 +26,9 @@ class TProgressPanel : public QFrame {
  public:
   static constexpr int SlotSize = 50;
 
-  // Width is the panel's fixed width, which the file-name label fills.
-  explicit TProgressPanel(int Width, QWidget* Parent = nullptr);
+  // The panel scrolls its controls when the window leaves it less room than
+  // they need.
+  explicit TProgressPanel(QWidget* Parent = nullptr);
 
   // Captions of the language in use.
   void ApplyTexts();

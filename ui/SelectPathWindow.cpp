@@ -2,21 +2,25 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPalette>
 #include <QPushButton>
 #include <QString>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
+#include "ui/ScreenFit.h"
 #include "util/MoreDialogs.h"
 #include "util/Texts.h"
 
 namespace pictrim {
 namespace {
 
+// The dialog's size at the design font; it grows with larger fonts.
 constexpr int ClientWidth = 373;
 constexpr int ClientHeight = 209;
 
@@ -24,11 +28,12 @@ QString T(TTextId Id) {
   return QString::fromStdString(Text(Id));
 }
 
-QToolButton* FlatButton(TTextId Caption, const QRect& Geometry, QWidget* Parent) {
-  auto* button = new QToolButton(Parent);
+QToolButton* FlatButton(TTextId Caption, const char* Name) {
+  auto* button = new QToolButton;
+  button->setObjectName(QString::fromLatin1(Name));
   button->setText(T(Caption));
   button->setAutoRaise(true);
-  button->setGeometry(Geometry);
+  button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   return button;
 }
 
@@ -44,52 +49,49 @@ TPathWindow::TPathWindow(QComboBox* PathComboBox, QWidget* Parent)
     : QDialog(Parent), PathComboBox_(PathComboBox) {
   setWindowTitle(T(TTextId::PathWindowCaption));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  setFixedSize(ClientWidth, ClientHeight);
 
-  Bevel1 = new QFrame(this);
+  // The bevel holds the heading, the list and its two buttons; OK below it.
+  Bevel1 = new QFrame;
   Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-  Bevel1->setGeometry(16, 16, 345, 145);
-
-  LabelDescription = new QLabel(T(TTextId::PathListHeading), this);
-  LabelDescription->move(24, 24);
-
-  PathListBox = new QListWidget(this);
+  LabelDescription = new QLabel(T(TTextId::PathListHeading));
+  PathListBox = new QListWidget;
   PathListBox->setObjectName("PathListBox");
-  PathListBox->setGeometry(24, 40, 321, 81);
   PathListBox->setSelectionMode(QAbstractItemView::SingleSelection);
   QPalette menuColour = PathListBox->palette();
   menuColour.setColor(QPalette::Base, menuColour.color(QPalette::Window));
   PathListBox->setPalette(menuColour);
-
-  AddPathButton = FlatButton(TTextId::AddPathCaption, QRect(24, 128, 161, 22), this);
-  AddPathButton->setObjectName("AddPathButton");
+  AddPathButton = FlatButton(TTextId::AddPathCaption, "AddPathButton");
   connect(AddPathButton, &QToolButton::clicked, this, [this] { AddPathButtonClick(); });
-
-  DeletePathButton = FlatButton(TTextId::DeletePathCaption, QRect(192, 128, 153, 22), this);
-  FitButtonsIntoTheBevel();
-  DeletePathButton->setObjectName("DeletePathButton");
+  DeletePathButton = FlatButton(TTextId::DeletePathCaption, "DeletePathButton");
   connect(DeletePathButton, &QToolButton::clicked, this, [this] { DeletePathButtonClick(); });
-
-  Button1 = new QPushButton("OK", this);
+  Button1 = new QPushButton("OK");
   Button1->setObjectName("Button1");
-  Button1->setGeometry(16, 176, 345, 25);
   Button1->setDefault(true);
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->setSpacing(7);
+  buttons->addWidget(AddPathButton);
+  buttons->addWidget(DeletePathButton);
+  auto* bevel = new QVBoxLayout(Bevel1);
+  bevel->setContentsMargins(8, 8, 8, 8);
+  bevel->setSpacing(4);
+  bevel->addWidget(LabelDescription);
+  bevel->addWidget(PathListBox, 1);
+  bevel->addLayout(buttons);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(16, 16, 12, 8);
+  layout->setSpacing(15);
+  layout->addWidget(Bevel1, 1);
+  layout->addWidget(Button1);
+  resize(QSize(ClientWidth, ClientHeight).expandedTo(minimumSizeHint()));
 
   FormCreate();
 }
 
-void TPathWindow::FitButtonsIntoTheBevel() {
-  // The two buttons share the row inside the bevel; when the font makes a
-  // caption wider than its button, that button grows and the other one moves.
-  const int left = AddPathButton->x();
-  const int right = DeletePathButton->geometry().right();
-  const int gap = DeletePathButton->x() - AddPathButton->geometry().right() - 1;
-  const int addWidth = std::max(AddPathButton->width(), AddPathButton->sizeHint().width());
-  AddPathButton->resize(addWidth, AddPathButton->height());
-  const int deleteLeft = left + addWidth + gap;
-  DeletePathButton->setGeometry(deleteLeft, DeletePathButton->y(), right - deleteLeft + 1,
-                                DeletePathButton->height());
+void TPathWindow::showEvent(QShowEvent* Event) {
+  QDialog::showEvent(Event);
+  CentreOnParent(this, parentWidget());
 }
 
 void TPathWindow::FormCreate() {

@@ -45,8 +45,11 @@ class TPathWindow : public QDialog {
   QToolButton* DeletePathButton;
   QPushButton* Button1;
 
+ protected:
+  // Centred on the main window at every show, as large as the screen allows.
+  void showEvent(QShowEvent* Event) override;
+
  private:
-  void FitButtonsIntoTheBevel();
   void FormCreate();
   void FormClose();
   void AppendFolder(const std::string& Folder);

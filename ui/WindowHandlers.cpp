@@ -7,14 +7,18 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPointer>
+#include <QScreen>
 #include <QThread>
 #include <QTranslator>
 #include <QUrl>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <mutex>
 
@@ -85,6 +89,15 @@ bool ShowCheckedMessageBox(QWidget* Parent, const std::string& Text,
   return check->isChecked();
 }
 
+bool AskQuestionBox(QWidget* Parent, const std::string& Text) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                  QString::fromStdString(MessageLines(Text)), QMessageBox::Yes | QMessageBox::No,
+                  Parent);
+  box.setDefaultButton(QMessageBox::Yes);
+  ShowModal(box);
+  return box.result() == QMessageBox::Yes;
+}
+
 std::optional<std::string> ChooseFolderDialog(QWidget* Parent, const std::string& Title,
                                               const std::string& StartFolder) {
   const QString start = QString::fromStdString(StartFolder);
@@ -96,11 +109,22 @@ std::optional<std::string> ChooseFolderDialog(QWidget* Parent, const std::string
   return chosen.toStdString();
 }
 
+int WindowFontPixels(double LogicalDpi) {
+  constexpr double designDpi = 96.0;
+  constexpr int designPixels = 11;
+  if (!(LogicalDpi > designDpi)) return designPixels;
+  return static_cast<int>(
+      std::lround(designPixels * std::min(LogicalDpi, 4 * designDpi) / designDpi));
+}
+
 void UseWindowFont() {
   QFont font(QStringLiteral("MS Sans Serif"), 8);
   if (QFontInfo(font).family() != QStringLiteral("MS Sans Serif")) {
     font = QFont(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(11);
+    // 11 pixels at the usual 96 dots per inch; a larger font resolution
+    // asked of the desktop (QT_FONT_DPI, text scaling) gives a larger face.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    font.setPixelSize(WindowFontPixels(screen ? screen->logicalDotsPerInchY() : 96.0));
   }
   QApplication::setFont(font);
 }
@@ -150,6 +174,15 @@ void InstallWindowHandlers(QWidget* Parent) {
         [&] { checked = ShowCheckedMessageBox(parent, Text, CheckCaption); },
         Qt::BlockingQueuedConnection);
     return checked;
+  });
+  SetQuestionHandler([parent](const std::string& Text) {
+    if (OnGuiThread()) return AskQuestionBox(parent, Text);
+    std::lock_guard<std::mutex> turn(JobMessageMutex);
+    bool yes = false;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { yes = AskQuestionBox(parent, Text); },
+        Qt::BlockingQueuedConnection);
+    return yes;
   });
   SetFolderHandler([parent](const std::string& Title, const std::string& StartFolder) {
     std::optional<std::string> chosen;

@@ -24,14 +24,21 @@ void ShowMessageBox(QWidget* Parent, const std::string& Text);
 bool ShowCheckedMessageBox(QWidget* Parent, const std::string& Text,
                            const std::string& CheckCaption);
 
+// A question with the buttons Yes (the default) and No; true for Yes.
+bool AskQuestionBox(QWidget* Parent, const std::string& Text);
+
 // The folder dialog itself (GUI thread): Title as its caption, opened at
 // StartFolder when that folder exists; nothing when the user cancelled.
 std::optional<std::string> ChooseFolderDialog(QWidget* Parent, const std::string& Title,
                                               const std::string& StartFolder);
 
 // The font of every window: "MS Sans Serif" 8 pt where installed, else
-// DejaVu Sans at 11 pixels; set as the application font.
+// DejaVu Sans at 11 pixels, grown with a font resolution above 96 dots per
+// inch; set as the application font.
 void UseWindowFont();
+// The pixel size of the DejaVu face at LogicalDpi: 11 up to 96 dots per
+// inch, in proportion above (at most four times).
+int WindowFontPixels(double LogicalDpi);
 
 // CR LF and single CR as "\n".
 std::string MessageLines(const std::string& Text);

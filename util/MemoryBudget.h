@@ -28,6 +28,8 @@ class TMemoryLease {
 
   uint64_t Bytes() const { return Bytes_; }
   void Release();
+  // Gives back what is held beyond Bytes.
+  void ShrinkTo(uint64_t Bytes);
 
  private:
   TMemoryBudget* Budget_ = nullptr;
@@ -126,6 +128,12 @@ inline TMemoryLease& TMemoryLease::operator=(TMemoryLease&& Other) noexcept {
     Other.Bytes_ = 0;
   }
   return *this;
+}
+
+inline void TMemoryLease::ShrinkTo(uint64_t Bytes) {
+  if (Budget_ == nullptr || Bytes >= Bytes_) return;
+  Budget_->GiveBack(Bytes_ - Bytes);
+  Bytes_ = Bytes;
 }
 
 inline void TMemoryLease::Release() {

@@ -8,18 +8,23 @@
 #include <cstring>
 
 #include "util/Errors.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 
 TSourceFile::TSourceFile(const std::string& FileName) : Name_(FileName) {
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
   Fd_ = ::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (Fd_ < 0) throw EInOutError("Cannot open " + FileName + ": " + std::strerror(errno));
+  if (Fd_ < 0) {
+    const std::string reason = std::strerror(errno);
+    throw EInOutError("Cannot open " + FileName + ": " + reason, reason);
+  }
   struct stat info {};
   if (::fstat(Fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(Fd_);
     Fd_ = -1;
-    throw EInOutError("Cannot open " + FileName + ": not a regular file");
+    throw EInOutError("Cannot open " + FileName + ": not a regular file",
+                      Text(TTextId::ReasonNotRegularFile));
   }
   Size_ = static_cast<uint64_t>(info.st_size);
 }
@@ -34,7 +39,10 @@ size_t TSourceFile::ReadAt(uint64_t Offset, void* Buffer, size_t Count) const {
   while (got < Count) {
     const ssize_t n = ::pread(Fd_, at + got, Count - got, static_cast<off_t>(Offset + got));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EInOutError("Cannot read " + Name_ + ": " + std::strerror(errno));
+    if (n < 0) {
+      const std::string reason = std::strerror(errno);
+      throw EInOutError("Cannot read " + Name_ + ": " + reason, reason);
+    }
     if (n == 0) break;
     got += static_cast<size_t>(n);
   }

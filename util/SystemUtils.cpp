@@ -113,7 +113,7 @@ void WalkTree(TFileList& List, const std::string& Folder, const std::string& Nam
   for (const std::string& name : subFolders) {
     const std::string sub = IncludeTrailingDelimiter(Folder + name);
     // A folder the system cannot open by its path is named, not passed over.
-    if (!PathLengthProblem(sub).empty()) {
+    if (PathLengthOf(sub) != TPathLength::Fits) {
       if (Unlisted != nullptr) Unlisted->push_back(sub);
       continue;
     }
@@ -230,28 +230,38 @@ bool WriteAll(int Fd, const uint8_t* Data, size_t Size) {
 void WriteFileBytes(const std::string& FileName, const uint8_t* Data, size_t Size) {
   std::string temp;
   const int fd = CreateTemporaryFile(ExtractFilePath(FileName), temp);
-  if (fd < 0) throw EInOutError("Cannot create " + FileName + ": " + std::strerror(errno));
+  if (fd < 0) {
+    const int error = errno;
+    throw EInOutError("Cannot create " + FileName + ": " + std::strerror(error),
+                      std::strerror(error), error);
+  }
   if (!WriteAll(fd, Data, Size)) {
     const int error = errno;
     ::close(fd);
     ::unlink(temp.c_str());
-    throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error));
+    throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error),
+                      std::strerror(error), error);
   }
   if (::close(fd) != 0 || ::rename(temp.c_str(), FileName.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp.c_str());
-    throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error));
+    throw EInOutError("Cannot write " + FileName + ": " + std::strerror(error),
+                      std::strerror(error), error);
   }
 }
 
-bool CanCreateFileIn(const std::string& Folder) {
+int FileCreationError(const std::string& Folder) {
   std::string temp;
   const int fd =
       CreateTemporaryFile(Folder.empty() ? std::string() : IncludeTrailingDelimiter(Folder), temp);
-  if (fd < 0) return false;
+  if (fd < 0) return errno != 0 ? errno : EIO;
   ::close(fd);
   ::unlink(temp.c_str());
-  return true;
+  return 0;
+}
+
+bool CanCreateFileIn(const std::string& Folder) {
+  return FileCreationError(Folder) == 0;
 }
 
 }  // namespace pictrim

@@ -67,6 +67,9 @@ void WriteFileBytes(const std::string& FileName, const uint8_t* Data, size_t Siz
 // True when a new file can be made in Folder ("" = the current folder): a
 // short temporary file is made there and removed again.
 bool CanCreateFileIn(const std::string& Folder);
+// The same as the system's error number of the failed creation; 0 when a
+// file can be created.
+int FileCreationError(const std::string& Folder);
 
 // True when both paths name one existing file (through links or different
 // spellings of the same path).

@@ -3,6 +3,25 @@
 // wording. The language files are written in this order. A language file
 // keeps no blanks at the ends of a text, so what matters begins and ends
 // with something else.
+//
+// Lines of the error log (and of the account) are texts like the captions:
+// the window shows them, and the command line prints them, in the language in
+// use. To add a line:
+//   1. add its name to the block "Lines of the error log" of TTextId (at the
+//      end of that block, so that the rows below stay in the same order);
+//   2. add its row at the same place in TextTable, in section LogLineTexts,
+//      with a key of its own and the German and English wording. A line
+//      names its file first, as %1, then says in words what happened and
+//      why ("Datei %1 wurde nicht umbenannt: %2" / "File %1 was not renamed:
+//      %2"); a reason the program words itself is a text of its own (the
+//      "Reason..." rows), one from the system is passed on as it comes;
+//   3. make the line with Text(TTextId::Name, {File, ...}) at the moment the
+//      problem happens and add it with AddErrorLogEntry (util/ErrorLog.h).
+// Lines whose wording other programs or users' scripts may read (the lines
+// "EXCEPTION in ...", "File ... was empty", "File ... couldn't be resized
+// properly ...", "... caused an Exception while copying / writing EXIF
+// Data", "Not a valid ...") keep their wording and are not in this table.
+// A language file made by hand without a line's key shows the German line.
 #pragma once
 
 #include <array>
@@ -48,6 +67,8 @@ enum class TTextId {
   DropHint,
   // The progress and error-log window.
   ProgressWindowCaption,
+  CopyLinesCaption,
+  CopyLinesHint,
   // The path list window.
   PathWindowCaption,
   PathListHeading,
@@ -78,8 +99,52 @@ enum class TTextId {
   RenameAccount,
   RenameDryRunAccount,
   RenameResultMessage,
+  // Renaming: the undo's answers, the renaming tab's preview, question and
+  // undo button.
+  UndoNothing,
+  UndoneStatus,
+  RenameQuestion,
+  RenamePreviewCaption,
+  UndoRenameCaption,
+  CliUndoTakesNoFormat,
   // A job refused because its output folder lies inside its source folder.
   OutputInsideSourceMessage,
+  // Lines of the error log: the file first (%1), then what happened and why.
+  LogDamagedSource,
+  LogUnreadablePicture,
+  LogNameTaken,
+  LogNotSaved,
+  LogNotWritten,
+  LogAboveTarget,
+  LogFolderNotMade,
+  LogOutputIsFolder,
+  LogPathTooLong,
+  LogCopyPathTooLong,
+  LogIntoSourceTree,
+  LogFolderNotSearched,
+  LogNotRenamed,
+  LogWouldReplaceSource,
+  LogNotResized,
+  LogNotLoaded,
+  LogRunEnded,
+  LogSmallerCopy,
+  LogKeptNewName,
+  LogJournalNotWritten,
+  LogNotGivenBack,
+  LogGoneSinceRenamed,
+  LogJournalUnreadable,
+  // Reasons the lines above give in words.
+  ReasonCorruptJpeg,
+  ReasonBmpEndsEarly,
+  ReasonPathLonger,
+  ReasonNameLonger,
+  ReasonExists,
+  ReasonNotRegularFile,
+  ReasonUnknown,
+  ReasonGoesWith,
+  ReasonJournalDamaged,
+  ReasonJournalOfOther,
+  ReasonNoHome,
   // The command line's answers to wrong arguments and refused runs.
   CliNumberRange,
   CliJobNeedsFolder,
@@ -123,6 +188,7 @@ inline constexpr const char* ProgressWinTexts = "ProgressWin";
 inline constexpr const char* PathWindowTexts = "PathWindow";
 inline constexpr const char* MessageTexts = "Messages";
 inline constexpr const char* CommandLineTexts = "CommandLine";
+inline constexpr const char* LogLineTexts = "LogLines";
 
 inline constexpr std::array<TTextRow, static_cast<std::size_t>(TTextId::Count)> TextTable{{
     {TTextId::EdgeGroupCaption, MainFormTexts, "RadioGroup4.Caption", "maximale ...",
@@ -189,6 +255,9 @@ inline constexpr std::array<TTextRow, static_cast<std::size_t>(TTextId::Count)> 
      "A folder can also be dropped onto this window."},
     {TTextId::ProgressWindowCaption, ProgressWinTexts, "Caption", "Fortschrittsanzeige",
      "Progress"},
+    {TTextId::CopyLinesCaption, ProgressWinTexts, "CopyButton.Caption", "Kopieren", "Copy"},
+    {TTextId::CopyLinesHint, ProgressWinTexts, "CopyButton.Hint",
+     "Legt die Zeilen in die Zwischenablage", "Puts the lines on the clipboard"},
     {TTextId::PathWindowCaption, PathWindowTexts, "Caption", "Verzeichnis-Liste bearbeiten",
      "Edit Path List"},
     {TTextId::PathListHeading, PathWindowTexts, "LabelDescription.caption", "Verzeichnis - Liste",
@@ -245,11 +314,114 @@ inline constexpr std::array<TTextRow, static_cast<std::size_t>(TTextId::Count)> 
      "%1 would be renamed, %2 skipped, %3 would fail"},
     {TTextId::RenameResultMessage, MessageTexts, "RenameResult", "result:\tNewFileList =\t%1",
      "Result:\tnew file name =\t%1"},
+    {TTextId::UndoNothing, MessageTexts, "UndoNothing",
+     "Für %1 gibt es keine Umbenennung, die rückgängig zu machen wäre",
+     "There is no renaming of %1 to undo"},
+    {TTextId::UndoneStatus, MessageTexts, "Undone",
+     "Letzte Aktion =  Umbenennung von %1 Dateien rückgängig gemacht",
+     "Last action =  renaming of %1 files undone"},
+    {TTextId::RenameQuestion, MessageTexts, "RenameQuestion", "%1 Dateien umbenennen?",
+     "Rename %1 files?"},
+    {TTextId::RenamePreviewCaption, MainFormTexts, "RenamePreview.Caption",
+     "Vorschau der Umbenennung", "Renaming preview"},
+    {TTextId::UndoRenameCaption, MainFormTexts, "UndoRenameButton.Caption",
+     "Umbenennung rückgängig", "Undo renaming"},
+    {TTextId::CliUndoTakesNoFormat, CommandLineTexts, "UndoTakesNoFormat",
+     "rename --undo nimmt weder --format noch --exif-date",
+     "rename --undo takes neither --format nor --exif-date"},
     {TTextId::OutputInsideSourceMessage, MessageTexts, "OutputInsideSource",
      "Der Ausgabeordner %1 liegt im Quellordner %2: es wurde nichts getan. Bitte wählen Sie "
      "einen Ausgabeordner außerhalb.",
      "The output folder %1 lies inside the source folder %2: nothing was done. Choose an output "
      "folder outside it."},
+    {TTextId::LogDamagedSource, LogLineTexts, "DamagedSource",
+     "Datei %1 ist beschädigt (%2): ihre Kopie kann unvollständig sein",
+     "File %1 is damaged (%2): its copy may be incomplete"},
+    {TTextId::LogUnreadablePicture, LogLineTexts, "UnreadablePicture",
+     "Datei %1 bekam keine Kopie: sie lässt sich nicht als Bild lesen",
+     "File %1 got no copy: it cannot be read as a picture"},
+    {TTextId::LogNameTaken, LogLineTexts, "NameTaken",
+     "Datei %1 bekam keine Kopie: den Namen ihrer Kopie %2 hat schon die Kopie von %3",
+     "File %1 got no copy: its copy's name %2 is taken by the copy of %3"},
+    {TTextId::LogNotSaved, LogLineTexts, "NotSaved",
+     "Datei %1 bekam keine Kopie: ihr Bild lässt sich nicht als JPEG speichern",
+     "File %1 got no copy: its picture cannot be saved as a JPEG"},
+    {TTextId::LogNotWritten, LogLineTexts, "NotWritten",
+     "Datei %1 bekam keine Kopie: %2 ließ sich nicht schreiben (%3)",
+     "File %1 got no copy: %2 could not be written (%3)"},
+    {TTextId::LogAboveTarget, LogLineTexts, "AboveTarget",
+     "Datei %1 kam nicht auf %2 kB herunter: ihre Kopie hat %3 Bytes",
+     "File %1 could not get down to %2 kB: its copy has %3 bytes"},
+    {TTextId::LogFolderNotMade, LogLineTexts, "FolderNotMade",
+     "Datei %1 bekam keine Kopie: der Ordner %2 ließ sich nicht anlegen (%3)",
+     "File %1 got no copy: the folder %2 could not be created (%3)"},
+    {TTextId::LogOutputIsFolder, LogLineTexts, "OutputIsFolder",
+     "Datei %1 wurde nicht geschrieben: ihr Ausgabepfad %2 ist ein Ordner",
+     "File %1 was not written: its output path %2 is a folder"},
+    {TTextId::LogPathTooLong, LogLineTexts, "PathTooLong", "Datei %1 wurde übersprungen: %2",
+     "File %1 was skipped: %2"},
+    {TTextId::LogCopyPathTooLong, LogLineTexts, "CopyPathTooLong",
+     "Datei %1 wurde übersprungen: ihre Kopie %2 kann nicht angelegt werden, %3",
+     "File %1 was skipped: its copy %2 cannot be made, %3"},
+    {TTextId::LogIntoSourceTree, LogLineTexts, "IntoSourceTree",
+     "Datei %1 wurde nicht geschrieben: ihre Kopie %2 läge im Quellordner",
+     "File %1 was not written: its copy %2 would land in the source folder"},
+    {TTextId::LogFolderNotSearched, LogLineTexts, "FolderNotSearched",
+     "Ordner %1 wurde nicht durchsucht: %2", "Folder %1 was not searched: %2"},
+    {TTextId::LogNotRenamed, LogLineTexts, "NotRenamed", "Datei %1 wurde nicht umbenannt: %2",
+     "File %1 was not renamed: %2"},
+    {TTextId::LogWouldReplaceSource, LogLineTexts, "WouldReplaceSource",
+     "Datei %1 wurde nicht geschrieben: die Kopie würde ihre Quelle ersetzen",
+     "File %1 was not written: the copy would replace its source"},
+    {TTextId::LogNotResized, LogLineTexts, "NotResized",
+     "Datei %1 bekam keine Kopie: das Verkleinern schlug fehl (%2)",
+     "File %1 got no copy: resizing it failed (%2)"},
+    {TTextId::LogNotLoaded, LogLineTexts, "NotLoaded",
+     "Datei %1 bekam keine Kopie: sie ließ sich nicht laden (%2)",
+     "File %1 got no copy: it could not be loaded (%2)"},
+    {TTextId::LogRunEnded, LogLineTexts, "RunEnded",
+     "Datei %1 ließ sich nicht als %2 speichern (%3): der Lauf endete hier",
+     "File %1 could not be saved as %2 (%3): the run ended there"},
+    {TTextId::LogSmallerCopy, LogLineTexts, "SmallerCopy",
+     "Datei %1 lässt sich mit %2 Pixeln nicht als JPEG speichern: ihre Kopie entsteht aus %3",
+     "File %1 cannot be saved as a JPEG at %2 pixels: its copy is made from %3"},
+    {TTextId::LogKeptNewName, LogLineTexts, "KeptNewName",
+     "Datei %1 behält den neuen Namen %2: der alte konnte nicht zurückgegeben werden (%3)",
+     "File %1 keeps its new name %2: its old name could not be given back (%3)"},
+    {TTextId::LogJournalNotWritten, LogLineTexts, "JournalNotWritten",
+     "Datei %1 (das Protokoll) konnte nicht geschrieben werden: nichts wurde umbenannt (%2)",
+     "File %1 (the journal) could not be written: nothing was renamed (%2)"},
+    {TTextId::LogNotGivenBack, LogLineTexts, "NotGivenBack",
+     "Datei %1 bekam ihren alten Namen nicht zurück: %2",
+     "File %1 was not given back its old name: %2"},
+    {TTextId::LogGoneSinceRenamed, LogLineTexts, "GoneSinceRenamed",
+     "Datei %1 bekam ihren alten Namen %2 nicht zurück: sie ist nicht mehr da",
+     "File %1 was not given back its old name %2: it is no longer there"},
+    {TTextId::LogJournalUnreadable, LogLineTexts, "JournalUnreadable",
+     "Datei %1 (das Protokoll) ist nicht lesbar: nichts wurde rückgängig gemacht (%2)",
+     "File %1 (the journal) cannot be read: nothing was undone (%2)"},
+    {TTextId::ReasonCorruptJpeg, LogLineTexts, "ReasonCorruptJpeg",
+     "vorzeitiges Ende oder fehlerhafte Daten", "premature end or corrupt data"},
+    {TTextId::ReasonBmpEndsEarly, LogLineTexts, "ReasonBmpEndsEarly",
+     "die Datei endet vor ihrem Bild", "the file ends before its picture does"},
+    {TTextId::ReasonPathLonger, LogLineTexts, "ReasonPathLonger",
+     "der Pfad ist länger als %1 Bytes", "the path is longer than %1 bytes"},
+    {TTextId::ReasonNameLonger, LogLineTexts, "ReasonNameLonger",
+     "ein Name im Pfad ist länger als %1 Bytes", "a name in the path is longer than %1 bytes"},
+    {TTextId::ReasonExists, LogLineTexts, "ReasonExists", "%1 gibt es schon", "%1 exists"},
+    {TTextId::ReasonNotRegularFile, LogLineTexts, "ReasonNotRegularFile", "keine gewöhnliche Datei",
+     "not a regular file"},
+    {TTextId::ReasonUnknown, LogLineTexts, "ReasonUnknown", "ohne genannten Grund",
+     "no reason given"},
+    {TTextId::ReasonGoesWith, LogLineTexts, "ReasonGoesWith",
+     "sie gehört zu %1, die nicht umbenannt werden konnte",
+     "it goes with %1, which could not be renamed"},
+    {TTextId::ReasonJournalDamaged, LogLineTexts, "ReasonJournalDamaged", "es ist beschädigt",
+     "it is damaged"},
+    {TTextId::ReasonJournalOfOther, LogLineTexts, "ReasonJournalOfOther",
+     "es gehört zu einem anderen Ordner", "it belongs to another folder"},
+    {TTextId::ReasonNoHome, LogLineTexts, "ReasonNoHome", "es gibt keinen Ordner für Protokolle",
+     "there is no folder for journals"},
     {TTextId::CliNumberRange, CommandLineTexts, "NumberRange",
      "%1 muss eine ganze Zahl von 1 bis %2 sein, nicht \"%3\"",
      "%1 must be a whole number from 1 to %2, not \"%3\""},

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 
 namespace pictrim {
 namespace {
@@ -32,6 +33,72 @@ void Replace(std::vector<std::string> Texts) {
 
 bool IsSet(const char* Value) {
   return Value != nullptr && *Value != '\0';
+}
+
+// A pattern as its fixed words and its placeholders, in order.
+struct TPiece {
+  std::string Literal;
+  int Argument = -1;  // 0 for %1, ...; -1 for fixed words
+};
+
+bool IsPlaceholder(const std::string& Pattern, std::size_t At) {
+  return Pattern[At] == '%' && At + 1 < Pattern.size() && Pattern[At + 1] >= '1' &&
+         Pattern[At + 1] <= '9';
+}
+
+std::vector<TPiece> Pieces(const std::string& Pattern) {
+  std::vector<TPiece> pieces;
+  for (std::size_t i = 0; i < Pattern.size(); ++i) {
+    if (IsPlaceholder(Pattern, i)) {
+      pieces.push_back({std::string(), Pattern[i + 1] - '1'});
+      ++i;
+    } else {
+      if (pieces.empty() || pieces.back().Argument >= 0) pieces.push_back({});
+      pieces.back().Literal += Pattern[i];
+    }
+  }
+  return pieces;
+}
+
+// The length of a pattern's fixed words; 0 for a pattern that cannot be told
+// apart from others (no fixed words, or two placeholders side by side).
+std::size_t FixedLength(const std::string& Pattern) {
+  const std::vector<TPiece> pieces = Pieces(Pattern);
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (pieces[i].Argument >= 0 && i + 1 < pieces.size() && pieces[i + 1].Argument >= 0) return 0;
+    length += pieces[i].Literal.size();
+  }
+  return length;
+}
+
+// The rows a line of the log or a status text is made from.
+bool IsLineRow(const TTextRow& Row) {
+  const std::string_view section = Row.Section;
+  return section == LogLineTexts || section == MessageTexts;
+}
+
+std::string RetranslatedFrom(const std::string& Text, const std::vector<std::string>& From,
+                             bool Line) {
+  std::optional<TTextId> best;
+  std::vector<std::string> bestArgs;
+  std::size_t bestLength = 0;
+  for (const TTextRow& row : TextTable) {
+    const auto index = static_cast<std::size_t>(row.Id);
+    if (index >= From.size() || (Line ? !IsLineRow(row) : row.Section != LogLineTexts)) continue;
+    const std::size_t length = FixedLength(From[index]);
+    if (length <= bestLength) continue;
+    if (std::optional<std::vector<std::string>> args = TextArguments(From[index], Text)) {
+      best = row.Id;
+      bestArgs = std::move(*args);
+      bestLength = length;
+    }
+  }
+  if (!best) return Text;
+  // A reason inside a line is a text of its own.
+  if (Line)
+    for (std::string& arg : bestArgs) arg = RetranslatedFrom(arg, From, false);
+  return pictrim::Text(*best, bestArgs);
 }
 
 }  // namespace
@@ -74,6 +141,49 @@ void UseTexts(const TTextLookup& Lookup) {
       texts[static_cast<std::size_t>(row.Id)] = std::move(*text);
   }
   Replace(std::move(texts));
+}
+
+std::vector<std::string> TextsNow() {
+  std::lock_guard<std::mutex> lock(TextsMutex);
+  return TextsInUse();
+}
+
+std::optional<std::vector<std::string>> TextArguments(const std::string& Pattern,
+                                                      const std::string& Text) {
+  const std::vector<TPiece> pieces = Pieces(Pattern);
+  std::vector<std::string> args;
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const TPiece& piece = pieces[i];
+    if (piece.Argument < 0) {
+      if (Text.compare(at, piece.Literal.size(), piece.Literal) != 0) return std::nullopt;
+      at += piece.Literal.size();
+      continue;
+    }
+    // An argument runs to the next fixed words (the last ones end the text).
+    std::size_t end = Text.size();
+    if (i + 1 < pieces.size()) {
+      const std::string& next = pieces[i + 1].Literal;
+      const bool last = i + 2 == pieces.size();
+      if (last) {
+        if (next.size() > Text.size() - at || !Text.ends_with(next)) return std::nullopt;
+        end = Text.size() - next.size();
+      } else {
+        end = Text.find(next, at);
+        if (end == std::string::npos) return std::nullopt;
+      }
+    }
+    const auto index = static_cast<std::size_t>(piece.Argument);
+    if (args.size() <= index) args.resize(index + 1);
+    args[index] = Text.substr(at, end - at);
+    at = end;
+  }
+  if (at != Text.size()) return std::nullopt;
+  return args;
+}
+
+std::string Retranslated(const std::string& Text, const std::vector<std::string>& From) {
+  return RetranslatedFrom(Text, From, true);
 }
 
 TLanguage LanguageOfLocale(const char* LcAll, const char* LcMessages, const char* Lang) {

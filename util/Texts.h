@@ -30,6 +30,21 @@ void UseBuiltInTexts(TLanguage Language);
 using TTextLookup = std::function<std::optional<std::string>(const char* Section, const char* Key)>;
 void UseTexts(const TTextLookup& Lookup);
 
+// The texts in use now, by TTextId, for Retranslated after a change of language.
+std::vector<std::string> TextsNow();
+
+// The arguments Text was made with from Pattern, by their numbers (%1 is the
+// first); nothing when Text is not made from Pattern. Where the pattern
+// leaves a choice, each argument is as short as it can be.
+std::optional<std::vector<std::string>> TextArguments(const std::string& Pattern,
+                                                      const std::string& Text);
+
+// A line of the error log or a status text that was made from one of the
+// texts From held (TextsNow before a change of language), made anew from
+// the texts in use, its reasons too; a text made from none of them stays as
+// it is. Where several would fit, the one with the most fixed words wins.
+std::string Retranslated(const std::string& Text, const std::vector<std::string>& From);
+
 // German when the first of LC_ALL, LC_MESSAGES and LANG that is set and not
 // empty begins with "de", else English. Null stands for a variable not set.
 TLanguage LanguageOfLocale(const char* LcAll, const char* LcMessages, const char* Lang);

@@ -160,6 +160,25 @@ TEST(CommandLine, renameTakesFormat126AndAFolder) {
             "rename: unknown option --overwrite");
 }
 
+TEST(CommandLine, anUndoTakesAFolderAndADryRunButNoFormat) {
+  TCommandLine c = Parse({"rename", "--undo", "/a"});
+  EXPECT_EQ(c.Kind, TCommandKind::Rename);
+  EXPECT_TRUE(c.Undo);
+  EXPECT_FALSE(c.DryRun);
+  EXPECT_EQ(c.Folder, "/a/");
+  c = Parse({"rename", "--dry-run", "--undo", "/a"});
+  EXPECT_TRUE(c.Undo);
+  EXPECT_TRUE(c.DryRun);
+  EXPECT_FALSE(Parse({"rename", "--format", "1", "/a"}).Undo);
+  EXPECT_EQ(ErrorOf({"rename", "--undo", "--format", "1", "/a"}),
+            "rename --undo takes neither --format nor --exif-date");
+  EXPECT_EQ(ErrorOf({"rename", "--undo", "--exif-date", "/a"}),
+            "rename --undo takes neither --format nor --exif-date");
+  EXPECT_EQ(ErrorOf({"rename", "--undo"}), "rename needs one folder");
+  EXPECT_EQ(ErrorOf({"rename", "--undo=yes", "/a"}), "rename: --undo takes no value");
+  EXPECT_EQ(ErrorOf({"shrink", "--kb", "5", "--undo", "/a"}), "shrink: unknown option --undo");
+}
+
 TEST(CommandLine, renameTakesADryRunAndTheTimeTakenAsSwitches) {
   TCommandLine c = Parse({"rename", "--format", "2", "/a"});
   EXPECT_FALSE(c.DryRun);

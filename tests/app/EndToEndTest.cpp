@@ -333,7 +333,8 @@ TEST_F(PictrimProcess, aRunEndedOrCutShortByAnErrorMessageExitsWithOne) {
     test::WriteTextFile(Dir / job.Folder, "not a folder");
     run = RunPictrim(job.Arguments);
     EXPECT_EQ(run.Status, 1) << job.Folder << ": " << run.Err;
-    EXPECT_TRUE(Contains(run.Err, "Folder " + Dir / job.Folder + "/ could not be created"))
+    EXPECT_TRUE(Contains(run.Err, " got no copy: the folder " + Dir / job.Folder +
+                                      "/ could not be created (File exists)"))
         << run.Err;
     EXPECT_EQ(test::ReadWholeFile(Dir / job.Folder), "not a folder");
   }
@@ -357,41 +358,77 @@ TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileRenamedAndTheAccount
   EXPECT_TRUE(EndsWith(run.Err, "\n1 umbenannt, 4 übersprungen, 0 fehlgeschlagen\n")) << run.Err;
 }
 
-TEST_F(PictrimProcess, renameNeverReplacesAndADryRunForeseesItWithoutChangingAnything) {
+TEST_F(PictrimProcess, renameNumbersWhatIsTakenAndARerunAndAnUndoEndCleanly) {
   const std::string folder = Dir / "Cam/";
-  // Two files whose new names are one, and one whose new name is taken in
-  // another letter case.
-  for (const char* name : {"01280001.JPG", "P1280001.JPG", "2006-01-28 0002.jpg", "P1280002.JPG"}) {
+  // Two files whose new names are one, a photo with its video, and one
+  // whose new name is taken in another letter case.
+  for (const char* name :
+       {"01280001.JPG", "P1280001.JPG", "P1280001.MOV", "2006-01-28 0002.jpg", "P1280002.JPG"}) {
     test::WriteTextFile(folder + name, name);
     SetFileModTime(folder + name, TFileTime{1138449600, 0});
   }
   const std::string before = test::TreeSnapshot(folder);
-  const std::string renamed = folder + "01280001.JPG -> 2006-01-28 0001.JPG\n";
-  const std::string lines = "File " + folder + "P1280001.JPG was not renamed: " + folder +
-                            "2006-01-28 0001.JPG exists\n" + "File " + folder +
-                            "P1280002.JPG was not renamed: " + folder +
-                            "2006-01-28 0002.jpg exists\n";
+  const std::string renamed = folder + "01280001.JPG -> 2006-01-28 0001.JPG\n" + folder +
+                              "P1280001.JPG -> 2006-01-28 0001-1.JPG\n" + folder +
+                              "P1280001.MOV -> 2006-01-28 0001-1.MOV\n" + folder +
+                              "P1280002.JPG -> 2006-01-28 0002-1.JPG\n";
 
   const TRun dry = RunPictrim({"rename", "--dry-run", "--format", "1", Q(folder)});
-  EXPECT_EQ(dry.Status, 1);
+  EXPECT_EQ(dry.Status, 0);
   EXPECT_EQ(dry.Out, renamed);
-  EXPECT_EQ(dry.Err, lines + "1 would be renamed, 1 skipped, 2 would fail\n");
+  EXPECT_EQ(dry.Err, "4 would be renamed, 1 skipped, 0 would fail\n");
   EXPECT_EQ(test::TreeSnapshot(folder), before);
 
-  const TRun run = RunPictrim({"rename", "--format", "1", Q(folder)});
-  EXPECT_EQ(run.Status, 1);
+  TRun run = RunPictrim({"rename", "--format", "1", Q(folder)});
+  EXPECT_EQ(run.Status, 0);
   EXPECT_EQ(run.Out, renamed);
-  EXPECT_TRUE(EndsWith(run.Err, lines + "1 renamed, 1 skipped, 2 failed\n")) << run.Err;
+  EXPECT_TRUE(EndsWith(run.Err, "\n4 renamed, 1 skipped, 0 failed\n")) << run.Err;
   EXPECT_EQ(FileNames(folder),
-            (std::vector<std::string>{"2006-01-28 0001.JPG", "2006-01-28 0002.jpg", "P1280001.JPG",
-                                      "P1280002.JPG"}));
+            (std::vector<std::string>{"2006-01-28 0001-1.JPG", "2006-01-28 0001-1.MOV",
+                                      "2006-01-28 0001.JPG", "2006-01-28 0002-1.JPG",
+                                      "2006-01-28 0002.jpg"}));
   EXPECT_EQ(test::ReadWholeFile(folder + "2006-01-28 0001.JPG"), "01280001.JPG");
   EXPECT_EQ(test::ReadWholeFile(folder + "2006-01-28 0002.jpg"), "2006-01-28 0002.jpg");
-  // A single file that could not be renamed is enough for status 1.
-  fs::remove(folder + "P1280001.JPG");
-  const TRun one = RunPictrim({"rename", "--format", "1", Q(folder)});
-  EXPECT_EQ(one.Status, 1);
-  EXPECT_TRUE(EndsWith(one.Err, "0 renamed, 2 skipped, 1 failed\n")) << one.Err;
+
+  run = RunPictrim({"rename", "--format", "1", Q(folder)}, "", German);
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Out, "");
+  EXPECT_TRUE(EndsWith(run.Err, "\n0 umbenannt, 5 übersprungen, 0 fehlgeschlagen\n")) << run.Err;
+
+  // The undo: the names of the last run that renamed come back.
+  run = RunPictrim({"rename", "--undo", "--dry-run", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "4 would be renamed, 0 skipped, 0 would fail\n");
+  run = RunPictrim({"rename", "--undo", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, folder + "2006-01-28 0002-1.JPG -> P1280002.JPG\n" + folder +
+                         "2006-01-28 0001-1.MOV -> P1280001.MOV\n" + folder +
+                         "2006-01-28 0001-1.JPG -> P1280001.JPG\n" + folder +
+                         "2006-01-28 0001.JPG -> 01280001.JPG\n");
+  EXPECT_EQ(test::TreeSnapshot(folder), before);
+  run = RunPictrim({"rename", "--undo", Q(folder)}, "", German);
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err,
+            "Für " + folder + " gibt es keine Umbenennung, die rückgängig zu machen wäre\n");
+  run = RunPictrim({"rename", "--undo", "--format", "1", Q(folder)});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_TRUE(Contains(run.Err, "rename --undo takes neither --format nor --exif-date")) << run.Err;
+}
+
+TEST_F(PictrimProcess, anUndoThatCannotPutANameBackSaysSoAndEndsWithOne) {
+  const std::string folder = Dir / "Cam/";
+  test::WriteTextFile(folder + "P1280001.JPG", "first");
+  test::WriteTextFile(folder + "P1280002.JPG", "second");
+  ASSERT_EQ(RunPictrim({"rename", "--format", "2", Q(folder)}).Status, 0);
+  test::WriteTextFile(folder + "P1280001.JPG", "taken since");
+  const TRun run = RunPictrim({"rename", "--undo", Q(folder)});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(
+      Contains(run.Err, " was not given back its old name: " + folder + "P1280001.JPG exists\n"))
+      << run.Err;
+  EXPECT_TRUE(EndsWith(run.Err, "\n1 renamed, 0 skipped, 1 failed\n")) << run.Err;
+  EXPECT_EQ(test::ReadWholeFile(folder + "P1280001.JPG"), "taken since");
+  EXPECT_EQ(test::ReadWholeFile(folder + "P1280002.JPG"), "second");
 }
 
 TEST_F(PictrimProcess, renameWithExifDateNamesCameraFilesByTheTimeTheyWereTaken) {

@@ -160,7 +160,8 @@ TEST(BashCompletion, offersEachJobItsOwnOptionsAndTheirValues) {
   EXPECT_TRUE(Complete({"shrink", "--n"}).empty()) << "--no-enlarge belongs to resize";
   EXPECT_EQ(Complete({"shrink", "--k"}), (TOffer{"--kb"}));
   EXPECT_TRUE(Complete({"resize", "--k"}).empty()) << "--kb belongs to shrink";
-  EXPECT_EQ(Complete({"rename", "-"}), (TOffer{"--dry-run", "--exif-date", "--format", "--help"}));
+  EXPECT_EQ(Complete({"rename", "-"}),
+            (TOffer{"--dry-run", "--exif-date", "--format", "--help", "--undo"}));
   EXPECT_EQ(Complete({"rename", "--format", ""}), (TOffer{"1", "2", "6"}));
   EXPECT_EQ(Complete({"rename", "--format", "=", ""}), (TOffer{"1", "2", "6"}));
   // A number or a text is not guessed (in "/", folders would be offered).

@@ -265,6 +265,11 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
   const int tileHeight = (Stored.height() + Rows - 1) / Rows;
   THeifOptions tileOptions;
   tileOptions.Quality = Options.Quality;
+  tileOptions.BitDepth = Options.BitDepth;
+  tileOptions.Chroma = Options.Chroma;
+  tileOptions.Matrix = Options.Matrix;
+  tileOptions.FullRange = Options.FullRange;
+  tileOptions.Avif = Options.Avif;
   std::vector<TItem> items;
   std::vector<std::string> configs;  // each tile's coder set-up, as coded with it
   std::string colour;
@@ -277,10 +282,11 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
       painter.drawImage(QPoint(-column * tileWidth, -row * tileHeight), Stored);
       painter.end();
       const std::string file = EncodeHeif(tile, tileOptions);
-      configs.push_back(BoxOf(file, "hvcC"));
+      configs.push_back(BoxOf(file, Options.Avif ? "av1C" : "hvcC"));
       if (configs.back().empty()) throw std::runtime_error("a tile without its coder's set-up");
       if (colour.empty()) colour = BoxOf(file, "colr");
-      items.push_back({static_cast<uint16_t>(items.size() + 1), "hvc1", CodedDataOf(file), true});
+      items.push_back({static_cast<uint16_t>(items.size() + 1), Options.Avif ? "av01" : "hvc1",
+                       CodedDataOf(file), true});
     }
   }
   const auto tiles = static_cast<uint16_t>(items.size());
@@ -289,8 +295,11 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
   descriptor.U16(0);
   descriptor.U8(static_cast<uint8_t>(Rows - 1));
   descriptor.U8(static_cast<uint8_t>(Columns - 1));
-  descriptor.U16(static_cast<uint16_t>(Stored.width()));
-  descriptor.U16(static_cast<uint16_t>(Stored.height()));
+  const uint32_t gridWidth = Options.GridWidth > 0 ? Options.GridWidth : uint32_t(Stored.width());
+  const uint32_t gridHeight =
+      Options.GridHeight > 0 ? Options.GridHeight : uint32_t(Stored.height());
+  descriptor.U16(static_cast<uint16_t>(gridWidth));
+  descriptor.U16(static_cast<uint16_t>(gridHeight));
   items.push_back({gridId, "grid", descriptor.Out, false});
   const uint16_t exifId = gridId + 1;
   if (!Options.Exif.empty()) {
@@ -337,39 +346,54 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
     }
     b.End(iref);
     // Properties: 1 .. tiles each tile's coder set-up, then the tile size,
-    // the grid's size, the rotation, the colours (when the tiles state them).
+    // the grid's size, the rotation, the colours (when the tiles state them),
+    // the mirror.
     const auto tileSize = static_cast<uint8_t>(tiles + 1);
     const auto gridSize = static_cast<uint8_t>(tiles + 2);
     const auto rotation = static_cast<uint8_t>(tiles + 3);
     const auto colours = static_cast<uint8_t>(tiles + 4);
+    const auto mirror = static_cast<uint8_t>(tiles + 5);
+    const bool coloured = !colour.empty() && Options.GridColour != THeifOptions::NoColour;
+    const bool gridColours = coloured && Options.GridColour == THeifOptions::ColourOnGrid;
+    const bool tileColours = coloured && Options.GridColour == THeifOptions::ColourOnTiles;
     const size_t iprp = b.Begin("iprp");
     const size_t ipco = b.Begin("ipco");
     for (const std::string& config : configs) b.Out += config;
-    for (const auto& [w, h] :
-         {std::pair{tileWidth, tileHeight}, std::pair{Stored.width(), Stored.height()}}) {
+    for (const auto& [w, h] : {std::pair{uint32_t(tileWidth), uint32_t(tileHeight)},
+                               std::pair{gridWidth, gridHeight}}) {
       const size_t ispe = b.BeginFull("ispe", 0, 0);
-      b.U32(static_cast<uint32_t>(w));
-      b.U32(static_cast<uint32_t>(h));
+      b.U32(w);
+      b.U32(h);
       b.End(ispe);
     }
     const size_t irot = b.Begin("irot");
     b.U8(QuarterTurnsFor(Options.Orientation));
     b.End(irot);
-    b.Out += colour;
+    if (coloured) {
+      b.Out += colour;
+    } else {  // a placeholder, so that the mirror keeps its index
+      const size_t free = b.Begin("free");
+      b.End(free);
+    }
+    const size_t imir = b.Begin("imir");
+    b.U8(static_cast<uint8_t>(Options.Mirror == 1 ? 1 : 0));
+    b.End(imir);
     b.End(ipco);
     const size_t ipma = b.BeginFull("ipma", 0, 0);
     b.U32(static_cast<uint32_t>(tiles) + 1);
     for (uint16_t id = 1; id <= tiles; ++id) {
       b.U16(id);
-      b.U8(2);
+      b.U8(tileColours ? 3 : 2);
       b.U8(static_cast<uint8_t>(0x80 | id));
       b.U8(tileSize);
+      if (tileColours) b.U8(colours);
     }
     b.U16(gridId);
-    b.U8(colour.empty() ? 2 : 3);
+    b.U8(static_cast<uint8_t>(2 + (gridColours ? 1 : 0) + (Options.Mirror >= 0 ? 1 : 0)));
     b.U8(gridSize);
     b.U8(0x80 | rotation);
-    if (!colour.empty()) b.U8(colours);
+    if (Options.Mirror >= 0) b.U8(0x80 | mirror);
+    if (gridColours) b.U8(colours);
     b.End(ipma);
     b.End(iprp);
     // Where each item's data lies in the media data box.
@@ -393,7 +417,8 @@ void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, i
 
   TBoxes file;
   const size_t ftyp = file.Begin("ftyp");
-  file.Out += std::string("heic\0\0\0\0mif1heic", 16);
+  file.Out += Options.Avif ? std::string("avif\0\0\0\0mif1avif", 16)
+                          : std::string("heic\0\0\0\0mif1heic", 16);
   file.End(ftyp);
   const size_t head = file.Out.size() + meta(0).size();
   file.Out += meta(static_cast<uint32_t>(head + 8));
@@ -450,6 +475,16 @@ std::string SmallXmpPacket(uint32_t Width, uint32_t Height) {
          "exif:PixelXDimension=\"" +
          std::to_string(Width) + "\" exif:PixelYDimension=\"" + std::to_string(Height) +
          "\"/></rdf:RDF></x:xmpmeta>\n" + std::string(200, ' ') + "\n<?xpacket end=\"w\"?>";
+}
+
+void WritePhoneHeic(const std::string& Path, const std::string& DateTaken) {
+  QImage picture(32, 24, QImage::Format_RGB32);
+  picture.fill(Qt::darkCyan);
+  THeifOptions options;
+  TPhoneExif exif;
+  exif.DateTaken = DateTaken;
+  options.Exif = PhoneExifBlock(exif);
+  WriteHeif(Path, picture, options);
 }
 
 }  // namespace pictrim::test

@@ -24,6 +24,11 @@ struct THeifOptions {
   std::string Chroma;       // the coder's subsampling ("420", "422", "444"); empty: its own
   int Matrix = 0;           // > 0: the colour matrix stated (H.273), with
   bool FullRange = true;    //      the range of the samples
+  // Grids only (WriteHeifGrid):
+  int Mirror = -1;             // 0 or 1: mirrored about a vertical or horizontal axis, after the turn
+  uint32_t GridWidth = 0;      // > 0: the size the grid declares instead of the picture's,
+  uint32_t GridHeight = 0;     //      beyond what its tiles cover
+  enum { ColourOnGrid, ColourOnTiles, NoColour } GridColour = ColourOnGrid;
 };
 
 // Encodes Stored (the pixels as stored; with alpha when it has an alpha
@@ -32,11 +37,17 @@ void WriteHeif(const std::string& Path, const QImage& Stored, const THeifOptions
 std::string EncodeHeif(const QImage& Stored, const THeifOptions& Options = {});
 
 // A HEIC file as phone cameras write their photos: Stored cut into Columns x
-// Rows tiles, each coded on its own, put together by a grid (the last tiles
-// cropped), shown turned by a rotation of the container (Orientation 1, 3, 6
-// or 8), with the EXIF block of Options as an item describing the grid.
+// Rows tiles, each coded on its own (with the quality, depth, subsampling
+// and colours of Options), put together by a grid (the last tiles cropped),
+// shown turned by a rotation of the container (Orientation 1, 3, 6 or 8) and
+// mirrored as Options say, with the EXIF block of Options as an item
+// describing the grid.
 void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, int Rows,
                    const THeifOptions& Options = {});
+
+// A small HEIC file as a phone writes it, with an EXIF block that says it
+// was taken at DateTaken (EXIF form).
+void WritePhoneHeic(const std::string& Path, const std::string& DateTaken);
 
 // What a phone's EXIF block says about a photo.
 struct TPhoneExif {

@@ -10,6 +10,7 @@
 #include "image/JpegImage.h"
 #include "metadata/Exif.h"
 #include "platform/FileTimes.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
 #include "util/SystemUtils.h"
@@ -159,6 +160,7 @@ TEST_F(CommandLineBatches, size10001IsRefusedByTheJpegBatchOnly) {
 }
 
 TEST_F(CommandLineBatches, unusableBmpsEachGiveTheirLineAndTheBatchGoesOn) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WritePicture(Source + "a_line.bmp", 300, 1, FIF_BMP);
   WriteBytes(Source + "b_empty.bmp", HandMadeBmp(0, 10, 24, 64));
   WriteBytes(Source + "c_broken.bmp", HandMadeBmp(10, 10, 7, 400));
@@ -166,12 +168,12 @@ TEST_F(CommandLineBatches, unusableBmpsEachGiveTheirLineAndTheBatchGoesOn) {
   WritePicture(Source + "e_good.bmp", 40, 20, FIF_BMP);
   FreezeSource();
   EXPECT_EQ(RunBmp(80), 0);
-  EXPECT_EQ(Log(),
-            (std::vector<std::string>{
-                "Due to a BUG in the programming language, File  src/a_line.bmp  cannot be "
-                "resized",
-                "File src/b_empty.bmp was empty", "File src/c_broken.bmp could not be loaded",
-                "Not a valid BMP V3:   src/d_text.bmp"}));
+  EXPECT_EQ(Log(), (std::vector<std::string>{
+                       "Due to a BUG in the programming language, File  src/a_line.bmp  cannot be "
+                       "resized",
+                       "File src/b_empty.bmp was empty",
+                       "File src/c_broken.bmp got no copy: it cannot be read as a picture",
+                       "Not a valid BMP V3:   src/d_text.bmp"}));
   EXPECT_EQ(PictureSize(Out("e_good.jpg", 80)), QSize(80, 40));
   EXPECT_FALSE(fs::exists(Out("a_line.jpg", 80)));
   // An invalid file is not notified.
@@ -270,6 +272,7 @@ TEST_F(CommandLineBatches, anOutputFolderInsideTheSourceIsRefusedBeforeAnythingI
 }
 
 TEST_F(CommandLineBatches, folderAndWriteFailuresAreLoggedAndTheRunGoesOn) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WritePicture(Source + "a.bmp", 40, 30, FIF_BMP);
   WritePicture(Source + "sub/b.bmp", 40, 30, FIF_BMP);
   WriteJpeg(Source + "sub/c.jpg", 40, 30);
@@ -284,9 +287,11 @@ TEST_F(CommandLineBatches, folderAndWriteFailuresAreLoggedAndTheRunGoesOn) {
   EXPECT_EQ(Log(),
             (std::vector<std::string>{
                 "File src/a.bmp was not written: its output path src_SIZE80/a.jpg is a folder",
-                "Folder src_SIZE80/sub/ could not be created",
+                "File src/sub/b.bmp got no copy: the folder src_SIZE80/sub/ could not be created "
+                "(File exists)",
                 "File src/d.jpg was not written: its output path src_SIZE80/d.jpg is a folder",
-                "Folder src_SIZE80/sub/ could not be created"}));
+                "File src/sub/c.jpg got no copy: the folder src_SIZE80/sub/ could not be created "
+                "(File exists)"}));
 }
 
 TEST(StretchBitmap, keepsTheSizeRefusesAZeroEdgeAndScalesSmoothly) {

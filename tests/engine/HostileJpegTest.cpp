@@ -23,6 +23,7 @@
 #include "image/JpegImage.h"
 #include "platform/Paths.h"
 #include "tests/common/HostileJpegs.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
 
@@ -90,6 +91,7 @@ std::string UnattendedLine(const std::string& Name) {
 }
 
 TEST_F(HostileJpegs, aCameraPhotoWithADamagedScanNeitherAbortsNorStopsAnyBatch) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   PICTRIM_REQUIRE_TESTDATA();
   WriteTextFile(Source + "a-damaged.jpg",
                 test::WithDamagedScan(ReadWholeFile(test::TestDataDir() + "DSCN0010.jpg")));
@@ -145,6 +147,7 @@ TEST_F(HostileJpegs, framesBeyondTheBudgetAndAbsurdScanCountsGetTheLoadersLine) 
 // take 675 MB. Every batch decodes it at the scale its copy needs, so a
 // budget of 64 MB suffices.
 TEST_F(HostileJpegs, aLargeBaselineFrameIsDecodedAtTheScaleOfItsCopy) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteTextFile(Source + "large.jpg", test::ClaimingJpeg(15000, 15000, 1, false, false));
   FreezeSource();
   TDecodeLimits limits;
@@ -162,6 +165,7 @@ TEST_F(HostileJpegs, aLargeBaselineFrameIsDecodedAtTheScaleOfItsCopy) {
 }
 
 TEST_F(HostileJpegs, namesOfUpTo255BytesAreCopiedByEveryBatch) {
+  const test::TBuiltInTexts english(TLanguage::English);    // the lines as compared below
   const std::string jpeg = std::string(251, 'j') + ".jpg";  // 255 bytes
   const std::string bmp = std::string(251, 'b') + ".bmp";
   test::WriteJpeg(Source + jpeg, 200, 150);
@@ -201,6 +205,7 @@ void SwapInFifoAtFirst(std::function<void(const TBatchMessage&)>& Hook, uint32_t
 }
 
 TEST_F(HostileJpegs, aFifoSwappedInAfterTheListingGetsALineInsteadOfAHang) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   for (int i = 0; i < 5; ++i) test::WriteJpeg(Source + "a" + std::to_string(i) + ".jpg", 64, 48);
   BatchThreads = 1;
   const std::string fifo = Source + "z.jpg";
@@ -221,7 +226,8 @@ TEST_F(HostileJpegs, aFifoSwappedInAfterTheListingGetsALineInsteadOfAHang) {
   prepare();
   SwapInFifoAtFirst(OnMessage, WM_BATCH_FILE, fifo);
   Jpegs(32, true);
-  EXPECT_EQ(Log(), std::vector<std::string>{"File src/z.jpg could not be loaded"});
+  EXPECT_EQ(Log(), std::vector<std::string>{
+                       "File src/z.jpg got no copy: it could not be loaded (not a regular file)"});
   EXPECT_TRUE(fs::exists(Dir / "src_SIZE32/a4.jpg"));
 }
 
@@ -251,6 +257,7 @@ TEST_F(HostileJpegs, anOutputFolderThatLeadsBackIntoTheSourceIsRefusedByEveryBat
 }
 
 TEST_F(HostileJpegs, aLinkInsideTheOutputTreeNeverLeadsACopyIntoTheSource) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   test::WriteJpeg(Source + "sub/y.jpg", 200, 150);
   test::WritePicture(Source + "sub/z.bmp", 200, 150, FIF_BMP);
   test::WriteJpeg(Source + "top.jpg", 200, 150);
@@ -315,6 +322,7 @@ void WriteFileAt(int Folder, const std::string& Name, const std::string& Bytes) 
 }
 
 TEST_F(HostileJpegs, pathsTooLongForTheFileSystemGetALineInEveryBatch) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   test::WriteJpeg(Source + "short.jpg", 64, 48);
   const std::string picture = ReadWholeFile(Source + "short.jpg");
   // Folders of 200-byte names down to just below the longest path; there a
@@ -367,12 +375,15 @@ TEST_F(HostileJpegs, pathsTooLongForTheFileSystemGetALineInEveryBatch) {
 }
 
 TEST_F(HostileJpegs, aCopyWhoseFolderCannotBeMadeGetsALineInTheResizeJob) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   test::WriteJpeg(Source + "sub/a.jpg", 64, 48);
   test::WriteJpeg(Source + "b.jpg", 64, 48);
   WriteTextFile(Dir / "src_MAXSIZE32/sub", "a file where the folder would be");
   FreezeSource();
   Resize(32);
-  EXPECT_EQ(Log(), std::vector<std::string>{"Folder src_MAXSIZE32/sub/ could not be created"});
+  EXPECT_EQ(Log(),
+            std::vector<std::string>{"File src/sub/a.jpg got no copy: the folder "
+                                     "src_MAXSIZE32/sub/ could not be created (File exists)"});
   EXPECT_TRUE(fs::exists(Dir / "src_MAXSIZE32/b.jpg"));
 }
 

@@ -20,6 +20,7 @@
 #include "image/JpegCodec.h"
 #include "image/JpegImage.h"
 #include "tests/common/HeifPictures.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
 
@@ -225,6 +226,7 @@ TEST_F(HostileTree, theCommandLineBatchesLogEachBadPictureAndGoOn) {
 }
 
 TEST_F(HostileTree, aFolderWhereACopyWouldGoGetsALineAndNoNotification) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   fs::create_directories(Dir / "src_MAXSIZE64/b.jpg/");
   ConvertPICsWholeTree(&Window, Source, "", 64, 64, "", 0, WM_BATCH_PROGRESS, WM_BATCH_FILE, true,
                        ErrorLog);

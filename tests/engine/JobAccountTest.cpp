@@ -111,6 +111,7 @@ class AccountedResize : public test::BatchTest {
 };
 
 TEST_F(AccountedResize, countsEveryListedFileOnceAndNamesEachThatGotNoCopy) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteJpeg(Source + "a.jpg", 120, 90);
   WritePicture(Source + "a.png", 90, 120, FIF_PNG);  // its copy would be a.jpg too
   WritePicture(Source + "sub/b.bmp", 100, 100, FIF_BMP);
@@ -145,6 +146,7 @@ TEST_F(AccountedResize, countsEveryListedFileOnceAndNamesEachThatGotNoCopy) {
 }
 
 TEST_F(AccountedResize, aDamagedSourceStillGetsItsCopyAndALineThatSaysItMayBeIncomplete) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteJpeg(Source + "whole.jpg", 640, 480);
   WriteJpeg(Source + "cutj.jpg", 640, 480);
   Cut(Source + "cutj.jpg", 0.5);

@@ -5,6 +5,7 @@
 #include "engine/Resize.h"
 #include "image/JpegImage.h"
 #include "platform/FileTimes.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
 #include "util/SystemUtils.h"
@@ -124,6 +125,7 @@ TEST_F(ResizeBatch, onePixelEdgesCannotBeResizedAndGiveNoCopy) {
 }
 
 TEST_F(ResizeBatch, twoSourcesOfOneNameWriteTheFirstAndNeverReplaceItWithTheSecond) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteJpeg(Source + "a.jpg", 200, 300);  // listed first
   WritePicture(Source + "a.png", 300, 200, FIF_PNG);
   FreezeSource();
@@ -262,6 +264,7 @@ TEST_F(ResizeBatch, picturesJpegCannotHoldAreConvertedOntoWhite) {
 }
 
 TEST_F(ResizeBatch, aCopyThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteJpeg(Source + "a.jpg", 100, 80);
   WriteJpeg(Source + "b.jpg", 100, 80);
   fs::create_directories(Out("a.jpg/", 50));  // a folder stands where the copy would go

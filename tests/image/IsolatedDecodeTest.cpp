@@ -67,6 +67,9 @@ FIBITMAP* Sample(FREE_IMAGE_TYPE Type, int Bpp) {
   return dib;
 }
 
+// The answer's first bytes and the header: magic, kind, size, depth, cost.
+constexpr size_t HeaderBytes = 4 + 4 + 12 + 16;
+
 std::vector<uint8_t> AnswerFor(FIBITMAP* Dib) {
   TMemorySink sink;
   EXPECT_TRUE(WriteAnswerStart(sink));
@@ -78,7 +81,7 @@ std::vector<uint8_t> AnswerFor(FIBITMAP* Dib) {
 
 TAnswer Parse(const std::vector<uint8_t>& Bytes, uint64_t MaxPixels = 1000) {
   TMemorySource source(Bytes.data(), Bytes.size());
-  return ReadAnswer(source, MaxPixels, [](uint32_t, uint32_t, uint64_t, bool) { return true; });
+  return ReadAnswer(source, MaxPixels, [](const TAdmission&) { return true; });
 }
 
 bool SamePixels(FIBITMAP* A, FIBITMAP* B) {
@@ -131,9 +134,9 @@ TEST(DecoderAnswer, aFullTransparencyTableOf256EntriesComesBackAndOneMoreIsRefus
   EXPECT_EQ(std::memcmp(FreeImage_GetTransparencyTable(answer.Picture), table, 256), 0);
   FreeImage_Unload(answer.Picture);
 
-  // The count stands behind the header (20 bytes), the picture's fixed part
-  // (32 bytes), the colour count and the palette of 256 x 4 bytes.
-  const size_t countAt = 20 + 32 + 4 + 1024;
+  // The count stands behind the header, the picture's fixed part (32
+  // bytes), the colour count and the palette of 256 x 4 bytes.
+  const size_t countAt = HeaderBytes + 32 + 4 + 1024;
   ASSERT_EQ(whole[countAt], 0);
   ASSERT_EQ(whole[countAt + 1], 1);
   std::vector<uint8_t> longer = whole;
@@ -160,14 +163,14 @@ TEST(DecoderAnswer, brokenOrOutOfRangeAnswersGiveNoPicture) {
   lying[8] = 1;  // the header says 1 x 5: admitted, the picture is 7 x 5
   EXPECT_EQ(Parse(lying, 10).Failure, "the picture has more pixels than allowed");
   // An unknown pixel type, a depth the type cannot have.
-  for (size_t at : {size_t{24}, size_t{36}}) {
+  for (size_t at : {HeaderBytes + 4, HeaderBytes + 16}) {
     std::vector<uint8_t> bad = whole;
     bad[at] = 99;
     EXPECT_EQ(Parse(bad).Picture, nullptr) << at;
   }
   // A refused admission.
   TMemorySource source(whole.data(), whole.size());
-  EXPECT_EQ(ReadAnswer(source, 1000, [](uint32_t, uint32_t, uint64_t, bool) { return false; }).Picture, nullptr);
+  EXPECT_EQ(ReadAnswer(source, 1000, [](const TAdmission&) { return false; }).Picture, nullptr);
 }
 
 // A palette picture comes with exactly the palette its depth has; one sent
@@ -176,7 +179,7 @@ TEST(DecoderAnswer, aPalettePictureWithoutItsPaletteIsRefused) {
   FIBITMAP* sent = Sample(FIT_BITMAP, 8);
   const std::vector<uint8_t> whole = AnswerFor(sent);
   FreeImage_Unload(sent);
-  const size_t countAt = 20 + 32;    // behind the header and the picture's fixed part
+  const size_t countAt = HeaderBytes + 32;  // behind the header and the picture's fixed part
   ASSERT_EQ(whole[countAt + 1], 1);  // 256 colours
   std::vector<uint8_t> bare(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(countAt));
   bare.insert(bare.end(), {0, 0, 0, 0});
@@ -506,6 +509,29 @@ TEST_F(IsolatedLoad, aHangingDecoderIsStoppedExactlyAtItsTimeLimit) {
   EXPECT_TRUE(stopped);
   EXPECT_EQ(picture.DecodeFailure(), "the decoder was stopped after 3 s");
   EXPECT_TRUE(NoChildLeft());
+}
+
+// The limit counts the decoder's processor time: a decoder that keeps a
+// core busy is stopped when it has used its time, though the clock stands
+// still; one that is at work is not stopped by the clock alone, however
+// long a busy machine makes it take.
+TEST_F(IsolatedLoad, theTimeLimitCountsTheDecodersProcessorTimeNotTheClock) {
+  for (const char* name : {"spin.png", "busy.png"})
+    std::filesystem::copy_file(Dir / "good.png", Dir / name);
+  TScopedDecoding scoped(ShortTime(1), "spin:spin.png,busy:busy.png");
+  test::TStillClock clock;
+  TImageBitmap picture;
+  EXPECT_FALSE(picture.Load(Dir / "spin.png"));
+  EXPECT_EQ(picture.DecodeFailure(), "the decoder was stopped after 1 s of processor time");
+
+  SetDecodeLimits(ShortTime(3));
+  bool loaded = false;
+  std::thread load([&] { loaded = picture.Load(Dir / "busy.png"); });
+  ASSERT_TRUE(test::WaitUntil([] { return ChildCount() == 1; }));
+  clock.Advance(std::chrono::hours(1));
+  load.join();
+  EXPECT_TRUE(loaded) << picture.DecodeFailure();
+  EXPECT_EQ(picture.GetWidth(), 40u);
 }
 
 TEST_F(IsolatedLoad, withoutADecoderProgramEveryDecodeFails) {

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,18 +38,23 @@ class ProgressWindow : public ::testing::Test {
   void File(const std::string& Path) { Window.HandleNotification({WM_BATCH_FILE, 0, 0, Path}); }
   QString Memo() const { return Window.ErrorLogMemo->toPlainText(); }
 
-  void ExpectErrorLayout(int Width, int OkLeft) {
+  void ExpectErrorLayout(int Width) {
     EXPECT_TRUE(Window.isVisible());
     // Outer sizes: the title bar and the frame are part of them.
     EXPECT_EQ(Window.frameGeometry().size(), QSize(Width, 211));
     EXPECT_TRUE(Window.OKbutton->isVisible());
-    EXPECT_EQ(Window.OKbutton->pos(), QPoint(OkLeft, 150));
+    EXPECT_TRUE(Window.CopyButton->isVisible());
+    // OK in the middle, copying at the left, both below the memo.
+    const QRect ok = Window.OKbutton->geometry();
+    EXPECT_LE(std::abs(ok.center().x() - Window.width() / 2), 2);
+    EXPECT_LT(Window.CopyButton->geometry().right(), ok.left());
     EXPECT_TRUE(Window.ErrorLogMemo->isVisible());
-    // The memo fills the width and ends above the button, which covers none of it.
+    // The memo fills the width and ends above the buttons, which cover none of it.
     const QRect memo = Window.ErrorLogMemo->geometry();
     EXPECT_EQ(memo.topLeft(), QPoint(4, 4));
-    EXPECT_EQ(memo.width(), Width - 18);
-    EXPECT_LT(memo.bottom(), Window.OKbutton->geometry().top());
+    EXPECT_EQ(memo.width(), Window.width() - 8);
+    EXPECT_LT(memo.bottom(), ok.top());
+    EXPECT_LT(memo.bottom(), Window.CopyButton->geometry().top());
     EXPECT_GE(memo.height(), 130);
   }
 
@@ -71,14 +77,14 @@ TEST_F(ProgressWindow, anUnattendedBatchShowsItselfAndEndsInItsOwnErrorLayout) {
   AddErrorLogEntry("Fehler bei /photos/b.jpg", Log);
   AddErrorLogEntry("zwei\rZeilen", Log);
   Progress(2, 0);
-  ExpectErrorLayout(553, 250);
+  ExpectErrorLayout(553);
   EXPECT_EQ(Memo(), "Fehler bei /photos/b.jpg\nzwei\nZeilen");
 }
 
 TEST_F(ProgressWindow, theMainWindowsErrorLayoutIsWiderAndAJobWithoutLinesHidesTheWindow) {
   AddErrorLogEntry("Fehler", Log);
-  Window.ShowErrorLayout(653, 300);
-  ExpectErrorLayout(653, 300);
+  Window.ShowErrorLayout(653);
+  ExpectErrorLayout(653);
 
   TErrorLog cleanLog;
   TProgressWin clean(cleanLog);
@@ -90,7 +96,7 @@ TEST_F(ProgressWindow, theMainWindowsErrorLayoutIsWiderAndAJobWithoutLinesHidesT
 
 TEST_F(ProgressWindow, okHidesEmptiesAndRestoresTheWidthKeepingTheHeight) {
   AddErrorLogEntry("Fehler", Log);
-  Window.ShowErrorLayout(653, 300);
+  Window.ShowErrorLayout(653);
   Window.OKbutton->click();
   EXPECT_TRUE(Window.isHidden());
   EXPECT_EQ(Window.frameGeometry().size(), QSize(353, 211));
@@ -105,7 +111,7 @@ TEST_F(ProgressWindow, okHidesEmptiesAndRestoresTheWidthKeepingTheHeight) {
 
 TEST_F(ProgressWindow, linesStayUntilOkAndAreShownOnceWhenALaterJobAddsItsOwn) {
   AddErrorLogEntry("erster Lauf", Log);
-  Window.ShowErrorLayout(653, 300);
+  Window.ShowErrorLayout(653);
   EXPECT_EQ(Memo(), "erster Lauf");
 
   // The second batch hides the lines while it runs and shows all of them at its end.
@@ -113,23 +119,23 @@ TEST_F(ProgressWindow, linesStayUntilOkAndAreShownOnceWhenALaterJobAddsItsOwn) {
   EXPECT_FALSE(Window.ErrorLogMemo->isVisible());
   AddErrorLogEntry("zweiter Lauf", Log);
   Progress(3, 0);
-  ExpectErrorLayout(553, 250);
+  ExpectErrorLayout(553);
   EXPECT_EQ(Memo(), "erster Lauf\nzweiter Lauf");
   EXPECT_EQ(Log.size(), 2u);
 
   // Showing the layout again repeats nothing.
-  Window.ShowErrorLayout(653, 300);
+  Window.ShowErrorLayout(653);
   EXPECT_EQ(Memo(), "erster Lauf\nzweiter Lauf");
 }
 
 TEST_F(ProgressWindow, okWhileAJobRunsKeepsTheLinesItDidNotShow) {
   AddErrorLogEntry("gezeigt", Log);
-  Window.ShowErrorLayout(653, 300);
+  Window.ShowErrorLayout(653);
   AddErrorLogEntry("noch nicht gezeigt", Log);
   Window.OKbuttonClick();
   EXPECT_EQ(Log, TErrorLog{"noch nicht gezeigt\r\n"});
 
-  Window.ShowErrorLayout(653, 300);
+  Window.ShowErrorLayout(653);
   EXPECT_EQ(Memo(), "noch nicht gezeigt");
 }
 
@@ -154,7 +160,7 @@ TEST_F(ProgressWindow, closingItEnterAndEscAllDismissTheLinesAsOkDoes) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
   auto showLines = [&] {
     AddErrorLogEntry("EXCEPTION in ConvertPICsWholeTree - FBitmap.Load()", Log);
-    Window.ShowErrorLayout(653, 300);
+    Window.ShowErrorLayout(653);
     ASSERT_TRUE(Window.ShowsErrors());
   };
   auto expectDismissed = [&](const char* How) {
@@ -210,7 +216,7 @@ TEST(TimeLeft, isTheFilesLeftAtThePaceSinceTheFirstOnceTwoMoreHaveBeenWritten) {
 }
 
 TEST(TimeLeft, showsOnThePanelFromTheThirdFileAndGoesAtTheEnd) {
-  TProgressPanel panel(403);
+  TProgressPanel panel;
   double now = 100;
   panel.SetClock([&now] { return now; });
   panel.PreViewCheckBox->setChecked(false);

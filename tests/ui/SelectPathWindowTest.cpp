@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLayout>
 #include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
@@ -62,11 +63,21 @@ TEST_F(PathWindow, opensAtItsSizeWithItsCaptions) {
   EXPECT_EQ(window.size(), QSize(373, 209));
   EXPECT_EQ(window.AddPathButton->text(), QString::fromUtf8("neues Verzeichnis hinzufügen"));
   EXPECT_EQ(window.DeletePathButton->text(), QString::fromUtf8("Verzeichnis entfernen"));
-  EXPECT_EQ(window.Button1->geometry(), QRect(16, 176, 345, 25));
+  window.layout()->activate();
+  window.Bevel1->layout()->activate();
+  // OK below the bevel, as wide as it, at the bottom of the window.
+  const QRect ok = window.Button1->geometry();
+  const QRect bevel = window.Bevel1->geometry();
+  EXPECT_EQ(bevel.topLeft(), QPoint(16, 16));
+  EXPECT_EQ(ok.left(), bevel.left());
+  EXPECT_EQ(ok.width(), bevel.width());
+  EXPECT_GT(ok.top(), bevel.bottom());
+  EXPECT_LE(ok.bottom(), window.height() - 8);
   // Both flat buttons show their whole caption, side by side inside the bevel.
   for (const QToolButton* button : {window.AddPathButton, window.DeletePathButton}) {
     EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
-    EXPECT_TRUE(window.Bevel1->geometry().contains(button->geometry()));
+    EXPECT_EQ(button->parentWidget(), window.Bevel1);
+    EXPECT_TRUE(window.Bevel1->rect().contains(button->geometry()));
   }
   EXPECT_LT(window.AddPathButton->geometry().right(), window.DeletePathButton->x());
 }

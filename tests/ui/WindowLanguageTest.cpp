@@ -176,7 +176,7 @@ TEST_F(MainForm, everyCaptionOfEveryWindowIsWholeInBothBuiltInLanguages) {
     progress->HandleNotification({WM_BATCH_PROGRESS, 1, 99999, ""});
     progress->HandleNotification({WM_BATCH_PROGRESS, 99999, 99999, ""});
     EXPECT_EQ(CutCaptions(progress), TStrings{}) << language << ", progress window";
-    progress->ShowErrorLayout(TProgressWin::MainErrorWidth, TProgressWin::MainErrorOkLeft);
+    progress->ShowErrorLayout(TProgressWin::MainErrorWidth);
     EXPECT_EQ(CutCaptions(progress), TStrings{}) << language << ", error layout";
     progress->OKbuttonClick();
 

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "util/Texts.h"
 
@@ -105,6 +108,64 @@ TEST(TextTableRows, haveTheirPlacesKeysAndBothWordings) {
     }
   }
   for (const auto& [key, count] : keys) EXPECT_EQ(count, 1) << key;
+}
+
+// The lines of the error log: each names its file (or folder) first and
+// then says what happened, in both languages.
+TEST(TextTableRows, everyLineOfTheLogNamesItsFileFirst) {
+  int lines = 0;
+  for (const TTextRow& row : TextTable) {
+    if (std::string_view(row.Section) != LogLineTexts ||
+        std::string_view(row.Key).starts_with("Reason"))
+      continue;
+    ++lines;
+    for (const std::string text : {row.German, row.English}) {
+      const size_t file = text.find("%1");
+      ASSERT_NE(file, std::string::npos) << row.Key;
+      EXPECT_EQ(text.find('%'), file) << row.Key << ": " << text;
+      EXPECT_LE(file, std::string("Ordner ").size()) << row.Key << ": " << text;
+      // What happened follows the name, in words.
+      EXPECT_NE(text.find(':', file), std::string::npos) << row.Key << ": " << text;
+    }
+  }
+  EXPECT_GE(lines, 10);
+}
+
+TEST(TextArguments, areReadBackFromTheTextAPatternMade) {
+  using TArgs = std::vector<std::string>;
+  EXPECT_EQ(TextArguments("File %1 was not renamed: %2", "File /a b/c.jpg was not renamed: x"),
+            (TArgs{"/a b/c.jpg", "x"}));
+  // Placeholders in another order than their numbers.
+  EXPECT_EQ(TextArguments("%2 <- %1.", "b <- a."), (TArgs{"a", "b"}));
+  EXPECT_EQ(TextArguments("(%1)", "()"), TArgs{""});
+  EXPECT_EQ(TextArguments("no places", "no places"), TArgs{});
+  // The fixed words must all be there, at both ends too.
+  EXPECT_EQ(TextArguments("File %1 was not renamed: %2", "File a was renamed: x"), std::nullopt);
+  EXPECT_EQ(TextArguments("File %1 exists", "File a exists!"), std::nullopt);
+  EXPECT_EQ(TextArguments("File %1 exists", "Datei a exists"), std::nullopt);
+  EXPECT_EQ(TextArguments("%1 exists", "s"), std::nullopt);
+}
+
+TEST_F(TextsInUse, linesAndStatusTextsAreMadeAnewInTheLanguageChosen) {
+  const std::vector<std::string> german = TextsNow();
+  const std::string taken =
+      Text(TTextId::LogNotRenamed, {"/p/P1.JPG", Text(TTextId::ReasonExists, {"/p/2006.JPG"})});
+  const std::string status = Text(TTextId::AllResizedStatus, {"/p/"});
+  const std::string longer = Text(TTextId::LogCopyPathTooLong, {"/p/a.jpg", "/q/a.jpg", "x"});
+  UseBuiltInTexts(TLanguage::English);
+  EXPECT_EQ(Retranslated(taken, german), "File /p/P1.JPG was not renamed: /p/2006.JPG exists");
+  EXPECT_EQ(Retranslated(status, german), "Last action = all files in folder /p/ resized");
+  // The line with the most fixed words is the one it was made from.
+  EXPECT_EQ(Retranslated(longer, german),
+            "File /p/a.jpg was skipped: its copy /q/a.jpg cannot be made, x");
+  // Lines of the program's fixed wording and a system's reason stay as they are.
+  EXPECT_EQ(Retranslated("File /p/a.jpg was empty", german), "File /p/a.jpg was empty");
+  EXPECT_EQ(Retranslated(Text(TTextId::LogNotRenamed, {"/p/a", "Permission denied"}), TextsNow()),
+            "File /p/a was not renamed: Permission denied");
+  // And back again.
+  const std::vector<std::string> english = TextsNow();
+  UseBuiltInTexts(TLanguage::German);
+  EXPECT_EQ(Retranslated(Retranslated(taken, german), english), taken);
 }
 
 }  // namespace

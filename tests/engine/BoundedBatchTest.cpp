@@ -1,0 +1,103 @@
+// Every batch finishes within its bounds: a picture that JPEG cannot hold at
+// its own size still gets a copy in the file-size job, only a failing output
+// folder ends a run (and says why), and a file stopped by a cancel leaves no
+// copy behind.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "engine/JobAccount.h"
+#include "engine/Resize.h"
+#include "image/JpegImage.h"
+#include "tests/common/DiskFull.h"
+#include "tests/common/Languages.h"
+#include "tests/common/TestPictures.h"
+#include "tests/engine/BatchFixture.h"
+#include "util/SystemUtils.h"
+
+namespace pictrim {
+namespace {
+
+namespace fs = std::filesystem;
+using test::PictureSize;
+using test::WriteJpeg;
+using test::WritePicture;
+using Lines = std::vector<std::string>;
+
+// A long screenshot: Width x Height rows of stripes and a gradient, which
+// compresses well but not to nothing.
+void WriteTallPng(const std::string& Path, int Width, int Height) {
+  QImage picture(Width, Height, QImage::Format_RGB888);
+  for (int y = 0; y < Height; ++y) {
+    uchar* row = picture.scanLine(y);
+    for (int x = 0; x < Width; ++x) {
+      row[3 * x] = static_cast<uchar>((y / 40) % 2 == 0 ? 240 : 30);
+      row[3 * x + 1] = static_cast<uchar>(x);
+      row[3 * x + 2] = static_cast<uchar>(y % 251);
+    }
+  }
+  ASSERT_TRUE(picture.save(QString::fromStdString(Path), "PNG"));
+}
+
+class BoundedShrink : public test::BatchTest {
+ protected:
+  void Run(uint32_t TargetKB, bool Overwrite = false) {
+    Account = {};
+    ASSERT_EQ(ConvertPICsWholeTree2(&Window, Source, "", "", TargetKB, "", TextAtTop,
+                                    WM_BATCH_PROGRESS, WM_BATCH_FILE, Overwrite, false, ErrorLog,
+                                    &Account),
+              0);
+    Window.pump();
+  }
+  std::string Out(const std::string& Name, uint32_t TargetKB) const {
+    return Dir / ("src_SIZE" + std::to_string(TargetKB) + " kB/" + Name);
+  }
+  TJobAccount Account;
+  const test::TBuiltInTexts English{TLanguage::English};
+};
+
+TEST_F(BoundedShrink, aPictureTallerThanJpegHoldsGetsACopyWithinTheTargetAndTheRunGoesOn) {
+  WriteTallPng(Source + "a.png", 200, 70000);
+  WritePicture(Source + "b.png", 640, 480, FIF_PNG);
+  FreezeSource();
+  Run(60);
+  const QSize tall = PictureSize(Out("a.exPNG.jpg", 60));
+  ASSERT_FALSE(tall.isEmpty());
+  EXPECT_LE(tall.height(), static_cast<int>(MaxJpegSide));
+  EXPECT_LE(fs::file_size(Out("a.exPNG.jpg", 60)), 60u * 1024 + 1024);
+  EXPECT_TRUE(fs::exists(Out("b.exPNG.jpg", 60)));
+  EXPECT_TRUE(Messages.empty());
+  EXPECT_EQ(Log(), (Lines{"File src/a.png cannot be saved as a JPEG at 200 x 70000 pixels: "
+                          "its copy is made from 187 x 65500"}));
+  EXPECT_EQ(Account, (TJobAccount{.Written = 2}));
+}
+
+TEST_F(BoundedShrink, aPictureTooWideForJpegThatFitsWhenSmallerIsWrittenSmaller) {
+  // 8 x 65536 as a mutated file may declare: one row more than JPEG holds.
+  WriteTallPng(Source + "thin.png", 8, 65536);
+  FreezeSource();
+  Run(200);
+  const QSize copy = PictureSize(Out("thin.exPNG.jpg", 200));
+  EXPECT_EQ(copy, QSize(7, 65500));
+  EXPECT_EQ(Account.Written, 1);
+}
+
+TEST_F(BoundedShrink, aFullDiskDuringTheSearchEndsTheRunToo) {
+  WriteJpeg(Source + "a.jpg", 1200, 900, 95, 3);
+  WriteJpeg(Source + "b.jpg", 1200, 900, 95, 4);
+  FreezeSource();
+  {
+    const test::TDiskFullAbove disk(4000);
+    Run(20);
+  }
+  EXPECT_EQ(Log(), (Lines{"File src/a.jpg could not be saved as src_SIZE20 kB/a.jpg (" +
+                          std::string(std::strerror(EFBIG)) + "): the run ended there"}));
+  EXPECT_FALSE(fs::exists(Out("a.jpg", 20)));
+  EXPECT_EQ(Account, (TJobAccount{.Failed = 1, .NotReached = 1}));
+}
+
+}  // namespace
+}  // namespace pictrim
