@@ -11,6 +11,7 @@
 
 #include "engine/JobAccount.h"
 #include "engine/Resize.h"
+#include "tests/common/Languages.h"
 #include "tests/common/TempDir.h"
 #include "tests/engine/BatchFixture.h"
 
@@ -98,6 +99,7 @@ class BmpDamage : public test::BatchTest {
 };
 
 TEST_F(BmpDamage, aBmpOneByteShortOfItsPixelsIsNamedAndAWholeOneIsNot) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteWholeAndCut("a-plain.bmp", {});
   WriteWholeAndCut("b-topdown.bmp", {.Height = -4});
   WriteWholeAndCut("c-os2.bmp", {.Core = true});

@@ -397,6 +397,7 @@ TEST_F(CameraFileRenaming, aListedFileThatIsGoneWhenItsTimeIsReadIsReportedAndTh
 // file keeps its name; a file removed before its turn is reported. Both
 // count as failed.
 TEST_F(CameraFileRenaming, namesThatAppearAndFilesThatVanishDuringTheRunCountAsFailed) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   Make("P1280001.JPG");
   Make("P1280002.JPG");
   Make("P1280003.JPG");
@@ -416,7 +417,7 @@ TEST_F(CameraFileRenaming, namesThatAppearAndFilesThatVanishDuringTheRunCountAsF
             (std::vector<std::string>{"File " + Dir / "P1280002.JPG" + " was not renamed: " +
                                           Dir / "2006-01-28 0002.JPG" + " exists\r\n",
                                       "File " + Dir / "P1280003.JPG" +
-                                          " was not renamed: No such file or directory\r\n"}));
+                                          " was not renamed: " + std::strerror(ENOENT) + "\r\n"}));
   EXPECT_EQ(test::ReadWholeFile(Dir / "2006-01-28 0002.JPG"), "another program's");
   EXPECT_EQ(Files(), (std::vector<std::string>{"2006-01-28 0001.JPG", "2006-01-28 0002.JPG",
                                                "P1280002.JPG"}));
