@@ -41,6 +41,14 @@ QImage CopyOf(const std::string& Path) {
   return jpeg.ToBitmap();
 }
 
+// A picture saved as a JPEG of fine quality, so that its detail survives.
+void SaveFineJpeg(const QImage& Picture, const std::string& Path) {
+  TJpegImage jpeg;
+  jpeg.SetCompressionQuality(97);
+  jpeg.Assign(Picture);
+  jpeg.SaveToFile(Path);
+}
+
 class BestCopy : public test::BatchTest {
  protected:
   void Resize(uint32_t Edge, const TJobChoices& Choices = {}, bool Overwrite = false,
@@ -162,10 +170,7 @@ TEST_F(BestCopy, theReducedJpegRoadIsAsCloseToTheReferenceAsTheWholePicturesBox)
   for (const TDetailKind kind : {TDetailKind::Stripes, TDetailKind::Photo}) {
     const QImage whole = detail::MakeDetailedPicture(kind, 1600, 1200, 3);
     const std::string path = Source + detail::DetailKindName(kind) + ".jpg";
-    TJpegImage jpeg;
-    jpeg.SetCompressionQuality(97);
-    jpeg.Assign(whole);
-    jpeg.SaveToFile(path);
+    SaveFineJpeg(whole, path);
     TJpegImage source;
     source.LoadFromFile(path);
     const QImage decoded = source.ToBitmap();
@@ -191,10 +196,7 @@ TEST_F(BestCopy, theReducedJpegRoadIsAsCloseToTheReferenceAsTheWholePicturesBox)
 TEST_F(BestCopy, theFileSizeTrialsFromTheHalfSizePictureLoseNothing) {
   const QImage whole = detail::MakeDetailedPicture(TDetailKind::Photo, 1600, 1200, 4);
   const std::string path = Source + "photo.jpg";
-  TJpegImage jpeg;
-  jpeg.SetCompressionQuality(97);
-  jpeg.Assign(whole);
-  jpeg.SaveToFile(path);
+  SaveFineJpeg(whole, path);
   TJpegImage source;
   source.LoadFromFile(path);
   QImage half, kept;
