@@ -334,10 +334,11 @@ std::optional<std::vector<uint8_t>> ReadItemData(const THeifMeta& Meta, const TH
     if (length > limit - extent.Offset || length > Limit - data.size()) return std::nullopt;
     const size_t start = data.size();
     data.resize(start + static_cast<size_t>(length));
+    if (length == 0) continue;  // an empty piece: nothing to copy, nor anywhere to copy it from
     if (Item.InItemData) {
       std::memcpy(data.data() + start, Meta.ItemData.data() + extent.Offset,
                   static_cast<size_t>(length));
-    } else if (length > 0 && !Read(extent.Offset, length, data.data() + start)) {
+    } else if (!Read(extent.Offset, length, data.data() + start)) {
       return std::nullopt;
     }
   }

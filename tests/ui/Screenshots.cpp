@@ -1,7 +1,8 @@
 // Takes pictures of the main window as a user sees it on a real X display
 // (run by scripts/screenshots.sh under Xvfb), in German and in English: each
 // tab, the favourites mode, a chosen folder, the progress panel with its
-// preview strip during a resize job, and the window after the job.
+// preview strip during a resize job, the window after the job, and the
+// renaming tab with its preview and, after the run, its undo button.
 //
 //   pictrim_screenshots OUTPUT_FOLDER
 #include <QApplication>
@@ -13,10 +14,12 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -104,6 +107,33 @@ void ShootProgress(const QString& Output, const std::string& Pictures, int Count
   std::filesystem::remove_all(ResizeOutputFolder(Pictures, 800, 0));
 }
 
+// A renaming run over Folder: the tab while the question is asked, with the
+// names the run is about to give, and the tab after the run.
+void ShootRenaming(const QString& Output, const std::string& Folder, const QString& Language) {
+  TMainForm form;
+  form.FormCreate();
+  UseLanguage(form, Language);
+  form.move(40, 40);
+  form.show();
+  QTest::qWait(300);
+  form.PageControl1->setCurrentIndex(2);
+  form.TabSheet3->RadioGroup3->SetItemIndex(1);
+  TFolderHandler previousFolder = SetFolderHandler(
+      [&](const std::string&, const std::string&) { return std::optional<std::string>(Folder); });
+  TQuestionHandler previousQuestion = SetQuestionHandler([&](const std::string&) {
+    Shoot(form, QStringLiteral("%1/rename-%2-preview.png").arg(Output, Language));
+    return true;
+  });
+  TCheckedMessageHandler previousBoxes =
+      SetCheckedMessageHandler([](const std::string&, const std::string&) { return true; });
+  form.TabSheet3->EditFileNameButton->click();
+  Shoot(form, QStringLiteral("%1/rename-%2-after-run.png").arg(Output, Language));
+  form.TabSheet3->UndoRenameButton->click();
+  SetFolderHandler(std::move(previousFolder));
+  SetQuestionHandler(std::move(previousQuestion));
+  SetCheckedMessageHandler(std::move(previousBoxes));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -131,6 +161,14 @@ int main(int argc, char** argv) {
                     static_cast<unsigned>(i + 3));
   for (const QString& language : {QStringLiteral("German"), QStringLiteral("English")})
     ShootProgress(output, work + "pictures/", count, language);
+  // A camera's and a phone's files, the journal of their renaming beside them.
+  std::filesystem::create_directories(work + "camera");
+  ::setenv("XDG_STATE_HOME", (work + "state").c_str(), 1);
+  for (const char* name : {"P6150001.JPG", "P6150001.ORF", "P6150002.JPG", "IMG_7001.HEIC",
+                           "IMG_7001.MOV", "IMG_7001.AAE", "notes.txt"})
+    test::WriteJpeg(work + "camera/" + name, 16, 16);
+  for (const QString& language : {QStringLiteral("German"), QStringLiteral("English")})
+    ShootRenaming(output, work + "camera/", language);
   std::filesystem::remove_all(work);
   return 0;
 }
