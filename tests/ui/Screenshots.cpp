@@ -9,11 +9,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <unistd.h>
@@ -107,8 +109,28 @@ void ShootProgress(const QString& Output, const std::string& Pictures, int Count
   std::filesystem::remove_all(ResizeOutputFolder(Pictures, 800, 0));
 }
 
-// A renaming run over Folder: the tab while the question is asked, with the
-// names the run is about to give, and the tab after the run.
+// The window and the question box it shows over itself, once the box is
+// up; then the box is answered yes.
+void ShootQuestionOver(QWidget& Window, const QString& File) {
+  auto* poll = new QTimer(&Window);
+  QObject::connect(poll, &QTimer::timeout, [&Window, File, poll] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    poll->stop();
+    QTest::qWait(300);
+    const QRect frame = Window.frameGeometry().united(box->frameGeometry());
+    const QPixmap shot =
+        Window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    if (!shot.save(File)) std::fprintf(stderr, "could not write %s\n", qPrintable(File));
+    std::printf("%s\n", qPrintable(File));
+    box->button(QMessageBox::Yes)->click();
+    poll->deleteLater();
+  });
+  poll->start(50);
+}
+
+// A renaming run over Folder: the tab with the names the run is about to
+// give while the question is asked, and the tab after the run.
 void ShootRenaming(const QString& Output, const std::string& Folder, const QString& Language) {
   TMainForm form;
   form.FormCreate();
@@ -120,9 +142,9 @@ void ShootRenaming(const QString& Output, const std::string& Folder, const QStri
   form.TabSheet3->RadioGroup3->SetItemIndex(1);
   TFolderHandler previousFolder = SetFolderHandler(
       [&](const std::string&, const std::string&) { return std::optional<std::string>(Folder); });
-  TQuestionHandler previousQuestion = SetQuestionHandler([&](const std::string&) {
-    Shoot(form, QStringLiteral("%1/rename-%2-preview.png").arg(Output, Language));
-    return true;
+  TQuestionHandler previousQuestion = SetQuestionHandler([&](const std::string& Text) {
+    ShootQuestionOver(form, QStringLiteral("%1/rename-%2-preview.png").arg(Output, Language));
+    return AskQuestionBox(&form, Text);
   });
   TCheckedMessageHandler previousBoxes =
       SetCheckedMessageHandler([](const std::string&, const std::string&) { return true; });
