@@ -4,8 +4,10 @@
 #include <map>
 #include <optional>
 
+#include "engine/BatchSupport.h"
 #include "engine/Resize.h"
 #include "platform/Paths.h"
+#include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
 #include "util/Texts.h"
 
@@ -217,6 +219,28 @@ std::string FolderValue(const std::string& Value) {
   return CanonicalFolder(Value);
 }
 
+// True for an argument that names a folder rather than a command: an
+// existing folder, or anything written as a path.
+bool NamesFolder(const std::string& Arg) {
+  return FolderExists(Arg) || Arg.find(PathDelimiter) != std::string::npos || Arg == "." ||
+         Arg == "..";
+}
+
+// "pictrim FOLDER...": the window with the folders, each of which must be one.
+TCommandLine ParseFolders(const std::vector<std::string>& Args) {
+  TCommandLine command;
+  for (const std::string& arg : Args) {
+    if (FolderExists(arg)) {
+      command.OpenFolders.push_back(CanonicalFolder(arg));
+    } else if (batch::FileExists(arg)) {
+      return Wrong(Text(TTextId::CliFileNotFolder, {arg}));
+    } else {
+      return Wrong(Text(TTextId::CliFolderNotFound, {arg}));
+    }
+  }
+  return command;
+}
+
 // True for an argument that is one of the unattended run's switches.
 bool IsSwitch(const std::string& Arg) {
   const std::string key = LowerCase(Arg.substr(0, 3));
@@ -237,9 +261,9 @@ TCommandLine ParseSwitches(const std::vector<std::string>& Args) {
       const std::string answer = LowerCase(value);
       command.Overwrite = answer == "ja" || answer == "y" || answer == "yes";
     } else if (key == "/p:") {
-      const std::optional<uint32_t> pixels = ParseNumber(value, 1, MaxJpegEdge);
+      const std::optional<uint32_t> pixels = ParseNumber(value, 1, MaxSwitchPixels);
       if (!pixels) {
-        return Wrong(Text(TTextId::CliPixelRange, {std::to_string(MaxJpegEdge), value}));
+        return Wrong(Text(TTextId::CliPixelRange, {std::to_string(MaxSwitchPixels), value}));
       }
       command.PixelSize = *pixels;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -268,29 +292,35 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Args) {
   if (first == "resize" || first == "shrink" || first == "rename" || first == "info") {
     return ParseJob(Args);
   }
-  // Without a single switch, a first word that is no option is a command
-  // this program does not have (a mistyped one, or "help").
+  // Without a single switch, a first word that is no option is a folder to
+  // open the window with, or a command this program does not have (a
+  // mistyped one, or "help").
   if (first.rfind('-', 0) != 0 && std::none_of(Args.begin(), Args.end(), IsSwitch)) {
+    if (NamesFolder(first)) return ParseFolders(Args);
     return Wrong(Text(TTextId::CliUnknownCommand, {first}));
   }
   return ParseSwitches(Args);
 }
 
 std::string VersionText() {
-  return "Pictrim 1.40";
+  return "Pictrim 1.40\n"
+         "Copyright (C) The Pictrim developers\n"
+         "License GPL-3.0-or-later: GNU GPL version 3 or later "
+         "<https://www.gnu.org/licenses/gpl-3.0.html>.\n"
+         "This is free software: you are free to change and redistribute it.\n"
+         "There is NO WARRANTY, to the extent permitted by law.";
 }
 
 std::string UsageText() {
   return R"(Usage:
+  pictrim [FOLDER...]
+      Opens the window; the first FOLDER given is chosen for the next job.
   pictrim /s:FOLDER [/d:FOLDER] [/o:yes] /p:PIXELS
       Unattended run: writes every BMP file and then every JPEG file below
       the source folder as a JPEG whose longer edge is PIXELS (1 to )" +
-         std::to_string(MaxJpegEdge) + R"(;
-      above )" +
-         std::to_string(MaxCommandLineEdge) +
-         R"( the JPEG files are refused), into /d: or into
-      FOLDER_SIZE<PIXELS> beside the source. /o:yes (or ja, y) replaces
-      copies that exist already.
+         std::to_string(MaxSwitchPixels) + R"(),
+      into /d: or into FOLDER_SIZE<PIXELS> beside the source. /o:yes (or ja,
+      y) replaces copies that exist already.
   pictrim resize (--width N | --height N | --edge N) [--no-enlarge] [--text T]
                  [--top] [--bottom] [--quality Q] [--out DIR] [--overwrite]
                  FOLDER
@@ -331,7 +361,8 @@ writes the copies below DIR instead, the subfolders repeated; DIR must not
 lie inside FOLDER. Sources are never changed by resize and shrink. Progress goes to stderr, then the error lines, then the account of
 the listed files, ending with "N written, N skipped, N failed"; the output
 folder is printed on stdout. Exit status: 0 done, 1 done with error lines or
-failed files, 2 wrong arguments or a job that refused to start.
+failed files, 2 wrong arguments or a job that refused to start, 130 cancelled
+by an interrupt (Ctrl-C), 143 cancelled by SIGTERM.
 )";
 }
 

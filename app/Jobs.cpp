@@ -12,6 +12,7 @@
 #include "rename/FileRename.h"
 #include "rename/RenamePlan.h"
 #include "util/MoreDialogs.h"
+#include "util/MoreStr.h"
 #include "util/Texts.h"
 
 namespace pictrim {
@@ -158,7 +159,7 @@ int RunInfo(const TCommandLine& Command, std::ostream& Out, std::ostream& Err) {
       Err << "pictrim: " << Text(TTextId::CliFileNotFound, {file}) << '\n';
       status = 2;
     } else {
-      Out << file << '\n' << MetadataText(file) << '\n';
+      Out << PrintableText(file) << '\n' << MetadataText(file) << '\n';
     }
   }
   return status;
@@ -171,7 +172,7 @@ std::string IndentedLines(const std::string& Listing) {
   while (start <= Listing.size()) {
     size_t end = Listing.find("\r\n", start);
     if (end == std::string::npos) end = Listing.size();
-    if (end > start) text += "  " + Listing.substr(start, end - start) + '\n';
+    if (end > start) text += "  " + PrintableText(Listing.substr(start, end - start)) + '\n';
     start = end + 2;
   }
   return text;
@@ -227,10 +228,10 @@ std::string MetadataText(const std::string& FileName) {
   const bool read = metadata.ReadMetadata(FileName);
   std::string text;
   if (!read)
-    text +=
-        "  " +
-        (metadata.ErrorText().empty() ? std::string("Not an EXIF file") : metadata.ErrorText()) +
-        '\n';
+    text += "  " +
+            (metadata.ErrorText().empty() ? std::string("Not an EXIF file")
+                                          : PrintableText(metadata.ErrorText())) +
+            '\n';
   const std::string exif = IndentedLines(metadata.ExifListing());
   if (!exif.empty()) text += "[EXIF]\n" + exif;
   const std::string maker = IndentedLines(metadata.MakerNoteListing());
@@ -240,7 +241,8 @@ std::string MetadataText(const std::string& FileName) {
   if (metadata.HasColourProfile()) {
     const std::string description = metadata.ColourProfileDescription();
     text += "[Colour profile]\n  Description = " +
-            (description.empty() ? std::string("(not readable)") : description) + '\n';
+            (description.empty() ? std::string("(not readable)") : PrintableText(description)) +
+            '\n';
   }
   if (const tSection* xmp = metadata.XmpSection()) {
     text += "[XMP]\n  Packet = " + std::to_string(XmpPacketLength(xmp->Data)) + " bytes\n";

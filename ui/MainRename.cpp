@@ -79,9 +79,14 @@ void TMainForm::ShowRenameEnd(const std::string& Status, const TRenameAccount& A
   SetStatus(Status);
   // The account of a run that listed files; a run that found none says nothing.
   const bool listed = Account.Renamed + Account.Skipped + Account.Failed > 0;
-  ResultBar->ShowResult(listed ? std::vector<std::string>{RenameAccountText(Account, false)}
-                               : std::vector<std::string>(),
-                        std::string());
+  // Its line is made in the language of the moment.
+  ResultBar->ShowResult(
+      TJobEnd{[Account, listed] {
+                return listed ? std::vector<std::string>{RenameAccountText(Account, false)}
+                              : std::vector<std::string>();
+              },
+              Account.Failed, 0},
+      std::string());
   ShowErrorLines();
 }
 

@@ -66,6 +66,7 @@ TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
   EditFileNameButton->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
   EditFileNameButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   EditFileNameButton->setFixedHeight(Scaled(ExecuteHeight));
+  PressOnEnter(EditFileNameButton);
   PreviewBox = Named(new QGroupBox, "PreviewBox");
   auto* preview = TightColumn(PreviewBox, 6, 2);
   PreviewAccount = Named(new QLabel, "PreviewAccount");
@@ -82,6 +83,7 @@ TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
   UndoRenameButton = Named(new QPushButton, "UndoRenameButton");
   UndoRenameButton->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
   UndoRenameButton->hide();
+  PressOnEnter(UndoRenameButton);
   layout->addWidget(GroupBox4);
   layout->addWidget(RadioGroup3);
   layout->addWidget(GroupBox5);

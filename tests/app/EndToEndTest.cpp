@@ -134,15 +134,19 @@ TEST_F(PictrimProcess, errorLinesArePrintedAtTheEndAndGiveStatusOne) {
   EXPECT_EQ(PictureSize(Dir / "Fotos_SIZE200/Scan.jpg"), QSize(200, 150));
 }
 
-TEST_F(PictrimProcess, aSizeTheJpegBatchRefusesStillRunsTheBmpBatchAndGivesStatusTwo) {
+// /p: has one range for both batches, that of the JPEG batch: a size beyond
+// it is a wrong argument, and neither batch starts.
+TEST_F(PictrimProcess, aSizeBeyondTheRangeOfPStartsNeitherBatchAndGivesStatusTwo) {
   test::WritePicture(Dir / "Strip/strip.bmp", 10001, 2, FIF_BMP);
   test::WriteJpeg(Dir / "Strip/photo.jpg", 40, 30);
   const TRun run = RunPictrim({"/s:" + Q(Dir / "Strip/"), "/p:10001"});
   EXPECT_EQ(run.Status, 2);
-  EXPECT_TRUE(Contains(run.Err, "pictrim: the JPEG batch refused to start (code 200201)"))
+  EXPECT_TRUE(Contains(
+      run.Err, "pictrim: /p: must be a whole number of pixels from 1 to 10000, not \"10001\""))
       << run.Err;
-  EXPECT_EQ(PictureSize(Dir / "Strip_SIZE10001/strip.jpg"), QSize(10001, 2));
-  EXPECT_FALSE(fs::exists(Dir / "Strip_SIZE10001/photo.jpg"));
+  EXPECT_FALSE(fs::exists(Dir / "Strip_SIZE10001"));
+  EXPECT_EQ(RunPictrim({"/s:" + Q(Dir / "Strip/"), "/p:10000"}).Status, 0);
+  EXPECT_EQ(PictureSize(Dir / "Strip_SIZE10000/strip.jpg").width(), 10000);
 }
 
 TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceIsRefusedWithStatusTwo) {
@@ -540,7 +544,8 @@ TEST_F(PictrimProcess, theCommittedSamplesAreSmallAndEveryJobTakesThemCleanly) {
 TEST_F(PictrimProcess, helpVersionAndWrongArgumentsAnswerWithoutRunningAnything) {
   TRun run = RunPictrim({"--version"});
   EXPECT_EQ(run.Status, 0);
-  EXPECT_EQ(run.Out, "Pictrim 1.40\n");
+  EXPECT_EQ(run.Out.rfind("Pictrim 1.40\nCopyright", 0), 0u) << run.Out;
+  EXPECT_TRUE(Contains(run.Out, "License GPL-3.0-or-later")) << run.Out;
   run = RunPictrim({"--help"});
   EXPECT_EQ(run.Status, 0);
   EXPECT_EQ(run.Out.rfind("Usage:", 0), 0u);
@@ -618,6 +623,34 @@ TEST_F(PictrimProcess, aCutJpegIsCopiedNamedAndGivesStatusOne) {
   EXPECT_TRUE(Contains(run.Err, "1 written from a damaged source: the copy may be incomplete\n"));
   EXPECT_EQ(LastLine(run.Err), "1 written, 0 skipped, 0 failed");
   EXPECT_EQ(PictureSize(Dir / "Cut_MAXSIZE200/cut.jpg"), QSize(200, 150));
+}
+
+// Mended: the program's own lines stayed English under a German locale.
+TEST_F(PictrimProcess, aGermanLocaleGetsTheProgramsOwnLinesInGerman) {
+  const std::string source = Dir / "Kaputt/";
+  test::WriteJpeg(source + "cut.jpg", 800, 600);
+  fs::resize_file(source + "cut.jpg", fs::file_size(source + "cut.jpg") / 2);
+  const TRun run = RunPictrim({"resize", "--edge", "200", Q(source)}, "", German);
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Contains(run.Err, "Datei " + source +
+                                    "cut.jpg ist beschädigt (vorzeitiges Ende oder fehlerhafte "
+                                    "Daten): ihre Kopie kann unvollständig sein\n"))
+      << run.Err;
+  EXPECT_EQ(LastLine(run.Err), "1 geschrieben, 0 übersprungen, 0 fehlgeschlagen");
+}
+
+// Mended: info printed a maker note's raw bytes, which garbled the output
+// and could send a terminal commands.
+TEST_F(PictrimProcess, infoShowsBytesThatAreNoUtf8AndControlCharactersAsHex) {
+  test::TExifBlock exif(false);
+  exif.AddAscii(0, 0x010F, std::string("Bad\xFFName\x1B[2J", 12) + '\0');  // Make
+  const std::string file = Dir / "odd.jpg";
+  test::WriteBytes(file, test::JpegFile({exif.App1()}));
+  const TRun run = RunPictrim({"info", Q(file)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(Contains(run.Out, "Make = Bad\\xFFName")) << run.Out;
+  EXPECT_TRUE(QString::fromUtf8(run.Out).toUtf8().toStdString() == run.Out) << "not UTF-8";
+  EXPECT_EQ(run.Out.find('\x1B'), std::string::npos);
 }
 
 TEST_F(PictrimProcess, theFolderOfARelativeOrDottedArgumentGoesBesideTheSourceNeverInsideIt) {
