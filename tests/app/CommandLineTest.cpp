@@ -233,6 +233,9 @@ TEST(CommandLine, aWordThatIsNoCommandIsNamedWithAPointerToTheHelp) {
               "unknown command '" + std::string(word) + "' (pictrim --help lists the commands)");
     EXPECT_EQ(ErrorOf({word, "--edge", "8", "/a"}).rfind("unknown command '", 0), 0u);
   }
+  // An option on its own is an unknown option, not an unknown command.
+  EXPECT_EQ(ErrorOf({"--fast"}), "unknown option --fast");
+  EXPECT_EQ(ErrorOf({"-f"}), "unknown option -f");
   // Among the switches of the unattended run other words are passed over.
   EXPECT_EQ(Parse({"/s:/a", "/p:8", "foo"}).Kind, TCommandKind::Unattended);
   EXPECT_EQ(Parse({"foo", "/s:/a", "/p:8"}).Kind, TCommandKind::Unattended);
@@ -305,6 +308,9 @@ TEST(CommandLine, theJobsTakeTheirChoicesAndOnlyTheirOwn) {
   EXPECT_EQ(ErrorOf({"rename", "--format", "1", "--out", "/b", "/a"}),
             "rename: unknown option --out");
   EXPECT_EQ(ErrorOf({"shrink", "--kb", "8", "--out=", "/a"}), "--out needs a folder");
+  // Of two wrong options the first is named.
+  EXPECT_EQ(ErrorOf({"shrink", "--kb", "8", "--quality", "0", "--out=", "/a"}),
+            "--quality must be a whole number from 1 to 100, not \"0\"");
   for (const char* word : {"--quality", "--no-enlarge", "--strict", "--out"})
     EXPECT_NE(UsageText().find(word), std::string::npos) << word;
 }

@@ -87,6 +87,11 @@ TEST_F(ChosenResize, theQualityIsTheChosenOneOnEveryRoadAndTheClassicOneWithout)
   }
   Run(320, {.Quality = 100});
   EXPECT_EQ(FirstQuantizer(Out("photo.jpg", 320)), 1);
+  // The lowest quality is a choice too (its quantizers are as coarse as
+  // baseline JPEG allows).
+  Run(320, {.Quality = 1});
+  EXPECT_EQ(FirstQuantizer(Out("photo.jpg", 320)), 255);
+  EXPECT_EQ(FirstQuantizer(Out("plan.jpg", 320)), 255);
   EXPECT_TRUE(Log().empty());
 }
 
