@@ -174,7 +174,7 @@ TEST_F(BestCopy, theReducedJpegRoadIsAsCloseToTheReferenceAsTheWholePicturesBox)
     TJpegImage source;
     source.LoadFromFile(path);
     const QImage decoded = source.ToBitmap();
-    for (const uint32_t width : {711u, 390u, 199u}) {
+    for (const uint32_t width : {711u, 390u, 274u, 199u}) {
       const uint32_t height = width * 3 / 4;
       const QImage reference = test::ReferenceRescale(decoded, int(width), int(height));
       TDisplayBitmap direct;
