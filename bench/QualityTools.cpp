@@ -131,6 +131,8 @@ int ResizeJob(const std::vector<std::string>& Args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // No window is shown: the tools run without a display.
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QGuiApplication app(argc, argv);
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() >= 4 && args[0] == "pictures") {
