@@ -235,5 +235,40 @@ TEST_F(BestCopy, theSharpChoiceMakesBothJobsCopiesCloserToTheReference) {
   EXPECT_GT(test::Psnr(CopyOf(Resized("photo.jpg", 400)), reference), box + 0.5);
 }
 
+// The box rescale after the reduced decode averages the stored values, as
+// the box rescale of the whole picture does: black and white stripes of a
+// block's width, brought down to a pixel for two stripes, give the middle
+// grey, not the lighter grey of an average in linear light.
+TEST_F(BestCopy, theReducedRoadsBoxAveragesTheStoredValues) {
+  QImage stripes(1600, 1200, QImage::Format_RGB32);
+  for (int x = 0; x < stripes.width(); ++x) {
+    const QRgb colour = (x / 8) % 2 == 0 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+    for (int y = 0; y < stripes.height(); ++y) stripes.setPixel(x, y, colour);
+  }
+  const std::string path = Source + "stripes.jpg";
+  SaveFineJpeg(stripes, path);
+  TJpegImage source;
+  source.LoadFromFile(path);
+  const QImage copy = batch::ReducedToSize(source, 100, 75, false);
+  ASSERT_EQ(copy.size(), QSize(100, 75));
+  EXPECT_NEAR(qGreen(copy.pixel(50, 37)), 128, 12);
+}
+
+// A JPEG that holds pixels rather than the file's data has no reduced
+// decode: its picture is rescaled as the whole it is, left half to the left.
+TEST_F(BestCopy, aJpegHoldingPixelsIsRescaledAsTheWholePicture) {
+  QImage halves(800, 600, QImage::Format_RGB32);
+  halves.fill(qRgb(220, 30, 30));
+  for (int y = 0; y < halves.height(); ++y)
+    for (int x = halves.width() / 2; x < halves.width(); ++x) halves.setPixel(x, y, qRgb(30, 30, 220));
+  TJpegImage jpeg;
+  jpeg.Assign(halves);
+  ASSERT_FALSE(jpeg.HoldsLoadedData());
+  const QImage copy = batch::ReducedToSize(jpeg, 200, 150, false);
+  ASSERT_EQ(copy.size(), QSize(200, 150));
+  EXPECT_GT(qRed(copy.pixel(20, 75)), 180);
+  EXPECT_GT(qBlue(copy.pixel(180, 75)), 180);
+}
+
 }  // namespace
 }  // namespace pictrim
