@@ -13,6 +13,7 @@
 #include "engine/Resize.h"
 #include "image/JpegImage.h"
 #include "tests/common/DiskFull.h"
+#include "tests/common/HeifPictures.h"
 #include "tests/common/Languages.h"
 #include "tests/common/TestPictures.h"
 #include "tests/engine/BatchFixture.h"
@@ -97,6 +98,37 @@ TEST_F(BoundedShrink, aFullDiskDuringTheSearchEndsTheRunToo) {
                           std::string(std::strerror(EFBIG)) + "): the run ended there"}));
   EXPECT_FALSE(fs::exists(Out("a.jpg", 20)));
   EXPECT_EQ(Account, (TJobAccount{.Failed = 1, .NotReached = 1}));
+}
+
+class BoundedResize : public BoundedShrink {
+ protected:
+  void RunResize(uint32_t Edge) {
+    Account = {};
+    ASSERT_EQ(ConvertPICsWholeTree(&Window, Source, "", Edge, Edge, "", TextAtTop,
+                                   WM_BATCH_PROGRESS, WM_BATCH_FILE, true, ErrorLog, &Account),
+              0);
+    Window.pump();
+  }
+};
+
+// A phone photo whose coded data lost a few bits: its copy is made (the
+// decoder conceals what it can) and named as damaged, in both jobs.
+TEST_F(BoundedResize, aPhonePhotoWithFlippedBitsGetsItsCopyAndTheDamagedLine) {
+  test::WriteHeifGrid(Source + "IMG_0001.HEIC", test::MakeNaturalImage(192, 128, 4), 2, 2);
+  std::string file = test::ReadWholeFile(Source + "IMG_0001.HEIC");
+  const size_t data = file.find("mdat") + 4;
+  for (size_t at = data + 300; at < file.size(); at += (file.size() - data) / 6)
+    file[at] = static_cast<char>(file[at] ^ 0x10);
+  test::WriteTextFile(Source + "IMG_0001.HEIC", file);
+  FreezeSource();
+  RunResize(100);
+  EXPECT_EQ(Account, (TJobAccount{.Written = 1, .Damaged = 1}));
+  ASSERT_EQ(Log().size(), 1u);
+  EXPECT_EQ(Log()[0].rfind("File src/IMG_0001.HEIC is damaged (", 0), 0u) << Log()[0];
+  ErrorLog.clear();
+  Run(5);
+  EXPECT_EQ(Account, (TJobAccount{.Written = 1, .Damaged = 1}));
+  EXPECT_EQ(Log().size(), 1u);
 }
 
 }  // namespace
