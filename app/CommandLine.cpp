@@ -4,8 +4,10 @@
 #include <map>
 #include <optional>
 
+#include "engine/BatchSupport.h"
 #include "engine/Resize.h"
 #include "platform/Paths.h"
+#include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
 #include "util/Texts.h"
 
@@ -18,6 +20,7 @@ const std::map<std::string, bool> JobOptions = {
     {"--text", true},    {"--top", false},   {"--bottom", false},  {"--overwrite", false},
     {"--format", true},  {"--help", false},  {"--quality", true},  {"--no-enlarge", false},
     {"--strict", false}, {"--out", true},    {"--dry-run", false}, {"--exif-date", false},
+    {"--undo", false},
 };
 
 // A job's arguments sorted into options and operands.
@@ -161,12 +164,17 @@ TCommandLine ParseShrink(const TJobArguments& Args) {
 TCommandLine ParseRename(const TJobArguments& Args) {
   TCommandLine command;
   command.Kind = TCommandKind::Rename;
-  if (!Args.Has("--format")) return Wrong(Text(TTextId::CliRenameNeedsFormat));
-  const std::string& format = Args.Options.at("--format");
-  if (format != "1" && format != "2" && format != "6") {
-    return Wrong(Text(TTextId::CliFormatRange, {format}));
+  command.Undo = Args.Has("--undo");
+  if (command.Undo && (Args.Has("--format") || Args.Has("--exif-date")))
+    return Wrong(Text(TTextId::CliUndoTakesNoFormat));
+  if (!command.Undo) {
+    if (!Args.Has("--format")) return Wrong(Text(TTextId::CliRenameNeedsFormat));
+    const std::string& format = Args.Options.at("--format");
+    if (format != "1" && format != "2" && format != "6") {
+      return Wrong(Text(TTextId::CliFormatRange, {format}));
+    }
+    command.RenameMode = static_cast<uint8_t>(format[0] - '0');
   }
-  command.RenameMode = static_cast<uint8_t>(format[0] - '0');
   if (Args.Operands.size() != 1 || Args.Operands[0].empty())
     return Wrong(Text(TTextId::CliJobNeedsFolder, {"rename"}));
   command.Folder = CanonicalFolder(Args.Operands[0]);
@@ -186,7 +194,7 @@ TCommandLine ParseJob(const std::vector<std::string>& Args) {
     parsed = SplitJobArguments(Args, {"--kb", "--text", "--top", "--bottom", "--overwrite",
                                       "--quality", "--strict", "--out"});
   } else if (job == "rename") {
-    parsed = SplitJobArguments(Args, {"--format", "--dry-run", "--exif-date"});
+    parsed = SplitJobArguments(Args, {"--format", "--dry-run", "--exif-date", "--undo"});
   } else {
     parsed = SplitJobArguments(Args, {});
   }
@@ -211,6 +219,28 @@ std::string FolderValue(const std::string& Value) {
   return CanonicalFolder(Value);
 }
 
+// True for an argument that names a folder rather than a command: an
+// existing folder, or anything written as a path.
+bool NamesFolder(const std::string& Arg) {
+  return FolderExists(Arg) || Arg.find(PathDelimiter) != std::string::npos || Arg == "." ||
+         Arg == "..";
+}
+
+// "pictrim FOLDER...": the window with the folders, each of which must be one.
+TCommandLine ParseFolders(const std::vector<std::string>& Args) {
+  TCommandLine command;
+  for (const std::string& arg : Args) {
+    if (FolderExists(arg)) {
+      command.OpenFolders.push_back(CanonicalFolder(arg));
+    } else if (batch::FileExists(arg)) {
+      return Wrong(Text(TTextId::CliFileNotFolder, {arg}));
+    } else {
+      return Wrong(Text(TTextId::CliFolderNotFound, {arg}));
+    }
+  }
+  return command;
+}
+
 // True for an argument that is one of the unattended run's switches.
 bool IsSwitch(const std::string& Arg) {
   const std::string key = LowerCase(Arg.substr(0, 3));
@@ -231,9 +261,9 @@ TCommandLine ParseSwitches(const std::vector<std::string>& Args) {
       const std::string answer = LowerCase(value);
       command.Overwrite = answer == "ja" || answer == "y" || answer == "yes";
     } else if (key == "/p:") {
-      const std::optional<uint32_t> pixels = ParseNumber(value, 1, MaxJpegEdge);
+      const std::optional<uint32_t> pixels = ParseNumber(value, 1, MaxSwitchPixels);
       if (!pixels) {
-        return Wrong(Text(TTextId::CliPixelRange, {std::to_string(MaxJpegEdge), value}));
+        return Wrong(Text(TTextId::CliPixelRange, {std::to_string(MaxSwitchPixels), value}));
       }
       command.PixelSize = *pixels;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -262,29 +292,35 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Args) {
   if (first == "resize" || first == "shrink" || first == "rename" || first == "info") {
     return ParseJob(Args);
   }
-  // Without a single switch, a first word that is no option is a command
-  // this program does not have (a mistyped one, or "help").
+  // Without a single switch, a first word that is no option is a folder to
+  // open the window with, or a command this program does not have (a
+  // mistyped one, or "help").
   if (first.rfind('-', 0) != 0 && std::none_of(Args.begin(), Args.end(), IsSwitch)) {
+    if (NamesFolder(first)) return ParseFolders(Args);
     return Wrong(Text(TTextId::CliUnknownCommand, {first}));
   }
   return ParseSwitches(Args);
 }
 
 std::string VersionText() {
-  return "Pictrim 1.40";
+  return "Pictrim 1.40\n"
+         "Copyright (C) The Pictrim developers\n"
+         "License GPL-3.0-or-later: GNU GPL version 3 or later "
+         "<https://www.gnu.org/licenses/gpl-3.0.html>.\n"
+         "This is free software: you are free to change and redistribute it.\n"
+         "There is NO WARRANTY, to the extent permitted by law.";
 }
 
 std::string UsageText() {
   return R"(Usage:
+  pictrim [FOLDER...]
+      Opens the window; the first FOLDER given is chosen for the next job.
   pictrim /s:FOLDER [/d:FOLDER] [/o:yes] /p:PIXELS
       Unattended run: writes every BMP file and then every JPEG file below
       the source folder as a JPEG whose longer edge is PIXELS (1 to )" +
-         std::to_string(MaxJpegEdge) + R"(;
-      above )" +
-         std::to_string(MaxCommandLineEdge) +
-         R"( the JPEG files are refused), into /d: or into
-      FOLDER_SIZE<PIXELS> beside the source. /o:yes (or ja, y) replaces
-      copies that exist already.
+         std::to_string(MaxSwitchPixels) + R"(),
+      into /d: or into FOLDER_SIZE<PIXELS> beside the source. /o:yes (or ja,
+      y) replaces copies that exist already.
   pictrim resize (--width N | --height N | --edge N) [--no-enlarge] [--text T]
                  [--top] [--bottom] [--quality Q] [--out DIR] [--overwrite]
                  FOLDER
@@ -299,13 +335,21 @@ std::string UsageText() {
       above N kilobytes where a smaller size reaches it; a copy that cannot
       get down to it gets an error line.
   pictrim rename --format 1|2|6 [--exif-date] [--dry-run] FOLDER
-      Renames camera-numbered JPEG files in place so that their names carry
-      the date: 1 "2006-01-28 0001.jpg", 2 "20060128042723.jpg",
-      6 "20060128042723 P1280001.jpg". Prints "old -> new" for each file
-      renamed and an account at the end; a name that is taken is never
-      given. --exif-date takes the date and time from the time the picture
-      was taken (EXIF) where a file has one. --dry-run prints what would be
-      renamed and changes nothing.
+      Renames camera-numbered photos (JPEG, HEIC/HEIF/AVIF, camera raw files)
+      in place so that their names carry the date: 1 "2006-01-28 0001.jpg",
+      2 "20060128042723.jpg", 6 "20060128042723 P1280001.jpg". The files of
+      the same name beside a photo (raw and JPEG, .mov .mp4 .aae .xmp .thm
+      .wav) get the same new name, all or none; photos of one second are
+      numbered -1, -2, ... A name that is taken is never given. Prints
+      "old -> new" for each file renamed and an account at the end.
+      --exif-date takes the date and time from the time the picture was
+      taken (EXIF) where a file has one. --dry-run prints what would be
+      renamed and changes nothing. Each run is written to a journal in
+      $XDG_STATE_HOME/pictrim/ (~/.local/state/pictrim/) first.
+  pictrim rename --undo [--dry-run] FOLDER
+      Gives the files of the last renaming run over FOLDER their old names
+      back; a file whose old name is taken, or that has moved on since,
+      keeps its name and gets a line.
   pictrim info FILE...
       Prints the EXIF listing, the maker note and the IPTC entries of files.
   pictrim --help | --version
@@ -317,7 +361,8 @@ writes the copies below DIR instead, the subfolders repeated; DIR must not
 lie inside FOLDER. Sources are never changed by resize and shrink. Progress goes to stderr, then the error lines, then the account of
 the listed files, ending with "N written, N skipped, N failed"; the output
 folder is printed on stdout. Exit status: 0 done, 1 done with error lines or
-failed files, 2 wrong arguments or a job that refused to start.
+failed files, 2 wrong arguments or a job that refused to start, 130 cancelled
+by an interrupt (Ctrl-C), 143 cancelled by SIGTERM.
 )";
 }
 

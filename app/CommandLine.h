@@ -27,6 +27,10 @@ struct TCommandLine {
   TCommandKind Kind = TCommandKind::Window;
   std::string Error;
 
+  // The window: folders handed over ("pictrim FOLDER...", as a file manager
+  // starts it); the first one is chosen when the window opens.
+  std::vector<std::string> OpenFolders;
+
   // The unattended run.
   std::string SourceFolder;  // ends with the delimiter when given
   std::string OutputFolder;  // ends with the delimiter when given; also the jobs' --out
@@ -43,25 +47,29 @@ struct TCommandLine {
   uint8_t RenameMode = 0;
   bool DryRun = false;    // rename: tell what would be renamed, rename nothing
   bool ExifDate = false;  // rename: name by the EXIF time taken where there is one
+  bool Undo = false;      // rename: give the files of the last run their old names back
   TJobChoices Choices;    // --quality, --no-enlarge, --strict
   std::vector<std::string> Files;
 };
 
-// Largest sizes a job accepts from the terminal.
+// Largest sizes a job accepts from the terminal; the unattended run's /p:
+// has the range of resize's sizes, which is also the largest edge its JPEG
+// batch writes.
 inline constexpr uint32_t MaxResizePixels = 10000;
 inline constexpr uint32_t MaxShrinkKilobytes = 100000;
-// The largest edge a JPEG can have; /p: beyond it cannot be written at all.
-inline constexpr uint32_t MaxJpegEdge = 65535;
+inline constexpr uint32_t MaxSwitchPixels = MaxCommandLineEdge;
 
 // Reads the arguments (without the program name). Arguments that start with
-// a job's name, "--help", "-h" or "--version" select that; any other
+// a job's name, "--help", "-h" or "--version" select that; arguments that
+// are all folders (the first one existing or written as a path) open the
+// window with them; any other
 // arguments are the switches of the unattended run, each read as its first
 // three characters (compared in lower case) and a value: "/s:" source,
 // "/d:" output folder (paths keep their letter case and get a closing
 // delimiter), "/o:" overwrite when "ja", "y" or "yes" in any case, "/p:" the
 // edge in pixels. Other switches are ignored; a later one replaces an earlier.
 // A missing source folder or size, a size that is not a number from 1 to
-// 65535, and an argument that starts with "-" make the arguments wrong.
+// MaxSwitchPixels, and an argument that starts with "-" make the arguments wrong.
 TCommandLine ParseCommandLine(const std::vector<std::string>& Args);
 
 // The text of "pictrim --help".

@@ -6,6 +6,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pictrim)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "The Pictrim developers")
+set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_CONTACT "The Pictrim developers <pictrim@pictrim.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "resize, shrink and rename whole folders of photographs")
 set(CPACK_PACKAGE_DESCRIPTION

@@ -10,7 +10,9 @@
 #include "metadata/Xmp.h"
 #include "platform/Paths.h"
 #include "rename/FileRename.h"
+#include "rename/RenamePlan.h"
 #include "util/MoreDialogs.h"
+#include "util/MoreStr.h"
 #include "util/Texts.h"
 
 namespace pictrim {
@@ -108,12 +110,30 @@ TRenameListener RenameLinePrinter(std::ostream& Out) {
   };
 }
 
+// Gives the files of the last run over the folder their old names back:
+// "new -> old" on Out for each, the lines and the account on Err; 1 when a
+// file kept its name or a line was written, 2 when there is nothing to undo.
+int RunRenameUndo(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
+                  std::ostream& Err) {
+  TErrorLog errorLog;
+  const std::optional<TRenameAccount> account =
+      UndoRenames(Command.Folder, Command.DryRun, RenameLinePrinter(Out), errorLog);
+  if (!account) {
+    Err << Text(TTextId::UndoNothing, {Command.Folder}) << '\n';
+    return 2;
+  }
+  Report.Finish(errorLog);
+  Err << RenameAccountText(*account, Command.DryRun) << '\n';
+  return account->Failed > 0 || !errorLog.empty() ? 1 : 0;
+}
+
 // Prints "old -> new" on Out for each file renamed (or, in a dry run, to be
 // renamed), the error lines and the account on Err; 1 when a file could not
 // be renamed.
 int RunRename(const TCommandLine& Command, TConsoleReport& Report, std::ostream& Out,
               std::ostream& Err) {
   if (!CheckFolder(Command.Folder, Err)) return 2;
+  if (Command.Undo) return RunRenameUndo(Command, Report, Out, Err);
   TRenameOptions options;
   options.Mode = Command.RenameMode;
   options.ExifDate = Command.ExifDate;
@@ -139,7 +159,7 @@ int RunInfo(const TCommandLine& Command, std::ostream& Out, std::ostream& Err) {
       Err << "pictrim: " << Text(TTextId::CliFileNotFound, {file}) << '\n';
       status = 2;
     } else {
-      Out << file << '\n' << MetadataText(file) << '\n';
+      Out << PrintableText(file) << '\n' << MetadataText(file) << '\n';
     }
   }
   return status;
@@ -152,7 +172,7 @@ std::string IndentedLines(const std::string& Listing) {
   while (start <= Listing.size()) {
     size_t end = Listing.find("\r\n", start);
     if (end == std::string::npos) end = Listing.size();
-    if (end > start) text += "  " + Listing.substr(start, end - start) + '\n';
+    if (end > start) text += "  " + PrintableText(Listing.substr(start, end - start)) + '\n';
     start = end + 2;
   }
   return text;
@@ -208,10 +228,10 @@ std::string MetadataText(const std::string& FileName) {
   const bool read = metadata.ReadMetadata(FileName);
   std::string text;
   if (!read)
-    text +=
-        "  " +
-        (metadata.ErrorText().empty() ? std::string("Not an EXIF file") : metadata.ErrorText()) +
-        '\n';
+    text += "  " +
+            (metadata.ErrorText().empty() ? std::string("Not an EXIF file")
+                                          : PrintableText(metadata.ErrorText())) +
+            '\n';
   const std::string exif = IndentedLines(metadata.ExifListing());
   if (!exif.empty()) text += "[EXIF]\n" + exif;
   const std::string maker = IndentedLines(metadata.MakerNoteListing());
@@ -221,7 +241,8 @@ std::string MetadataText(const std::string& FileName) {
   if (metadata.HasColourProfile()) {
     const std::string description = metadata.ColourProfileDescription();
     text += "[Colour profile]\n  Description = " +
-            (description.empty() ? std::string("(not readable)") : description) + '\n';
+            (description.empty() ? std::string("(not readable)") : PrintableText(description)) +
+            '\n';
   }
   if (const tSection* xmp = metadata.XmpSection()) {
     text += "[XMP]\n  Packet = " + std::to_string(XmpPacketLength(xmp->Data)) + " bytes\n";

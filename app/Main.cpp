@@ -50,8 +50,9 @@ void PrepareWindows() {
   pictrim::InitImageLibrary();
 }
 
-// The interactive program: the main window until it is closed.
-int RunWindow(char* Program) {
+// The interactive program: the main window until it is closed, opened with
+// the first of Folders chosen when a file manager handed some over.
+int RunWindow(char* Program, const std::vector<std::string>& Folders) {
   int qtArgc = 1;
   char* qtArgv[] = {Program, nullptr};
   QApplication app(qtArgc, qtArgv);
@@ -59,11 +60,13 @@ int RunWindow(char* Program) {
   pictrim::TMainForm form;
   pictrim::InstallWindowHandlers(&form);
   form.FormCreate();
+  form.OpenHandedFolders(Folders);
   form.show();
   const int status = QApplication::exec();
   pictrim::SetMessageHandler(nullptr);
   pictrim::SetFolderHandler(nullptr);
   pictrim::SetCheckedMessageHandler(nullptr);
+  pictrim::SetQuestionHandler(nullptr);
   return status;
 }
 
@@ -88,7 +91,7 @@ int main(int argc, char** argv) {
       std::cerr << "pictrim: " << command.Error << '\n';
       return 2;
     case TCommandKind::Window:
-      if (HasDisplay()) return RunWindow(argv[0]);
+      if (HasDisplay()) return RunWindow(argv[0], command.OpenFolders);
       std::cerr << UsageText();
       return 2;
     default:

@@ -66,6 +66,14 @@ std::string AccountSummary(const TJobAccount& Account) {
                std::to_string(Account.Failed)});
 }
 
+std::string AccountSummaryInSight(const TJobAccount& Account) {
+  if (Account.Damaged == 0) return AccountSummary(Account);
+  return Text(
+      Account.Damaged == 1 ? TTextId::AccountSummaryDamagedOne : TTextId::AccountSummaryDamagedMany,
+      {std::to_string(Account.Written), std::to_string(Account.Skipped()),
+       std::to_string(Account.Failed), std::to_string(Account.Damaged)});
+}
+
 bool IsPictureExtension(const std::string& Extension) {
   return std::find(std::begin(PictureExtensions), std::end(PictureExtensions), Extension) !=
          std::end(PictureExtensions);

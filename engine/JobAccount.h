@@ -32,6 +32,9 @@ struct TJobAccount {
 std::vector<std::string> AccountLines(const TJobAccount& Account, const std::string& OverwriteHint);
 // Only the last of those lines.
 std::string AccountSummary(const TJobAccount& Account);
+// The line the window keeps in sight: the last line, with the copies made
+// from damaged sources counted in it when there are any.
+std::string AccountSummaryInSight(const TJobAccount& Account);
 
 // True for the extensions of picture files (JPEG, PNG, GIF, BMP, TIFF, HEIF,
 // WebP, camera raws, ...), lower-cased: a file so named that cannot be read

@@ -11,6 +11,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "image/HeifBoxes.h"
+#include "util/Errors.h"
+
 namespace pictrim {
 namespace {
 
@@ -26,6 +29,24 @@ constexpr size_t HeaderBytes = 1024;
 bool IsHeifBrand(const uint8_t* Brand) {
   const std::string_view text(reinterpret_cast<const char*>(Brand), 4);
   return std::find(HeifBrands.begin(), HeifBrands.end(), text) != HeifBrands.end();
+}
+
+// The Exif item's bytes may not make a run read more than this.
+constexpr uint64_t MaxExifItemBytes = 4u << 20;
+
+// Reads from the window for the item box reader; false beyond its end or
+// beyond what the window's source may read.
+decoding::THeifReadFn WindowReader(const TByteWindow& File) {
+  return [&File](uint64_t Offset, uint64_t Size, uint8_t* Out) {
+    try {
+      if (!File.Holds(Offset, Size)) return false;
+      const std::vector<uint8_t> bytes = File.Bytes(Offset, static_cast<size_t>(Size));
+      std::copy(bytes.begin(), bytes.end(), Out);
+      return true;
+    } catch (const ERangeError&) {
+      return false;
+    }
+  };
 }
 
 }  // namespace
@@ -68,6 +89,27 @@ bool StartsAsHeif(const std::string& Path) {
   }
   ::close(fd);
   return IsHeifHeader(head, got);
+}
+
+std::optional<std::vector<uint8_t>> HeifExifBlock(const TByteWindow& File) {
+  const std::vector<uint8_t> head = File.Bytes(0, std::min<uint64_t>(File.Size(), HeaderBytes));
+  if (!IsHeifHeader(head.data(), head.size())) return std::nullopt;
+  const decoding::THeifReadFn read = WindowReader(File);
+  const std::optional<decoding::THeifMeta> meta = decoding::ReadHeifMeta(read, File.Size());
+  if (!meta) return std::nullopt;
+  for (const decoding::THeifItem& item : meta->Items) {
+    if (item.Type != "Exif") continue;
+    std::optional<std::vector<uint8_t>> data =
+        decoding::ReadItemData(*meta, item, read, File.Size(), MaxExifItemBytes);
+    // The item begins with the offset of the TIFF header behind this number.
+    if (!data || data->size() < 4) return std::nullopt;
+    const uint64_t header = uint64_t{(*data)[0]} << 24 | uint64_t{(*data)[1]} << 16 |
+                            uint64_t{(*data)[2]} << 8 | (*data)[3];
+    if (header > data->size() - 4) return std::nullopt;
+    data->erase(data->begin(), data->begin() + static_cast<std::ptrdiff_t>(4 + header));
+    return data;
+  }
+  return std::nullopt;
 }
 
 }  // namespace pictrim

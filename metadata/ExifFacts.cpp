@@ -1,7 +1,6 @@
 #include "metadata/ExifFacts.h"
 
 #include <chrono>
-#include <exception>
 
 #include "metadata/Exif.h"
 
@@ -75,25 +74,6 @@ std::optional<std::tm> ParseExifDateTime(std::string_view Text) {
   time.tm_sec = second;
   time.tm_isdst = -1;
   return time;
-}
-
-std::optional<std::tm> ExifTimeTaken(const TExifInfo& Info) {
-  for (const uint16_t tag : {DateTimeOriginalTag, DateTimeDigitizedTag, DateTimeTag}) {
-    const TTagEntry* entry = FindBlockTag(Info, tag);
-    if (entry == nullptr) continue;
-    if (std::optional<std::tm> time = ParseExifDateTime(entry->RawBytes)) return time;
-  }
-  return std::nullopt;
-}
-
-std::optional<std::tm> ReadTimeTaken(TMetadata& Metadata, const std::string& FileName) {
-  try {
-    Metadata.ReadMetadata(FileName);
-    const TExifInfo* info = Metadata.ExifInfo();
-    return info != nullptr ? ExifTimeTaken(*info) : std::nullopt;
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
 }
 
 }  // namespace pictrim

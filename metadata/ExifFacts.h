@@ -1,6 +1,6 @@
 // What the jobs take from a picture's EXIF block beyond copying it: the
-// orientation the picture is shown in and the time it was taken. The block is
-// the one TMetadata read last; nothing here reads more of a file than its head.
+// orientation the picture is shown in, and the form of the dates that tell
+// when it was taken (read from camera files by PhotoDates.h).
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,6 @@
 namespace pictrim {
 
 class TExifInfo;
-class TMetadata;
 
 inline constexpr uint16_t OrientationTag = 274;
 inline constexpr uint16_t DateTimeTag = 306;
@@ -33,15 +32,5 @@ bool IsQuarterTurn(int Orientation);
 // unless it has exactly that form and names a real day of a year from 1 to
 // 9999 and a real time of day.
 std::optional<std::tm> ParseExifDateTime(std::string_view Text);
-
-// The time the picture was taken: DateTimeOriginal, else DateTimeDigitized,
-// else DateTime, the first of them that holds a real date and time. Needs a
-// block read with the tag list (list mode 4 or 255).
-std::optional<std::tm> ExifTimeTaken(const TExifInfo& Info);
-
-// Reads the head of the JPEG file FileName into Metadata (a container of list
-// mode 4 or 255) and returns the time its picture was taken; nothing when the
-// file has no EXIF block or no usable date in it. Raises nothing.
-std::optional<std::tm> ReadTimeTaken(TMetadata& Metadata, const std::string& FileName);
 
 }  // namespace pictrim

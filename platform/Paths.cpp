@@ -1,5 +1,9 @@
 #include "platform/Paths.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -23,6 +27,22 @@ std::string CanonicalFolder(const std::string& Folder) {
   // lexically_normal keeps one trailing delimiter after a named folder.
   while (text.size() > 1 && text.back() == PathDelimiter) text.pop_back();
   return IncludeTrailingDelimiter(text);
+}
+
+std::string EnvironmentValue(const char* Name) {
+  const char* value = std::getenv(Name);
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string HomeFolder() {
+  std::string home = EnvironmentValue("HOME");
+  if (home.empty()) {
+    if (const passwd* entry = ::getpwuid(::getuid());
+        entry != nullptr && entry->pw_dir != nullptr) {
+      home = entry->pw_dir;
+    }
+  }
+  return home;
 }
 
 std::string ExecutableFolder() {

@@ -26,6 +26,12 @@ std::string CanonicalFolder(const std::string& Folder);
 // The folder that holds the running executable, ending with the delimiter.
 std::string ExecutableFolder();
 
+// The value of an environment variable; empty when it is not set.
+std::string EnvironmentValue(const char* Name);
+
+// The user's home folder: $HOME, else the one the user database names.
+std::string HomeFolder();
+
 // The longest path and the longest name of a folder entry, in bytes, that
 // the file system takes.
 inline constexpr size_t MaxPathBytes = 4095;

@@ -10,11 +10,9 @@
 #include <memory>
 #include <optional>
 
-#include "metadata/Exif.h"
-#include "metadata/ExifFacts.h"
 #include "platform/FileTimes.h"
-#include "platform/Paths.h"
-#include "rename/TakenNames.h"
+#include "rename/PhotoGroups.h"
+#include "rename/RenamePlan.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
 #include "util/SystemUtils.h"
@@ -23,9 +21,6 @@
 namespace pictrim {
 
 namespace {
-
-const std::string ListingFailedMessage = "TreeRenameCameraFiles:  EXCEPTION in GetFileListEx()";
-const std::string NoFileMessage = "TreeRenameCameraFiles:  DEBUG\r\rException";
 
 // A number written in decimal, with leading zeros up to Width digits. A
 // negative number keeps its sign and is not padded beyond Width characters.
@@ -63,13 +58,16 @@ bool IsMonthAndDay(const std::string& Month, const std::string& Day) {
   return month >= 1 && month <= 12 && day >= 1 && day <= 31;
 }
 
+bool IsCandidateStem(const std::string& Stem) {
+  return Stem.size() == 8 || (Stem.size() == 9 && LeftChars(Stem, 3) == "IMG");
+}
+
 bool SplitCameraFileName(const std::string& FileName, std::string& Stem, std::string& Extension) {
   const size_t dot = FileName.find('.');
   if (dot == std::string::npos) return false;
   const std::string extension = FileName.substr(dot);
-  if (LowerCase(extension) != ".jpg") return false;
-  const std::string stem = LeftChars(FileName, FileName.size() - 4);
-  if (stem.size() != 8 && !(stem.size() == 9 && LeftChars(stem, 3) == "IMG")) return false;
+  const std::string stem = FileName.substr(0, dot);
+  if (!IsPhotoRole(FileRoleOf(extension)) || !IsCandidateStem(stem)) return false;
   Stem = stem;
   Extension = extension;
   return true;
@@ -127,16 +125,22 @@ std::string BuildCameraFileName(uint8_t Mode, const TCameraNameParts& Parts, con
   return std::string();
 }
 
+std::string NewCameraStem(const std::string& Stem, const std::tm& Stamp, uint8_t Mode,
+                          const std::optional<std::tm>& Taken) {
+  if (!IsCandidateStem(Stem)) return std::string();
+  if (Taken) return BuildCameraFileName(Mode, TimeTakenNameParts(Stem, *Taken), *Taken, Stem, "");
+  const TCameraNameParts parts = RecogniseCameraName(Stem, Stamp);
+  if (parts.Convention == TCameraConvention::None) return std::string();
+  return BuildCameraFileName(Mode, parts, Stamp, Stem, "");
+}
+
 std::string NewCameraFileName(const std::string& FileName, const std::tm& Stamp, uint8_t Mode,
                               const std::optional<std::tm>& Taken) {
   std::string stem;
   std::string extension;
   if (!SplitCameraFileName(FileName, stem, extension)) return std::string();
-  if (Taken)
-    return BuildCameraFileName(Mode, TimeTakenNameParts(stem, *Taken), *Taken, stem, extension);
-  const TCameraNameParts parts = RecogniseCameraName(stem, Stamp);
-  if (parts.Convention == TCameraConvention::None) return std::string();
-  return BuildCameraFileName(Mode, parts, Stamp, stem, extension);
+  const std::string newStem = NewCameraStem(stem, Stamp, Mode, Taken);
+  return newStem.empty() ? std::string() : newStem + extension;
 }
 
 bool RenameFileByLink(const std::string& OldPath, const std::string& NewPath) {
@@ -160,101 +164,6 @@ bool RenameFileNoReplace(const std::string& OldPath, const std::string& NewPath)
   return false;
 }
 
-namespace {
-
-// One renaming run: the names its folders hold, the metadata reader for the
-// time taken, the account and the error log.
-class TRenameRun {
- public:
-  TRenameRun(const TRenameOptions& Options, TErrorLog& ErrorLog)
-      : Options_(Options), ErrorLog_(ErrorLog) {}
-
-  TRenameResult RenameOne(const std::string& OldPath);
-  const TRenameAccount& Account() const { return Account_; }
-
- private:
-  std::string NewName(const std::string& Name, const TFileTime& Time, const std::string& Path);
-  bool MoveTo(const std::string& Folder, const std::string& OldName, const std::string& NewName);
-  void Refuse(const std::string& OldPath, const std::string& Reason);
-
-  const TRenameOptions& Options_;
-  TErrorLog& ErrorLog_;
-  TTakenNames Taken_;
-  TMetadata Metadata_{4};
-  TRenameAccount Account_;
-};
-
-void TRenameRun::Refuse(const std::string& OldPath, const std::string& Reason) {
-  AddErrorLogEntry(Text(TTextId::LogNotRenamed, {OldPath, Reason}), ErrorLog_);
-}
-
-std::string TRenameRun::NewName(const std::string& Name, const TFileTime& Time,
-                                const std::string& Path) {
-  std::optional<std::tm> taken;
-  std::string stem;
-  std::string extension;
-  // Only a candidate's head is read; other files keep their names anyway.
-  if (Options_.ExifDate && SplitCameraFileName(Name, stem, extension)) {
-    taken = ReadTimeTaken(Metadata_, Path);
-  }
-  return NewCameraFileName(Name, LocalTimeOf(Time), Options_.Mode, taken);
-}
-
-// Gives the entry OldName of Folder the name NewName unless that name is
-// taken; a dry run only notes the new name as taken. True when renamed.
-bool TRenameRun::MoveTo(const std::string& Folder, const std::string& OldName,
-                        const std::string& NewName) {
-  const std::string oldPath = Folder + OldName;
-  const std::string newPath = Folder + NewName;
-  if (const std::string holder = Taken_.Holder(Folder, NewName); !holder.empty()) {
-    Refuse(oldPath, Text(TTextId::ReasonExists, {holder}));
-    return false;
-  }
-  if (!Options_.DryRun && !RenameFileNoReplace(oldPath, newPath)) {
-    const int error = errno;
-    Refuse(oldPath,
-           error == EEXIST ? Text(TTextId::ReasonExists, {newPath}) : std::strerror(error));
-    return false;
-  }
-  Taken_.Rename(Folder, OldName, NewName);
-  return true;
-}
-
-TRenameResult TRenameRun::RenameOne(const std::string& OldPath) {
-  TRenameResult result{OldPath, OldPath, TRenameOutcome::Skipped};
-  const std::optional<TFileTime> time = GetFileModTime(OldPath);
-  const int timeError = errno;
-  const size_t split = LastCharPos(PathDelimiter, OldPath);
-  if (!time) {
-    ShowMessage(NoFileMessage);
-    Refuse(OldPath, std::strerror(timeError));
-    result.Outcome = TRenameOutcome::Failed;
-  } else if (split != 0) {
-    const std::string folder = OldPath.substr(0, split);
-    const std::string name = OldPath.substr(split);
-    const std::string newName = NewName(name, *time, OldPath);
-    if (!newName.empty() && newName != name) {
-      const bool moved = MoveTo(folder, name, newName);
-      result.Outcome = moved ? TRenameOutcome::Renamed : TRenameOutcome::Failed;
-      if (moved) result.NewPath = folder + newName;
-    }
-  }
-  switch (result.Outcome) {
-    case TRenameOutcome::Renamed:
-      ++Account_.Renamed;
-      break;
-    case TRenameOutcome::Skipped:
-      ++Account_.Skipped;
-      break;
-    case TRenameOutcome::Failed:
-      ++Account_.Failed;
-      break;
-  }
-  return result;
-}
-
-}  // namespace
-
 std::string RenameResultText(const TRenameResult& Result) {
   return Text(TTextId::RenameResultMessage, {Result.NewPath});
 }
@@ -265,19 +174,15 @@ void ShowRenameResult(const TRenameResult& Result) {
 
 TRenameAccount RenameCameraFiles(const std::string& Folder, const TRenameOptions& Options,
                                  const TRenameListener& Listener, TErrorLog& ErrorLog) {
-  std::unique_ptr<TFileList> oldList;
-  try {
-    GetFileListEx(oldList, IncludeTrailingDelimiter(Folder), std::string(), "jpg", true, true);
-  } catch (const std::exception&) {
-    ShowMessage(ListingFailedMessage);
+  const TRenamePlan plan = PlanRenames(Folder, Options);
+  if (!Options.DryRun) return CarryOutRenames(plan, Listener, ErrorLog);
+  ErrorLog.insert(ErrorLog.end(), plan.Lines.begin(), plan.Lines.end());
+  for (const std::vector<TRenameResult>& group : plan.Groups) {
+    for (const TRenameResult& result : group) {
+      if (Listener) Listener(result);
+    }
   }
-  if (!oldList) return {};
-  TRenameRun run(Options, ErrorLog);
-  for (const std::string& oldPath : *oldList) {
-    const TRenameResult result = run.RenameOne(oldPath);
-    if (Listener) Listener(result);
-  }
-  return run.Account();
+  return plan.Account();
 }
 
 TRenameAccount TreeRenameCameraFiles(TBatchTarget* Window, const TRenameOptions& Options,

@@ -1,9 +1,11 @@
-// Camera file renaming: renames, in place, the JPEG files of a folder tree that
-// cameras named by their own counters (Olympus, IMG / Canon, Casio), so that
-// the new names carry the picture's date and, in two forms, its time; on
-// request the date and time the picture was taken (EXIF), for any camera's
-// name. A run never replaces a file, can be tried first without renaming,
-// and accounts for every file it listed.
+// Camera file renaming: renames, in place, the photos of a folder tree (JPEG,
+// HEIF and camera raw files) that cameras named by their own counters
+// (Olympus, IMG / Canon, Casio), so that the new names carry the picture's
+// date and, in two forms, its time; on request the date and time the
+// picture was taken (EXIF), for any camera's name. The files that belong to
+// a photo move with it, photos of one second are numbered, a run never
+// replaces a file, can be tried first without renaming, is written to a
+// journal that can undo it, and accounts for every file it listed.
 #pragma once
 
 #include <cstdint>
@@ -37,10 +39,14 @@ struct TCameraNameParts {
   std::string Counter;
 };
 
+// True for the stem of a candidate for renaming: 8 characters, or 9 of which
+// the first three are "IMG".
+bool IsCandidateStem(const std::string& Stem);
+
 // Splits a bare file name into its stem and its extension (from the first "."
-// on, letter case kept) when it is a candidate for renaming: the extension is
-// ".jpg" in any letter case and the stem has 8 characters, or 9 of which the
-// first three are "IMG". False otherwise.
+// on, letter case kept) when it is a candidate for renaming: the extension
+// is that of a photo (a JPEG, HEIF or camera raw file, in any letter case)
+// and the stem is a candidate's. False otherwise.
 bool SplitCameraFileName(const std::string& FileName, std::string& Stem, std::string& Extension);
 
 // Recognises the convention of a candidate's stem. Stamp is the file's time
@@ -65,10 +71,15 @@ TCameraNameParts TimeTakenNameParts(const std::string& Stem, const std::tm& Take
 std::string BuildCameraFileName(uint8_t Mode, const TCameraNameParts& Parts, const std::tm& Stamp,
                                 const std::string& Stem, const std::string& Extension);
 
-// The new name of a bare file name stamped Stamp, or empty when the file is
-// not renamed (no candidate, no convention, or no name form in Mode). Taken,
-// when given, is the time the picture was taken: every candidate then takes
-// its year, month, day and time from it.
+// The new stem of a candidate's stem, its photo stamped Stamp; empty when
+// it is not renamed (no candidate, no convention, or no name form in Mode).
+// Taken, when given, is the time the picture was taken: every candidate
+// then takes its year, month, day and time from it.
+std::string NewCameraStem(const std::string& Stem, const std::tm& Stamp, uint8_t Mode,
+                          const std::optional<std::tm>& Taken = std::nullopt);
+
+// The same for a bare file name: the new stem and the file's extension, or
+// empty when the file is not renamed.
 std::string NewCameraFileName(const std::string& FileName, const std::tm& Stamp, uint8_t Mode,
                               const std::optional<std::tm>& Taken = std::nullopt);
 
@@ -89,8 +100,8 @@ struct TRenameOptions {
 
 // What became of one listed file.
 enum class TRenameOutcome {
-  Renamed,  // it carries its new name (in a dry run: it would)
-  Skipped,  // it has no camera name to replace and keeps its name
+  Renamed,  // it carries its new name (in a dry run or a plan: it would)
+  Skipped,  // it has no camera name to replace (or, undoing, nothing to put back)
   Failed,   // it could not be renamed; the error log says why
 };
 
@@ -118,10 +129,13 @@ std::string RenameResultText(const TRenameResult& Result);
 void ShowRenameResult(const TRenameResult& Result);
 
 // Renames the camera files below Folder (ending with the delimiter) as
-// Options ask. An existing file is never replaced: a file whose new name is
-// taken, in any letter case, by a file of its folder or by an earlier file of
-// the run keeps its name, and the error log gets "File X was not renamed: Y
-// exists"; any other failure gets a line with its reason.
+// Options ask, a photo together with the files of its stem that belong to
+// it (all of them or none). An existing file is never replaced: when the new
+// name is taken, in any letter case, by an entry of the folder or by an
+// earlier rename of the run, the stem is numbered ("-1", "-2", ...) until
+// every name of the group is free. A real run writes its journal first. A
+// file that cannot be renamed keeps its name and the error log says why
+// ("File X was not renamed: ...").
 TRenameAccount RenameCameraFiles(const std::string& Folder, const TRenameOptions& Options,
                                  const TRenameListener& Listener, TErrorLog& ErrorLog);
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Makes the Debian package in a build folder (cpack -G DEB) and checks it:
 # the files it installs, a dependency for every library its programs link,
-# and that the programs run from the unpacked package (a headless resize of
-# a copy of samples/), the decoder found in its private folder.
+# the licence (the copyright file, the software-centre entry, --version), a
+# menu entry that takes folders from a file manager, and that the programs
+# run from the unpacked package (a headless resize of a copy of samples/),
+# the decoder found in its private folder.
 #
 #   scripts/package.sh [BUILD_FOLDER]       (default: build)
 set -euo pipefail
@@ -31,6 +33,7 @@ cat >"$work/expected" <<'LIST'
 ./usr/lib/pictrim/pictrim-decoder
 ./usr/share/applications/pictrim.desktop
 ./usr/share/bash-completion/completions/pictrim
+./usr/share/doc/pictrim/copyright
 ./usr/share/icons/hicolor/256x256/apps/pictrim.png
 ./usr/share/icons/hicolor/scalable/apps/pictrim.svg
 ./usr/share/man/man1/pictrim.1.gz
@@ -63,13 +66,33 @@ for program in "$work/root/usr/bin/pictrim" "$work/root/usr/lib/pictrim/pictrim-
   done
 done
 
+# The licence, stated alike in every place a user or a tool looks for it.
+licence=GPL-3.0-or-later
+copyright="$work/root/usr/share/doc/pictrim/copyright"
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" ||
+  fail "the copyright file is not in Debian's machine-readable form"
+grep -q '^License: GPL-3+$' "$copyright" || fail "the copyright file does not name GPL-3+"
+grep -q "<project_license>$licence</project_license>" \
+  "$work/root/usr/share/metainfo/org.pictrim.pictrim.metainfo.xml" ||
+  fail "the software-centre entry does not name $licence"
+[ "$(stat -c %a "$copyright")" = 644 ] || fail "the copyright file is not readable by all"
+
+# The menu entry takes the folders a file manager hands over, and is offered for folders.
+desktop="$work/root/usr/share/applications/pictrim.desktop"
+grep -qx 'Exec=pictrim %F' "$desktop" || fail "the menu entry's Exec takes no folders (%F)"
+grep -qx 'MimeType=inode/directory;' "$desktop" || fail "the menu entry is not offered for folders"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the menu entry"
+fi
+
 # The unpacked program runs headless and finds its decoder in its private
 # folder; the decoder of the build tree, its last resort, is made unusable
 # meanwhile, so a lookup that misses the private folder fails here.
 [ -f "$build_decoder" ] && chmod -x "$build_decoder"
 program="$work/root/usr/bin/pictrim"
 version="$(dpkg-deb -f "$deb" Version)"
-[ "$("$program" --version)" = "Pictrim $version" ] || fail "pictrim --version does not say $version"
+[ "$("$program" --version | head -1)" = "Pictrim $version" ] || fail "pictrim --version does not say $version"
+"$program" --version | grep -q "$licence" || fail "pictrim --version does not name $licence"
 cp -r "$root/samples" "$work/samples"
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$work/home" \
   "$program" resize --edge 64 "$work/samples" >"$work/out" 2>"$work/err" ||

@@ -72,6 +72,7 @@ TSettings LoadSettings(const std::string& Folder) {
   s.StrictSize = ini.ReadBool(SettingsSection, "StrictSize", s.StrictSize);
   s.LastFolder = ini.ReadString(SettingsSection, "LastFolder", s.LastFolder);
   s.ExifDateCheckBox = ini.ReadBool(SettingsSection, "ExifDateCheckBox", s.ExifDateCheckBox);
+  s.OutputFolder = ini.ReadString(SettingsSection, "OutputFolder", s.OutputFolder);
   for (int n = 1; n <= MaxFavourites; ++n) {
     const std::string folder = ini.ReadString(PathSection, FavouriteKey(n), "");
     if (!folder.empty() && FolderExists(folder)) s.Paths.push_back(folder);
@@ -107,6 +108,7 @@ bool SaveSettings(const std::string& Folder, const TSettings& Settings) {
     ini.WriteBool(SettingsSection, "StrictSize", Settings.StrictSize);
     ini.WriteString(SettingsSection, "LastFolder", Settings.LastFolder);
     ini.WriteBool(SettingsSection, "ExifDateCheckBox", Settings.ExifDateCheckBox);
+    ini.WriteString(SettingsSection, "OutputFolder", Settings.OutputFolder);
     const int stored = std::min<int>(MaxFavourites, static_cast<int>(Settings.Paths.size()));
     for (int i = 0; i < stored; ++i) {
       if (!Settings.Paths[i].empty())

@@ -32,6 +32,7 @@ struct TSettings {
   bool StrictSize = false;  // file size: no copy above the target
   std::string LastFolder;   // where the folder chooser opens
   bool ExifDateCheckBox = false;  // renaming by the EXIF time taken
+  std::string OutputFolder;       // where the copies go; empty: beside the source folder
   // The favourite folders in file order; after loading only those that exist.
   // On saving, position i is stored as Path<i+1>; empty entries leave a gap
   // and entries after the third are not stored.

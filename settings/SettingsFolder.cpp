@@ -1,10 +1,8 @@
 #include "settings/SettingsFolder.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <mutex>
 #include <optional>
 
@@ -24,22 +22,6 @@ bool HoldsSettingsFile(const std::string& Folder) {
   struct stat info {};
   const std::string path = Folder + SettingsFileName;
   return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
-std::string EnvironmentValue(const char* Name) {
-  const char* value = std::getenv(Name);
-  return value != nullptr ? std::string(value) : std::string();
-}
-
-std::string HomeFolder() {
-  std::string home = EnvironmentValue("HOME");
-  if (home.empty()) {
-    if (const passwd* entry = ::getpwuid(::getuid());
-        entry != nullptr && entry->pw_dir != nullptr) {
-      home = entry->pw_dir;
-    }
-  }
-  return home;
 }
 
 }  // namespace

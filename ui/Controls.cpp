@@ -1,7 +1,9 @@
 #include "ui/Controls.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -43,6 +45,29 @@ TGradientColorButton* ExecuteButton(const char* Name) {
   button->SetColor(TSystemColor::ActiveBorder);
   button->setFixedHeight(Scaled(ExecuteHeight));
   return button;
+}
+
+namespace {
+
+class TEnterPresses : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<QKeyEvent*>(Event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+    auto* button = static_cast<QAbstractButton*>(Watched);
+    if (button->isEnabled()) button->click();
+    return true;
+  }
+};
+
+}  // namespace
+
+void PressOnEnter(QAbstractButton* Button) {
+  Button->installEventFilter(new TEnterPresses(Button));
 }
 
 QLineEdit* CustomSizeEdit(TRadioGroup* Group, int Entry, const char* Name) {

@@ -13,6 +13,7 @@
 
 #include "util/Texts.h"
 
+class QAbstractButton;
 class QLineEdit;
 
 namespace pictrim {
@@ -55,6 +56,10 @@ void SetBold(QWidget* Widget, bool Bold);
 // An execute button: the active-border colour as the base of its face,
 // plain while disabled, a vertical gradient while enabled.
 TGradientColorButton* ExecuteButton(const char* Name);
+
+// Enter (and the keypad's Enter) presses Button while it has the focus, as
+// Space does; outside dialogs Qt's buttons take only Space.
+void PressOnEnter(QAbstractButton* Button);
 
 // The edit that lies in the custom entry of a size group and stands for it.
 QLineEdit* CustomSizeEdit(TRadioGroup* Group, int Entry, const char* Name);

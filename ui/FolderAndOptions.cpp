@@ -8,12 +8,17 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QToolButton>
 
 #include <algorithm>
 
 #include "engine/Resize.h"
+#include "image/JpegImage.h"
+#include "platform/Paths.h"
 #include "ui/Controls.h"
 #include "ui/RadioGroup.h"
+#include "util/MoreDialogs.h"
 
 namespace pictrim {
 
@@ -59,9 +64,10 @@ void TFolderAndOptions::BuildFolderGroup() {
           {QStringLiteral("Dummy"), QStringLiteral("auswählen"), QStringLiteral("aus Liste")}, 1),
       "PathRadioGroup");
   // The placeholder entry keeps its index but is never seen or chosen.
-  PathRadioGroup->Item(0)->hide();
+  PathRadioGroup->SetItemVisible(0, false);
   PathButton = Named(new QPushButton, "PathButton");
   PathButton->setFixedHeight(Scaled(PathButtonHeight));
+  PressOnEnter(PathButton);
   LanguageComboBox1 = Named(new QComboBox, "LanguageComboBox1");
   LanguageComboBox1->setMinimumWidth(Scaled(110));
   LanguageComboBox1->setFixedHeight(Scaled(PathButtonHeight));
@@ -125,23 +131,82 @@ void TFolderAndOptions::BuildOptionsGroup() {
   options->addLayout(textRow);
   options->addLayout(positionRow);
   options->addLayout(qualityRow);
+  options->addLayout(BuildOutputRow());
+}
+
+QHBoxLayout* TFolderAndOptions::BuildOutputRow() {
+  OutputFolderLabel = Named(new QLabel, "OutputFolderLabel");
+  OutputFolderEdit = Named(new QLineEdit, "OutputFolderEdit");
+  OutputFolderEdit->setReadOnly(true);
+  OutputFolderEdit->setFixedHeight(Scaled(EditHeight));
+  OutputFolderButton = Named(new QToolButton, "OutputFolderButton");
+  OutputFolderButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+  OutputFolderButton->setFixedHeight(Scaled(EditHeight));
+  PressOnEnter(OutputFolderButton);
+  OutputFolderClear = Named(new QToolButton, "OutputFolderClear");
+  OutputFolderClear->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
+  OutputFolderClear->setFixedHeight(Scaled(EditHeight));
+  PressOnEnter(OutputFolderClear);
+  OutputFolderLabel->setBuddy(OutputFolderButton);
+  connect(OutputFolderButton, &QToolButton::clicked, this,
+          &TFolderAndOptions::OutputFolderButtonClick);
+  connect(OutputFolderClear, &QToolButton::clicked, this, [this] { SetOutputFolder({}); });
+  auto* row = new QHBoxLayout;
+  row->setSpacing(3);
+  row->addWidget(OutputFolderLabel);
+  row->addWidget(OutputFolderEdit, 1);
+  row->addWidget(OutputFolderButton);
+  row->addWidget(OutputFolderClear);
+  SetOutputFolder({});
+  return row;
+}
+
+void TFolderAndOptions::OutputFolderButtonClick() {
+  std::string chosen;
+  SelectFolderFrom(OutputFolder(), chosen);
+  if (!chosen.empty()) SetOutputFolder(chosen);
+}
+
+std::string TFolderAndOptions::OutputFolder() const {
+  return OutputFolderEdit->text().toStdString();
+}
+
+void TFolderAndOptions::SetOutputFolder(const std::string& Folder) {
+  OutputFolderEdit->setText(Folder.empty() ? QString() : Q(IncludeTrailingDelimiter(Folder)));
+  OutputFolderClear->setEnabled(!Folder.empty());
 }
 
 void TFolderAndOptions::ApplyTexts() {
   CheckBoxTop->setText(T(TTextId::TextAtTop));
   CheckBoxBottom->setText(T(TTextId::TextAtBottom));
   QualityLabel->setText(T(TTextId::QualityCaption));
-  QualitySpinBox->setSpecialValueText(T(TTextId::QualityDefault));
-  // Room for the word and a cursor after it, so it never scrolls out of sight.
-  QualitySpinBox->setMinimumWidth(QualitySpinBox->sizeHint().width() +
-                                  QualitySpinBox->fontMetrics().averageCharWidth() * 2);
-  QualitySpinBox->setToolTip(T(TTextId::QualityHint));
-  QualityLabel->setToolTip(T(TTextId::QualityHint));
+  ShowDefaultQuality();
+  const QString hint = Q(Text(TTextId::QualityHint, {std::to_string(TJpegImage::LibraryQuality),
+                                                     std::to_string(TJpegImage::DefaultQuality)}));
+  QualitySpinBox->setToolTip(hint);
+  QualityLabel->setToolTip(hint);
   NoEnlargeCheckBox->setText(T(TTextId::NoEnlargeCaption));
   NoEnlargeCheckBox->setToolTip(T(TTextId::NoEnlargeHint));
   StrictSizeCheckBox->setText(T(TTextId::StrictSizeCaption));
   StrictSizeCheckBox->setToolTip(T(TTextId::StrictSizeHint));
   PathComboBox->setPlaceholderText(T(TTextId::FavouritesPlaceholder));
+  OutputFolderLabel->setText(T(TTextId::OutputFolderCaption));
+  OutputFolderEdit->setPlaceholderText(T(TTextId::OutputFolderBeside));
+  OutputFolderButton->setToolTip(T(TTextId::OutputFolderChoose));
+  OutputFolderClear->setToolTip(T(TTextId::OutputFolderClear));
+}
+
+void TFolderAndOptions::ShowDefaultQuality() {
+  // The number the jobs write with when none is chosen: a stamped copy is
+  // written at a higher one.
+  const int quality =
+      TextCheckBox->isChecked() ? TJpegImage::DefaultQuality : TJpegImage::LibraryQuality;
+  QualitySpinBox->setSpecialValueText(
+      QStringLiteral("%1 (%2)").arg(T(TTextId::QualityDefault)).arg(quality));
+  // Room for the words and a cursor after them, so they never scroll out of sight.
+  QualitySpinBox->setMinimumWidth(0);
+  QualitySpinBox->setMinimumWidth(QualitySpinBox->sizeHint().width() +
+                                  QualitySpinBox->fontMetrics().averageCharWidth() * 2);
 }
 
 void TFolderAndOptions::SetPathCaptions(const QString& Chooser, const QString& Favourites) {
@@ -172,6 +237,7 @@ void TFolderAndOptions::TextCheckBoxClick() {
   CheckBoxBottom->setEnabled(on);
   if (on && !CheckBoxTop->isChecked() && !CheckBoxBottom->isChecked())
     CheckBoxTop->setChecked(true);
+  ShowDefaultQuality();
 }
 
 void TFolderAndOptions::CheckBoxTopClick() {

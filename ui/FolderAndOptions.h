@@ -1,9 +1,10 @@
 // The part of the main window that tabs 1 and 2 share and that moves onto
 // whichever of them is active: the folder choice (chooser or favourites list,
 // with the language box beside the folder button) and the options group
-// (overwrite, the text stamp and its position, the JPEG quality, and the
-// choice that belongs to the active tab: do not enlarge on tab 1, never above
-// the target on tab 2).
+// (overwrite, the text stamp and its position, the JPEG quality, the choice
+// that belongs to the active tab: do not enlarge on tab 1, never above the
+// target on tab 2; and the folder the copies go below, beside the source
+// folder unless one is chosen).
 #pragma once
 
 #include <QString>
@@ -15,10 +16,12 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class QToolButton;
 
 namespace pictrim {
 
@@ -36,6 +39,8 @@ class TFolderAndOptions : public QWidget {
   void TextCheckBoxClick();
   void CheckBoxTopClick();
   void CheckBoxBottomClick();
+  // Asks for the folder the copies go below; a cancelled chooser keeps the one there was.
+  void OutputFolderButtonClick();
 
   // Captions, hints and the favourites' placeholder of the language in use.
   void ApplyTexts();
@@ -45,6 +50,8 @@ class TFolderAndOptions : public QWidget {
   void ShowPathCaption();
   const QString& ChooserCaption() const { return ChooserCaption_; }
   const QString& FavouritesCaption() const { return FavouritesCaption_; }
+  // The quality box's "default" with the number the jobs then write with.
+  void ShowDefaultQuality();
   // Shows the option of Job's tab and hides the other tab's.
   void ShowOptionsOf(TJob Job);
   // No favourite picked: the list shows its placeholder.
@@ -59,6 +66,10 @@ class TFolderAndOptions : public QWidget {
   // The JPEG choices a job of Job's tab gets: the quality, and the option
   // that tab shows.
   TJobChoices ChoicesFor(TJob Job) const;
+  // The folder the copies go below, ending with the delimiter; empty for
+  // beside the source folder.
+  std::string OutputFolder() const;
+  void SetOutputFolder(const std::string& Folder);
   // Puts the language box back beside the folder button.
   void TakeLanguageBoxBack();
 
@@ -77,10 +88,15 @@ class TFolderAndOptions : public QWidget {
   QSpinBox* QualitySpinBox = nullptr;  // 0 shows "default"
   QCheckBox* NoEnlargeCheckBox = nullptr;
   QCheckBox* StrictSizeCheckBox = nullptr;
+  QLabel* OutputFolderLabel = nullptr;
+  QLineEdit* OutputFolderEdit = nullptr;  // read-only; its placeholder says "beside the source"
+  QToolButton* OutputFolderButton = nullptr;
+  QToolButton* OutputFolderClear = nullptr;
 
  private:
   void BuildFolderGroup();
   void BuildOptionsGroup();
+  QHBoxLayout* BuildOutputRow();
 
   QString ChooserCaption_;
   QString FavouritesCaption_;

@@ -1,6 +1,8 @@
 #include "ui/JobResultBar.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QStyle>
 
@@ -16,6 +18,10 @@ using namespace controls;
 TJobResultBar::TJobResultBar(QWidget* Parent) : QFrame(Parent) {
   setObjectName(QStringLiteral("JobResultBar"));
   setFrameShape(QFrame::StyledPanel);
+  ProblemIcon = Named(new QLabel, "ProblemIcon");
+  const int icon = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+  ProblemIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(icon, icon));
+  ProblemIcon->hide();
   AccountLabel = Named(new TElidingLabel(QString()), "AccountLabel");
   AccountLabel->setTextFormat(Qt::PlainText);
   OutputLabel = Named(new TElidingLabel(QString()), "OutputLabel");
@@ -23,13 +29,18 @@ TJobResultBar::TJobResultBar(QWidget* Parent) : QFrame(Parent) {
   OpenFolderButton =
       Named(new QPushButton(style()->standardIcon(QStyle::SP_DirOpenIcon), QString()),
             "OpenFolderButton");
+  PressOnEnter(OpenFolderButton);
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(6, 2, 4, 2);
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(0);
   // The account has the whole width: its counts are never shortened beside
   // the button. The folder below may be, as paths are.
-  grid->addWidget(AccountLabel, 0, 0, 1, 2);
+  auto* account = new QHBoxLayout;
+  account->setSpacing(4);
+  account->addWidget(ProblemIcon);
+  account->addWidget(AccountLabel, 1);
+  grid->addLayout(account, 0, 0, 1, 2);
   grid->addWidget(OutputLabel, 1, 0);
   grid->addWidget(OpenFolderButton, 1, 1, Qt::AlignVCenter);
   grid->setColumnStretch(0, 1);
@@ -48,27 +59,36 @@ void TJobResultBar::ShowRunning() {
   ShowTexts();
 }
 
-void TJobResultBar::ShowResult(const std::vector<std::string>& Account,
-                               const std::string& OutputFolder) {
+void TJobResultBar::ShowResult(TJobEnd End, const std::string& OutputFolder) {
   Running_ = false;
   HasResult_ = true;
-  Account_ = Account;
+  End_ = std::move(End);
   OutputFolder_ = FolderExists(OutputFolder) ? OutputFolder : std::string();
   ShowTexts();
 }
 
+void TJobResultBar::ShowResult(const std::vector<std::string>& Account,
+                               const std::string& OutputFolder) {
+  ShowResult(TJobEnd{[Account] { return Account; }}, OutputFolder);
+}
+
 void TJobResultBar::ShowTexts() {
-  if (Running_ || !HasResult_ || Account_.empty()) {
+  const std::vector<std::string> account =
+      HasResult_ && End_.Lines ? End_.Lines() : std::vector<std::string>();
+  const bool problems = !Running_ && !account.empty() && (End_.Failed > 0 || End_.Damaged > 0);
+  ProblemIcon->setVisible(problems);
+  SetBold(AccountLabel, problems);
+  if (Running_ || account.empty()) {
     AccountLabel->SetText(Running_ ? QString() : T(TTextId::DropHint));
     AccountLabel->setToolTip(QString());
     OutputLabel->hide();
     OpenFolderButton->hide();
     return;
   }
-  AccountLabel->SetText(Q(Account_.back()));
+  AccountLabel->SetText(Q(account.back()));
   QStringList lines;
-  for (const std::string& line : Account_) lines << Q(line);
-  if (Account_.size() > 1) AccountLabel->setToolTip(lines.join(QLatin1Char('\n')));
+  for (const std::string& line : account) lines << Q(line);
+  AccountLabel->setToolTip(account.size() > 1 ? lines.join(QLatin1Char('\n')) : QString());
   OutputLabel->SetText(OutputFolder_.empty() ? QString()
                                              : Q(Text(TTextId::OutputFolder, {OutputFolder_})));
   OutputLabel->setVisible(!OutputFolder_.empty());

@@ -159,6 +159,8 @@ void TMainForm::ConnectHandlers() {
           &TMainForm::JPEGbutton2Click);
   connect(TabSheet3->EditFileNameButton, &QToolButton::clicked, this,
           &TMainForm::EditFileNameButtonClick);
+  connect(TabSheet3->UndoRenameButton, &QPushButton::clicked, this,
+          &TMainForm::UndoRenameButtonClick);
   connect(ProgressPanel->AbbrechenBitBtn, &QPushButton::clicked, this,
           &TMainForm::AbbrechenBitBtnClick);
   connect(SharedArea->LanguageComboBox1, &QComboBox::activated, this,
@@ -319,6 +321,14 @@ bool TMainForm::ChooseFolder(const std::string& Folder) {
   return true;
 }
 
+void TMainForm::OpenHandedFolders(const std::vector<std::string>& Folders) {
+  if (Folders.empty()) return;
+  if (PageControl1->currentIndex() > 1) PageControl1->setCurrentIndex(0);
+  if (!ChooseFolder(Folders.front())) return;
+  if (Folders.size() > 1)
+    SetStatus(Text(TTextId::FirstOfFoldersStatus, {std::to_string(Folders.size())}));
+}
+
 void TMainForm::dragEnterEvent(QDragEnterEvent* Event) {
   if (!JobRunning() && DroppedFolder(Event->mimeData())) Event->acceptProposedAction();
 }
@@ -354,6 +364,7 @@ void TMainForm::FolderReady() {
 
 void TMainForm::SetStatus(const std::string& Status) {
   StatusWritten_ = true;
+  Status_ = Status;
   StatusPanel->SetText(Q(Status));
 }
 
@@ -407,9 +418,11 @@ void TMainForm::ResizeButton1Click() {
   const int edge = TabSheet1->RadioGroup4->ItemIndex();
   MaxWidth = edge == 1 ? 0 : static_cast<uint32_t>(size);
   MaxHeight = edge == 1 || edge == 2 ? static_cast<uint32_t>(size) : 0;
-  OutputFolder.clear();
+  // Below the output folder chosen, or beside the source folder.
+  OutputFolder = SharedArea->OutputFolder();
   Overwrite = SharedArea->OverwriteCheckBox->isChecked();
-  JobOutput_ = ResizeOutputFolder(SourceFolder, MaxWidth, MaxHeight);
+  JobOutput_ =
+      OutputFolder.empty() ? ResizeOutputFolder(SourceFolder, MaxWidth, MaxHeight) : OutputFolder;
   RunJob([Source = SourceFolder, Output = OutputFolder, W = MaxWidth, H = MaxHeight,
           Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
           Replace = Overwrite,
@@ -429,13 +442,16 @@ void TMainForm::JPEGbutton2Click() {
     if (!custom) return;
     target = *custom;
   }
-  JobOutput_ = FileSizeOutputFolder(SourceFolder, static_cast<uint32_t>(target));
-  RunJob([Source = SourceFolder, KB = static_cast<uint32_t>(target),
+  OutputFolder = SharedArea->OutputFolder();
+  JobOutput_ = OutputFolder.empty()
+                   ? FileSizeOutputFolder(SourceFolder, static_cast<uint32_t>(target))
+                   : OutputFolder;
+  RunJob([Source = SourceFolder, Output = OutputFolder, KB = static_cast<uint32_t>(target),
           Text = SharedArea->StampTextForJob(), Position = SharedArea->StampPosition(),
           Replace = SharedArea->OverwriteCheckBox->isChecked(),
           Choices = SharedArea->ChoicesFor(TFolderAndOptions::TJob::FileSize)](
              TBatchTarget& Target, TErrorLog& Log, TJobAccount& Account) {
-    ConvertPICsWholeTree2(&Target, Source, "", "", KB, Text, Position, WM_BATCH_PROGRESS,
+    ConvertPICsWholeTree2(&Target, Source, Output, "", KB, Text, Position, WM_BATCH_PROGRESS,
                           WM_BATCH_FILE, Replace, false, Log, &Account, Choices);
   });
 }
@@ -461,36 +477,6 @@ void TMainForm::JobFinished() {
   HandOverJobEnd(JobLog_, ErrorLog_, *Target_);
   // A job that ended without its final notification must not leave the panel up.
   if (MainStack->currentWidget() != PageControl1) ShowJobEnd();
-}
-
-void TMainForm::EditFileNameButtonClick() {
-  if (JobRunning()) return;
-  QToolButton* button = TabSheet3->EditFileNameButton;
-  button->setEnabled(false);
-  TRenameAccount account;
-  const int format = TabSheet3->RadioGroup3->ItemIndex();
-  const auto& modes = TRenameTab::RenameModes;
-  if (format >= 0 && format < static_cast<int>(modes.size())) {
-    TRenameOptions options;
-    options.Mode = modes[format];
-    options.ExifDate = TabSheet3->ExifDateCheckBox->isChecked();
-    // A message box per file until the user asks for no more in this run.
-    const TRenameListener boxes =
-        [skip = false, caption = RenameMessagesCaption_](const TRenameResult& Result) mutable {
-          if (!skip) skip = ShowCheckedMessage(RenameResultText(Result), caption);
-        };
-    Renaming_ = true;
-    account = TreeRenameCameraFiles(Target_.get(), options, boxes, ErrorLog_);
-    Renaming_ = false;
-  }
-  SetStatus(RenameStatusText(account.Renamed));
-  // The account of a run that listed files; a run that found none says nothing.
-  const bool listed = account.Renamed + account.Skipped + account.Failed > 0;
-  ResultBar->ShowResult(listed ? std::vector<std::string>{RenameAccountText(account, false)}
-                               : std::vector<std::string>(),
-                        std::string());
-  ShowErrorLines();
-  button->setEnabled(true);
 }
 
 void TMainForm::AbbrechenBitBtnClick() {
@@ -536,8 +522,15 @@ void TMainForm::ShowJobEnd() {
   ProgressPanel->ClearPreview();
   ProgressPanel->ResetNumLabels();
   // The job has returned before its final notification is handled: its
-  // account is complete.
-  ResultBar->ShowResult(AccountLines(JobAccount_, Quoted(SharedArea->OverwriteCheckBox->text())),
+  // account is complete. Its lines are made in the language of the moment.
+  const TJobAccount account = JobAccount_;
+  ResultBar->ShowResult(TJobEnd{[this, account] {
+                                  std::vector<std::string> lines = AccountLines(
+                                      account, Quoted(SharedArea->OverwriteCheckBox->text()));
+                                  lines.back() = AccountSummaryInSight(account);
+                                  return lines;
+                                },
+                                account.Failed, account.Damaged},
                         JobOutput_);
   ShowErrorLines();
 }

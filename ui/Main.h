@@ -19,6 +19,7 @@
 
 #include "engine/JobAccount.h"
 #include "platform/BatchTarget.h"
+#include "rename/FileRename.h"
 #include "settings/Ini.h"
 #include "ui/ElidingLabel.h"
 #include "util/ErrorLog.h"
@@ -77,6 +78,7 @@ class TMainForm : public QMainWindow {
   void ResizeButton1Click();
   void JPEGbutton2Click();
   void EditFileNameButtonClick();
+  void UndoRenameButtonClick();
   void AbbrechenBitBtnClick();
   void LanguageComboBox1Change();
 
@@ -90,6 +92,9 @@ class TMainForm : public QMainWindow {
   // Makes Folder the source of the next job, as the folder chooser does;
   // false (nothing changed) while a job runs or when it is no folder.
   bool ChooseFolder(const std::string& Folder);
+  // The folders a file manager handed over: the first is chosen on a tab
+  // that works on folders, and the status bar tells when there were more.
+  void OpenHandedFolders(const std::vector<std::string>& Folders);
 
   // True while a job runs (on the worker thread or, renaming, here).
   bool JobRunning() const;
@@ -154,10 +159,19 @@ class TMainForm : public QMainWindow {
   void ShowJobEnd();
   void ShowErrorLines();
 
+  // Renaming, in one place (MainRename.cpp): a run over Folder after its
+  // preview and the user's yes; the account of what it did.
+  TRenameAccount RenameAfterPreview(const std::string& Folder, const TRenameOptions& Options);
+  // The end of a renaming run or its undo: status, account, error lines.
+  void ShowRenameEnd(const std::string& Status, const TRenameAccount& Account);
+
   // Settings, in one place (MainSettings.cpp).
   void ApplySettingsAndLanguage();
   // Captions and texts of language Name, for this window and Qt's own dialogs.
   void UseLanguage(const std::string& Folder, const std::string& Name);
+  // The status text and the lines of the error log made anew from the texts
+  // in use, Before being the texts they were made from.
+  void MakeShownTextsAnew(const std::vector<std::string>& Before);
   void SaveSettingsNow();
 
   bool Shown_ = false;
@@ -166,6 +180,7 @@ class TMainForm : public QMainWindow {
   // The check box of the renaming's message boxes that ends them for the run.
   std::string RenameMessagesCaption_ = "Keine weiteren Meldungen in diesem Lauf";
   bool StatusWritten_ = false;  // the status panel still shows its first text while false
+  std::string Status_;          // what it shows once written
   // The example stamp text of the language in use; the settings' first one is German.
   QString StampExample_ = QString::fromStdString(TSettings().CopyrightText);
   // Where the copies of the running job go.

@@ -22,12 +22,14 @@
 #include "ui/FileSizeTab.h"
 #include "ui/FolderAndOptions.h"
 #include "ui/Main.h"
+#include "ui/Progress.h"
 #include "ui/ProgressPanel.h"
 #include "ui/RadioGroup.h"
 #include "ui/RenameTab.h"
 #include "ui/ResizeTab.h"
 #include "ui/WindowHandlers.h"
 #include "util/MoreStr.h"
+#include "util/Texts.h"
 #include "widgets/ColorButton.h"
 
 namespace pictrim {
@@ -61,6 +63,7 @@ void TMainForm::ApplySettingsAndLanguage() {
   SharedArea->StrictSizeCheckBox->setChecked(settings.StrictSize);
   LastFolder = settings.LastFolder;
   TabSheet3->ExifDateCheckBox->setChecked(settings.ExifDateCheckBox);
+  SharedArea->SetOutputFolder(settings.OutputFolder);
   for (const std::string& path : settings.Paths) SharedArea->PathComboBox->addItem(Q(path));
   SharedArea->PathComboBox->setEnabled(SharedArea->PathComboBox->count() > 0);
 
@@ -73,11 +76,24 @@ void TMainForm::ApplySettingsAndLanguage() {
 }
 
 void TMainForm::UseLanguage(const std::string& Folder, const std::string& Name) {
+  const std::vector<std::string> before = TextsNow();
   const auto captions = ApplyLanguage(Folder, Name);
   if (!captions) return;
   ApplyCaptions(*captions);
+  MakeShownTextsAnew(before);
   ApplyTexts();
   UseQtTranslations(LanguageLocale(Folder, Name));
+}
+
+void TMainForm::MakeShownTextsAnew(const std::vector<std::string>& Before) {
+  if (StatusWritten_) SetStatus(Retranslated(Status_, Before));
+  // No job adds lines meanwhile: the language box is out of reach while one runs.
+  for (std::string& line : ErrorLog_) {
+    const bool closed = line.ends_with("\r\n");
+    std::string text = Retranslated(closed ? line.substr(0, line.size() - 2) : line, Before);
+    line = closed ? text + "\r\n" : text;
+  }
+  ProgressWin_->ShowLinesAnew();
 }
 
 void TMainForm::SaveSettingsNow() {
@@ -100,6 +116,7 @@ void TMainForm::SaveSettingsNow() {
   settings.StrictSize = SharedArea->StrictSizeCheckBox->isChecked();
   settings.LastFolder = LastFolder;
   settings.ExifDateCheckBox = TabSheet3->ExifDateCheckBox->isChecked();
+  settings.OutputFolder = SharedArea->OutputFolder();
   for (int i = 0; i < SharedArea->PathComboBox->count(); ++i)
     settings.Paths.push_back(SharedArea->PathComboBox->itemText(i).toStdString());
   SaveSettings(SettingsFolder(), settings);
@@ -140,7 +157,7 @@ void TMainForm::ApplyCaptions(const std::vector<TCaption>& Captions) {
       {"pathbutton.caption2", pathButton(&favourites)},
       {"pathradiogroup1.items[1]", pathEntry(1)},
       {"pathradiogroup1.items[2]", pathEntry(2)},
-      {"radiogroup1.caption", box(TabSheet1->RadioGroup1)},
+      {"radiogroup1.caption", [this](const QString& Text) { TabSheet1->SetEdgeCaption(Text); }},
       {"optionsgroupbox.caption", box(SharedArea->OptionsGroupBox)},
       {"overwritecheckbox.caption", check(SharedArea->OverwriteCheckBox)},
       {"textcheckbox.caption", check(SharedArea->TextCheckBox)},

@@ -184,6 +184,15 @@ void TProgressWin::ShowErrorLayout(int Width) {
   OKbutton->setFocus();
 }
 
+void TProgressWin::ShowLinesAnew() {
+  const size_t shown = std::min(ShownLines_, ErrorLog_.size());
+  ErrorLogMemo->clear();
+  for (ShownLines_ = 0; ShownLines_ < shown; ++ShownLines_) {
+    ErrorLogMemo->appendPlainText(
+        QString::fromStdString(ErrorLineForDisplay(ErrorLog_[ShownLines_])));
+  }
+}
+
 void TProgressWin::AppendUnshownLines() {
   // The memo mirrors the log: a log that was emptied elsewhere starts it afresh.
   if (ShownLines_ > ErrorLog_.size()) {

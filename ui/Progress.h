@@ -68,6 +68,9 @@ class TProgressWin : public QWidget {
   void ApplyTexts();
   // Puts the lines the memo shows on the clipboard, one a line.
   void CopyButtonClick();
+  // The lines the memo shows, taken again from the log (whose lines may have
+  // been made anew in another language).
+  void ShowLinesAnew();
 
   // How many of the log's first lines the memo shows.
   size_t ShownLineCount() const { return ShownLines_; }

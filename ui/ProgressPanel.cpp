@@ -115,6 +115,7 @@ TProgressPanel::TProgressPanel(QWidget* Parent) : QFrame(Parent), Clock_(SteadyS
       Named(new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QString()),
             "AbbrechenBitBtn");
   AbbrechenBitBtn->setMinimumWidth(Scaled(100));
+  PressOnEnter(AbbrechenBitBtn);
   layout->addWidget(AbbrechenBitBtn, 0, Qt::AlignHCenter);
   connect(PreViewCheckBox, &QCheckBox::toggled, this, &TProgressPanel::PreViewCheckBoxClick);
   ApplyTexts();

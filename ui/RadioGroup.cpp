@@ -26,10 +26,26 @@ TRadioGroup::TRadioGroup(const QString& Caption, const QStringList& Items, int C
   }
   for (int c = 0; c < Columns; ++c) grid->setColumnStretch(c, 1);
   connect(&Group_, &QButtonGroup::idToggled, this, [this](int Id, bool Checked) {
+    KeepTabOnSelection();
     if (!Checked || Id == Last_) return;
     Last_ = Id;
     emit Click();
   });
+  KeepTabOnSelection();
+}
+
+void TRadioGroup::KeepTabOnSelection() {
+  const int selected = ItemIndex();
+  int target = selected;
+  for (int i = 0; target < 0 && i < Count(); ++i)
+    if (!Buttons_[i]->isHidden()) target = i;
+  for (int i = 0; i < Count(); ++i)
+    Buttons_[i]->setFocusPolicy(i == target ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void TRadioGroup::SetItemVisible(int Index, bool Visible) {
+  Buttons_.at(Index)->setVisible(Visible);
+  KeepTabOnSelection();
 }
 
 int TRadioGroup::ItemIndex() const { return Group_.checkedId(); }
@@ -45,6 +61,7 @@ void TRadioGroup::SetItemIndex(int Index) {
   Buttons_[ItemIndex()]->setChecked(false);
   Group_.setExclusive(true);
   Last_ = -1;
+  KeepTabOnSelection();
   emit Click();
 }
 

@@ -2,6 +2,8 @@
 // filled column by column, with the selected entry as an index (-1 = none).
 // An entry may carry a widget of its own in its cell (an edit that stands for
 // the entry's value), and an entry may be hidden while keeping its index.
+// Tab enters the group at its selected entry (at its first shown entry when
+// none is selected); the arrow keys move within it.
 #pragma once
 
 #include <QButtonGroup>
@@ -32,12 +34,17 @@ class TRadioGroup : public QGroupBox {
   void AddToItem(int Index, QWidget* Widget, int Stretch = 0);
   // The cell of entry Index, for widgets that come and go.
   QHBoxLayout* ItemCell(int Index) const { return Cells_.at(Index); }
+  // Hides or shows entry Index; a hidden entry keeps its index.
+  void SetItemVisible(int Index, bool Visible);
 
  signals:
   // The selection changed (to ItemIndex(), which may be -1).
   void Click();
 
  private:
+  // Only the entry Tab should land on is in the focus chain.
+  void KeepTabOnSelection();
+
   QButtonGroup Group_;
   QList<QRadioButton*> Buttons_;
   QList<QHBoxLayout*> Cells_;

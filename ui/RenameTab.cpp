@@ -5,11 +5,15 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
 
 #include <string>
 
+#include "platform/Paths.h"
+#include "rename/RenamePlan.h"
 #include "settings/CreateLanguageINI.h"
 #include "ui/Controls.h"
 #include "ui/RadioGroup.h"
@@ -60,11 +64,28 @@ TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
   EditFileNameButton->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
   EditFileNameButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   EditFileNameButton->setFixedHeight(Scaled(ExecuteHeight));
+  PressOnEnter(EditFileNameButton);
+  PreviewBox = Named(new QGroupBox, "PreviewBox");
+  auto* preview = TightColumn(PreviewBox, 6, 2);
+  PreviewAccount = Named(new QLabel, "PreviewAccount");
+  PreviewAccount->setWordWrap(true);
+  PreviewList = Named(new QPlainTextEdit, "PreviewList");
+  PreviewList->setReadOnly(true);
+  PreviewList->setLineWrapMode(QPlainTextEdit::NoWrap);
+  preview->addWidget(PreviewAccount);
+  preview->addWidget(PreviewList, 1);
+  PreviewBox->hide();
+  UndoRenameButton = Named(new QPushButton, "UndoRenameButton");
+  UndoRenameButton->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+  UndoRenameButton->hide();
+  PressOnEnter(UndoRenameButton);
   layout->addWidget(GroupBox4);
   layout->addWidget(RadioGroup3);
   layout->addWidget(GroupBox5);
+  layout->addWidget(PreviewBox, 1);
   layout->addStretch(1);
   layout->addWidget(EditFileNameButton, 0, Qt::AlignHCenter);
+  layout->addWidget(UndoRenameButton, 0, Qt::AlignHCenter);
   ApplyTexts();
 }
 
@@ -72,6 +93,33 @@ void TRenameTab::ApplyTexts() {
   RadioGroup3->SetItemCaption(0, T(TTextId::DateFormatDayNumber));
   RadioGroup3->SetItemCaption(1, T(TTextId::DateFormatSeconds));
   RadioGroup3->SetItemCaption(2, T(TTextId::DateFormatWithOldName));
+  PreviewBox->setTitle(T(TTextId::RenamePreviewCaption));
+  UndoRenameButton->setText(T(TTextId::UndoRenameCaption));
+  ShowPreviewAccount();
+}
+
+void TRenameTab::ShowPreviewAccount() {
+  PreviewAccount->setText(Q(RenameAccountText(PreviewAccount_, true)));
+}
+
+void TRenameTab::ShowPreview(const TRenamePlan& Plan) {
+  QStringList lines;
+  for (const std::vector<TRenameResult>& group : Plan.Groups) {
+    for (const TRenameResult& result : group) {
+      if (result.Outcome != TRenameOutcome::Renamed) continue;
+      lines << Q(result.OldPath.substr(Plan.Folder.size()) + " -> " +
+                 ExtractFileName(result.NewPath));
+    }
+  }
+  PreviewList->setPlainText(lines.join(QLatin1Char('\n')));
+  PreviewAccount_ = Plan.Account();
+  ShowPreviewAccount();
+  PreviewBox->show();
+}
+
+void TRenameTab::OfferUndo(const std::string& Folder) {
+  UndoFolder_ = Folder;
+  UndoRenameButton->setVisible(CanUndoRenames(Folder));
 }
 
 void TRenameTab::TakeLanguageBox(QComboBox* Box) {

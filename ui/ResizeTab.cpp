@@ -23,6 +23,7 @@ TResizeTab::TResizeTab(QWidget* Parent) : QWidget(Parent) {
   Column_ = SizeTabColumn(this, {RadioGroup4, RadioGroup1}, ResizeButton1);
   connect(SizeEdit1, &QLineEdit::textChanged, this,
           [this] { RadioGroup1->SetItemIndex(CustomPixelEntry); });
+  connect(RadioGroup4, &TRadioGroup::Click, this, &TResizeTab::ShowSizeCaption);
   ApplyTexts();
 }
 
@@ -31,9 +32,31 @@ void TResizeTab::ApplyTexts() {
   RadioGroup4->SetItemCaption(0, T(TTextId::EdgeWidth));
   RadioGroup4->SetItemCaption(1, T(TTextId::EdgeHeight));
   RadioGroup4->SetItemCaption(2, T(TTextId::EdgeBoth));
-  RadioGroup1->setToolTip(T(TTextId::PixelGroupHint));
   SetPresetCaptions(RadioGroup1, PixelPresets, Text(TTextId::PixelEntry));
   ResizeButton1->setToolTip(T(TTextId::ExecuteHint));
+  ShowSizeCaption();
+}
+
+void TResizeTab::SetEdgeCaption(const QString& Caption) {
+  EdgeCaption_ = Caption;
+  ShowSizeCaption();
+}
+
+void TResizeTab::ShowSizeCaption() {
+  switch (RadioGroup4->ItemIndex()) {
+    case 0:
+      RadioGroup1->setTitle(T(TTextId::PixelGroupWidthCaption));
+      RadioGroup1->setToolTip(T(TTextId::PixelGroupWidthHint));
+      break;
+    case 1:
+      RadioGroup1->setTitle(T(TTextId::PixelGroupHeightCaption));
+      RadioGroup1->setToolTip(T(TTextId::PixelGroupHeightHint));
+      break;
+    default:
+      RadioGroup1->setTitle(EdgeCaption_);
+      RadioGroup1->setToolTip(T(TTextId::PixelGroupHint));
+      break;
+  }
 }
 
 int TResizeTab::SelectedPreset() const {

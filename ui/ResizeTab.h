@@ -4,6 +4,7 @@
 // put in by the main window (TakeSharedArea).
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 #include <array>
@@ -27,6 +28,11 @@ class TResizeTab : public QWidget {
 
   // Captions and hints of the language in use.
   void ApplyTexts();
+  // The size group's caption in the edge mode, from the language file; the
+  // width and height modes have captions of their own.
+  void SetEdgeCaption(const QString& Caption);
+  // The size group's caption and hint for the mode chosen in RadioGroup4.
+  void ShowSizeCaption();
   // The value of the selected preset; 0 for the custom entry or none.
   int SelectedPreset() const;
   // Puts the shared folder and option area below the size groups.
@@ -39,6 +45,7 @@ class TResizeTab : public QWidget {
 
  private:
   QVBoxLayout* Column_ = nullptr;
+  QString EdgeCaption_ = QStringLiteral("Pixel");
 };
 
 }  // namespace pictrim

@@ -89,6 +89,15 @@ bool ShowCheckedMessageBox(QWidget* Parent, const std::string& Text,
   return check->isChecked();
 }
 
+bool AskQuestionBox(QWidget* Parent, const std::string& Text) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                  QString::fromStdString(MessageLines(Text)), QMessageBox::Yes | QMessageBox::No,
+                  Parent);
+  box.setDefaultButton(QMessageBox::Yes);
+  ShowModal(box);
+  return box.result() == QMessageBox::Yes;
+}
+
 std::optional<std::string> ChooseFolderDialog(QWidget* Parent, const std::string& Title,
                                               const std::string& StartFolder) {
   const QString start = QString::fromStdString(StartFolder);
@@ -165,6 +174,15 @@ void InstallWindowHandlers(QWidget* Parent) {
         [&] { checked = ShowCheckedMessageBox(parent, Text, CheckCaption); },
         Qt::BlockingQueuedConnection);
     return checked;
+  });
+  SetQuestionHandler([parent](const std::string& Text) {
+    if (OnGuiThread()) return AskQuestionBox(parent, Text);
+    std::lock_guard<std::mutex> turn(JobMessageMutex);
+    bool yes = false;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { yes = AskQuestionBox(parent, Text); },
+        Qt::BlockingQueuedConnection);
+    return yes;
   });
   SetFolderHandler([parent](const std::string& Title, const std::string& StartFolder) {
     std::optional<std::string> chosen;

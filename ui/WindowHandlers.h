@@ -24,6 +24,9 @@ void ShowMessageBox(QWidget* Parent, const std::string& Text);
 bool ShowCheckedMessageBox(QWidget* Parent, const std::string& Text,
                            const std::string& CheckCaption);
 
+// A question with the buttons Yes (the default) and No; true for Yes.
+bool AskQuestionBox(QWidget* Parent, const std::string& Text);
+
 // The folder dialog itself (GUI thread): Title as its caption, opened at
 // StartFolder when that folder exists; nothing when the user cancelled.
 std::optional<std::string> ChooseFolderDialog(QWidget* Parent, const std::string& Title,

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
 #include "platform/Paths.h"
 #include "util/Texts.h"
@@ -35,12 +36,33 @@ TCheckedMessageHandler& CheckedMessageHandler() {
   return handler;
 }
 
+TQuestionHandler& QuestionHandler() {
+  static TQuestionHandler handler = [](const std::string& Text) {
+    std::cerr << Text << '\n';
+    return false;
+  };
+  return handler;
+}
+
+// Puts Handler in Slot and returns the one that was there.
+template <typename THandler>
+THandler Install(THandler& Slot, THandler Handler) {
+  std::lock_guard<std::mutex> lock(HandlerMutex);
+  std::swap(Slot, Handler);
+  return Handler;
+}
+
+// A copy of the handler in Slot. No lock is held while a handler runs: a
+// window's handler may wait for the GUI thread, which may itself be showing
+// a message. Each handler keeps its messages one at a time in its own way.
+template <typename THandler>
+THandler Installed(const THandler& Slot) {
+  std::lock_guard<std::mutex> lock(HandlerMutex);
+  return Slot;
+}
+
 std::optional<std::string> AskForFolder(const std::string& StartFolder) {
-  TFolderHandler handler;
-  {
-    std::lock_guard<std::mutex> lock(HandlerMutex);
-    handler = FolderHandler();
-  }
+  const TFolderHandler handler = Installed(FolderHandler());
   if (!handler) return std::nullopt;
   return handler(Text(TTextId::SelectFolderTitle), StartFolder);
 }
@@ -48,42 +70,34 @@ std::optional<std::string> AskForFolder(const std::string& StartFolder) {
 }  // namespace
 
 TMessageHandler SetMessageHandler(TMessageHandler Handler) {
-  std::lock_guard<std::mutex> lock(HandlerMutex);
-  std::swap(MessageHandler(), Handler);
-  return Handler;
+  return Install(MessageHandler(), std::move(Handler));
 }
 
 TFolderHandler SetFolderHandler(TFolderHandler Handler) {
-  std::lock_guard<std::mutex> lock(HandlerMutex);
-  std::swap(FolderHandler(), Handler);
-  return Handler;
+  return Install(FolderHandler(), std::move(Handler));
 }
 
 void ShowMessage(const std::string& Text) {
-  TMessageHandler handler;
-  {
-    std::lock_guard<std::mutex> lock(HandlerMutex);
-    handler = MessageHandler();
-  }
-  // No lock is held around the handler: a window's handler may wait for the
-  // GUI thread, which may itself be showing a message. Each handler keeps its
-  // messages one at a time in its own way.
+  const TMessageHandler handler = Installed(MessageHandler());
   if (handler) handler(Text);
 }
 
 TCheckedMessageHandler SetCheckedMessageHandler(TCheckedMessageHandler Handler) {
-  std::lock_guard<std::mutex> lock(HandlerMutex);
-  std::swap(CheckedMessageHandler(), Handler);
-  return Handler;
+  return Install(CheckedMessageHandler(), std::move(Handler));
 }
 
 bool ShowCheckedMessage(const std::string& Text, const std::string& CheckCaption) {
-  TCheckedMessageHandler handler;
-  {
-    std::lock_guard<std::mutex> lock(HandlerMutex);
-    handler = CheckedMessageHandler();
-  }
+  const TCheckedMessageHandler handler = Installed(CheckedMessageHandler());
   return handler ? handler(Text, CheckCaption) : false;
+}
+
+TQuestionHandler SetQuestionHandler(TQuestionHandler Handler) {
+  return Install(QuestionHandler(), std::move(Handler));
+}
+
+bool AskQuestion(const std::string& Text) {
+  const TQuestionHandler handler = Installed(QuestionHandler());
+  return handler ? handler(Text) : false;
 }
 
 void SelectFolder(std::string& Result) {

@@ -22,13 +22,18 @@ using TFolderHandler =
 using TCheckedMessageHandler =
     std::function<bool(const std::string& Text, const std::string& CheckCaption)>;
 
+// Asks the user a question to be answered yes (true) or no.
+using TQuestionHandler = std::function<bool(const std::string& Text)>;
+
 // Install a handler and return the one installed before. The default message
 // handler prints the text as a line on stderr; the default folder handler
 // answers "cancelled"; the default checked-message handler shows the text
-// through the message handler and answers false.
+// through the message handler and answers false; the default question
+// handler prints the question on stderr and answers no.
 TMessageHandler SetMessageHandler(TMessageHandler Handler);
 TFolderHandler SetFolderHandler(TFolderHandler Handler);
 TCheckedMessageHandler SetCheckedMessageHandler(TCheckedMessageHandler Handler);
+TQuestionHandler SetQuestionHandler(TQuestionHandler Handler);
 
 // A modal message box. May be called from any thread; the installed handler
 // shows messages one at a time (the window's and the terminal's handlers do).
@@ -37,6 +42,9 @@ void ShowMessage(const std::string& Text);
 // A modal message box with a check box, such as "no more of these"; true
 // when the user checked it.
 bool ShowCheckedMessage(const std::string& Text, const std::string& CheckCaption);
+
+// A modal question with the answers yes and no; true for yes.
+bool AskQuestion(const std::string& Text);
 
 // Lets the user pick a folder; Result becomes it, ending with the delimiter.
 // On cancel Result stays as it was.

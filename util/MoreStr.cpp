@@ -61,4 +61,66 @@ std::string UpperCase(std::string S) {
   return S;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at S[At], 0 when there is none
+// (a stray or missing continuation byte, an overlong form, a surrogate, a
+// code point beyond U+10FFFF).
+size_t Utf8SequenceLength(const std::string& S, size_t At) {
+  const auto byte = [&S](size_t I) { return static_cast<unsigned char>(S[I]); };
+  const unsigned char lead = byte(At);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
+  } else {
+    return 0;
+  }
+  if (At + length > S.size()) return 0;
+  if (byte(At + 1) < low || byte(At + 1) > high) return 0;
+  for (size_t i = 2; i < length; ++i)
+    if (byte(At + i) < 0x80 || byte(At + i) > 0xBF) return 0;
+  return length;
+}
+
+void AppendEscaped(std::string& Text, unsigned char Byte) {
+  constexpr char digits[] = "0123456789ABCDEF";
+  Text += "\\x";
+  Text += digits[Byte >> 4];
+  Text += digits[Byte & 0x0F];
+}
+
+}  // namespace
+
+std::string PrintableText(const std::string& S) {
+  std::string text;
+  text.reserve(S.size());
+  for (size_t i = 0; i < S.size();) {
+    const auto byte = static_cast<unsigned char>(S[i]);
+    const size_t length = Utf8SequenceLength(S, i);
+    const bool control = (byte < 0x20 && byte != '\t') || byte == 0x7F;
+    // U+0080 ... U+009F, the C1 controls, are C2 80 ... C2 9F.
+    const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(S[i + 1]) < 0xA0;
+    if (length == 0 || control || c1) {
+      const size_t bytes = length == 0 ? 1 : length;
+      for (size_t k = 0; k < bytes; ++k) AppendEscaped(text, static_cast<unsigned char>(S[i + k]));
+      i += bytes;
+    } else {
+      text.append(S, i, length);
+      i += length;
+    }
+  }
+  return text;
+}
+
 }  // namespace pictrim

@@ -34,4 +34,11 @@ int CheckDigits(const std::string& S);
 std::string LowerCase(std::string S);
 std::string UpperCase(std::string S);
 
+// S as a terminal may show it: well-formed UTF-8 stays as it is; every byte
+// that is not part of it, and every control character but the tab (C0, DEL
+// and C1, line breaks among them), becomes "\xNN" with two upper-case hex
+// digits. Text read from files (a camera's maker note, a file name) can thus
+// neither garble the output nor send the terminal commands.
+std::string PrintableText(const std::string& S);
+
 }  // namespace pictrim

@@ -7,6 +7,7 @@
 #include "app/CommandLine.h"
 #include "engine/Resize.h"
 #include "tests/common/Languages.h"
+#include "tests/common/TempDir.h"
 
 namespace pictrim {
 namespace {
@@ -36,7 +37,8 @@ TEST(CommandLine, noArgumentsMeanTheWindowAndHelpAndVersionAreRecognised) {
   EXPECT_EQ(Parse({"-h"}).Kind, TCommandKind::Help);
   EXPECT_EQ(Parse({"resize", "--help"}).Kind, TCommandKind::Help);
   EXPECT_EQ(Parse({"--version"}).Kind, TCommandKind::Version);
-  EXPECT_EQ(VersionText(), "Pictrim 1.40");
+  EXPECT_EQ(VersionText().substr(0, VersionText().find('\n')), "Pictrim 1.40");
+  EXPECT_NE(VersionText().find("GPL-3.0-or-later"), std::string::npos);
   for (const char* word :
        {"/s:",      "/d:",         "/o:",      "/p:",       "resize",    "shrink",     "rename",
         "info",     "--width",     "--height", "--edge",    "--kb",      "--text",     "--top",
@@ -80,14 +82,12 @@ TEST(CommandLine, anUnattendedRunNeedsASourceAndASizeItCanWrite) {
   EXPECT_EQ(ErrorOf({"/s:", "/p:800"}), "no source folder given (/s:FOLDER)");
   EXPECT_EQ(ErrorOf({"/s:/a"}), "no size given (/p:PIXELS)");
   EXPECT_EQ(ErrorOf({"/s:/a", "/p:abc"}),
-            "/p: must be a whole number of pixels from 1 to 65535, not \"abc\"");
+            "/p: must be a whole number of pixels from 1 to 10000, not \"abc\"");
   EXPECT_NE(ErrorOf({"/s:/a", "/p:-5"}), "");
   EXPECT_NE(ErrorOf({"/s:/a", "/p:0"}), "");
-  EXPECT_NE(ErrorOf({"/s:/a", "/p:65536"}), "");
+  EXPECT_NE(ErrorOf({"/s:/a", "/p:10001"}), "");
   EXPECT_NE(ErrorOf({"/s:/a", "/p:99999999999999"}), "");
-  EXPECT_EQ(Parse({"/s:/a", "/p:65535"}).PixelSize, 65535u);
-  // The JPEG batch refuses 10001, the BMP batch still runs: not a wrong argument.
-  EXPECT_EQ(Parse({"/s:/a", "/p:10001"}).Kind, TCommandKind::Unattended);
+  EXPECT_EQ(Parse({"/s:/a", "/p:10000"}).PixelSize, 10000u);
   EXPECT_EQ(ErrorOf({"/s:/a", "/p:5", "--fast"}), "unknown option --fast");
 }
 
@@ -160,6 +160,25 @@ TEST(CommandLine, renameTakesFormat126AndAFolder) {
             "rename: unknown option --overwrite");
 }
 
+TEST(CommandLine, anUndoTakesAFolderAndADryRunButNoFormat) {
+  TCommandLine c = Parse({"rename", "--undo", "/a"});
+  EXPECT_EQ(c.Kind, TCommandKind::Rename);
+  EXPECT_TRUE(c.Undo);
+  EXPECT_FALSE(c.DryRun);
+  EXPECT_EQ(c.Folder, "/a/");
+  c = Parse({"rename", "--dry-run", "--undo", "/a"});
+  EXPECT_TRUE(c.Undo);
+  EXPECT_TRUE(c.DryRun);
+  EXPECT_FALSE(Parse({"rename", "--format", "1", "/a"}).Undo);
+  EXPECT_EQ(ErrorOf({"rename", "--undo", "--format", "1", "/a"}),
+            "rename --undo takes neither --format nor --exif-date");
+  EXPECT_EQ(ErrorOf({"rename", "--undo", "--exif-date", "/a"}),
+            "rename --undo takes neither --format nor --exif-date");
+  EXPECT_EQ(ErrorOf({"rename", "--undo"}), "rename needs one folder");
+  EXPECT_EQ(ErrorOf({"rename", "--undo=yes", "/a"}), "rename: --undo takes no value");
+  EXPECT_EQ(ErrorOf({"shrink", "--kb", "5", "--undo", "/a"}), "shrink: unknown option --undo");
+}
+
 TEST(CommandLine, renameTakesADryRunAndTheTimeTakenAsSwitches) {
   TCommandLine c = Parse({"rename", "--format", "2", "/a"});
   EXPECT_FALSE(c.DryRun);
@@ -209,7 +228,7 @@ TEST(CommandLine, folderArgumentsAreMadeAbsoluteAndPlain) {
 }
 
 TEST(CommandLine, aWordThatIsNoCommandIsNamedWithAPointerToTheHelp) {
-  for (const char* word : {"foo", "help", "Resize", "/tmp/Fotos"}) {
+  for (const char* word : {"foo", "help", "Resize"}) {
     EXPECT_EQ(ErrorOf({word}),
               "unknown command '" + std::string(word) + "' (pictrim --help lists the commands)");
     EXPECT_EQ(ErrorOf({word, "--edge", "8", "/a"}).rfind("unknown command '", 0), 0u);
@@ -217,6 +236,29 @@ TEST(CommandLine, aWordThatIsNoCommandIsNamedWithAPointerToTheHelp) {
   // Among the switches of the unattended run other words are passed over.
   EXPECT_EQ(Parse({"/s:/a", "/p:8", "foo"}).Kind, TCommandKind::Unattended);
   EXPECT_EQ(Parse({"foo", "/s:/a", "/p:8"}).Kind, TCommandKind::Unattended);
+}
+
+// "pictrim FOLDER...", as a file manager starts the program on folders: the
+// window, with the folders to choose from; anything that is no folder named.
+TEST(CommandLine, foldersAloneOpenTheWindowWithThem) {
+  test::TTempDir dir;
+  std::filesystem::create_directories(dir / "Fotos 2024");
+  std::filesystem::create_directories(dir / "more");
+  test::WriteTextFile(dir / "a.jpg", "x");
+  const TCommandLine one = Parse({dir / "Fotos 2024"});
+  EXPECT_EQ(one.Kind, TCommandKind::Window);
+  EXPECT_EQ(one.OpenFolders, Args{dir / "Fotos 2024/"});
+  const TCommandLine two = Parse({dir / "Fotos 2024/", dir / "more/../more"});
+  EXPECT_EQ(two.Kind, TCommandKind::Window);
+  EXPECT_EQ(two.OpenFolders, (Args{dir / "Fotos 2024/", dir / "more/"}));
+  EXPECT_EQ(Parse({"."}).OpenFolders, Args{Cwd()});
+  EXPECT_EQ(ErrorOf({dir / "more", dir / "gone"}), "folder not found: " + dir / "gone");
+  EXPECT_EQ(ErrorOf({"/tmp/Fotos-that-are-not-there"}),
+            "folder not found: /tmp/Fotos-that-are-not-there");
+  EXPECT_EQ(ErrorOf({dir / "more", dir / "a.jpg"}), dir / "a.jpg" + " is a file, not a folder");
+  EXPECT_EQ(ErrorOf({dir / "a.jpg"}, TLanguage::German),
+            dir / "a.jpg" + " ist eine Datei, kein Ordner");
+  EXPECT_TRUE(Parse({}).OpenFolders.empty());
 }
 
 // A German locale gets the answers in German, with the arguments as given.
@@ -229,9 +271,9 @@ TEST(CommandLine, wrongArgumentsAreAnsweredInTheLanguageInUse) {
   EXPECT_EQ(ErrorOf({"foo"}, german),
             "unbekannter Befehl 'foo' (pictrim --help nennt die Befehle)");
   EXPECT_EQ(ErrorOf({"/s:/a", "/p:%1"}, german),
-            "/p: muss eine ganze Zahl von Pixeln von 1 bis 65535 sein, nicht \"%1\"");
+            "/p: muss eine ganze Zahl von Pixeln von 1 bis 10000 sein, nicht \"%1\"");
   EXPECT_EQ(ErrorOf({"/s:/a", "/p:%1"}),
-            "/p: must be a whole number of pixels from 1 to 65535, not \"%1\"");
+            "/p: must be a whole number of pixels from 1 to 10000, not \"%1\"");
 }
 
 TEST(CommandLine, theJobsTakeTheirChoicesAndOnlyTheirOwn) {
@@ -267,16 +309,18 @@ TEST(CommandLine, theJobsTakeTheirChoicesAndOnlyTheirOwn) {
     EXPECT_NE(UsageText().find(word), std::string::npos) << word;
 }
 
-// The help states the range the parser takes, whatever it is.
+// The help states the range the parser takes, whatever it is; it is the
+// range of the JPEG batch, so /p: has one range for both batches.
 TEST(CommandLine, theHelpAndTheParserAgreeOnTheRangeOfTheEdge) {
-  const std::string range = "PIXELS (1 to " + std::to_string(MaxJpegEdge) + ";";
+  const std::string range = "PIXELS (1 to " + std::to_string(MaxSwitchPixels) + ")";
   EXPECT_NE(UsageText().find(range), std::string::npos) << UsageText();
   EXPECT_EQ(Parse({"/s:/a", "/p:1"}).PixelSize, 1u);
-  EXPECT_EQ(Parse({"/s:/a", "/p:" + std::to_string(MaxJpegEdge)}).PixelSize, MaxJpegEdge);
-  EXPECT_NE(ErrorOf({"/s:/a", "/p:" + std::to_string(MaxJpegEdge + 1)}), "");
-  EXPECT_NE(UsageText().find("above " + std::to_string(MaxCommandLineEdge) +
-                             " the JPEG files are refused"),
-            std::string::npos);
+  EXPECT_EQ(Parse({"/s:/a", "/p:" + std::to_string(MaxSwitchPixels)}).PixelSize, MaxSwitchPixels);
+  EXPECT_EQ(ErrorOf({"/s:/a", "/p:" + std::to_string(MaxSwitchPixels + 1)}),
+            "/p: must be a whole number of pixels from 1 to 10000, not \"10001\"");
+  EXPECT_EQ(MaxSwitchPixels, MaxCommandLineEdge);
+  for (const char* status : {"130", "143"})
+    EXPECT_NE(UsageText().find(status), std::string::npos) << status;
 }
 
 }  // namespace

@@ -134,15 +134,19 @@ TEST_F(PictrimProcess, errorLinesArePrintedAtTheEndAndGiveStatusOne) {
   EXPECT_EQ(PictureSize(Dir / "Fotos_SIZE200/Scan.jpg"), QSize(200, 150));
 }
 
-TEST_F(PictrimProcess, aSizeTheJpegBatchRefusesStillRunsTheBmpBatchAndGivesStatusTwo) {
+// /p: has one range for both batches, that of the JPEG batch: a size beyond
+// it is a wrong argument, and neither batch starts.
+TEST_F(PictrimProcess, aSizeBeyondTheRangeOfPStartsNeitherBatchAndGivesStatusTwo) {
   test::WritePicture(Dir / "Strip/strip.bmp", 10001, 2, FIF_BMP);
   test::WriteJpeg(Dir / "Strip/photo.jpg", 40, 30);
   const TRun run = RunPictrim({"/s:" + Q(Dir / "Strip/"), "/p:10001"});
   EXPECT_EQ(run.Status, 2);
-  EXPECT_TRUE(Contains(run.Err, "pictrim: the JPEG batch refused to start (code 200201)"))
+  EXPECT_TRUE(Contains(
+      run.Err, "pictrim: /p: must be a whole number of pixels from 1 to 10000, not \"10001\""))
       << run.Err;
-  EXPECT_EQ(PictureSize(Dir / "Strip_SIZE10001/strip.jpg"), QSize(10001, 2));
-  EXPECT_FALSE(fs::exists(Dir / "Strip_SIZE10001/photo.jpg"));
+  EXPECT_FALSE(fs::exists(Dir / "Strip_SIZE10001"));
+  EXPECT_EQ(RunPictrim({"/s:" + Q(Dir / "Strip/"), "/p:10000"}).Status, 0);
+  EXPECT_EQ(PictureSize(Dir / "Strip_SIZE10000/strip.jpg").width(), 10000);
 }
 
 TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceIsRefusedWithStatusTwo) {
@@ -327,36 +331,77 @@ TEST_F(PictrimProcess, renameRenamesInPlaceAndPrintsEachFileRenamedAndTheAccount
   EXPECT_TRUE(EndsWith(run.Err, "\n1 umbenannt, 4 übersprungen, 0 fehlgeschlagen\n")) << run.Err;
 }
 
-TEST_F(PictrimProcess, renameNeverReplacesAndADryRunForeseesItWithoutChangingAnything) {
+TEST_F(PictrimProcess, renameNumbersWhatIsTakenAndARerunAndAnUndoEndCleanly) {
   const std::string folder = Dir / "Cam/";
-  // Two files whose new names are one, and one whose new name is taken in
-  // another letter case.
-  for (const char* name : {"01280001.JPG", "P1280001.JPG", "2006-01-28 0002.jpg", "P1280002.JPG"}) {
+  // Two files whose new names are one, a photo with its video, and one
+  // whose new name is taken in another letter case.
+  for (const char* name :
+       {"01280001.JPG", "P1280001.JPG", "P1280001.MOV", "2006-01-28 0002.jpg", "P1280002.JPG"}) {
     test::WriteTextFile(folder + name, name);
     SetFileModTime(folder + name, TFileTime{1138449600, 0});
   }
   const std::string before = test::TreeSnapshot(folder);
-  const std::string renamed = folder + "01280001.JPG -> 2006-01-28 0001.JPG\n";
-  const std::string lines = "File " + folder + "P1280001.JPG was not renamed: " + folder +
-                            "2006-01-28 0001.JPG exists\n" + "File " + folder +
-                            "P1280002.JPG was not renamed: " + folder +
-                            "2006-01-28 0002.jpg exists\n";
+  const std::string renamed = folder + "01280001.JPG -> 2006-01-28 0001.JPG\n" + folder +
+                              "P1280001.JPG -> 2006-01-28 0001-1.JPG\n" + folder +
+                              "P1280001.MOV -> 2006-01-28 0001-1.MOV\n" + folder +
+                              "P1280002.JPG -> 2006-01-28 0002-1.JPG\n";
 
   const TRun dry = RunPictrim({"rename", "--dry-run", "--format", "1", Q(folder)});
-  EXPECT_EQ(dry.Status, 1);
+  EXPECT_EQ(dry.Status, 0);
   EXPECT_EQ(dry.Out, renamed);
-  EXPECT_EQ(dry.Err, lines + "1 would be renamed, 1 skipped, 2 would fail\n");
+  EXPECT_EQ(dry.Err, "4 would be renamed, 1 skipped, 0 would fail\n");
   EXPECT_EQ(test::TreeSnapshot(folder), before);
 
-  const TRun run = RunPictrim({"rename", "--format", "1", Q(folder)});
-  EXPECT_EQ(run.Status, 1);
+  TRun run = RunPictrim({"rename", "--format", "1", Q(folder)});
+  EXPECT_EQ(run.Status, 0);
   EXPECT_EQ(run.Out, renamed);
-  EXPECT_TRUE(EndsWith(run.Err, lines + "1 renamed, 1 skipped, 2 failed\n")) << run.Err;
+  EXPECT_TRUE(EndsWith(run.Err, "\n4 renamed, 1 skipped, 0 failed\n")) << run.Err;
   EXPECT_EQ(FileNames(folder),
-            (std::vector<std::string>{"2006-01-28 0001.JPG", "2006-01-28 0002.jpg", "P1280001.JPG",
-                                      "P1280002.JPG"}));
+            (std::vector<std::string>{"2006-01-28 0001-1.JPG", "2006-01-28 0001-1.MOV",
+                                      "2006-01-28 0001.JPG", "2006-01-28 0002-1.JPG",
+                                      "2006-01-28 0002.jpg"}));
   EXPECT_EQ(test::ReadWholeFile(folder + "2006-01-28 0001.JPG"), "01280001.JPG");
   EXPECT_EQ(test::ReadWholeFile(folder + "2006-01-28 0002.jpg"), "2006-01-28 0002.jpg");
+
+  run = RunPictrim({"rename", "--format", "1", Q(folder)}, "", German);
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Out, "");
+  EXPECT_TRUE(EndsWith(run.Err, "\n0 umbenannt, 5 übersprungen, 0 fehlgeschlagen\n")) << run.Err;
+
+  // The undo: the names of the last run that renamed come back.
+  run = RunPictrim({"rename", "--undo", "--dry-run", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "4 would be renamed, 0 skipped, 0 would fail\n");
+  run = RunPictrim({"rename", "--undo", Q(folder)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, folder + "2006-01-28 0002-1.JPG -> P1280002.JPG\n" + folder +
+                         "2006-01-28 0001-1.MOV -> P1280001.MOV\n" + folder +
+                         "2006-01-28 0001-1.JPG -> P1280001.JPG\n" + folder +
+                         "2006-01-28 0001.JPG -> 01280001.JPG\n");
+  EXPECT_EQ(test::TreeSnapshot(folder), before);
+  run = RunPictrim({"rename", "--undo", Q(folder)}, "", German);
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err,
+            "Für " + folder + " gibt es keine Umbenennung, die rückgängig zu machen wäre\n");
+  run = RunPictrim({"rename", "--undo", "--format", "1", Q(folder)});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_TRUE(Contains(run.Err, "rename --undo takes neither --format nor --exif-date")) << run.Err;
+}
+
+TEST_F(PictrimProcess, anUndoThatCannotPutANameBackSaysSoAndEndsWithOne) {
+  const std::string folder = Dir / "Cam/";
+  test::WriteTextFile(folder + "P1280001.JPG", "first");
+  test::WriteTextFile(folder + "P1280002.JPG", "second");
+  ASSERT_EQ(RunPictrim({"rename", "--format", "2", Q(folder)}).Status, 0);
+  test::WriteTextFile(folder + "P1280001.JPG", "taken since");
+  const TRun run = RunPictrim({"rename", "--undo", Q(folder)});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(
+      Contains(run.Err, " was not given back its old name: " + folder + "P1280001.JPG exists\n"))
+      << run.Err;
+  EXPECT_TRUE(EndsWith(run.Err, "\n1 renamed, 0 skipped, 1 failed\n")) << run.Err;
+  EXPECT_EQ(test::ReadWholeFile(folder + "P1280001.JPG"), "taken since");
+  EXPECT_EQ(test::ReadWholeFile(folder + "P1280002.JPG"), "second");
 }
 
 TEST_F(PictrimProcess, renameWithExifDateNamesCameraFilesByTheTimeTheyWereTaken) {
@@ -499,7 +544,8 @@ TEST_F(PictrimProcess, theCommittedSamplesAreSmallAndEveryJobTakesThemCleanly) {
 TEST_F(PictrimProcess, helpVersionAndWrongArgumentsAnswerWithoutRunningAnything) {
   TRun run = RunPictrim({"--version"});
   EXPECT_EQ(run.Status, 0);
-  EXPECT_EQ(run.Out, "Pictrim 1.40\n");
+  EXPECT_EQ(run.Out.rfind("Pictrim 1.40\nCopyright", 0), 0u) << run.Out;
+  EXPECT_TRUE(Contains(run.Out, "License GPL-3.0-or-later")) << run.Out;
   run = RunPictrim({"--help"});
   EXPECT_EQ(run.Status, 0);
   EXPECT_EQ(run.Out.rfind("Usage:", 0), 0u);
@@ -577,6 +623,34 @@ TEST_F(PictrimProcess, aCutJpegIsCopiedNamedAndGivesStatusOne) {
   EXPECT_TRUE(Contains(run.Err, "1 written from a damaged source: the copy may be incomplete\n"));
   EXPECT_EQ(LastLine(run.Err), "1 written, 0 skipped, 0 failed");
   EXPECT_EQ(PictureSize(Dir / "Cut_MAXSIZE200/cut.jpg"), QSize(200, 150));
+}
+
+// Mended: the program's own lines stayed English under a German locale.
+TEST_F(PictrimProcess, aGermanLocaleGetsTheProgramsOwnLinesInGerman) {
+  const std::string source = Dir / "Kaputt/";
+  test::WriteJpeg(source + "cut.jpg", 800, 600);
+  fs::resize_file(source + "cut.jpg", fs::file_size(source + "cut.jpg") / 2);
+  const TRun run = RunPictrim({"resize", "--edge", "200", Q(source)}, "", German);
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(Contains(run.Err, "Datei " + source +
+                                    "cut.jpg ist beschädigt (vorzeitiges Ende oder fehlerhafte "
+                                    "Daten): ihre Kopie kann unvollständig sein\n"))
+      << run.Err;
+  EXPECT_EQ(LastLine(run.Err), "1 geschrieben, 0 übersprungen, 0 fehlgeschlagen");
+}
+
+// Mended: info printed a maker note's raw bytes, which garbled the output
+// and could send a terminal commands.
+TEST_F(PictrimProcess, infoShowsBytesThatAreNoUtf8AndControlCharactersAsHex) {
+  test::TExifBlock exif(false);
+  exif.AddAscii(0, 0x010F, std::string("Bad\xFFName\x1B[2J", 12) + '\0');  // Make
+  const std::string file = Dir / "odd.jpg";
+  test::WriteBytes(file, test::JpegFile({exif.App1()}));
+  const TRun run = RunPictrim({"info", Q(file)});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(Contains(run.Out, "Make = Bad\\xFFName")) << run.Out;
+  EXPECT_TRUE(QString::fromUtf8(run.Out).toUtf8().toStdString() == run.Out) << "not UTF-8";
+  EXPECT_EQ(run.Out.find('\x1B'), std::string::npos);
 }
 
 TEST_F(PictrimProcess, theFolderOfARelativeOrDottedArgumentGoesBesideTheSourceNeverInsideIt) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -100,10 +101,59 @@ TEST(ManualPage, namesNoOptionThatTheHelpTextHasNot) {
 }
 
 TEST(ManualPage, carriesTheProgramsVersion) {
-  const std::string version = VersionText();  // "Pictrim 1.40"
+  const std::string version = VersionText().substr(0, VersionText().find('\n'));  // "Pictrim 1.40"
   EXPECT_NE(ManualText().find(".TH PICTRIM 1 "), std::string::npos);
   EXPECT_NE(ManualText().find("\"" + version + "\""), std::string::npos)
       << "the title line names " << version;
+}
+
+// Runs Program with Args; its status, standard output and standard error.
+// Nothing when the program is not installed.
+struct TOutput {
+  int Status = -1;
+  std::string Out;
+  std::string Err;
+};
+std::optional<TOutput> RunTool(const QString& Program, const QStringList& Args) {
+  QProcess process;
+  process.start(Program, Args);
+  if (!process.waitForStarted()) return std::nullopt;
+  process.waitForFinished(-1);
+  return TOutput{process.exitCode(), process.readAllStandardOutput().toStdString(),
+                 process.readAllStandardError().toStdString()};
+}
+
+// Mended: two lines lost their font codes and rendered "Name.exPNG.jpgR,P".
+TEST(ManualPage, rendersWithoutAWarningAndHasTheNameLineTheIndexersRead) {
+  const std::optional<TOutput> groff =
+      RunTool("groff", {"-ww", "-man", "-Tutf8", "-P-c", "-P-b", "-P-u", PICTRIM_MANUAL_PAGE});
+  if (!groff) GTEST_SKIP() << "groff is not installed";
+  EXPECT_EQ(groff->Status, 0);
+  EXPECT_EQ(groff->Err, "");
+  EXPECT_NE(groff->Out.find("Name.exPNG.jpg,"), std::string::npos) << groff->Out;
+  EXPECT_EQ(groff->Out.find("jpgR,P"), std::string::npos);
+  EXPECT_EQ(ReadFile(PICTRIM_MANUAL_PAGE).find_first_of(std::string("\f\b\r", 3)),
+            std::string::npos)
+      << "a control character where an escape was meant";
+  const std::optional<TOutput> lexgrog = RunTool("lexgrog", {PICTRIM_MANUAL_PAGE});
+  if (!lexgrog) GTEST_SKIP() << "lexgrog is not installed";
+  EXPECT_EQ(lexgrog->Status, 0) << lexgrog->Out << lexgrog->Err;
+  EXPECT_NE(lexgrog->Out.find("\"pictrim - resize, shrink and rename"), std::string::npos)
+      << lexgrog->Out;
+}
+
+// The range of /p: and the exit statuses read the same as in --help.
+TEST(ManualPage, givesTheRangeOfPAndTheExitStatusesOfTheHelpText) {
+  const std::string manual = ManualText();
+  const std::string range = "(1 to " + std::to_string(MaxSwitchPixels) + ")";
+  EXPECT_NE(manual.find(range), std::string::npos) << range;
+  EXPECT_NE(UsageText().find(range), std::string::npos) << range;
+  for (const char* status : {"130", "143"}) {
+    EXPECT_NE(manual.find(status), std::string::npos) << status;
+    EXPECT_NE(UsageText().find(status), std::string::npos) << status;
+  }
+  EXPECT_EQ(manual.find("65535"), std::string::npos);
+  EXPECT_NE(manual.find("GPL-3.0-or-later"), std::string::npos);
 }
 
 // Asks the completion what it offers for Words, the last of them being the
@@ -160,7 +210,8 @@ TEST(BashCompletion, offersEachJobItsOwnOptionsAndTheirValues) {
   EXPECT_TRUE(Complete({"shrink", "--n"}).empty()) << "--no-enlarge belongs to resize";
   EXPECT_EQ(Complete({"shrink", "--k"}), (TOffer{"--kb"}));
   EXPECT_TRUE(Complete({"resize", "--k"}).empty()) << "--kb belongs to shrink";
-  EXPECT_EQ(Complete({"rename", "-"}), (TOffer{"--dry-run", "--exif-date", "--format", "--help"}));
+  EXPECT_EQ(Complete({"rename", "-"}),
+            (TOffer{"--dry-run", "--exif-date", "--format", "--help", "--undo"}));
   EXPECT_EQ(Complete({"rename", "--format", ""}), (TOffer{"1", "2", "6"}));
   EXPECT_EQ(Complete({"rename", "--format", "=", ""}), (TOffer{"1", "2", "6"}));
   // A number or a text is not guessed (in "/", folders would be offered).

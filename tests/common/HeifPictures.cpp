@@ -477,4 +477,14 @@ std::string SmallXmpPacket(uint32_t Width, uint32_t Height) {
          "\"/></rdf:RDF></x:xmpmeta>\n" + std::string(200, ' ') + "\n<?xpacket end=\"w\"?>";
 }
 
+void WritePhoneHeic(const std::string& Path, const std::string& DateTaken) {
+  QImage picture(32, 24, QImage::Format_RGB32);
+  picture.fill(Qt::darkCyan);
+  THeifOptions options;
+  TPhoneExif exif;
+  exif.DateTaken = DateTaken;
+  options.Exif = PhoneExifBlock(exif);
+  WriteHeif(Path, picture, options);
+}
+
 }  // namespace pictrim::test

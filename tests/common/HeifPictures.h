@@ -45,6 +45,10 @@ std::string EncodeHeif(const QImage& Stored, const THeifOptions& Options = {});
 void WriteHeifGrid(const std::string& Path, const QImage& Stored, int Columns, int Rows,
                    const THeifOptions& Options = {});
 
+// A small HEIC file as a phone writes it, with an EXIF block that says it
+// was taken at DateTaken (EXIF form).
+void WritePhoneHeic(const std::string& Path, const std::string& DateTaken);
+
 // What a phone's EXIF block says about a photo.
 struct TPhoneExif {
   int Orientation = 1;

@@ -34,6 +34,15 @@ TTempDir::~TTempDir() {
   fs::remove_all(Path_, ec);
 }
 
+std::vector<std::string> FilesBelow(const std::string& Folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(Folder)) {
+    if (entry.is_regular_file()) names.push_back(entry.path().string().substr(Folder.size()));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 void WriteTextFile(const std::string& Path, const std::string& Content) {
   fs::create_directories(fs::path(Path).parent_path());
   std::ofstream out(Path, std::ios::binary);

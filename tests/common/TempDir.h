@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pictrim::test {
 
@@ -25,6 +26,8 @@ class TTempDir {
 void WriteTextFile(const std::string& Path, const std::string& Content);
 // The bytes of a file ("" when it cannot be read).
 std::string ReadWholeFile(const std::string& Path);
+// The files of a tree, as paths relative to Folder, sorted byte by byte.
+std::vector<std::string> FilesBelow(const std::string& Folder);
 // A snapshot of a tree: every file's relative path with its bytes and
 // modification time, to show that a tree was left unchanged.
 std::string TreeSnapshot(const std::string& Folder);

@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+#include "tests/common/TempDir.h"
+
 // libwmf hands the drawn picture of a metafile over and offers no call to
 // release it, and the HEVC encoder the tests make their HEIC files with keeps
 // a little memory after it is released; the leak checker is told so.
@@ -15,6 +17,9 @@ extern "C" const char* __lsan_default_suppressions() {
 
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // Renaming runs keep their journals in a state folder of this test run.
+  const pictrim::test::TTempDir state;
+  ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
   QGuiApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -60,6 +60,13 @@ TEST(JobAccountLines, endWithTheCountsAndExplainWhatIsNotPlainlyWritten) {
                    "1 skipped: its copy exists", "2 not pictures",
                    "1 not done: the job stopped before it", "5 written, 3 skipped, 0 failed"}));
   EXPECT_EQ(AccountSummary(TJobAccount{}), "0 written, 0 skipped, 0 failed");
+  // The window keeps the copies of damaged sources in sight with the counts.
+  EXPECT_EQ(AccountSummaryInSight(mixed),
+            "3 written (1 from a damaged source), 3 skipped, 1 failed");
+  EXPECT_EQ(AccountSummaryInSight(plural),
+            "5 written (2 from damaged sources), 3 skipped, 0 failed");
+  EXPECT_EQ(AccountSummaryInSight(TJobAccount{.Written = 5, .Failed = 2}),
+            "5 written, 0 skipped, 2 failed");
 
   TJobAccount both = mixed;
   both += plural;

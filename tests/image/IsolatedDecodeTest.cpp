@@ -490,8 +490,10 @@ TEST_F(IsolatedLoad, aLoadThatWaitedForMemoryLongerThanItsTimeLimitStillDecodes)
   }
 }
 
-// A decoder that never answers is stopped once its time is up to the
-// millisecond, and not before the test's clock says so.
+// A decoder that never answers (asleep, using no processor time) is stopped
+// once its time is up to the millisecond, and not before the test's clock
+// says so. The clock moves only once the decode's timer has read it for its
+// start: a move before that would be time the decode never had.
 TEST_F(IsolatedLoad, aHangingDecoderIsStoppedExactlyAtItsTimeLimit) {
   TScopedDecoding scoped(ShortTime(3), "hang:hang.png");
   test::TStillClock clock;
@@ -501,11 +503,21 @@ TEST_F(IsolatedLoad, aHangingDecoderIsStoppedExactlyAtItsTimeLimit) {
     picture.Load(Dir / "hang.png");
     done = true;
   });
-  ASSERT_TRUE(test::WaitUntil([] { return ChildCount() == 1; }));
-  clock.Advance(std::chrono::milliseconds(3000));
+  const bool started = test::WaitUntil([&] { return clock.Reads() >= 1; });
+  clock.Advance(std::chrono::milliseconds(2999));
+  // The read after the next one saw 2999 ms, and the one after that shows
+  // that the timer went on waiting.
+  const long long seen = clock.Reads();
+  const bool checkedEarly =
+      test::WaitUntil([&] { return done.load() || clock.Reads() >= seen + 3; });
+  const bool stoppedEarly = done.load();
+  clock.Advance(std::chrono::milliseconds(1));
   const bool stopped = test::WaitUntil([&] { return done.load(); });
   if (!stopped) clock.Advance(std::chrono::hours(1));
   load.join();
+  EXPECT_TRUE(started);
+  EXPECT_TRUE(checkedEarly);
+  EXPECT_FALSE(stoppedEarly);
   EXPECT_TRUE(stopped);
   EXPECT_EQ(picture.DecodeFailure(), "the decoder was stopped after 3 s");
   EXPECT_TRUE(NoChildLeft());

@@ -2,6 +2,7 @@
 
 #include "metadata/Exif.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -240,6 +241,14 @@ std::vector<int> SectionMarkers(const TMetadata& Metadata) {
   std::vector<int> markers;
   for (int i = 1; i <= Metadata.SectionCount(); ++i) markers.push_back(Metadata.Section(i).Marker);
   return markers;
+}
+
+std::string DateText(const std::optional<std::tm>& Time) {
+  if (!Time) return "none";
+  char text[96];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", Time->tm_year + 1900,
+                Time->tm_mon + 1, Time->tm_mday, Time->tm_hour, Time->tm_min, Time->tm_sec);
+  return text;
 }
 
 }  // namespace pictrim::test

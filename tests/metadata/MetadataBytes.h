@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -101,6 +103,9 @@ TBytes EncodedPicture(int Width, int Height, unsigned Seed = 1);
 // Picture bytes with the segments after SOI replaced by Segments (the
 // picture's own APP0 dropped).
 TBytes WithHeader(const TBytes& Picture, std::initializer_list<TBytes> Segments);
+
+// A date and time as "YYYY-MM-DD HH:MM:SS"; "none" for nothing.
+std::string DateText(const std::optional<std::tm>& Time);
 
 // The marker of every counted slot of a read section list, in order.
 std::vector<int> SectionMarkers(const TMetadata& Metadata);

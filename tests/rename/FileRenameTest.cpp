@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 
 #include "platform/FileTimes.h"
 #include "rename/FileRename.h"
+#include "rename/RenamePlan.h"
 #include "rename/TakenNames.h"
 #include "tests/common/Languages.h"
 #include "tests/common/TempDir.h"
@@ -71,14 +73,7 @@ class CameraFileRenaming : public ::testing::Test {
   }
 
   // The relative paths of all files of the tree, sorted.
-  std::vector<std::string> Files() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::recursive_directory_iterator(Dir.Path())) {
-      if (e.is_regular_file()) names.push_back(e.path().string().substr(Dir.Path().size()));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Files() const { return test::FilesBelow(Dir.Path()); }
 
   static TRenameOptions Options(uint8_t Mode) {
     TRenameOptions options;
@@ -151,12 +146,12 @@ TEST_F(CameraFileRenaming, namesOfNoConventionAreListedButKeptAsTheyAre) {
 
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 2), 0);
   EXPECT_EQ(test::TreeSnapshot(Dir.Path()), before);
-  // x.jpeg and the png are not listed; every listed file shows its own path.
-  EXPECT_EQ(Messages,
-            (std::vector<std::string>{Result + Dir / "DSC01234.jpg", Result + Dir / "IMGA12345.jpg",
-                                      Result + Dir / "P1280001.b.jpg",
-                                      Result + Dir / "p1280001.jpg", Result + Dir / "P128001.jpg",
-                                      Result + Dir / "PICA00001.jpg", Result + Dir / "x.jpg.bak"}));
+  // The png is not listed; every listed file shows its own path.
+  EXPECT_EQ(Messages, (std::vector<std::string>{
+                          Result + Dir / "DSC01234.jpg", Result + Dir / "IMGA12345.jpg",
+                          Result + Dir / "P1280001.b.jpg", Result + Dir / "p1280001.jpg",
+                          Result + Dir / "P128001.jpg", Result + Dir / "PICA00001.jpg",
+                          Result + Dir / "x.jpeg", Result + Dir / "x.jpg.bak"}));
 }
 
 TEST_F(CameraFileRenaming, namesThatOnlyBeginLikeCameraNamesKeepThem) {
@@ -243,7 +238,7 @@ TEST_F(CameraFileRenaming, aBackupOrALongerExtensionIsNotACandidate) {
   EXPECT_EQ(Messages.size(), 2u);
 }
 
-TEST_F(CameraFileRenaming, aNameThatIsTakenIsNeverReplaced) {
+TEST_F(CameraFileRenaming, aNameThatIsTakenIsNeverReplacedButNumbered) {
   // Two pictures of the same second (mode 2), two equal counters of one day
   // (mode 1), and a file that already carries the new name.
   Make("same/P1280001.JPG");
@@ -254,23 +249,23 @@ TEST_F(CameraFileRenaming, aNameThatIsTakenIsNeverReplaced) {
   Make("taken/01280007.jpg");
 
   Answer = Dir / "same/";
-  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 2), 1);
-  EXPECT_EQ(Messages,
-            (std::vector<std::string>{
-                Result + Dir / "same/20060128042722.JPG", Result + Dir / "same/P1280002.JPG",
-                "Datei " + Dir / "same/P1280002.JPG" + " wurde nicht umbenannt: " +
-                    Dir / "same/20060128042722.JPG" + " gibt es schon"}));
+  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 2), 2);
+  EXPECT_EQ(Messages, (std::vector<std::string>{Result + Dir / "same/20060128042722.JPG",
+                                                Result + Dir / "same/20060128042722-1.JPG"}));
   Answer = Dir / "day/";
-  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 1);
+  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 2);
   Answer = Dir / "taken/";
-  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 0);
-  EXPECT_EQ(Messages.back(), "Datei " + Dir / "taken/01280007.jpg" + " wurde nicht umbenannt: " +
-                                 Dir / "taken/2006-01-28 0007.jpg" + " gibt es schon");
+  EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 1);
+  // The renamed file's box, then that of the file whose name it would have had.
+  EXPECT_EQ(Messages.end()[-2], Result + Dir / "taken/2006-01-28 0007-1.jpg");
+  EXPECT_EQ(Messages.back(), Result + Dir / "taken/2006-01-28 0007.jpg");
 
-  EXPECT_EQ(Files(), (std::vector<std::string>{"day/2006-01-28 0001.JPG", "day/P1280001.JPG",
-                                               "same/20060128042722.JPG", "same/P1280002.JPG",
-                                               "taken/01280007.jpg", "taken/2006-01-28 0007.jpg"}));
+  EXPECT_EQ(Files(),
+            (std::vector<std::string>{"day/2006-01-28 0001-1.JPG", "day/2006-01-28 0001.JPG",
+                                      "same/20060128042722-1.JPG", "same/20060128042722.JPG",
+                                      "taken/2006-01-28 0007-1.jpg", "taken/2006-01-28 0007.jpg"}));
   EXPECT_EQ(test::ReadWholeFile(Dir / "same/20060128042722.JPG"), "picture same/P1280001.JPG");
+  EXPECT_EQ(test::ReadWholeFile(Dir / "same/20060128042722-1.JPG"), "picture same/P1280002.JPG");
   EXPECT_EQ(test::ReadWholeFile(Dir / "day/2006-01-28 0001.JPG"), "picture day/01280001.JPG");
   EXPECT_EQ(test::ReadWholeFile(Dir / "taken/2006-01-28 0007.jpg"),
             "picture taken/2006-01-28 0007.jpg");
@@ -290,24 +285,21 @@ TEST_F(CameraFileRenaming, aNameTakenInAnotherLetterCaseIsTakenToo) {
   Make("d/2006-01-28 0001.JPG");
   TErrorLog log;
   const TRenameAccount account = RenameCameraFiles(Dir.Path(), Options(1), nullptr, log);
-  EXPECT_EQ(account, (TRenameAccount{2, 2, 3}));
-  EXPECT_EQ(log,
-            (TErrorLog{"File " + Dir / "a/P1280001.JPG" +
-                           " was not renamed: " + Dir / "a/2006-01-28 0001.jpg" + " exists\r\n",
-                       "File " + Dir / "b/P1280001.jpg" +
-                           " was not renamed: " + Dir / "b/2006-01-28 0001.JPG" + " exists\r\n",
-                       "File " + Dir / "c/P1280003.JPG" +
-                           " was not renamed: " + Dir / "c/2006-01-28 0003.JPG" + " exists\r\n"}));
-  EXPECT_EQ(Files(), (std::vector<std::string>{"a/2006-01-28 0001.jpg", "a/P1280001.JPG",
-                                               "b/2006-01-28 0001.JPG", "b/P1280001.jpg",
-                                               "c/2006-01-28 0003.JPG/inside.txt", "c/P1280003.JPG",
-                                               "d/2006-01-28 0001.JPG", "d/2006-01-28 0004.JPG"}));
+  EXPECT_EQ(account, (TRenameAccount{5, 2, 0}));
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(Files(),
+            (std::vector<std::string>{"a/2006-01-28 0001-1.JPG", "a/2006-01-28 0001.jpg",
+                                      "b/2006-01-28 0001-1.jpg", "b/2006-01-28 0001.JPG",
+                                      "c/2006-01-28 0003-1.JPG", "c/2006-01-28 0003.JPG/inside.txt",
+                                      "d/2006-01-28 0001.JPG", "d/2006-01-28 0004.JPG"}));
+  EXPECT_EQ(test::ReadWholeFile(Dir / "a/2006-01-28 0001.jpg"), "picture a/2006-01-28 0001.jpg");
   EXPECT_EQ(test::ReadWholeFile(Dir / "b/2006-01-28 0001.JPG"), "picture b/P1280001.JPG");
+  EXPECT_EQ(test::ReadWholeFile(Dir / "b/2006-01-28 0001-1.jpg"), "picture b/P1280001.jpg");
 }
 
 TEST_F(CameraFileRenaming, aDryRunChangesNothingAndForeseesWhatTheRunDoes) {
   const test::TBuiltInTexts english(TLanguage::English);
-  Make("P1280001.JPG");                                      // its new name exists
+  Make("P1280001.JPG");                                      // its new name exists: numbered
   Make("P1280002.JPG", LocalStamp(2006, 1, 28, 5, 0, 0));    // renamed
   Make("20060128042722.JPG");                                // no camera name
   Make("01280003.jpg", LocalStamp(2006, 1, 28, 4, 27, 30));  // renamed
@@ -331,11 +323,11 @@ TEST_F(CameraFileRenaming, aDryRunChangesNothingAndForeseesWhatTheRunDoes) {
   };
   const std::vector<std::string> foreseen = run(true);
   EXPECT_EQ(test::TreeSnapshot(Dir.Path()), before);
-  EXPECT_EQ(foreseen.size(), 8u);
-  EXPECT_EQ(foreseen[5], "2 would be renamed, 1 skipped, 2 would fail");
+  EXPECT_EQ(foreseen.size(), 6u);
+  EXPECT_EQ(foreseen[5], "4 would be renamed, 1 skipped, 0 would fail");
 
   std::vector<std::string> done = run(false);
-  EXPECT_EQ(done[5], "2 renamed, 1 skipped, 2 failed");
+  EXPECT_EQ(done[5], "4 renamed, 1 skipped, 0 failed");
   done[5] = foreseen[5];
   EXPECT_EQ(done, foreseen);
 
@@ -347,9 +339,9 @@ TEST_F(CameraFileRenaming, aDryRunChangesNothingAndForeseesWhatTheRunDoes) {
   EXPECT_EQ(RenameResultText({"/d/a.jpg", "/d/b.jpg"}), Result + "/d/b.jpg");
   UseBuiltInTexts(TLanguage::English);
   EXPECT_EQ(RenameResultText({"/d/a.jpg", "/d/b.jpg"}), "Result:\tnew file name =\t/d/b.jpg");
-  EXPECT_EQ(Files(),
-            (std::vector<std::string>{"01280004.jpg", "20060128042722.JPG", "20060128042730.jpg",
-                                      "20060128050000.JPG", "P1280001.JPG"}));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"20060128042722-1.JPG", "20060128042722.JPG",
+                                               "20060128042730-1.jpg", "20060128042730.jpg",
+                                               "20060128050000.JPG"}));
 }
 
 TEST_F(CameraFileRenaming, aPathLongerThan255CharactersIsRenamed) {
@@ -370,12 +362,34 @@ TEST_F(CameraFileRenaming, aFileThatVanishedIsReportedAndTheRunGoesOn) {
     Messages.push_back(Text);
   });
   EXPECT_EQ(TreeRenameCameraFiles(nullptr, 1), 2);
-  EXPECT_EQ(
-      Messages,
-      (std::vector<std::string>{
-          Result + Dir / "2006-01-28 0007.jpg", "TreeRenameCameraFiles:  DEBUG\r\rException",
-          Result + Dir / "P1280001.JPG", Result + Dir / "2006-01-28 0002.JPG",
-          "Datei " + Dir / "P1280001.JPG" + " wurde nicht umbenannt: " + std::strerror(ENOENT)}));
+  EXPECT_EQ(Messages, (std::vector<std::string>{
+                          Result + Dir / "2006-01-28 0007.jpg", Result + Dir / "P1280001.JPG",
+                          Result + Dir / "2006-01-28 0002.JPG",
+                          "Datei " + Dir / "P1280001.JPG" +
+                              " wurde nicht umbenannt: " + std::strerror(ENOENT)}));
+}
+
+TEST_F(CameraFileRenaming, aListedFileThatIsGoneWhenItsTimeIsReadIsReportedAndTheRunGoesOn) {
+  Make("P1280001.JPG");
+  Make("P1280002.JPG");
+  Make("P1280002.MOV");
+  // Listed, then gone before the plan reads its time stamp.
+  const TRenamePlan plan =
+      PlanListedRenames(Dir.Path(),
+                        {Dir / "P1280001.JPG", Dir / "P1280002.JPG", Dir / "P1280002.MOV",
+                         Dir / "gone.jpg", Dir / "P1280003.JPG"},
+                        Options(1));
+  EXPECT_EQ(Messages, (std::vector<std::string>{"TreeRenameCameraFiles:  DEBUG\r\rException",
+                                                "TreeRenameCameraFiles:  DEBUG\r\rException"}));
+  EXPECT_EQ(plan.Account(), (TRenameAccount{3, 0, 2}));
+  const std::string gone = std::string(" wurde nicht umbenannt: ") + std::strerror(ENOENT) + "\r\n";
+  EXPECT_EQ(plan.Lines, (TErrorLog{"Datei " + Dir / "gone.jpg" + gone,
+                                   "Datei " + Dir / "P1280003.JPG" + gone}));
+  TErrorLog log;
+  EXPECT_EQ(CarryOutRenames(plan, nullptr, log), (TRenameAccount{3, 0, 2}));
+  EXPECT_EQ(log, plan.Lines);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"2006-01-28 0001.JPG", "2006-01-28 0002.JPG",
+                                               "2006-01-28 0002.MOV"}));
 }
 
 TEST_F(CameraFileRenaming, aRenameTheFolderRefusesLeavesTheFileUncounted) {
@@ -456,7 +470,9 @@ TEST(CameraFileNames, theTimeTakenNamesEveryCandidateWhateverItsConvention) {
   // Only candidates: the stem's length and the extension still decide.
   EXPECT_EQ(NewCameraFileName("DSC_00001.JPG", stamp, 2, taken), "");
   EXPECT_EQ(NewCameraFileName("DSC0001.JPG", stamp, 2, taken), "");
-  EXPECT_EQ(NewCameraFileName("DSC_0001.JPEG", stamp, 2, taken), "");
+  EXPECT_EQ(NewCameraFileName("DSC_0001.JPEG", stamp, 2, taken), "20190615102030.JPEG");
+  EXPECT_EQ(NewCameraFileName("DSC_0001.nef", stamp, 2, taken), "20190615102030.nef");
+  EXPECT_EQ(NewCameraFileName("DSC_0001.MOV", stamp, 2, taken), "");
   EXPECT_EQ(NewCameraFileName("DSC_0001.JPG", stamp, 4, taken), "");
   // Without it nothing changes.
   EXPECT_EQ(NewCameraFileName("P1280001.jpg", stamp, 2, std::nullopt), "20060128042722.jpg");
@@ -510,11 +526,11 @@ TEST_F(RenamingByTimeTaken, theFirstFormTakesTheCounterFromTheName) {
   MakeTaken("IMG_1234.JPG", "2019:06:15 10:20:30");
   MakeTaken("sub/DSC_0001.JPG", "2019:06:15 10:20:30");
   MakeTaken("sub/XYZ_0001.JPG", "2019:06:15 11:00:00");  // another camera, the same counter
-  EXPECT_EQ(Rename(1), (TRenameAccount{3, 0, 1}));
-  EXPECT_EQ(Log, (TErrorLog{"File " + Dir / "sub/XYZ_0001.JPG" + " was not renamed: " +
-                            Dir / "sub/2019-06-15 0001.JPG" + " exists\r\n"}));
-  EXPECT_EQ(Files(), (std::vector<std::string>{"2019-06-15 0001.JPG", "2019-06-15 _1234.JPG",
-                                               "sub/2019-06-15 0001.JPG", "sub/XYZ_0001.JPG"}));
+  EXPECT_EQ(Rename(1), (TRenameAccount{4, 0, 0}));
+  EXPECT_TRUE(Log.empty());
+  EXPECT_EQ(Files(),
+            (std::vector<std::string>{"2019-06-15 0001.JPG", "2019-06-15 _1234.JPG",
+                                      "sub/2019-06-15 0001-1.JPG", "sub/2019-06-15 0001.JPG"}));
 }
 
 TEST_F(RenamingByTimeTaken, aFileWithoutAUsableDateFallsBackToItsNameAndItsTime) {

@@ -97,6 +97,7 @@ TEST_F(SettingsFile, savingWritesEveryKeyInOrderAndNeverReopensTheRenamingTab) {
   s.StrictSize = true;
   s.LastFolder = "/photos/2024/";
   s.ExifDateCheckBox = true;
+  s.OutputFolder = "/web/copies/";
   s.Paths = {"/a/", "/b/", "/c/", "/d/"};
   ASSERT_TRUE(SaveSettings(Dir.Path(), s));
   // The keys added later stand after those of the original list.
@@ -105,8 +106,10 @@ TEST_F(SettingsFile, savingWritesEveryKeyInOrderAndNeverReopensTheRenamingTab) {
             "SizeSelected1=4\nSizeSelected2=-1\nSizeSelected3=0\nPath=2\nLanguageCode=1\n"
             "ActivePageIndex=1\nOverwrite=0\nCopyrigthTextCheckbox=1\nPreViewCheckBox=0\n"
             "PreView=1\nQuality=85\nNoEnlarge=0\nStrictSize=1\nLastFolder=/photos/2024/\n"
-            "ExifDateCheckBox=1\n\n\n[Path]\nPath1=/a/\nPath2=/b/\nPath3=/c/\n");
+            "ExifDateCheckBox=1\nOutputFolder=/web/copies/\n\n\n[Path]\nPath1=/a/\nPath2=/b/\n"
+            "Path3=/c/\n");
   const TSettings loaded = LoadSettings(Dir.Path());
+  EXPECT_EQ(loaded.OutputFolder, "/web/copies/");
   EXPECT_EQ(loaded.ActivePageIndex, 1);  // opens on the file-size tab
   EXPECT_EQ(loaded.Quality, 85);
   EXPECT_FALSE(loaded.NoEnlarge);

@@ -14,8 +14,10 @@
 #include <QTabBar>
 #include <QToolButton>
 
+#include "settings/LanguageTable.h"
 #include "tests/common/Languages.h"
 #include "ui/ElidingLabel.h"
+#include "util/Texts.h"
 #include "widgets/ColorButton.h"
 
 namespace pictrim::test {
@@ -142,6 +144,72 @@ std::vector<std::string> GermanTexts(QWidget* Window) {
   for (const TShownText& text : ShownTexts(Window))
     if (LooksGerman(text.Text)) german.push_back(text.Control + ": " + text.Text);
   return german;
+}
+
+namespace {
+
+// The built-in wordings that differ between the two languages, in the
+// language Shown and in the other one.
+struct TWordingPair {
+  std::string Shown;
+  std::string Other;
+};
+
+std::vector<TWordingPair> WordingPairs(TLanguage Shown) {
+  std::vector<TWordingPair> pairs;
+  const bool german = Shown == TLanguage::German;
+  auto add = [&](const char* German, const char* English) {
+    const std::string de = Drawn(QString::fromUtf8(German)).toStdString();
+    const std::string en = Drawn(QString::fromUtf8(English)).toStdString();
+    if (de != en) pairs.push_back(german ? TWordingPair{de, en} : TWordingPair{en, de});
+  };
+  for (const TTextRow& row : TextTable) add(row.German, row.English);
+  for (const TLanguageRow& row : LanguageTable) add(row.German, row.English);
+  return pairs;
+}
+
+// The fixed stretches of a wording: what stands between its placeholders.
+std::vector<std::string> FixedStretches(const std::string& Wording) {
+  std::vector<std::string> stretches(1);
+  for (size_t i = 0; i < Wording.size(); ++i) {
+    if (Wording[i] == '%' && i + 1 < Wording.size() && Wording[i + 1] >= '1' &&
+        Wording[i + 1] <= '9') {
+      stretches.emplace_back();
+      ++i;
+    } else {
+      stretches.back() += Wording[i];
+    }
+  }
+  return stretches;
+}
+
+bool MadeByOther(const std::string& Line, const TWordingPair& Pair) {
+  if (Pair.Other.find_first_not_of(" %123456789") == std::string::npos) return false;
+  if (TextArguments(Pair.Other, Line)) return true;
+  constexpr size_t telling = 10;
+  for (const std::string& stretch : FixedStretches(Pair.Other))
+    if (stretch.size() >= telling && Line.find(stretch) != std::string::npos &&
+        Pair.Shown.find(stretch) == std::string::npos)
+      return true;
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> TextsOfTheOtherLanguage(QWidget* Window, TLanguage Shown) {
+  const std::vector<TWordingPair> pairs = WordingPairs(Shown);
+  std::vector<std::string> other;
+  for (const TShownText& text : ShownTexts(Window)) {
+    for (const QString& line : QString::fromStdString(text.Text).split(QLatin1Char('\n'))) {
+      const std::string shown = line.toStdString();
+      for (const TWordingPair& pair : pairs) {
+        if (!MadeByOther(shown, pair)) continue;
+        other.push_back(text.Control + ": " + shown);
+        break;
+      }
+    }
+  }
+  return other;
 }
 
 std::vector<std::string> CutCaptions(QWidget* Window) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "util/TextTable.h"
+
 class QWidget;
 
 namespace pictrim::test {
@@ -21,6 +23,13 @@ std::vector<TShownText> ShownTexts(QWidget* Window);
 
 // The texts of ShownTexts that look German, as "control: text".
 std::vector<std::string> GermanTexts(QWidget* Window);
+
+// The lines of ShownTexts that a text of the other built-in language than
+// Shown made: a line that one of the other column's texts (placeholders
+// standing for anything) makes whole, or that holds a stretch of ten or
+// more fixed characters of such a text that Shown's own text lacks; as
+// "control: line".
+std::vector<std::string> TextsOfTheOtherLanguage(QWidget* Window, TLanguage Shown);
 
 // The captions of Window's visible controls that are wider than the room
 // their control gives them, as "control: text (needs N, has M)": labels,

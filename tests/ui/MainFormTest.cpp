@@ -5,8 +5,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -442,8 +444,9 @@ TEST_F(MainForm, thePathButtonCaptionFollowsTheLanguageInUse) {
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Select Path");
 }
 
-// The renaming tab: a message box per file with a check box that ends them
-// for the run, names by the EXIF time taken, and lines for names taken.
+// The renaming tab: the preview and the one question before a run, a
+// message box per file with a check box that ends them for the run, names by
+// the EXIF time taken, lines for names taken, and the undo of a run.
 class RenamingTab : public MainForm {
  protected:
   void SetUp() override {
@@ -454,11 +457,17 @@ class RenamingTab : public MainForm {
           BoxCaptions.push_back(CheckCaption);
           return static_cast<int>(Boxes.size()) == CheckAtBox;
         });
+    PreviousQuestion_ = SetQuestionHandler([this](const std::string& Text) {
+      Questions.push_back(Text);
+      if (WhileAsked) WhileAsked();
+      return Yes;
+    });
     Form->PageControl1->setCurrentIndex(2);
     Form->TabSheet3->RadioGroup3->SetItemIndex(0);
   }
   void TearDown() override {
     SetCheckedMessageHandler(std::move(PreviousChecked_));
+    SetQuestionHandler(std::move(PreviousQuestion_));
     MainForm::TearDown();
   }
   // Camera files stamped 2006-01-28 at midday (UTC).
@@ -478,9 +487,13 @@ class RenamingTab : public MainForm {
   std::vector<std::string> Boxes;
   std::vector<std::string> BoxCaptions;
   int CheckAtBox = 0;  // the box whose check box the user ticks; 0: none
+  std::vector<std::string> Questions;
+  bool Yes = true;                   // the answer to the question
+  std::function<void()> WhileAsked;  // what happens while the question is shown
 
  private:
   TCheckedMessageHandler PreviousChecked_;
+  TQuestionHandler PreviousQuestion_;
 };
 
 TEST_F(RenamingTab, aBoxComesForEveryFileUntilTheUserAsksForNoMore) {
@@ -551,15 +564,12 @@ TEST_F(RenamingTab, theTimeTakenIsUsedWhenCheckedAndTheChoiceIsKept) {
 
   QTest::mouseClick(Form->TabSheet3->ExifDateCheckBox, Qt::LeftButton);
   Rename(folder);
-  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 1 Dateien");
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 2 Dateien");
   EXPECT_TRUE(fs::exists(folder + "2019-06-15 0001.JPG"));
-  // The second picture of that day and counter keeps its name, and says why.
-  ASSERT_EQ(Form->ErrorLog().size(), 1u);
-  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "1 umbenannt, 0 übersprungen, 1 fehlgeschlagen");
-  // In the window's language, as its captions are.
-  EXPECT_EQ(Form->ErrorLog()[0], "Datei " + folder + "DSC_0001.JPG wurde nicht umbenannt: " +
-                                     folder + "2019-06-15 0001.JPG gibt es schon\r\n");
-  EXPECT_TRUE(Form->ProgressWindow()->isVisible());
+  // The second picture of that day and counter is numbered.
+  EXPECT_TRUE(fs::exists(folder + "2019-06-15 0001-1.JPG"));
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "2 umbenannt, 0 übersprungen, 0 fehlgeschlagen");
+  EXPECT_TRUE(Form->ErrorLog().empty());
 
   Form->close();
   EXPECT_NE(test::ReadWholeFile(Temp / "settings/pictrim.ini").find("\nExifDateCheckBox=1\n"),
@@ -567,6 +577,96 @@ TEST_F(RenamingTab, theTimeTakenIsUsedWhenCheckedAndTheChoiceIsKept) {
   Form = std::make_unique<TMainForm>();
   Form->FormCreate();
   EXPECT_TRUE(Form->TabSheet3->ExifDateCheckBox->isChecked());
+}
+
+TEST_F(RenamingTab, thePlannedNamesAreShownAndTheUserIsAskedOnceBeforeAnythingIsRenamed) {
+  const std::string folder =
+      MakeCameraFiles({"P1280001.JPG", "P1280001.MOV", "P1280002.JPG", "DSC01234.JPG"});
+  EXPECT_FALSE(Form->TabSheet3->PreviewBox->isVisibleTo(Form.get()));
+  EXPECT_FALSE(Form->TabSheet3->UndoRenameButton->isVisibleTo(Form.get()));
+  Yes = false;
+  WhileAsked = [&] {
+    // The preview stands while the question is asked.
+    EXPECT_TRUE(Form->TabSheet3->PreviewBox->isVisibleTo(Form.get()));
+    EXPECT_EQ(Form->TabSheet3->PreviewList->toPlainText().toStdString(),
+              "P1280001.JPG -> 2006-01-28 0001.JPG\nP1280001.MOV -> 2006-01-28 0001.MOV\n"
+              "P1280002.JPG -> 2006-01-28 0002.JPG");
+    EXPECT_EQ(Form->TabSheet3->PreviewAccount->text().toStdString(),
+              "Probelauf: 3 umzubenennen, 1 übersprungen, 0 nicht umzubenennen");
+  };
+  Rename(folder);
+  EXPECT_EQ(Questions, std::vector<std::string>{"3 Dateien umbenennen?"});
+  // No: nothing renamed, no box, nothing to undo.
+  EXPECT_TRUE(Boxes.empty());
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 0 Dateien");
+  EXPECT_TRUE(fs::exists(folder + "P1280001.MOV"));
+  EXPECT_FALSE(Form->TabSheet3->UndoRenameButton->isVisibleTo(Form.get()));
+
+  Yes = true;
+  WhileAsked = nullptr;
+  Rename(folder);
+  EXPECT_EQ(Questions.size(), 2u);
+  EXPECT_EQ(Boxes.size(), 4u);
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 3 Dateien");
+  EXPECT_TRUE(fs::exists(folder + "2006-01-28 0001.MOV"));
+  EXPECT_TRUE(Form->TabSheet3->UndoRenameButton->isVisibleTo(Form.get()));
+  EXPECT_EQ(Form->TabSheet3->UndoRenameButton->text(), "Umbenennung rückgängig");
+
+  // A run with nothing to rename asks nothing; its boxes still come.
+  Boxes.clear();
+  Rename(folder);
+  EXPECT_EQ(Questions.size(), 2u);
+  EXPECT_EQ(Boxes.size(), 4u);
+  EXPECT_EQ(Form->TabSheet3->PreviewList->toPlainText(), "");
+  EXPECT_EQ(Form->TabSheet3->PreviewAccount->text().toStdString(),
+            "Probelauf: 0 umzubenennen, 4 übersprungen, 0 nicht umzubenennen");
+  // The last run that renamed can still be undone.
+  EXPECT_TRUE(Form->TabSheet3->UndoRenameButton->isVisibleTo(Form.get()));
+
+  PickLanguage("English");
+  EXPECT_EQ(Form->TabSheet3->UndoRenameButton->text(), "Undo renaming");
+  EXPECT_EQ(Form->TabSheet3->PreviewBox->title(), "Renaming preview");
+  EXPECT_EQ(Form->TabSheet3->PreviewAccount->text().toStdString(),
+            "0 would be renamed, 4 skipped, 0 would fail");
+}
+
+TEST_F(RenamingTab, theUndoButtonGivesTheNamesBackAndGoes) {
+  const std::string folder = MakeCameraFiles({"P1280001.JPG", "P1280001.XMP", "P1280002.JPG"});
+  Rename(folder);
+  ASSERT_TRUE(fs::exists(folder + "2006-01-28 0001.XMP"));
+  // Since the run another picture took the second file's old name.
+  test::WriteTextFile(folder + "P1280002.JPG", "another picture");
+  QTest::mouseClick(Form->TabSheet3->UndoRenameButton, Qt::LeftButton);
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennung von 2 Dateien rückgängig gemacht");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "2 umbenannt, 0 übersprungen, 1 fehlgeschlagen");
+  EXPECT_TRUE(fs::exists(folder + "P1280001.XMP"));
+  EXPECT_TRUE(fs::exists(folder + "2006-01-28 0002.JPG"));
+  ASSERT_EQ(Form->ErrorLog().size(), 1u);
+  EXPECT_EQ(Form->ErrorLog()[0], "Datei " + folder +
+                                     "2006-01-28 0002.JPG bekam ihren alten Namen nicht zurück: " +
+                                     folder + "P1280002.JPG gibt es schon\r\n");
+  EXPECT_TRUE(Form->ProgressWindow()->isVisible());
+  // What is left can be undone once the way is free; then the button goes.
+  EXPECT_TRUE(Form->TabSheet3->UndoRenameButton->isVisibleTo(Form.get()));
+  fs::remove(folder + "P1280002.JPG");
+  QTest::mouseClick(Form->TabSheet3->UndoRenameButton, Qt::LeftButton);
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennung von 1 Dateien rückgängig gemacht");
+  EXPECT_TRUE(fs::exists(folder + "P1280002.JPG"));
+  EXPECT_FALSE(Form->TabSheet3->UndoRenameButton->isVisibleTo(Form.get()));
+}
+
+TEST_F(RenamingTab, aNameTakenWhileTheQuestionIsAskedLeavesTheGroupAsItWasAndSaysWhy) {
+  const std::string folder = MakeCameraFiles({"P1280001.JPG", "P1280001.MOV", "P1280002.JPG"});
+  WhileAsked = [&] { test::WriteTextFile(folder + "2006-01-28 0001.MOV", "another video"); };
+  Rename(folder);
+  EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 1 Dateien");
+  EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "1 umbenannt, 0 übersprungen, 2 fehlgeschlagen");
+  EXPECT_TRUE(fs::exists(folder + "P1280001.JPG"));
+  EXPECT_TRUE(fs::exists(folder + "P1280001.MOV"));
+  ASSERT_EQ(Form->ErrorLog().size(), 2u);
+  EXPECT_EQ(Form->ErrorLog()[1], "Datei " + folder + "P1280001.MOV wurde nicht umbenannt: " +
+                                     folder + "2006-01-28 0001.MOV gibt es schon\r\n");
+  EXPECT_TRUE(Form->ProgressWindow()->isVisible());
 }
 
 TEST(ClampedInteger, readsSignedDecimalsOfAnyLengthAndRefusesEverythingElse) {

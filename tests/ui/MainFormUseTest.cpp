@@ -10,13 +10,18 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 #include <QUrl>
 
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/Resize.h"
@@ -28,8 +33,10 @@
 #include "ui/JobResultBar.h"
 #include "ui/ProgressPanel.h"
 #include "ui/RadioGroup.h"
+#include "ui/RenameTab.h"
 #include "ui/ResizeTab.h"
 #include "ui/WindowHandlers.h"
+#include "util/MoreDialogs.h"
 #include "widgets/ColorButton.h"
 
 namespace fs = std::filesystem;
@@ -211,7 +218,13 @@ TEST_F(MainFormUse, theOpenFolderButtonHandsTheOutputFolderToTheDesktop) {
 TEST_F(MainFormUse, theJpegChoicesAreStoredAtCloseAndComeBackAtTheNextStart) {
   TFolderAndOptions* options = Form->SharedArea;
   EXPECT_EQ(options->Quality(), 0);
-  EXPECT_EQ(options->QualitySpinBox->text(), "Standard");
+  // "Standard" says the number it stands for: that of a stamped copy while
+  // the stamp is on.
+  EXPECT_EQ(options->QualitySpinBox->text(), "Standard (75)");
+  options->TextCheckBox->setChecked(true);
+  EXPECT_EQ(options->QualitySpinBox->text(), "Standard (90)");
+  options->TextCheckBox->setChecked(false);
+  EXPECT_EQ(options->QualitySpinBox->text(), "Standard (75)");
   EXPECT_TRUE(options->NoEnlargeCheckBox->isVisible());
   EXPECT_FALSE(options->StrictSizeCheckBox->isVisible());
   QTest::mouseClick(options->NoEnlargeCheckBox, Qt::LeftButton);
@@ -304,6 +317,165 @@ TEST_F(MainFormUse, theFavouritesListShowsItsPlaceholderAndHoldsNoTextToEdit) {
   QTest::keyClicks(favourites, "xyz");
   EXPECT_EQ(favourites->currentText(), "");
   EXPECT_TRUE(Form->SourceFolder.empty());
+}
+
+// Mended: Enter did nothing on the renaming tab's button, a tool button.
+TEST_F(MainFormUse, enterAndSpacePressEveryExecuteButton) {
+  const std::string source = MakeTree("src", 1);
+  const TCheckedMessageHandler previous = SetCheckedMessageHandler(
+      [](const std::string&, const std::string&) { return true; });  // no more boxes
+  TQuestionHandler previousQuestion =
+      SetQuestionHandler([](const std::string&) { return true; });  // rename them
+  int camera = 0;
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+    for (TGradientColorButton* button :
+         {Form->TabSheet1->ResizeButton1, Form->TabSheet2->ResizeButton2}) {
+      Form->PageControl1->setCurrentIndex(button == Form->TabSheet1->ResizeButton1 ? 0 : 1);
+      ChooseFolder(source);  // hands the focus to the tab's execute button
+      ASSERT_EQ(QApplication::focusWidget(), button);
+      QTest::keyClick(button, key);
+      Form->WaitForJob();
+      EXPECT_EQ(Status(), "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " + source)
+          << QTest::toString(key);
+    }
+    Form->PageControl1->setCurrentIndex(2);
+    Form->TabSheet3->RadioGroup3->SetItemIndex(0);
+    const std::string name = "P12800" + std::to_string(10 + camera++) + ".JPG";
+    test::WriteTextFile(Temp / ("cam/" + name), name);
+    Answer = Temp / "cam/";
+    QToolButton* rename = Form->TabSheet3->EditFileNameButton;
+    rename->setFocus();
+    QTest::keyClick(rename, key);
+    EXPECT_EQ(Status(), "Letzte Aktion =  Umbenennen von 1 Dateien") << QTest::toString(key);
+    EXPECT_FALSE(fs::exists(Temp / ("cam/" + name)));
+  }
+  SetQuestionHandler(std::move(previousQuestion));
+  SetCheckedMessageHandler(previous);
+}
+
+// Every radio group is entered by Tab at its selected entry, so that Space
+// or an arrow key never changes a choice by accident; the other entries are
+// not in the Tab order at all.
+TEST_F(MainFormUse, tabEntersEachRadioGroupAtItsSelectedEntry) {
+  std::vector<TRadioGroup*> groups = {Form->TabSheet1->RadioGroup4, Form->TabSheet1->RadioGroup1,
+                                      Form->SharedArea->PathRadioGroup,
+                                      Form->TabSheet2->RadioGroup2, Form->TabSheet3->RadioGroup3};
+  Form->TabSheet1->RadioGroup4->SetItemIndex(2);
+  Form->TabSheet1->RadioGroup1->SetItemIndex(6);
+  Form->TabSheet2->RadioGroup2->SetItemIndex(3);
+  Form->TabSheet3->RadioGroup3->SetItemIndex(1);
+  Form->SharedArea->PathRadioGroup->SetItemIndex(2);
+  // An entry that had the focus before does not keep a place in the Tab order.
+  QTest::mouseClick(Form->TabSheet1->RadioGroup1->Item(1), Qt::LeftButton);
+  Form->TabSheet1->RadioGroup1->SetItemIndex(7);
+  for (int tab = 0; tab < 3; ++tab) {
+    Form->PageControl1->setCurrentIndex(tab);
+    Form->PageControl1->tabBar()->setFocus();
+    std::map<TRadioGroup*, std::set<QRadioButton*>> entered;
+    for (int i = 0; i < 60; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      auto* radio = qobject_cast<QRadioButton*>(QApplication::focusWidget());
+      for (TRadioGroup* group : groups)
+        if (radio != nullptr && radio->parentWidget() == group) entered[group].insert(radio);
+    }
+    for (TRadioGroup* group : groups) {
+      if (!group->isVisible()) continue;
+      EXPECT_EQ(entered[group], std::set<QRadioButton*>{group->Item(group->ItemIndex())})
+          << "tab " << tab + 1 << ", " << group->objectName().toStdString();
+    }
+  }
+  EXPECT_EQ(Form->TabSheet1->RadioGroup1->ItemIndex(), 7);
+
+  // A group with no entry selected is entered at its first entry shown.
+  Form->PageControl1->setCurrentIndex(2);
+  Form->TabSheet3->RadioGroup3->SetItemIndex(-1);
+  Form->PageControl1->tabBar()->setFocus();
+  ASSERT_TRUE(TabTo(Form->TabSheet3->RadioGroup3->Item(0)));
+}
+
+// "pictrim FOLDER...": the window opens with the first folder chosen, on a
+// tab that works on folders, and says so when there were more.
+TEST_F(MainFormUse, foldersHandedOverByAFileManagerAreChosen) {
+  const std::string first = MakeTree("first", 1);
+  const std::string second = MakeTree("second", 1);
+  Form->PageControl1->setCurrentIndex(2);
+  Form->OpenHandedFolders({first, second});
+  EXPECT_EQ(Form->PageControl1->currentIndex(), 0);
+  EXPECT_EQ(Form->SourceFolder, first);
+  EXPECT_EQ(Form->SharedArea->PathEdit->text().toStdString(), first);
+  EXPECT_TRUE(Form->TabSheet1->ResizeButton1->isEnabled());
+  EXPECT_EQ(Status(), "Letzte Aktion = Verzeichnis gewählt: das erste der 2 übergebenen");
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(FilesIn(ResizeOutputFolder(first, 640, 0)), 1);
+
+  Form->OpenHandedFolders({second});
+  EXPECT_EQ(Form->SourceFolder, second);
+  EXPECT_EQ(Status(), "Letzte Aktion = Verzeichnis gewählt");
+  Form->OpenHandedFolders({});
+  EXPECT_EQ(Form->SourceFolder, second);
+}
+
+// The output folder chosen in the window takes the copies below it, the
+// subfolders repeated, as --out does; it is kept for the next start, and
+// cleared the copies go beside the source folder again.
+TEST_F(MainFormUse, copiesGoBelowTheOutputFolderChosenInTheWindow) {
+  const std::string source = MakeTree("src", 1);
+  std::filesystem::create_directories(source + "sub");
+  test::WriteJpeg(source + "sub/inner.jpg", 80, 60);
+  const std::string out = Temp / "out/";
+  std::filesystem::create_directories(out);
+  TFolderAndOptions* options = Form->SharedArea;
+  EXPECT_EQ(options->OutputFolderEdit->placeholderText(), "neben dem Quellordner");
+  EXPECT_FALSE(options->OutputFolderClear->isEnabled());
+  Answer = Temp / "out";
+  QTest::mouseClick(options->OutputFolderButton, Qt::LeftButton);
+  EXPECT_EQ(options->OutputFolder(), out);
+  EXPECT_TRUE(options->OutputFolderClear->isEnabled());
+
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(FilesIn(out), 2);
+  EXPECT_TRUE(fs::exists(out + "sub/inner.jpg"));
+  EXPECT_EQ(FilesIn(ResizeOutputFolder(source, 640, 0)), 0);
+  EXPECT_EQ(Form->ResultBar->OutputFolder(), out);
+  Form->PageControl1->setCurrentIndex(1);
+  ChooseFolder(source);
+  Form->SharedArea->OverwriteCheckBox->setChecked(true);
+  Execute(Form->TabSheet2->ResizeButton2);
+  EXPECT_EQ(FilesIn(out), 2);
+  EXPECT_EQ(FilesIn(FileSizeOutputFolder(source, 100)), 0);
+
+  Form->close();
+  Restart();
+  EXPECT_EQ(Form->SharedArea->OutputFolder(), out);
+  QTest::mouseClick(Form->SharedArea->OutputFolderClear, Qt::LeftButton);
+  EXPECT_EQ(Form->SharedArea->OutputFolder(), "");
+  Form->PageControl1->setCurrentIndex(0);
+  ChooseFolder(source);
+  Execute(Form->TabSheet1->ResizeButton1);
+  EXPECT_EQ(FilesIn(ResizeOutputFolder(source, 640, 0)), 2);
+}
+
+// Mended: "Largest Edge Length" and its hint stood over the sizes in the
+// width and height modes too.
+TEST_F(MainFormUse, theSizeGroupsCaptionAndHintFollowTheMode) {
+  TRadioGroup* mode = Form->TabSheet1->RadioGroup4;
+  TRadioGroup* sizes = Form->TabSheet1->RadioGroup1;
+  const std::pair<const char*, const char*> german[] = {
+      {"Größte Breite", "Hier stellen Sie die maximale Breite eines Bildes ein."},
+      {"Größte Höhe", "Hier stellen Sie die maximale Höhe eines Bildes ein."},
+      {"Größte Kantenlänge", "Hier stellen Sie die maximale Seitenlänge eines Bildes ein."}};
+  for (int entry : {2, 0, 1, 2}) {
+    QTest::mouseClick(mode->Item(entry), Qt::LeftButton);
+    EXPECT_EQ(sizes->title().toStdString(), german[entry].first);
+    EXPECT_EQ(sizes->toolTip().toStdString(), german[entry].second);
+  }
+  QTest::mouseClick(mode->Item(1), Qt::LeftButton);
+  PickLanguage("English");
+  EXPECT_EQ(sizes->title(), "Largest Height");
+  QTest::mouseClick(mode->Item(2), Qt::LeftButton);
+  EXPECT_EQ(sizes->title(), "Largest Edge Length");
+  EXPECT_EQ(sizes->toolTip(), "Here you set the longest side a picture may have.");
 }
 
 }  // namespace

@@ -2,11 +2,18 @@
 // the error log shown once and kept until OK, and its refusal to close.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 #include <sys/stat.h>
 
@@ -181,6 +188,34 @@ TEST_F(ProgressWindow, closingItEnterAndEscAllDismissTheLinesAsOkDoes) {
   QTest::keyClick(&Window, Qt::Key_Space);  // other keys leave the lines
   EXPECT_TRUE(Window.ShowsErrors());
   EXPECT_EQ(Log.size(), 1u);
+}
+
+// Mended: the memo did not wrap, so the reason at the end of a long path was
+// cut off, and it kept its size when the window grew.
+TEST_F(ProgressWindow, longLinesWrapTheMemoGrowsWithTheWindowAndCopyTakesTheLines) {
+  const std::string line = "File /photos/" + std::string(200, 'x') + "/IMG_0001.JPG was not " +
+                           "renamed: /photos/IMG_0002.JPG exists";
+  AddErrorLogEntry(line, Log);
+  AddErrorLogEntry("zwei\rZeilen", Log);
+  Window.ShowErrorLayout(653);
+  QApplication::processEvents();
+  QPlainTextEdit* memo = Window.ErrorLogMemo;
+  EXPECT_FALSE(memo->horizontalScrollBar()->isVisible());
+  ASSERT_NE(memo->document()->firstBlock().layout(), nullptr);
+  EXPECT_GE(memo->document()->firstBlock().layout()->lineCount(), 3);
+  const QSize before = memo->size();
+  Window.resize(Window.size() + QSize(200, 100));
+  QApplication::processEvents();
+  EXPECT_EQ(memo->size(), before + QSize(200, 100));
+
+  Window.CopyButton->click();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), line + "\nzwei\nZeilen");
+  EXPECT_EQ(Window.CopyButton->text(), "Kopieren");
+  EXPECT_TRUE(Window.ShowsErrors());  // copying leaves the lines
+  UseBuiltInTexts(TLanguage::English);
+  Window.ApplyTexts();
+  EXPECT_EQ(Window.CopyButton->text(), "Copy");
+  UseBuiltInTexts(TLanguage::German);
 }
 
 TEST_F(ProgressWindow, speaksTheLanguageInUse) {

@@ -1,13 +1,17 @@
 // Takes pictures of the main window as a user sees it on a real X display
 // (run by scripts/screenshots.sh under Xvfb), in German and in English: each
 // tab, the favourites mode, a chosen folder, the progress panel with its
-// preview strip during a resize job, and the window after the job.
+// preview strip during a resize job, and the window after the job. Given a
+// name for the screen (its size and scale), it takes the whole screen
+// instead: each tab, a job whose error lines are long, and the windows after
+// a switch of language from English to German and back.
 //
-//   pictrim_screenshots OUTPUT_FOLDER
+//   pictrim_screenshots OUTPUT_FOLDER [SCREEN_NAME]
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -19,6 +23,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "engine/Resize.h"
 #include "image/ImageBitmap.h"
@@ -27,6 +32,7 @@
 #include "ui/FileSizeTab.h"
 #include "ui/FolderAndOptions.h"
 #include "ui/Main.h"
+#include "ui/Progress.h"
 #include "ui/ProgressPanel.h"
 #include "ui/RadioGroup.h"
 #include "ui/RenameTab.h"
@@ -104,11 +110,63 @@ void ShootProgress(const QString& Output, const std::string& Pictures, int Count
   std::filesystem::remove_all(ResizeOutputFolder(Pictures, 800, 0));
 }
 
+// The whole screen, as the window manager placed the windows on it.
+void ShootScreen(const QString& File) {
+  QApplication::sync();
+  QTest::qWait(400);
+  const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+  if (!shot.save(File)) std::fprintf(stderr, "could not write %s\n", qPrintable(File));
+  std::printf("%s\n", qPrintable(File));
+}
+
+// The windows on the screen named Screen: each tab, a resize job whose error
+// lines are long, and both languages after a switch.
+void ShootOnScreen(const QString& Output, const QString& Screen, const std::string& Work) {
+  const std::string source = Work + "Fotos vom Sommerurlaub an der Ostsee mit der ganzen Familie/" +
+                             std::string(60, 'x') + "/";
+  std::filesystem::create_directories(source);
+  for (int i = 0; i < 3; ++i)
+    test::WriteJpeg(source + "IMG_" + std::to_string(2000 + i) + ".jpg", 800, 600, 90,
+                    static_cast<unsigned>(i + 1));
+  test::WriteJpeg(source + "IMG_2100 beschnitten.jpg", 800, 600);
+  std::filesystem::resize_file(source + "IMG_2100 beschnitten.jpg",
+                               std::filesystem::file_size(source + "IMG_2100 beschnitten.jpg") / 2);
+  test::WriteJpeg(source + "IMG_2101.jpg", 60, 40);
+  test::WriteJpeg(source + "IMG_2101.png", 60, 40);  // its copy's name is taken
+
+  TMainForm form;
+  form.FormCreate();
+  UseLanguage(form, QStringLiteral("English"));
+  form.show();
+  QTest::qWait(500);
+  for (int tab = 0; tab < form.PageControl1->count(); ++tab) {
+    form.PageControl1->setCurrentIndex(tab);
+    ShootScreen(QStringLiteral("%1/screen-%2-tab%3.png").arg(Output, Screen).arg(tab + 1));
+  }
+  form.PageControl1->setCurrentIndex(0);
+  TFolderHandler previous = SetFolderHandler(
+      [&](const std::string&, const std::string&) { return std::optional<std::string>(source); });
+  for (const auto& [from, to] : {std::pair{QStringLiteral("English"), QStringLiteral("German")},
+                                 std::pair{QStringLiteral("German"), QStringLiteral("English")}}) {
+    UseLanguage(form, from);
+    form.SharedArea->OverwriteCheckBox->setChecked(true);
+    form.SharedArea->PathRadioGroup->SetItemIndex(1);
+    form.SharedArea->PathButton->click();
+    form.TabSheet1->ResizeButton1->Click();
+    form.WaitForJob();
+    ShootScreen(QStringLiteral("%1/screen-%2-errors-%3.png").arg(Output, Screen, from));
+    UseLanguage(form, to);
+    ShootScreen(QStringLiteral("%1/screen-%2-switched-to-%3.png").arg(Output, Screen, to));
+    form.ProgressWindow()->OKbuttonClick();
+  }
+  SetFolderHandler(std::move(previous));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: pictrim_screenshots OUTPUT_FOLDER\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: pictrim_screenshots OUTPUT_FOLDER [SCREEN_NAME]\n");
     return 2;
   }
   QApplication app(argc, argv);
@@ -123,6 +181,11 @@ int main(int argc, char** argv) {
       "/";
   std::filesystem::create_directories(work + "pictures");
   SetSettingsFolder(work);
+  if (argc == 3) {
+    ShootOnScreen(output, QString::fromLocal8Bit(argv[2]), work);
+    std::filesystem::remove_all(work);
+    return 0;
+  }
   for (const QString& language : {QStringLiteral("German"), QStringLiteral("English")})
     ShootTabs(output, language);
   const int count = 12;

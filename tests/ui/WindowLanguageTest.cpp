@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -36,11 +37,14 @@
 #include "util/Texts.h"
 #include "widgets/ColorButton.h"
 
+namespace fs = std::filesystem;
+
 namespace pictrim {
 namespace {
 
 using test::CutCaptions;
 using test::GermanTexts;
+using test::TextsOfTheOtherLanguage;
 
 using TStrings = std::vector<std::string>;
 
@@ -102,11 +106,57 @@ TEST_F(MainForm, aJobInEnglishReportsInEnglishFromTheFirstFileToTheEnd) {
   EXPECT_EQ(Status(), "Last action = all files in folder " + source + " resized");
   EXPECT_EQ(GermanTexts(Form->ResultBar), TStrings{});
   EXPECT_EQ(Form->ResultBar->AccountLabel->text(), "4 written, 0 skipped, 0 failed");
+  EXPECT_FALSE(Form->ResultBar->ProblemIcon->isVisible());  // nothing failed, nothing damaged
 
   TypeInto(Form->TabSheet1->SizeEdit1, "abc");
   ChooseFolder(source);
   QTest::mouseClick(Form->TabSheet1->ResizeButton1, Qt::LeftButton);
   EXPECT_EQ(Messages, TStrings{"Please enter a number instead of abc"});
+}
+
+// Mended: after a job the account strip, its hint and the status bar kept the
+// language the job ended in, and so did the error window's lines and buttons.
+TEST_F(MainForm, aSwitchAfterAJobLeavesNoTextOfTheOtherLanguage) {
+  const std::string source = MakeTree("src", 2);
+  test::WriteJpeg(source + "cut.jpg", 640, 480);
+  fs::resize_file(source + "cut.jpg", fs::file_size(source + "cut.jpg") / 2);  // damaged
+  test::WriteTextFile(source + "broken.png", "no picture");  // no copy, the loader's line
+  struct TSwitch {
+    const char* From;
+    TLanguage FromTexts;
+    const char* To;
+    TLanguage ToTexts;
+  };
+  for (const TSwitch& change :
+       {TSwitch{"English", TLanguage::English, "German", TLanguage::German},
+        TSwitch{"German", TLanguage::German, "English", TLanguage::English}}) {
+    PickLanguage(change.From);
+    Form->SharedArea->OverwriteCheckBox->setChecked(true);
+    ChooseFolder(source);
+    Execute(Form->TabSheet1->ResizeButton1);
+    TProgressWin* errors = Form->ProgressWindow();
+    ASSERT_TRUE(errors->ShowsErrors());
+    ASSERT_EQ(Form->ErrorLog().size(), 2u);
+    EXPECT_EQ(TextsOfTheOtherLanguage(Form.get(), change.FromTexts), TStrings{}) << change.From;
+
+    PickLanguage(change.To);
+    EXPECT_EQ(TextsOfTheOtherLanguage(Form.get(), change.ToTexts), TStrings{}) << change.To;
+    EXPECT_EQ(TextsOfTheOtherLanguage(errors, change.ToTexts), TStrings{}) << change.To;
+    // What the strip, its hint and the status bar show is what the new
+    // language makes of the job, and the window's lines are the new language's.
+    const TJobAccount account{.Written = 3, .Damaged = 1, .Failed = 1};
+    EXPECT_EQ(Form->ResultBar->AccountLabel->text().toStdString(), AccountSummaryInSight(account));
+    EXPECT_TRUE(Form->ResultBar->ProblemIcon->isVisible());
+    EXPECT_EQ(Status(), Text(TTextId::AllResizedStatus, {source}));
+    const std::string damaged = DamagedSourceLine(source + "cut.jpg", CorruptJpegDamage());
+    EXPECT_EQ(Form->ErrorLog()[1], damaged + "\r\n");
+    EXPECT_EQ(errors->CopyButton->text().toStdString(), Text(TTextId::CopyLinesCaption));
+    EXPECT_TRUE(errors->ErrorLogMemo->toPlainText().endsWith(QString::fromStdString(damaged)))
+        << errors->ErrorLogMemo->toPlainText().toStdString();
+    // The check finds the other language where it is.
+    EXPECT_FALSE(TextsOfTheOtherLanguage(Form.get(), change.FromTexts).empty());
+    errors->OKbuttonClick();
+  }
 }
 
 TEST_F(MainForm, qtsOwnButtonsAndDialogsFollowTheLanguageChosen) {

@@ -86,5 +86,29 @@ TEST(ErrorLog, eachMessageBecomesOneEntryEndingWithCarriageReturnAndLineFeed) {
   EXPECT_EQ(shown, "first\r\nsecond\r\n");
 }
 
+// Text read from files is shown whole: UTF-8 as it is, everything else and
+// every control character (terminal commands among them) as \xNN.
+TEST(PrintableText, keepsUtf8AndEscapesEverythingElse) {
+  EXPECT_EQ(PrintableText("Größe 100 % – 東京 🙂\tok"),
+            "Größe 100 % – 東京 🙂\tok");
+  EXPECT_EQ(PrintableText(std::string("Canon\0\xFF", 7)), "Canon\\x00\\xFF");
+  EXPECT_EQ(PrintableText("\x1B[31mred\r\n\x7F"), "\\x1B[31mred\\x0D\\x0A\\x7F");
+  EXPECT_EQ(PrintableText("\xC2\x9B"
+                          "2J"),
+            "\\xC2\\x9B2J");  // C1 control
+  EXPECT_EQ(PrintableText("\xC2\xA0"
+                          "x"),
+            "\xC2\xA0"
+            "x");                                                                 // no-break space
+  EXPECT_EQ(PrintableText("\xC3"), "\\xC3");                                      // cut at the end
+  EXPECT_EQ(PrintableText("\xC3(\xA9"), "\\xC3(\\xA9");                           // stray bytes
+  EXPECT_EQ(PrintableText("\xC0\xAF\xE0\x80\xAF"), "\\xC0\\xAF\\xE0\\x80\\xAF");  // overlong
+  EXPECT_EQ(PrintableText("\xED\xA0\x80"), "\\xED\\xA0\\x80");                    // a surrogate
+  EXPECT_EQ(PrintableText("\xF4\x8F\xBF\xBF"), "\xF4\x8F\xBF\xBF");               // U+10FFFF
+  EXPECT_EQ(PrintableText("\xF4\x90\x80\x80"), "\\xF4\\x90\\x80\\x80");           // beyond it
+  EXPECT_EQ(PrintableText("\xE2\x82"), "\\xE2\\x82");
+  EXPECT_EQ(PrintableText(""), "");
+}
+
 }  // namespace
 }  // namespace pictrim
