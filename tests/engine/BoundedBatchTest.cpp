@@ -7,10 +7,13 @@
 #include <QImage>
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "engine/JobAccount.h"
 #include "engine/Resize.h"
+#include "image/IsolatedDecode.h"
 #include "image/JpegImage.h"
 #include "tests/common/DiskFull.h"
 #include "tests/common/HeifPictures.h"
@@ -129,6 +132,49 @@ TEST_F(BoundedResize, aPhonePhotoWithFlippedBitsGetsItsCopyAndTheDamagedLine) {
   Run(5);
   EXPECT_EQ(Account, (TJobAccount{.Written = 1, .Damaged = 1}));
   EXPECT_EQ(Log().size(), 1u);
+}
+
+// The loader's line of every failure says why: the pixel limit, the memory
+// budget, the time limit, the library's own words; the program's words in
+// the language in use.
+TEST_F(BoundedResize, theLoadersLineSaysWhyInTheLanguageInUse) {
+  WritePicture(Source + "big.png", 400, 300, FIF_PNG);
+  WritePicture(Source + "spin.png", 40, 30, FIF_PNG);
+  test::WriteTextFile(Source + "cut.heic",
+                      test::EncodeHeif(test::MakeNaturalImage(96, 64, 2)).substr(0, 200));
+  FreezeSource();
+  const std::string loader = "EXCEPTION in ConvertPICsWholeTree - FBitmap.Load() with  File \"src/";
+  TDecodeLimits limits;
+  limits.MaxPixels = 400 * 300 - 1;
+  limits.Seconds = 1;
+  SetDecodeLimits(limits);
+  ::setenv("PICTRIM_DECODER_MISBEHAVE", "spin:spin.png", 1);
+  RunResize(64);
+  ::unsetenv("PICTRIM_DECODER_MISBEHAVE");
+  std::vector<std::string> log = Log();
+  std::sort(log.begin(), log.end());
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0], loader + "big.png\" (the picture has more pixels than allowed)");
+  EXPECT_TRUE(log[1].starts_with(loader + "cut.heic\" (the library could not decode the file: "))
+      << log[1];
+  EXPECT_EQ(log[2], loader + "spin.png\" (the decoder was stopped after 1 s of processor time)");
+
+  ErrorLog.clear();
+  limits = TDecodeLimits();
+  limits.BudgetBytes = 100'000;  // less than the picture and its copy need
+  SetDecodeLimits(limits);
+  {
+    const test::TBuiltInTexts german(TLanguage::German);
+    RunResize(64);
+  }
+  SetDecodeLimits(TDecodeLimits());
+  log = Log();
+  std::sort(log.begin(), log.end());
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0], loader + "big.png\" (das Bild braucht mehr Speicher als erlaubt)");
+  EXPECT_TRUE(log[1].starts_with(loader + "cut.heic\" (die Bibliothek konnte die Datei nicht "
+                                          "dekodieren: "))
+      << log[1];
 }
 
 }  // namespace
