@@ -14,6 +14,7 @@
 #include "ui/Progress.h"
 #include "ui/WindowHandlers.h"
 #include "util/MoreDialogs.h"
+#include "util/Texts.h"
 
 namespace pictrim {
 namespace {
@@ -80,6 +81,8 @@ class TDesktopRun {
 }  // namespace
 
 int RunUnattendedOnDesktop(const TCommandLine& Command, std::ostream& Out, std::ostream& Err) {
+  // Qt's own buttons speak the language the run speaks.
+  UseQtTranslations(LanguageOfEnvironment() == TLanguage::German ? "de" : "en");
   if (!CheckFolder(Command.SourceFolder, Err)) return 2;
   TDesktopRun run(Command);
   return run.Run(Out, Err);

@@ -105,7 +105,6 @@ int main(int argc, char** argv) {
   if (command.Kind == TCommandKind::Unattended && HasDisplay()) {
     QApplication app(qtArgc, qtArgv);
     PrepareWindows();
-    UseQtTranslations(LanguageOfEnvironment() == TLanguage::German ? "de" : "en");
     return RunUnattendedOnDesktop(command, std::cout, std::cerr);
   }
   UseOffscreenWithoutDisplay();

@@ -63,6 +63,9 @@ def arguments():
     parser.add_argument("--tests", help="only these test programs, e.g. test_engine,test_image")
     parser.add_argument("--filter", help="a gtest filter for every test program run")
     parser.add_argument("--retry", metavar="JSON", help="only the mutants that survived in this earlier run")
+    parser.add_argument("--resume", metavar="JSON",
+                        help="take the verdicts of an earlier (or broken-off) run from this file and run "
+                        "only the mutants it lacks")
     parser.add_argument("--list", action="store_true", help="list the mutants, run nothing")
     parser.add_argument("--slots", type=int, default=2, help="copies working side by side (default 2)")
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutants"),
@@ -74,6 +77,11 @@ def arguments():
     parser.add_argument("--nice", type=int, default=10, help="niceness of the run (default 10)")
     parser.add_argument("--out", help="write the Markdown table here too")
     parser.add_argument("--json", help="write the results here as JSON")
+    parser.add_argument("--coverage", action="store_true",
+                        help="run only the tests that run a mutant's lines, by a map of which test runs "
+                        "which line (made once in a copy built for coverage, about half an hour, and kept)")
+    parser.add_argument("--coverage-remake", action="store_true",
+                        help="make the coverage map again when the sources or tests changed since")
     parser.add_argument("--check-equivalents", action="store_true",
                         help="run the mutants the table calls equivalent as well")
     return parser.parse_args()
@@ -123,6 +131,15 @@ def hand_written(args):
     return mutants, gone
 
 
+def write_json(path, results):
+    """The verdicts so far, written whole each time (a run broken off can be resumed)."""
+    with open(path + ".part", "w") as f:
+        json.dump([{"key": list(m.key()), "path": m.path, "line": m.line, "kind": m.kind,
+                    "before": m.before, "after": m.after, "status": v.status, "detail": v.detail,
+                    "seconds": round(v.seconds, 1)} for m, v in results], f, indent=1)
+    os.replace(path + ".part", path)
+
+
 def row(mutant, verdict):
     where = "%s:%d" % (mutant.path, mutant.line) if mutant.line else mutant.path
     number = "%d | " % mutant.number if mutant.number else ""
@@ -152,6 +169,15 @@ def main():
             else:
                 to_run.append(m)
         mutants = to_run
+    if args.resume and os.path.exists(args.resume):
+        with open(args.resume) as f:
+            earlier = {tuple(r["key"]): r for r in json.load(f)}
+        kept = [m for m in mutants if m.key() in earlier]
+        mutants = [m for m in mutants if m.key() not in earlier]
+        for m in kept:
+            r = earlier[m.key()]
+            results.append((m, Verdict(r["status"], r["detail"], r.get("seconds", 0))))
+        log("%d verdicts taken from %s" % (len(kept), args.resume))
     if args.list:
         for m, v in results:
             print(row(m, v))
@@ -165,12 +191,17 @@ def main():
     def report(mutant, verdict):
         done[0] += 1
         results.append((mutant, verdict))
-        log("[%d/%d] %s:%d %s: %s (%.0f s)" % (done[0], total, mutant.path, mutant.line, mutant.kind,
-                                                verdict.text(), verdict.seconds))
+        if args.json:
+            write_json(args.json, results)
+        change = " " + mutant.change() if verdict.status == SURVIVED else ""
+        log("[%d/%d] %s:%d %s: %s (%.0f s)%s" % (done[0], total, mutant.path, mutant.line, mutant.kind,
+                                                  verdict.text(), verdict.seconds, change))
 
     if mutants:
         runner = Runner(ROOT, args.work, args.slots, args.build, args.time_factor,
-                        args.tests.split(",") if args.tests else None, args.filter, log)
+                        args.tests.split(",") if args.tests else None, args.filter, log,
+                        use_coverage=args.coverage or args.coverage_remake,
+                        remake_coverage=args.coverage_remake)
         runner.prepare(sorted({m.path for m in mutants}))
         runner.run_all(mutants, report)
     results.sort(key=lambda r: (r[0].number, r[0].path, r[0].line, r[0].start))
@@ -193,10 +224,7 @@ def main():
         with open(args.out, "w") as f:
             f.write("\n".join(lines) + "\n")
     if args.json:
-        with open(args.json, "w") as f:
-            json.dump([{"key": list(m.key()), "path": m.path, "line": m.line, "kind": m.kind,
-                        "before": m.before, "after": m.after, "status": v.status, "detail": v.detail,
-                        "seconds": round(v.seconds, 1)} for m, v in results], f, indent=1)
+        write_json(args.json, results)
     return 1 if count(SURVIVED) or count(GONE) or stale else 0
 
 

@@ -22,8 +22,10 @@ TJobResultBar::TJobResultBar(QWidget* Parent) : QFrame(Parent) {
   const int icon = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
   ProblemIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(icon, icon));
   ProblemIcon->hide();
-  AccountLabel = Named(new TElidingLabel(QString()), "AccountLabel");
+  // The counts are never shortened: on a narrow window they wrap.
+  AccountLabel = Named(new QLabel, "AccountLabel");
   AccountLabel->setTextFormat(Qt::PlainText);
+  AccountLabel->setWordWrap(true);
   OutputLabel = Named(new TElidingLabel(QString()), "OutputLabel");
   OutputLabel->setTextFormat(Qt::PlainText);
   OpenFolderButton =
@@ -34,11 +36,11 @@ TJobResultBar::TJobResultBar(QWidget* Parent) : QFrame(Parent) {
   grid->setContentsMargins(6, 2, 4, 2);
   grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(0);
-  // The account has the whole width: its counts are never shortened beside
-  // the button. The folder below may be, as paths are.
+  // The account has the whole width beside the warning sign; the folder
+  // below may be shortened, as paths are.
   auto* account = new QHBoxLayout;
   account->setSpacing(4);
-  account->addWidget(ProblemIcon);
+  account->addWidget(ProblemIcon, 0, Qt::AlignTop);
   account->addWidget(AccountLabel, 1);
   grid->addLayout(account, 0, 0, 1, 2);
   grid->addWidget(OutputLabel, 1, 0);
@@ -79,13 +81,13 @@ void TJobResultBar::ShowTexts() {
   ProblemIcon->setVisible(problems);
   SetBold(AccountLabel, problems);
   if (Running_ || account.empty()) {
-    AccountLabel->SetText(Running_ ? QString() : T(TTextId::DropHint));
+    AccountLabel->setText(Running_ ? QString() : T(TTextId::DropHint));
     AccountLabel->setToolTip(QString());
     OutputLabel->hide();
     OpenFolderButton->hide();
     return;
   }
-  AccountLabel->SetText(Q(account.back()));
+  AccountLabel->setText(Q(account.back()));
   QStringList lines;
   for (const std::string& line : account) lines << Q(line);
   AccountLabel->setToolTip(account.size() > 1 ? lines.join(QLatin1Char('\n')) : QString());

@@ -48,7 +48,7 @@ class TJobResultBar : public QFrame {
   const std::string& OutputFolder() const { return OutputFolder_; }
 
   QLabel* ProblemIcon = nullptr;  // shown when files failed or sources were damaged
-  TElidingLabel* AccountLabel = nullptr;
+  QLabel* AccountLabel = nullptr;  // wraps rather than shortens the counts
   TElidingLabel* OutputLabel = nullptr;
   QPushButton* OpenFolderButton = nullptr;
 

@@ -18,6 +18,10 @@ from . import slots as slotmod
 FLAGS = "--coverage -DPICTRIM_COVERAGE"
 
 
+def text_digest(text):
+    return hashlib.sha256(text.encode("utf-8", "surrogateescape")).hexdigest()
+
+
 def tree_digest(slot):
     digest = hashlib.sha256()
     for path in slot.repository_files():
@@ -46,11 +50,13 @@ class CoverageMap:
         self.lines = data["lines"]        # "path:line" -> [test ids]
         self.known = set(data["files"])   # files whose lines gcov reported
         self.tests = data["tests"]        # test id (index) -> [binary, name]
+        self.digests = data["digests"]    # path -> digest of the text the map was made from
 
-    def tests_for(self, path, rows):
-        """None when coverage cannot tell (no executable line among rows),
-        else the (binary, test) pairs that run any of them (maybe none)."""
-        if path not in self.known:
+    def tests_for(self, path, rows, text):
+        """None when coverage cannot tell (the file changed since the map was
+        made, or no executable line among rows), else the (binary, test)
+        pairs that run any of them (maybe none)."""
+        if path not in self.known or self.digests.get(path) != text_digest(text):
             return None
         found, executable = set(), False
         for row in rows:
@@ -91,7 +97,7 @@ def gcov_lines(build, source_dir, gcda_files):
     return counts
 
 
-def make_map(root, work, options, binaries_wanted, log, workers=2):
+def make_map(root, work, options, binaries_wanted, log, workers=2, remake=False):
     """Builds the coverage copy, runs each test alone and returns the map,
     reusing the kept one when the sources have not changed."""
     options = dict(options)
@@ -107,7 +113,10 @@ def make_map(root, work, options, binaries_wanted, log, workers=2):
     if os.path.exists(kept):
         with gzip.open(kept, "rt") as f:
             data = json.load(f)
-        if data.get("digest") == digest:
+        if data.get("digest") == digest or not remake:
+            if data.get("digest") != digest:
+                log("the coverage map predates changes of the sources: files changed since are run "
+                    "with whole test programs, and tests added since are not chosen by it")
             return CoverageMap(data)
         log("the coverage map is stale: made again")
     slot.configure()
@@ -172,7 +181,8 @@ def make_map(root, work, options, binaries_wanted, log, workers=2):
         t.join()
     # A source file is known when some object built from it ran at all.
     data = {"digest": digest, "lines": lines, "files": sorted(files),
-            "tests": [tests[k] for k in range(len(jobs))]}
+            "tests": [tests[k] for k in range(len(jobs))],
+            "digests": {path: text_digest(slot.read(path)) for path in files}}
     with gzip.open(kept, "wt") as f:
         json.dump(data, f)
     return CoverageMap(data)

@@ -16,6 +16,7 @@ METADATA = ("test_metadata", "tests/metadata/test_metadata", "*")
 RENAME = ("test_rename", "tests/rename/test_rename", "*")
 PLATFORM = ("test_platform", "tests/platform/test_platform", "*")
 PLATFORM_USERS = [PLATFORM, RENAME, UTIL]
+RULES = (*ENGINE, "JobRules*")
 
 # (file, text as it stands, the mistake, what the mistake is, suites)
 MUTATIONS = [
@@ -215,5 +216,14 @@ MUTATIONS = [
     ("engine/Resize.cpp", "original{Picture_.LoadedWidth(), Picture_.LoadedHeight()}",
      "original{Picture_.GetWidth(), Picture_.GetHeight()}",
      "the copy's size worked out from the shrunk picture", [RESIZE]),
+    # The extensions each job passes over.
+    ("engine/Resize.cpp", 'Entry.Extension == "txt" || Entry.Extension == "doc"',
+     'Entry.Extension == "txt" || Entry.Extension == "docx"', "the resize job loads .doc files", [RULES]),
+    ("engine/Resize.cpp", 'if (Entry.Extension == "db" || ', 'if (Entry.Extension == "dbf" || ',
+     "the resize job loads .db files", [RULES]),
+    ("engine/ResizeToFileSize.cpp", 'Extension == "wav" ||', 'Extension == "wave" ||',
+     "the file-size job loads .wav files", [RULES]),
+    ("engine/ResizeToFileSize.cpp", 'Extension == "doc" ||', 'Extension == "dot" ||',
+     "the file-size job loads .doc files", [RULES]),
 ]
 

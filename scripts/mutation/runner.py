@@ -7,6 +7,7 @@ import re
 import threading
 import time
 
+from . import coverage
 from . import slots as slotmod
 
 KILLED, SURVIVED, EQUIVALENT, NOT_BUILT, GONE = "killed", "survived", "equivalent", "did not build", "line gone"
@@ -59,8 +60,12 @@ def judge(name, code, out):
 
 
 class Runner:
-    def __init__(self, root, work, slot_count, build, time_factor, only_tests, gtest_filter, log):
+    def __init__(self, root, work, slot_count, build, time_factor, only_tests, gtest_filter, log,
+                 use_coverage=False, remake_coverage=False):
         self.root = root
+        self.use_coverage = use_coverage
+        self.remake_coverage = remake_coverage
+        self.coverage = None
         self.log = log
         options = slotmod.cache_options(build)
         jobs = max(1, 2 // slot_count)
@@ -95,6 +100,9 @@ class Runner:
             if not ok:
                 raise SystemExit("the copy does not build without a mistake:\n" + out[-3000:])
         self.sources = slotmod.sources_of(first.build, first.dir, sorted(self.binaries))
+        if self.use_coverage:
+            self.coverage = coverage.make_map(self.root, os.path.dirname(first.dir), first.options,
+                                              set(self.binaries), self.log, remake=self.remake_coverage)
         self.objects = first.objects()
         needed = sorted({b for p in paths for b in self.binaries_covering(p)})
         self.log("running %s once without a mistake" % ", ".join(needed))
@@ -166,6 +174,17 @@ class Runner:
         binaries = mutant.tests and [b for b, _ in mutant.tests] or self.binaries_covering(mutant.path)
         if not binaries:
             return Verdict(SURVIVED, "no test program contains this file")
+        selection = None
+        if self.coverage is not None and not mutant.tests:
+            rows = range(mutant.line, mutant.line + mutant.old.count("\n") + 1)
+            covering = self.coverage.tests_for(mutant.path, rows, original)
+            if covering is not None:
+                if not covering:
+                    return Verdict(SURVIVED, "no test runs this line")
+                selection = {}
+                for name, test in covering:
+                    selection.setdefault(name, []).append(test)
+                binaries = [b for b in binaries if b in selection] + sorted(set(selection) - set(binaries))
         try:
             slot.write(mutant.path, mutant.apply(original))
             if objects:
@@ -175,11 +194,11 @@ class Runner:
                 if all(slot.code_digest(os.path.join(slot.build, o)) == slot.pristine[(o, slot.index)]
                        for o in objects):
                     return Verdict(EQUIVALENT, "the compiler makes the same code")
-            return self.run_tests(slot, mutant, binaries)
+            return self.run_tests(slot, mutant, binaries, selection)
         finally:
             slot.write(mutant.path, original)
 
-    def run_tests(self, slot, mutant, binaries):
+    def run_tests(self, slot, mutant, binaries, selection=None):
         """Builds each test program only when its turn comes: most mutants are
         caught by the first, and linking the others would cost more than
         their tests."""
@@ -193,11 +212,11 @@ class Runner:
                 built.add(name)
 
         try:
-            return self._run_tests(slot, mutant, binaries, build)
+            return self._run_tests(slot, mutant, binaries, build, selection)
         except NotBuilt as error:
             return Verdict(NOT_BUILT, str(error))
 
-    def _run_tests(self, slot, mutant, binaries, build):
+    def _run_tests(self, slot, mutant, binaries, build, selection):
         if mutant.tests:
             for name, gtest_filter in mutant.tests:
                 build(name)
@@ -210,6 +229,8 @@ class Runner:
             known = sorted(self.killers.get(mutant.path, {}).items(), key=lambda kv: -kv[1])
         tried = {}
         for (name, test), _ in known:
+            if selection is not None and test not in selection.get(name, ()):
+                continue
             if name in binaries and len(tried.setdefault(name, [])) < 12:
                 tried[name].append(test)
         for name, tests in tried.items():
@@ -219,12 +240,15 @@ class Runner:
             if caught:
                 return self.killed(mutant, name, out, caught)
         for name in binaries:
+            wanted = [] if selection is None else [t for t in selection[name] if t not in tried.get(name, [])]
+            if selection is not None and not wanted:
+                continue
             build(name)
-            code, out, _ = self.run_binary(slot, name, [], self.limit(name), exclude=tried.get(name, []))
+            code, out, _ = self.run_binary(slot, name, wanted, self.limit(name), exclude=tried.get(name, []))
             caught = judge(name, code, out)
             if caught:
                 return self.killed(mutant, name, out, caught)
-        return Verdict(SURVIVED)
+        return Verdict(SURVIVED, "" if selection is None else "by the tests that run its lines")
 
     def killed(self, mutant, name, out, caught):
         failed = re.findall(r"^\[  FAILED  \] (\S+) \(", out, re.M)

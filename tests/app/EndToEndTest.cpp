@@ -157,6 +157,12 @@ TEST_F(PictrimProcess, anOutputFolderThatIsTheSourceIsRefusedWithStatusTwo) {
       RunPictrim({"/s:" + Q(Dir / "Same"), "/d:" + Q(Dir / "Same"), "/o:ja", "/p:100"});
   EXPECT_EQ(run.Status, 2);
   EXPECT_TRUE(Contains(run.Err, "lies inside the source folder")) << run.Err;
+  // Both batches refuse, each with its own line and code.
+  EXPECT_TRUE(Contains(run.Err, "pictrim: the BMP batch refused to start (code 200301)\n"))
+      << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "pictrim: the JPEG batch refused to start (code 200205)\n"))
+      << run.Err;
+  EXPECT_FALSE(Contains(run.Err, " written, ")) << run.Err;  // no batch ran: no account
   const TRun german = RunPictrim(
       {"resize", "--edge", "100", "--out", Q(Dir / "Same/sub"), Q(Dir / "Same")}, "", German);
   EXPECT_EQ(german.Status, 2);
@@ -173,8 +179,15 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
       {"resize", "--edge", "200", "--text", "MMMM", "--bottom", Q(Dir / "White")}, "", German);
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, Dir / "White_MAXSIZE200/\n");
-  EXPECT_TRUE(Contains(run.Err, "[1/1] " + Dir / "White_MAXSIZE200/white.jpg\n"));
-  EXPECT_TRUE(Contains(run.Err, "Letze Aktion = Größenänderung aller Dateien im Verzeichnis "));
+  EXPECT_EQ(run.Err, "[1/1] " + Dir / "White_MAXSIZE200/white.jpg\n" +
+                         "Letze Aktion = Größenänderung aller Dateien im Verzeichnis " +
+                         Dir / "White/\n" + "1 geschrieben, 0 übersprungen, 0 fehlgeschlagen\n");
+  // The file-size job's lines are as few.
+  const TRun shrink = RunPictrim({"shrink", "--kb", "5", Q(Dir / "White")});
+  EXPECT_EQ(shrink.Status, 0) << shrink.Err;
+  EXPECT_EQ(shrink.Err, "[1/1] " + Dir / "White_SIZE5 kB/white.exPNG.jpg\n" +
+                            "Last action = all files in folder " +
+                            Dir / "White/ resized\n1 written, 0 skipped, 0 failed\n");
   QImage copy;
   ASSERT_TRUE(copy.load(Q(Dir / "White_MAXSIZE200/white.jpg")));
   EXPECT_EQ(copy.size(), QSize(200, 150));
@@ -188,6 +201,20 @@ TEST_F(PictrimProcess, resizeStampsTheTextWhereAskedAndPrintsTheOutputFolder) {
   }
   EXPECT_EQ(top, 0);
   EXPECT_GT(bottom, 20);
+}
+
+// Where a desktop is, a job given on the command line still reports on the
+// terminal; only the unattended run shows a window there. (Qt's "minimal"
+// platform stands in for a desktop: it needs no display server.)
+TEST_F(PictrimProcess, aJobRunOnADesktopReportsOnTheTerminal) {
+  test::WriteJpeg(Dir / "Desk/a.jpg", 300, 200);
+  const TRun run =
+      test::RunPictrim({"resize", "--edge", "100", Q(Dir / "Desk")}, "",
+                       {{"LANG", "C.UTF-8"}, {"DISPLAY", ":97"}, {"QT_QPA_PLATFORM", "minimal"}});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, Dir / "Desk_MAXSIZE100/\n");
+  EXPECT_TRUE(EndsWith(run.Err, "1 written, 0 skipped, 0 failed\n")) << run.Err;
+  EXPECT_EQ(PictureSize(Dir / "Desk_MAXSIZE100/a.jpg"), QSize(100, 66));
 }
 
 TEST_F(PictrimProcess, widthAndHeightAreThoseOfThePictureAsShownInEveryOrientation) {
@@ -584,13 +611,16 @@ std::string LastLine(const std::string& Text) {
 TEST_F(PictrimProcess, everyJobEndsWithTheAccountOfItsFilesAsItsLastLine) {
   const std::string source = Dir / "Mix/";
   test::WriteJpeg(source + "a.jpg", 120, 90);
+  // a.png's copy, named apart from a.jpg's, would take the name of the copy
+  // of a.exPNG.jpg.
   test::WritePicture(source + "a.png", 90, 120, FIF_PNG);
+  test::WriteJpeg(source + "a.exPNG.jpg", 90, 120);
   test::WritePicture(source + "sub/b.bmp", 100, 100, FIF_BMP);
   test::WriteTextFile(source + "clip.mp4", "no picture");
   test::WriteTextFile(source + "notes.txt", "no picture");
   TRun run = RunPictrim({"resize", "--edge", "64", Q(source)});
   EXPECT_EQ(run.Status, 1) << run.Err;
-  EXPECT_EQ(LastLine(run.Err), "2 written, 2 skipped, 1 failed");
+  EXPECT_EQ(LastLine(run.Err), "3 written, 2 skipped, 1 failed");
   EXPECT_TRUE(Contains(run.Err, "\n2 not pictures\n")) << run.Err;
   EXPECT_TRUE(Contains(run.Err, "File " + source + "a.png got no copy: its copy's name"))
       << run.Err;
@@ -598,11 +628,12 @@ TEST_F(PictrimProcess, everyJobEndsWithTheAccountOfItsFilesAsItsLastLine) {
   // The second run says why nothing was written; the PNG is named again.
   run = RunPictrim({"resize", "--edge", "64", Q(source)});
   EXPECT_EQ(run.Status, 1);
-  EXPECT_TRUE(Contains(run.Err, "\n2 skipped: their copies exist (--overwrite replaces them)\n"))
+  EXPECT_TRUE(Contains(run.Err, "\n3 skipped: their copies exist (--overwrite replaces them)\n"))
       << run.Err;
-  EXPECT_EQ(LastLine(run.Err), "0 written, 4 skipped, 1 failed");
+  EXPECT_EQ(LastLine(run.Err), "0 written, 5 skipped, 1 failed");
 
   fs::remove(source + "a.png");
+  fs::remove(source + "a.exPNG.jpg");
   run = RunPictrim({"shrink", "--kb", "50", Q(source)});
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(LastLine(run.Err), "2 written, 2 skipped, 0 failed");
@@ -691,6 +722,10 @@ TEST_F(PictrimProcess, wrongArgumentsAreNamedForWhatTheyAre) {
   EXPECT_EQ(run.Out.rfind(Dir / "one.jpg\n", 0), 0u) << run.Out;
   EXPECT_EQ(run.Err, "pictrim: file not found: " + Dir / "missing.jpg\n" +
                          "pictrim: " + Dir.Path() + " is a folder, not a file\n");
+  // A folder is reason enough for status 2.
+  const TRun folder = RunPictrim({"info", Q(Dir / "one.jpg"), Q(Dir.Path())});
+  EXPECT_EQ(folder.Status, 2);
+  EXPECT_EQ(folder.Err, "pictrim: " + Dir.Path() + " is a folder, not a file\n");
 }
 
 TEST_F(PictrimProcess, anOutputFolderOfOnesOwnTakesTheMirroredTreeButNeverInsideTheSource) {
@@ -710,6 +745,8 @@ TEST_F(PictrimProcess, anOutputFolderOfOnesOwnTakesTheMirroredTreeButNeverInside
     run = RunPictrim({"resize", "--edge", "100", "--out", Q(inside), Q(source)});
     EXPECT_EQ(run.Status, 2) << inside;
     EXPECT_TRUE(Contains(run.Err, "lies inside the source folder " + source)) << run.Err;
+    // Refused before the job begins: the job itself says nothing.
+    EXPECT_FALSE(Contains(run.Err, "refused to start")) << run.Err;
   }
   EXPECT_EQ(test::TreeSnapshot(source), before);
 }

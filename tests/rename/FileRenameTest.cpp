@@ -392,6 +392,37 @@ TEST_F(CameraFileRenaming, aListedFileThatIsGoneWhenItsTimeIsReadIsReportedAndTh
                                                "2006-01-28 0002.MOV"}));
 }
 
+// Other programs at work in the folder while the run goes on: a file that
+// appears under the new name of a later file is left as it is, and that
+// file keeps its name; a file removed before its turn is reported. Both
+// count as failed.
+TEST_F(CameraFileRenaming, namesThatAppearAndFilesThatVanishDuringTheRunCountAsFailed) {
+  const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
+  Make("P1280001.JPG");
+  Make("P1280002.JPG");
+  Make("P1280003.JPG");
+  TErrorLog log;
+  bool first = true;
+  const TRenameAccount account = RenameCameraFiles(
+      Dir.Path(), Options(1),
+      [&](const TRenameResult&) {
+        if (!first) return;
+        first = false;
+        test::WriteTextFile(Dir / "2006-01-28 0002.JPG", "another program's");
+        fs::remove(Dir / "P1280003.JPG");
+      },
+      log);
+  EXPECT_EQ(account, (TRenameAccount{.Renamed = 1, .Failed = 2}));
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.end()),
+            (std::vector<std::string>{"File " + Dir / "P1280002.JPG" + " was not renamed: " +
+                                          Dir / "2006-01-28 0002.JPG" + " exists\r\n",
+                                      "File " + Dir / "P1280003.JPG" +
+                                          " was not renamed: " + std::strerror(ENOENT) + "\r\n"}));
+  EXPECT_EQ(test::ReadWholeFile(Dir / "2006-01-28 0002.JPG"), "another program's");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"2006-01-28 0001.JPG", "2006-01-28 0002.JPG",
+                                               "P1280002.JPG"}));
+}
+
 TEST_F(CameraFileRenaming, aRenameTheFolderRefusesLeavesTheFileUncounted) {
   if (::geteuid() == 0) GTEST_SKIP() << "write protection does not hold for root";
   Make("ro/P1280001.JPG");

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -212,7 +214,26 @@ std::vector<std::string> TextsOfTheOtherLanguage(QWidget* Window, TLanguage Show
   return other;
 }
 
+void SettleLayouts() {
+  class TLayoutRequests : public QObject {
+   public:
+    int Seen = 0;
+    bool eventFilter(QObject*, QEvent* Event) override {
+      if (Event->type() == QEvent::LayoutRequest) ++Seen;
+      return false;
+    }
+  } requests;
+  QCoreApplication::instance()->installEventFilter(&requests);
+  int seen = -1;
+  while (seen != requests.Seen) {
+    seen = requests.Seen;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  }
+  QCoreApplication::instance()->removeEventFilter(&requests);
+}
+
 std::vector<std::string> CutCaptions(QWidget* Window) {
+  SettleLayouts();
   std::vector<std::string> cut;
   for (QWidget* widget : WindowAndControls(Window)) {
     if (!widget->isVisible()) continue;

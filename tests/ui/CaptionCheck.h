@@ -31,11 +31,18 @@ std::vector<std::string> GermanTexts(QWidget* Window);
 // "control: line".
 std::vector<std::string> TextsOfTheOtherLanguage(QWidget* Window, TLanguage Shown);
 
-// The captions of Window's visible controls that are wider than the room
-// their control gives them, as "control: text (needs N, has M)": labels,
-// push, tool, check and radio buttons, the colour buttons, group titles, tabs,
-// spin boxes and combo boxes. Labels that shorten long paths by design are
-// not captions.
+// Delivers the pending layout requests until none is left. A text changed
+// deep in a window asks each enclosing layout in turn, one posted request
+// at a time, so a single pass of the event loop may leave the outer layouts
+// as they were.
+void SettleLayouts();
+
+// The captions of Window's visible controls, once the layouts have settled,
+// that are wider than the room their control gives them, as "control: text
+// (needs N, has M)": labels, push, tool, check and radio buttons, the colour
+// buttons, group titles, tabs, spin boxes and combo boxes; a label that wraps
+// and needs more height than it has is cut too. Labels that shorten long
+// paths by design are not captions.
 std::vector<std::string> CutCaptions(QWidget* Window);
 
 }  // namespace pictrim::test

@@ -4,11 +4,14 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdlib>
 #include <sstream>
+#include <string>
 
 #include "app/DesktopRun.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestPictures.h"
+#include "ui/WindowHandlers.h"
 #include "util/Texts.h"
 
 namespace pictrim {
@@ -50,6 +53,26 @@ TEST(UnattendedRunOnADesktop, aCleanTreeEndsWithStatusZeroAndAMissingFolderWithT
   UseBuiltInTexts(TLanguage::German);
   EXPECT_EQ(err.str(), "1 written, 0 skipped, 0 failed\n");
   EXPECT_EQ(RunUnattendedOnDesktop(UnattendedOn(dir / "nicht da/", 32), out, err), 2);
+}
+
+// Qt's own buttons in the run's windows speak the language of the
+// environment, as the run's texts do.
+TEST(UnattendedRunOnADesktop, qtsOwnButtonsSpeakTheLanguageOfTheEnvironment) {
+  test::TTempDir dir;
+  test::WriteJpeg(dir / "Fotos/a.jpg", 64, 48);
+  std::ostringstream out, err;
+  for (const char* name : {"LC_ALL", "LC_MESSAGES"}) ::unsetenv(name);
+  const char* before = std::getenv("LANG");
+  const std::string lang = before != nullptr ? before : "";
+  ::setenv("LANG", "de_DE.UTF-8", 1);
+  RunUnattendedOnDesktop(UnattendedOn(dir / "Fotos/", 32), out, err);
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
+  ::setenv("LANG", "C.UTF-8", 1);
+  RunUnattendedOnDesktop(UnattendedOn(dir / "Fotos/", 32), out, err);
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+  ::setenv("LANG", lang.c_str(), 1);
+  UseQtTranslations("");
+  UseBuiltInTexts(TLanguage::German);
 }
 
 }  // namespace

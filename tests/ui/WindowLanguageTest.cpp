@@ -203,21 +203,29 @@ TEST_F(MainForm, everyCaptionOfEveryWindowIsWholeInBothBuiltInLanguages) {
     ForEveryPage(*Form, [&](const std::string& Page) {
       EXPECT_EQ(CutCaptions(Form.get()), TStrings{}) << language << ", " << Page;
     });
-    // The account is shortened only when nothing else helps: the counts of
-    // a large job, resized or renamed, are whole beside the open-folder button.
+    // The account is never shortened: the counts of a large job, resized
+    // with damaged sources or renamed, are whole, wrapped when they must be.
     const auto accountIsWhole = [&] {
-      const TElidingLabel* label = Form->ResultBar->AccountLabel;
-      return label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width();
+      const QLabel* label = Form->ResultBar->AccountLabel;
+      const QRect room = label->contentsRect();
+      const QRect used = label->fontMetrics().boundingRect(room, Qt::TextWordWrap, label->text());
+      return used.width() <= room.width() && used.height() <= room.height();
     };
+    const TJobAccount large{.Written = 99999, .Damaged = 99999, .Existing = 99999, .Failed = 99999};
     Form->ResultBar->ShowResult(
-        AccountLines(TJobAccount{.Written = 99999, .Existing = 99999, .Failed = 99999}, ""),
+        TJobEnd{[&] {
+                  std::vector<std::string> lines = AccountLines(large, "");
+                  lines.back() = AccountSummaryInSight(large);
+                  return lines;
+                },
+                large.Failed, large.Damaged},
         Temp.Path());
     QApplication::processEvents();
     EXPECT_EQ(CutCaptions(Form->ResultBar), TStrings{}) << language;
     EXPECT_TRUE(accountIsWhole()) << language << ": "
                                   << Form->ResultBar->AccountLabel->text().toStdString();
     Form->ResultBar->ShowResult({RenameAccountText({99999, 99999, 99999}, false)}, Temp.Path());
-    QApplication::processEvents();
+    test::SettleLayouts();
     EXPECT_TRUE(accountIsWhole()) << language << ": "
                                   << Form->ResultBar->AccountLabel->text().toStdString();
 
