@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "settings/SettingsFolder.h"
+#include "tests/ui/CaptionCheck.h"
 #include "ui/FolderAndOptions.h"
 #include "ui/JobResultBar.h"
 #include "ui/Main.h"
@@ -92,6 +93,11 @@ void ExpectReachable(QScrollArea* Page) {
   Page->ensureVisible(0, 0, 0, 0);
 }
 
+// No caption of Window is cut.
+void ExpectWhole(QWidget* Window, const std::string& Where) {
+  for (const std::string& cut : test::CutCaptions(Window)) Problem(Where + ": " + cut);
+}
+
 void CheckMainWindow(TMainForm& Form) {
   ExpectOnScreen(Form, "main window");
   ExpectInsideWindow(Form.ResultBar, Form);
@@ -100,6 +106,7 @@ void CheckMainWindow(TMainForm& Form) {
     Form.PageControl1->setCurrentIndex(tab);
     QApplication::processEvents();
     ExpectInsideWindow(Form.PageControl1->tabBar(), Form);
+    ExpectWhole(&Form, "tab " + std::to_string(tab + 1));
     if (auto* page = qobject_cast<QScrollArea*>(Form.PageControl1->currentWidget()))
       ExpectReachable(page);
     else
@@ -174,9 +181,24 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   const QRect area = form.screen()->availableGeometry();
   std::printf("screen %s, window %s\n", Text(area).c_str(), Text(form.frameGeometry()).c_str());
-  CheckMainWindow(form);
-  CheckErrorWindow(form);
-  CheckPathWindow(form);
+  // In each built-in language, as its captions differ in length.
+  QComboBox* languages = form.SharedArea->LanguageComboBox1;
+  for (const char* language : {"German", "English"}) {
+    const int index = languages->findText(QString::fromLatin1(language));
+    if (index < 0) {
+      Problem(std::string("no language ") + language);
+      continue;
+    }
+    languages->setCurrentIndex(index);
+    emit languages->activated(index);
+    QApplication::processEvents();
+    const std::size_t before = Problems.size();
+    CheckMainWindow(form);
+    CheckErrorWindow(form);
+    CheckPathWindow(form);
+    for (std::size_t i = before; i < Problems.size(); ++i)
+      Problems[i] = std::string(language) + ": " + Problems[i];
+  }
   for (const std::string& problem : Problems) std::printf("%s\n", problem.c_str());
   return Problems.empty() ? 0 : 1;
 }
