@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -119,6 +120,21 @@ void CheckMainWindow(TMainForm& Form) {
   Form.MainStack->setCurrentWidget(Form.PageControl1);
 }
 
+// Window stands centred over Parent where the screen leaves room for that.
+void ExpectCentredOver(const QWidget& Window, const QWidget& Parent, const char* What) {
+  const QRect area = Window.screen()->availableGeometry();
+  const QPoint offset = Window.frameGeometry().center() - Parent.frameGeometry().center();
+  const bool roomToCentre = Window.frameGeometry().width() < area.width() &&
+                            Window.frameGeometry().height() < area.height();
+  if (roomToCentre && area.contains(Parent.frameGeometry()) &&
+      (std::abs(offset.x()) > 2 || std::abs(offset.y()) > 2)) {
+    const QRect centred(Window.frameGeometry().translated(-offset));
+    if (area.contains(centred))
+      Problem(std::string(What) + " is not centred over the main window: " +
+              Text(Window.frameGeometry()) + " over " + Text(Parent.frameGeometry()));
+  }
+}
+
 // An error window over the main window, with lines far longer than it is
 // wide: they wrap, the window fits the screen and stands centred over the
 // main window.
@@ -141,18 +157,30 @@ void CheckErrorWindow(TMainForm& Form) {
     Problem("the error window's long line does not wrap");
   ExpectInsideWindow(window->OKbutton, *window);
   ExpectInsideWindow(window->CopyButton, *window);
-  const QRect area = window->screen()->availableGeometry();
-  const QPoint offset = window->frameGeometry().center() - Form.frameGeometry().center();
-  const bool roomToCentre = window->frameGeometry().width() < area.width() &&
-                            window->frameGeometry().height() < area.height();
-  if (roomToCentre && area.contains(Form.frameGeometry()) &&
-      (std::abs(offset.x()) > 2 || std::abs(offset.y()) > 2)) {
-    const QRect centred(window->frameGeometry().translated(-offset));
-    if (area.contains(centred))
-      Problem("the error window is not centred over the main window: " +
-              Text(window->frameGeometry()) + " over " + Text(Form.frameGeometry()));
-  }
+  ExpectCentredOver(*window, Form, "error window");
   window->OKbuttonClick();
+}
+
+// A message naming a long folder, and a question: each box fits the screen
+// and stands centred over the main window.
+void CheckMessageBoxes(TMainForm& Form) {
+  const std::string path = "/photos/" + std::string(180, 'x') + "/" + std::string(60, 'y') + "/";
+  const auto check = [&Form](const char* What) {
+    QTimer::singleShot(0, &Form, [&Form, What] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (box == nullptr) {
+        Problem(std::string(What) + " never showed");
+        return;
+      }
+      ExpectOnScreen(*box, What);
+      ExpectCentredOver(*box, Form, What);
+      box->close();
+    });
+  };
+  check("message box");
+  ShowMessageBox(&Form, "The folder " + path + " does not exist any more");
+  check("question box");
+  AskQuestionBox(&Form, "Rename 3 files in " + path + "?");
 }
 
 void CheckPathWindow(TMainForm& Form) {
@@ -196,6 +224,7 @@ int main(int argc, char** argv) {
     CheckMainWindow(form);
     CheckErrorWindow(form);
     CheckPathWindow(form);
+    CheckMessageBoxes(form);
     for (std::size_t i = before; i < Problems.size(); ++i)
       Problems[i] = std::string(language) + ": " + Problems[i];
   }
