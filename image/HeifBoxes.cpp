@@ -182,6 +182,10 @@ class TMetaReader {
       location.InItemData = method == 1;
       // Data in another file, or taken from another item: not read here.
       const bool usable = reference == 0 && method <= 1;
+      // Every extent takes its bytes of the box, but one without sizes takes
+      // none (it is the whole): more than one such would cost nothing to claim.
+      const uint32_t extentBytes = indexSize + offsetSize + lengthSize;
+      if (extentBytes == 0 ? extents > 1 : extents > Body.Left() / extentBytes) return false;
       for (uint32_t e = 0; e < extents; ++e) {
         uint64_t index = 0, offset = 0, length = 0;
         if (!Body.Number(indexSize, index) || !Body.Number(offsetSize, offset) ||
@@ -334,10 +338,11 @@ std::optional<std::vector<uint8_t>> ReadItemData(const THeifMeta& Meta, const TH
     if (length > limit - extent.Offset || length > Limit - data.size()) return std::nullopt;
     const size_t start = data.size();
     data.resize(start + static_cast<size_t>(length));
+    if (length == 0) continue;  // an empty piece: nothing to copy, nor anywhere to copy it from
     if (Item.InItemData) {
       std::memcpy(data.data() + start, Meta.ItemData.data() + extent.Offset,
                   static_cast<size_t>(length));
-    } else if (length > 0 && !Read(extent.Offset, length, data.data() + start)) {
+    } else if (!Read(extent.Offset, length, data.data() + start)) {
       return std::nullopt;
     }
   }

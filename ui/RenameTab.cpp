@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStyle>
 #include <QToolButton>
 
@@ -17,6 +18,7 @@
 #include "settings/CreateLanguageINI.h"
 #include "ui/Controls.h"
 #include "ui/RadioGroup.h"
+#include "ui/ScreenFit.h"
 
 namespace pictrim {
 
@@ -72,6 +74,9 @@ TRenameTab::TRenameTab(QWidget* Parent) : QWidget(Parent) {
   PreviewList = Named(new QPlainTextEdit, "PreviewList");
   PreviewList->setReadOnly(true);
   PreviewList->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Eight names at least can be read without scrolling the list.
+  PreviewList->setMinimumHeight(PreviewList->fontMetrics().lineSpacing() * 8 +
+                                2 * PreviewList->frameWidth());
   preview->addWidget(PreviewAccount);
   preview->addWidget(PreviewList, 1);
   PreviewBox->hide();
@@ -115,11 +120,33 @@ void TRenameTab::ShowPreview(const TRenamePlan& Plan) {
   PreviewAccount_ = Plan.Account();
   ShowPreviewAccount();
   PreviewBox->show();
+  ShowWhole(PreviewBox);
+}
+
+void TRenameTab::ShowWhole(QWidget* Part) {
+  // The page's size hint has changed: the widgets up to the window forget
+  // the hints they keep, and the window grows to the page's new size as far
+  // as its screen allows; where it cannot, the page scrolls to the part's
+  // lower edge.
+  QScrollArea* page = nullptr;
+  for (QWidget* parent = parentWidget(); parent != nullptr; parent = parent->parentWidget()) {
+    parent->updateGeometry();
+    if (page == nullptr) page = qobject_cast<QScrollArea*>(parent);
+  }
+  if (QWidget* window = this->window(); window != this) {
+    if (window->layout() != nullptr) window->layout()->invalidate();
+    FitToScreen(window, window->size().expandedTo(window->sizeHint()));
+  }
+  if (page != nullptr) {
+    const QPoint bottom = Part->mapTo(this, QPoint(0, Part->height()));
+    page->ensureVisible(0, bottom.y(), 0, 10);
+  }
 }
 
 void TRenameTab::OfferUndo(const std::string& Folder) {
   UndoFolder_ = Folder;
   UndoRenameButton->setVisible(CanUndoRenames(Folder));
+  if (UndoRenameButton->isVisible()) ShowWhole(UndoRenameButton);
 }
 
 void TRenameTab::TakeLanguageBox(QComboBox* Box) {

@@ -59,6 +59,8 @@ class TRenameTab : public QWidget {
 
  private:
   void ShowPreviewAccount();
+  // Makes Part of the tab visible: a larger window, or the page scrolled.
+  void ShowWhole(QWidget* Part);
 
   QVBoxLayout* GroupBox5Layout_ = nullptr;
   TRenameAccount PreviewAccount_;

@@ -211,5 +211,42 @@ TEST(HeifBoxes, readTheGridAndStopAtEveryCutAndEveryLieAboutASize) {
   }
 }
 
+
+// A box of the container as bytes: its size, Type and Contents.
+std::string BoxBytes(const std::string& Type, const std::string& Contents) {
+  const size_t size = 8 + Contents.size();
+  return std::string{char(size >> 24), char(size >> 16), char(size >> 8), char(size)} + Type +
+         Contents;
+}
+
+// A meta box with one item whose location (version 1, no sizes: an extent
+// of no bytes is the whole file) claims Extents extents, Items times over.
+std::string MetaWithEmptyExtents(uint16_t Extents, uint16_t Items) {
+  std::string locations{char(Items >> 8), char(Items)};
+  for (uint16_t item = 1; item <= Items; ++item) {
+    locations += std::string{char(item >> 8), char(item), 0, 0, 0, 0} +
+                 std::string{char(Extents >> 8), char(Extents)};
+  }
+  const std::string iloc = BoxBytes("iloc", std::string{1, 0, 0, 0, 0, 0} + locations);
+  const std::string entry =
+      BoxBytes("infe", std::string{2, 0, 0, 0, 0, 1, 0, 0} + "Exif" + std::string(1, '\0'));
+  const std::string iinf = BoxBytes("iinf", std::string{0, 0, 0, 0, 0, 1} + entry);
+  return BoxBytes("ftyp", std::string("heic\0\0\0\0mif1", 12)) +
+         BoxBytes("meta", std::string(4, '\0') + iinf + iloc);
+}
+
+TEST(HeifBoxes, extentsOfNoBytesCannotBeClaimedByTheThousand) {
+  // One extent without sizes is the whole file; more of them say nothing
+  // more, and cost no bytes of the box: a few hundred bytes must not make
+  // the reader hold millions of extents.
+  const std::optional<decoding::THeifMeta> one = MetaOf(MetaWithEmptyExtents(1, 1));
+  ASSERT_TRUE(one);
+  ASSERT_NE(one->Item(1), nullptr);
+  EXPECT_EQ(one->Item(1)->Extents.size(), 1u);
+  EXPECT_FALSE(MetaOf(MetaWithEmptyExtents(2, 1)));
+  EXPECT_FALSE(MetaOf(MetaWithEmptyExtents(65535, 1)));
+  EXPECT_FALSE(MetaOf(MetaWithEmptyExtents(65535, 4000)));
+}
+
 }  // namespace
 }  // namespace pictrim

@@ -267,6 +267,30 @@ TEST(PhotoDates, boxesAndDirectoriesThatClaimWhatTheyDoNotHoldGiveNoDate) {
   EXPECT_TRUE(readsNone(raf));
 }
 
+TEST(PhotoDates, anExifItemOfNoBytesInADataBoxThatIsNotThereIsNoItem) {
+  // Found by the fuzz target: the item's one extent is "to the end" of the
+  // item data box, and the meta box has none.
+  using test::BigEndianBytes;
+  const TBytes entry = test::FullBox(
+      "infe", 2,
+      test::Concat({BigEndianBytes(1, 2), BigEndianBytes(0, 2), test::Bytes("Exif"), {0}}));
+  const TBytes location = test::FullBox("iloc", 1,
+                                        test::Concat({{0x44, 0x00},
+                                                      BigEndianBytes(1, 2),
+                                                      BigEndianBytes(1, 2),
+                                                      BigEndianBytes(1, 2),
+                                                      BigEndianBytes(0, 2),
+                                                      BigEndianBytes(1, 2),
+                                                      BigEndianBytes(0, 8)}));
+  const TBytes meta = test::FullBox(
+      "meta", 0,
+      test::Concat(
+          {test::FullBox("iinf", 0, test::Concat({BigEndianBytes(1, 2), entry})), location}));
+  const TBytes file =
+      test::Concat({test::Box("ftyp", test::Bytes(std::string("heic\0\0\0\0mif1", 12))), meta});
+  EXPECT_EQ(TakenOf(file), "none");
+}
+
 TEST(PhotoDates, aPanasonicRawWithoutItsOwnDateTakesThatOfItsEmbeddedJpeg) {
   const TBytes jpeg = DatedJpeg();
   TExifBlock block(false);

@@ -1,7 +1,8 @@
 // Takes pictures of the main window as a user sees it on a real X display
 // (run by scripts/screenshots.sh under Xvfb), in German and in English: each
 // tab, the favourites mode, a chosen folder, the progress panel with its
-// preview strip during a resize job, and the window after the job. Given a
+// preview strip during a resize job, the window after the job, and the
+// renaming tab with its preview and, after the run, its undo button. Given a
 // name for the screen (its size and scale), it takes the whole screen
 // instead: each tab, a job whose error lines are long, and the windows after
 // a switch of language from English to German and back.
@@ -12,15 +13,19 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -110,6 +115,53 @@ void ShootProgress(const QString& Output, const std::string& Pictures, int Count
   std::filesystem::remove_all(ResizeOutputFolder(Pictures, 800, 0));
 }
 
+// The window and the question box it shows over itself, once the box is
+// up; then the box is answered yes.
+void ShootQuestionOver(QWidget& Window, const QString& File) {
+  auto* poll = new QTimer(&Window);
+  QObject::connect(poll, &QTimer::timeout, [&Window, File, poll] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    poll->stop();
+    QTest::qWait(300);
+    const QRect frame = Window.frameGeometry().united(box->frameGeometry());
+    const QPixmap shot =
+        Window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    if (!shot.save(File)) std::fprintf(stderr, "could not write %s\n", qPrintable(File));
+    std::printf("%s\n", qPrintable(File));
+    box->button(QMessageBox::Yes)->click();
+    poll->deleteLater();
+  });
+  poll->start(50);
+}
+
+// A renaming run over Folder: the tab with the names the run is about to
+// give while the question is asked, and the tab after the run.
+void ShootRenaming(const QString& Output, const std::string& Folder, const QString& Language) {
+  TMainForm form;
+  form.FormCreate();
+  UseLanguage(form, Language);
+  form.move(40, 40);
+  form.show();
+  QTest::qWait(300);
+  form.PageControl1->setCurrentIndex(2);
+  form.TabSheet3->RadioGroup3->SetItemIndex(1);
+  TFolderHandler previousFolder = SetFolderHandler(
+      [&](const std::string&, const std::string&) { return std::optional<std::string>(Folder); });
+  TQuestionHandler previousQuestion = SetQuestionHandler([&](const std::string& Text) {
+    ShootQuestionOver(form, QStringLiteral("%1/rename-%2-preview.png").arg(Output, Language));
+    return AskQuestionBox(&form, Text);
+  });
+  TCheckedMessageHandler previousBoxes =
+      SetCheckedMessageHandler([](const std::string&, const std::string&) { return true; });
+  form.TabSheet3->EditFileNameButton->click();
+  Shoot(form, QStringLiteral("%1/rename-%2-after-run.png").arg(Output, Language));
+  form.TabSheet3->UndoRenameButton->click();
+  SetFolderHandler(std::move(previousFolder));
+  SetQuestionHandler(std::move(previousQuestion));
+  SetCheckedMessageHandler(std::move(previousBoxes));
+}
+
 // The whole screen, as the window manager placed the windows on it.
 void ShootScreen(const QString& File) {
   QApplication::sync();
@@ -194,6 +246,14 @@ int main(int argc, char** argv) {
                     static_cast<unsigned>(i + 3));
   for (const QString& language : {QStringLiteral("German"), QStringLiteral("English")})
     ShootProgress(output, work + "pictures/", count, language);
+  // A camera's and a phone's files, the journal of their renaming beside them.
+  std::filesystem::create_directories(work + "camera");
+  ::setenv("XDG_STATE_HOME", (work + "state").c_str(), 1);
+  for (const char* name : {"P6150001.JPG", "P6150001.ORF", "P6150002.JPG", "IMG_7001.HEIC",
+                           "IMG_7001.MOV", "IMG_7001.AAE", "notes.txt"})
+    test::WriteJpeg(work + "camera/" + name, 16, 16);
+  for (const QString& language : {QStringLiteral("German"), QStringLiteral("English")})
+    ShootRenaming(output, work + "camera/", language);
   std::filesystem::remove_all(work);
   return 0;
 }
