@@ -158,6 +158,8 @@ TEST(PrintableText, keepsExactlyTheWellFormedSequencesAtEveryEdge) {
       if (range.Length > 2) {
         const std::string lastNotContinuing = sequence(lead, range.Low, range.Length, 0xC0);
         EXPECT_EQ(PrintableText(lastNotContinuing), AllEscaped(lastNotContinuing)) << where;
+        const std::string lastDel = sequence(lead, range.Low, range.Length, 0x7F);
+        EXPECT_EQ(PrintableText(lastDel), AllEscaped(lastDel)) << where;
         const std::string lastAscii = sequence(lead, range.Low, range.Length, 'A');
         EXPECT_EQ(PrintableText(lastAscii),
                   AllEscaped(lastAscii.substr(0, 2)) + std::string(range.Length - 2, 'A'))
