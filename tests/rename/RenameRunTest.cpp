@@ -142,6 +142,11 @@ TEST(PhotoGroups, filesOfOneStemAndFolderGoTogetherInTheOrderOfTheListing) {
   EXPECT_EQ(groups[0].Photos(), (std::vector<size_t>{2, 1, 0}));
   EXPECT_TRUE(groups[2].Photos().empty());
   EXPECT_EQ(groups[0].Members[3].Role, TFileRole::Companion);
+  // Photos of one kind keep the order of the listing.
+  const std::vector<TPhotoGroup> raws =
+      GroupPhotoFiles({"/a/IMG_0001.NEF", "/a/IMG_0001.CR2", "/a/IMG_0001.DNG"});
+  ASSERT_EQ(raws.size(), 1u);
+  EXPECT_EQ(raws[0].Photos(), (std::vector<size_t>{0, 1, 2}));
 }
 
 TEST_F(RenamingGroups, aPhonesPhotoMovesWithItsVideoAndItsEditsAllUnderOneName) {
@@ -226,9 +231,13 @@ TEST_F(RenamingGroups, burstNumbersEndAt9999) {
     ASSERT_GE(fd, 0);
     ::close(fd);
   }
+  // A dry run foresees the failure and its line.
+  const TErrorLog failure{"File " + Dir / "P1280001.JPG" + " was not renamed: " + base +
+                          ".JPG exists\r\n"};
+  EXPECT_EQ(Run(2, false, true), (TRenameAccount{0, 10000, 1}));
+  EXPECT_EQ(Log, failure);
   EXPECT_EQ(Run(2, false), (TRenameAccount{0, 10000, 1}));
-  EXPECT_EQ(Log, (TErrorLog{"File " + Dir / "P1280001.JPG" + " was not renamed: " + base +
-                            ".JPG exists\r\n"}));
+  EXPECT_EQ(Log, failure);
   fs::remove(base + "-9999.JPG");
   EXPECT_EQ(Run(2, false), (TRenameAccount{1, 9999, 0}));
   EXPECT_TRUE(fs::exists(base + "-9999.JPG"));
