@@ -389,11 +389,14 @@ TEST_F(RenamingGroups, aJournalThatCannotBeWrittenOrReadStopsTheRunOrTheUndo) {
   // A damaged journal undoes nothing and says why.
   EXPECT_EQ(Run(1, false), (TRenameAccount{2, 0, 0}));
   const std::string journal = JournalPathOf(Dir.Path());
-  test::WriteTextFile(journal, test::ReadWholeFile(journal) + "one name only\n");
-  EXPECT_EQ(Undo(), (TRenameAccount{}));
-  ASSERT_EQ(Log.size(), 1u);
-  EXPECT_EQ(Log[0], "File " + journal +
-                        " (the journal) cannot be read: nothing was undone (it is damaged)\r\n");
+  const std::string written = test::ReadWholeFile(journal);
+  for (const char* damage : {"one name only\n", "/a/x.JPG\t\t/a/y.JPG\n", "/a/x.JPG\t\n"}) {
+    test::WriteTextFile(journal, written + damage);
+    EXPECT_EQ(Undo(), (TRenameAccount{})) << damage;
+    ASSERT_EQ(Log.size(), 1u);
+    EXPECT_EQ(Log[0], "File " + journal +
+                          " (the journal) cannot be read: nothing was undone (it is damaged)\r\n");
+  }
   test::WriteTextFile(journal, "pictrim rename journal\nfolder\t/elsewhere/\n");
   EXPECT_EQ(Undo(), (TRenameAccount{}));
   EXPECT_EQ(Log,
@@ -420,6 +423,13 @@ TEST(RenameJournal, theStateFolderFollowsTheBaseDirectoryRules) {
   EXPECT_EQ(ChooseJournalFolder("relative", "/home/u"), "/home/u/.local/state/pictrim/");
   EXPECT_EQ(ChooseJournalFolder("", "/home/u/"), "/home/u/.local/state/pictrim/");
   EXPECT_EQ(ChooseJournalFolder("", ""), "");
+  // The journal's name is a hash of its folder that stays the same from one
+  // version to the next, or an undo would not find what an older one wrote.
+  const char* state = std::getenv("XDG_STATE_HOME");
+  const std::string saved = state != nullptr ? state : "";
+  ::setenv("XDG_STATE_HOME", "/state", 1);
+  EXPECT_EQ(JournalPathOf("/"), "/state/pictrim/rename-af63a24c860189fe.journal");
+  ::setenv("XDG_STATE_HOME", saved.c_str(), 1);
   // A folder has one journal, whichever way it is written.
   test::TTempDir dir;
   fs::create_directories(dir / "f");
