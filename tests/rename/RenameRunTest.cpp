@@ -417,6 +417,19 @@ TEST_F(RenamingGroups, namesWithTabsLineBreaksAndBackslashesComeBackAsTheyWere) 
   EXPECT_TRUE(fs::exists(Dir / "a\tb\nc\\d/P1280001.JPG"));
 }
 
+TEST_F(RenamingGroups, aJournalIsRemovedOrSaysWhyNot) {
+  Put("P1280001.JPG");
+  EXPECT_EQ(Run(1, false), (TRenameAccount{1, 0, 0}));
+  const std::string journal = JournalPathOf(Dir.Path());
+  ASSERT_TRUE(fs::exists(journal));
+  EXPECT_TRUE(RemoveRenameJournal(Dir.Path()));
+  EXPECT_FALSE(fs::exists(journal));
+  EXPECT_TRUE(RemoveRenameJournal(Dir.Path()));  // none is there
+  fs::create_directories(journal + "/in the way");
+  EXPECT_FALSE(RemoveRenameJournal(Dir.Path()));
+  fs::remove_all(journal);
+}
+
 TEST(RenameJournal, theStateFolderFollowsTheBaseDirectoryRules) {
   EXPECT_EQ(ChooseJournalFolder("/state", "/home/u"), "/state/pictrim/");
   EXPECT_EQ(ChooseJournalFolder("/state/", "/home/u"), "/state/pictrim/");
