@@ -268,6 +268,19 @@ TEST_F(RenamingGroups, aGroupIsRenamedWholeOrNotAtAll) {
   // The journal holds the one rename done.
   EXPECT_EQ(ReadRenameJournal(Dir.Path()),
             (std::vector<TJournalEntry>{{Dir / "P1280002.JPG", Dir / "20060128042722-1.JPG"}}));
+
+  // A member gone before the plan failed on its own and gets no second line.
+  Put("y/P1280003.JPG");
+  const TRenamePlan partial = PlanListedRenames(
+      Dir / "y", {Dir / "y/P1280003.JPG", Dir / "y/P1280003.MOV"}, options);
+  EXPECT_EQ(partial.Account(), (TRenameAccount{1, 0, 1}));
+  Put("y/20060128042722.JPG", test::Bytes("another photo"));
+  Log.clear();
+  EXPECT_EQ(CarryOutRenames(partial, nullptr, Log), (TRenameAccount{0, 0, 2}));
+  ASSERT_EQ(Log.size(), 2u);
+  EXPECT_EQ(Log[0], partial.Lines.at(0));
+  EXPECT_EQ(Log[1], "File " + Dir / "y/P1280003.JPG" + " was not renamed: " +
+                        Dir / "y/20060128042722.JPG exists\r\n");
 }
 
 TEST_F(RenamingGroups, theJournalIsWrittenBeforeTheFirstRenameInTheStateFolder) {
@@ -375,9 +388,15 @@ TEST_F(RenamingGroups, aJournalThatCannotBeWrittenOrReadStopsTheRunOrTheUndo) {
   const test::TTempDir other;
   test::WriteTextFile(other / "state", "not a folder");
   ::setenv("XDG_STATE_HOME", (other / "state").c_str(), 1);
-  const TRenameAccount account = Run(1, false);
+  std::vector<TRenameResult> results;
+  TRenameOptions options;
+  options.Mode = 1;
+  const TRenameAccount account = RenameCameraFiles(
+      Dir.Path(), options, [&](const TRenameResult& Result) { results.push_back(Result); }, Log);
   ::setenv("XDG_STATE_HOME", state.c_str(), 1);
   EXPECT_EQ(account, (TRenameAccount{0, 0, 2}));
+  ASSERT_EQ(results.size(), 2u);
+  for (const TRenameResult& result : results) EXPECT_EQ(result.NewPath, result.OldPath);
   ASSERT_EQ(Log.size(), 1u);
   EXPECT_EQ(Log[0].rfind("File " + other / "state/pictrim/rename-", 0), 0u) << Log[0];
   EXPECT_NE(Log[0].find(".journal (the journal) could not be written: nothing was renamed (" +
