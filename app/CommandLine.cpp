@@ -20,7 +20,7 @@ const std::map<std::string, bool> JobOptions = {
     {"--text", true},    {"--top", false},   {"--bottom", false},  {"--overwrite", false},
     {"--format", true},  {"--help", false},  {"--quality", true},  {"--no-enlarge", false},
     {"--strict", false}, {"--out", true},    {"--dry-run", false}, {"--exif-date", false},
-    {"--undo", false},
+    {"--undo", false},   {"--sharp", false},
 };
 
 // A job's arguments sorted into options and operands.
@@ -103,7 +103,7 @@ bool ReadNumberOption(const TJobArguments& Args, const std::string& Name, uint32
 }
 
 // The folder operand and the options shared by resize and shrink: the
-// stamp, --overwrite, --quality and --out.
+// stamp, --overwrite, --quality, --sharp and --out.
 void ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TCommandLine& Command) {
   if (Args.Operands.size() != 1 || Args.Operands[0].empty()) {
     Command = Wrong(Text(TTextId::CliJobNeedsFolder, {Job}));
@@ -125,6 +125,7 @@ void ReadFolderAndStamp(const std::string& Job, const TJobArguments& Args, TComm
   }
   Command.Folder = CanonicalFolder(Args.Operands[0]);
   Command.Overwrite = Args.Has("--overwrite");
+  Command.Choices.Sharp = Args.Has("--sharp");
   if (Args.Has("--text")) Command.PictureText = Args.Options.at("--text");
   Command.TextPosition =
       static_cast<uint8_t>((Args.Has("--top") ? 1 : 0) | (Args.Has("--bottom") ? 2 : 0));
@@ -189,10 +190,10 @@ TCommandLine ParseJob(const std::vector<std::string>& Args) {
   if (job == "resize") {
     parsed =
         SplitJobArguments(Args, {"--width", "--height", "--edge", "--text", "--top", "--bottom",
-                                 "--overwrite", "--quality", "--no-enlarge", "--out"});
+                                 "--overwrite", "--quality", "--no-enlarge", "--sharp", "--out"});
   } else if (job == "shrink") {
     parsed = SplitJobArguments(Args, {"--kb", "--text", "--top", "--bottom", "--overwrite",
-                                      "--quality", "--strict", "--out"});
+                                      "--quality", "--strict", "--sharp", "--out"});
   } else if (job == "rename") {
     parsed = SplitJobArguments(Args, {"--format", "--dry-run", "--exif-date", "--undo"});
   } else {
@@ -321,19 +322,20 @@ std::string UsageText() {
          std::to_string(MaxSwitchPixels) + R"(),
       into /d: or into FOLDER_SIZE<PIXELS> beside the source. /o:yes (or ja,
       y) replaces copies that exist already.
-  pictrim resize (--width N | --height N | --edge N) [--no-enlarge] [--text T]
-                 [--top] [--bottom] [--quality Q] [--out DIR] [--overwrite]
-                 FOLDER
+  pictrim resize (--width N | --height N | --edge N) [--no-enlarge] [--sharp]
+                 [--text T] [--top] [--bottom] [--quality Q] [--out DIR]
+                 [--overwrite] FOLDER
       Writes a JPEG copy of every picture with the width, the height or the
       longer edge at N pixels (1 to 10000) into FOLDER_MAXWIDTH<N>,
       FOLDER_MAXHEIGHT<N> or FOLDER_MAXSIZE<N>. --no-enlarge: a picture
       whose edge is N or less already keeps its size.
-  pictrim shrink --kb N [--strict] [--text T] [--top] [--bottom] [--quality Q]
-                 [--out DIR] [--overwrite] FOLDER
+  pictrim shrink --kb N [--strict] [--sharp] [--text T] [--top] [--bottom]
+                 [--quality Q] [--out DIR] [--overwrite] FOLDER
       Writes a JPEG copy of every picture close to, and as a rule not above,
-      N kilobytes (1 to 100000) into "FOLDER_SIZE<N> kB". --strict: no copy
-      above N kilobytes where a smaller size reaches it; a copy that cannot
-      get down to it gets an error line.
+      N kilobytes (1 to 100000; a kB is 1024 bytes) into "FOLDER_SIZE<N> kB".
+      A copy may lie up to 1 % (at least 1 kB) above N unless --strict is
+      given: then no copy is above N where a smaller size reaches it, and a
+      copy that cannot get down to it gets an error line.
   pictrim rename --format 1|2|6 [--exif-date] [--dry-run] FOLDER
       Renames camera-numbered photos (JPEG, HEIC/HEIF/AVIF, camera raw files)
       in place so that their names carry the date: 1 "2006-01-28 0001.jpg",
@@ -356,7 +358,9 @@ std::string UsageText() {
 
 --text T stamps a line of text into every copy, at the top unless --bottom
 is given (--top --bottom: both). --quality Q encodes the copies at JPEG
-quality Q (1 to 100; without it 75, and 90 for stamped copies). --out DIR
+quality Q (1 to 100; without it 75, and 90 for stamped copies). --sharp
+makes pictures smaller with a sharper filter (three-lobe Lanczos) instead
+of the box filter. --out DIR
 writes the copies below DIR instead, the subfolders repeated; DIR must not
 lie inside FOLDER. Sources are never changed by resize and shrink. Progress goes to stderr, then the error lines, then the account of
 the listed files, ending with "N written, N skipped, N failed"; the output

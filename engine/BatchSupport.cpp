@@ -8,6 +8,7 @@
 
 #include "engine/Resize.h"
 #include "image/CheckFileTypes.h"
+#include "image/Resample.h"
 #include "platform/Paths.h"
 #include "util/MoreDialogs.h"
 #include "util/MoreStr.h"
@@ -109,6 +110,25 @@ std::optional<TJpegImage> OpenJpegSource(const std::string& Path) {
   jpeg->SetCancelFlag(&CancelRequested);
   jpeg->LoadFromFile(Path);
   return jpeg;
+}
+
+std::string ExNamedCopy(const std::string& Relative, const std::string& Extension) {
+  return ReplaceExtension(Relative, "ex" + UpperCase(Extension) + ".jpg");
+}
+
+QImage ReducedToSize(const TJpegImage& Source, uint32_t Width, uint32_t Height, bool Sharp) {
+  const unsigned scale = Source.HoldsLoadedData()
+                             ? jpegcodec::RoomyScaleDenom(Source.Width(), Source.Height(), Width, Height)
+                             : 1;
+  const QImage reduced = Source.ToBitmapAtScale(scale, true);
+  // The decode at a reduced scale made each pixel of a block of the whole.
+  const QImage sized =
+      resampling::Resampled(reduced, resampling::TSide::Shrunk(Source.Width(), scale),
+                            resampling::TSide::Shrunk(Source.Height(), scale), Width, Height,
+                            Sharp ? resampling::TFilter::Lanczos3 : resampling::TFilter::Area,
+                            Sharp && resampling::SharpInLinearLight);
+  if (sized.isNull()) throw std::bad_alloc();
+  return sized;
 }
 
 void TAccountKeeper::Written(const std::string& Source, const std::string& OutputPath,

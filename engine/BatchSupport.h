@@ -13,6 +13,7 @@
 #include "engine/Resize.h"
 #include "image/JpegImage.h"
 #include "platform/BatchTarget.h"
+#include "platform/Paths.h"
 #include "util/ErrorLog.h"
 #include "util/OrderedWork.h"
 #include "util/SystemUtils.h"
@@ -76,6 +77,14 @@ std::unique_ptr<TFileList> ListSourceTree(const std::string& SourceFolder, const
 // regular file) and EJpegError as TJpegImage::LoadFromFile does.
 std::optional<TJpegImage> OpenJpegSource(const std::string& Path);
 
+// The JPEG source decoded at a reduced scale that leaves room for the
+// rescale (jpegcodec::RoomyScaleDenom) and brought to Width x Height with
+// the box filter by area or, Sharp, the Lanczos filter, each as a rescale
+// of the whole picture. A
+// 32-bit bitmap (8-bit grey for a grey JPEG). Raises EJpegError as the
+// decode does, and std::bad_alloc when there is no memory for the result.
+QImage ReducedToSize(const TJpegImage& Source, uint32_t Width, uint32_t Height, bool Sharp);
+
 // The source folder without its closing delimiter, to which an output
 // folder's suffix is appended; the root folder keeps it.
 std::string OutputBase(const std::string& SourceFolder);
@@ -87,6 +96,46 @@ inline int CopyQuality(const TJobChoices& Choices, int Own) {
 
 // A listed path relative to the source folder it was listed from.
 std::string RelativePath(const std::string& Entry, const std::string& SourceFolder);
+
+// True for the extensions (lower-cased) of JPEG files.
+inline bool IsJpegExtension(const std::string& Extension) {
+  return Extension == "jpg" || Extension == "jpeg";
+}
+
+// The name of the copy of a source that is no JPEG beside a JPEG copy:
+// Relative with everything after its last "." replaced by "ex", the
+// extension in capitals and ".jpg" (Bild.png gives Bild.exPNG.jpg).
+std::string ExNamedCopy(const std::string& Relative, const std::string& Extension);
+
+// Gives the copies of a run names of their own where several sources
+// would make copies of one name (Name.HEIC and Name.JPG, or a RAW file and
+// the camera's JPEG): a JPEG source keeps the name (the one whose own file
+// has that very name, else the first in byte order of their paths) and the
+// others take the name Alternative gives them; without a JPEG among them,
+// all do. The result does not depend on the order of the list. Entries
+// have Source, Extension (lower-cased) and OutputPath.
+template <typename TEntry, typename TAlternativeFn>
+void NameTwinsApart(std::vector<TEntry>& Entries, TAlternativeFn Alternative) {
+  std::unordered_map<std::string, std::vector<size_t>> claims;
+  for (size_t i = 0; i < Entries.size(); ++i) claims[Entries[i].OutputPath].push_back(i);
+  for (auto& [path, claimants] : claims) {
+    if (claimants.size() < 2) continue;
+    const TEntry* keeper = nullptr;
+    for (const size_t i : claimants) {
+      const TEntry& entry = Entries[i];
+      if (!IsJpegExtension(entry.Extension)) continue;
+      const bool ownName = ExtractFileName(entry.Source) == ExtractFileName(path);
+      const bool keeperOwnName =
+          keeper != nullptr && ExtractFileName(keeper->Source) == ExtractFileName(path);
+      if (keeper == nullptr || (ownName && !keeperOwnName) ||
+          (ownName == keeperOwnName && entry.Source < keeper->Source))
+        keeper = &entry;
+    }
+    for (const size_t i : claimants) {
+      if (&Entries[i] != keeper) Entries[i].OutputPath = Alternative(Entries[i]);
+    }
+  }
+}
 
 // Counts what becomes of a batch's listed entries, each entry once, and
 // remembers which source each copy of this run was made from, so that a

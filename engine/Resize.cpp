@@ -33,10 +33,7 @@ namespace {
 constexpr uint32_t MaxBitmapEdge = 32767;
 
 using batch::FileExists;
-
-bool IsJpegExtension(const std::string& Extension) {
-  return Extension == "jpg" || Extension == "jpeg";
-}
+using batch::IsJpegExtension;
 
 std::string LoaderLine(const std::string& Source) {
   return "EXCEPTION in ConvertPICsWholeTree - FBitmap.Load() with  File \"" + Source + "\"";
@@ -61,8 +58,8 @@ TResizeEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
   TResizeEntry entry;
   entry.Source = Source;
   entry.Extension = LowerCase(ExtractExtension(Source));
-  entry.OutputPath = OutputFolder + ReplaceExtension(batch::RelativePath(Source, SourceFolder), "jpg");
-  entry.PathLine = batch::OverlongPathLine(Source, entry.OutputPath);
+  entry.OutputPath =
+      OutputFolder + ReplaceExtension(batch::RelativePath(Source, SourceFolder), "jpg");
   return entry;
 }
 
@@ -136,7 +133,10 @@ class TCopyWorker {
     return FitNewSize(MaxWidth_, MaxHeight_, Width, Height, Choices_.NoEnlarge, Orientation);
   }
   std::optional<TCopyResult> MakeFromJpeg(const TResizeEntry& Entry, const TJpegImage& Source,
-                           TPictureSize Target);
+                                          TPictureSize Target);
+  bool KeepsSourceBytes(const TResizeEntry& Entry, const TJpegImage& Source,
+                        TPictureSize Target) const;
+  std::optional<TCopyResult> CopyOfSource(const TResizeEntry& Entry, const TJpegImage& Source);
   bool LoadPicture(const TResizeEntry& Entry, TCopyResult& Result);
   void RescalePicture(const TResizeEntry& Entry, TPictureSize Target, TCopyResult& Result);
   void FinishCopy(const TResizeEntry& Entry, const TPictureMetadata& Carried, TCopyResult& Result);
@@ -173,6 +173,9 @@ TCopyResult TCopyWorker::Make(const TResizeEntry& Entry) {
   // scale, area-averaged to the target, encoded once.
   if (jpeg && jpeg->Width() > 1 && jpeg->Height() > 1) {
     const TPictureSize target = Target(jpeg->Width(), jpeg->Height(), orientation);
+    if (KeepsSourceBytes(Entry, *jpeg, target)) {
+      if (std::optional<TCopyResult> copy = CopyOfSource(Entry, *jpeg)) return *copy;
+    }
     if (target.Width > 0 && target.Height > 0 && target.Width <= MaxBitmapEdge &&
         target.Height <= MaxBitmapEdge) {
       if (std::optional<TCopyResult> made = MakeFromJpeg(Entry, *jpeg, target)) return *made;
@@ -224,6 +227,33 @@ int TCopyWorker::ReadCarriedMetadata(const TResizeEntry& Entry) {
   return exif != nullptr ? ExifOrientation(*exif) : 1;
 }
 
+// A JPEG that keeps its size, with no text to stamp and no quality chosen,
+// needs no new encoding: its copy is the source's bytes.
+bool TCopyWorker::KeepsSourceBytes(const TResizeEntry& Entry, const TJpegImage& Source,
+                                   TPictureSize Target) const {
+  return IsJpegExtension(Entry.Extension) && PictureText_.empty() && Choices_.Quality == 0 &&
+         Target == TPictureSize{Source.Width(), Source.Height()};
+}
+
+// The source's bytes as its copy, with its modification time. The picture
+// is decoded at the smallest scale first: nothing when libjpeg finds it
+// damaged (the copy is then made anew, which says so) or gives up on it.
+std::optional<TCopyResult> TCopyWorker::CopyOfSource(const TResizeEntry& Entry,
+                                                     const TJpegImage& Source) {
+  TCopyResult result;
+  try {
+    Source.ToScaledBitmap(8);
+    if (Source.DecodeWarnings() > 0) return std::nullopt;
+    result.Plain = Source.EncodedData();
+  } catch (const std::exception&) {
+    return EndedJpegRoad(Entry);
+  }
+  result.Kind = TCopyResult::Picture;
+  result.Saved = true;
+  result.SourceTime = GetFileModTime(Entry.Source);
+  return result;
+}
+
 // The source's metadata are those ReadCarriedMetadata read. Nothing when
 // libjpeg gave up on the picture's data (a damaged scan): the image library
 // then makes what it can of the file, as the file-size job does, and names
@@ -237,9 +267,7 @@ std::optional<TCopyResult> TCopyWorker::MakeFromJpeg(const TResizeEntry& Entry,
   QImage picture;
   const bool grey = Source.IsGreyscale();
   try {
-    picture = Source.ToReducedBitmap(Target.Width, Target.Height, true)
-                  .scaled(static_cast<int>(Target.Width), static_cast<int>(Target.Height),
-                          Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    picture = batch::ReducedToSize(Source, Target.Width, Target.Height, Choices_.Sharp);
     if (Source.DecodeWarnings() > 0) result.Damage = CorruptJpegDamage();
   } catch (const std::exception&) {
     return EndedJpegRoad(Entry);
@@ -295,7 +323,7 @@ bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, TCopyResult& Result) {
 
 void TCopyWorker::RescalePicture(const TResizeEntry& Entry, TPictureSize Target,
                                  TCopyResult& Result) {
-  Picture_.Rescale(Target.Width, Target.Height, FILTER_BOX);
+  Picture_.RescaleFor(Target.Width, Target.Height, Choices_.Sharp);
   const uint32_t width = Picture_.GetWidth();
   const uint32_t height = Picture_.GetHeight();
   if (width != Target.Width || height != Target.Height) {
@@ -526,10 +554,15 @@ int ConvertPICsWholeTree(TBatchTarget* Window, const std::string& SourceFolder,
   if (batch::RefuseOutputInsideSource(source, output)) return ResizeRefused;
   std::unique_ptr<TFileList> files = batch::ListSourceTree(source, "", ErrorLog);
   std::vector<TResizeEntry> entries;
-  for (const std::string& path : *files) {
-    entries.push_back(DeriveEntry(path, source, IncludeTrailingDelimiter(output)));
-  }
+  const std::string outputFolder = IncludeTrailingDelimiter(output);
+  for (const std::string& path : *files) entries.push_back(DeriveEntry(path, source, outputFolder));
   files.reset();
+  batch::NameTwinsApart(entries, [&](const TResizeEntry& Entry) {
+    return outputFolder +
+           batch::ExNamedCopy(batch::RelativePath(Entry.Source, source), Entry.Extension);
+  });
+  for (TResizeEntry& entry : entries)
+    entry.PathLine = batch::OverlongPathLine(entry.Source, entry.OutputPath);
 
   TResizeRun run(Window, source, Overwrite, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(

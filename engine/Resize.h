@@ -23,6 +23,7 @@ struct TJobChoices {
   int Quality = 0;          // 1..100; 0 keeps the job's own quality
   bool NoEnlarge = false;   // a picture already within the size keeps its size
   bool StrictSize = false;  // file-size job: no copy above the target where one can be reached
+  bool Sharp = false;       // rescale with the sharper Lanczos filter instead of the box filter
 };
 
 // Bounds of TJobChoices::Quality.

@@ -34,6 +34,7 @@ bool ShrinkFromReducedMaster = true;
 namespace {
 
 using batch::FileExists;
+using batch::IsJpegExtension;
 
 // Whether the copies take metadata from the source: its EXIF block, colour
 // profile or XMP packet.
@@ -44,10 +45,6 @@ bool CarriesMetadata(const TMetadata& Metadata) {
 bool IsSkippedExtension(const std::string& Extension) {
   return Extension == "db" || Extension == "txt" || Extension == "doc" || Extension == "wav" ||
          Extension == "mp3";
-}
-
-bool IsJpegExtension(const std::string& Extension) {
-  return Extension == "jpg" || Extension == "jpeg";
 }
 
 struct TShrinkEntry {
@@ -64,10 +61,9 @@ TShrinkEntry DeriveEntry(const std::string& Source, const std::string& SourceFol
   entry.Source = Source;
   entry.Extension = LowerCase(ExtractExtension(Source));
   const std::string relative = batch::RelativePath(Source, SourceFolder);
-  entry.OutputPath = OutputFolder + (IsJpegExtension(entry.Extension)
-                                         ? relative
-                                         : ReplaceExtension(relative, "ex" + UpperCase(entry.Extension) + ".jpg"));
-  entry.PathLine = batch::OverlongPathLine(Source, entry.OutputPath);
+  entry.OutputPath =
+      OutputFolder +
+      (IsJpegExtension(entry.Extension) ? relative : batch::ExNamedCopy(relative, entry.Extension));
   return entry;
 }
 
@@ -258,12 +254,12 @@ bool TShrinkWorker::MakeFromJpeg(const TShrinkEntry& Entry, TJpegImage& Source,
   if (!ShrinkFromReducedMaster) {
     if (!Master_.Load(Entry.Source, JPEG_DEFAULT)) return false;
     if (Result.Damage.empty()) Result.Damage = Master_.DecodeDamage();
-    TContainerMaster master(Master_, Quality_);
+    TContainerMaster master(Master_, Quality_, Choices_.Sharp);
     Search(Entry, width, height, master, Result);
     return true;
   }
   TReducedJpegMaster master(std::move(Source), Result.FullSave, std::move(half), std::move(whole),
-                            Quality_);
+                            Quality_, Choices_.Sharp);
   Search(Entry, width, height, master, Result);
   return true;
 }
@@ -310,7 +306,7 @@ void TShrinkWorker::MakeFromContainer(const TShrinkEntry& Entry, TShrinkResult& 
   }
   Result.FullSave = std::move(fullSave);
   Result.Kind = TShrinkResult::Searched;
-  TContainerMaster master(Master_, Quality_);
+  TContainerMaster master(Master_, Quality_, Choices_.Sharp);
   Search(Entry, Master_.GetWidth(), Master_.GetHeight(), master, Result);
 }
 
@@ -674,6 +670,11 @@ int ConvertPICsWholeTree2(TBatchTarget* Window, const std::string& SourceFolder,
   std::vector<TShrinkEntry> entries;
   for (const std::string& path : *files) entries.push_back(DeriveEntry(path, source, output));
   files.reset();
+  batch::NameTwinsApart(entries, [&](const TShrinkEntry& Entry) {
+    return output + batch::ExNamedCopy(batch::RelativePath(Entry.Source, source), Entry.Extension);
+  });
+  for (TShrinkEntry& entry : entries)
+    entry.PathLine = batch::OverlongPathLine(entry.Source, entry.OutputPath);
 
   TShrinkRun run(Window, source, TargetKB, Overwrite, Quiet, entries.size(), ErrorLog);
   const int64_t index = batch::RunInListOrder(

@@ -11,13 +11,14 @@
 #endif
 
 #include "image/JpegCodec.h"
+#include "image/Resample.h"
 
 namespace pictrim {
 
 TTrialPicture TContainerMaster::Make(uint32_t Width, uint32_t Height) {
   TTrialPicture trial;
   Working_.Assign(&Master_);
-  Working_.Rescale(Width, Height, FILTER_BOX);
+  Working_.RescaleFor(Width, Height, Sharp_);
   // The library's save takes its quality as the flags.
   trial.Saved = Working_.SaveToBytes(FIF_JPEG, trial.Bytes, Quality_);
   trial.Width = Working_.GetWidth();
@@ -319,6 +320,38 @@ bool ShrinkRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const
   return true;
 }
 
+// The Lanczos filter over Rgb24 rows as they are decoded.
+struct TSharpRows {
+  uint32_t Width, Height;
+  QImage Result;
+  resampling::TResampler Resampler;
+};
+
+bool SharpRow(void* Context, uint32_t Width, uint32_t Height, uint32_t Y, const uint8_t* Row) {
+  (void)Y;
+  auto* rows = static_cast<TSharpRows*>(Context);
+  if (Row != nullptr) {
+    rows->Resampler.AddRow(Row);
+    return true;
+  }
+  rows->Result = QImage(int(rows->Width), int(rows->Height), QImage::Format_RGB888);
+  if (rows->Result.isNull()) return false;
+  return rows->Resampler.Start(resampling::TSide{Width}, resampling::TSide{Height}, {3, -1},
+                               rows->Width, rows->Height, resampling::TFilter::Lanczos3,
+                               resampling::SharpInLinearLight,
+                               [rows](uint32_t V) { return rows->Result.scanLine(int(V)); });
+}
+
+// Picture, standing for the whole picture shrunk by Factor, resampled by
+// area or, Sharp, with the Lanczos filter.
+QImage ResampledPart(const QImage& Picture, uint32_t WholeWidth, uint32_t WholeHeight,
+                     uint32_t Factor, uint32_t Width, uint32_t Height, bool Sharp) {
+  return resampling::Resampled(Picture, resampling::TSide::Shrunk(WholeWidth, Factor),
+                               resampling::TSide::Shrunk(WholeHeight, Factor), Width, Height,
+                               Sharp ? resampling::TFilter::Lanczos3 : resampling::TFilter::Area,
+                               Sharp && resampling::SharpInLinearLight);
+}
+
 }  // namespace
 
 TRoundedMean::TRoundedMean(uint32_t Count) : Count_(Count) {
@@ -339,28 +372,41 @@ TRoundedMean::TRoundedMean(uint32_t Count) : Count_(Count) {
 }
 
 TReducedJpegMaster::TReducedJpegMaster(TJpegImage Source, const std::vector<uint8_t>& FullSave,
-                                       QImage Half, QImage Whole, int Quality)
+                                       QImage Half, QImage Whole, int Quality, bool Sharp)
     : Source_(std::move(Source)),
       Half_(std::move(Half)),
       Whole_(std::move(Whole)),
       FullSave_(FullSave),
       LibraryHeader_(FullSave.begin(),
                      FullSave.begin() + static_cast<std::ptrdiff_t>(LeadingSegmentsEnd(FullSave))),
-      Quality_(Quality) {}
+      Quality_(Quality),
+      Sharp_(Sharp) {}
 
 QImage TReducedJpegMaster::ShrinkWhole(uint32_t Width, uint32_t Height) {
-  if (Width < Source_.Width() && Height < Source_.Height()) {
-    if (!Whole_.isNull()) return BoxShrink(Whole_, Width, Height);
-    TBoxShrinker shrinker(Width, Height);
+  const uint32_t width = Source_.Width(), height = Source_.Height();
+  if (Width < width && Height < height) {
+    if (!Whole_.isNull()) {
+      return Sharp_ ? ResampledPart(Whole_, width, height, 1, Width, Height, true)
+                    : BoxShrink(Whole_, Width, Height);
+    }
     ++Decodes_;
+    if (Sharp_) {
+      TSharpRows rows{Width, Height, QImage(), {}};
+      Source_.DecodeRows(SharpRow, &rows);
+      if (!rows.Resampler.Finish()) return QImage();
+      return rows.Result;
+    }
+    TBoxShrinker shrinker(Width, Height);
     Source_.DecodeRows(ShrinkRow, &shrinker);
     return shrinker.Finish();
   }
   // Wider or higher than the picture itself (the search widens its range
   // past the edge): rescaled from the whole decoded picture.
   ++Decodes_;
-  return Source_.ToBitmap().scaled(static_cast<int>(Width), static_cast<int>(Height),
-                                   Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const QImage picture = Source_.ToBitmap();
+  if (Sharp_) return ResampledPart(picture, width, height, 1, Width, Height, true);
+  return picture.scaled(static_cast<int>(Width), static_cast<int>(Height), Qt::IgnoreAspectRatio,
+                        Qt::SmoothTransformation);
 }
 
 TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
@@ -368,16 +414,16 @@ TTrialPicture TReducedJpegMaster::Make(uint32_t Width, uint32_t Height) {
     // The picture at its own size is the full-size save.
     return TTrialPicture{true, FullSave_, Width, Height};
   }
-  const auto covers = [Width, Height](const QImage& Picture) {
-    return !Picture.isNull() && Width <= static_cast<uint32_t>(Picture.width()) &&
-           Height <= static_cast<uint32_t>(Picture.height());
-  };
   QImage scaled;
-  if (covers(Half_)) {
-    scaled = BoxShrink(Half_, Width, Height);
+  // The half-size picture serves where it still has twice the pixels a trial
+  // needs: its blocks then add little to the rescale (closer to its own
+  // size, the two steps smudge detail the box of the whole picture keeps).
+  if (!Half_.isNull() && 2 * Width <= uint32_t(Half_.width()) &&
+      2 * Height <= uint32_t(Half_.height())) {
+    scaled = ResampledPart(Half_, Source_.Width(), Source_.Height(), 2, Width, Height, Sharp_);
   } else {
-    // Wider than the half-size picture: filtered from the whole picture,
-    // kept or streaming out of the decoder again.
+    // Wider than half the half-size picture: filtered from the whole
+    // picture, kept or streaming out of the decoder again.
     scaled = ShrinkWhole(Width, Height);
   }
   TTrialPicture trial;

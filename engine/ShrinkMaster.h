@@ -29,16 +29,19 @@ class TTrialMaster {
 };
 
 // The full-size picture in the image container; every trial is a copy of it
-// rescaled with the box filter and saved by the library.
+// rescaled with the box filter (or, Sharp, the Lanczos filter) and saved by
+// the library.
 class TContainerMaster : public TTrialMaster {
  public:
-  explicit TContainerMaster(TDisplayBitmap& Master, int Quality = TJpegImage::LibraryQuality)
-      : Master_(Master), Quality_(Quality) {}
+  explicit TContainerMaster(TDisplayBitmap& Master, int Quality = TJpegImage::LibraryQuality,
+                            bool Sharp = false)
+      : Master_(Master), Quality_(Quality), Sharp_(Sharp) {}
   TTrialPicture Make(uint32_t Width, uint32_t Height) override;
 
  private:
   TDisplayBitmap& Master_;
   int Quality_;
+  bool Sharp_;
   TDisplayBitmap Working_;
 };
 
@@ -83,10 +86,13 @@ struct TShortMean {
 };
 
 // A JPEG source whose trials come from its half-size picture (made while
-// the full-size save decoded it) and, when a trial is wider or higher than
-// that, from the full-scale picture: kept whole when it is small enough,
-// else averaged down row by row as it is decoded again. Trials carry the
-// header the library writes for the source (density, ICC profile).
+// the full-size save decoded it; rescaled by area, or with the Lanczos
+// filter when Sharp, as the part of the whole picture each of its pixels
+// stands for) when they are at most half its size, and otherwise from the
+// full-scale picture with the box filter (or the Lanczos filter): kept
+// whole when it is small enough, else filtered down row by row as it is
+// decoded again. Trials carry the header the library writes for the source
+// (density, ICC profile).
 class TReducedJpegMaster : public TTrialMaster {
  public:
   // FullSave: the source's full-size library save, kept by the caller while
@@ -94,7 +100,8 @@ class TReducedJpegMaster : public TTrialMaster {
   // the whole picture, trials wider than the half-size picture decode the
   // source again (and raise as TJpegImage's decodes do).
   TReducedJpegMaster(TJpegImage Source, const std::vector<uint8_t>& FullSave, QImage Half,
-                     QImage Whole = QImage(), int Quality = TJpegImage::LibraryQuality);
+                     QImage Whole = QImage(), int Quality = TJpegImage::LibraryQuality,
+                     bool Sharp = false);
   TTrialPicture Make(uint32_t Width, uint32_t Height) override;
   // How often the source was decoded again for a trial.
   int Decodes() const { return Decodes_; }
@@ -108,6 +115,7 @@ class TReducedJpegMaster : public TTrialMaster {
   const std::vector<uint8_t>& FullSave_;
   std::vector<uint8_t> LibraryHeader_;
   int Quality_;
+  bool Sharp_;
   int Decodes_ = 0;
 };
 

@@ -12,6 +12,7 @@
 
 #include "image/HeifFormat.h"
 #include "image/PictureShrink.h"
+#include "image/Resample.h"
 #include "util/Errors.h"
 #include "util/SystemUtils.h"
 
@@ -80,6 +81,47 @@ bool HasGreyPalette(FIBITMAP* Dib) {
     if (c.rgbRed != c.rgbGreen || c.rgbGreen != c.rgbBlue) return false;
   }
   return true;
+}
+
+// Picture resampled to Width x Height, its sides standing for the whole
+// picture shrunk by Factor from WholeWidth x WholeHeight; null for kinds
+// other than 8-bit grey and 24- and 32-bit colour (alpha kept apart from
+// the light), or without memory. Rows are fed from the top of the picture
+// as shown, so that the last block of a shrunk picture is where it was.
+FIBITMAP* ResampledPicture(FIBITMAP* Picture, uint32_t WholeWidth, uint32_t WholeHeight,
+                           uint32_t Factor, uint32_t Width, uint32_t Height,
+                           resampling::TFilter Filter, bool Linear) {
+  const unsigned bpp = FreeImage_GetBPP(Picture);
+  const bool grey = bpp == 8 && FreeImage_GetColorType(Picture) == FIC_MINISBLACK;
+  if (FreeImage_GetImageType(Picture) != FIT_BITMAP || !(grey || decoding::CanShrink(Picture)))
+    return nullptr;
+  const uint32_t width = FreeImage_GetWidth(Picture), height = FreeImage_GetHeight(Picture);
+  const resampling::TSide across = resampling::TSide::Shrunk(WholeWidth, Factor);
+  const resampling::TSide down = resampling::TSide::Shrunk(WholeHeight, Factor);
+  if (across.Pixels != width || down.Pixels != height) return nullptr;
+  FIBITMAP* out = FreeImage_Allocate(int(Width), int(Height), int(bpp), FI_RGBA_RED_MASK,
+                                     FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+  if (out == nullptr) return nullptr;
+  if (grey) {
+    RGBQUAD* palette = FreeImage_GetPalette(out);
+    for (int i = 0; i < 256; ++i) palette[i] = {BYTE(i), BYTE(i), BYTE(i), 0};
+  }
+  resampling::TResampler resampler;
+  const resampling::TPixelKind kind{bpp / 8, bpp == 32 ? FI_RGBA_ALPHA : -1};
+  if (!resampler.Start(across, down, kind, Width, Height, Filter, Linear, [&](uint32_t Y) {
+        return FreeImage_GetScanLine(out, int(Height - 1 - Y));
+      })) {
+    FreeImage_Unload(out);
+    return nullptr;
+  }
+  // The rows lie bottom up: from the top, they are a pitch apart backwards.
+  resampler.AddPicture(FreeImage_GetScanLine(Picture, int(height - 1)),
+                       -std::ptrdiff_t(FreeImage_GetPitch(Picture)));
+  resampler.Finish();
+  FreeImage_CloneMetadata(out, Picture);
+  FreeImage_SetDotsPerMeterX(out, FreeImage_GetDotsPerMeterX(Picture));
+  FreeImage_SetDotsPerMeterY(out, FreeImage_GetDotsPerMeterY(Picture));
+  return out;
 }
 
 uint32_t CheckedDimension(unsigned Value) {
@@ -157,6 +199,7 @@ TImageBitmap::~TImageBitmap() {
 }
 
 void TImageBitmap::Clear() {
+  LoadShrink_ = 1;
   Lease_.Release();
   Metadata_ = TPictureMetadata();
   if (Handle_ == nullptr) return;
@@ -200,6 +243,7 @@ bool TImageBitmap::TakeLoaded(const uint8_t* Head, size_t HeadSize, const std::s
   Handle_ = decoded.Picture;
   LoadedWidth_ = Handle_ != nullptr ? decoded.FullWidth : 0;
   LoadedHeight_ = Handle_ != nullptr ? decoded.FullHeight : 0;
+  LoadShrink_ = Handle_ != nullptr ? decoded.Shrink : 1;
   Metadata_ = std::move(decoded.Metadata);
   Lease_ = std::move(decoded.Lease);
   DecodeFailure_ = std::move(decoded.Failure);
@@ -313,12 +357,35 @@ bool TImageBitmap::Rescale(uint32_t NewWidth, uint32_t NewHeight, FREE_IMAGE_FIL
   }
   // The box filter of the common pictures is done here in whole numbers,
   // about four times as fast as by the library and to the same result.
-  if (Filter == FILTER_BOX) {
-    if (FIBITMAP* rescaled = decoding::BoxRescale(Handle_, NewWidth, NewHeight))
-      return Replace(rescaled);
+  FIBITMAP* rescaled =
+      Filter == FILTER_BOX ? decoding::BoxRescale(Handle_, NewWidth, NewHeight) : nullptr;
+  if (rescaled == nullptr) {
+    rescaled =
+        FreeImage_Rescale(Handle_, static_cast<int>(NewWidth), static_cast<int>(NewHeight), Filter);
   }
-  return Replace(
-      FreeImage_Rescale(Handle_, static_cast<int>(NewWidth), static_cast<int>(NewHeight), Filter));
+  if (rescaled != nullptr) LoadShrink_ = 1;
+  return Replace(rescaled);
+}
+
+bool TImageBitmap::RescaleFor(uint32_t NewWidth, uint32_t NewHeight, bool Sharp) {
+  if (Handle_ == nullptr) return false;
+  const uint32_t factor = LoadShrink_;
+  if (!Sharp && factor == 1) return Rescale(NewWidth, NewHeight, FILTER_BOX);
+  if (NewWidth == 0 || NewHeight == 0 || NewWidth > uint32_t(std::numeric_limits<int32_t>::max()) ||
+      NewHeight > uint32_t(std::numeric_limits<int32_t>::max()))
+    return false;
+  const uint32_t wholeWidth = factor > 1 ? LoadedWidth_ : GetWidth();
+  const uint32_t wholeHeight = factor > 1 ? LoadedHeight_ : GetHeight();
+  FIBITMAP* made =
+      ResampledPicture(Handle_, wholeWidth, wholeHeight, factor, NewWidth, NewHeight,
+                       Sharp ? resampling::TFilter::Lanczos3 : resampling::TFilter::Area,
+                       Sharp && resampling::SharpInLinearLight);
+  if (made != nullptr) {
+    LoadShrink_ = 1;
+    return Replace(made);
+  }
+  // Other kinds of picture: the library's filters.
+  return Rescale(NewWidth, NewHeight, Sharp ? FILTER_LANCZOS3 : FILTER_BOX);
 }
 
 bool TImageBitmap::Replace(FIBITMAP* Handle) {
@@ -335,7 +402,11 @@ void TImageBitmap::Assign(const TImageBitmap* Other) {
     Clear();
     return;
   }
-  Replace(FreeImage_Clone(Other->Handle_));
+  if (Replace(FreeImage_Clone(Other->Handle_))) {
+    LoadedWidth_ = Other->LoadedWidth_;
+    LoadedHeight_ = Other->LoadedHeight_;
+    LoadShrink_ = Other->LoadShrink_;
+  }
 }
 
 int TDisplayBitmap::CopyToBitmap(QImage* Bitmap) const {

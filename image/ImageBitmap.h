@@ -62,6 +62,8 @@ class TImageBitmap : public TImageObject {
   // (0 x 0 when the load gave none).
   uint32_t LoadedWidth() const { return LoadedWidth_; }
   uint32_t LoadedHeight() const { return LoadedHeight_; }
+  // The whole factor the decoder shrank the picture held by (1: it came whole).
+  uint32_t LoadShrink() const { return LoadShrink_; }
   // True when the last Load recognised the format but could not decode the file.
   bool DecodeFailed() const { return DecodeFailed_; }
   // True when the cancel flag ended the last decode before it gave a picture.
@@ -99,6 +101,11 @@ class TImageBitmap : public TImageObject {
   // palette holds colours, else greyscale, and 16-bit ones 24-bit. False
   // (picture unchanged) when the library refuses.
   bool Rescale(uint32_t NewWidth, uint32_t NewHeight, FREE_IMAGE_FILTER Filter);
+  // Rescales in place as the jobs do: with the box filter (the library's
+  // for a whole picture; by area for one the decoder shrank, so that the
+  // two steps make one rescale of the whole picture) or, Sharp, with the
+  // three-lobe Lanczos filter. False (picture unchanged) as Rescale.
+  bool RescaleFor(uint32_t NewWidth, uint32_t NewHeight, bool Sharp);
   // Takes ownership of Handle, releasing the held picture; false for null.
   virtual bool Replace(FIBITMAP* Handle);
   // A deep copy of Other's picture; an empty Other empties this container.
@@ -124,6 +131,7 @@ class TImageBitmap : public TImageObject {
   uint32_t Copies_ = 1;
   uint32_t LoadedWidth_ = 0;
   uint32_t LoadedHeight_ = 0;
+  uint32_t LoadShrink_ = 1;
   TMemoryLease Lease_;                        // the loaded picture's share of the picture budget
   std::unique_ptr<TDecoderSession> Decoder_;  // started by the first load
 };

@@ -603,6 +603,7 @@ TIsolatedDecode TDecoderSession::Decode(const TDecodeRequest& Request) {
         result.FullHeight == decoding::ShrunkSide(exchange.HeaderHeight, exchange.Shrink)) {
       result.FullWidth = exchange.HeaderWidth;
       result.FullHeight = exchange.HeaderHeight;
+      result.Shrink = exchange.Shrink;
     }
     result.Metadata = std::move(exchange.Answer.Metadata);
     result.Damage = std::move(exchange.Answer.Damage);

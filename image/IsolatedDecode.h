@@ -73,6 +73,7 @@ struct TIsolatedDecode {
   // Picture when it did not).
   uint32_t FullWidth = 0;
   uint32_t FullHeight = 0;
+  uint32_t Shrink = 1;          // the whole factor it was shrunk by
   TPictureMetadata Metadata;    // blocks the file keeps beside its pixels (HEIF)
   std::string Failure;          // why there is none
   std::string Damage;           // the file is damaged: the picture may be incomplete

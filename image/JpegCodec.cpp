@@ -474,6 +474,21 @@ unsigned ReducedScaleDenom(uint32_t Width, uint32_t Height, uint32_t MinWidth, u
   return 1;
 }
 
+unsigned RoomyScaleDenom(uint32_t Width, uint32_t Height, uint32_t CopyWidth, uint32_t CopyHeight) {
+  // The room as tenths of the copy's edges.
+  constexpr struct {
+    unsigned Denom, Tenths;
+  } rooms[] = {{8, 20}, {4, 16}, {2, 12}};
+  for (const auto& room : rooms) {
+    const uint64_t width = (Width + room.Denom - 1) / room.Denom;
+    const uint64_t height = (Height + room.Denom - 1) / room.Denom;
+    if (10 * width >= uint64_t{room.Tenths} * CopyWidth &&
+        10 * height >= uint64_t{room.Tenths} * CopyHeight)
+      return room.Denom;
+  }
+  return 1;
+}
+
 TDecodeResult ReadHeader(const TInput& Input, THeader* Header, const TLimits& Limits) {
   TDecodeResult result;
   jpeg_decompress_struct info{};

@@ -188,10 +188,14 @@ QImage TJpegImage::ToScaledBitmap(unsigned ScaleDenom) const {
 }
 
 QImage TJpegImage::ToReducedBitmap(uint32_t MinWidth, uint32_t MinHeight, bool KeepGrey) const {
+  return ToBitmapAtScale(jpegcodec::ReducedScaleDenom(Width_, Height_, MinWidth, MinHeight),
+                         KeepGrey);
+}
+
+QImage TJpegImage::ToBitmapAtScale(unsigned ScaleDenom, bool KeepGrey) const {
   if (Pixels_ || !EncodedValid_) return ToBitmap().convertToFormat(QImage::Format_RGB32);
-  const unsigned denom = jpegcodec::ReducedScaleDenom(Width_, Height_, MinWidth, MinHeight);
   const bool grey = KeepGrey && IsGreyscale();
-  return Decode(denom, grey ? TPixelLayout::Grey8 : TPixelLayout::Bgrx32);
+  return Decode(ScaleDenom, grey ? TPixelLayout::Grey8 : TPixelLayout::Bgrx32);
 }
 
 void TJpegImage::DecodeRows(jpegcodec::TRowSinkFn Sink, void* Context) const {

@@ -97,6 +97,9 @@ class TJpegImage {
   // a 32-bit bitmap (QImage::Format_RGB32, the fastest to scale); with
   // KeepGrey a one-channel JPEG gives an 8-bit grey bitmap instead.
   QImage ToReducedBitmap(uint32_t MinWidth, uint32_t MinHeight, bool KeepGrey = false) const;
+  // The loaded picture decoded at 1/ScaleDenom (1, 2, 4 or 8) of its size,
+  // as ToReducedBitmap gives it.
+  QImage ToBitmapAtScale(unsigned ScaleDenom, bool KeepGrey) const;
   // The loaded picture decoded at full scale as the image library decodes
   // it, its Rgb24 rows handed to Sink one at a time.
   void DecodeRows(jpegcodec::TRowSinkFn Sink, void* Context) const;

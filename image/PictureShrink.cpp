@@ -166,8 +166,11 @@ void AverageDown(FIBITMAP* In, const std::vector<TSpan>& Spans, size_t Samples, 
 uint32_t ShrinkFactorFor(uint32_t Width, uint32_t Height, uint32_t TargetWidth,
                          uint32_t TargetHeight) {
   if (TargetWidth == 0 || TargetHeight == 0) return 1;
-  const uint32_t factor = std::min(Width / TargetWidth, Height / TargetHeight);
-  return std::clamp<uint32_t>(factor, 1, MaxShrinkFactor);
+  // Twice the ratio, in whole numbers: 2 Width / TargetWidth and so on.
+  const uint64_t ratio2 =
+      std::min(2 * uint64_t{Width} / TargetWidth, 2 * uint64_t{Height} / TargetHeight);
+  const uint64_t factor = ratio2 / 4;
+  return uint32_t(std::clamp<uint64_t>(factor, 1, MaxShrinkFactor));
 }
 
 bool CanShrink(FIBITMAP* Picture) {

@@ -22,8 +22,11 @@ inline uint32_t ShrunkSide(uint32_t Side, uint32_t Factor) {
 }
 
 // The whole factor (1 to MaxShrinkFactor) by which a Width x Height picture
-// may be shrunk before it is rescaled to TargetWidth x TargetHeight, such
-// that the rescale still only reduces: 1 when it is not much larger.
+// may be shrunk before it is rescaled to TargetWidth x TargetHeight without
+// costing the copy its detail: the rescale after it keeps a ratio of at
+// least 2 (each block then adds little to the box or the lobes it falls
+// into; closer to 1, the two steps smudge what one rescale would keep).
+// 1 when the picture is less than 4 times the target.
 uint32_t ShrinkFactorFor(uint32_t Width, uint32_t Height, uint32_t TargetWidth,
                          uint32_t TargetHeight);
 

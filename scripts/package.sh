@@ -12,7 +12,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(realpath "${1:-$root/build}")"
 fail() { echo "package: $*" >&2; exit 1; }
 
-cmake --build "$build" -j2 --target pictrim pictrim-decoder pictrim_manual
+cmake --build "$build" -j2 --target pictrim pictrim-decoder pictrim_manual pictrim_changelog
 rm -f "$build"/pictrim_*.deb
 (cd "$build" && cpack -G DEB >"$build/cpack.log" 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack failed"; }
 deb="$(ls "$build"/pictrim_*.deb)"
@@ -33,6 +33,7 @@ cat >"$work/expected" <<'LIST'
 ./usr/lib/pictrim/pictrim-decoder
 ./usr/share/applications/pictrim.desktop
 ./usr/share/bash-completion/completions/pictrim
+./usr/share/doc/pictrim/changelog.gz
 ./usr/share/doc/pictrim/copyright
 ./usr/share/icons/hicolor/256x256/apps/pictrim.png
 ./usr/share/icons/hicolor/scalable/apps/pictrim.svg
@@ -83,6 +84,13 @@ grep -qx 'Exec=pictrim %F' "$desktop" || fail "the menu entry's Exec takes no fo
 grep -qx 'MimeType=inode/directory;' "$desktop" || fail "the menu entry is not offered for folders"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the menu entry"
+fi
+
+# Debian's own check of the package finds no error.
+if command -v lintian >/dev/null; then
+  lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || true
+  cat "$work/lintian"
+  ! grep -q '^E: ' "$work/lintian" || fail "lintian finds errors in the package"
 fi
 
 # The unpacked program runs headless and finds its decoder in its private

@@ -73,6 +73,7 @@ TSettings LoadSettings(const std::string& Folder) {
   s.LastFolder = ini.ReadString(SettingsSection, "LastFolder", s.LastFolder);
   s.ExifDateCheckBox = ini.ReadBool(SettingsSection, "ExifDateCheckBox", s.ExifDateCheckBox);
   s.OutputFolder = ini.ReadString(SettingsSection, "OutputFolder", s.OutputFolder);
+  s.Sharp = ini.ReadBool(SettingsSection, "SharpDownsizing", s.Sharp);
   for (int n = 1; n <= MaxFavourites; ++n) {
     const std::string folder = ini.ReadString(PathSection, FavouriteKey(n), "");
     if (!folder.empty() && FolderExists(folder)) s.Paths.push_back(folder);
@@ -109,6 +110,7 @@ bool SaveSettings(const std::string& Folder, const TSettings& Settings) {
     ini.WriteString(SettingsSection, "LastFolder", Settings.LastFolder);
     ini.WriteBool(SettingsSection, "ExifDateCheckBox", Settings.ExifDateCheckBox);
     ini.WriteString(SettingsSection, "OutputFolder", Settings.OutputFolder);
+    ini.WriteBool(SettingsSection, "SharpDownsizing", Settings.Sharp);
     const int stored = std::min<int>(MaxFavourites, static_cast<int>(Settings.Paths.size()));
     for (int i = 0; i < stored; ++i) {
       if (!Settings.Paths[i].empty())

@@ -33,6 +33,7 @@ struct TSettings {
   std::string LastFolder;   // where the folder chooser opens
   bool ExifDateCheckBox = false;  // renaming by the EXIF time taken
   std::string OutputFolder;       // where the copies go; empty: beside the source folder
+  bool Sharp = false;             // resize and file size: the sharper rescale
   // The favourite folders in file order; after loading only those that exist.
   // On saving, position i is stored as Path<i+1>; empty entries leave a gap
   // and entries after the third are not stored.

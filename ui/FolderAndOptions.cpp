@@ -111,6 +111,7 @@ void TFolderAndOptions::BuildOptionsGroup() {
   QualityLabel->setBuddy(QualitySpinBox);
   NoEnlargeCheckBox = Named(new QCheckBox, "NoEnlargeCheckBox");
   StrictSizeCheckBox = Named(new QCheckBox, "StrictSizeCheckBox");
+  SharpCheckBox = Named(new QCheckBox, "SharpCheckBox");
 
   auto* textRow = new QHBoxLayout;
   textRow->addWidget(TextCheckBox);
@@ -131,6 +132,7 @@ void TFolderAndOptions::BuildOptionsGroup() {
   options->addLayout(textRow);
   options->addLayout(positionRow);
   options->addLayout(qualityRow);
+  options->addWidget(SharpCheckBox, 0, Qt::AlignLeft);
   options->addLayout(BuildOutputRow());
 }
 
@@ -189,6 +191,8 @@ void TFolderAndOptions::ApplyTexts() {
   NoEnlargeCheckBox->setToolTip(T(TTextId::NoEnlargeHint));
   StrictSizeCheckBox->setText(T(TTextId::StrictSizeCaption));
   StrictSizeCheckBox->setToolTip(T(TTextId::StrictSizeHint));
+  SharpCheckBox->setText(T(TTextId::SharpCaption));
+  SharpCheckBox->setToolTip(T(TTextId::SharpHint));
   PathComboBox->setPlaceholderText(T(TTextId::FavouritesPlaceholder));
   OutputFolderLabel->setText(T(TTextId::OutputFolderCaption));
   OutputFolderEdit->setPlaceholderText(T(TTextId::OutputFolderBeside));
@@ -266,6 +270,7 @@ TJobChoices TFolderAndOptions::ChoicesFor(TJob Job) const {
   choices.Quality = Quality();
   choices.NoEnlarge = Job == TJob::Resize && NoEnlargeCheckBox->isChecked();
   choices.StrictSize = Job == TJob::FileSize && StrictSizeCheckBox->isChecked();
+  choices.Sharp = SharpCheckBox->isChecked();
   return choices;
 }
 

@@ -88,6 +88,7 @@ class TFolderAndOptions : public QWidget {
   QSpinBox* QualitySpinBox = nullptr;  // 0 shows "default"
   QCheckBox* NoEnlargeCheckBox = nullptr;
   QCheckBox* StrictSizeCheckBox = nullptr;
+  QCheckBox* SharpCheckBox = nullptr;
   QLabel* OutputFolderLabel = nullptr;
   QLineEdit* OutputFolderEdit = nullptr;  // read-only; its placeholder says "beside the source"
   QToolButton* OutputFolderButton = nullptr;

@@ -61,6 +61,7 @@ void TMainForm::ApplySettingsAndLanguage() {
   SharedArea->QualitySpinBox->setValue(settings.Quality);
   SharedArea->NoEnlargeCheckBox->setChecked(settings.NoEnlarge);
   SharedArea->StrictSizeCheckBox->setChecked(settings.StrictSize);
+  SharedArea->SharpCheckBox->setChecked(settings.Sharp);
   LastFolder = settings.LastFolder;
   TabSheet3->ExifDateCheckBox->setChecked(settings.ExifDateCheckBox);
   SharedArea->SetOutputFolder(settings.OutputFolder);
@@ -114,6 +115,7 @@ void TMainForm::SaveSettingsNow() {
   settings.Quality = SharedArea->Quality();
   settings.NoEnlarge = SharedArea->NoEnlargeCheckBox->isChecked();
   settings.StrictSize = SharedArea->StrictSizeCheckBox->isChecked();
+  settings.Sharp = SharedArea->SharpCheckBox->isChecked();
   settings.LastFolder = LastFolder;
   settings.ExifDateCheckBox = TabSheet3->ExifDateCheckBox->isChecked();
   settings.OutputFolder = SharedArea->OutputFolder();

@@ -22,6 +22,7 @@
 #include <memory>
 #include <mutex>
 
+#include "ui/ScreenFit.h"
 #include "util/MoreDialogs.h"
 
 namespace pictrim {
@@ -61,6 +62,23 @@ std::string MessageLines(const std::string& Text) {
 
 namespace {
 
+// A message box that fits its screen, frame included, and stands centred
+// over its parent. Qt bounds a box whose line cannot wrap (a long folder
+// name) to the screen's width without the frame, so on a small screen its
+// edge and close button ran off.
+class TMessageBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void showEvent(QShowEvent* Event) override {
+    QMessageBox::showEvent(Event);
+    const QSize fitted = FittedSize(size(), FrameExtra(this), AvailableArea(ScreenOf(this)));
+    if (fitted != size()) setFixedSize(fitted);
+    CentreOnParent(this, parentWidget());
+  }
+};
+
 // Shows Box modally; the hourglass of a running step gives way to the arrow
 // while the user reads.
 void ShowModal(QMessageBox& Box) {
@@ -73,14 +91,14 @@ void ShowModal(QMessageBox& Box) {
 }  // namespace
 
 void ShowMessageBox(QWidget* Parent, const std::string& Text) {
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+  TMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
                   QString::fromStdString(MessageLines(Text)), QMessageBox::Ok, Parent);
   ShowModal(box);
 }
 
 bool ShowCheckedMessageBox(QWidget* Parent, const std::string& Text,
                            const std::string& CheckCaption) {
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+  TMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
                   QString::fromStdString(MessageLines(Text)), QMessageBox::Ok, Parent);
   auto* check = new QCheckBox(QString::fromStdString(CheckCaption));
   check->setObjectName(QStringLiteral("CheckBox"));
@@ -90,7 +108,7 @@ bool ShowCheckedMessageBox(QWidget* Parent, const std::string& Text,
 }
 
 bool AskQuestionBox(QWidget* Parent, const std::string& Text) {
-  QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+  TMessageBox box(QMessageBox::Question, QApplication::applicationName(),
                   QString::fromStdString(MessageLines(Text)), QMessageBox::Yes | QMessageBox::No,
                   Parent);
   box.setDefaultButton(QMessageBox::Yes);

@@ -286,10 +286,13 @@ TEST(CommandLine, theJobsTakeTheirChoicesAndOnlyTheirOwn) {
   EXPECT_EQ(c.Choices.Quality, 85);
   EXPECT_TRUE(c.Choices.NoEnlarge);
   EXPECT_FALSE(c.Choices.StrictSize);
+  EXPECT_FALSE(c.Choices.Sharp);
   EXPECT_EQ(c.OutputFolder, "/Klein/neu/");
-  c = Parse({"shrink", "--kb", "200", "--strict", "--quality=1", "/Fotos"});
+  EXPECT_TRUE(Parse({"resize", "--edge", "800", "--sharp", "/Fotos"}).Choices.Sharp);
+  c = Parse({"shrink", "--kb", "200", "--strict", "--quality=1", "--sharp", "/Fotos"});
   ASSERT_EQ(c.Kind, TCommandKind::Shrink);
   EXPECT_TRUE(c.Choices.StrictSize);
+  EXPECT_TRUE(c.Choices.Sharp);
   EXPECT_EQ(c.Choices.Quality, 1);
   EXPECT_EQ(c.OutputFolder, "");
   // Without them, the classic behaviour.
@@ -307,12 +310,18 @@ TEST(CommandLine, theJobsTakeTheirChoicesAndOnlyTheirOwn) {
             "shrink: unknown option --no-enlarge");
   EXPECT_EQ(ErrorOf({"rename", "--format", "1", "--out", "/b", "/a"}),
             "rename: unknown option --out");
+  EXPECT_EQ(ErrorOf({"rename", "--format", "1", "--sharp", "/a"}),
+            "rename: unknown option --sharp");
   EXPECT_EQ(ErrorOf({"shrink", "--kb", "8", "--out=", "/a"}), "--out needs a folder");
   // Of two wrong options the first is named.
   EXPECT_EQ(ErrorOf({"shrink", "--kb", "8", "--quality", "0", "--out=", "/a"}),
             "--quality must be a whole number from 1 to 100, not \"0\"");
-  for (const char* word : {"--quality", "--no-enlarge", "--strict", "--out"})
+  for (const char* word : {"--quality", "--no-enlarge", "--strict", "--sharp", "--out"})
     EXPECT_NE(UsageText().find(word), std::string::npos) << word;
+  // What a kilobyte is, and how far above the target a copy may lie.
+  EXPECT_NE(UsageText().find("a kB is 1024 bytes"), std::string::npos);
+  EXPECT_NE(UsageText().find("up to 1 % (at least 1 kB) above N unless --strict"),
+            std::string::npos);
 }
 
 // The help states the range the parser takes, whatever it is; it is the

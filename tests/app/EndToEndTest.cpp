@@ -611,13 +611,16 @@ std::string LastLine(const std::string& Text) {
 TEST_F(PictrimProcess, everyJobEndsWithTheAccountOfItsFilesAsItsLastLine) {
   const std::string source = Dir / "Mix/";
   test::WriteJpeg(source + "a.jpg", 120, 90);
+  // a.png's copy, named apart from a.jpg's, would take the name of the copy
+  // of a.exPNG.jpg.
   test::WritePicture(source + "a.png", 90, 120, FIF_PNG);
+  test::WriteJpeg(source + "a.exPNG.jpg", 90, 120);
   test::WritePicture(source + "sub/b.bmp", 100, 100, FIF_BMP);
   test::WriteTextFile(source + "clip.mp4", "no picture");
   test::WriteTextFile(source + "notes.txt", "no picture");
   TRun run = RunPictrim({"resize", "--edge", "64", Q(source)});
   EXPECT_EQ(run.Status, 1) << run.Err;
-  EXPECT_EQ(LastLine(run.Err), "2 written, 2 skipped, 1 failed");
+  EXPECT_EQ(LastLine(run.Err), "3 written, 2 skipped, 1 failed");
   EXPECT_TRUE(Contains(run.Err, "\n2 not pictures\n")) << run.Err;
   EXPECT_TRUE(Contains(run.Err, "File " + source + "a.png got no copy: its copy's name"))
       << run.Err;
@@ -625,11 +628,12 @@ TEST_F(PictrimProcess, everyJobEndsWithTheAccountOfItsFilesAsItsLastLine) {
   // The second run says why nothing was written; the PNG is named again.
   run = RunPictrim({"resize", "--edge", "64", Q(source)});
   EXPECT_EQ(run.Status, 1);
-  EXPECT_TRUE(Contains(run.Err, "\n2 skipped: their copies exist (--overwrite replaces them)\n"))
+  EXPECT_TRUE(Contains(run.Err, "\n3 skipped: their copies exist (--overwrite replaces them)\n"))
       << run.Err;
-  EXPECT_EQ(LastLine(run.Err), "0 written, 4 skipped, 1 failed");
+  EXPECT_EQ(LastLine(run.Err), "0 written, 5 skipped, 1 failed");
 
   fs::remove(source + "a.png");
+  fs::remove(source + "a.exPNG.jpg");
   run = RunPictrim({"shrink", "--kb", "50", Q(source)});
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(LastLine(run.Err), "2 written, 2 skipped, 0 failed");

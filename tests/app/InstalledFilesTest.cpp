@@ -206,7 +206,8 @@ TEST(BashCompletion, offersEveryOptionOfTheHelpTextFirstOrAfterSomeJob) {
 TEST(BashCompletion, offersEachJobItsOwnOptionsAndTheirValues) {
   EXPECT_EQ(Complete({"resize", "--ov"}), (TOffer{"--overwrite"}));
   EXPECT_EQ(Complete({"resize", "--o"}), (TOffer{"--out", "--overwrite"}));
-  EXPECT_EQ(Complete({"shrink", "--s"}), (TOffer{"--strict"}));
+  EXPECT_EQ(Complete({"shrink", "--s"}), (TOffer{"--sharp", "--strict"}));
+  EXPECT_EQ(Complete({"resize", "--s"}), (TOffer{"--sharp"}));
   EXPECT_TRUE(Complete({"shrink", "--n"}).empty()) << "--no-enlarge belongs to resize";
   EXPECT_EQ(Complete({"shrink", "--k"}), (TOffer{"--kb"}));
   EXPECT_TRUE(Complete({"resize", "--k"}).empty()) << "--kb belongs to shrink";

@@ -9,6 +9,7 @@
 
 #include "image/ImageBitmap.h"
 #include "image/JpegImage.h"
+#include "image/Resample.h"
 #include "tests/common/TempDir.h"
 
 namespace pictrim::test {
@@ -118,6 +119,27 @@ int FirstQuantizer(const std::string& Path) {
   const size_t at = bytes.find("\xff\xdb");
   if (at == std::string::npos || at + 5 >= bytes.size()) return 0;
   return static_cast<uint8_t>(bytes[at + 5]);
+}
+
+double Psnr(const QImage& A, const QImage& B) {
+  const QImage a = A.convertToFormat(QImage::Format_RGB888);
+  const QImage b = B.convertToFormat(QImage::Format_RGB888);
+  if (a.size() != b.size() || a.isNull()) throw std::invalid_argument("pictures of two sizes");
+  double sum = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    const uchar* p = a.constScanLine(y);
+    const uchar* q = b.constScanLine(y);
+    for (int i = 0; i < 3 * a.width(); ++i) sum += double(p[i] - q[i]) * (p[i] - q[i]);
+  }
+  const double mse = sum / (3.0 * a.width() * a.height());
+  return mse == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+QImage ReferenceRescale(const QImage& Whole, int Width, int Height) {
+  const QImage rgb = Whole.convertToFormat(QImage::Format_RGB888);
+  return resampling::Resampled(rgb, resampling::TSide{uint32_t(rgb.width())},
+                               resampling::TSide{uint32_t(rgb.height())}, uint32_t(Width),
+                               uint32_t(Height), resampling::TFilter::Lanczos3, true);
 }
 
 }  // namespace pictrim::test

@@ -29,6 +29,14 @@ int DarkPixelsOfTopStamp(const QImage& Picture);
 // Width and height of a picture file as FreeImage reads it (0 x 0 when unreadable).
 QSize PictureSize(const std::string& Path);
 
+// How close two pictures of one size are: the peak signal-to-noise ratio
+// of their red, green and blue samples in dB (infinite when equal).
+double Psnr(const QImage& A, const QImage& B);
+
+// The reference rescale the copies are measured against: the three-lobe
+// Lanczos filter in linear light over the whole picture.
+QImage ReferenceRescale(const QImage& Whole, int Width, int Height);
+
 // The first luminance quantizer of a JPEG file: 8 at quality 75, 3 at 90,
 // 27 at 30 with the codec's standard tables; 0 when there is none.
 int FirstQuantizer(const std::string& Path);

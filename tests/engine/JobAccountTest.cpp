@@ -120,7 +120,10 @@ class AccountedResize : public test::BatchTest {
 TEST_F(AccountedResize, countsEveryListedFileOnceAndNamesEachThatGotNoCopy) {
   const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
   WriteJpeg(Source + "a.jpg", 120, 90);
-  WritePicture(Source + "a.png", 90, 120, FIF_PNG);  // its copy would be a.jpg too
+  // a.png's copy, named apart from a.jpg's, would be a.exPNG.jpg, the copy of
+  // a JPEG of that name.
+  WritePicture(Source + "a.png", 90, 120, FIF_PNG);
+  WriteJpeg(Source + "a.exPNG.jpg", 40, 30);
   WritePicture(Source + "sub/b.bmp", 100, 100, FIF_BMP);
   WriteTextFile(Source + "notes.txt", "skipped without a word");
   WriteTextFile(Source + "clip.mp4", "no picture");
@@ -130,11 +133,11 @@ TEST_F(AccountedResize, countsEveryListedFileOnceAndNamesEachThatGotNoCopy) {
   FreezeSource();
 
   Run();
-  EXPECT_EQ(Account, (TJobAccount{.Written = 2, .NotPictures = 3, .Failed = 3}));
+  EXPECT_EQ(Account, (TJobAccount{.Written = 3, .NotPictures = 3, .Failed = 3}));
   ASSERT_EQ(LinesOf("a.png").size(), 1u);
   EXPECT_EQ(LinesOf("a.png")[0],
-            "File src/a.png got no copy: its copy's name src_MAXSIZE800/a.jpg is taken by the "
-            "copy of src/a.jpg");
+            "File src/a.png got no copy: its copy's name src_MAXSIZE800/a.exPNG.jpg is taken by "
+            "the copy of src/a.exPNG.jpg");
   EXPECT_EQ(LinesOf("photo.jxl"), (Lines{UnreadablePictureLine("src/photo.jxl")}));
   EXPECT_EQ(LinesOf("fake.jpg").size(), 1u);
   for (const char* quiet : {"notes.txt", "clip.mp4", "IMG_0001.xmp"})
@@ -143,13 +146,14 @@ TEST_F(AccountedResize, countsEveryListedFileOnceAndNamesEachThatGotNoCopy) {
 
   // Again: the copies are there, the PNG is still named, nothing else.
   Run();
-  EXPECT_EQ(Account, (TJobAccount{.Existing = 2, .NotPictures = 3, .Failed = 3}));
+  EXPECT_EQ(Account, (TJobAccount{.Existing = 3, .NotPictures = 3, .Failed = 3}));
   EXPECT_EQ(LinesOf("a.png").size(), 1u);
 
   // Overwriting replaces a copy with its own source's, never with a sibling's.
   Run(true);
-  EXPECT_EQ(Account, (TJobAccount{.Written = 2, .NotPictures = 3, .Failed = 3}));
+  EXPECT_EQ(Account, (TJobAccount{.Written = 3, .NotPictures = 3, .Failed = 3}));
   EXPECT_EQ(PictureSize(Out("a.jpg")), QSize(800, 600));
+  EXPECT_EQ(PictureSize(Out("a.exPNG.jpg")), QSize(800, 600));
 }
 
 TEST_F(AccountedResize, aDamagedSourceStillGetsItsCopyAndALineThatSaysItMayBeIncomplete) {

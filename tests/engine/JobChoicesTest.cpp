@@ -105,8 +105,9 @@ TEST_F(ChosenResize, noEnlargeKeepsSmallerPicturesAtTheirSizeAndStillShrinksLarg
   Run(1024, {.NoEnlarge = true});
   EXPECT_EQ(PictureSize(Out("small.jpg", 1024)), QSize(300, 200));
   EXPECT_EQ(PictureSize(Out("large.jpg", 1024)), QSize(1024, 512));
-  // small.png's copy name is small.jpg's: it is named, not written.
-  EXPECT_EQ(Log().size(), 1u);
+  // small.png's copy is named apart from small.jpg's, and keeps its size too.
+  EXPECT_EQ(PictureSize(Out("small.exPNG.jpg", 1024)), QSize(200, 300));
+  EXPECT_TRUE(Log().empty());
 }
 
 TEST_F(ChosenResize, anOutputFolderOfOnesOwnGetsTheTreeMirrored) {

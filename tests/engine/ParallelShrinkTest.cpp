@@ -167,8 +167,8 @@ TEST_F(ParallelShrink, reducedTrialsMeasureLikeTrialsFromTheFullSizePicture) {
   TDisplayBitmap picture;
   ASSERT_TRUE(picture.Load(Source + "a.jpg"));
   TContainerMaster whole(picture);
-  // Streamed (wider than half), from the half, whole.
-  for (const QSize size : {QSize(1201, 901), QSize(1000, 750), QSize(640, 480), QSize(1600, 1200)}) {
+  // Streamed (wider than half the half size), from the half, whole.
+  for (const QSize size : {QSize(1201, 901), QSize(1000, 750), QSize(400, 300), QSize(1600, 1200)}) {
     const TTrialPicture got = reduced.Make(size.width(), size.height());
     const TTrialPicture want = whole.Make(size.width(), size.height());
     ASSERT_TRUE(got.Saved && want.Saved);

@@ -124,15 +124,20 @@ TEST_F(ResizeBatch, onePixelEdgesCannotBeResizedAndGiveNoCopy) {
   EXPECT_FALSE(fs::exists(Out("line.jpg")));
 }
 
-TEST_F(ResizeBatch, twoSourcesOfOneNameWriteTheFirstAndNeverReplaceItWithTheSecond) {
+// Pictures of one name are named apart; a name that is still taken after
+// that (a JPEG whose own name is the other's alternative) goes to the
+// first in list order and is never replaced by the second.
+TEST_F(ResizeBatch, aCopyNameTakenByAnEarlierCopyIsNeverReplaced) {
   const test::TBuiltInTexts english(TLanguage::English);  // the lines as compared below
-  WriteJpeg(Source + "a.jpg", 200, 300);  // listed first
+  WriteJpeg(Source + "a.exPNG.jpg", 200, 300);  // listed first
+  WriteJpeg(Source + "a.jpg", 100, 100);
   WritePicture(Source + "a.png", 300, 200, FIF_PNG);
   FreezeSource();
   Run(100, 100);
-  EXPECT_EQ(PictureSize(Out("a.jpg", 100)), QSize(66, 100));
+  EXPECT_EQ(PictureSize(Out("a.exPNG.jpg", 100)), QSize(66, 100));
+  EXPECT_EQ(PictureSize(Out("a.jpg", 100)), QSize(100, 100));
   Run(100, 100, /*Overwrite=*/true);
-  EXPECT_EQ(PictureSize(Out("a.jpg", 100)), QSize(66, 100));
+  EXPECT_EQ(PictureSize(Out("a.exPNG.jpg", 100)), QSize(66, 100));
   ASSERT_EQ(Log().size(), 2u);  // the PNG is named in each run
   EXPECT_NE(Log()[1].find("src/a.png got no copy"), std::string::npos);
 }

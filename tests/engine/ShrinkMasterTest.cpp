@@ -170,10 +170,13 @@ TEST(ReducedJpegMaster, makesTheSameWideTrialsStreamedOrFromTheWholePicture) {
   }
   EXPECT_EQ(streamed.Decodes(), 3);
   EXPECT_EQ(kept.Decodes(), 0);
-  // Up to the half size itself, trials come from the half-size picture.
-  ASSERT_TRUE(streamed.Make(602, 451).Saved);
-  ASSERT_TRUE(streamed.Make(400, 300).Saved);
+  // Up to half the half size, trials come from the half-size picture;
+  // above it, from the whole one.
+  ASSERT_TRUE(streamed.Make(301, 225).Saved);
+  ASSERT_TRUE(streamed.Make(200, 150).Saved);
   EXPECT_EQ(streamed.Decodes(), 3);
+  ASSERT_TRUE(streamed.Make(302, 226).Saved);
+  EXPECT_EQ(streamed.Decodes(), 4);
 }
 
 }  // namespace

@@ -53,13 +53,17 @@ int LargestDifference(FIBITMAP* A, FIBITMAP* B) {
   return largest;
 }
 
-TEST(ShrinkFactor, isTheWholeFactorThatKeepsBothSidesAtLeastTheTarget) {
-  EXPECT_EQ(ShrinkFactorFor(2400, 1600, 1024, 683), 2u);
-  EXPECT_EQ(ShrinkFactorFor(4032, 3024, 1024, 768), 3u);
-  EXPECT_EQ(ShrinkFactorFor(2047, 1600, 1024, 800), 1u);   // just under twice
-  EXPECT_EQ(ShrinkFactorFor(2048, 1536, 1024, 768), 2u);   // exactly twice
-  EXPECT_EQ(ShrinkFactorFor(1600, 2400, 683, 1024), 2u);   // upright
-  EXPECT_EQ(ShrinkFactorFor(6000, 100, 60, 1), 8u);        // never more than 8
+// The rescale after the shrink keeps a ratio of at least 2.
+TEST(ShrinkFactor, leavesTheRescaleAfterItTwiceTheTarget) {
+  EXPECT_EQ(ShrinkFactorFor(2400, 1600, 1024, 683), 1u);   // 2.34: whole
+  EXPECT_EQ(ShrinkFactorFor(4608, 3456, 2048, 1536), 1u);  // 2.25: whole, not by 2
+  EXPECT_EQ(ShrinkFactorFor(4032, 3024, 1024, 768), 1u);   // 3.94: whole, not by 3
+  EXPECT_EQ(ShrinkFactorFor(4096, 3072, 1024, 768), 2u);   // exactly 4
+  EXPECT_EQ(ShrinkFactorFor(4095, 3072, 1024, 768), 1u);   // just under
+  EXPECT_EQ(ShrinkFactorFor(6000, 4000, 1024, 682), 2u);   // 5.86: 2.93 left
+  EXPECT_EQ(ShrinkFactorFor(6000, 4000, 600, 400), 5u);
+  EXPECT_EQ(ShrinkFactorFor(2400, 3600, 400, 600), 3u);    // upright
+  EXPECT_EQ(ShrinkFactorFor(60000, 100, 60, 1), 8u);       // never more than 8
   EXPECT_EQ(ShrinkFactorFor(800, 600, 1024, 768), 1u);     // a copy larger than its source
   EXPECT_EQ(ShrinkFactorFor(800, 600, 0, 0), 1u);
 }

@@ -406,7 +406,8 @@ TEST_F(ProfileAndXmpBatches, resizeFileSizeAndUnattendedCopiesCarryBoth) {
     TJpegImage picture;
     picture.LoadFromFile(sized);
     ExpectCarried(sized, icc, static_cast<int>(picture.Width()), xmp);
-    EXPECT_LE(std::filesystem::file_size(sized), TargetKB * 1024u);
+    // Within the search's tolerance above the target (1 %, at least 1 kB).
+    EXPECT_LE(std::filesystem::file_size(sized), TargetKB * 1024u + 1023u);
     EXPECT_LT(picture.Width(), 800u);
   }
 }

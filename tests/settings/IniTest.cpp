@@ -72,6 +72,9 @@ TEST_F(SettingsFile, storedValuesOutsideTheirRangesSelectSomethingSensible) {
       {"StrictSize=yes", &TSettings::StrictSize, 0},
       {"ExifDateCheckBox=1", &TSettings::ExifDateCheckBox, 1},
       {"ExifDateCheckBox=yes", &TSettings::ExifDateCheckBox, 0},
+      {"SharpDownsizing=1", &TSettings::Sharp, 1},
+      {"SharpDownsizing=on", &TSettings::Sharp, 0},
+      {"Sharp=1", &TSettings::Sharp, 0},
   };
   for (const TCase& c : cases) {
     EXPECT_EQ(c.Field(LoadFrom(std::string("[Settings]\n") + c.Line + "\n")), c.Expected) << c.Line;
@@ -98,6 +101,7 @@ TEST_F(SettingsFile, savingWritesEveryKeyInOrderAndNeverReopensTheRenamingTab) {
   s.LastFolder = "/photos/2024/";
   s.ExifDateCheckBox = true;
   s.OutputFolder = "/web/copies/";
+  s.Sharp = true;
   s.Paths = {"/a/", "/b/", "/c/", "/d/"};
   ASSERT_TRUE(SaveSettings(Dir.Path(), s));
   // The keys added later stand after those of the original list.
@@ -106,10 +110,11 @@ TEST_F(SettingsFile, savingWritesEveryKeyInOrderAndNeverReopensTheRenamingTab) {
             "SizeSelected1=4\nSizeSelected2=-1\nSizeSelected3=0\nPath=2\nLanguageCode=1\n"
             "ActivePageIndex=1\nOverwrite=0\nCopyrigthTextCheckbox=1\nPreViewCheckBox=0\n"
             "PreView=1\nQuality=85\nNoEnlarge=0\nStrictSize=1\nLastFolder=/photos/2024/\n"
-            "ExifDateCheckBox=1\nOutputFolder=/web/copies/\n\n\n[Path]\nPath1=/a/\nPath2=/b/\n"
-            "Path3=/c/\n");
+            "ExifDateCheckBox=1\nOutputFolder=/web/copies/\nSharpDownsizing=1\n\n\n[Path]\n"
+            "Path1=/a/\nPath2=/b/\nPath3=/c/\n");
   const TSettings loaded = LoadSettings(Dir.Path());
   EXPECT_EQ(loaded.OutputFolder, "/web/copies/");
+  EXPECT_TRUE(loaded.Sharp);
   EXPECT_EQ(loaded.ActivePageIndex, 1);  // opens on the file-size tab
   EXPECT_EQ(loaded.Quality, 85);
   EXPECT_FALSE(loaded.NoEnlarge);
@@ -129,6 +134,7 @@ TEST_F(SettingsFile, aFileWrittenBeforeTheJpegChoicesKeepsTheEarlierBehaviour) {
   EXPECT_FALSE(s.StrictSize);
   EXPECT_EQ(s.LastFolder, "");
   EXPECT_FALSE(s.ExifDateCheckBox);
+  EXPECT_FALSE(s.Sharp);
 }
 
 TEST_F(SettingsFile, aDeletedFavouriteIsDroppedAndTheRestRenumberedOnSaving) {

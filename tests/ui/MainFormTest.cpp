@@ -444,6 +444,22 @@ TEST_F(MainForm, thePathButtonCaptionFollowsTheLanguageInUse) {
   EXPECT_EQ(Form->SharedArea->PathButton->text(), "Select Path");
 }
 
+// The sharp choice and the file-size hint speak the language in use; the
+// hint says what a kilobyte is and how far above the target a copy may lie.
+TEST_F(MainForm, theSharpChoiceAndTheKilobyteHintSpeakTheLanguageInUse) {
+  PickLanguage("German");
+  EXPECT_EQ(Form->SharedArea->SharpCheckBox->text(), "Scharf verkleinern");
+  const std::string german = Form->TabSheet2->RadioGroup2->toolTip().toStdString();
+  EXPECT_NE(german.find("1 kB sind 1024 Bytes"), std::string::npos) << german;
+  EXPECT_NE(german.find("außer mit „Nie über der Zielgröße“"), std::string::npos) << german;
+  PickLanguage("English");
+  EXPECT_EQ(Form->SharedArea->SharpCheckBox->text(), "Sharp downsizing");
+  const std::string english = Form->TabSheet2->RadioGroup2->toolTip().toStdString();
+  EXPECT_NE(english.find("A kB is 1024 bytes; a copy may lie up to 1 %"), std::string::npos)
+      << english;
+  EXPECT_NE(english.find("unless \"Never above the target\" is on"), std::string::npos) << english;
+}
+
 // The renaming tab: the preview and the one question before a run, a
 // message box per file with a check box that ends them for the run, names by
 // the EXIF time taken, lines for names taken, and the undo of a run.

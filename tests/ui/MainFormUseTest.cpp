@@ -290,6 +290,29 @@ TEST_F(MainFormUse, theJpegChoicesReachTheJobsOfTheirTabs) {
     EXPECT_LE(fs::file_size(copy.path()), 20u * 1024) << copy.path();
 }
 
+// The sharp choice stands on both tabs, is off at first, is stored with the
+// settings and reaches the jobs of both tabs.
+TEST_F(MainFormUse, theSharpChoiceStandsOnBothTabsIsStoredAndReachesBothJobs) {
+  TFolderAndOptions* options = Form->SharedArea;
+  EXPECT_FALSE(options->SharpCheckBox->isChecked());
+  EXPECT_TRUE(options->SharpCheckBox->isVisible());
+  EXPECT_FALSE(options->ChoicesFor(TFolderAndOptions::TJob::Resize).Sharp);
+  QTest::mouseClick(options->SharpCheckBox, Qt::LeftButton);
+  EXPECT_TRUE(options->ChoicesFor(TFolderAndOptions::TJob::Resize).Sharp);
+  Form->PageControl1->setCurrentIndex(1);
+  EXPECT_TRUE(options->SharpCheckBox->isVisible());
+  EXPECT_TRUE(options->ChoicesFor(TFolderAndOptions::TJob::FileSize).Sharp);
+  Form->close();
+  EXPECT_TRUE(
+      TIniFile(Temp / "settings/pictrim.ini").ReadBool("Settings", "SharpDownsizing", false));
+  Restart();
+  EXPECT_TRUE(Form->SharedArea->SharpCheckBox->isChecked());
+  Form->SharedArea->SharpCheckBox->setChecked(false);
+  Form->close();
+  EXPECT_FALSE(
+      TIniFile(Temp / "settings/pictrim.ini").ReadBool("Settings", "SharpDownsizing", true));
+}
+
 TEST_F(MainFormUse, theChooserOpensWhereTheLastFolderWasAlsoAfterARestart) {
   const std::string first = MakeTree("first", 1);
   ChooseFolder(first);

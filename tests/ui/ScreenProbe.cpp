@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,7 @@
 #include <vector>
 
 #include "settings/SettingsFolder.h"
+#include "tests/ui/CaptionCheck.h"
 #include "ui/FolderAndOptions.h"
 #include "ui/JobResultBar.h"
 #include "ui/Main.h"
@@ -92,6 +94,11 @@ void ExpectReachable(QScrollArea* Page) {
   Page->ensureVisible(0, 0, 0, 0);
 }
 
+// No caption of Window is cut.
+void ExpectWhole(QWidget* Window, const std::string& Where) {
+  for (const std::string& cut : test::CutCaptions(Window)) Problem(Where + ": " + cut);
+}
+
 void CheckMainWindow(TMainForm& Form) {
   ExpectOnScreen(Form, "main window");
   ExpectInsideWindow(Form.ResultBar, Form);
@@ -100,6 +107,7 @@ void CheckMainWindow(TMainForm& Form) {
     Form.PageControl1->setCurrentIndex(tab);
     QApplication::processEvents();
     ExpectInsideWindow(Form.PageControl1->tabBar(), Form);
+    ExpectWhole(&Form, "tab " + std::to_string(tab + 1));
     if (auto* page = qobject_cast<QScrollArea*>(Form.PageControl1->currentWidget()))
       ExpectReachable(page);
     else
@@ -110,6 +118,21 @@ void CheckMainWindow(TMainForm& Form) {
   QApplication::processEvents();
   if (auto* page = Form.ProgressPanel->findChild<QScrollArea*>()) ExpectReachable(page);
   Form.MainStack->setCurrentWidget(Form.PageControl1);
+}
+
+// Window stands centred over Parent where the screen leaves room for that.
+void ExpectCentredOver(const QWidget& Window, const QWidget& Parent, const char* What) {
+  const QRect area = Window.screen()->availableGeometry();
+  const QPoint offset = Window.frameGeometry().center() - Parent.frameGeometry().center();
+  const bool roomToCentre = Window.frameGeometry().width() < area.width() &&
+                            Window.frameGeometry().height() < area.height();
+  if (roomToCentre && area.contains(Parent.frameGeometry()) &&
+      (std::abs(offset.x()) > 2 || std::abs(offset.y()) > 2)) {
+    const QRect centred(Window.frameGeometry().translated(-offset));
+    if (area.contains(centred))
+      Problem(std::string(What) + " is not centred over the main window: " +
+              Text(Window.frameGeometry()) + " over " + Text(Parent.frameGeometry()));
+  }
 }
 
 // An error window over the main window, with lines far longer than it is
@@ -134,18 +157,30 @@ void CheckErrorWindow(TMainForm& Form) {
     Problem("the error window's long line does not wrap");
   ExpectInsideWindow(window->OKbutton, *window);
   ExpectInsideWindow(window->CopyButton, *window);
-  const QRect area = window->screen()->availableGeometry();
-  const QPoint offset = window->frameGeometry().center() - Form.frameGeometry().center();
-  const bool roomToCentre = window->frameGeometry().width() < area.width() &&
-                            window->frameGeometry().height() < area.height();
-  if (roomToCentre && area.contains(Form.frameGeometry()) &&
-      (std::abs(offset.x()) > 2 || std::abs(offset.y()) > 2)) {
-    const QRect centred(window->frameGeometry().translated(-offset));
-    if (area.contains(centred))
-      Problem("the error window is not centred over the main window: " +
-              Text(window->frameGeometry()) + " over " + Text(Form.frameGeometry()));
-  }
+  ExpectCentredOver(*window, Form, "error window");
   window->OKbuttonClick();
+}
+
+// A message naming a long folder, and a question: each box fits the screen
+// and stands centred over the main window.
+void CheckMessageBoxes(TMainForm& Form) {
+  const std::string path = "/photos/" + std::string(180, 'x') + "/" + std::string(60, 'y') + "/";
+  const auto check = [&Form](const char* What) {
+    QTimer::singleShot(0, &Form, [&Form, What] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (box == nullptr) {
+        Problem(std::string(What) + " never showed");
+        return;
+      }
+      ExpectOnScreen(*box, What);
+      ExpectCentredOver(*box, Form, What);
+      box->close();
+    });
+  };
+  check("message box");
+  ShowMessageBox(&Form, "The folder " + path + " does not exist any more");
+  check("question box");
+  AskQuestionBox(&Form, "Rename 3 files in " + path + "?");
 }
 
 void CheckPathWindow(TMainForm& Form) {
@@ -174,9 +209,25 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   const QRect area = form.screen()->availableGeometry();
   std::printf("screen %s, window %s\n", Text(area).c_str(), Text(form.frameGeometry()).c_str());
-  CheckMainWindow(form);
-  CheckErrorWindow(form);
-  CheckPathWindow(form);
+  // In each built-in language, as its captions differ in length.
+  QComboBox* languages = form.SharedArea->LanguageComboBox1;
+  for (const char* language : {"German", "English"}) {
+    const int index = languages->findText(QString::fromLatin1(language));
+    if (index < 0) {
+      Problem(std::string("no language ") + language);
+      continue;
+    }
+    languages->setCurrentIndex(index);
+    emit languages->activated(index);
+    QApplication::processEvents();
+    const std::size_t before = Problems.size();
+    CheckMainWindow(form);
+    CheckErrorWindow(form);
+    CheckPathWindow(form);
+    CheckMessageBoxes(form);
+    for (std::size_t i = before; i < Problems.size(); ++i)
+      Problems[i] = std::string(language) + ": " + Problems[i];
+  }
   for (const std::string& problem : Problems) std::printf("%s\n", problem.c_str());
   return Problems.empty() ? 0 : 1;
 }

@@ -110,5 +110,72 @@ TEST(PrintableText, keepsUtf8AndEscapesEverythingElse) {
   EXPECT_EQ(PrintableText(""), "");
 }
 
+// Each byte as \xNN.
+std::string AllEscaped(const std::string& Bytes) {
+  constexpr char digits[] = "0123456789ABCDEF";
+  std::string text;
+  for (const char c : Bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    text += std::string("\\x") + digits[byte >> 4] + digits[byte & 0x0F];
+  }
+  return text;
+}
+
+// The well-formed sequences at the edges of each range of lead bytes, and
+// one step beyond each edge: a sequence is kept whole, or every one of its
+// bytes is shown as \xNN.
+TEST(PrintableText, keepsExactlyTheWellFormedSequencesAtEveryEdge) {
+  struct TRange {
+    unsigned char FirstLead, LastLead, Low, High;
+    int Length;
+  };
+  const TRange ranges[] = {
+      {0xC2, 0xC2, 0xA0, 0xBF, 2},  // C2 80 ... C2 9F are the C1 controls
+      {0xC3, 0xDF, 0x80, 0xBF, 2},
+      {0xE0, 0xE0, 0xA0, 0xBF, 3}, {0xE1, 0xEC, 0x80, 0xBF, 3}, {0xED, 0xED, 0x80, 0x9F, 3},
+      {0xEE, 0xEF, 0x80, 0xBF, 3}, {0xF0, 0xF0, 0x90, 0xBF, 4}, {0xF1, 0xF3, 0x80, 0xBF, 4},
+      {0xF4, 0xF4, 0x80, 0x8F, 4},
+  };
+  const auto sequence = [](unsigned char Lead, unsigned char Second, int Length,
+                           unsigned char Rest = 0xBF) {
+    std::string bytes{static_cast<char>(Lead), static_cast<char>(Second)};
+    bytes.append(Length - 2, static_cast<char>(Rest));
+    return bytes;
+  };
+  for (const TRange& range : ranges) {
+    for (const unsigned char lead : {range.FirstLead, range.LastLead}) {
+      const std::string where = "lead " + std::to_string(lead);
+      for (const unsigned char second : {range.Low, range.High}) {
+        const std::string whole = sequence(lead, second, range.Length);
+        EXPECT_EQ(PrintableText(whole), whole) << where << ", then " << int(second);
+        const std::string lowRest = sequence(lead, second, range.Length, 0x80);
+        EXPECT_EQ(PrintableText(lowRest), lowRest) << where;
+      }
+      const std::string below = sequence(lead, range.Low - 1, range.Length);
+      EXPECT_EQ(PrintableText(below), AllEscaped(below)) << where;
+      const std::string above = sequence(lead, range.High + 1, range.Length);
+      EXPECT_EQ(PrintableText(above), AllEscaped(above)) << where;
+      if (range.Length > 2) {
+        const std::string lastNotContinuing = sequence(lead, range.Low, range.Length, 0xC0);
+        EXPECT_EQ(PrintableText(lastNotContinuing), AllEscaped(lastNotContinuing)) << where;
+        const std::string lastDel = sequence(lead, range.Low, range.Length, 0x7F);
+        EXPECT_EQ(PrintableText(lastDel), AllEscaped(lastDel)) << where;
+        const std::string lastAscii = sequence(lead, range.Low, range.Length, 'A');
+        EXPECT_EQ(PrintableText(lastAscii),
+                  AllEscaped(lastAscii.substr(0, 2)) + std::string(range.Length - 2, 'A'))
+            << where;
+      }
+    }
+  }
+  // Leads no sequence starts with, before good continuation bytes.
+  for (const unsigned char lead : {0x80, 0xBF, 0xC0, 0xC1, 0xF5, 0xFF}) {
+    const std::string bytes = sequence(lead, 0x80, 4);
+    EXPECT_EQ(PrintableText(bytes), AllEscaped(bytes)) << int(lead);
+  }
+  EXPECT_EQ(PrintableText("\xC2\x9F|\xC2\xA0"), "\\xC2\\x9F|\xC2\xA0");  // last C1 control
+  EXPECT_EQ(PrintableText("\x1F \x20"), "\\x1F  ");
+  EXPECT_EQ(PrintableText("\xF0\x9F\x99"), "\\xF0\\x9F\\x99");  // cut at the end
+}
+
 }  // namespace
 }  // namespace pictrim
