@@ -2,7 +2,7 @@
 """Runs pictrim over a tree of hostile files and reports time and peak memory.
 
     bench/hostile_tree.py PICTRIM [--keep DIR] [--job resize|shrink|unattended]
-                          [--tree mixed|jpeg]
+                          [--tree mixed|jpeg|heic]
 
 The tree is written at run time: two PNG bombs below the pixel limit
 (15000 x 15000, a few hundred kilobytes each), one far above it (30000 x
@@ -11,8 +11,14 @@ and truncated pictures, a folder named x.jpg and a link loop, beside a few
 good pictures. The jpeg tree holds JPEG bombs instead: progressive
 15000 x 15000 frames of 150 bytes (four with full colour, one with 600
 DC-only scans and half colour), baseline ones, a camera photo with two bytes
-of its scan data set to FF 4A, and a sparse 2 GB JPEG. Peak memory is the largest sum of the resident sizes of
-pictrim and its decoder processes, sampled every 20 ms.
+of its scan data set to FF 4A, and a sparse 2 GB JPEG. The heic tree holds
+phone-style grids: four of one 512-pixel tile that declare 15000 x 15000, one
+that lays the same tile 900 times (15000 x 15000), one of AV1 tiles that
+declares 15000 x 15000, one far above the pixel limit, a single picture whose
+size box claims 15000 x 15000, a sparse 500 MB HEIC, a good 4096 x 3072 grid
+and copies of it with flipped bytes (tiles made with heif-enc). Peak memory is
+the largest sum of the resident sizes of pictrim and its decoder processes,
+sampled every 20 ms.
 """
 import argparse
 import os
@@ -118,6 +124,135 @@ def write_jpeg_tree(folder):
         f.truncate(2 << 30)
 
 
+def box(kind, body):
+    return struct.pack(">I", 8 + len(body)) + kind + body
+
+
+def full_box(kind, version, flags, body):
+    return box(kind, struct.pack(">I", version << 24 | flags) + body)
+
+
+def box_of(data, kind):
+    """The whole first box of the given type in a file."""
+    at = data.find(kind)
+    return data[at - 4:at - 4 + struct.unpack(">I", data[at - 4:at])[0]]
+
+
+def encoded_tile(folder, edge, avif=False):
+    """A heif-enc file of one edge x edge picture of stripes and gradients."""
+    rows = b"".join(b"\0" + bytes(((x * 7 + y * 3) & 255, (x ^ y) & 255, (y * 5) & 255)[i]
+                                   for x in range(edge) for i in range(3)) for y in range(edge))
+    header = struct.pack(">IIBBBBB", edge, edge, 8, 2, 0, 0, 0)
+    png = os.path.join(folder, "tile.png")
+    with open(png, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows))
+                + chunk(b"IEND", b""))
+    out = os.path.join(folder, "tile.avif" if avif else "tile.heic")
+    subprocess.run(["heif-enc", "-q", "50"] + (["-A"] if avif else []) + ["-o", out, png],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    data = open(out, "rb").read()
+    os.remove(png)
+    os.remove(out)
+    return data
+
+
+def media_data_at(data):
+    """Where the top-level media data box's payload of a file begins and ends."""
+    at = 0
+    while at + 8 <= len(data):
+        size, kind = struct.unpack(">I4s", data[at:at + 8])
+        if kind == b"mdat":
+            return at + 8, at + size
+        at += size
+    raise ValueError("no media data box")
+
+
+def media_data(data):
+    """What the top-level media data box of a file holds."""
+    start, end = media_data_at(data)
+    return data[start:end]
+
+
+def grid_heif(tiles, rows, columns, width, height, avif=False):
+    """A grid of rows x columns tiles declaring width x height: tiles is one
+    heif-enc file laid rows x columns times, or a list of such files, one
+    per place, row by row, each with its own coder set-up."""
+    laid = isinstance(tiles, bytes)
+    files = [tiles] if laid else tiles
+    kind = b"av01" if avif else b"hvc1"
+    items = [(i + 1, kind, media_data(f), 1) for i, f in enumerate(files)]
+    grid_id = len(items) + 1
+    wide = width > 65535 or height > 65535
+    description = struct.pack(">BBBB", 0, 1 if wide else 0, rows - 1, columns - 1) + \
+        struct.pack(">II" if wide else ">HH", width, height)
+    items.append((grid_id, b"grid", description, 0))
+    references = [1] * (rows * columns) if laid else list(range(1, len(files) + 1))
+
+    def meta(start):
+        body = full_box(b"hdlr", 0, 0, b"\0" * 4 + b"pict" + b"\0" * 13)
+        body += full_box(b"pitm", 0, 0, struct.pack(">H", grid_id))
+        body += full_box(b"iinf", 0, 0, struct.pack(">H", len(items)) + b"".join(
+            full_box(b"infe", 2, hidden, struct.pack(">HH", i, 0) + k + b"\0")
+            for i, k, _, hidden in items))
+        body += full_box(b"iref", 0, 0, box(b"dimg", struct.pack(">HH", grid_id, len(references))
+                                               + b"".join(struct.pack(">H", r) for r in references)))
+        # Properties: each tile's coder set-up, the tile size, the grid's size.
+        properties = b"".join(box_of(f, b"av1C" if avif else b"hvcC") for f in files)
+        properties += full_box(b"ispe", 0, 0, box_of(files[0], b"ispe")[12:20])
+        properties += full_box(b"ispe", 0, 0, struct.pack(">II", width, height))
+        tile_size = len(files) + 1
+        associations = struct.pack(">I", len(files) + 1)
+        for i in range(1, len(files) + 1):
+            associations += struct.pack(">HBBB", i, 2, 0x80 | i, tile_size)
+        associations += struct.pack(">HBB", grid_id, 1, tile_size + 1)
+        body += box(b"iprp", box(b"ipco", properties) + full_box(b"ipma", 0, 0, associations))
+        locations, at = b"", start
+        for i, _, data, _ in items:
+            locations += struct.pack(">HHHII", i, 0, 1, at, len(data))
+            at += len(data)
+        body += full_box(b"iloc", 0, 0, bytes([0x44, 0]) + struct.pack(">H", len(items)) + locations)
+        return full_box(b"meta", 0, 0, body)
+
+    brand = b"avif" if avif else b"heic"
+    ftyp = box(b"ftyp", brand + b"\0\0\0\0mif1" + brand)
+    start = len(ftyp) + len(meta(0)) + 8
+    return ftyp + meta(start) + box(b"mdat", b"".join(data for _, _, data, _ in items))
+
+
+def with_flipped_bytes(data, count, seed):
+    """The file with count bytes of its media data (after the first 200) flipped."""
+    import random
+    rng = random.Random(seed)
+    out = bytearray(data)
+    start = media_data_at(data)[0] + 200
+    for _ in range(count):
+        out[rng.randrange(start, len(out))] ^= 0xFF
+    return bytes(out)
+
+
+def write_heic_tree(folder):
+    os.makedirs(folder, exist_ok=True)
+    tile = encoded_tile(folder, 512)
+    bomb = grid_heif(tile, 1, 1, 15000, 15000)
+    for i in range(1, 5):
+        open(os.path.join(folder, "grid%d.heic" % i), "wb").write(bomb)
+    open(os.path.join(folder, "tiles900.heic"), "wb").write(grid_heif(tile, 30, 30, 15000, 15000))
+    open(os.path.join(folder, "huge.heic"), "wb").write(grid_heif(tile, 1, 1, 65535, 65535))
+    open(os.path.join(folder, "av1grid.avif"), "wb").write(
+        grid_heif(encoded_tile(folder, 512, avif=True), 1, 1, 15000, 15000, avif=True))
+    claiming = bytearray(tile)
+    at = claiming.find(b"ispe") + 8
+    claiming[at:at + 8] = struct.pack(">II", 15000, 15000)
+    open(os.path.join(folder, "claims.heic"), "wb").write(bytes(claiming))
+    good = grid_heif(tile, 6, 8, 4096, 3072)
+    open(os.path.join(folder, "photo.heic"), "wb").write(good)
+    for i in range(3):
+        open(os.path.join(folder, "flipped%d.heic" % i), "wb").write(with_flipped_bytes(good, 40, i))
+    with open(os.path.join(folder, "sparse.heic"), "wb") as f:
+        f.write(good)
+        f.truncate(500 << 20)
+
+
 def tree_rss_kib(root_pid):
     """Resident KiB of root_pid and every process below it."""
     children = {}
@@ -145,13 +280,13 @@ def main():
     parser.add_argument("pictrim")
     parser.add_argument("--keep")
     parser.add_argument("--job", default="resize", choices=["resize", "shrink", "unattended"])
-    parser.add_argument("--tree", default="mixed", choices=["mixed", "jpeg"])
+    parser.add_argument("--tree", default="mixed", choices=["mixed", "jpeg", "heic"])
     parser.add_argument("--timeout", type=float, default=300)
     args = parser.parse_args()
     base = args.keep or tempfile.mkdtemp(prefix="pictrim-hostile-")
     source = os.path.join(base, "hostile")
     if not os.path.isdir(source):
-        (write_jpeg_tree if args.tree == "jpeg" else write_tree)(source)
+        {"mixed": write_tree, "jpeg": write_jpeg_tree, "heic": write_heic_tree}[args.tree](source)
     for name in os.listdir(base):
         if name != "hostile":
             shutil.rmtree(os.path.join(base, name), ignore_errors=True)

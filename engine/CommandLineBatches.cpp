@@ -207,7 +207,7 @@ std::optional<std::string> TCommandLineRun::Prepare(const std::string& Path,
   try {
     CheckFileType(Path, info);
   } catch (const std::exception& Error) {
-    return Failed(Text(TTextId::LogNotLoaded, {Path, ReasonOf(Error)}));
+    return Failed(Text(TTextId::LogNotLoaded, {Path, ReasonInUse(ReasonOf(Error))}));
   }
   if (!info.FileIsValid) return Failed(InvalidText + Path);
   if (batch::IsFolder(outputPath)) return Failed(batch::FolderOutputLine(Path, outputPath));

@@ -84,7 +84,7 @@ std::string CorruptJpegDamage() {
 }
 
 std::string DamagedSourceLine(const std::string& Source, const std::string& Why) {
-  return Text(TTextId::LogDamagedSource, {Source, Why});
+  return Text(TTextId::LogDamagedSource, {Source, ReasonInUse(Why)});
 }
 
 std::string UnreadablePictureLine(const std::string& Source) {
@@ -113,6 +113,18 @@ std::string NotWrittenLine(const std::string& Source, const std::string& OutputP
 std::string AboveTargetLine(const std::string& Source, size_t CopyBytes, uint32_t TargetKB) {
   return Text(TTextId::LogAboveTarget,
               {Source, std::to_string(TargetKB), std::to_string(CopyBytes)});
+}
+
+std::string ReasonInUse(const std::string& Reason) {
+  static const std::vector<std::string> english = BuiltInTexts(TLanguage::English);
+  return Retranslated(Reason, english);
+}
+
+std::string LoaderLine(const std::string& Batch, const std::string& Source,
+                       const std::string& Reason) {
+  if (Reason.empty())
+    return "EXCEPTION in " + Batch + " - FBitmap.Load() with  File \"" + Source + "\"";
+  return Text(TTextId::LogNotLoadedWhy, {Batch, Source, ReasonInUse(Reason)});
 }
 
 std::string ReasonOrUnknown(const std::string& Reason) {

@@ -60,6 +60,13 @@ std::string NotWrittenLine(const std::string& Source, const std::string& OutputP
 std::string AboveTargetLine(const std::string& Source, size_t CopyBytes, uint32_t TargetKB);
 // Reason, or the words for a failure whose reason nobody gave.
 std::string ReasonOrUnknown(const std::string& Reason);
+// A reason the decoders give in English (util/TextTable.h: the "Reason..."
+// rows), in the language in use; a library's own words stay as they are.
+std::string ReasonInUse(const std::string& Reason);
+// The loader's line of a file the image library could not load (the
+// wording of batch Batch is kept, the reason follows in brackets).
+std::string LoaderLine(const std::string& Batch, const std::string& Source,
+                       const std::string& Reason);
 // A picture JPEG cannot hold at its own Width x Height: its copy was made
 // from CopyWidth x CopyHeight.
 std::string SmallerCopyLine(const std::string& Source, uint32_t Width, uint32_t Height,

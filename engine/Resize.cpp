@@ -35,10 +35,6 @@ constexpr uint32_t MaxBitmapEdge = 32767;
 using batch::FileExists;
 using batch::IsJpegExtension;
 
-std::string LoaderLine(const std::string& Source) {
-  return "EXCEPTION in ConvertPICsWholeTree - FBitmap.Load() with  File \"" + Source + "\"";
-}
-
 // One list entry with what the batch derives from it.
 struct TResizeEntry {
   std::string Source;
@@ -47,7 +43,10 @@ struct TResizeEntry {
   std::string PathLine;  // why the paths are too long; "" when they fit
 };
 
-std::string LoaderLine(const TResizeEntry& Entry) { return LoaderLine(Entry.Source); }
+// The loader's line, with why the file could not be loaded.
+std::string LoaderLine(const TResizeEntry& Entry, const std::string& Reason) {
+  return pictrim::LoaderLine("ConvertPICsWholeTree", Entry.Source, Reason);
+}
 
 std::string ExifLine(const TResizeEntry& Entry) {
   return "File " + Entry.Source + " caused an Exception while writing EXIF Data";
@@ -96,15 +95,15 @@ std::optional<TCopyResult> EndedJpegRoad(const TResizeEntry& Entry) {
   } catch (const EJpegCancelled&) {
     result.Kind = TCopyResult::Cancelled;
     return result;
-  } catch (const EJpegStopped&) {
-    // a limit: the loader's line below
+  } catch (const EJpegStopped& Error) {
+    // a limit: the loader's line, with the limit
+    result.LoadLines.push_back(LoaderLine(Entry, Error.what()));
   } catch (const EJpegError&) {
     return std::nullopt;
-  } catch (const std::exception&) {
-    // any other failure: the loader's line below
+  } catch (const std::exception& Error) {
+    result.LoadLines.push_back(LoaderLine(Entry, ReasonOf(Error)));
   }
   result.Kind = TCopyResult::Unreadable;
-  result.LoadLines.push_back(LoaderLine(Entry));
   return result;
 }
 
@@ -306,10 +305,11 @@ bool TCopyWorker::LoadPicture(const TResizeEntry& Entry, TCopyResult& Result) {
   bool loaded = false;
   try {
     loaded = Picture_.Load(Entry.Source, JPEG_DEFAULT);
-    if (!loaded && Picture_.DecodeFailed()) Result.LoadLines.push_back(LoaderLine(Entry));
-  } catch (const std::exception&) {
+    if (!loaded && Picture_.DecodeFailed())
+      Result.LoadLines.push_back(LoaderLine(Entry, Picture_.DecodeFailure()));
+  } catch (const std::exception& Error) {
     Picture_.Clear();
-    Result.LoadLines.push_back(LoaderLine(Entry));
+    Result.LoadLines.push_back(LoaderLine(Entry, ReasonOf(Error)));
   }
   if (!loaded && Picture_.DecodeCancelled()) {
     Result.Kind = TCopyResult::Cancelled;

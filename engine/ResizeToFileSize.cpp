@@ -87,8 +87,9 @@ bool CopiesItsSource(const TShrinkEntry& Entry, int64_t TargetBytes) {
   return IsJpegExtension(extension) && GetFileSizeByName(Entry.Source) <= TargetBytes;
 }
 
-std::string LoaderLine(const TShrinkEntry& Entry) {
-  return "EXCEPTION in ConvertPICsWholeTree2 - FBitmap.Load() with  File \"" + Entry.Source + "\"";
+// The loader's line, with why the file could not be loaded.
+std::string LoaderLine(const TShrinkEntry& Entry, const std::string& Reason) {
+  return pictrim::LoaderLine("ConvertPICsWholeTree2", Entry.Source, Reason);
 }
 
 std::string ExifLine(const TShrinkEntry& Entry) {
@@ -198,10 +199,10 @@ TShrinkResult TShrinkWorker::Make(const TShrinkEntry& Entry) {
   } catch (const EJpegCancelled&) {
     result = TShrinkResult();
     result.Kind = TShrinkResult::Cancelled;
-  } catch (const EJpegLimitError&) {
+  } catch (const EJpegLimitError& Error) {
     result = TShrinkResult();
     result.Kind = TShrinkResult::Unreadable;
-    result.LoadLines.push_back(LoaderLine(Entry));
+    result.LoadLines.push_back(LoaderLine(Entry, Error.what()));
   } catch (const std::exception& Error) {
     result.Kind = TShrinkResult::Tiny;
     result.Lines.push_back(Text(TTextId::LogNotResized, {Entry.Source, ReasonOf(Error)}));
@@ -221,9 +222,9 @@ void TShrinkWorker::MakeCopy(const TShrinkEntry& Entry, TShrinkResult& Result) {
     throw;
   } catch (const EJpegError&) {
     jpeg.reset();  // a header libjpeg cannot read: the container's loader judges it
-  } catch (const EInOutError&) {
+  } catch (const EInOutError& Error) {
     Result.Kind = TShrinkResult::Unreadable;
-    Result.LoadLines.push_back(LoaderLine(Entry));
+    Result.LoadLines.push_back(LoaderLine(Entry, Error.Reason()));
     return;
   }
   if (!jpeg || !MakeFromJpeg(Entry, *jpeg, Result)) MakeFromContainer(Entry, Result);
@@ -345,12 +346,11 @@ void TShrinkWorker::LoadMaster(const TShrinkEntry& Entry, TShrinkResult& Result)
       return;
     }
     const bool loaded = Master_.Load(Entry.Source, 0);
-    if (!loaded && Master_.DecodeFailed()) {
-      throw EInOutError("cannot decode " + Entry.Source);
-    }
-  } catch (const std::exception&) {
+    if (!loaded && Master_.DecodeFailed())
+      Result.LoadLines.push_back(LoaderLine(Entry, Master_.DecodeFailure()));
+  } catch (const std::exception& Error) {
     Master_.Clear();
-    Result.LoadLines.push_back(LoaderLine(Entry));
+    Result.LoadLines.push_back(LoaderLine(Entry, ReasonOf(Error)));
   }
 }
 

@@ -1,13 +1,20 @@
 // Fuzz target of a HEIC file's decode as the decoder process does it: the
-// container read by libheif, the HEVC pictures decoded by libavcodec behind
+// container read by libheif, the HEVC pictures decoded by libde265 behind
 // our decoder for libheif, the picture shrunk by the factor the program may
-// ask for. libheif and libavcodec are not instrumented; our decoder's
-// handling of the coded data and of the decoded frames is.
+// ask for; and the road of a grid, tile by tile: the container's boxes read
+// by our reader, each tile decoded from a container of its own and laid
+// into the picture, shrunk. libheif and libde265 are not instrumented; our
+// reader, our decoder's handling of the coded data and of the decoded
+// pictures, and the laying out are.
 #include <libheif/heif.h>
 
 #include <cstdint>
 #include <memory>
 
+#include <cstring>
+
+#include "image/HeifBoxes.h"
+#include "image/HeifGrid.h"
 #include "image/HeifHandles.h"
 #include "image/HevcDecoder.h"
 #include "image/PictureShrink.h"
@@ -20,9 +27,26 @@ struct TBitmapUnload {
 
 bool Setup() {
   heif_init(nullptr);
-  pictrim::decoding::UseLibavcodecForHevc();
+  pictrim::decoding::RegisterHevcDecoder();
   pictrim::decoding::LimitHevcPictures(1 << 22);
   return true;
+}
+
+// The tile road of the decoder process, when the file is a grid it takes.
+void DecodeAsGrid(const uint8_t* Data, size_t Size, uint32_t Width, uint32_t Height,
+                  uint32_t Factor) {
+  const pictrim::decoding::THeifReadFn read = [&](uint64_t Offset, uint64_t Count, uint8_t* Out) {
+    if (Offset > Size || Count > Size - Offset) return false;
+    std::memcpy(Out, Data + Offset, size_t(Count));
+    return true;
+  };
+  const auto meta = pictrim::decoding::ReadHeifMeta(read, Size);
+  if (!meta) return;
+  const auto plan = pictrim::decoding::PlanGrid(*meta, read, Size, Width, Height);
+  if (!plan) return;
+  const pictrim::decoding::TGridDecode decoded =
+      pictrim::decoding::DecodeGrid(*meta, *plan, read, Size, Factor);
+  if (decoded.Picture != nullptr) FreeImage_Unload(decoded.Picture);
 }
 
 }  // namespace
@@ -68,5 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (pixels == nullptr || shownWidth <= 0 || shownHeight <= 0 || stride <= 0) return 0;
   const std::unique_ptr<FIBITMAP, TBitmapUnload> shrunk(pictrim::decoding::ShrinkRgbRows(
       pixels, size_t(stride), uint32_t(shownWidth), uint32_t(shownHeight), alpha ? 4 : 3, factor));
+  DecodeAsGrid(Data + 1, Size - 1, uint32_t(width), uint32_t(height), factor);
+  pictrim::decoding::HevcDamage();
   return 0;
 }

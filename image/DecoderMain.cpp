@@ -352,7 +352,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   FreeImage_SetOutputMessage(CollectMessage);
   heif_init(nullptr);
-  UseLibavcodecForHevc();
+  RegisterHevcDecoder();
   TFdChannel channel;
   for (bool first = true;; first = false) {
     TRequest request;

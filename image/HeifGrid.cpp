@@ -8,6 +8,7 @@
 
 #include "image/DecoderMemory.h"
 #include "image/HeifHandles.h"
+#include "image/HevcDecoder.h"
 #include "image/PictureShrink.h"
 
 namespace pictrim::decoding {
@@ -310,6 +311,8 @@ std::vector<uint8_t> TileContainer(const THeifMeta& Meta, const THeifGridPlan& P
 }
 
 std::string DecodingWarning(heif_image* Image) {
+  // Our HEVC decoder keeps its own words; libheif passes on only a code.
+  if (std::string damage = HevcDamage(); !damage.empty()) return damage;
   heif_error warning{};
   if (heif_image_get_decoding_warnings(Image, 0, &warning, 1) < 1) return {};
   std::string text = warning.message != nullptr ? warning.message : "";
@@ -356,22 +359,27 @@ TGridDecode DecodeGrid(const THeifMeta& Meta, const THeifGridPlan& Plan, const T
     at[FI_RGBA_GREEN] = Rgb[1];
     at[FI_RGBA_BLUE] = Rgb[2];
   };
+  TTileImage decoded;
+  uint32_t decodedId = 0;  // the item decoded last: a grid may lay one tile many times
   for (size_t i = 0; i < Plan.Tiles.size(); ++i) {
     const uint32_t left = static_cast<uint32_t>(i % Plan.Shape.Columns) * Plan.TileWidth;
     const uint32_t top = static_cast<uint32_t>(i / Plan.Shape.Columns) * Plan.TileHeight;
     // Tiles wholly outside the picture are cropped away unseen.
     if (left >= Plan.Shape.Width || top >= Plan.Shape.Height) continue;
-    const THeifItem& tile = *Meta.Item(Plan.Tiles[i]);
-    const std::optional<std::vector<uint8_t>> data = ReadItemData(Meta, tile, Read, FileSize);
-    if (!data) {
-      result.Failure = "the library could not decode the file: a tile's data lies outside the file";
-      return result;
-    }
-    TTileImage decoded;
-    if (std::string failure = DecodeTile(TileContainer(Meta, Plan, tile, *data), decoded);
-        !failure.empty()) {
-      result.Failure = std::move(failure);
-      return result;
+    if (!decoded.Image || Plan.Tiles[i] != decodedId) {
+      const THeifItem& tile = *Meta.Item(Plan.Tiles[i]);
+      const std::optional<std::vector<uint8_t>> data = ReadItemData(Meta, tile, Read, FileSize);
+      if (!data) {
+        result.Failure = "the library could not decode the file: a tile's data lies outside the file";
+        return result;
+      }
+      decoded = TTileImage();
+      if (std::string failure = DecodeTile(TileContainer(Meta, Plan, tile, *data), decoded);
+          !failure.empty()) {
+        result.Failure = std::move(failure);
+        return result;
+      }
+      decodedId = Plan.Tiles[i];
     }
     heif_image* image = decoded.Image.get();
     int stride = 0;

@@ -63,8 +63,8 @@ struct TGridDecode {
 TGridDecode DecodeGrid(const THeifMeta& Meta, const THeifGridPlan& Plan, const THeifReadFn& Read,
                        uint64_t FileSize, uint32_t Factor);
 
-// The first warning libheif (or its decoder) gave while it decoded Image:
-// why the picture may be incomplete; empty when it gave none.
+// The first warning the HEVC decoder or libheif gave while Image was
+// decoded: why the picture may be incomplete; empty when none was given.
 std::string DecodingWarning(heif_image* Image);
 
 // Memory the decode of one tile takes at most (the coded data, the decoded

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libgl-dev qt6-translations-l10n
   libsimpleini-dev libicu-dev
   libwmf-dev fonts-urw-base35
-  libheif-dev libavcodec-dev
+  libheif-dev libde265-dev
   fonts-dejavu-core
   libgtest-dev
   xvfb xauth

