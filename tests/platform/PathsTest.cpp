@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "platform/Paths.h"
 
@@ -57,6 +62,22 @@ TEST(Paths, theLongestNameAndPathFitAndOneByteMoreDoesNot) {
 TEST(Paths, theExecutableFolderHoldsTheRunningProgram) {
   const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
   EXPECT_EQ(ExecutableFolder(), self.parent_path().string() + "/");
+}
+
+TEST(Paths, theHomeFolderIsHomeOrElseTheAccountsOwn) {
+  const char* home = std::getenv("HOME");
+  const std::optional<std::string> saved = home ? std::optional<std::string>(home) : std::nullopt;
+  const passwd* entry = ::getpwuid(::getuid());
+  ASSERT_NE(entry, nullptr);
+  const std::string own = entry->pw_dir;
+  const std::string elsewhere = own + "/elsewhere";
+  ::setenv("HOME", elsewhere.c_str(), 1);
+  EXPECT_EQ(HomeFolder(), elsewhere);
+  ::setenv("HOME", "", 1);
+  EXPECT_EQ(HomeFolder(), own);
+  ::unsetenv("HOME");
+  EXPECT_EQ(HomeFolder(), own);
+  if (saved) ::setenv("HOME", saved->c_str(), 1);
 }
 
 }  // namespace
