@@ -33,12 +33,13 @@ class TTiffNumbers {
     }
     return value;
   }
-  // Writes a 16-bit value into a 4-byte value field (zeros behind it).
-  void PutShortField(size_t At, uint16_t Value) {
-    if (At > Block_.size() || Block_.size() - At < 4) return;
-    Block_[At] = static_cast<uint8_t>(BigEndian_ ? Value >> 8 : Value);
-    Block_[At + 1] = static_cast<uint8_t>(BigEndian_ ? Value : Value >> 8);
-    Block_[At + 2] = Block_[At + 3] = 0;
+  // Writes Value as a number of Size bytes at At; nothing outside the block.
+  void Put(size_t At, size_t Size, uint32_t Value) {
+    if (At > Block_.size() || Size > Block_.size() - At) return;
+    for (size_t i = 0; i < Size; ++i) {
+      const size_t shift = 8 * (BigEndian_ ? Size - 1 - i : i);
+      Block_[At + i] = static_cast<uint8_t>(Value >> shift);
+    }
   }
 
  private:
@@ -47,7 +48,9 @@ class TTiffNumbers {
 };
 
 // Sets the Orientation entry of the block's first directory to 1 (the
-// pixels as stored are the picture as shown); nothing without one.
+// pixels as stored are the picture as shown); nothing without one. The entry
+// becomes one SHORT whatever type and count it had, so that no reader finds
+// the old turn in it.
 void SetUpright(TBytes& Tiff) {
   TTiffNumbers numbers(Tiff);
   const std::optional<uint32_t> directory = numbers.Get(4, 4);
@@ -57,11 +60,12 @@ void SetUpright(TBytes& Tiff) {
   for (uint32_t i = 0; i < *count; ++i) {
     const size_t entry = size_t{*directory} + 2 + size_t{12} * i;
     const std::optional<uint32_t> tag = numbers.Get(entry, 2);
-    if (!tag) return;
+    if (!tag || entry + 12 > Tiff.size()) return;
     if (*tag != OrientationTag) continue;
-    if (numbers.Get(entry + 2, 2) == std::optional<uint32_t>(ShortType)) {
-      numbers.PutShortField(entry + 8, 1);
-    }
+    numbers.Put(entry + 2, 2, ShortType);
+    numbers.Put(entry + 4, 4, 1);
+    numbers.Put(entry + 8, 2, 1);
+    numbers.Put(entry + 10, 2, 0);
     return;
   }
 }

@@ -84,8 +84,11 @@ TEST(CommandLine, anUnattendedRunNeedsASourceAndASizeItCanWrite) {
   EXPECT_EQ(ErrorOf({"/s:/a", "/p:abc"}),
             "/p: must be a whole number of pixels from 1 to 10000, not \"abc\"");
   EXPECT_NE(ErrorOf({"/s:/a", "/p:-5"}), "");
-  EXPECT_NE(ErrorOf({"/s:/a", "/p:0"}), "");
-  EXPECT_NE(ErrorOf({"/s:/a", "/p:10001"}), "");
+  // A size given but out of range is named as such, not as missing.
+  EXPECT_EQ(ErrorOf({"/s:/a", "/p:0"}),
+            "/p: must be a whole number of pixels from 1 to 10000, not \"0\"");
+  EXPECT_EQ(ErrorOf({"/s:/a", "/p:10001"}),
+            "/p: must be a whole number of pixels from 1 to 10000, not \"10001\"");
   EXPECT_NE(ErrorOf({"/s:/a", "/p:99999999999999"}), "");
   EXPECT_EQ(Parse({"/s:/a", "/p:10000"}).PixelSize, 10000u);
   EXPECT_EQ(ErrorOf({"/s:/a", "/p:5", "--fast"}), "unknown option --fast");

@@ -123,14 +123,25 @@ TEST_F(HeifCopies, theFileSizeJobNamesItsCopiesAfterTheSourceAndCarriesTheMetada
 }
 
 TEST(DecodedBlocks, anOrientationIsSetUprightOnlyWhereItCanBeAndOversizedBlocksStayOut) {
-  // Big-endian, with the Orientation as a LONG (not the TIFF type): left as it is.
+  // Big-endian, with the Orientation as a LONG (not the TIFF type): the
+  // pixels are turned all the same, so the copy says 1 (as one SHORT).
   TBytes bigEndian = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0,
                       4,   0,   0, 0,  1, 0, 0, 0, 6, 0, 0,    0,    0};
   TMetadata metadata(255);
   TPictureMetadata blocks;
   blocks.Exif = bigEndian;
-  ASSERT_TRUE(metadata.ReadDecodedBlocks("x.heic", blocks, true));
+  ASSERT_TRUE(metadata.ReadDecodedBlocks("x.heic", blocks, false));
   EXPECT_EQ(metadata.ExifInfo()->IntegerTagValue("Orientation"), 6);
+  ASSERT_TRUE(metadata.ReadDecodedBlocks("x.heic", blocks, true));
+  EXPECT_EQ(metadata.ExifInfo()->IntegerTagValue("Orientation"), 1);
+  // Little-endian, a LONG: the same.
+  const TBytes littleEndian = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 4,
+                               0,   1,   0,  0, 0, 6, 0, 0, 0, 0, 0, 0,    0};
+  blocks.Exif = littleEndian;
+  ASSERT_TRUE(metadata.ReadDecodedBlocks("x.heic", blocks, false));
+  EXPECT_EQ(metadata.ExifInfo()->IntegerTagValue("Orientation"), 6);
+  ASSERT_TRUE(metadata.ReadDecodedBlocks("x.heic", blocks, true));
+  EXPECT_EQ(metadata.ExifInfo()->IntegerTagValue("Orientation"), 1);
   bigEndian[13] = 3;  // a SHORT, its value in the field's first two bytes: set to 1
   bigEndian[19] = 6;
   bigEndian[21] = 0;

@@ -162,6 +162,13 @@ TEST(PhotoDates, theExifItemOfAHeifFileIsFoundInEveryLayoutOfItsBoxes) {
   test::THeifExifLayout noDataBox = inData;
   noDataBox.LocationVersion = 0;
   EXPECT_EQ(TakenOf(test::HeifWithExif(tiff, noDataBox)), "none");
+
+  // An Exif item of up to 4 MiB is read; a byte more is not.
+  TBytes padded = tiff;
+  padded.resize((size_t(4) << 20) - 4);
+  EXPECT_EQ(TakenOf(test::HeifWithExif(padded)), TakenText);
+  padded.push_back(0);
+  EXPECT_EQ(TakenOf(test::HeifWithExif(padded)), "none");
 }
 
 TEST(PhotoDates, phoneFilesMadeByTheEncoderGiveTheirExifDate) {

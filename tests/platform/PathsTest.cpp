@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "platform/Paths.h"
 
@@ -36,9 +41,43 @@ TEST(Paths, aPathSplitsAtItsLastDelimiter) {
   EXPECT_EQ(ExtractFilePath(""), "");
 }
 
+// Names of up to 255 bytes fit wherever they stand, the first name of a
+// relative path included; one byte more is a name too long. The whole path
+// may hold 4095 bytes.
+TEST(Paths, theLongestNameAndPathFitAndOneByteMoreDoesNot) {
+  const std::string longest(MaxNameBytes, 'n');
+  const std::string tooLong(MaxNameBytes + 1, 'n');
+  for (const std::string& path : {longest, longest + "/a", "/" + longest, "/a/" + longest + "/"})
+    EXPECT_EQ(PathLengthOf(path), TPathLength::Fits) << path.size();
+  for (const std::string& path : {tooLong, tooLong + "/a", "/" + tooLong, "/a/" + tooLong + "/"})
+    EXPECT_EQ(PathLengthOf(path), TPathLength::NameTooLong) << path.size();
+  std::string full;
+  while (full.size() + 101 <= MaxPathBytes) full += "/" + std::string(100, 'p');
+  full += "/" + std::string(MaxPathBytes - full.size() - 1, 'p');
+  ASSERT_EQ(full.size(), MaxPathBytes);
+  EXPECT_EQ(PathLengthOf(full), TPathLength::Fits);
+  EXPECT_EQ(PathLengthOf(full + "p"), TPathLength::PathTooLong);
+}
+
 TEST(Paths, theExecutableFolderHoldsTheRunningProgram) {
   const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
   EXPECT_EQ(ExecutableFolder(), self.parent_path().string() + "/");
+}
+
+TEST(Paths, theHomeFolderIsHomeOrElseTheAccountsOwn) {
+  const char* home = std::getenv("HOME");
+  const std::optional<std::string> saved = home ? std::optional<std::string>(home) : std::nullopt;
+  const passwd* entry = ::getpwuid(::getuid());
+  ASSERT_NE(entry, nullptr);
+  const std::string own = entry->pw_dir;
+  const std::string elsewhere = own + "/elsewhere";
+  ::setenv("HOME", elsewhere.c_str(), 1);
+  EXPECT_EQ(HomeFolder(), elsewhere);
+  ::setenv("HOME", "", 1);
+  EXPECT_EQ(HomeFolder(), own);
+  ::unsetenv("HOME");
+  EXPECT_EQ(HomeFolder(), own);
+  if (saved) ::setenv("HOME", saved->c_str(), 1);
 }
 
 }  // namespace

@@ -451,6 +451,9 @@ TEST(CameraFileNames, modeFlagsAndHexadecimalMonths) {
   EXPECT_EQ(stem, "IMG_0001");
   EXPECT_EQ(extension, ".JPG");
   EXPECT_FALSE(SplitCameraFileName("P1280001", stem, extension));
+  EXPECT_FALSE(SplitCameraFileName("P1280001.txt", stem, extension));  // no photo
+  EXPECT_FALSE(SplitCameraFileName("DSC_00001.JPG", stem, extension));  // no camera's stem
+  EXPECT_EQ(stem + extension, "IMG_0001.JPG");
   EXPECT_EQ(RecogniseCameraName("DSC01234", stamp).Convention, TCameraConvention::None);
 }
 

@@ -142,6 +142,11 @@ TEST(PhotoGroups, filesOfOneStemAndFolderGoTogetherInTheOrderOfTheListing) {
   EXPECT_EQ(groups[0].Photos(), (std::vector<size_t>{2, 1, 0}));
   EXPECT_TRUE(groups[2].Photos().empty());
   EXPECT_EQ(groups[0].Members[3].Role, TFileRole::Companion);
+  // Photos of one kind keep the order of the listing.
+  const std::vector<TPhotoGroup> raws =
+      GroupPhotoFiles({"/a/IMG_0001.NEF", "/a/IMG_0001.CR2", "/a/IMG_0001.DNG"});
+  ASSERT_EQ(raws.size(), 1u);
+  EXPECT_EQ(raws[0].Photos(), (std::vector<size_t>{0, 1, 2}));
 }
 
 TEST_F(RenamingGroups, aPhonesPhotoMovesWithItsVideoAndItsEditsAllUnderOneName) {
@@ -226,9 +231,13 @@ TEST_F(RenamingGroups, burstNumbersEndAt9999) {
     ASSERT_GE(fd, 0);
     ::close(fd);
   }
+  // A dry run foresees the failure and its line.
+  const TErrorLog failure{"File " + Dir / "P1280001.JPG" + " was not renamed: " + base +
+                          ".JPG exists\r\n"};
+  EXPECT_EQ(Run(2, false, true), (TRenameAccount{0, 10000, 1}));
+  EXPECT_EQ(Log, failure);
   EXPECT_EQ(Run(2, false), (TRenameAccount{0, 10000, 1}));
-  EXPECT_EQ(Log, (TErrorLog{"File " + Dir / "P1280001.JPG" + " was not renamed: " + base +
-                            ".JPG exists\r\n"}));
+  EXPECT_EQ(Log, failure);
   fs::remove(base + "-9999.JPG");
   EXPECT_EQ(Run(2, false), (TRenameAccount{1, 9999, 0}));
   EXPECT_TRUE(fs::exists(base + "-9999.JPG"));
@@ -259,6 +268,19 @@ TEST_F(RenamingGroups, aGroupIsRenamedWholeOrNotAtAll) {
   // The journal holds the one rename done.
   EXPECT_EQ(ReadRenameJournal(Dir.Path()),
             (std::vector<TJournalEntry>{{Dir / "P1280002.JPG", Dir / "20060128042722-1.JPG"}}));
+
+  // A member gone before the plan failed on its own and gets no second line.
+  Put("y/P1280003.JPG");
+  const TRenamePlan partial = PlanListedRenames(
+      Dir / "y", {Dir / "y/P1280003.JPG", Dir / "y/P1280003.MOV"}, options);
+  EXPECT_EQ(partial.Account(), (TRenameAccount{1, 0, 1}));
+  Put("y/20060128042722.JPG", test::Bytes("another photo"));
+  Log.clear();
+  EXPECT_EQ(CarryOutRenames(partial, nullptr, Log), (TRenameAccount{0, 0, 2}));
+  ASSERT_EQ(Log.size(), 2u);
+  EXPECT_EQ(Log[0], partial.Lines.at(0));
+  EXPECT_EQ(Log[1], "File " + Dir / "y/P1280003.JPG" + " was not renamed: " +
+                        Dir / "y/20060128042722.JPG exists\r\n");
 }
 
 TEST_F(RenamingGroups, theJournalIsWrittenBeforeTheFirstRenameInTheStateFolder) {
@@ -366,9 +388,15 @@ TEST_F(RenamingGroups, aJournalThatCannotBeWrittenOrReadStopsTheRunOrTheUndo) {
   const test::TTempDir other;
   test::WriteTextFile(other / "state", "not a folder");
   ::setenv("XDG_STATE_HOME", (other / "state").c_str(), 1);
-  const TRenameAccount account = Run(1, false);
+  std::vector<TRenameResult> results;
+  TRenameOptions options;
+  options.Mode = 1;
+  const TRenameAccount account = RenameCameraFiles(
+      Dir.Path(), options, [&](const TRenameResult& Result) { results.push_back(Result); }, Log);
   ::setenv("XDG_STATE_HOME", state.c_str(), 1);
   EXPECT_EQ(account, (TRenameAccount{0, 0, 2}));
+  ASSERT_EQ(results.size(), 2u);
+  for (const TRenameResult& result : results) EXPECT_EQ(result.NewPath, result.OldPath);
   ASSERT_EQ(Log.size(), 1u);
   EXPECT_EQ(Log[0].rfind("File " + other / "state/pictrim/rename-", 0), 0u) << Log[0];
   EXPECT_NE(Log[0].find(".journal (the journal) could not be written: nothing was renamed (" +
@@ -380,11 +408,14 @@ TEST_F(RenamingGroups, aJournalThatCannotBeWrittenOrReadStopsTheRunOrTheUndo) {
   // A damaged journal undoes nothing and says why.
   EXPECT_EQ(Run(1, false), (TRenameAccount{2, 0, 0}));
   const std::string journal = JournalPathOf(Dir.Path());
-  test::WriteTextFile(journal, test::ReadWholeFile(journal) + "one name only\n");
-  EXPECT_EQ(Undo(), (TRenameAccount{}));
-  ASSERT_EQ(Log.size(), 1u);
-  EXPECT_EQ(Log[0], "File " + journal +
-                        " (the journal) cannot be read: nothing was undone (it is damaged)\r\n");
+  const std::string written = test::ReadWholeFile(journal);
+  for (const char* damage : {"one name only\n", "/a/x.JPG\t\t/a/y.JPG\n", "/a/x.JPG\t\n"}) {
+    test::WriteTextFile(journal, written + damage);
+    EXPECT_EQ(Undo(), (TRenameAccount{})) << damage;
+    ASSERT_EQ(Log.size(), 1u);
+    EXPECT_EQ(Log[0], "File " + journal +
+                          " (the journal) cannot be read: nothing was undone (it is damaged)\r\n");
+  }
   test::WriteTextFile(journal, "pictrim rename journal\nfolder\t/elsewhere/\n");
   EXPECT_EQ(Undo(), (TRenameAccount{}));
   EXPECT_EQ(Log,
@@ -405,12 +436,32 @@ TEST_F(RenamingGroups, namesWithTabsLineBreaksAndBackslashesComeBackAsTheyWere) 
   EXPECT_TRUE(fs::exists(Dir / "a\tb\nc\\d/P1280001.JPG"));
 }
 
+TEST_F(RenamingGroups, aJournalIsRemovedOrSaysWhyNot) {
+  Put("P1280001.JPG");
+  EXPECT_EQ(Run(1, false), (TRenameAccount{1, 0, 0}));
+  const std::string journal = JournalPathOf(Dir.Path());
+  ASSERT_TRUE(fs::exists(journal));
+  EXPECT_TRUE(RemoveRenameJournal(Dir.Path()));
+  EXPECT_FALSE(fs::exists(journal));
+  EXPECT_TRUE(RemoveRenameJournal(Dir.Path()));  // none is there
+  fs::create_directories(journal + "/in the way");
+  EXPECT_FALSE(RemoveRenameJournal(Dir.Path()));
+  fs::remove_all(journal);
+}
+
 TEST(RenameJournal, theStateFolderFollowsTheBaseDirectoryRules) {
   EXPECT_EQ(ChooseJournalFolder("/state", "/home/u"), "/state/pictrim/");
   EXPECT_EQ(ChooseJournalFolder("/state/", "/home/u"), "/state/pictrim/");
   EXPECT_EQ(ChooseJournalFolder("relative", "/home/u"), "/home/u/.local/state/pictrim/");
   EXPECT_EQ(ChooseJournalFolder("", "/home/u/"), "/home/u/.local/state/pictrim/");
   EXPECT_EQ(ChooseJournalFolder("", ""), "");
+  // The journal's name is a hash of its folder that stays the same from one
+  // version to the next, or an undo would not find what an older one wrote.
+  const char* state = std::getenv("XDG_STATE_HOME");
+  const std::string saved = state != nullptr ? state : "";
+  ::setenv("XDG_STATE_HOME", "/state", 1);
+  EXPECT_EQ(JournalPathOf("/"), "/state/pictrim/rename-af63a24c860189fe.journal");
+  ::setenv("XDG_STATE_HOME", saved.c_str(), 1);
   // A folder has one journal, whichever way it is written.
   test::TTempDir dir;
   fs::create_directories(dir / "f");
