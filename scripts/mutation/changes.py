@@ -40,18 +40,18 @@ def changed_lines(root, base):
     return {p: rows for p, rows in lines.items() if rows}
 
 
-def given_files(root, specs):
+def given_files(root, wanted):
     """Files given on the command line, each whole or as path:FIRST-LAST."""
     lines = {}
-    for spec in specs:
-        m = re.match(r"(.*?):(\d+)(?:-(\d+))?$", spec)
-        path, rows = (m.group(1), range(int(m.group(2)), int(m.group(3) or m.group(2)) + 1)) if m else (spec, None)
+    for given in wanted:
+        m = re.match(r"(.*?):(\d+)(?:-(\d+))?$", given)
+        path, rows = (m.group(1), range(int(m.group(2)), int(m.group(3) or m.group(2)) + 1)) if m else (given, None)
         full = os.path.abspath(path)
         if not os.path.exists(full):
             full = os.path.join(root, path)
         rel = os.path.relpath(os.path.realpath(full), os.path.realpath(root))
         if rel.startswith("..") or not os.path.isfile(os.path.join(root, rel)):
-            raise SystemExit("not a file of this repository: %s" % spec)
+            raise SystemExit("not a file of this repository: %s" % given)
         if rows is None:
             with open(os.path.join(root, rel), encoding="utf-8", errors="replace") as f:
                 rows = range(1, f.read().count("\n") + 2)
