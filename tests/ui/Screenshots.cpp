@@ -69,13 +69,18 @@ void UseLanguage(TMainForm& Form, const QString& Name) {
   Form.LanguageComboBox1Change();
 }
 
+// The main window made, in the language asked, shown at the screen's top left.
+void ShowForm(TMainForm& Form, const QString& Language) {
+  Form.FormCreate();
+  UseLanguage(Form, Language);
+  Form.move(40, 40);
+  Form.show();
+  QTest::qWait(300);
+}
+
 void ShootTabs(const QString& Output, const QString& Language) {
   TMainForm form;
-  form.FormCreate();
-  UseLanguage(form, Language);
-  form.move(40, 40);
-  form.show();
-  QTest::qWait(300);
+  ShowForm(form, Language);
   for (int tab = 0; tab < form.PageControl1->count(); ++tab) {
     form.PageControl1->setCurrentIndex(tab);
     Shoot(form, QStringLiteral("%1/main-%2-tab%3.png").arg(Output, Language).arg(tab + 1));
@@ -91,11 +96,7 @@ void ShootTabs(const QString& Output, const QString& Language) {
 void ShootProgress(const QString& Output, const std::string& Pictures, int Count,
                    const QString& Language) {
   TMainForm form;
-  form.FormCreate();
-  UseLanguage(form, Language);
-  form.move(40, 40);
-  form.show();
-  QTest::qWait(300);
+  ShowForm(form, Language);
   TFolderHandler previous = SetFolderHandler(
       [&](const std::string&, const std::string&) { return std::optional<std::string>(Pictures); });
   form.PageControl1->setCurrentIndex(0);
@@ -139,11 +140,7 @@ void ShootQuestionOver(QWidget& Window, const QString& File) {
 // give while the question is asked, and the tab after the run.
 void ShootRenaming(const QString& Output, const std::string& Folder, const QString& Language) {
   TMainForm form;
-  form.FormCreate();
-  UseLanguage(form, Language);
-  form.move(40, 40);
-  form.show();
-  QTest::qWait(300);
+  ShowForm(form, Language);
   form.PageControl1->setCurrentIndex(2);
   form.TabSheet3->RadioGroup3->SetItemIndex(1);
   TFolderHandler previousFolder = SetFolderHandler(
